@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Runs every test of the build folder given: unit tests, and the GUI tests under Xvfb.
+set -eu
+build="${1:-build}"
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-xcb}"
+export LIBGL_ALWAYS_SOFTWARE=1
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+fi
+exec ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

@@ -1,0 +1,24 @@
+#pragma once
+// The four conversions every part of the editor uses to show and read numbers.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vorlane::base {
+
+// Decimal digits with a leading minus for negative values.
+std::string intToText(std::int64_t value);
+
+// "%#.9g" of the value widened to double: 255 gives "255.000000".
+std::string floatToText(float value);
+
+// Leading blanks, optional sign, then "%" binary, "$" hexadecimal or decimal digits;
+// stops at the first character that does not fit; no digits give 0. Wraps like 32-bit
+// arithmetic instead of overflowing.
+std::int32_t textToInt(std::string_view text);
+
+// Truncation toward zero; NaN, infinities and values outside int32 give INT32_MIN.
+std::int32_t floatToInt(float value);
+std::int32_t floatToInt(double value);
+
+}  // namespace vorlane::base

@@ -1,0 +1,85 @@
+#pragma once
+// The map document: a grid of cells (columns × rows × layers) holding shared tiles, with
+// its lights, pivots, view state and the resolution of the last light-map render. The same
+// type serves as a tileset (8 × 128 × 1 cells of 64 × 64 pixels).
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "map/objects.h"
+#include "tiles/tile.h"
+
+namespace vorlane::map {
+
+using tiles::TilePtr;
+
+class Map;
+using MapPtr = std::shared_ptr<Map>;
+
+class Map {
+ public:
+  // Cell (x, y, layer) at (x * height + y) * depth + layer. Every cell write goes through
+  // setCell.
+  std::vector<TilePtr> cells;
+  // One flag per (x, y) at x * height + y: outline in red on the next draw, which clears it.
+  std::vector<std::uint8_t> highlight;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::int32_t depth = 0;
+  std::int32_t tileWidth = 0;
+  std::int32_t tileHeight = 0;
+  float scrollX = 0;
+  float scrollY = 0;
+  float zoom = 1.0f;
+  std::vector<TilePtr> tileTable;  // tiles of the last loaded map section, in file order
+  std::int32_t tileCount = 0;
+  std::vector<LightPtr> lights;
+  std::vector<PivotPtr> pivots;
+  std::int32_t selectedX = 0;
+  std::int32_t selectedY = 0;
+  std::int32_t lightmapWidth = 0;
+  std::int32_t lightmapHeight = 0;
+
+  // A new map with these sizes and every other field at its start value. Negative sizes
+  // count as 0; throws std::length_error when the grid could not be held in memory.
+  static MapPtr create(std::int32_t width, std::int32_t height, std::int32_t depth, std::int32_t tileWidth,
+                       std::int32_t tileHeight);
+  // The tileset shape: 8 × 128 cells of 64 × 64 pixels, one layer.
+  static MapPtr createTileset() { return create(8, 128, 1, 64, 64); }
+
+  // Replaces sizes, cells and highlight together (create and load).
+  void resize(std::int32_t width, std::int32_t height, std::int32_t depth);
+
+  bool contains(std::int32_t x, std::int32_t y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+  bool contains(std::int32_t x, std::int32_t y, std::int32_t layer) const {
+    return contains(x, y) && layer >= 0 && layer < depth;
+  }
+  std::size_t cellIndex(std::int32_t x, std::int32_t y, std::int32_t layer) const {
+    return (static_cast<std::size_t>(x) * static_cast<std::size_t>(height) + static_cast<std::size_t>(y)) *
+               static_cast<std::size_t>(depth) +
+           static_cast<std::size_t>(layer);
+  }
+  // The tile in a cell, or none (also for any cell outside the grid).
+  const TilePtr& cell(std::int32_t x, std::int32_t y, std::int32_t layer) const;
+
+  void addLight(LightPtr light) { lights.push_back(std::move(light)); }
+  void addPivot(PivotPtr pivot) { pivots.push_back(std::move(pivot)); }
+
+  // Cell writers ignore any coordinate or layer outside the grid.
+  void setCell(std::int32_t x, std::int32_t y, std::int32_t layer, TilePtr tile);
+  void fillLayer(std::int32_t layer, const TilePtr& tile);
+  // First empty cell of layer 0, row by row; a full map drops the tile. Returns whether it was stored.
+  bool addToFirstFreeCell(TilePtr tile);
+  void markCell(std::int32_t x, std::int32_t y);
+  bool isMarked(std::int32_t x, std::int32_t y) const {
+    return contains(x, y) && highlight[static_cast<std::size_t>(x) * static_cast<std::size_t>(height) + static_cast<std::size_t>(y)];
+  }
+  void clearMark(std::int32_t x, std::int32_t y) {
+    if (contains(x, y)) highlight[static_cast<std::size_t>(x) * static_cast<std::size_t>(height) + static_cast<std::size_t>(y)] = 0;
+  }
+
+  void setZoom(float z) { zoom = z; }
+  float getZoom() const { return zoom; }
+};
+
+}  // namespace vorlane::map

@@ -1,0 +1,7 @@
+#include "platform/decode.h"
+
+namespace vorlane::platform {
+
+base::Result<Decoded> decodeJpeg(std::span<const std::uint8_t>) { return base::Error{"Not a valid image."}; }
+
+}  // namespace vorlane::platform

@@ -1,0 +1,97 @@
+#include "tiles/tile.h"
+
+#include <cstring>
+
+#include "base/console.h"
+#include "platform/decode.h"
+#include "platform/files.h"
+#include "tiles/companion.h"
+
+namespace vorlane::tiles {
+
+using base::consoleLine;
+
+base::Result<TilePtr> Tile::fromFile(const std::string& path) {
+  consoleLine("loading tile.");
+  auto decoded = platform::decodeImageFile(path);
+  if (!decoded) return base::Error{kFileNotFound};
+  auto tile = std::make_shared<Tile>();
+  tile->image = std::make_shared<platform::Image>(std::move(decoded).value());
+  consoleLine("Creating rgb map.");
+  tile->colourGrid = ChannelGrid::fromImage(*tile->image);
+  std::string companion = companionPath(path);
+  if (platform::isRegularFile(companion)) {
+    consoleLine("Creating normal map");
+    auto normal = platform::decodeImageFile(companion);
+    if (!normal) return base::Error{kNormalMapNotFound};
+    tile->normalGrid = ChannelGrid::fromImage(*normal);
+    consoleLine(companion + " found.");
+  } else {
+    consoleLine(companion + " not found.");
+    tile->normalGrid = ChannelGrid::flatNormals(tile->image->width, tile->image->height);
+  }
+  tile->path = path;
+  return tile;
+}
+
+base::Status Tile::setImages(platform::ImagePtr newImage, const platform::Image* normalImage) {
+  if (!newImage || !normalImage) return base::Error{kNormalMapNotFound};
+  image = std::move(newImage);
+  colourGrid = ChannelGrid::fromImage(*image);
+  normalGrid = ChannelGrid::fromImage(*normalImage);
+  return base::success();
+}
+
+void Tile::draw(platform::Surface& surface, float x, float y, std::int32_t width, std::int32_t height) const {
+  if (image) surface.drawImage(*image, x, y, static_cast<float>(width), static_cast<float>(height));
+}
+
+void Tile::write(base::ByteWriter& out) const {
+  static const platform::Image empty;
+  const platform::Image& img = image ? *image : empty;
+  out.line(path);
+  out.int32(img.width);
+  out.int32(img.height);
+  out.byte(castShadows);
+  out.byte(collider);
+  // The record is column by column; the image is row by row.
+  std::vector<std::uint8_t> column(static_cast<std::size_t>(img.height) * 4);
+  for (std::int32_t x = 0; x < img.width; ++x) {
+    for (std::int32_t y = 0; y < img.height; ++y) std::memcpy(column.data() + static_cast<std::size_t>(y) * 4, img.at(x, y), 4);
+    out.bytes(column.data(), column.size());
+  }
+  if (colourGrid)
+    colourGrid->write(out);
+  else
+    ChannelGrid::fromImage(img)->write(out);
+  if (normalGrid)
+    normalGrid->write(out);
+  else
+    ChannelGrid::flatNormals(img.width, img.height)->write(out);
+}
+
+void Tile::read(base::ByteReader& in) {
+  consoleLine("Reading tile.");
+  path = in.line();
+  std::int32_t w = in.int32();
+  std::int32_t h = in.int32();
+  if (w < 0 || h < 0) throw base::FormatError("tile image width and height must not be negative");
+  castShadows = in.byte();
+  collider = in.byte();
+  in.require(static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) * 4);
+  auto img = std::make_shared<platform::Image>(w, h);
+  img->mipmapped = true;
+  std::vector<std::uint8_t> column(static_cast<std::size_t>(h) * 4);
+  for (std::int32_t x = 0; x < w; ++x) {
+    in.bytes(column.data(), column.size());
+    for (std::int32_t y = 0; y < h; ++y) std::memcpy(img->at(x, y), column.data() + static_cast<std::size_t>(y) * 4, 4);
+  }
+  image = std::move(img);
+  consoleLine("Read.");
+  colourGrid = std::make_shared<ChannelGrid>();
+  colourGrid->read(in);
+  normalGrid = std::make_shared<ChannelGrid>();
+  normalGrid->read(in);
+}
+
+}  // namespace vorlane::tiles
