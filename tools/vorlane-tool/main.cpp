@@ -1,9 +1,21 @@
 // vorlane-tool: inspects, validates, bakes and scans project files for build pipelines.
-#include <CLI/CLI.hpp>
+#include "commands.h"
 
 int main(int argc, char** argv) {
+  using namespace vorlane::tool;
   CLI::App app{"vorlane-tool: inspect, check, bake and scan Vorlane project files"};
   app.require_subcommand(1);
-  CLI11_PARSE(app, argc, argv);
-  return 0;
+  int exitCode = kExitOk;
+  addInfoCommand(app, exitCode);
+  addCheckCommand(app, exitCode);
+  addBakeCommand(app, exitCode);
+  addPngCommand(app, exitCode);
+  addScanCommand(app, exitCode);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int code = app.exit(e);
+    return code == 0 ? kExitOk : kExitUsage;
+  }
+  return exitCode;
 }

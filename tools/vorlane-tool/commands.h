@@ -1,0 +1,20 @@
+#pragma once
+// Each sub-command of vorlane-tool registers itself on the application; one file each.
+// Exit codes: 0 success, 1 bad input or file error (one-line reason on standard error),
+// 2 usage error.
+#include <CLI/CLI.hpp>
+
+namespace vorlane::tool {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitBadInput = 1;
+inline constexpr int kExitUsage = 2;
+
+// Each adds its sub-command; its callback stores the exit code in `exitCode`.
+void addInfoCommand(CLI::App& app, int& exitCode);
+void addCheckCommand(CLI::App& app, int& exitCode);
+void addBakeCommand(CLI::App& app, int& exitCode);
+void addPngCommand(CLI::App& app, int& exitCode);
+void addScanCommand(CLI::App& app, int& exitCode);
+
+}  // namespace vorlane::tool

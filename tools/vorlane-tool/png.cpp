@@ -1,0 +1,7 @@
+#include "commands.h"
+
+namespace vorlane::tool {
+
+void addPngCommand(CLI::App&, int&) {}
+
+}  // namespace vorlane::tool
