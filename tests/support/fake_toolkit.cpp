@@ -1,0 +1,173 @@
+#include "support/fake_toolkit.h"
+
+#include <algorithm>
+
+namespace vorlane::test {
+
+using platform::Handle;
+
+platform::Handle FakeToolkit::add(FakeGadget g) {
+  gadgets_.push_back(std::move(g));
+  return static_cast<Handle>(gadgets_.size());
+}
+
+FakeGadget& FakeToolkit::at(Handle handle) {
+  if (handle < 1 || handle > static_cast<Handle>(gadgets_.size())) throw std::out_of_range("no such gadget");
+  return gadgets_[static_cast<std::size_t>(handle - 1)];
+}
+
+Handle FakeToolkit::createWindow(std::string_view caption, int x, int y, int w, int h, Handle owner, unsigned flags) {
+  FakeGadget g{GadgetKind::Window, std::string(caption), x, y, w, h, owner, flags};
+  g.visible = !(flags & platform::kHidden);
+  return add(std::move(g));
+}
+
+void FakeToolkit::destroyWindow(Handle window) {
+  // Children go with their window, recursively.
+  std::vector<Handle> doomed{window};
+  for (std::size_t i = 0; i < doomed.size(); ++i)
+    for (Handle c : children(doomed[i])) doomed.push_back(c);
+  for (Handle h : doomed) {
+    at(h).destroyed = true;
+    at(h).visible = false;
+  }
+}
+
+Handle FakeToolkit::createButton(std::string_view caption, int x, int y, int w, int h, Handle parent) {
+  return add({GadgetKind::Button, std::string(caption), x, y, w, h, parent});
+}
+Handle FakeToolkit::createCheckBox(std::string_view caption, int x, int y, int w, int h, Handle parent) {
+  return add({GadgetKind::CheckBox, std::string(caption), x, y, w, h, parent});
+}
+Handle FakeToolkit::createTextField(int x, int y, int w, int h, Handle parent) {
+  return add({GadgetKind::TextField, "", x, y, w, h, parent});
+}
+Handle FakeToolkit::createLabel(std::string_view text, int x, int y, int w, int h, Handle parent) {
+  return add({GadgetKind::Label, std::string(text), x, y, w, h, parent});
+}
+Handle FakeToolkit::createGroupFrame(int x, int y, int w, int h, Handle parent, std::string_view title) {
+  return add({GadgetKind::GroupFrame, std::string(title), x, y, w, h, parent});
+}
+Handle FakeToolkit::createListBox(int x, int y, int w, int h, Handle parent) {
+  return add({GadgetKind::ListBox, "", x, y, w, h, parent});
+}
+Handle FakeToolkit::createTabStrip(int x, int y, int w, int h, Handle parent) {
+  return add({GadgetKind::TabStrip, "", x, y, w, h, parent});
+}
+Handle FakeToolkit::createProgressBar(int x, int y, int w, int h, Handle parent) {
+  return add({GadgetKind::ProgressBar, "", x, y, w, h, parent});
+}
+Handle FakeToolkit::createCanvas(int x, int y, int w, int h, Handle parent) {
+  Handle c = add({GadgetKind::Canvas, "", x, y, w, h, parent});
+  surfaces_[c] = std::make_unique<RecordingSurface>(w, h);
+  return c;
+}
+
+int FakeToolkit::innerWidth(Handle handle) {
+  const FakeGadget& g = at(handle);
+  return g.kind == GadgetKind::Window || g.kind == GadgetKind::GroupFrame ? g.w - 2 * kBorder : g.w;
+}
+
+int FakeToolkit::innerHeight(Handle handle) {
+  const FakeGadget& g = at(handle);
+  if (g.kind == GadgetKind::GroupFrame) return g.h - kFrameTop - kBorder;
+  if (g.kind != GadgetKind::Window) return g.h;
+  int h = g.h - kBorder;
+  if (g.flags & platform::kTitleBar) h -= kTitle;
+  if (g.flags & platform::kMenuBar) h -= kMenu;
+  if (g.flags & platform::kStatusBar) h -= kStatus;
+  return h;
+}
+
+void FakeToolkit::setProgress(Handle bar, float fraction) { at(bar).progress = fraction; }
+
+void FakeToolkit::addItem(Handle gadget, std::string_view text, std::string_view tooltip) {
+  at(gadget).items.push_back({std::string(text), std::string(tooltip)});
+}
+
+void FakeToolkit::removeItem(Handle gadget, int index) {
+  auto& g = at(gadget);
+  if (index < 0 || index >= static_cast<int>(g.items.size())) return;
+  g.items.erase(g.items.begin() + index);
+  if (g.selected >= static_cast<int>(g.items.size())) g.selected = static_cast<int>(g.items.size()) - 1;
+}
+
+void FakeToolkit::clearItems(Handle gadget) {
+  at(gadget).items.clear();
+  at(gadget).selected = -1;
+}
+
+void FakeToolkit::selectItem(Handle gadget, int index) {
+  auto& g = at(gadget);
+  g.selected = index >= 0 && index < static_cast<int>(g.items.size()) ? index : -1;
+}
+
+Handle FakeToolkit::createMenu(std::string_view text, Handle window) {
+  return add({GadgetKind::Menu, std::string(text), 0, 0, 0, 0, window});
+}
+
+void FakeToolkit::createMenuItem(std::string_view text, int tag, Handle menu) {
+  at(menu).menuItems.push_back({std::string(text), tag});
+}
+
+std::string FakeToolkit::fileRequester(std::string_view title, std::string_view filter, platform::FileMode mode,
+                                       std::string_view) {
+  fileRequests.push_back({std::string(title), std::string(filter), mode});
+  if (fileAnswers.empty()) return "";
+  std::string answer = fileAnswers.front();
+  fileAnswers.pop_front();
+  return answer;
+}
+
+bool FakeToolkit::colourRequester(int, int, int) {
+  if (colourAnswers.empty() || !colourAnswers.front()) {
+    if (!colourAnswers.empty()) colourAnswers.pop_front();
+    return false;
+  }
+  lastAccepted = *colourAnswers.front();
+  colourAnswers.pop_front();
+  return true;
+}
+
+platform::Event FakeToolkit::waitEvent() {
+  if (events.empty()) throw ScriptEnded();
+  platform::Event e = events.front();
+  events.pop_front();
+  return e;
+}
+
+platform::Surface& FakeToolkit::surface(Handle canvas) { return recording(canvas); }
+
+RecordingSurface& FakeToolkit::recording(Handle canvas) {
+  auto it = surfaces_.find(canvas);
+  if (it == surfaces_.end()) throw std::out_of_range("not a canvas");
+  return *it->second;
+}
+
+void FakeToolkit::type(Handle field, std::string_view text) {
+  at(field).text = std::string(text);
+  press(field);
+}
+
+void FakeToolkit::toggle(Handle checkBox) {
+  at(checkBox).isChecked = !at(checkBox).isChecked;
+  press(checkBox);
+}
+
+Handle FakeToolkit::find(GadgetKind kind, std::string_view text, int nth) const {
+  for (std::size_t i = 0; i < gadgets_.size(); ++i) {
+    const auto& g = gadgets_[i];
+    if (g.kind == kind && g.text == text && !g.destroyed && nth-- == 0) return static_cast<Handle>(i + 1);
+  }
+  return platform::kNoHandle;
+}
+
+std::vector<Handle> FakeToolkit::children(Handle parent) const {
+  std::vector<Handle> out;
+  for (std::size_t i = 0; i < gadgets_.size(); ++i)
+    if (gadgets_[i].parent == parent && !gadgets_[i].destroyed && gadgets_[i].kind != GadgetKind::Window)
+      out.push_back(static_cast<Handle>(i + 1));
+  return out;
+}
+
+}  // namespace vorlane::test
