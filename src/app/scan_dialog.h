@@ -1,0 +1,15 @@
+#pragma once
+// The "Scan Bmp" command: asks for an image, shows the "Scan Image" dialog with its own
+// event wait, and cuts the image and its normal map into a new tileset.
+#include <functional>
+
+#include "map/map.h"
+#include "platform/toolkit.h"
+
+namespace vorlane::app {
+
+// addTileset runs the shell's add-tileset operation and returns the new current tileset
+// (none when no more tilesets fit).
+void runScanDialog(platform::Toolkit& toolkit, platform::Handle owner, const std::function<map::MapPtr()>& addTileset);
+
+}  // namespace vorlane::app

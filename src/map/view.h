@@ -1,0 +1,36 @@
+#pragma once
+// Showing a map in a canvas and turning canvas points back into cells, lights and pivots.
+// Every function works on the surface the caller made current and uses its width W and
+// height H; the view transform scales about the canvas centre.
+#include "map/map.h"
+#include "platform/surface.h"
+
+namespace vorlane::map {
+
+// Tiles of every layer (visible columns and rows only), red outlines of highlighted cells
+// (clearing their flags), light markers with range circles, pivot markers.
+void draw(Map& map, platform::Surface& surface);
+// The cell grid over the whole map; leaves mask blending, alpha 1 and white.
+void drawGrid(const Map& map, platform::Surface& surface);
+
+// Sets selectedX/selectedY to the cell strictly inside which (px, py) lies; else no change.
+void pickCell(Map& map, const platform::Surface& surface, int px, int py);
+// The first light (pivot) whose pick box holds the point strictly, or none.
+LightPtr pickLight(const Map& map, const platform::Surface& surface, float px, float py);
+PivotPtr pickPivot(const Map& map, const platform::Surface& surface, float px, float py);
+
+// Moves the view by canvas pixels, unclamped.
+void scroll(Map& map, float dx, float dy);
+// Moves the view and keeps it inside the map (the upper limit wins on a small map).
+void scrollClamped(Map& map, const platform::Surface& surface, float dx, float dy);
+
+struct MapPoint {
+  float x, y;
+};
+// The map pixel under a canvas point (the inverse used to place lights and pivots).
+MapPoint canvasToMap(const Map& map, const platform::Surface& surface, int cx, int cy);
+
+// The lowest zoom the wheel may reach, so the view never inverts.
+inline constexpr float kMinZoom = 0.05f;
+
+}  // namespace vorlane::map

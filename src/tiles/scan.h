@@ -1,0 +1,32 @@
+#pragma once
+// Cutting a large image and its normal map into equal tiles.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "platform/image.h"
+#include "tiles/tile.h"
+
+namespace vorlane::tiles {
+
+inline constexpr int kMaxScanPieces = 1024;  // a tileset's cells; later pieces are dropped
+
+struct ScanSource {
+  platform::Image image;
+  std::optional<platform::Image> normal;  // none when the companion could not be decoded
+};
+
+// Decodes the image and its "NM" companion ("Loaded normal" once the companion was tried).
+// Fails with "No normal map present." when the companion is missing, "Not a valid file."
+// when the image cannot be decoded.
+base::Result<ScanSource> loadScanSource(const std::string& path);
+
+// Pieces of tileWidth × tileHeight (both ≥ 1) in reading order, the last column and band
+// partial, at most maxPieces of them. Pixels outside the image are (0, 0, 0, 0); outside the
+// normal image, or with no normal image, the flat normal. Piece i is named path + " " + i.
+std::vector<TilePtr> cutImage(const ScanSource& source, std::int32_t tileWidth, std::int32_t tileHeight,
+                              const std::string& path, int maxPieces = kMaxScanPieces);
+
+}  // namespace vorlane::tiles
