@@ -1,0 +1,112 @@
+#pragma once
+// Project (.vorl) and export files: the byte format, an all-or-nothing reader and writers
+// that replace a file only once the new one is complete.
+//
+// How the editor shell uses it:
+//   Load:   if (io::isCancelledLoadName(name)) return;
+//           auto project = io::loadProjectFile(name);        // nothing changes on failure
+//           if (!project) { error box project.error(); return; }
+//           io::applyMapSection(*currentMap, *project->map); // same Map object, in place
+//           then replace the tabs and tileset slots with project->tilesets itself (keeping
+//           currentTileset when there are none, else selecting tab 0 / slot 0).
+//           (io::loadProject does these first three steps in one call.)
+//   Save:   auto status = io::saveProjectFile(projectName, *currentMap, tilesets);
+//   Export: auto status = io::exportMapFile(answer, *currentMap);
+//   A failed status carries the message for the error box ("Unable to open file.", ...).
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/result.h"
+#include "map/map.h"
+
+namespace vorlane::io {
+
+inline constexpr const char* kUnableToOpen = "Unable to open file.";
+inline constexpr std::int32_t kMaxTilesets = 255;
+// A tileset record holds the 8 × 128 cells of layer 0 of its map.
+inline constexpr std::int32_t kTilesetColumns = 8;
+inline constexpr std::int32_t kTilesetRows = 128;
+
+// One tab of the tileset viewer: its label and its tileset map.
+struct TilesetEntry {
+  std::string label;
+  map::MapPtr tileset;
+};
+
+// A parsed file, not yet applied to anything.
+struct Project {
+  // Never null: the map section as a fresh Map (sizes, cells, tileTable/tileCount, lights,
+  // pivots; view state at its start values).
+  map::MapPtr map;
+  // False for an export file (map section only); tilesets are then empty.
+  bool hasTilesetSection = false;
+  std::vector<TilesetEntry> tilesets;
+};
+
+enum class Accept { projectOnly, projectOrExport };
+
+// ---- Byte level (in-memory streams) ----
+
+// The map section: sizes, the tiles used (by identity, in cell order), cell indices,
+// lights, pivots. Throws base::StreamError when the writer's file refuses a write.
+void saveMap(const map::Map& map, base::ByteWriter& out);
+// The tileset section. Throws base::FormatError for more than 255 tilesets.
+void writeTilesetSection(std::span<const TilesetEntry> tilesets, base::ByteWriter& out);
+
+// Reads a map section into a fresh Map. Throws base::StreamError when the bytes end early,
+// base::FormatError naming the field when a count or index breaks its range.
+map::MapPtr readMapSection(base::ByteReader& in);
+// Reads the tileset section; tiles whose path equals one of `tileTable`'s (letters A-Z
+// folded) become that table entry, printing "Replaced tile.". Throws like readMapSection.
+std::vector<TilesetEntry> readTilesetSection(base::ByteReader& in, const std::vector<tiles::TilePtr>& tileTable);
+
+// Moves a parsed map section into `target` (in place): sizes, cells, highlight, tile table;
+// the parsed lights and pivots go behind the ones already there. View state, selection and
+// light-map size stay. `parsed` is left empty.
+void applyMapSection(map::Map& target, map::Map& parsed);
+
+// The map `load` operation: the whole section is read first, so a failure (thrown as
+// readMapSection does) leaves `target` unchanged.
+void loadMap(map::Map& target, base::ByteReader& in);
+
+// Parses a whole file. No side effects besides console lines ("Reading tiles", "Reading
+// tile.", "Read.", "Read tiles.", "Replaced tile."). Bytes after the tileset section are
+// ignored; with Accept::projectOrExport a file ending exactly after the map section is an
+// export file.
+base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept accept = Accept::projectOnly);
+
+// ---- Files ----
+
+// "level" -> "level.vorl", always.
+std::string saveFileName(const std::string& name);
+// Appends ".vorl" unless the extension (after the last dot, no slash after it) is exactly "vorl".
+std::string exportFileName(const std::string& name);
+// "" and " " come from a cancelled requester.
+bool isCancelledLoadName(const std::string& name);
+
+// Reads and parses the file at exactly this path.
+base::Result<Project> loadProjectFile(const std::string& path, Accept accept = Accept::projectOnly);
+
+// The Load command up to the tilesets: nullopt for a cancelled name; on failure nothing
+// changes; otherwise `current` holds the file's map section and the file's tilesets are
+// returned for the shell to install.
+base::Result<std::optional<std::vector<TilesetEntry>>> loadProject(const std::string& name, map::Map& current);
+
+// The Save command: writes saveFileName(name) and prints "Saved:" + name once it is in place.
+// "" does nothing. On failure the previous file is untouched.
+base::Status saveProjectFile(const std::string& name, const map::Map& map, std::span<const TilesetEntry> tilesets);
+
+// The Export command: the map section alone into exportFileName(name). "" does nothing.
+base::Status exportMapFile(const std::string& name, const map::Map& map);
+
+// Writes a file at exactly `path` through a temporary file beside it, flushed and synced
+// before it is renamed into place. `body` may throw base::StreamError or base::FormatError;
+// then the temporary file is removed and the error returned.
+base::Status writeFileAtomically(const std::string& path, const std::function<void(base::ByteWriter&)>& body);
+
+}  // namespace vorlane::io
