@@ -1,7 +1,177 @@
+#include <bit>
+#include <cstring>
+
 #include "platform/decode.h"
 
 namespace vorlane::platform {
 
-base::Result<Decoded> decodeBmp(std::span<const std::uint8_t>) { return base::Error{"Not a valid image."}; }
+namespace {
+
+constexpr std::uint32_t kBiRgb = 0;
+constexpr std::uint32_t kBiBitfields = 3;
+constexpr std::uint32_t kBiAlphaBitfields = 6;
+constexpr std::size_t kFileHeader = 14;
+
+std::uint32_t u16(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | (p[1] << 8)); }
+std::uint32_t u32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::int32_t s32(const std::uint8_t* p) { return static_cast<std::int32_t>(u32(p)); }
+
+base::Error bad(const char* what) { return base::Error{std::string("Invalid BMP file: ") + what + "."}; }
+
+// One channel of a bit-field pixel, widened or narrowed to 8 bits.
+struct Field {
+  std::uint32_t mask = 0;
+  int shift = 0;
+  int bits = 0;
+
+  bool set(std::uint32_t m) {
+    mask = m;
+    if (m == 0) return true;
+    shift = std::countr_zero(m);
+    bits = std::popcount(m);
+    return (m >> shift) == (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1);  // contiguous
+  }
+  std::uint8_t get(std::uint32_t pixel) const {
+    if (bits == 0) return 0;
+    std::uint32_t v = (pixel & mask) >> shift;
+    if (bits >= 8) return static_cast<std::uint8_t>(v >> (bits - 8));
+    std::uint32_t max = (1u << bits) - 1;
+    return static_cast<std::uint8_t>((v * 255 + max / 2) / max);
+  }
+};
+
+}  // namespace
+
+base::Result<Decoded> decodeBmp(std::span<const std::uint8_t> bytes) {
+  const std::uint8_t* d = bytes.data();
+  const std::size_t size = bytes.size();
+  if (size < kFileHeader + 4 || d[0] != 'B' || d[1] != 'M') return bad("file too short");
+  const std::uint32_t dataOffset = u32(d + 10);
+  const std::uint32_t headerSize = u32(d + kFileHeader);
+  const bool core = headerSize == 12;
+  if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 && headerSize != 124)
+    return bad("unsupported header");
+  if (size < kFileHeader + headerSize) return bad("header truncated");
+  const std::uint8_t* h = d + kFileHeader;
+
+  std::int64_t width, height;
+  std::uint32_t bpp, compression = kBiRgb, colorsUsed = 0;
+  if (core) {
+    width = u16(h + 4);
+    height = u16(h + 6);
+    bpp = u16(h + 10);
+  } else {
+    width = s32(h + 4);
+    height = s32(h + 8);
+    bpp = u16(h + 14);
+    compression = u32(h + 16);
+    colorsUsed = u32(h + 32);
+  }
+  const bool topDown = height < 0;
+  if (topDown) height = -height;
+  if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return bad("bad image size");
+
+  // Masks follow a 40-byte header; the larger headers hold them inside.
+  std::size_t tableOffset = kFileHeader + headerSize;
+  Field fields[4];  // red, green, blue, alpha
+  bool bitfields = false;
+  if (compression == kBiBitfields || compression == kBiAlphaBitfields) {
+    if (core || (bpp != 16 && bpp != 32)) return bad("bit fields need 16 or 32 bits per pixel");
+    std::uint32_t masks[4] = {0, 0, 0, 0};
+    if (headerSize == 40) {
+      const std::size_t count = compression == kBiAlphaBitfields ? 4 : 3;
+      if (size < tableOffset + count * 4) return bad("bit masks truncated");
+      for (std::size_t k = 0; k < count; ++k) masks[k] = u32(d + tableOffset + 4 * k);
+      tableOffset += count * 4;
+    } else {
+      for (std::size_t k = 0; k < 3; ++k) masks[k] = u32(h + 40 + 4 * k);
+      if (headerSize >= 56) masks[3] = u32(h + 52);
+    }
+    for (std::size_t k = 0; k < 4; ++k)
+      if ((bpp == 16 && masks[k] > 0xFFFFu) || !fields[k].set(masks[k])) return bad("bad bit masks");
+    bitfields = true;
+  } else if (compression != kBiRgb) {
+    return bad("unsupported compression");
+  } else if (bpp == 16) {
+    fields[0].set(0x7C00);
+    fields[1].set(0x03E0);
+    fields[2].set(0x001F);
+    bitfields = true;
+  }
+  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return bad("unsupported bits per pixel");
+  if (core && bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24) return bad("unsupported bits per pixel");
+
+  // Palette: core headers store 3 bytes an entry, the others 4.
+  std::uint32_t paletteCount = 0;
+  const std::size_t entrySize = core ? 3 : 4;
+  std::uint8_t palette[256][3] = {};
+  if (bpp <= 8) {
+    const std::uint32_t maxColors = 1u << bpp;
+    if (colorsUsed > maxColors) return bad("bad palette size");
+    paletteCount = colorsUsed ? colorsUsed : maxColors;
+    if (size < tableOffset + paletteCount * entrySize) return bad("palette truncated");
+    for (std::uint32_t i = 0; i < paletteCount; ++i) {
+      const std::uint8_t* e = d + tableOffset + i * entrySize;
+      palette[i][0] = e[2];
+      palette[i][1] = e[1];
+      palette[i][2] = e[0];
+    }
+    tableOffset += paletteCount * entrySize;
+  }
+
+  // The pixel rows, each padded to 4 bytes; the last row's padding may be missing.
+  const std::uint64_t stride = ((static_cast<std::uint64_t>(width) * bpp + 31) / 32) * 4;
+  const std::uint64_t lastRow = (static_cast<std::uint64_t>(width) * bpp + 7) / 8;
+  const std::uint64_t needed = stride * static_cast<std::uint64_t>(height - 1) + lastRow;
+  if (dataOffset < kFileHeader + headerSize || dataOffset > size) return bad("bad pixel data offset");
+  if (needed > size - dataOffset) return bad("pixel data truncated");
+
+  Decoded decoded;
+  decoded.hasAlpha = bpp == 32 && (!bitfields || fields[3].mask != 0);
+  decoded.image = Image(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
+  Image& image = decoded.image;
+  for (std::int64_t row = 0; row < height; ++row) {
+    const std::uint8_t* src = d + dataOffset + row * stride;
+    const std::int32_t y = static_cast<std::int32_t>(topDown ? row : height - 1 - row);
+    std::uint8_t* out = image.at(0, y);
+    for (std::int64_t x = 0; x < width; ++x, out += 4) {
+      switch (bpp) {
+        case 1:
+        case 4:
+        case 8: {
+          const std::uint64_t bit = static_cast<std::uint64_t>(x) * bpp;
+          const std::uint32_t index = (src[bit / 8] >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
+          if (index < paletteCount) std::memcpy(out, palette[index], 3);  // else black
+          out[3] = 255;
+          break;
+        }
+        case 24:
+          out[0] = src[x * 3 + 2];
+          out[1] = src[x * 3 + 1];
+          out[2] = src[x * 3];
+          out[3] = 255;
+          break;
+        case 16:
+        case 32: {
+          const std::uint32_t pixel = bpp == 16 ? u16(src + x * 2) : u32(src + x * 4);
+          if (!bitfields) {
+            out[0] = src[x * 4 + 2];
+            out[1] = src[x * 4 + 1];
+            out[2] = src[x * 4];
+            out[3] = src[x * 4 + 3];
+          } else {
+            for (int k = 0; k < 3; ++k) out[k] = fields[k].get(pixel);
+            out[3] = fields[3].mask ? fields[3].get(pixel) : 255;
+          }
+          break;
+        }
+      }
+    }
+  }
+  return decoded;
+}
 
 }  // namespace vorlane::platform

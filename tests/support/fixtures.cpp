@@ -1,8 +1,13 @@
 #include "support/fixtures.h"
 
 #include <png.h>
+// jpeglib.h needs size_t and FILE declared first.
+#include <cstdio>
+#include <jpeglib.h>
 
 #include <atomic>
+#include <csetjmp>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -134,6 +139,166 @@ std::vector<std::uint8_t> encodePng(const platform::Image& image, bool withAlpha
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return out;
+}
+
+std::vector<std::uint8_t> encodePngRaw(const PngSpec& spec) {
+  std::vector<std::uint8_t> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  std::vector<png_color> palette;
+  for (const auto& c : spec.palette) palette.push_back(png_color{c[0], c[1], c[2]});
+  png_color_16 trans{};
+  trans.gray = spec.transparent[0];
+  trans.red = spec.transparent[0];
+  trans.green = spec.transparent[1];
+  trans.blue = spec.transparent[2];
+  const std::size_t rowBytes = spec.data.size() / static_cast<std::size_t>(spec.height);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    throw std::runtime_error("png encode failed");
+  }
+  png_set_write_fn(
+      png, &out,
+      [](png_structp p, png_bytep data, png_size_t n) {
+        auto* o = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(p));
+        o->insert(o->end(), data, data + n);
+      },
+      nullptr);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width), static_cast<png_uint_32>(spec.height), spec.bitDepth,
+               spec.colorType, spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+  if (!spec.paletteAlpha.empty())
+    png_set_tRNS(png, info, spec.paletteAlpha.data(), static_cast<int>(spec.paletteAlpha.size()), nullptr);
+  else if (spec.transparentColor)
+    png_set_tRNS(png, info, nullptr, 0, &trans);
+  png_write_info(png, info);
+  const int passes = png_set_interlace_handling(png);
+  for (int pass = 0; pass < passes; ++pass)
+    for (int y = 0; y < spec.height; ++y)
+      png_write_row(png, spec.data.data() + static_cast<std::size_t>(y) * rowBytes);
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+namespace {
+struct JpegWriteError {
+  jpeg_error_mgr mgr;
+  std::jmp_buf jump;
+};
+}  // namespace
+
+std::vector<std::uint8_t> encodeJpeg(const platform::Image& image, int components, int quality, bool progressive) {
+  jpeg_compress_struct cinfo;
+  JpegWriteError err;
+  cinfo.err = jpeg_std_error(&err.mgr);
+  err.mgr.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JpegWriteError*>(c->err)->jump, 1); };
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(components));
+  if (setjmp(err.jump)) {
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    throw std::runtime_error("jpeg encode failed");
+  }
+  jpeg_create_compress(&cinfo);
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(image.width);
+  cinfo.image_height = static_cast<JDIMENSION>(image.height);
+  cinfo.input_components = components;
+  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    const int y = static_cast<int>(cinfo.next_scanline);
+    for (int x = 0; x < image.width; ++x)
+      for (int k = 0; k < components; ++k) row[static_cast<std::size_t>(x * components + k)] = image.at(x, y)[k];
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::vector<std::uint8_t> out(buffer, buffer + size);
+  std::free(buffer);
+  return out;
+}
+
+std::vector<std::uint8_t> encodeBmpRaw(const BmpSpec& spec) {
+  const bool core = spec.headerSize == 12;
+  const std::uint32_t w = static_cast<std::uint32_t>(spec.width);
+  const std::uint32_t h = static_cast<std::uint32_t>(spec.height < 0 ? -spec.height : spec.height);
+  const std::uint32_t stride = ((w * static_cast<std::uint32_t>(spec.bitsPerPixel) + 31) / 32) * 4;
+  const bool maskTable = spec.headerSize == 40 && (spec.compression == 3 || spec.compression == 6);
+  const std::uint32_t tables = static_cast<std::uint32_t>(spec.palette.size()) * (core ? 3 : 4) +
+                               (maskTable ? (spec.compression == 6 ? 16 : 12) : 0);
+  const std::uint32_t offset = 14 + static_cast<std::uint32_t>(spec.headerSize) + tables;
+  std::vector<std::uint8_t> v;
+  v.push_back('B');
+  v.push_back('M');
+  put32(v, offset + stride * h);
+  put32(v, 0);
+  put32(v, offset);
+  put32(v, static_cast<std::uint32_t>(spec.headerSize));
+  if (core) {
+    put16(v, w);
+    put16(v, h);
+    put16(v, 1);
+    put16(v, static_cast<std::uint32_t>(spec.bitsPerPixel));
+  } else {
+    put32(v, w);
+    put32(v, static_cast<std::uint32_t>(spec.height));
+    put16(v, 1);
+    put16(v, static_cast<std::uint32_t>(spec.bitsPerPixel));
+    put32(v, spec.compression);
+    put32(v, stride * h);
+    put32(v, 2835);
+    put32(v, 2835);
+    put32(v, spec.colorsUsed);
+    put32(v, 0);
+    for (int k = 0; k < 4 && 40 + 4 * k < spec.headerSize; ++k) put32(v, spec.masks[static_cast<std::size_t>(k)]);
+    while (v.size() < 14 + static_cast<std::size_t>(spec.headerSize)) v.push_back(0);
+    if (maskTable)
+      for (int k = 0; k < (spec.compression == 6 ? 4 : 3); ++k) put32(v, spec.masks[static_cast<std::size_t>(k)]);
+  }
+  for (std::uint32_t c : spec.palette) {
+    v.push_back(static_cast<std::uint8_t>(c));
+    v.push_back(static_cast<std::uint8_t>(c >> 8));
+    v.push_back(static_cast<std::uint8_t>(c >> 16));
+    if (!core) v.push_back(0);
+  }
+  for (std::uint32_t row = 0; row < h; ++row) {
+    const std::uint32_t y = spec.height < 0 ? row : h - 1 - row;
+    std::vector<std::uint8_t> bytes(stride, 0);
+    for (std::uint32_t x = 0; x < w; ++x) {
+      const std::uint32_t p = spec.pixels[y * w + x];
+      switch (spec.bitsPerPixel) {
+        case 1:
+        case 4:
+        case 8: {
+          const std::uint32_t bit = x * static_cast<std::uint32_t>(spec.bitsPerPixel);
+          bytes[bit / 8] |= static_cast<std::uint8_t>(p << (8 - spec.bitsPerPixel - static_cast<int>(bit % 8)));
+          break;
+        }
+        case 16:
+          bytes[x * 2] = static_cast<std::uint8_t>(p);
+          bytes[x * 2 + 1] = static_cast<std::uint8_t>(p >> 8);
+          break;
+        case 24:
+          bytes[x * 3] = static_cast<std::uint8_t>(p);
+          bytes[x * 3 + 1] = static_cast<std::uint8_t>(p >> 8);
+          bytes[x * 3 + 2] = static_cast<std::uint8_t>(p >> 16);
+          break;
+        case 32:
+          for (int k = 0; k < 4; ++k) bytes[x * 4 + static_cast<std::uint32_t>(k)] = static_cast<std::uint8_t>(p >> (8 * k));
+          break;
+      }
+    }
+    v.insert(v.end(), bytes.begin(), bytes.end());
+  }
+  return v;
 }
 
 }  // namespace vorlane::test
