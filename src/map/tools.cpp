@@ -1,16 +1,103 @@
 #include "map/tools.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "base/convert.h"
+
 namespace vorlane::map {
 
-void steppedLine(std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                 const std::function<void(std::int32_t, std::int32_t)>&) {}
-void paintLine(Map&, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, const TilePtr&) {}
-void markLine(Map&, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {}
-void beginStroke(Stroke&, Map&, std::int32_t, std::int32_t, const TilePtr&) {}
-void updateStroke(const Stroke&, Map&, std::int32_t, std::int32_t, const TilePtr&) {}
-void endStroke(Stroke&, Map&, std::int32_t, std::int32_t, const TilePtr&, bool) {}
-std::int32_t layerFromText(std::string_view, std::int32_t) { return 0; }
-std::int32_t layerDown(std::int32_t) { return 0; }
-std::int32_t layerUp(std::int32_t, std::int32_t) { return 0; }
+void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                 const std::function<void(std::int32_t, std::int32_t)>& visit) {
+  float dx = static_cast<float>(x2) - static_cast<float>(x1);
+  float dy = static_cast<float>(y2) - static_cast<float>(y1);
+  float n = std::fabs(dx) <= std::fabs(dy) ? std::fabs(dy) : std::fabs(dx);
+  dx = dx / n;
+  dy = dy / n;
+  float x = static_cast<float>(x1), y = static_cast<float>(y1);
+  // Beyond 2^24 a float n would stop counting down; the cap keeps such a line finite and
+  // never binds below that (a whole-numbered n visits exactly n + 1 cells).
+  std::int64_t left = static_cast<std::int64_t>(n) + 1;
+  do {
+    visit(base::floatToInt(x), base::floatToInt(y));
+    x = x + dx;
+    y = y + dy;
+    n = n - 1;
+  } while (n >= -0.5f && --left > 0);
+}
+
+void paintLine(Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t layer,
+               const TilePtr& tile) {
+  steppedLine(x1, y1, x2, y2, [&](std::int32_t x, std::int32_t y) { map.setCell(x, y, layer, tile); });
+}
+
+void markLine(Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
+  steppedLine(x1, y1, x2, y2, [&](std::int32_t x, std::int32_t y) { map.markCell(x, y); });
+}
+
+namespace {
+
+// Line, Rect and Block are all made of stepped lines; `line` either marks or paints them.
+template <typename LineFn>
+void shapeLines(std::int32_t tool, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, LineFn line) {
+  switch (tool) {
+    case kLine:
+      line(x0, y0, x1, y1);
+      break;
+    case kRect:
+      line(x0, y0, x1, y0);
+      line(x0, y0, x0, y1);
+      line(x1, y0, x1, y1);
+      line(x0, y1, x1, y1);
+      break;
+    case kBlock:
+      for (std::int64_t y = std::min(y0, y1); y <= std::max(y0, y1); ++y) line(x0, static_cast<std::int32_t>(y), x1, static_cast<std::int32_t>(y));
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+void beginStroke(Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, const TilePtr& tile) {
+  stroke.painting = true;
+  stroke.startX = map.selectedX;
+  stroke.startY = map.selectedY;
+  if (tool == kFill) map.fillLayer(layer, tile);
+}
+
+void updateStroke(const Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, const TilePtr& tile) {
+  if (!stroke.painting) return;
+  if (tool == kPlot) {
+    map.setCell(map.selectedX, map.selectedY, layer, tile);
+    return;
+  }
+  shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
+             [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { markLine(map, a, b, c, d); });
+}
+
+void endStroke(Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, const TilePtr& tile,
+               bool releasedOnMapCanvas) {
+  if (!stroke.painting) return;
+  stroke.painting = false;
+  if (!releasedOnMapCanvas) return;
+  shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
+             [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { paintLine(map, a, b, c, d, layer, tile); });
+}
+
+std::int32_t layerFromText(std::string_view text, std::int32_t depth) {
+  std::int64_t layer = static_cast<std::int64_t>(base::textToInt(text)) - 1;
+  layer = std::max<std::int64_t>(layer, 0);
+  layer = std::min<std::int64_t>(layer, static_cast<std::int64_t>(depth) - 1);
+  return static_cast<std::int32_t>(std::max<std::int64_t>(layer, 0));
+}
+
+std::int32_t layerDown(std::int32_t layer) { return std::max(layer, 1) - 1; }
+
+std::int32_t layerUp(std::int32_t layer, std::int32_t depth) {
+  std::int64_t next = std::min<std::int64_t>(static_cast<std::int64_t>(layer) + 1, static_cast<std::int64_t>(depth) - 1);
+  return static_cast<std::int32_t>(std::max<std::int64_t>(next, 0));
+}
 
 }  // namespace vorlane::map

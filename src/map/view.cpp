@@ -1,14 +1,316 @@
 #include "map/view.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <vector>
+
+#include "base/convert.h"
+
 namespace vorlane::map {
 
-void draw(Map&, platform::Surface&) {}
-void drawGrid(const Map&, platform::Surface&) {}
-void pickCell(Map&, const platform::Surface&, int, int) {}
-LightPtr pickLight(const Map&, const platform::Surface&, float, float) { return nullptr; }
-PivotPtr pickPivot(const Map&, const platform::Surface&, float, float) { return nullptr; }
-void scroll(Map&, float, float) {}
-void scrollClamped(Map&, const platform::Surface&, float, float) {}
-MapPoint canvasToMap(const Map&, const platform::Surface&, int, int) { return {0, 0}; }
+using platform::LineSegment;
+using platform::Surface;
+
+namespace {
+
+// The transform of one axis, in float32 and in the written order of operations.
+struct Axis {
+  float centre;  // W / 2 or H / 2, half-pixels kept
+  float scroll;
+  float zoom;
+  std::int32_t cellSize;
+
+  float canvasOf(float mapPos) const { return centre + ((mapPos - scroll) - centre) * zoom; }
+  // Canvas position of the corner of cell i.
+  float cellCorner(std::int32_t i) const {
+    return canvasOf(static_cast<float>(static_cast<std::int64_t>(i) * cellSize));
+  }
+  float cellSpan() const { return static_cast<float>(cellSize) * zoom; }
+  // With a positive, finite zoom and a non-negative cell size, cellCorner never decreases
+  // as i grows, so every strict range test selects a contiguous run of cells that a
+  // binary search finds exactly. Anything else takes the plain walk.
+  bool monotone() const { return zoom > 0 && std::isfinite(zoom) && cellSize >= 0; }
+};
+
+Axis xAxis(const Map& map, const Surface& s) {
+  return {static_cast<float>(s.width()) / 2.0f, map.scrollX, map.zoom, map.tileWidth};
+}
+Axis yAxis(const Map& map, const Surface& s) {
+  return {static_cast<float>(s.height()) / 2.0f, map.scrollY, map.zoom, map.tileHeight};
+}
+
+// First i in [0, count) for which pred holds, pred being false then true along i.
+template <typename Pred>
+std::int32_t firstTrue(std::int32_t count, Pred pred) {
+  std::int32_t lo = 0, hi = count;
+  while (lo < hi) {
+    std::int32_t mid = lo + (hi - lo) / 2;
+    if (pred(mid))
+      hi = mid;
+    else
+      lo = mid + 1;
+  }
+  return lo;
+}
+
+// The cells i with lo < cellCorner(i) < hi, as a half-open range [first, last) when they
+// run contiguously, or as a flag list from the walk when the transform is degenerate.
+struct CellRange {
+  std::int32_t first = 0, last = 0;
+  std::vector<std::uint8_t> walked;  // non-empty only for a degenerate transform
+  bool contains(std::int32_t i) const { return walked.empty() ? true : walked[static_cast<std::size_t>(i)] != 0; }
+};
+
+CellRange cellsBetween(const Axis& a, std::int32_t count, float lo, float hi) {
+  CellRange r;
+  if (count <= 0) return r;
+  if (a.monotone()) {
+    r.first = firstTrue(count, [&](std::int32_t i) { return a.cellCorner(i) > lo; });
+    r.last = firstTrue(count, [&](std::int32_t i) { return !(a.cellCorner(i) < hi); });
+    if (r.last < r.first) r.last = r.first;
+    return r;
+  }
+  r.walked.assign(static_cast<std::size_t>(count), 0);
+  r.first = 0;
+  r.last = count;
+  for (std::int32_t i = 0; i < count; ++i) {
+    float c = a.cellCorner(i);
+    r.walked[static_cast<std::size_t>(i)] = c > lo && c < hi;
+  }
+  return r;
+}
+
+// The draw pass's visibility test: X > 0 - span and X < W + span.
+CellRange visibleCells(const Axis& a, std::int32_t count, int canvasSize) {
+  float span = a.cellSpan();
+  return cellsBetween(a, count, 0 - span, static_cast<float>(canvasSize) + span);
+}
+
+void outlineCell(Surface& s, float X, float Y, float w, float h) {
+  s.drawLine(X, Y, X + w, Y);
+  s.drawLine(X, Y, X, Y + h);
+  s.drawLine(X, Y + h, X + w, Y + h);
+  s.drawLine(X + w, Y, X + w, Y + h);
+}
+
+void selectionSquare(Surface& s, float sx, float sy, float zoom) {
+  using base::floatToInt;
+  s.setLineWidth(1);
+  float x1 = static_cast<float>(floatToInt(sx - 16 * zoom));
+  float y1 = static_cast<float>(floatToInt(sy - 16 * zoom));
+  float x2 = static_cast<float>(floatToInt(sx + 16 * zoom));
+  float y2 = static_cast<float>(floatToInt(sy + 16 * zoom));
+  s.drawLine(x1, y1, x2, y1);
+  s.drawLine(x2, y1, x2, y2);
+  s.drawLine(x1, y2, x2, y2);
+  s.drawLine(x1, y1, x1, y2);
+  s.setLineWidth(4);
+}
+
+// 36 segments and a closing zero-length one, batched: same segments, same state.
+void rangeCircle(Surface& s, std::int32_t px, std::int32_t py, std::int32_t r) {
+  std::vector<LineSegment> segs;
+  segs.reserve(37);
+  float lastX = 0, lastY = 0;
+  for (int a = 0; a <= 360; a += 10) {
+    double rad = a * std::numbers::pi / 180.0;
+    float x = static_cast<float>(base::floatToInt(std::cos(rad) * r + px));
+    float y = static_cast<float>(base::floatToInt(std::sin(rad) * r + py));
+    if (a == 0) lastX = x, lastY = y;
+    segs.push_back({lastX, lastY, x, y});
+    lastX = x, lastY = y;
+  }
+  s.drawLines(segs);
+}
+
+// Marker centre in canvas pixels from a map position (the draw transform, float centre).
+void markerCentre(const Axis& ax, const Axis& ay, float x, float y, float& sx, float& sy) {
+  sx = ax.canvasOf(x);
+  sy = ay.canvasOf(y);
+}
+
+}  // namespace
+
+void draw(Map& map, Surface& surface) {
+  const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
+  const float zoom = map.zoom;
+  const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
+  const CellRange cols = visibleCells(ax, map.width, surface.width());
+  const CellRange rows = visibleCells(ay, map.height, surface.height());
+
+  surface.setScale(zoom, zoom);
+  for (std::int32_t x = cols.first; x < cols.last; ++x) {
+    if (!cols.contains(x)) continue;
+    const float X = ax.cellCorner(x);
+    for (std::int32_t y = rows.first; y < rows.last; ++y) {
+      if (!rows.contains(y)) continue;
+      const float Y = ay.cellCorner(y);
+      for (std::int32_t layer = 0; layer < map.depth; ++layer) {
+        const TilePtr& tile = map.cells[map.cellIndex(x, y, layer)];
+        if (tile) tile->draw(surface, X, Y, map.tileWidth, map.tileHeight);
+      }
+    }
+  }
+  surface.setScale(1, 1);
+
+  for (std::int32_t x = cols.first; x < cols.last; ++x) {
+    if (!cols.contains(x)) continue;
+    const float X = ax.cellCorner(x);
+    for (std::int32_t y = rows.first; y < rows.last; ++y) {
+      if (!rows.contains(y) || !map.isMarked(x, y)) continue;
+      surface.setColor(255, 0, 0);
+      outlineCell(surface, X, ay.cellCorner(y), spanX, spanY);
+      map.clearMark(x, y);
+      surface.setColor(255, 255, 255);
+    }
+  }
+  surface.setScale(1, 1);
+
+  for (const LightPtr& light : map.lights) {
+    float sx, sy;
+    markerCentre(ax, ay, light->x, light->y, sx, sy);
+    surface.setColor(base::floatToInt(light->red), base::floatToInt(light->green), base::floatToInt(light->blue));
+    surface.drawOval(sx - 8 * zoom, sy - 8 * zoom, 16 * zoom, 16 * zoom);
+    surface.setColor(255, 255, 255);
+    rangeCircle(surface, base::floatToInt(sx), base::floatToInt(sy), base::floatToInt(light->range * zoom));
+    if (light->selected) selectionSquare(surface, sx, sy, zoom);
+  }
+
+  for (const PivotPtr& pivot : map.pivots) {
+    float sx, sy;
+    markerCentre(ax, ay, pivot->x, pivot->y, sx, sy);
+    surface.setColor(240, 240, 240);
+    surface.drawRect(sx - 8 * zoom, sy - 8 * zoom, 16 * zoom, 16 * zoom);
+    surface.setColor(255, 255, 255);
+    if (pivot->selected) selectionSquare(surface, sx, sy, zoom);
+  }
+  surface.setColor(255, 255, 255);
+}
+
+// Every cell draws its four edges, so inner edges are drawn twice (and show darker under
+// alpha blending). All grid segments share one colour and alpha, so their order does not
+// change a pixel, and they go out in one batch. A segment lies on the border of its cell;
+// a cell whose rectangle, grown by twice the line width, misses the canvas has all four
+// edges (each at most 2 pixels wide on either side) wholly outside it, and they would
+// draw nothing: such cells are skipped, which keeps the cost to the visible part.
+void drawGrid(const Map& map, Surface& surface) {
+  constexpr float kLineWidth = 4;
+  constexpr float kMargin = 2 * kLineWidth;
+  surface.setColor(0, 255, 255);
+  surface.setBlend(platform::BlendMode::Alpha);
+  surface.setAlpha(0.2f);
+  surface.setLineWidth(kLineWidth);
+
+  const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
+  const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
+  CellRange cols, rows;
+  if (ax.monotone() && ay.monotone()) {
+    cols = cellsBetween(ax, map.width, -spanX - kMargin, static_cast<float>(surface.width()) + kMargin);
+    rows = cellsBetween(ay, map.height, -spanY - kMargin, static_cast<float>(surface.height()) + kMargin);
+  } else {
+    // A degenerate view (zoom not positive) keeps the walk over every cell.
+    cols.last = std::max(map.width, 0);
+    rows.last = std::max(map.height, 0);
+  }
+
+  std::vector<LineSegment> segs;
+  if (cols.last > cols.first && rows.last > rows.first)
+    segs.reserve(static_cast<std::size_t>(cols.last - cols.first) * static_cast<std::size_t>(rows.last - rows.first) * 4);
+  for (std::int32_t x = cols.first; x < cols.last; ++x) {
+    const float X = ax.cellCorner(x);
+    for (std::int32_t y = rows.first; y < rows.last; ++y) {
+      const float Y = ay.cellCorner(y);
+      segs.push_back({X, Y, X + spanX, Y});
+      segs.push_back({X, Y, X, Y + spanY});
+      segs.push_back({X, Y + spanY, X + spanX, Y + spanY});
+      segs.push_back({X + spanX, Y, X + spanX, Y + spanY});
+    }
+  }
+  if (!segs.empty()) surface.drawLines(segs);
+
+  surface.setColor(255, 255, 255);
+  surface.setAlpha(1.0f);
+  surface.setBlend(platform::BlendMode::Mask);
+}
+
+namespace {
+
+// The first cell i with corner < p < corner + span along one axis, or -1. The tests of the
+// two axes are independent, so the first cell of the column-major walk is the first
+// qualifying column with the first qualifying row.
+std::int32_t cellUnder(const Axis& a, std::int32_t count, float p) {
+  const float span = a.cellSpan();
+  if (count <= 0) return -1;
+  if (a.monotone()) {
+    // corner + span > p holds from some index on; corner < p up to some index.
+    std::int32_t from = firstTrue(count, [&](std::int32_t i) { return a.cellCorner(i) + span > p; });
+    std::int32_t to = firstTrue(count, [&](std::int32_t i) { return !(a.cellCorner(i) < p); });
+    return from < to ? from : -1;
+  }
+  for (std::int32_t i = 0; i < count; ++i) {
+    float c = a.cellCorner(i);
+    if (c < p && p < c + span) return i;
+  }
+  return -1;
+}
+
+template <typename Ptr>
+Ptr pickMarker(const Map& map, const Surface& surface, const std::vector<Ptr>& list, float px, float py) {
+  using base::floatToInt;
+  const std::int32_t icx = surface.width() / 2, icy = surface.height() / 2;
+  const float fcx = static_cast<float>(icx), fcy = static_cast<float>(icy);
+  const float zoom = map.zoom;
+  for (const Ptr& object : list) {
+    float sx = fcx + ((object->x - map.scrollX) - fcx) * zoom;
+    float sy = fcy + ((object->y - map.scrollY) - fcy) * zoom;
+    float x1 = static_cast<float>(floatToInt(sx - 8 * zoom)), y1 = static_cast<float>(floatToInt(sy - 8 * zoom));
+    float x2 = static_cast<float>(floatToInt(sx + 8 * zoom)), y2 = static_cast<float>(floatToInt(sy + 8 * zoom));
+    if (x1 < px && px < x2 && y1 < py && py < y2) return object;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void pickCell(Map& map, const Surface& surface, int px, int py) {
+  std::int32_t x = cellUnder(xAxis(map, surface), map.width, static_cast<float>(px));
+  if (x < 0) return;
+  std::int32_t y = cellUnder(yAxis(map, surface), map.height, static_cast<float>(py));
+  if (y < 0) return;
+  map.selectedX = x;
+  map.selectedY = y;
+}
+
+LightPtr pickLight(const Map& map, const Surface& surface, float px, float py) {
+  return pickMarker(map, surface, map.lights, px, py);
+}
+
+PivotPtr pickPivot(const Map& map, const Surface& surface, float px, float py) {
+  return pickMarker(map, surface, map.pivots, px, py);
+}
+
+void scroll(Map& map, float dx, float dy) {
+  map.scrollX += dx / map.zoom;
+  map.scrollY += dy / map.zoom;
+}
+
+void scrollClamped(Map& map, const Surface& surface, float dx, float dy) {
+  scroll(map, dx, dy);
+  if (!(map.scrollX >= 0)) map.scrollX = 0;
+  if (!(map.scrollY >= 0)) map.scrollY = 0;
+  const float maxX = static_cast<float>(static_cast<std::int64_t>(map.width) * map.tileWidth - surface.width());
+  const float maxY = static_cast<float>(static_cast<std::int64_t>(map.height) * map.tileHeight - surface.height());
+  if (map.scrollX > maxX) map.scrollX = maxX;
+  if (map.scrollY > maxY) map.scrollY = maxY;
+}
+
+MapPoint canvasToMap(const Map& map, const Surface& surface, int cx, int cy) {
+  const std::int32_t halfW = surface.width() / 2, halfH = surface.height() / 2;
+  const float dx = static_cast<float>(static_cast<std::int64_t>(cx) - halfW);
+  const float dy = static_cast<float>(static_cast<std::int64_t>(cy) - halfH);
+  return {static_cast<float>(halfW) + dx / map.zoom + map.scrollX, static_cast<float>(halfH) + dy / map.zoom + map.scrollY};
+}
 
 }  // namespace vorlane::map

@@ -1,0 +1,350 @@
+#include "map/view.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+#include "support/recording_surface.h"
+
+namespace vorlane::map {
+namespace {
+
+using test::Call;
+using test::Op;
+using test::RecordingSurface;
+
+TilePtr imageTile() {
+  auto t = std::make_shared<tiles::Tile>();
+  t->image = std::make_shared<platform::Image>(2, 2);
+  return t;
+}
+
+// The corner of a cell on the canvas, written out independently of the view code.
+float corner(std::int32_t i, std::int32_t size, float scroll, float zoom, int canvas) {
+  float c = static_cast<float>(canvas) / 2.0f;
+  return c + ((static_cast<float>(i * size) - scroll) - c) * zoom;
+}
+
+// The walk over every cell, as the view was first described: the reference the direct
+// computations are held against.
+std::pair<int, int> walkPick(const Map& m, int W, int H, int px, int py, std::pair<int, int> before) {
+  for (int x = 0; x < m.width; ++x)
+    for (int y = 0; y < m.height; ++y) {
+      float X = corner(x, m.tileWidth, m.scrollX, m.zoom, W), Y = corner(y, m.tileHeight, m.scrollY, m.zoom, H);
+      float fx = static_cast<float>(px), fy = static_cast<float>(py);
+      if (X < fx && fx < X + m.tileWidth * m.zoom && Y < fy && fy < Y + m.tileHeight * m.zoom) return {x, y};
+    }
+  return before;
+}
+
+std::vector<std::tuple<float, float>> walkTiles(const Map& m, int W, int H) {
+  std::vector<std::tuple<float, float>> out;
+  float sw = m.tileWidth * m.zoom, sh = m.tileHeight * m.zoom;
+  for (int x = 0; x < m.width; ++x) {
+    float X = corner(x, m.tileWidth, m.scrollX, m.zoom, W);
+    if (!(X > 0 - sw && X < W + sw)) continue;
+    for (int y = 0; y < m.height; ++y) {
+      float Y = corner(y, m.tileHeight, m.scrollY, m.zoom, H);
+      if (!(Y > 0 - sh && Y < H + sh)) continue;
+      for (int l = 0; l < m.depth; ++l)
+        if (m.cell(x, y, l)) out.emplace_back(X, Y);
+    }
+  }
+  return out;
+}
+
+using Seg = std::tuple<float, float, float, float>;
+
+std::vector<Seg> walkGrid(const Map& m, int W, int H) {
+  std::vector<Seg> out;
+  float sw = m.tileWidth * m.zoom, sh = m.tileHeight * m.zoom;
+  for (int x = 0; x < m.width; ++x)
+    for (int y = 0; y < m.height; ++y) {
+      float X = corner(x, m.tileWidth, m.scrollX, m.zoom, W), Y = corner(y, m.tileHeight, m.scrollY, m.zoom, H);
+      out.emplace_back(X, Y, X + sw, Y);
+      out.emplace_back(X, Y, X, Y + sh);
+      out.emplace_back(X, Y + sh, X + sw, Y + sh);
+      out.emplace_back(X + sw, Y, X + sw, Y + sh);
+    }
+  return out;
+}
+
+// Whether a 4-pixel-wide segment could touch a pixel of a W × H canvas.
+bool touchesCanvas(const Seg& s, int W, int H) {
+  auto [x1, y1, x2, y2] = s;
+  return std::max(x1, x2) >= -2 && std::min(x1, x2) <= W + 2 && std::max(y1, y2) >= -2 && std::min(y1, y2) <= H + 2;
+}
+
+struct View {
+  float scrollX, scrollY, zoom;
+};
+// Zooms a wheel can reach, odd scrolls, and views that put corners exactly on pixels.
+const View kViews[] = {{0, 0, 1},       {13.5f, -7.25f, 1},   {-100, -50, 2},   {64, 64, 0.5f}, {5, 3, 0.99f},
+                       {-33.3f, 12, 1.01f}, {200, 100, 0.37f}, {-250, -80, 3.3f}, {1000, 900, 1}, {-900, -700, 1},
+                       {0, 0, 0.05f},   {7, 7, 0},            {7, 7, -1}};
+
+TEST(MapView, DrawPassesRunInOrderAndLeaveTheirStates) {
+  auto m = Map::create(2, 2, 2, 32, 16);
+  auto a = imageTile(), b = imageTile(), c = imageTile();
+  m->setCell(0, 1, 1, a);
+  m->setCell(0, 1, 0, b);
+  m->setCell(1, 0, 0, c);
+  m->markCell(1, 1);
+  auto light = Light::createLight(100, 50, 0, 255.9f, 0, 12.5f);
+  light->selected = 1;
+  light->range = 10;
+  m->addLight(light);
+  m->addPivot(Pivot::createPivot(20, 30, 0));
+  m->zoom = 2;
+  m->scrollX = -150, m->scrollY = -100;
+  RecordingSurface s(400, 300);
+  draw(*m, s);
+
+  std::vector<Op> ops;
+  for (const Call& call : s.calls) ops.push_back(call.op);
+  const std::vector<Op> expected = {
+      Op::Scale, Op::Image, Op::Image, Op::Image, Op::Scale,                     // tiles by column, row, layer
+      Op::Color, Op::Line,  Op::Line,  Op::Line,  Op::Line,  Op::Color,         // one red outline
+      Op::Scale, Op::Color, Op::Oval,  Op::Color, Op::Lines,                     // light and range circle
+      Op::LineWidth, Op::Line, Op::Line, Op::Line, Op::Line, Op::LineWidth,      // its selection square
+      Op::Color, Op::Rect, Op::Color, Op::Color};                                // pivot, final white
+  EXPECT_EQ(ops, expected);
+  // Column 0 row 1 layer 0, then its layer 1, then column 1 row 0.
+  EXPECT_EQ(s.calls[1].n, static_cast<std::int64_t>(b->image->serial));
+  EXPECT_EQ(s.calls[2].n, static_cast<std::int64_t>(a->image->serial));
+  EXPECT_EQ(s.calls[3].n, static_cast<std::int64_t>(c->image->serial));
+  EXPECT_EQ(s.calls[1].c, 32);  // drawn at the tile size, the scale makes it zoom times larger
+  EXPECT_EQ(s.calls[0].a, 2);
+  EXPECT_EQ(s.calls[5].a, 255);
+  EXPECT_EQ(s.calls[5].b, 0);
+  EXPECT_EQ(s.calls[12].a, 255);  // 255.9 truncated
+  EXPECT_EQ(s.calls[12].c, 12);
+  EXPECT_FALSE(m->isMarked(1, 1));
+  // Outline and marker geometry at zoom 2.
+  float X = corner(1, 32, -150, 2, 400), Y = corner(1, 16, -100, 2, 300);
+  EXPECT_EQ(s.calls[6].a, X);
+  EXPECT_EQ(s.calls[6].c, X + 64);
+  EXPECT_EQ(s.calls[9].b, Y);
+  EXPECT_EQ(s.calls[9].d, Y + 32);
+  EXPECT_EQ(s.calls[13].a, 300 - 16.0f);  // light at map (100, 50): canvas (300, 150)
+  EXPECT_EQ(s.calls[13].c, 32);
+  EXPECT_EQ(s.calls[23].a, 140 - 16.0f);
+  EXPECT_EQ(s.calls[17].a, 268);  // selection square corner trunc(300 - 32)
+  EXPECT_EQ(s.calls[17].b, 118);
+  EXPECT_EQ(s.red, 255);
+  EXPECT_EQ(s.lineWidth, 4);
+  EXPECT_EQ(s.scaleX, 1);
+}
+
+TEST(MapView, RangeCircleIs37PointsWithAClosingZeroSegment) {
+  auto m = Map::create(0, 0, 0, 0, 0);
+  auto l = Light::createLight(200, 150, 0, 1, 2, 3);  // canvas centre of a 400 x 300 canvas
+  l->range = 100;
+  m->addLight(l);
+  RecordingSurface s(400, 300);
+  draw(*m, s);
+  ASSERT_EQ(s.segments.size(), 37u);
+  EXPECT_EQ(s.segments[0].line.x1, 300);
+  EXPECT_EQ(s.segments[0].line.x2, 300);  // zero-length first line
+  EXPECT_EQ(s.segments[9].line.x2, 200);  // 90 degrees
+  EXPECT_EQ(s.segments[9].line.y2, 250);
+  EXPECT_EQ(s.segments[36].line.x2, 300);
+  EXPECT_EQ(s.segments[0].r, 255);  // white, not the light's colour
+
+  l->range = 0;
+  s.reset();
+  draw(*m, s);
+  for (const auto& seg : s.segments) EXPECT_EQ(std::tie(seg.line.x1, seg.line.y1, seg.line.x2, seg.line.y2),
+                                                std::make_tuple(200.f, 150.f, 200.f, 150.f));
+}
+
+TEST(MapView, HiddenHighlightKeepsItsFlagUntilShown) {
+  auto m = Map::create(20, 1, 1, 64, 64);
+  m->markCell(19, 0);
+  RecordingSurface s(400, 300);
+  draw(*m, s);
+  EXPECT_TRUE(m->isMarked(19, 0));
+  EXPECT_TRUE(s.callsOf(Op::Line).empty());
+  m->scrollX = 19 * 64;
+  draw(*m, s);
+  EXPECT_FALSE(m->isMarked(19, 0));
+  EXPECT_EQ(s.callsOf(Op::Line).size(), 4u);
+}
+
+TEST(MapView, ColumnVisibilityBoundsAreStrict) {
+  auto m = Map::create(2, 1, 1, 64, 64);
+  m->setCell(0, 0, 0, imageTile());
+  RecordingSurface s(400, 300);
+  m->scrollX = 64;  // column 0 at exactly -64
+  draw(*m, s);
+  EXPECT_TRUE(s.callsOf(Op::Image).empty());
+  m->scrollX = -463;  // column 0 at W + 64 - 1
+  s.reset();
+  draw(*m, s);
+  ASSERT_EQ(s.callsOf(Op::Image).size(), 1u);
+  EXPECT_EQ(s.callsOf(Op::Image)[0].a, 463);
+}
+
+TEST(MapView, TilePassMatchesTheFullWalkForEveryView) {
+  auto m = Map::create(40, 30, 2, 24, 20);
+  for (int x = 0; x < 40; ++x)
+    for (int y = 0; y < 30; ++y)
+      if ((x * 7 + y * 3) % 4 != 0) m->setCell(x, y, (x + y) % 2, imageTile());
+  for (const View& v : kViews) {
+    m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
+    RecordingSurface s(400, 300);
+    draw(*m, s);
+    std::vector<std::tuple<float, float>> got;
+    for (const Call& c : s.callsOf(Op::Image)) got.emplace_back(c.a, c.b);
+    EXPECT_EQ(got, walkTiles(*m, 400, 300)) << "zoom " << v.zoom << " scroll " << v.scrollX;
+  }
+}
+
+TEST(MapView, GridIsOneBatchWithTheSameVisibleSegments) {
+  auto m = Map::create(60, 50, 1, 24, 20);
+  for (const View& v : kViews) {
+    m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
+    RecordingSurface s(400, 300);
+    s.setLineWidth(1);
+    s.reset();
+    drawGrid(*m, s);
+    EXPECT_LE(s.callsOf(Op::Lines).size(), 1u);  // none when the map is wholly off the canvas
+    EXPECT_TRUE(s.callsOf(Op::Line).empty());
+    std::vector<Seg> got, want;
+    for (const auto& seg : s.segments) {
+      EXPECT_EQ(std::tie(seg.r, seg.g, seg.b, seg.lineWidth), std::make_tuple(0, 255, 255, 4.f));
+      Seg t{seg.line.x1, seg.line.y1, seg.line.x2, seg.line.y2};
+      if (touchesCanvas(t, 400, 300)) got.push_back(t);
+    }
+    for (const Seg& t : walkGrid(*m, 400, 300))
+      if (touchesCanvas(t, 400, 300)) want.push_back(t);
+    std::sort(got.begin(), got.end());
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(got, want) << "zoom " << v.zoom << " scroll " << v.scrollX;
+    EXPECT_EQ(s.red, 255);
+    EXPECT_EQ(s.alpha, 1.0f);
+    EXPECT_EQ(s.blend, platform::BlendMode::Mask);
+    EXPECT_EQ(s.lineWidth, 4);
+  }
+  // Inner edges are drawn twice: a 2 x 1 map in full view has all eight.
+  auto small = Map::create(2, 1, 1, 32, 32);
+  RecordingSurface s(400, 300);
+  drawGrid(*small, s);
+  EXPECT_EQ(s.segments.size(), 8u);
+}
+
+TEST(MapView, PickCellEqualsTheWalkIncludingGridLines) {
+  auto m = Map::create(30, 25, 1, 24, 20);
+  for (const View& v : kViews) {
+    m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
+    RecordingSurface s(400, 300);
+    for (int py = -10; py <= 310; py += 5)
+      for (int px = -10; px <= 410; ++px) {
+        m->selectedX = -7, m->selectedY = -9;
+        pickCell(*m, s, px, py);
+        auto want = walkPick(*m, 400, 300, px, py, {-7, -9});
+        ASSERT_EQ(std::make_pair(m->selectedX, m->selectedY), want)
+            << "point " << px << "," << py << " zoom " << v.zoom << " scroll " << v.scrollX;
+      }
+  }
+}
+
+TEST(MapView, PickCellEdgesAndEmptyMap) {
+  auto m = Map::create(4, 4, 1, 64, 32);
+  RecordingSurface s(400, 300);
+  m->selectedX = 3, m->selectedY = 3;
+  pickCell(*m, s, 2 * 64, 1 * 32 + 1);  // on the left edge of (2, 1)
+  EXPECT_EQ(std::make_pair(m->selectedX, m->selectedY), std::make_pair(3, 3));
+  pickCell(*m, s, 2 * 64 + 1, 1 * 32 + 1);
+  EXPECT_EQ(std::make_pair(m->selectedX, m->selectedY), std::make_pair(2, 1));
+  pickCell(*m, s, 1000, 10);  // outside the map
+  EXPECT_EQ(std::make_pair(m->selectedX, m->selectedY), std::make_pair(2, 1));
+
+  // Zooming keeps the centre's map point: the corner of (3, 4) sits on the centre (200, 150)
+  // at zoom 1 and at zoom 2.
+  auto z = Map::create(10, 10, 1, 50, 30);
+  for (float zoom : {1.0f, 2.0f}) {
+    z->zoom = zoom;
+    EXPECT_EQ(corner(4, 50, 0, zoom, 400), 200);
+    pickCell(*z, s, 201, 151);
+    EXPECT_EQ(std::make_pair(z->selectedX, z->selectedY), std::make_pair(4, 5));
+    pickCell(*z, s, 199, 149);
+    EXPECT_EQ(std::make_pair(z->selectedX, z->selectedY), std::make_pair(3, 4));
+  }
+
+  auto none = Map::create(0, 0, 0, 0, 0);
+  none->addLight(Light::createLight(200, 150, 0, 255, 255, 255));
+  none->addPivot(Pivot::createPivot(200, 150, 0));
+  none->markCell(0, 0);
+  s.reset();
+  draw(*none, s);
+  drawGrid(*none, s);
+  EXPECT_TRUE(s.callsOf(Op::Image).empty());
+  EXPECT_EQ(s.callsOf(Op::Oval).size(), 1u);
+  EXPECT_EQ(s.callsOf(Op::Rect).size(), 1u);
+  EXPECT_TRUE(s.callsOf(Op::Lines).size() == 1u);  // the range circle only
+  pickCell(*none, s, 201, 151);
+  EXPECT_EQ(none->selectedX, 0);
+  EXPECT_NE(pickLight(*none, s, 200, 150), nullptr);
+  EXPECT_NE(pickPivot(*none, s, 200, 150), nullptr);
+}
+
+TEST(MapView, PickLightAndPivotUseTruncatedBoxesAndListOrder) {
+  auto m = Map::create(0, 0, 0, 0, 0);
+  // Canvas 401 wide: the picking centre is trunc(200.5) = 200, so map x 100 lands on 100.
+  auto first = Light::createLight(100, 100, 0, 1, 1, 1);
+  auto second = Light::createLight(100, 100, 0, 2, 2, 2);
+  m->addLight(first);
+  m->addLight(second);
+  RecordingSurface s(401, 301);
+  EXPECT_EQ(pickLight(*m, s, 100, 100), first);
+  EXPECT_EQ(pickLight(*m, s, 107.5f, 100), first);
+  EXPECT_EQ(pickLight(*m, s, 108, 100), nullptr);
+  EXPECT_EQ(pickLight(*m, s, 92, 100), nullptr);
+  EXPECT_EQ(pickLight(*m, s, 100, 92.5f), first);
+  EXPECT_EQ(pickPivot(*m, s, 100, 100), nullptr);
+  auto p = Pivot::createPivot(100, 100, 0);
+  m->addPivot(p);
+  m->zoom = 2;  // box grows to 32 x 32 about the scaled centre (0, 50)
+  EXPECT_EQ(pickPivot(*m, s, 15.5f, 50), p);
+  EXPECT_EQ(pickPivot(*m, s, 16, 50), nullptr);
+}
+
+TEST(MapView, ScrollingAndTheCanvasToMapInverse) {
+  auto m = Map::create(4, 4, 1, 64, 64);
+  RecordingSurface s(400, 300);
+  m->zoom = 2;
+  scroll(*m, 10, -6);
+  EXPECT_EQ(m->scrollX, 5);
+  EXPECT_EQ(m->scrollY, -3);
+  scrollClamped(*m, s, 1000, 0);
+  EXPECT_EQ(m->scrollX, -144);  // the upper limit wins on a map narrower than the canvas
+  EXPECT_EQ(m->scrollY, 256 - 300);
+
+  auto wide = Map::create(100, 100, 1, 64, 64);
+  wide->scrollX = 10;
+  scrollClamped(*wide, s, -1000, 0);
+  EXPECT_EQ(wide->scrollX, 0);
+  wide->scrollY = std::nanf("");
+  scrollClamped(*wide, s, 0, 0);
+  EXPECT_EQ(wide->scrollY, 0);
+  scrollClamped(*wide, s, 1e9f, 1e9f);
+  EXPECT_EQ(wide->scrollX, 6400 - 400);
+  EXPECT_EQ(wide->scrollY, 6400 - 300);
+
+  // Zoom 1, no scroll: the map point is the canvas point.
+  auto p = canvasToMap(*Map::create(1, 1, 1, 1, 1), s, 37, 251);
+  EXPECT_EQ(p.x, 37);
+  EXPECT_EQ(p.y, 251);
+  // Elsewhere it inverts the draw transform of a whole-pixel centre.
+  wide->scrollX = 30, wide->scrollY = -12, wide->zoom = 2;
+  p = canvasToMap(*wide, s, 300, 50);
+  EXPECT_EQ(p.x, 200 + 100 / 2.0f + 30);
+  EXPECT_EQ(p.y, 150 + -100 / 2.0f - 12);
+  EXPECT_EQ(200 + ((p.x - 30) - 200) * 2, 300);
+}
+
+}  // namespace
+}  // namespace vorlane::map
