@@ -129,14 +129,38 @@ bool FakeToolkit::colourRequester(int, int, int) {
   return true;
 }
 
+namespace {
+// Marks the place of a postLater event in the script.
+constexpr Handle kLaterSource = -1;
+}  // namespace
+
 platform::Event FakeToolkit::waitEvent() {
   if (events.empty()) throw ScriptEnded();
   platform::Event e = events.front();
   events.pop_front();
+  if (e.kind == platform::EventKind::GadgetSelect && e.source == kLaterSource && !later_.empty()) {
+    auto make = std::move(later_.front());
+    later_.pop_front();
+    return make(*this);
+  }
   return e;
 }
 
-platform::Surface& FakeToolkit::surface(Handle canvas) { return recording(canvas); }
+void FakeToolkit::postLater(std::function<platform::Event(FakeToolkit&)> make) {
+  later_.push_back(std::move(make));
+  post({platform::EventKind::GadgetSelect, kLaterSource, 0, 0, 0});
+}
+
+void FakeToolkit::pressLater(GadgetKind kind, std::string text, int nth) {
+  postLater([kind, text = std::move(text), nth](FakeToolkit& tk) {
+    return platform::Event{platform::EventKind::GadgetAction, tk.find(kind, text, nth), 0, 0, 0};
+  });
+}
+
+platform::Surface& FakeToolkit::surface(Handle canvas) {
+  madeCurrent.push_back(canvas);
+  return recording(canvas);
+}
 
 RecordingSurface& FakeToolkit::recording(Handle canvas) {
   auto it = surfaces_.find(canvas);

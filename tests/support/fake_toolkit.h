@@ -2,6 +2,7 @@
 // A toolkit for tests: gadgets are records, events come from a script, requesters answer
 // from a script, and everything shown (texts, checks, list items, message boxes) is kept.
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -97,6 +98,11 @@ class FakeToolkit : public platform::Toolkit {
   void mouse(platform::EventKind kind, platform::Handle canvas, int button, int x, int y) { post({kind, canvas, button, x, y}); }
   void closeWindow(platform::Handle window) { post({platform::EventKind::WindowClose, window, 0, 0, 0}); }
   void tick() { post({platform::EventKind::TimerTick, platform::kNoHandle, 0, 0, 0}); }
+  // An event made only when the loop takes it, for gadgets that do not exist yet (the
+  // dialogs' own buttons and fields); `make` may also change texts first.
+  void postLater(std::function<platform::Event(FakeToolkit&)> make);
+  // A press of the first live gadget with this caption at the time the loop takes it.
+  void pressLater(GadgetKind kind, std::string text, int nth = 0);
 
   // --- what was shown ---
   FakeGadget& at(platform::Handle handle);
@@ -125,12 +131,15 @@ class FakeToolkit : public platform::Toolkit {
   std::vector<std::pair<platform::Handle, platform::Handle>> popups;
   std::map<platform::Handle, int> menuBarUpdates;
   int timerHertz = 0;
+  // Every canvas made current, in order.
+  std::vector<platform::Handle> madeCurrent;
   int screenW = 1280, screenH = 1024;
 
  private:
   platform::Handle add(FakeGadget g);
   std::vector<FakeGadget> gadgets_;  // handle h at index h - 1
   std::map<platform::Handle, std::unique_ptr<RecordingSurface>> surfaces_;
+  std::deque<std::function<platform::Event(FakeToolkit&)>> later_;
 };
 
 }  // namespace vorlane::test

@@ -1,0 +1,61 @@
+// The commands that read and write files: Load Tile, and project Load, Save, Save As, Export.
+#include "app/shell.h"
+#include "io/project.h"
+#include "platform/files.h"
+#include "tiles/tile.h"
+
+namespace vorlane::app {
+
+using platform::FileMode;
+using platform::MessageKind;
+
+Shell::After Shell::loadTile() {
+  const std::string path = tk_.fileRequester("Load a single tile.", kImageFilter, FileMode::Open, "");
+  if (!platform::isRegularFile(path)) {
+    tk_.messageBox(kNotAValidFile, MessageKind::Information);
+    return After::skip;
+  }
+  // A file that cannot be decoded is reported, and the editor carries on.
+  auto tile = tiles::Tile::fromFile(path);
+  if (!tile) {
+    tk_.messageBox(tile.error(), MessageKind::Error);
+    return After::skip;
+  }
+  currentTileset()->addToFirstFreeCell(std::move(tile).value());
+  return After::step;
+}
+
+// The file is parsed whole before anything changes, so a failure keeps map and tilesets.
+Shell::After Shell::loadProject() {
+  const std::string name = tk_.fileRequester("Load a vorlane project.", kMapFilter, FileMode::Open, "");
+  auto loaded = io::loadProject(name, *currentMap_);
+  if (!loaded) {
+    tk_.messageBox(loaded.error(), MessageKind::Error);
+    return After::step;
+  }
+  if (!loaded->has_value()) return After::step;  // cancelled
+  tilesets_->replaceAll(std::move(**loaded));
+  // The map was resized in place; the layer and selection may now lie outside it.
+  keepInsideMap();
+  return After::step;
+}
+
+// Save asks for a name only while there is none; Save As always asks, and a cancelled
+// requester leaves no name, so the next Save asks again.
+Shell::After Shell::saveProject(bool ask) {
+  if (ask || projectName_.empty())
+    projectName_ = tk_.fileRequester("Save a vorlane project.", kMapFilter, FileMode::Save, "");
+  const base::Status saved = io::saveProjectFile(projectName_, *currentMap_, tilesets_->entries());
+  if (!saved) tk_.messageBox(saved.error(), MessageKind::Error);
+  return After::step;
+}
+
+Shell::After Shell::exportMap() {
+  const std::string name = tk_.fileRequester("Export Vorl", kMapFilter, FileMode::Save, "");
+  if (name.empty()) return After::step;
+  const base::Status exported = io::exportMapFile(name, *currentMap_);
+  if (!exported) tk_.messageBox(exported.error(), MessageKind::Error);
+  return After::step;
+}
+
+}  // namespace vorlane::app

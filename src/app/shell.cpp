@@ -1,0 +1,248 @@
+#include "app/shell.h"
+
+#include <algorithm>
+
+#include "base/convert.h"
+#include "map/view.h"
+
+namespace vorlane::app {
+
+using platform::Event;
+using platform::EventKind;
+
+Shell::Shell(platform::Toolkit& toolkit) : tk_(toolkit) {}
+Shell::~Shell() = default;
+
+void Shell::startUp() {
+  buildToolWindows(tk_, g_);
+  buildMainContent(tk_, g_);
+  buildTilesWindow(tk_, g_);
+  tilesets_.emplace(tk_, g_.tilesetTabs);
+  tilesets_->add();
+  buildRenderWindow(tk_, g_);
+  buildPivotsWindow(tk_, g_);
+  buildLightsWindow(tk_, g_);
+  tk_.startTimer(60);
+  tk_.surface(g_.mapCanvas);
+  currentMap_ = map::Map::create(0, 0, 0, 0, 0);
+  buildMenus(tk_, g_);
+  objects_.emplace(tk_, objects::ObjectGadgets{g_.redField, g_.greenField, g_.blueField, g_.lightShadowsBox,
+                                               g_.rangeField, g_.linkField, g_.recordsList, g_.nameField,
+                                               g_.valueField});
+  panning_ = false;
+  panFirst_ = true;
+  buildDispatch();
+}
+
+int Shell::run() {
+  while (!finished_) handle(tk_.waitEvent());
+  return 0;
+}
+
+void Shell::handle(const Event& event) {
+  if (finished_) return;
+  if (dispatch(event) == After::step && !finished_) afterEvent();
+}
+
+Shell::After Shell::dispatch(const Event& e) {
+  switch (e.kind) {
+    case EventKind::MenuAction: return onMenu(e);
+    case EventKind::GadgetAction: return onGadget(e);
+    case EventKind::GadgetSelect: return After::step;
+    case EventKind::WindowClose: return onClose(e);
+    case EventKind::TimerTick: return onTick(e);
+    case EventKind::MouseDown: return onMouseDown(e);
+    case EventKind::MouseUp: return onMouseUp(e);
+    case EventKind::MouseMove: return onMouseMove(e);
+    case EventKind::MouseWheel: return onWheel(e);
+  }
+  return After::step;
+}
+
+Shell::After Shell::onMenu(const Event& e) {
+  auto it = menuTags_.find(e.datum);
+  return it == menuTags_.end() ? After::step : it->second(e);
+}
+
+Shell::After Shell::onGadget(const Event& e) {
+  auto it = actions_.find(e.source);
+  return it == actions_.end() ? After::step : it->second(e);
+}
+
+Shell::After Shell::onClose(const Event& e) {
+  auto it = closes_.find(e.source);
+  return it == closes_.end() ? After::step : it->second(e);
+}
+
+// The stroke update, the tile-flag step in both halves, then the object windows' fields.
+void Shell::afterEvent() {
+  if (stroke_.painting) map::updateStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_);
+  const map::Map& tileset = *currentTileset();
+  const tiles::TilePtr& picked = tileset.cell(tileset.selectedX, tileset.selectedY, 0);
+  if (picked != currentTile_) {
+    currentTile_ = picked;
+    tk_.setChecked(g_.tileShadowsBox, picked && picked->castShadows != 0);
+    tk_.setChecked(g_.tileColliderBox, picked && picked->collider != 0);
+  }
+  if (currentTile_) {
+    currentTile_->castShadows = tk_.checked(g_.tileShadowsBox) ? 1 : 0;
+    currentTile_->collider = tk_.checked(g_.tileColliderBox) ? 1 : 0;
+  }
+  objects_->syncFields();
+}
+
+// Redraws the map, tileset and current-tile canvases, in that order. The tileset's grid
+// lies under its tiles, the map's over them.
+Shell::After Shell::onTick(const Event&) {
+  map::Map& m = *currentMap_;
+  platform::Surface& mapSurface = tk_.surface(g_.mapCanvas);
+  mapSurface.clear();
+  m.markCell(m.selectedX, m.selectedY);
+  map::draw(m, mapSurface);
+  map::drawGrid(m, mapSurface);
+  mapSurface.present();
+
+  map::Map& ts = *currentTileset();
+  platform::Surface& tilesetSurface = tk_.surface(g_.tilesetCanvas);
+  tilesetSurface.clear();
+  map::drawGrid(ts, tilesetSurface);
+  ts.markCell(ts.selectedX, ts.selectedY);
+  map::draw(ts, tilesetSurface);
+  tilesetSurface.present();
+
+  platform::Surface& tileSurface = tk_.surface(g_.tileCanvas);
+  tileSurface.clear();
+  if (currentTile_)
+    currentTile_->draw(tileSurface, 0, 0, tk_.innerWidth(g_.tileCanvas), tk_.innerHeight(g_.tileCanvas));
+  else
+    tileSurface.drawText("No Tile", 0, 0);
+  tileSurface.present();
+  return After::step;
+}
+
+Shell::After Shell::onMouseDown(const Event& e) {
+  if (e.datum == platform::kMiddleButton) {
+    panning_ = true;
+  } else if (e.datum == platform::kRightButton) {
+    if (e.source == g_.mapCanvas) {
+      contextX_ = mapMouseX_;
+      contextY_ = mapMouseY_;
+      tk_.openPopupMenu(g_.mainWindow, g_.contextMenu);
+    }
+  } else if (e.datum == platform::kLeftButton) {
+    leftHeld_ = true;
+    if (e.source == g_.tilesetCanvas)
+      map::pickCell(*currentTileset(), tk_.surface(g_.tilesetCanvas), tilesetMouseX_, tilesetMouseY_);
+    if (e.source == g_.mapCanvas) {
+      const platform::Surface& s = tk_.surface(g_.mapCanvas);
+      const auto px = static_cast<float>(mapMouseX_), py = static_cast<float>(mapMouseY_);
+      map::LightPtr light = map::pickLight(*currentMap_, s, px, py);
+      if (light) objects_->selectLight(light);
+      map::PivotPtr pivot = map::pickPivot(*currentMap_, s, px, py);
+      if (pivot) objects_->selectPivot(pivot);
+      if (!light && !pivot) map::beginStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_);
+    }
+  }
+  return After::step;
+}
+
+Shell::After Shell::onMouseUp(const Event& e) {
+  if (e.datum == platform::kMiddleButton) {
+    panning_ = false;
+    panFirst_ = true;
+  } else if (e.datum == platform::kLeftButton) {
+    leftHeld_ = false;
+    if (!stroke_.painting) return After::skip;
+    map::endStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_, e.source == g_.mapCanvas);
+    stroke_.painting = false;
+  }
+  return After::step;
+}
+
+Shell::After Shell::onMouseMove(const Event& e) {
+  if (panning_) {
+    const auto x = static_cast<float>(e.x), y = static_cast<float>(e.y);
+    if (panFirst_) {
+      panLastX_ = x;
+      panLastY_ = y;
+      panFirst_ = false;
+    }
+    const float dx = x - panLastX_, dy = y - panLastY_;
+    panLastX_ = x;
+    panLastY_ = y;
+    if (e.source == g_.mapCanvas) map::scroll(*currentMap_, -dx, -dy);
+    if (e.source == g_.tilesetCanvas)
+      map::scrollClamped(*currentTileset(), tk_.surface(g_.tilesetCanvas), -dx * 4.0f, -dy * 4.0f);
+  }
+  if (e.source == g_.mapCanvas) {
+    mapMouseX_ = e.x;
+    mapMouseY_ = e.y;
+    map::pickCell(*currentMap_, tk_.surface(g_.mapCanvas), e.x, e.y);
+  }
+  if (e.source == g_.tilesetCanvas) {
+    tilesetMouseX_ = e.x;
+    tilesetMouseY_ = e.y;
+    if (leftHeld_) map::pickCell(*currentTileset(), tk_.surface(g_.tilesetCanvas), e.x, e.y);
+  }
+  return After::step;
+}
+
+// One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
+Shell::After Shell::onWheel(const Event& e) {
+  if (e.source != g_.mapCanvas) return After::step;
+  map::Map& m = *currentMap_;
+  const float zoom = m.getZoom() * 1.0f + static_cast<float>(e.datum) * 0.01f;
+  m.setZoom(std::max(zoom, map::kMinZoom));
+  map::pickCell(m, tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  return After::step;
+}
+
+Shell::After Shell::layerChanged(std::int32_t layer) {
+  currentLayer_ = layer;
+  tk_.setText(g_.layerField, base::intToText(std::int64_t{currentLayer_} + 1));
+  return After::step;
+}
+
+void Shell::toggleWindow(platform::Handle window, bool& shown) {
+  if (shown)
+    tk_.hide(window);
+  else
+    tk_.show(window);
+  shown = !shown;
+}
+
+// A new map object takes over: nothing active may point into the old one, and the layer
+// and selection must address the new grid.
+void Shell::replaceMap(map::MapPtr map) {
+  currentMap_ = std::move(map);
+  objects_->clear();
+  keepInsideMap();
+}
+
+void Shell::keepInsideMap() {
+  map::Map& m = *currentMap_;
+  const std::int32_t lastLayer = std::max(m.depth - 1, 0);
+  if (currentLayer_ > lastLayer) layerChanged(lastLayer);
+  const auto inside = [](std::int32_t v, std::int32_t size) { return std::clamp(v, 0, std::max(size - 1, 0)); };
+  m.selectedX = inside(m.selectedX, m.width);
+  m.selectedY = inside(m.selectedY, m.height);
+  stroke_.startX = inside(stroke_.startX, m.width);
+  stroke_.startY = inside(stroke_.startY, m.height);
+}
+
+Shell::After Shell::contextAdd(bool light) {
+  const platform::Surface& s = tk_.surface(g_.mapCanvas);
+  const map::MapPoint p = map::canvasToMap(*currentMap_, s, contextX_, contextY_);
+  if (light)
+    objects_->addLightAt(*currentMap_, p.x, p.y, currentLayer_);
+  else
+    objects_->addPivotAt(*currentMap_, p.x, p.y, currentLayer_);
+  return After::step;
+}
+
+Shell::After Shell::contextDelete() {
+  objects_->deleteAt(*currentMap_, tk_.surface(g_.mapCanvas), contextX_, contextY_);
+  return After::step;
+}
+
+}  // namespace vorlane::app

@@ -1,0 +1,117 @@
+#pragma once
+// The editor shell: builds every window at start-up, then turns each event of the toolkit's
+// queue into a command and runs the after-event step. Owns all state that outlives an event.
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "app/gadgets.h"
+#include "app/tilesets.h"
+#include "map/map.h"
+#include "map/tools.h"
+#include "objects/object_editor.h"
+#include "platform/toolkit.h"
+
+namespace vorlane::app {
+
+inline constexpr const char* kNotAValidFile = "Not a valid file.";
+inline constexpr const char* kMapTooLarge = "The map is too large to create.";
+inline constexpr const char* kImageFilter = "Image Files:png,jpg,bmp;";
+inline constexpr const char* kMapFilter = "Map files:vorl;";
+
+class Shell {
+ public:
+  explicit Shell(platform::Toolkit& toolkit);
+  ~Shell();
+  Shell(const Shell&) = delete;
+  Shell& operator=(const Shell&) = delete;
+
+  // Builds the windows, menus, first tileset, timer and start-up map, in start-up order.
+  void startUp();
+  // Takes and handles events until the main window is closed; returns the exit status 0.
+  int run();
+  // One event: its command, then the after-event step unless the command ends early.
+  void handle(const platform::Event& event);
+
+  const Gadgets& gadgets() const { return g_; }
+  bool finished() const { return finished_; }
+
+  // Shell state.
+  const map::MapPtr& currentMap() const { return currentMap_; }
+  const map::MapPtr& currentTileset() const { return tilesets_->current(); }
+  const tiles::TilePtr& currentTile() const { return currentTile_; }
+  const Tilesets& tilesets() const { return *tilesets_; }
+  std::int32_t currentTool() const { return currentTool_; }
+  std::int32_t currentLayer() const { return currentLayer_; }
+  const std::string& projectName() const { return projectName_; }
+  const map::Stroke& stroke() const { return stroke_; }
+  bool leftHeld() const { return leftHeld_; }
+  bool panning() const { return panning_; }
+  bool renderShown() const { return renderShown_; }
+  bool lightsShown() const { return lightsShown_; }
+  bool pivotsShown() const { return pivotsShown_; }
+  const objects::ObjectEditor& objects() const { return *objects_; }
+
+ private:
+  enum class After { step, skip };  // whether the after-event step follows the command
+  using Handler = std::function<After(const platform::Event&)>;
+
+  void buildDispatch();
+  After dispatch(const platform::Event& e);
+  void afterEvent();
+
+  // Event kinds.
+  After onMenu(const platform::Event& e);
+  After onGadget(const platform::Event& e);
+  After onClose(const platform::Event& e);
+  After onTick(const platform::Event& e);
+  After onMouseDown(const platform::Event& e);
+  After onMouseUp(const platform::Event& e);
+  After onMouseMove(const platform::Event& e);
+  After onWheel(const platform::Event& e);
+
+  // Commands.
+  After newMap();
+  After loadTile();
+  After loadProject();
+  After saveProject(bool ask);
+  After exportMap();
+  After layerChanged(std::int32_t layer);
+  After contextAdd(bool light);
+  After contextDelete();
+  After selectRecord(int index);
+  After chooseTileset(int index);
+  After closeMain();
+  void toggleWindow(platform::Handle window, bool& shown);
+  void hideWindow(platform::Handle window, bool& shown);
+  void replaceMap(map::MapPtr map);
+  void keepInsideMap();
+
+  platform::Toolkit& tk_;
+  Gadgets g_;
+  std::optional<Tilesets> tilesets_;
+  std::optional<objects::ObjectEditor> objects_;
+  std::unordered_map<platform::Handle, Handler> actions_;
+  std::unordered_map<platform::Handle, Handler> closes_;
+  std::unordered_map<int, Handler> menuTags_;
+
+  map::MapPtr currentMap_;
+  tiles::TilePtr currentTile_;
+  std::int32_t currentTool_ = map::kNoTool;
+  std::int32_t currentLayer_ = 0;
+  map::Stroke stroke_;
+  bool leftHeld_ = false;
+  std::int32_t mapMouseX_ = 0, mapMouseY_ = 0;
+  std::int32_t tilesetMouseX_ = 0, tilesetMouseY_ = 0;
+  std::string projectName_;
+  bool renderShown_ = false, lightsShown_ = false, pivotsShown_ = false;
+  bool panning_ = false, panFirst_ = true;
+  float panLastX_ = 0, panLastY_ = 0;
+  std::int32_t contextX_ = 0, contextY_ = 0;
+  bool finished_ = false;
+};
+
+}  // namespace vorlane::app

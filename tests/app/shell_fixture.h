@@ -1,0 +1,35 @@
+#pragma once
+// A started shell over a scripted fake toolkit.
+#include <gtest/gtest.h>
+
+#include "app/shell.h"
+#include "support/fake_toolkit.h"
+
+namespace vorlane::test {
+
+struct ShellTest : ::testing::Test {
+  FakeToolkit tk;
+  app::Shell shell{tk};
+  const app::Gadgets& g = shell.gadgets();
+
+  void SetUp() override { shell.startUp(); }
+
+  // Runs the loop over everything scripted so far.
+  void runScript() { EXPECT_THROW(shell.run(), ScriptEnded); }
+
+  // The New Map dialog with these field texts ("" empties a field), then Create.
+  void newMap(const std::vector<std::string>& fields = {}) {
+    tk.press(g.newMapButton);
+    tk.postLater([fields](FakeToolkit& t) {
+      const platform::Handle window = t.findWindow("New Map");
+      const auto gadgets = t.children(window);
+      int field = 0;
+      for (platform::Handle h : gadgets)
+        if (t.at(h).kind == GadgetKind::TextField && field < static_cast<int>(fields.size()))
+          t.setText(h, fields[static_cast<std::size_t>(field++)]);
+      return platform::Event{platform::EventKind::GadgetAction, t.find(GadgetKind::Button, "Create"), 0, 0, 0};
+    });
+  }
+};
+
+}  // namespace vorlane::test
