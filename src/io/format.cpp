@@ -230,6 +230,9 @@ std::vector<TilesetEntry> readTilesetSection(ByteReader& in, const std::vector<T
 }
 
 void applyMapSection(map::Map& target, map::Map& parsed) {
+  // The only steps that can fail come first, so a failure changes nothing.
+  target.lights.reserve(target.lights.size() + parsed.lights.size());
+  target.pivots.reserve(target.pivots.size() + parsed.pivots.size());
   target.cells = std::move(parsed.cells);
   target.highlight = std::move(parsed.highlight);
   target.width = parsed.width;
