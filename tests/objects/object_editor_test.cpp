@@ -1,0 +1,283 @@
+#include "objects/object_editor.h"
+
+#include <gtest/gtest.h>
+
+#include "base/console.h"
+#include "support/fake_toolkit.h"
+
+namespace vorlane::objects {
+namespace {
+
+using map::Light;
+using map::Map;
+using map::Pivot;
+using platform::MessageKind;
+
+struct ObjectEditorTest : ::testing::Test {
+  test::FakeToolkit tk;
+  ObjectGadgets g = makeGadgets();
+  ObjectEditor ed{tk, g};
+  map::MapPtr m = Map::create(10, 10, 3, 32, 32);
+  test::RecordingSurface canvas{400, 300};
+
+  ObjectGadgets makeGadgets() {
+    auto lights = tk.createWindow("Lights", 0, 0, 200, 200, platform::kNoHandle, platform::kTitleBar);
+    auto pivots = tk.createWindow("Pivots", 0, 0, 200, 200, platform::kNoHandle, platform::kTitleBar);
+    ObjectGadgets out;
+    out.redField = tk.createTextField(0, 0, 40, 20, lights);
+    out.greenField = tk.createTextField(0, 20, 40, 20, lights);
+    out.blueField = tk.createTextField(0, 40, 40, 20, lights);
+    out.lightShadowsBox = tk.createCheckBox("Cast Shadows", 0, 60, 40, 20, lights);
+    out.rangeField = tk.createTextField(0, 80, 40, 20, lights);
+    out.linkField = tk.createTextField(0, 0, 40, 20, pivots);
+    out.recordsList = tk.createListBox(0, 20, 40, 80, pivots);
+    out.nameField = tk.createTextField(0, 100, 40, 20, pivots);
+    out.valueField = tk.createTextField(0, 120, 40, 20, pivots);
+    return out;
+  }
+  std::string text(platform::Handle h) { return tk.text(h); }
+  std::vector<std::string> listTexts() {
+    std::vector<std::string> out;
+    for (const auto& item : tk.at(g.recordsList).items) out.push_back(item.text);
+    return out;
+  }
+  // A pivot at the canvas centre (zoom 1, no scroll) with records "a", "b", "c".
+  map::PivotPtr pivotWithRecords(int count) {
+    auto p = Pivot::createPivot(200, 150, 0);
+    for (int i = 0; i < count; ++i) p->addRecord(std::string(1, static_cast<char>('a' + i)), "v" + std::to_string(i));
+    m->addPivot(p);
+    return p;
+  }
+};
+
+TEST_F(ObjectEditorTest, AddingPlacesWhiteLightsAndTruncatedPivotsWithoutActivating) {
+  ed.addLightAt(*m, 12.5f, -3.25f, 2);
+  ed.addPivotAt(*m, 10.9f, -3.7f, 2);
+  ASSERT_EQ(m->lights.size(), 1u);
+  const Light& l = *m->lights[0];
+  EXPECT_EQ(std::tie(l.x, l.y, l.layer, l.red, l.green, l.blue, l.range), std::make_tuple(12.5f, -3.25f, 2, 255.f, 255.f, 255.f, 700.f));
+  ASSERT_EQ(m->pivots.size(), 1u);
+  EXPECT_EQ(std::tie(m->pivots[0]->x, m->pivots[0]->y, m->pivots[0]->layer), std::make_tuple(10.f, -3.f, 2));
+  EXPECT_EQ(ed.activeLight(), nullptr);
+  EXPECT_EQ(ed.activePivot(), nullptr);
+  EXPECT_EQ(l.selected, 0);
+}
+
+TEST_F(ObjectEditorTest, SelectingFillsTheWindowsAndMovesTheSelectedFlag) {
+  auto a = Light::createLight(0, 0, 0, 255, 12, 0.5f);
+  a->castShadows = 1;
+  auto b = Light::createLight(0, 0, 0, 1, 2, 3);
+  ed.selectLight(a);
+  EXPECT_EQ(text(g.redField), "255.000000");
+  EXPECT_EQ(text(g.greenField), "12.0000000");
+  EXPECT_EQ(text(g.blueField), "0.500000000");
+  EXPECT_EQ(text(g.rangeField), "700.000000");
+  EXPECT_TRUE(tk.checked(g.lightShadowsBox));
+  EXPECT_EQ(a->selected, 1);
+  ed.selectLight(b);
+  EXPECT_EQ(a->selected, 0);
+  EXPECT_EQ(b->selected, 1);
+  EXPECT_FALSE(tk.checked(g.lightShadowsBox));
+
+  auto p = pivotWithRecords(2);
+  p->link = "door.lua";
+  tk.setText(g.valueField, "stale");
+  ed.selectPivot(p);
+  EXPECT_EQ(text(g.linkField), "door.lua");
+  EXPECT_EQ(listTexts(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(text(g.valueField), "");
+  EXPECT_EQ(p->selected, 1);
+  EXPECT_EQ(ed.activePivot(), p);
+}
+
+TEST_F(ObjectEditorTest, SyncCopiesFieldsIntoTheActiveObjects) {
+  auto l = Light::createLight(0, 0, 0, 1, 1, 1);
+  ed.selectLight(l);
+  struct Case {
+    const char* text;
+    float value;
+  };
+  for (Case c : {Case{"12.7", 12}, {"$FF", 255}, {"%101", 5}, {"abc", 0}, {"", 0}}) {
+    tk.setText(g.redField, c.text);
+    ed.syncFields();
+    EXPECT_EQ(l->red, c.value) << c.text;
+  }
+  tk.setText(g.rangeField, "0");
+  tk.setChecked(g.lightShadowsBox, true);
+  ed.syncFields();
+  EXPECT_EQ(l->range, 0);
+  EXPECT_EQ(l->castShadows, 1);
+
+  auto p = pivotWithRecords(3);
+  ed.selectPivot(p);
+  tk.setText(g.linkField, "chest.dat");
+  ed.selectRecord(1);
+  EXPECT_EQ(text(g.nameField), "b");
+  EXPECT_EQ(text(g.valueField), "v1");
+  tk.selectItem(g.recordsList, 1);
+  tk.setText(g.nameField, "gold");
+  tk.setText(g.valueField, "12");
+  ed.syncFields();
+  EXPECT_EQ(p->link, "chest.dat");
+  EXPECT_EQ(p->records[1]->name, "gold");
+  EXPECT_EQ(p->records[1]->value, "12");
+  EXPECT_EQ(listTexts(), (std::vector<std::string>{"a", "gold", "c"}));
+  EXPECT_EQ(tk.selectedItem(g.recordsList), 1);  // kept through the refresh
+  for (const auto& item : tk.at(g.recordsList).items) EXPECT_EQ(item.tooltip, "Data Element");
+}
+
+TEST_F(ObjectEditorTest, RecordSelectionChecksItsIndex) {
+  ed.selectRecord(0);  // no active pivot
+  EXPECT_EQ(ed.activeRecord(), nullptr);
+  auto p = pivotWithRecords(2);
+  ed.selectPivot(p);
+  for (int bad : {-1, 2, 254, 300}) {
+    ed.selectRecord(bad);
+    EXPECT_EQ(ed.activeRecord(), nullptr) << bad;
+  }
+  ed.selectRecord(1);
+  EXPECT_EQ(ed.activeRecord(), p->records[1]);
+}
+
+TEST_F(ObjectEditorTest, NewNamesByPositionAndStopsAtCapacity) {
+  ed.newRecord();  // no active pivot: nothing
+  auto p = pivotWithRecords(0);
+  ed.selectPivot(p);
+  ed.newRecord();
+  ed.newRecord();
+  EXPECT_EQ(p->recordCount, 2);
+  EXPECT_EQ(p->records[1]->name, "Data 2");
+  EXPECT_EQ(p->records[1]->value, "Null");
+  EXPECT_EQ(ed.activeRecord(), p->records[1]);
+  EXPECT_EQ(text(g.nameField), "Data 2");
+  EXPECT_EQ(text(g.valueField), "Null");
+  EXPECT_EQ(listTexts(), (std::vector<std::string>{"Data 1", "Data 2"}));
+  // Deleting the first and adding again repeats the name: names need not be unique.
+  tk.selectItem(g.recordsList, 0);
+  ed.deleteRecord();
+  ed.newRecord();
+  EXPECT_EQ(p->records[1]->name, "Data 2");
+  EXPECT_EQ(p->records[0]->name, "Data 2");
+
+  while (p->recordCount < map::kMaxRecords) p->addRecord("x", "y");
+  ed.newRecord();
+  EXPECT_EQ(p->recordCount, map::kMaxRecords);
+  ASSERT_EQ(tk.messages.size(), 1u);
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Information);
+}
+
+TEST_F(ObjectEditorTest, DeleteRecordShiftsAndMovesTheListSelection) {
+  auto p = pivotWithRecords(3);
+  ed.selectPivot(p);
+  ed.deleteRecord();  // nothing selected in the list
+  EXPECT_EQ(p->recordCount, 3);
+  auto c = p->records[2];
+  tk.selectItem(g.recordsList, 1);
+  ed.deleteRecord();
+  EXPECT_EQ(p->recordCount, 2);
+  EXPECT_EQ(p->records[1], c);
+  EXPECT_EQ(listTexts(), (std::vector<std::string>{"a", "c"}));
+  EXPECT_EQ(tk.selectedItem(g.recordsList), 0);
+  ed.deleteRecord();  // item 0: the last item gets selected
+  EXPECT_EQ(p->recordCount, 1);
+  EXPECT_EQ(p->records[0], c);
+  EXPECT_EQ(tk.selectedItem(g.recordsList), 0);
+  ed.deleteRecord();
+  EXPECT_EQ(p->recordCount, 0);
+  EXPECT_EQ(tk.selectedItem(g.recordsList), -1);
+  ed.deleteRecord();
+  EXPECT_EQ(p->recordCount, 0);
+}
+
+TEST_F(ObjectEditorTest, ActiveRecordNeverOutlivesItsPlace) {
+  auto p = pivotWithRecords(2);
+  auto q = pivotWithRecords(1);
+  q->x = 300;
+  // Selecting another pivot: the emptied Value field must not reach p's record.
+  ed.selectPivot(p);
+  ed.selectRecord(0);
+  ed.selectPivot(q);
+  ed.syncFields();
+  EXPECT_EQ(ed.activeRecord(), nullptr);
+  EXPECT_EQ(p->records[0]->value, "v0");
+  EXPECT_EQ(p->selected, 0);
+
+  // Deleting the active record.
+  ed.selectPivot(p);
+  ed.selectRecord(1);
+  tk.selectItem(g.recordsList, 1);
+  auto removed = p->records[1];
+  ed.deleteRecord();
+  EXPECT_EQ(ed.activeRecord(), nullptr);
+  tk.setText(g.valueField, "lost");
+  ed.syncFields();
+  EXPECT_EQ(removed->value, "v1");
+
+  // Deleting another record keeps the active one, which still syncs.
+  p->addRecord("b", "v1");
+  ed.selectRecord(1);
+  tk.selectItem(g.recordsList, 0);
+  ed.deleteRecord();
+  EXPECT_EQ(ed.activeRecord(), p->records[0]);
+
+  // Deleting the pivot through the context menu clears pivot and record.
+  ed.deleteAt(*m, canvas, 200, 150);
+  EXPECT_EQ(ed.activePivot(), nullptr);
+  EXPECT_EQ(ed.activeRecord(), nullptr);
+  EXPECT_EQ(m->pivots.size(), 1u);
+  EXPECT_EQ(m->pivots[0], q);
+}
+
+TEST_F(ObjectEditorTest, ContextDeleteRemovesBothObjectsUnderThePoint) {
+  base::ConsoleCapture console;
+  auto l = Light::createLight(200, 150, 0, 1, 1, 1);
+  auto other = Light::createLight(50, 50, 0, 1, 1, 1);
+  m->addLight(l);
+  m->addLight(other);
+  auto p = pivotWithRecords(0);
+  ed.selectLight(l);
+  ed.selectPivot(p);
+  ed.deleteAt(*m, canvas, 50, 290);  // nothing there
+  EXPECT_EQ(m->lights.size(), 2u);
+  ed.deleteAt(*m, canvas, 203, 148);
+  EXPECT_EQ(console.lines(), (std::vector<std::string>{"Deleted called.", "Deleted called."}));
+  EXPECT_EQ(m->lights, (std::vector<map::LightPtr>{other}));
+  EXPECT_TRUE(m->pivots.empty());
+  EXPECT_EQ(ed.activeLight(), nullptr);
+  EXPECT_EQ(ed.activePivot(), nullptr);
+  ed.syncFields();  // nothing active: nothing to write
+}
+
+TEST_F(ObjectEditorTest, PickFillsTheLastConfirmedColourEvenWhenCancelled) {
+  ed.pickColour();  // no active light: no requester
+  auto l = Light::createLight(0, 0, 0, 10, 20, 30);
+  ed.selectLight(l);
+  tk.colourAnswers.push_back(std::nullopt);
+  ed.pickColour();
+  EXPECT_EQ(text(g.redField), "0");
+  EXPECT_EQ(text(g.blueField), "0");
+  ed.syncFields();
+  EXPECT_EQ(l->red, 0);  // the light turns black
+  tk.colourAnswers.push_back(platform::Colour{1, 2, 3});
+  ed.pickColour();
+  tk.colourAnswers.push_back(std::nullopt);
+  ed.pickColour();
+  EXPECT_EQ(text(g.redField), "1");
+  EXPECT_EQ(text(g.greenField), "2");
+  EXPECT_EQ(text(g.blueField), "3");
+}
+
+TEST_F(ObjectEditorTest, BrowsePutsTheAnswerIntoTheLinkField) {
+  tk.fileAnswers.push_back("/levels/door.lua");
+  ed.browseLink();
+  EXPECT_EQ(text(g.linkField), "/levels/door.lua");
+  ASSERT_EQ(tk.fileRequests.size(), 1u);
+  EXPECT_EQ(tk.fileRequests[0].title, "Select file to link pivot to");
+  EXPECT_EQ(tk.fileRequests[0].filter, "");
+  EXPECT_EQ(tk.fileRequests[0].mode, platform::FileMode::Open);
+  ed.browseLink();  // cancelled
+  EXPECT_EQ(text(g.linkField), "");
+}
+
+}  // namespace
+}  // namespace vorlane::objects
