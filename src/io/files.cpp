@@ -85,7 +85,8 @@ base::Status writeFileAtomically(const std::string& path, const std::function<vo
   const fs::path target = resolveTarget(path);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) return base::Error{kUnableToOpen};
+  // A file that could not be opened for writing is not replaced either.
+  if (exists && (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) return base::Error{kUnableToOpen};
 
   std::string temporary;
   int fd = createTemporary(target, temporary);

@@ -114,6 +114,21 @@ TEST(Malformed, CountsAndIndicesOutsideTheirRanges) {
   }
 }
 
+TEST(Malformed, EverySingleByteChangeIsReadOrRefusedWithinBounds) {
+  const Bytes whole = file({});
+  for (std::size_t i = 0; i < whole.size(); ++i) {
+    for (std::uint8_t value : {0x00, 0x01, 0x0A, 0x7F, 0x80, 0xFF}) {
+      Bytes changed = whole;
+      changed[i] = value;
+      auto [project, largestAllocation] = parseTracked(changed);
+      if (!project.ok()) {
+        EXPECT_FALSE(project.error().empty());
+      }
+      ASSERT_LT(largestAllocation, std::size_t{1} << 16) << "byte " << i << " = " << int(value);
+    }
+  }
+}
+
 TEST(Malformed, CellsAreCheckedAgainstTheBytesLeftBeforeTheGridIsMade) {
   // 4096 × 4096 × 4 cells would be a 1 GiB grid; the file holds 12 bytes after the sizes.
   Bytes bytes = Builder().i32s({4096, 4096, 4, 16, 16, 0, -1, 0, 0}).bytes;
