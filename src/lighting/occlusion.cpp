@@ -1,0 +1,252 @@
+#include "lighting/occlusion.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#include "lighting/render.h"
+
+namespace vorlane::lighting {
+
+namespace {
+
+// Edge coordinates up to this size convert to float exactly, so every edge on one grid line
+// has the same length as a float and the line's shared terms hold for all its cells.
+constexpr std::int64_t kExactExtent = std::int64_t{1} << 24;
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+  std::int64_t q = a / b;
+  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+std::int32_t clampGuess(double v, std::int32_t lo, std::int32_t hi) {
+  if (!(v > lo)) return lo;  // also NaN
+  if (v > hi) return hi;
+  return static_cast<std::int32_t>(v);
+}
+
+// Smallest t in [0, n + 1] with pred(t), for a predicate that is false then true over 0..n
+// (pred(n + 1) counts as true). Gallops from the guess, so a good guess costs two calls.
+template <typename Pred>
+std::int32_t firstTrue(std::int32_t n, std::int32_t guess, Pred pred) {
+  auto test = [&](std::int32_t t) { return t > n || pred(t); };
+  std::int32_t lo, hi;  // pred(lo) false (or lo == -1), pred(hi) true
+  guess = std::clamp(guess, 0, n + 1);
+  if (test(guess)) {
+    hi = guess;
+    std::int32_t step = 1;
+    for (;;) {
+      std::int32_t t = hi - step;
+      if (t < 0) {
+        lo = -1;
+        break;
+      }
+      if (!test(t)) {
+        lo = t;
+        break;
+      }
+      hi = t;
+      step *= 2;
+    }
+  } else {
+    lo = guess;
+    std::int32_t step = 1;
+    for (;;) {
+      std::int32_t t = std::min<std::int64_t>(std::int64_t{lo} + step, n + 1);
+      if (test(t)) {
+        hi = t;
+        break;
+      }
+      lo = t;
+      step *= 2;
+    }
+  }
+  while (hi - lo > 1) {
+    std::int32_t mid = lo + (hi - lo) / 2;
+    if (test(mid))
+      hi = mid;
+    else
+      lo = mid;
+  }
+  return hi;
+}
+
+// First set bit at or after `from` below `n`, else n.
+std::int32_t nextSet(const std::uint64_t* words, std::int32_t from, std::int32_t n) {
+  if (from >= n) return n;
+  if (from < 0) from = 0;
+  std::int32_t w = from >> 6;
+  std::uint64_t bits = words[w] & (~std::uint64_t{0} << (from & 63));
+  std::int32_t last = (n - 1) >> 6;
+  while (bits == 0) {
+    if (++w > last) return n;
+    bits = words[w];
+  }
+  std::int32_t i = (w << 6) + std::countr_zero(bits);
+  return i < n ? i : n;
+}
+
+// Last set bit at or before `from`, else -1.
+std::int32_t prevSet(const std::uint64_t* words, std::int32_t from) {
+  if (from < 0) return -1;
+  std::int32_t w = from >> 6;
+  std::int32_t shift = 63 - (from & 63);
+  std::uint64_t bits = (words[w] << shift) >> shift;
+  while (bits == 0) {
+    if (--w < 0) return -1;
+    bits = words[w];
+  }
+  return (w << 6) + 63 - std::countl_zero(bits);
+}
+
+}  // namespace
+
+bool segmentsIntersect(float ax, float ay, float bx, float by, float cx, float cy, float dx, float dy) {
+  return crosses(edgeTerms(ax, ay, bx, by, cx, cy, dx, dy));
+}
+
+OccluderGrid::OccluderGrid(const map::Map& map, std::int32_t layer) {
+  if (layer < 0 || layer >= map.depth) return;
+  width_ = map.width;
+  height_ = map.height;
+  tileWidth_ = map.tileWidth;
+  tileHeight_ = map.tileHeight;
+  occupied_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
+  for (std::int32_t i = 0; i < width_; ++i) {
+    for (std::int32_t j = 0; j < height_; ++j) {
+      if (!map.cells[map.cellIndex(i, j, layer)]) continue;
+      occupied_[static_cast<std::size_t>(i) * height_ + j] = 1;
+      cellList_.push_back(i);
+      cellList_.push_back(j);
+      ++occupiedCount_;
+    }
+  }
+  lineWalk_ = tileWidth_ >= 1 && tileHeight_ >= 1 && (std::int64_t{width_} + 1) * tileWidth_ + 8 <= kExactExtent &&
+              (std::int64_t{height_} + 1) * tileHeight_ + 8 <= kExactExtent;
+  if (!lineWalk_ || occupiedCount_ == 0) return;
+  hWords_ = (width_ + 63) / 64;
+  vWords_ = (height_ + 63) / 64;
+  hLines_.assign(static_cast<std::size_t>(height_ + 1) * hWords_, 0);
+  vLines_.assign(static_cast<std::size_t>(width_ + 1) * vWords_, 0);
+  hLineUsed_.assign(static_cast<std::size_t>(height_) + 1, 0);
+  vLineUsed_.assign(static_cast<std::size_t>(width_) + 1, 0);
+  for (std::size_t n = 0; n < cellList_.size(); n += 2) {
+    std::int32_t i = cellList_[n], j = cellList_[n + 1];
+    for (std::int32_t k : {j, j + 1}) {
+      hLines_[static_cast<std::size_t>(k) * hWords_ + (i >> 6)] |= std::uint64_t{1} << (i & 63);
+      hLineUsed_[k] = 1;
+    }
+    for (std::int32_t k : {i, i + 1}) {
+      vLines_[static_cast<std::size_t>(k) * vWords_ + (j >> 6)] |= std::uint64_t{1} << (j & 63);
+      vLineUsed_[k] = 1;
+    }
+  }
+}
+
+bool OccluderGrid::crossesCell(float ax, float ay, float bx, float by, std::int32_t column, std::int32_t row) const {
+  std::int64_t x = column * tileWidth_, y = row * tileHeight_;
+  float left = static_cast<float>(x), top = static_cast<float>(y);
+  float right = static_cast<float>(x + tileWidth_), bottom = static_cast<float>(y + tileHeight_);
+  float x0 = static_cast<float>(x - 2), x1 = static_cast<float>(x + tileWidth_ + 4);
+  float y0 = static_cast<float>(y - 2), y1 = static_cast<float>(y + tileHeight_ + 4);
+  return segmentsIntersect(ax, ay, bx, by, x0, top, x1, top) || segmentsIntersect(ax, ay, bx, by, left, y0, left, y1) ||
+         segmentsIntersect(ax, ay, bx, by, x0, bottom, x1, bottom) ||
+         segmentsIntersect(ax, ay, bx, by, right, y0, right, y1);
+}
+
+bool OccluderGrid::plainWalk(float ax, float ay, float bx, float by, OcclusionHint& hint) const {
+  for (std::size_t n = 0; n < cellList_.size(); n += 2) {
+    if (crossesCell(ax, ay, bx, by, cellList_[n], cellList_[n + 1])) {
+      hint = {cellList_[n], cellList_[n + 1]};
+      return true;
+    }
+  }
+  return false;
+}
+
+// Every edge on one grid line shares the segment test's denominator and its position along
+// the segment (ua), so ua decides which lines can be crossed; along a line, the position on
+// the edge (ub) never increases from one cell to the next, as every rounding step is
+// monotone. So the crossed lines form one run found by galloping, and on each line the
+// occupied cells on either side of the estimated crossing are tried outward until ub leaves
+// (0, 1) on that side: the answer equals the test of every cell, at a few evaluations a line.
+bool OccluderGrid::crossesLines(bool horizontal, float ax, float ay, float bx, float by, OcclusionHint& hint) const {
+  const std::int64_t along = horizontal ? tileHeight_ : tileWidth_;  // spacing of the lines
+  const std::int64_t across = horizontal ? tileWidth_ : tileHeight_;  // spacing of cells on a line
+  const std::int32_t lines = horizontal ? height_ : width_;            // line indices 0..lines
+  const std::int32_t cells = horizontal ? width_ : height_;
+  const std::int32_t words = horizontal ? hWords_ : vWords_;
+  const std::uint64_t* bits = horizontal ? hLines_.data() : vLines_.data();
+  const std::uint8_t* used = horizontal ? hLineUsed_.data() : vLineUsed_.data();
+
+  auto terms = [&](std::int64_t line, std::int64_t cell) {
+    float l = static_cast<float>(line * along);
+    float c0 = static_cast<float>(cell * across - 2), c1 = static_cast<float>(cell * across + across + 4);
+    return horizontal ? edgeTerms(ax, ay, bx, by, c0, l, c1, l) : edgeTerms(ax, ay, bx, by, l, c0, l, c1);
+  };
+
+  const float den = terms(0, 0).den;
+  if (std::fabs(den) < 0.0001f || std::isnan(den)) return false;
+  const bool rising = horizontal ? den < 0 : den > 0;  // ua grows with the line index
+  auto ua = [&](std::int32_t k) { return terms(k, 0).ua; };
+
+  const double pa = horizontal ? ay : ax, pb = horizontal ? by : bx;
+  const double qa = horizontal ? ax : ay, qb = horizontal ? bx : by;
+  const double step = static_cast<double>(along);
+  std::int32_t first, last;
+  if (rising) {
+    first = firstTrue(lines, clampGuess(std::floor(pa / step) + 1, 0, lines + 1), [&](std::int32_t k) { return ua(k) > 0; });
+    last = firstTrue(lines, clampGuess(std::ceil(pb / step), 0, lines + 1), [&](std::int32_t k) { return ua(k) >= 1; }) - 1;
+  } else {
+    first = firstTrue(lines, clampGuess(std::floor(pb / step) + 1, 0, lines + 1), [&](std::int32_t k) { return ua(k) < 1; });
+    last = firstTrue(lines, clampGuess(std::ceil(pa / step), 0, lines + 1), [&](std::int32_t k) { return ua(k) <= 0; }) - 1;
+  }
+
+  const double slope = (qb - qa) / (pb - pa);
+  for (std::int32_t k = first; k <= last; ++k) {
+    if (!used[k]) continue;
+    const std::uint64_t* line = bits + static_cast<std::size_t>(k) * words;
+    double q = qa + slope * (static_cast<double>(k) * step - pa);
+    std::int32_t guess = clampGuess(std::floor(q / static_cast<double>(across)), 0, cells - 1);
+    auto hit = [&](std::int32_t i) {
+      bool lower = horizontal ? occupied(i, k) : occupied(k, i);
+      hint = horizontal ? OcclusionHint{i, lower ? k : k - 1} : OcclusionHint{lower ? k : k - 1, i};
+      return true;
+    };
+    for (std::int32_t i = nextSet(line, guess, cells); i < cells; i = nextSet(line, i + 1, cells)) {
+      EdgeTerms t = terms(k, i);
+      if (crosses(t)) return hit(i);
+      if (t.ub <= 0) break;
+    }
+    for (std::int32_t i = prevSet(line, guess - 1); i >= 0; i = prevSet(line, i - 1)) {
+      EdgeTerms t = terms(k, i);
+      if (crosses(t)) return hit(i);
+      if (t.ub >= 1) break;
+    }
+  }
+  return false;
+}
+
+bool OccluderGrid::occluded(std::int32_t x, std::int32_t y, std::int32_t lightX, std::int32_t lightY,
+                            OcclusionHint& hint) const {
+  if (occupiedCount_ == 0) return false;
+  const float ax = static_cast<float>(x), ay = static_cast<float>(y);
+  const float bx = static_cast<float>(lightX), by = static_cast<float>(lightY);
+  if (hint.column >= 0 && crossesCell(ax, ay, bx, by, hint.column, hint.row)) return true;
+  if (!lineWalk_) return plainWalk(ax, ay, bx, by, hint);
+  std::int64_t ci = floorDiv(x, tileWidth_), cj = floorDiv(y, tileHeight_);
+  if (ci >= 0 && cj >= 0 && ci < width_ && cj < height_ && occupied(static_cast<std::int32_t>(ci), static_cast<std::int32_t>(cj)) &&
+      crossesCell(ax, ay, bx, by, static_cast<std::int32_t>(ci), static_cast<std::int32_t>(cj))) {
+    hint = {static_cast<std::int32_t>(ci), static_cast<std::int32_t>(cj)};
+    return true;
+  }
+  return crossesLines(true, ax, ay, bx, by, hint) || crossesLines(false, ax, ay, bx, by, hint);
+}
+
+bool isOccluded(const map::Map& map, std::int32_t x, std::int32_t y, std::int32_t lightX, std::int32_t lightY,
+                std::int32_t layer) {
+  OcclusionHint hint;
+  return OccluderGrid(map, layer).occluded(x, y, lightX, lightY, hint);
+}
+
+}  // namespace vorlane::lighting

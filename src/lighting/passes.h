@@ -1,0 +1,62 @@
+#pragma once
+// The renderer's passes, shared by render.cpp and lightTile; internal to lighting/.
+#include <cstdint>
+#include <vector>
+
+#include "base/convert.h"
+#include "map/map.h"
+#include "tiles/tile.h"
+
+namespace vorlane::lighting::detail {
+
+// The light-map resolution and the factors between map pixels and texels.
+struct Frame {
+  std::int32_t width = 0, height = 0;  // texels
+  float wf = 0, hf = 0;                // map pixels per texel
+  float kx = 0, ky = 0;                // texels per map pixel
+
+  static Frame of(const map::Map& map, std::int32_t width, std::int32_t height);
+};
+
+inline std::int32_t clampIndex(std::int32_t v, std::int32_t n) { return v < 0 ? 0 : (v >= n ? n - 1 : v); }
+
+// Where the lighting of one cell samples: the map point of each image column and row and
+// the texel it reads (clamped into the light map).
+struct CellSampling {
+  std::vector<float> px, py;
+  std::vector<std::int32_t> tx, ty;
+
+  void compute(const map::Map& map, const Frame& frame, std::int32_t column, std::int32_t row, std::int32_t imageWidth,
+               std::int32_t imageHeight);
+};
+
+// Per texel, the lowest layer whose lit pixels read it (capped at 254), 255 where none does.
+std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& frame);
+inline bool texelRead(std::uint8_t lowest, std::int32_t lightLayer) {
+  return lowest != 255 && (lowest == 254 || lowest < lightLayer);
+}
+
+// One light's shadow map: hard factors, softened with a box of radius blurRadius when soft.
+// Entries that no lit pixel reads (per `lowest`, which may be empty: all read) are 255
+// before softening.
+std::vector<std::uint8_t> shadowMap(const map::Map& map, const map::Light& light, const Frame& frame,
+                                    const std::vector<std::uint8_t>& lowest, bool soft, float blurRadius);
+
+// Box softening of a W × H factor grid (x-major), as its own pass for tests.
+std::vector<std::uint8_t> soften(const std::vector<std::uint8_t>& hard, std::int32_t width, std::int32_t height,
+                                 float blurRadius);
+
+// What the lighting reads of one light; `shadow` is its W × H map, or null for none.
+struct LightParams {
+  float x, y, red, green, blue, range;
+  std::int32_t layer;
+  const std::uint8_t* shadow;
+};
+std::vector<LightParams> lightParams(const map::Map& map, const Frame& frame);
+
+// Lights one cell into `target` (image, colour grid of it, the given flat-normal grid).
+void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights,
+               const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,
+               std::int32_t layer, tiles::ChannelGridPtr flatNormals);
+
+}  // namespace vorlane::lighting::detail

@@ -1,0 +1,129 @@
+#include <algorithm>
+#include <cmath>
+
+#include "lighting/passes.h"
+#include "lighting/render.h"
+
+namespace vorlane::lighting::detail {
+
+using base::floatToInt;
+
+std::vector<LightParams> lightParams(const map::Map& map, const Frame& frame) {
+  const std::size_t size = static_cast<std::size_t>(frame.width) * frame.height;
+  std::vector<LightParams> lights;
+  lights.reserve(map.lights.size());
+  for (const auto& l : map.lights) {
+    const std::uint8_t* shadow = size > 0 && l->shadowMap.size() == size ? l->shadowMap.data() : nullptr;
+    lights.push_back({l->x, l->y, l->red, l->green, l->blue, l->range, l->layer, shadow});
+  }
+  return lights;
+}
+
+namespace {
+
+// Per-thread buffers for one image column, reused from cell to cell.
+struct ColumnScratch {
+  std::vector<float> nx, ny, nz, shade, r, g, b;
+  std::vector<std::uint8_t> colour;  // 4 bytes a pixel
+  void resize(std::size_t n) {
+    for (auto* v : {&nx, &ny, &nz, &shade, &r, &g, &b}) v->resize(n);
+    colour.resize(n * 4);
+  }
+};
+
+std::uint8_t channel(std::uint8_t colour, float sum) {
+  std::int32_t v = floatToInt(static_cast<float>(colour) * (sum / 255.0f * 4.0f));
+  return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+}
+
+// Adds one light's term to every pixel of a column: the order of operations is the
+// renderer's definition, kept exactly; the loop only runs several pixels at once.
+void addLight(const LightParams& L, float px, const float* __restrict py, std::size_t n, ColumnScratch& s) {
+  const float dz = kLightHeight;
+  const float dx = L.x - px;
+  const float red = L.red, green = L.green, blue = L.blue, range = L.range, ly = L.y;
+  const float* __restrict nx = s.nx.data();
+  const float* __restrict ny = s.ny.data();
+  const float* __restrict nz = s.nz.data();
+  const float* __restrict shade = s.shade.data();
+  float* __restrict r = s.r.data();
+  float* __restrict g = s.g.data();
+  float* __restrict b = s.b.data();
+#pragma omp simd
+  for (std::size_t j = 0; j < n; ++j) {
+    const float dy = ly - py[j];
+    const float dist = std::sqrt(dx * dx + dy * dy + dz * dz);
+    const float dirX = dx / dist, dirY = -dy / dist, dirZ = dz / dist;
+    const float att = 1.0f - dist / range;
+    const float f = dirX * nx[j] + dirY * ny[j] + dirZ * nz[j];
+    const bool facing = f > 0;
+    // Adding +0 leaves every sum as it was (sums start at +0, so never hold -0).
+    r[j] += facing ? red * f * att * shade[j] : 0.0f;
+    g[j] += facing ? green * f * att * shade[j] : 0.0f;
+    b[j] += facing ? blue * f * att * shade[j] : 0.0f;
+  }
+}
+
+}  // namespace
+
+void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights,
+               const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,
+               std::int32_t layer, tiles::ChannelGridPtr flatNormals) {
+  const platform::Image* image = source.image.get();
+  const std::int32_t w = image ? std::max(image->width, 0) : 0, h = image ? std::max(image->height, 0) : 0;
+  auto lit = std::make_shared<platform::Image>(w, h);
+  thread_local CellSampling sampling;
+  thread_local ColumnScratch s;
+  sampling.compute(map, frame, column, row, w, h);
+  s.resize(static_cast<std::size_t>(h));
+  const tiles::ChannelGrid* colours = source.colourGrid.get();
+  const tiles::ChannelGrid* normals = source.normalGrid.get();
+  const std::size_t n = static_cast<std::size_t>(h);
+
+  for (std::int32_t i = 0; i < w; ++i) {
+    const bool colourColumn = colours && i < colours->width;
+    const bool normalColumn = normals && i < normals->width;
+    for (std::int32_t j = 0; j < h; ++j) {
+      const std::uint8_t* c = colourColumn && j < colours->height ? colours->at(i, j) : image->at(i, j);
+      std::copy(c, c + 4, s.colour.data() + 4 * j);
+      const std::uint8_t* nm = normalColumn && j < normals->height ? normals->at(i, j) : tiles::kFlatNormal;
+      float x = 2.0f * static_cast<float>(nm[2]) / 255.0f - 1.0f;
+      float y = 2.0f * static_cast<float>(nm[1]) / 255.0f - 1.0f;
+      float z = 2.0f * static_cast<float>(nm[0]) / 255.0f - 1.0f;
+      const float len = std::sqrt(x * x + y * y + z * z);
+      s.nx[j] = x / len;
+      s.ny[j] = y / len;
+      s.nz[j] = z / len;
+    }
+    std::fill(s.r.begin(), s.r.end(), 0.0f);
+    std::fill(s.g.begin(), s.g.end(), 0.0f);
+    std::fill(s.b.begin(), s.b.end(), 0.0f);
+    const std::size_t texelColumn = static_cast<std::size_t>(sampling.tx[i]) * frame.height;
+    for (const LightParams& L : lights) {
+      if (layer < L.layer && L.shadow) {
+        const std::uint8_t* shadow = L.shadow + texelColumn;
+        for (std::int32_t j = 0; j < h; ++j) s.shade[j] = static_cast<float>(shadow[sampling.ty[j]]) / 255.0f;
+      } else {
+        std::fill(s.shade.begin(), s.shade.end(), 1.0f);
+      }
+      addLight(L, sampling.px[i], sampling.py.data(), n, s);
+    }
+    for (std::int32_t j = 0; j < h; ++j) {
+      const std::uint8_t* c = s.colour.data() + 4 * j;
+      std::uint8_t* out = lit->at(i, j);
+      out[0] = channel(c[0], s.r[j]);
+      out[1] = channel(c[1], s.g[j]);
+      out[2] = channel(c[2], s.b[j]);
+      out[3] = c[3];
+    }
+  }
+  target.image = lit;
+  target.frame = 0;
+  target.path.clear();
+  target.castShadows = 0;
+  target.collider = 0;
+  target.colourGrid = tiles::ChannelGrid::fromImage(*lit);
+  target.normalGrid = flatNormals ? std::move(flatNormals) : tiles::ChannelGrid::flatNormals(w, h);
+}
+
+}  // namespace vorlane::lighting::detail
