@@ -1,0 +1,542 @@
+#include "platform/qt/qt_toolkit.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QCursor>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/qt/gl_surface.h"
+#include "platform/qt/qt_widgets.h"
+
+namespace vorlane::platform::qt {
+namespace {
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// Captions show every character as given: a lone '&' would otherwise mark a shortcut.
+QString caption(std::string_view s) { return qs(s).replace(QLatin1Char('&'), QStringLiteral("&&")); }
+
+std::string plainCaption(const QString& s) { return QString(s).replace(QStringLiteral("&&"), QStringLiteral("&")).toStdString(); }
+
+// What a canvas that is gone draws into.
+class NullSurface final : public Surface {
+ public:
+  int width() const override { return 0; }
+  int height() const override { return 0; }
+  void clear() override {}
+  void present() override {}
+  void setColor(int, int, int) override {}
+  void setAlpha(float) override {}
+  void setBlend(BlendMode) override {}
+  void setLineWidth(float) override {}
+  void setScale(float, float) override {}
+  void drawLine(float, float, float, float) override {}
+  void drawRect(float, float, float, float) override {}
+  void drawOval(float, float, float, float) override {}
+  void drawText(std::string_view, float, float) override {}
+  void drawImage(const Image&, float, float, float, float) override {}
+};
+
+}  // namespace
+
+QString qtFileFilter(std::string_view filter) {
+  QStringList types;
+  for (const QString& part : qs(filter).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    const qsizetype colon = part.indexOf(QLatin1Char(':'));
+    const QString description = colon < 0 ? QString() : part.left(colon).trimmed();
+    QStringList patterns;
+    for (const QString& ext : part.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+      const QString e = ext.trimmed();
+      if (!e.isEmpty()) patterns << QStringLiteral("*.") + e;
+    }
+    if (patterns.isEmpty()) continue;
+    const QString list = patterns.join(QLatin1Char(' '));
+    types << (description.isEmpty() ? list : description) + QStringLiteral(" (") + list + QLatin1Char(')');
+  }
+  return types.join(QStringLiteral(";;"));
+}
+
+QtToolkit::QtToolkit() {
+  timer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&timer_, &QTimer::timeout, [this] {
+    if (tickQueued_) return;
+    tickQueued_ = true;
+    queue_.push_back({EventKind::TimerTick, kNoHandle, 0, 0, 0});
+  });
+}
+
+QtToolkit::~QtToolkit() {
+  timer_.stop();
+  // Owned windows go with their owners; delete the ownerless ones, newest first.
+  for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+    if (it->kind == Kind::Window && it->widget && !it->widget->parentWidget()) delete it->widget.data();
+  }
+  popups_.clear();
+}
+
+void QtToolkit::post(Event e) { queue_.push_back(e); }
+
+Handle QtToolkit::add(Entry entry) {
+  entries_.push_back(std::move(entry));
+  return static_cast<Handle>(entries_.size());
+}
+
+QtToolkit::Entry* QtToolkit::find(Handle handle) {
+  if (handle < 1 || static_cast<std::size_t>(handle) > entries_.size()) return nullptr;
+  Entry& e = entries_[static_cast<std::size_t>(handle) - 1];
+  if (e.kind == Kind::Menu ? !e.menu : !e.widget) return nullptr;
+  return &e;
+}
+
+QtToolkit::Entry* QtToolkit::find(Handle handle, Kind kind) {
+  Entry* e = find(handle);
+  return e && e->kind == kind ? e : nullptr;
+}
+
+QWidget* QtToolkit::widget(Handle handle) const {
+  if (handle < 1 || static_cast<std::size_t>(handle) > entries_.size()) return nullptr;
+  return entries_[static_cast<std::size_t>(handle) - 1].widget.data();
+}
+
+QOpenGLWidget* QtToolkit::canvas(Handle handle) const {
+  QWidget* w = widget(handle);
+  return w ? entries_[static_cast<std::size_t>(handle) - 1].canvas : nullptr;
+}
+
+QMenu* QtToolkit::menu(Handle handle) const {
+  if (handle < 1 || static_cast<std::size_t>(handle) > entries_.size()) return nullptr;
+  return entries_[static_cast<std::size_t>(handle) - 1].menu.data();
+}
+
+QWidget* QtToolkit::innerOf(Handle parent) {
+  Entry* e = find(parent);
+  return e ? e->inner : nullptr;
+}
+
+QWidget* QtToolkit::dialogParent() const {
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (const Entry& e : entries_) {
+    if (e.kind == Kind::Window && e.widget && e.widget->isVisible()) return e.widget;
+  }
+  return nullptr;
+}
+
+// --- windows ---
+
+Handle QtToolkit::createWindow(std::string_view caption_, int x, int y, int w, int h, Handle owner, unsigned flags) {
+  Entry* ownerEntry = find(owner, Kind::Window);
+  const Handle handle = static_cast<Handle>(entries_.size() + 1);
+  auto* window = new ToolWindow(ownerEntry ? ownerEntry->widget.data() : nullptr, x, y, w, h, flags & kTitleBar,
+                                flags & kMenuBar, flags & kStatusBar,
+                                [this, handle] { post({EventKind::WindowClose, handle, 0, 0, 0}); });
+  window->setWindowTitle(qs(caption_));
+  if (!(flags & kHidden)) pendingShow_.emplace_back(window);
+  return add({Kind::Window, window, window->inner(), {}, nullptr});
+}
+
+void QtToolkit::destroyWindow(Handle handle) {
+  if (Entry* e = find(handle, Kind::Window)) delete e->widget.data();
+}
+
+void QtToolkit::showPendingWindows() {
+  for (const auto& w : pendingShow_) {
+    if (w) w->show();
+  }
+  pendingShow_.clear();
+}
+
+void QtToolkit::show(Handle handle) {
+  Entry* e = find(handle, Kind::Window);
+  if (!e) return;
+  e->widget->show();
+  e->widget->raise();
+}
+
+void QtToolkit::hide(Handle handle) {
+  Entry* e = find(handle, Kind::Window);
+  if (!e) return;
+  std::erase_if(pendingShow_, [&](const QPointer<QWidget>& w) { return w == e->widget; });
+  e->widget->hide();
+}
+
+// --- gadgets ---
+
+Handle QtToolkit::placeGadget(Kind kind, QWidget* gadget, int x, int y, int w, int h, Handle parent, QWidget* inner) {
+  auto* area = static_cast<Area*>(innerOf(parent));
+  if (!area) {
+    delete gadget;
+    return kNoHandle;
+  }
+  gadget->setParent(area);
+  gadget->setGeometry(x, y, std::max(0, w), std::max(0, h));
+  area->anchor(gadget, x + w == area->width(), y + h == area->height());
+  if (auto* frame = dynamic_cast<GroupFrame*>(gadget)) frame->layoutInner();
+  if (auto* strip = dynamic_cast<TabStrip*>(gadget)) strip->layoutInner();
+  gadget->show();
+  Entry e{kind, gadget, inner, {}, nullptr};
+  if (kind == Kind::Canvas) e.canvas = static_cast<GlCanvas*>(gadget);
+  return add(std::move(e));
+}
+
+Handle QtToolkit::createButton(std::string_view text, int x, int y, int w, int h, Handle parent) {
+  auto* button = new QPushButton(caption(text));
+  button->setAutoDefault(false);
+  button->setFocusPolicy(Qt::TabFocus);
+  const Handle handle = placeGadget(Kind::Button, button, x, y, w, h, parent);
+  if (handle) QObject::connect(button, &QPushButton::clicked, [this, handle] { post({EventKind::GadgetAction, handle, 0, 0, 0}); });
+  return handle;
+}
+
+Handle QtToolkit::createCheckBox(std::string_view text, int x, int y, int w, int h, Handle parent) {
+  auto* box = new QCheckBox(caption(text));
+  const Handle handle = placeGadget(Kind::CheckBox, box, x, y, w, h, parent);
+  // clicked, not toggled: setChecked by the program raises nothing.
+  if (handle) QObject::connect(box, &QCheckBox::clicked, [this, handle] { post({EventKind::GadgetAction, handle, 0, 0, 0}); });
+  return handle;
+}
+
+Handle QtToolkit::createTextField(int x, int y, int w, int h, Handle parent) {
+  auto* field = new QLineEdit();
+  const Handle handle = placeGadget(Kind::TextField, field, x, y, w, h, parent);
+  // textEdited, not textChanged: only the user's changes are actions.
+  if (handle) QObject::connect(field, &QLineEdit::textEdited, [this, handle] { post({EventKind::GadgetAction, handle, 0, 0, 0}); });
+  return handle;
+}
+
+Handle QtToolkit::createLabel(std::string_view text, int x, int y, int w, int h, Handle parent) {
+  auto* label = new QLabel(qs(text));
+  label->setTextFormat(Qt::PlainText);
+  return placeGadget(Kind::Label, label, x, y, w, h, parent);
+}
+
+Handle QtToolkit::createGroupFrame(int x, int y, int w, int h, Handle parent, std::string_view title) {
+  auto* frame = new GroupFrame(caption(title), nullptr);
+  return placeGadget(Kind::GroupFrame, frame, x, y, w, h, parent, frame->inner());
+}
+
+Handle QtToolkit::createListBox(int x, int y, int w, int h, Handle parent) {
+  auto* list = new QListWidget();
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  const Handle handle = placeGadget(Kind::ListBox, list, x, y, w, h, parent);
+  if (!handle) return handle;
+  QObject::connect(list, &QListWidget::itemSelectionChanged, [this, handle] {
+    if (quiet_ == 0) post({EventKind::GadgetAction, handle, selectedItem(handle), 0, 0});
+  });
+  // Double-click and Enter.
+  QObject::connect(list, &QListWidget::itemActivated, [this, handle] {
+    if (quiet_ == 0) post({EventKind::GadgetAction, handle, selectedItem(handle), 0, 0});
+  });
+  return handle;
+}
+
+Handle QtToolkit::createTabStrip(int x, int y, int w, int h, Handle parent) {
+  auto* strip = new TabStrip(nullptr);
+  const Handle handle = placeGadget(Kind::TabStrip, strip, x, y, w, h, parent, strip->inner());
+  if (!handle) return handle;
+  QObject::connect(strip->bar(), &QTabBar::currentChanged, [this, handle](int index) {
+    if (quiet_ == 0) post({EventKind::GadgetAction, handle, index, 0, 0});
+  });
+  return handle;
+}
+
+Handle QtToolkit::createProgressBar(int x, int y, int w, int h, Handle parent) {
+  auto* bar = new QProgressBar();
+  bar->setRange(0, 1000);
+  bar->setValue(0);
+  return placeGadget(Kind::ProgressBar, bar, x, y, w, h, parent);
+}
+
+Handle QtToolkit::createCanvas(int x, int y, int w, int h, Handle parent) {
+  const Handle handle = static_cast<Handle>(entries_.size() + 1);
+  auto* canvas = new GlCanvas(nullptr, [this, handle](EventKind kind, int datum, int px, int py) {
+    post({kind, handle, datum, px, py});
+  });
+  return placeGadget(Kind::Canvas, canvas, x, y, w, h, parent);
+}
+
+int QtToolkit::innerWidth(Handle handle) {
+  QWidget* inner = innerOf(handle);
+  return inner ? inner->width() : 0;
+}
+
+int QtToolkit::innerHeight(Handle handle) {
+  QWidget* inner = innerOf(handle);
+  return inner ? inner->height() : 0;
+}
+
+int QtToolkit::screenWidth() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().width() : 0;
+}
+
+int QtToolkit::screenHeight() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().height() : 0;
+}
+
+void QtToolkit::setText(Handle handle, std::string_view text) {
+  Entry* e = find(handle);
+  if (!e) return;
+  switch (e->kind) {
+    case Kind::Window: e->widget->setWindowTitle(qs(text)); break;
+    case Kind::Button: static_cast<QPushButton*>(e->widget.data())->setText(caption(text)); break;
+    case Kind::CheckBox: static_cast<QCheckBox*>(e->widget.data())->setText(caption(text)); break;
+    case Kind::TextField: static_cast<QLineEdit*>(e->widget.data())->setText(qs(text)); break;
+    case Kind::Label: static_cast<QLabel*>(e->widget.data())->setText(qs(text)); break;
+    case Kind::GroupFrame: static_cast<QGroupBox*>(e->widget.data())->setTitle(caption(text)); break;
+    case Kind::Menu: e->menu->setTitle(caption(text)); break;
+    default: break;
+  }
+}
+
+std::string QtToolkit::text(Handle handle) {
+  Entry* e = find(handle);
+  if (!e) return {};
+  switch (e->kind) {
+    case Kind::Window: return e->widget->windowTitle().toStdString();
+    case Kind::Button: return plainCaption(static_cast<QPushButton*>(e->widget.data())->text());
+    case Kind::CheckBox: return plainCaption(static_cast<QCheckBox*>(e->widget.data())->text());
+    case Kind::TextField: return static_cast<QLineEdit*>(e->widget.data())->text().toStdString();
+    case Kind::Label: return static_cast<QLabel*>(e->widget.data())->text().toStdString();
+    case Kind::GroupFrame: return plainCaption(static_cast<QGroupBox*>(e->widget.data())->title());
+    case Kind::Menu: return plainCaption(e->menu->title());
+    default: return {};
+  }
+}
+
+bool QtToolkit::checked(Handle handle) {
+  Entry* e = find(handle, Kind::CheckBox);
+  return e && static_cast<QCheckBox*>(e->widget.data())->isChecked();
+}
+
+void QtToolkit::setChecked(Handle handle, bool on) {
+  if (Entry* e = find(handle, Kind::CheckBox)) static_cast<QCheckBox*>(e->widget.data())->setChecked(on);
+}
+
+void QtToolkit::setProgress(Handle handle, float fraction) {
+  Entry* e = find(handle, Kind::ProgressBar);
+  if (!e) return;
+  const float f = std::isnan(fraction) ? 0.0f : std::clamp(fraction, 0.0f, 1.0f);
+  auto* bar = static_cast<QProgressBar*>(e->widget.data());
+  bar->setValue(static_cast<int>(std::lround(f * 1000.0f)));
+  // Long commands keep the loop waiting; paint now so the bar moves during them.
+  bar->repaint();
+}
+
+// --- list boxes and tab strips ---
+
+void QtToolkit::addItem(Handle handle, std::string_view text, std::string_view tooltip) {
+  Entry* e = find(handle);
+  if (!e) return;
+  ++quiet_;
+  if (e->kind == Kind::ListBox) {
+    auto* item = new QListWidgetItem(qs(text));
+    item->setToolTip(qs(tooltip));
+    static_cast<QListWidget*>(e->widget.data())->addItem(item);
+  } else if (e->kind == Kind::TabStrip) {
+    QTabBar* bar = static_cast<TabStrip*>(e->widget.data())->bar();
+    const int index = bar->addTab(caption(text));
+    bar->setTabToolTip(index, qs(tooltip));
+  }
+  --quiet_;
+}
+
+void QtToolkit::removeItem(Handle handle, int index) {
+  Entry* e = find(handle);
+  if (!e || index < 0 || index >= itemCount(handle)) return;
+  ++quiet_;
+  if (e->kind == Kind::ListBox) {
+    delete static_cast<QListWidget*>(e->widget.data())->takeItem(index);
+  } else if (e->kind == Kind::TabStrip) {
+    static_cast<TabStrip*>(e->widget.data())->bar()->removeTab(index);
+  }
+  --quiet_;
+}
+
+void QtToolkit::clearItems(Handle handle) {
+  Entry* e = find(handle);
+  if (!e) return;
+  ++quiet_;
+  if (e->kind == Kind::ListBox) {
+    static_cast<QListWidget*>(e->widget.data())->clear();
+  } else if (e->kind == Kind::TabStrip) {
+    QTabBar* bar = static_cast<TabStrip*>(e->widget.data())->bar();
+    while (bar->count() > 0) bar->removeTab(bar->count() - 1);
+  }
+  --quiet_;
+}
+
+void QtToolkit::selectItem(Handle handle, int index) {
+  Entry* e = find(handle);
+  if (!e) return;
+  ++quiet_;
+  if (e->kind == Kind::ListBox) {
+    auto* list = static_cast<QListWidget*>(e->widget.data());
+    if (index >= 0 && index < list->count()) {
+      list->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+    } else {
+      list->clearSelection();
+      list->setCurrentRow(-1);
+    }
+  } else if (e->kind == Kind::TabStrip) {
+    // A tab strip with tabs always has one selected; -1 leaves it as it is.
+    QTabBar* bar = static_cast<TabStrip*>(e->widget.data())->bar();
+    if (index >= 0 && index < bar->count()) bar->setCurrentIndex(index);
+  }
+  --quiet_;
+}
+
+int QtToolkit::selectedItem(Handle handle) {
+  Entry* e = find(handle);
+  if (!e) return -1;
+  if (e->kind == Kind::ListBox) {
+    const auto rows = static_cast<QListWidget*>(e->widget.data())->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+  }
+  if (e->kind == Kind::TabStrip) return static_cast<TabStrip*>(e->widget.data())->bar()->currentIndex();
+  return -1;
+}
+
+int QtToolkit::itemCount(Handle handle) {
+  Entry* e = find(handle);
+  if (!e) return 0;
+  if (e->kind == Kind::ListBox) return static_cast<QListWidget*>(e->widget.data())->count();
+  if (e->kind == Kind::TabStrip) return static_cast<TabStrip*>(e->widget.data())->bar()->count();
+  return 0;
+}
+
+// --- menus ---
+
+Handle QtToolkit::createMenu(std::string_view text, Handle window) {
+  Entry* w = find(window, Kind::Window);
+  QMenu* menu = nullptr;
+  QMenuBar* bar = w ? static_cast<ToolWindow*>(w->widget.data())->menuBar() : nullptr;
+  if (bar) {
+    menu = bar->addMenu(caption(text));
+  } else {
+    popups_.push_back(std::make_unique<QMenu>(caption(text)));
+    menu = popups_.back().get();
+  }
+  Entry e{Kind::Menu, nullptr, nullptr, menu, nullptr};
+  return add(std::move(e));
+}
+
+void QtToolkit::createMenuItem(std::string_view text, int tag, Handle handle) {
+  Entry* e = find(handle, Kind::Menu);
+  if (!e) return;
+  QAction* action = e->menu->addAction(caption(text));
+  QObject::connect(action, &QAction::triggered, [this, handle, tag] { post({EventKind::MenuAction, handle, tag, 0, 0}); });
+}
+
+void QtToolkit::updateMenuBar(Handle window) {
+  Entry* w = find(window, Kind::Window);
+  if (!w) return;
+  if (QMenuBar* bar = static_cast<ToolWindow*>(w->widget.data())->menuBar()) bar->update();
+}
+
+void QtToolkit::openPopupMenu(Handle, Handle handle) {
+  // Not modal: the loop goes on, and a chosen item arrives as a menu action.
+  if (Entry* e = find(handle, Kind::Menu)) e->menu->popup(QCursor::pos());
+}
+
+// --- requesters ---
+
+std::string QtToolkit::fileRequester(std::string_view title, std::string_view filter, FileMode mode,
+                                     std::string_view initialPath) {
+  if (script.active) {
+    script.fileRequests.push_back({std::string(title), std::string(filter), mode, std::string(initialPath)});
+    if (script.fileAnswers.empty()) return {};
+    std::string answer = std::move(script.fileAnswers.front());
+    script.fileAnswers.pop_front();
+    return answer;
+  }
+  const QString chosen = mode == FileMode::Open
+                             ? QFileDialog::getOpenFileName(dialogParent(), qs(title), qs(initialPath), qtFileFilter(filter))
+                             : QFileDialog::getSaveFileName(dialogParent(), qs(title), qs(initialPath), qtFileFilter(filter));
+  return chosen.toStdString();
+}
+
+bool QtToolkit::colourRequester(int red, int green, int blue) {
+  std::optional<Colour> answer;
+  if (script.active) {
+    if (!script.colourAnswers.empty()) {
+      answer = script.colourAnswers.front();
+      script.colourAnswers.pop_front();
+    }
+  } else {
+    const QColor initial(std::clamp(red, 0, 255), std::clamp(green, 0, 255), std::clamp(blue, 0, 255));
+    const QColor c = QColorDialog::getColor(initial, dialogParent());
+    if (c.isValid()) answer = Colour{c.red(), c.green(), c.blue()};
+  }
+  if (!answer) return false;
+  lastColour_ = *answer;
+  return true;
+}
+
+void QtToolkit::messageBox(std::string_view text, MessageKind kind) {
+  if (script.active) {
+    script.messages.push_back({std::string(text), kind});
+    return;
+  }
+  QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
+                  QStringLiteral("Vorlane"), qs(text), QMessageBox::Ok, dialogParent());
+  box.exec();
+}
+
+// --- events ---
+
+Event QtToolkit::waitEvent() {
+  showPendingWindows();
+  while (queue_.empty()) {
+    // Deferred deletions only run inside an event loop, and this is not one.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+  Event e = queue_.front();
+  queue_.pop_front();
+  if (e.kind == EventKind::TimerTick) tickQueued_ = false;
+  return e;
+}
+
+bool QtToolkit::pollEvent(Event& e) {
+  showPendingWindows();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (queue_.empty()) return false;
+  e = queue_.front();
+  queue_.pop_front();
+  if (e.kind == EventKind::TimerTick) tickQueued_ = false;
+  return true;
+}
+
+void QtToolkit::startTimer(int hertz) {
+  if (hertz <= 0) {
+    timer_.stop();
+    return;
+  }
+  timer_.start(std::max(1, static_cast<int>(std::lround(1000.0 / hertz))));
+}
+
+Surface& QtToolkit::surface(Handle handle) {
+  static NullSurface none;
+  Entry* e = find(handle, Kind::Canvas);
+  if (!e) return none;
+  e->canvas->surface().makeCurrent();
+  return e->canvas->surface();
+}
+
+}  // namespace vorlane::platform::qt

@@ -1,0 +1,135 @@
+#pragma once
+// The toolkit on Qt Widgets: gadgets are widgets addressed by handles, their signals and input
+// become events in one queue, and canvases draw through OpenGL. Needs a QApplication.
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/toolkit.h"
+
+class QMenu;
+class QOpenGLWidget;
+class QWidget;
+
+namespace vorlane::platform::qt {
+
+class GlCanvas;
+
+// "Description:ext,ext;" (types separated by semicolons) in Qt's form
+// "Description (*.ext *.ext)" (types separated by ";;").
+QString qtFileFilter(std::string_view filter);
+
+class QtToolkit final : public Toolkit {
+ public:
+  QtToolkit();
+  ~QtToolkit() override;
+  QtToolkit(const QtToolkit&) = delete;
+  QtToolkit& operator=(const QtToolkit&) = delete;
+
+  Handle createWindow(std::string_view caption, int x, int y, int w, int h, Handle owner, unsigned flags) override;
+  void destroyWindow(Handle window) override;
+  void show(Handle window) override;
+  void hide(Handle window) override;
+  Handle createButton(std::string_view caption, int x, int y, int w, int h, Handle parent) override;
+  Handle createCheckBox(std::string_view caption, int x, int y, int w, int h, Handle parent) override;
+  Handle createTextField(int x, int y, int w, int h, Handle parent) override;
+  Handle createLabel(std::string_view text, int x, int y, int w, int h, Handle parent) override;
+  Handle createGroupFrame(int x, int y, int w, int h, Handle parent, std::string_view title) override;
+  Handle createListBox(int x, int y, int w, int h, Handle parent) override;
+  Handle createTabStrip(int x, int y, int w, int h, Handle parent) override;
+  Handle createProgressBar(int x, int y, int w, int h, Handle parent) override;
+  Handle createCanvas(int x, int y, int w, int h, Handle parent) override;
+  int innerWidth(Handle handle) override;
+  int innerHeight(Handle handle) override;
+  int screenWidth() override;
+  int screenHeight() override;
+  void setText(Handle gadget, std::string_view text) override;
+  std::string text(Handle gadget) override;
+  bool checked(Handle checkBox) override;
+  void setChecked(Handle checkBox, bool on) override;
+  void setProgress(Handle progressBar, float fraction) override;
+  void addItem(Handle gadget, std::string_view text, std::string_view tooltip) override;
+  void removeItem(Handle gadget, int index) override;
+  void clearItems(Handle gadget) override;
+  void selectItem(Handle gadget, int index) override;
+  int selectedItem(Handle gadget) override;
+  int itemCount(Handle gadget) override;
+  Handle createMenu(std::string_view text, Handle window) override;
+  void createMenuItem(std::string_view text, int tag, Handle menu) override;
+  void updateMenuBar(Handle window) override;
+  void openPopupMenu(Handle window, Handle menu) override;
+  std::string fileRequester(std::string_view title, std::string_view filter, FileMode mode,
+                            std::string_view initialPath) override;
+  bool colourRequester(int red, int green, int blue) override;
+  Colour lastColour() override { return lastColour_; }
+  void messageBox(std::string_view text, MessageKind kind) override;
+  Event waitEvent() override;
+  void startTimer(int hertz) override;
+  Surface& surface(Handle canvas) override;
+
+  // --- for tests and step-wise driving ---
+  // Handles what the window system has for us without waiting, then takes an event if one
+  // is queued.
+  bool pollEvent(Event& e);
+  std::size_t queuedEvents() const { return queue_.size(); }
+  // Shows the windows made since the last wait (they appear once their gadgets exist).
+  void showPendingWindows();
+  QWidget* widget(Handle handle) const;
+  QOpenGLWidget* canvas(Handle handle) const;
+  QMenu* menu(Handle handle) const;
+
+  // When `active`, requesters answer from here instead of opening a modal dialog (which a
+  // test cannot click), and message boxes are recorded instead of shown.
+  struct Script {
+    bool active = false;
+    std::deque<std::string> fileAnswers;                  // none left: cancelled
+    std::deque<std::optional<Colour>> colourAnswers;  // nullopt or none left: cancelled
+    struct FileRequest {
+      std::string title, filter;
+      FileMode mode;
+      std::string initialPath;
+    };
+    std::vector<FileRequest> fileRequests;
+    struct Message {
+      std::string text;
+      MessageKind kind;
+    };
+    std::vector<Message> messages;
+  };
+  Script script;
+
+ private:
+  enum class Kind { Window, Button, CheckBox, TextField, Label, GroupFrame, ListBox, TabStrip, ProgressBar, Canvas, Menu };
+  struct Entry {
+    Kind kind;
+    QPointer<QWidget> widget;
+    QWidget* inner = nullptr;  // where children go; valid while `widget` lives
+    QPointer<QMenu> menu;
+    GlCanvas* canvas = nullptr;
+  };
+
+  Handle add(Entry entry);
+  Entry* find(Handle handle, Kind kind);
+  Entry* find(Handle handle);
+  Handle placeGadget(Kind kind, QWidget* gadget, int x, int y, int w, int h, Handle parent, QWidget* inner = nullptr);
+  QWidget* innerOf(Handle parent);
+  QWidget* dialogParent() const;
+  void post(Event e);
+
+  std::vector<Entry> entries_;  // handle h at index h - 1
+  std::vector<std::unique_ptr<QMenu>> popups_;
+  std::vector<QPointer<QWidget>> pendingShow_;
+  std::deque<Event> queue_;
+  bool tickQueued_ = false;
+  int quiet_ = 0;  // > 0 while the program changes list or tab selections
+  QTimer timer_;
+  Colour lastColour_{};
+};
+
+}  // namespace vorlane::platform::qt

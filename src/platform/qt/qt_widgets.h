@@ -1,0 +1,93 @@
+#pragma once
+// The containers behind the toolkit's windows, frames and tab strips: each has an inner
+// area where gadgets sit at fixed positions.
+#include <QGroupBox>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+class QMenuBar;
+class QStatusBar;
+class QTabBar;
+
+namespace vorlane::platform::qt {
+
+// Where gadgets are placed. A gadget that reached the area's right or bottom edge when it was
+// made keeps reaching it, so a window whose frame turns out thicker than assumed still
+// fills its inner area.
+class Area final : public QWidget {
+ public:
+  explicit Area(QWidget* parent);
+  void anchor(QWidget* child, bool right, bool bottom);
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  struct Anchored {
+    QPointer<QWidget> child;
+    bool right, bottom;
+  };
+  std::vector<Anchored> anchored_;
+};
+
+// A top-level window of fixed outer size; closing it is only reported.
+class ToolWindow final : public QWidget {
+ public:
+  ToolWindow(QWidget* owner, int x, int y, int w, int h, bool titleBar, bool menuBar, bool statusBar,
+             std::function<void()> onClose);
+
+  Area* inner() const { return inner_; }
+  QMenuBar* menuBar() const { return menuBar_; }
+  // Sizes the client area so that the frame, once the window manager reports it, has the
+  // outer size asked for.
+  void fitFrame();
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  bool event(QEvent* e) override;
+
+ private:
+  void layoutParts();
+
+  int outerW_, outerH_;
+  QMenuBar* menuBar_ = nullptr;
+  QStatusBar* statusBar_ = nullptr;
+  Area* inner_ = nullptr;
+  std::function<void()> onClose_;
+};
+
+// A titled frame; its inner area lies inside the title and the border.
+class GroupFrame final : public QGroupBox {
+ public:
+  GroupFrame(const QString& title, QWidget* parent);
+  Area* inner() const { return inner_; }
+  // Resize events of hidden widgets wait for the show; the inner size is needed before.
+  void layoutInner();
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  Area* inner_;
+};
+
+// A row of tabs over one inner area shared by all tabs.
+class TabStrip final : public QWidget {
+ public:
+  explicit TabStrip(QWidget* parent);
+  QTabBar* bar() const { return bar_; }
+  Area* inner() const { return inner_; }
+  void layoutInner();
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  QTabBar* bar_;
+  Area* inner_;
+  int barHeight_;
+};
+
+}  // namespace vorlane::platform::qt
