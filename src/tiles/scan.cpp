@@ -1,8 +1,85 @@
 #include "tiles/scan.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "base/console.h"
+#include "base/convert.h"
+#include "platform/decode.h"
+#include "platform/files.h"
+#include "tiles/companion.h"
+
 namespace vorlane::tiles {
 
-base::Result<ScanSource> loadScanSource(const std::string&) { return base::Error{"Not a valid file."}; }
-std::vector<TilePtr> cutImage(const ScanSource&, std::int32_t, std::int32_t, const std::string&, int) { return {}; }
+base::Result<ScanSource> loadScanSource(const std::string& path) {
+  const std::string companion = companionPath(path);
+  if (!platform::isRegularFile(companion)) return base::Error{kNoNormalMap};
+  ScanSource source;
+  if (auto normal = platform::decodeImageFile(companion)) source.normal = std::move(normal).value();
+  base::consoleLine("Loaded normal");
+  auto image = platform::decodeImageFile(path);
+  if (!image) return base::Error{kNotAValidFile};
+  source.image = std::move(image).value();
+  return source;
+}
+
+namespace {
+
+TilePtr finish(platform::ImagePtr image, const platform::Image& normal) {
+  auto tile = std::make_shared<Tile>();
+  (void)tile->setImages(std::move(image), &normal);  // both images exist: cannot fail
+  return tile;
+}
+
+// One piece: the image's pixels inside the rectangle at (ox, oy), (0, 0, 0, 0) elsewhere;
+// the normal image's pixels where both it and the image have them, the flat normal elsewhere.
+TilePtr cutPiece(const ScanSource& source, std::int32_t ox, std::int32_t oy, std::int32_t tw, std::int32_t th) {
+  const platform::Image& s = source.image;
+  auto a = std::make_shared<platform::Image>(tw, th);
+  platform::Image b(tw, th);
+  for (std::size_t i = 0; i < b.pixels.size(); i += 4) std::memcpy(&b.pixels[i], kFlatNormal, 4);
+
+  const std::int32_t xEnd = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{ox} + tw, s.width));
+  const std::int32_t yEnd = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{oy} + th, s.height));
+  const platform::Image* n = source.normal ? &*source.normal : nullptr;
+  if (xEnd <= ox) return finish(std::move(a), b);
+  for (std::int32_t y = oy; y < yEnd; ++y) {
+    std::memcpy(a->at(0, y - oy), s.at(ox, y), static_cast<std::size_t>(xEnd - ox) * 4);
+    if (!n || y >= n->height) continue;
+    const std::int32_t nEnd = std::min(xEnd, n->width);
+    if (nEnd > ox) std::memcpy(b.at(0, y - oy), n->at(ox, y), static_cast<std::size_t>(nEnd - ox) * 4);
+  }
+  return finish(std::move(a), b);
+}
+
+}  // namespace
+
+std::vector<TilePtr> cutImage(const ScanSource& source, std::int32_t tileWidth, std::int32_t tileHeight,
+                              const std::string& path, int maxPieces) {
+  std::vector<TilePtr> pieces;
+  if (tileWidth < 1 || tileHeight < 1) return pieces;
+  const std::int32_t w = source.image.width, h = source.image.height;
+  // The cutting loop runs at least once, then band by band until it passes the image.
+  std::int32_t ox = 0, oy = 0;
+  while (static_cast<int>(pieces.size()) < maxPieces) {
+    TilePtr tile = cutPiece(source, ox, oy, tileWidth, tileHeight);
+    tile->path = path + " " + base::intToText(static_cast<std::int64_t>(pieces.size()));
+    pieces.push_back(std::move(tile));
+    if (std::int64_t{ox} + tileWidth < w) {
+      ox += tileWidth;
+      continue;
+    }
+    ox = 0;
+    if (std::int64_t{oy} + tileHeight >= h) break;
+    oy += tileHeight;
+  }
+  return pieces;
+}
+
+base::Status checkScanTileSize(std::int32_t tileWidth, std::int32_t tileHeight) {
+  if (tileWidth < 1 || tileHeight < 1 || tileWidth > kMaxScanTileSide || tileHeight > kMaxScanTileSide)
+    return base::Error{kBadScanTileSize};
+  return base::success();
+}
 
 }  // namespace vorlane::tiles

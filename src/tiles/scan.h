@@ -12,6 +12,12 @@
 namespace vorlane::tiles {
 
 inline constexpr int kMaxScanPieces = 1024;  // a tileset's cells; later pieces are dropped
+// A piece holds two images and two grids of its size: larger sides are refused.
+inline constexpr std::int32_t kMaxScanTileSide = 4096;
+
+inline constexpr const char* kNoNormalMap = "No normal map present.";
+inline constexpr const char* kNotAValidFile = "Not a valid file.";
+inline constexpr const char* kBadScanTileSize = "The tile width and height must be from 1 to 4096 pixels.";
 
 struct ScanSource {
   platform::Image image;
@@ -22,6 +28,9 @@ struct ScanSource {
 // Fails with "No normal map present." when the companion is missing, "Not a valid file."
 // when the image cannot be decoded.
 base::Result<ScanSource> loadScanSource(const std::string& path);
+
+// Fails with kBadScanTileSize unless both sides lie in 1 .. kMaxScanTileSide.
+base::Status checkScanTileSize(std::int32_t tileWidth, std::int32_t tileHeight);
 
 // Pieces of tileWidth × tileHeight (both ≥ 1) in reading order, the last column and band
 // partial, at most maxPieces of them. Pixels outside the image are (0, 0, 0, 0); outside the
