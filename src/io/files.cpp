@@ -159,7 +159,8 @@ base::Status writeFileAtomically(const std::string& path, const std::function<vo
     failure = e.what();
   } catch (const base::FormatError& e) {
     failure = e.what();
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
+    // Whatever stopped the body, the half-written file must not stay behind.
     failure = base::kWriteError;
   }
   if (std::fclose(file) != 0 && failure.empty()) failure = base::kWriteError;
