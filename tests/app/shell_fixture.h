@@ -4,6 +4,8 @@
 
 #include "app/shell.h"
 #include "support/fake_toolkit.h"
+#include "support/fixtures.h"
+#include "tiles/tile.h"
 
 namespace vorlane::test {
 
@@ -16,6 +18,20 @@ struct ShellTest : ::testing::Test {
 
   // Runs the loop over everything scripted so far.
   void runScript() { EXPECT_THROW(shell.run(), ScriptEnded); }
+
+  static tiles::TilePtr makeTile(std::uint8_t red = 200) {
+    auto tile = std::make_shared<tiles::Tile>();
+    tile->image = std::make_shared<platform::Image>(solidImage(8, 8, red, 10, 10));
+    return tile;
+  }
+
+  void move(platform::Handle canvas, int x, int y) { tk.mouse(platform::EventKind::MouseMove, canvas, 0, x, y); }
+  void down(platform::Handle canvas, int button, int x = 0, int y = 0) {
+    tk.mouse(platform::EventKind::MouseDown, canvas, button, x, y);
+  }
+  void up(platform::Handle canvas, int button, int x = 0, int y = 0) {
+    tk.mouse(platform::EventKind::MouseUp, canvas, button, x, y);
+  }
 
   // The New Map dialog with these field texts ("" empties a field), then Create.
   void newMap(const std::vector<std::string>& fields = {}) {

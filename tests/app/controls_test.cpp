@@ -1,0 +1,120 @@
+// The layer controls, tool buttons, window toggles and the tile-flag half of the after-event step.
+#include <gmock/gmock.h>
+
+#include "shell_fixture.h"
+
+namespace vorlane::test {
+namespace {
+
+using platform::EventKind;
+using platform::kLeftButton;
+
+using Layer = ShellTest;
+
+TEST_F(Layer, FieldIsClampedIntoTheMapsLayers) {
+  newMap();  // depth 4
+  struct Case {
+    const char* typed;
+    int layer;
+    const char* shown;
+  };
+  for (const Case c : {Case{"12", 3, "4"}, Case{"", 0, "1"}, Case{"2", 1, "2"}, Case{"-5", 0, "1"},
+                       Case{"abc", 0, "1"}, Case{"$3", 2, "3"}, Case{"0", 0, "1"}}) {
+    tk.type(g.layerField, c.typed);
+    runScript();
+    EXPECT_EQ(shell.currentLayer(), c.layer) << c.typed;
+    EXPECT_EQ(tk.text(g.layerField), c.shown) << c.typed;
+  }
+}
+
+TEST_F(Layer, ButtonsStepWithinTheMap) {
+  newMap({"2", "2", "2"});
+  tk.press(g.layerDownButton);
+  runScript();
+  EXPECT_EQ(shell.currentLayer(), 0);
+  EXPECT_EQ(tk.text(g.layerField), "1");
+  tk.press(g.layerUpButton);
+  tk.press(g.layerUpButton);
+  runScript();
+  EXPECT_EQ(shell.currentLayer(), 1);
+  EXPECT_EQ(tk.text(g.layerField), "2");
+}
+
+TEST_F(Layer, ANewShallowerMapBringsTheLayerBackInside) {
+  newMap();
+  tk.type(g.layerField, "4");
+  newMap({"3", "3", "2"});
+  runScript();
+  EXPECT_EQ(shell.currentLayer(), 1);
+  EXPECT_EQ(tk.text(g.layerField), "2");
+}
+
+using Tools = ShellTest;
+
+TEST_F(Tools, ButtonsChooseTheirTool) {
+  const std::pair<platform::Handle, int> buttons[] = {
+      {g.plotButton, 1}, {g.lineButton, 2}, {g.rectButton, 3}, {g.blockButton, 4}, {g.fillButton, 5}};
+  for (auto [button, tool] : buttons) {
+    tk.press(button);
+    runScript();
+    EXPECT_EQ(shell.currentTool(), tool);
+  }
+}
+
+using Windows = ShellTest;
+
+TEST_F(Windows, TogglesShowAndHideAndAClosedWindowReturnsAtOnePress) {
+  struct Row {
+    platform::Handle toggle, window;
+    bool (app::Shell::*shown)() const;
+  };
+  for (const Row r : {Row{g.lightsToggle, g.lightsWindow, &app::Shell::lightsShown},
+                      Row{g.pivotsToggle, g.pivotsWindow, &app::Shell::pivotsShown},
+                      Row{g.renderToggle, g.renderWindow, &app::Shell::renderShown}}) {
+    SCOPED_TRACE(tk.at(r.window).text);
+    tk.press(r.toggle);
+    runScript();
+    EXPECT_TRUE(tk.at(r.window).visible && (shell.*r.shown)());
+    tk.press(r.toggle);
+    runScript();
+    EXPECT_FALSE(tk.at(r.window).visible || (shell.*r.shown)());
+    tk.press(r.toggle);
+    tk.closeWindow(r.window);
+    runScript();
+    EXPECT_FALSE(tk.at(r.window).visible || (shell.*r.shown)());
+    tk.press(r.toggle);
+    runScript();
+    EXPECT_TRUE(tk.at(r.window).visible && (shell.*r.shown)());
+  }
+}
+
+using TileFlags = ShellTest;
+
+TEST_F(TileFlags, PickedTileShowsItsFlagsAndTheBoxesWriteThem) {
+  const tiles::TilePtr tile = makeTile();
+  tile->castShadows = 1;
+  shell.currentTileset()->setCell(1, 0, 0, tile);
+  move(g.tilesetCanvas, 80, 10);
+  down(g.tilesetCanvas, kLeftButton);
+  up(g.tilesetCanvas, kLeftButton);
+  runScript();
+  EXPECT_EQ(shell.currentTile(), tile);
+  EXPECT_TRUE(tk.checked(g.tileShadowsBox));
+  EXPECT_FALSE(tk.checked(g.tileColliderBox));
+
+  tk.toggle(g.tileColliderBox);
+  tk.toggle(g.tileShadowsBox);
+  runScript();
+  EXPECT_EQ(std::tie(tile->castShadows, tile->collider), std::make_tuple(0, 1));
+
+  // An empty cell: no tile, both boxes cleared, the tile keeps its flags.
+  move(g.tilesetCanvas, 150, 10);
+  down(g.tilesetCanvas, kLeftButton);
+  runScript();
+  EXPECT_EQ(shell.currentTile(), nullptr);
+  EXPECT_FALSE(tk.checked(g.tileShadowsBox) || tk.checked(g.tileColliderBox));
+  EXPECT_EQ(std::tie(tile->castShadows, tile->collider), std::make_tuple(0, 1));
+}
+
+}  // namespace
+}  // namespace vorlane::test
