@@ -42,6 +42,7 @@ void Shell::buildDispatch() {
          return After::step;
        }},
       {g_.newRecordButton, always([this] { if (objects_->activePivot()) objects_->newRecord(); })},
+      {g_.renderButton, [this](const Event&) { return render(); }},
       {g_.pivotsToggle, always([this] { toggleWindow(g_.pivotsWindow, pivotsShown_); })},
       {g_.lightsToggle, always([this] { toggleWindow(g_.lightsWindow, lightsShown_); })},
       {g_.renderToggle, always([this] { toggleWindow(g_.renderWindow, renderShown_); })},

@@ -79,6 +79,7 @@ class Shell {
   After loadProject();
   After saveProject(bool ask);
   After exportMap();
+  After render();
   After layerChanged(std::int32_t layer);
   After contextAdd(bool light);
   After contextDelete();

@@ -1,0 +1,262 @@
+// Load Tile, project Load, Save, Save As and Export, and Render.
+#include <gmock/gmock.h>
+
+#include <filesystem>
+
+#include "base/console.h"
+#include "shell_fixture.h"
+
+namespace vorlane::test {
+namespace {
+
+using ::testing::ElementsAre;
+using platform::FileMode;
+using platform::MessageKind;
+
+struct FileCommands : ShellTest {
+  TempDir dir;
+
+  std::string pngFile(const std::string& name) {
+    const std::string path = dir.file(name);
+    writeFile(path, encodePng(patternImage(8, 8)));
+    return path;
+  }
+  std::vector<std::string> titles() const {
+    std::vector<std::string> out;
+    for (const auto& r : tk.fileRequests) out.push_back(r.title);
+    return out;
+  }
+  std::vector<std::string> files() const {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+};
+
+using LoadTile = FileCommands;
+
+TEST_F(LoadTile, AsksForAnImageAndFillsTheFirstFreeCells) {
+  const std::string path = pngFile("grass.png");
+  tk.fileAnswers = {path, path};
+  tk.press(g.loadTileButton);
+  tk.press(g.loadTileButton);
+  runScript();
+  ASSERT_EQ(tk.fileRequests.size(), 2u);
+  EXPECT_EQ(tk.fileRequests[0].title, "Load a single tile.");
+  EXPECT_EQ(tk.fileRequests[0].filter, "Image Files:png,jpg,bmp;");
+  EXPECT_EQ(tk.fileRequests[0].mode, FileMode::Open);
+  const map::Map& set = *shell.currentTileset();
+  ASSERT_TRUE(set.cell(0, 0, 0) && set.cell(1, 0, 0));
+  EXPECT_EQ(set.cell(0, 0, 0)->path, path);
+  EXPECT_NE(set.cell(0, 0, 0), set.cell(1, 0, 0));
+  EXPECT_TRUE(tk.messages.empty());
+  EXPECT_EQ(shell.currentTile(), set.cell(0, 0, 0));  // the selected cell (0, 0) now holds it
+}
+
+TEST_F(LoadTile, FailuresAreReportedAndTheEditorCarriesOn) {
+  writeFile(dir.file("broken.png"), {1, 2, 3, 4});
+  pngFile("rock.png");
+  writeFile(dir.file("NMrock.bmp"), {9, 9, 9});
+  struct Case {
+    std::string answer;
+    std::string message;
+    MessageKind kind;
+  };
+  const Case cases[] = {
+      {"", "Not a valid file.", MessageKind::Information},  // cancelled
+      {dir.file("missing.png"), "Not a valid file.", MessageKind::Information},
+      {dir.path().string(), "Not a valid file.", MessageKind::Information},  // a folder
+      {dir.file("broken.png"), "File not found.", MessageKind::Error},
+      {dir.file("rock.png"), "Image normal map not found.", MessageKind::Error},
+  };
+  for (const Case& c : cases) {
+    tk.messages.clear();
+    tk.fileAnswers = {c.answer};
+    tk.press(g.loadTileButton);
+    tk.tick();
+    runScript();
+    ASSERT_EQ(tk.messages.size(), 1u) << c.answer;
+    EXPECT_EQ(tk.messages[0].text, c.message) << c.answer;
+    EXPECT_EQ(tk.messages[0].kind, c.kind) << c.answer;
+    EXPECT_EQ(shell.currentTileset()->cell(0, 0, 0), nullptr);
+  }
+}
+
+using SaveCommands = FileCommands;
+
+TEST_F(SaveCommands, SaveAfterSaveAsDoesNotAsk) {
+  tk.fileAnswers = {dir.file("level")};
+  tk.press(g.saveAsButton);
+  tk.press(g.saveButton);
+  tk.chooseMenu(g.fileMenu, app::kSaveTag);
+  runScript();
+  EXPECT_THAT(titles(), ElementsAre("Save a vorlane project."));
+  EXPECT_EQ(tk.fileRequests[0].filter, "Map files:vorl;");
+  EXPECT_EQ(tk.fileRequests[0].mode, FileMode::Save);
+  EXPECT_EQ(shell.projectName(), dir.file("level"));
+  EXPECT_THAT(files(), ElementsAre("level.vorl"));
+}
+
+TEST_F(SaveCommands, SaveAsAlwaysAsksAndACancelledAnswerEmptiesTheName) {
+  tk.fileAnswers = {dir.file("a")};
+  tk.press(g.saveButton);  // no name yet: asks
+  tk.chooseMenu(g.fileMenu, app::kSaveAsTag);  // cancelled
+  runScript();
+  EXPECT_EQ(shell.projectName(), "");
+  EXPECT_EQ(tk.fileRequests.size(), 2u);
+  tk.fileAnswers = {dir.file("b")};
+  tk.press(g.saveButton);  // asks again
+  runScript();
+  EXPECT_EQ(tk.fileRequests.size(), 3u);
+  EXPECT_THAT(files(), ElementsAre("a.vorl", "b.vorl"));
+  EXPECT_TRUE(tk.messages.empty());
+}
+
+TEST_F(SaveCommands, AnUnwritablePlaceIsReported) {
+  tk.fileAnswers = {dir.file("no/such/folder/level")};
+  tk.press(g.saveButton);
+  runScript();
+  ASSERT_EQ(tk.messages.size(), 1u);
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+}
+
+TEST_F(SaveCommands, ExportAppendsTheExtensionUnlessItIsExactlyVorl) {
+  tk.fileAnswers = {"", dir.file("plain"), dir.file("given.vorl"), dir.file("caps.VORL")};
+  for (int i = 0; i < 4; ++i) tk.press(g.exportButton);
+  runScript();
+  EXPECT_THAT(titles(), ElementsAre("Export Vorl", "Export Vorl", "Export Vorl", "Export Vorl"));
+  EXPECT_EQ(tk.fileRequests[0].mode, FileMode::Save);
+  EXPECT_THAT(files(), ElementsAre("caps.VORL.vorl", "given.vorl", "plain.vorl"));
+  EXPECT_TRUE(tk.messages.empty());
+
+  tk.fileAnswers = {dir.file("no/such/folder/x")};
+  tk.chooseMenu(g.fileMenu, app::kExportTag);
+  runScript();
+  ASSERT_EQ(tk.messages.size(), 1u);
+  EXPECT_EQ(tk.messages[0].text, "Unable to open file.");
+}
+
+using LoadProject = FileCommands;
+
+TEST_F(LoadProject, ReadsIntoTheSameMapAndReplacesTheTilesets) {
+  // A 3 × 2 × 2 map with one tile, saved with two tilesets.
+  newMap({"3", "2", "2", "32", "32"});
+  tk.press(g.newSetButton);
+  runScript();
+  const tiles::TilePtr tile = makeTile();
+  tile->path = "tile.png";
+  shell.currentMap()->setCell(2, 1, 1, tile);
+  tk.fileAnswers = {dir.file("level")};
+  tk.press(g.saveButton);
+  newMap();
+  tk.press(g.newSetButton);
+  tk.type(g.layerField, "4");
+  runScript();
+  const map::MapPtr mapObject = shell.currentMap();
+
+  tk.fileAnswers = {dir.file("level.vorl")};
+  tk.chooseMenu(g.fileMenu, app::kLoadTag);
+  runScript();
+  EXPECT_EQ(tk.fileRequests.back().title, "Load a vorlane project.");
+  EXPECT_EQ(tk.fileRequests.back().filter, "Map files:vorl;");
+  EXPECT_EQ(tk.fileRequests.back().mode, FileMode::Open);
+  EXPECT_TRUE(tk.messages.empty());
+  EXPECT_EQ(shell.currentMap(), mapObject);
+  const map::Map& m = *shell.currentMap();
+  EXPECT_EQ(std::tie(m.width, m.height, m.depth, m.tileWidth), std::make_tuple(3, 2, 2, 32));
+  ASSERT_NE(m.cell(2, 1, 1), nullptr);
+  EXPECT_EQ(m.cell(2, 1, 1)->path, "tile.png");
+  EXPECT_EQ(shell.tilesets().count(), 2);
+  EXPECT_EQ(tk.itemCount(g.tilesetTabs), 2);
+  EXPECT_EQ(tk.selectedItem(g.tilesetTabs), 0);
+  EXPECT_EQ(shell.currentTileset(), shell.tilesets().entries()[0].tileset);
+  EXPECT_EQ(tk.at(g.tilesetTabs).items[1].tooltip, "View tileset 2");
+  // The layer was 3 of 4; the loaded map has 2.
+  EXPECT_EQ(shell.currentLayer(), 1);
+  EXPECT_EQ(tk.text(g.layerField), "2");
+  EXPECT_EQ(shell.projectName(), dir.file("level"));  // Load does not change the name
+}
+
+TEST_F(LoadProject, AFailedLoadKeepsEverythingAndSaysWhy) {
+  newMap({"3", "3", "1"});
+  runScript();
+  const tiles::TilePtr tile = makeTile();
+  shell.currentMap()->setCell(1, 1, 0, tile);
+  const map::MapPtr tileset = shell.currentTileset();
+  // A saved project cut short: the map section reads, the tilesets do not.
+  tk.fileAnswers = {dir.file("whole")};
+  tk.press(g.saveButton);
+  runScript();
+  auto bytes = readFile(dir.file("whole.vorl"));
+  bytes.resize(bytes.size() - 10);
+  writeFile(dir.file("short.vorl"), bytes);
+  shell.currentMap()->setCell(0, 0, 0, tile);
+
+  for (const std::string& name : {dir.file("short.vorl"), dir.file("absent.vorl")}) {
+    tk.messages.clear();
+    tk.fileAnswers = {name};
+    tk.press(g.loadButton);
+    runScript();
+    ASSERT_EQ(tk.messages.size(), 1u) << name;
+    EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+    const map::Map& m = *shell.currentMap();
+    EXPECT_EQ(std::tie(m.width, m.height, m.depth), std::make_tuple(3, 3, 1));
+    EXPECT_EQ(m.cell(0, 0, 0), tile);
+    EXPECT_EQ(m.cell(1, 1, 0), tile);
+    EXPECT_EQ(shell.currentTileset(), tileset);
+    EXPECT_EQ(tk.itemCount(g.tilesetTabs), 1);
+  }
+
+  tk.messages.clear();
+  tk.press(g.loadButton);  // cancelled: nothing, not even a message
+  runScript();
+  EXPECT_TRUE(tk.messages.empty());
+}
+
+using Render = FileCommands;
+
+TEST_F(Render, RaisesTheResolutionTo16AndReplacesTheMap) {
+  newMap({"2", "2", "1", "16", "16"});
+  runScript();
+  const tiles::TilePtr tile = makeTile();
+  shell.currentMap()->setCell(0, 0, 0, tile);
+  tk.mouse(platform::EventKind::MouseMove, g.mapCanvas, 0, 10, 10);
+  tk.mouse(platform::EventKind::MouseDown, g.mapCanvas, platform::kRightButton, 0, 0);
+  tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+  tk.mouse(platform::EventKind::MouseDown, g.mapCanvas, platform::kLeftButton, 0, 0);
+  tk.mouse(platform::EventKind::MouseUp, g.mapCanvas, platform::kLeftButton, 0, 0);
+  runScript();
+  const map::MapPtr before = shell.currentMap();
+  ASSERT_NE(shell.objects().activeLight(), nullptr);
+
+  base::ConsoleCapture console;
+  tk.setText(g.widthField, "8");
+  tk.setText(g.heightField, "");
+  tk.madeCurrent.clear();
+  tk.press(g.renderButton);
+  runScript();
+  EXPECT_THAT(console.lines(), ::testing::Contains("Rendering shadow map at a resolution of 16x16"));
+  EXPECT_EQ(std::tie(before->lightmapWidth, before->lightmapHeight), std::make_tuple(16, 16));
+  ASSERT_NE(shell.currentMap(), before);
+  EXPECT_NE(shell.currentMap()->cell(0, 0, 0), nullptr);
+  EXPECT_TRUE(shell.currentMap()->lights.empty());
+  EXPECT_EQ(shell.objects().activeLight(), nullptr);
+  EXPECT_EQ(tk.madeCurrent.front(), g.mapCanvas);
+  EXPECT_EQ(tk.at(g.progressBar).progress, 0.0f);  // back to 0 at the end
+}
+
+TEST_F(Render, ARefusedResolutionChangesNothing) {
+  newMap({"2", "2", "1", "16", "16"});
+  runScript();
+  const map::MapPtr before = shell.currentMap();
+  tk.setText(g.widthField, "100000000");
+  tk.press(g.renderButton);
+  runScript();
+  EXPECT_EQ(shell.currentMap(), before);
+  ASSERT_EQ(tk.messages.size(), 1u);
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+}
+
+}  // namespace
+}  // namespace vorlane::test
