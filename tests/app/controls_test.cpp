@@ -116,5 +116,50 @@ TEST_F(TileFlags, PickedTileShowsItsFlagsAndTheBoxesWriteThem) {
   EXPECT_EQ(std::tie(tile->castShadows, tile->collider), std::make_tuple(0, 1));
 }
 
+using ObjectWindows = ShellTest;
+
+TEST_F(ObjectWindows, ButtonsAndListReachTheActivePivotAndLight) {
+  // Without an active pivot or light the buttons do nothing.
+  tk.press(g.newRecordButton);
+  tk.press(g.deleteRecordButton);
+  tk.press(g.pickButton);
+  tk.press(g.recordsList, 0);
+  runScript();
+  EXPECT_TRUE(tk.at(g.recordsList).items.empty());
+  EXPECT_EQ(shell.objects().activeRecord(), nullptr);
+
+  newMap();
+  move(g.mapCanvas, 100, 100);
+  tk.mouse(EventKind::MouseDown, g.mapCanvas, platform::kRightButton, 0, 0);
+  tk.chooseMenu(g.contextMenu, app::kAddPivotTag);
+  tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+  tk.mouse(EventKind::MouseDown, g.mapCanvas, kLeftButton, 0, 0);
+  tk.mouse(EventKind::MouseUp, g.mapCanvas, kLeftButton, 0, 0);
+  tk.press(g.newRecordButton);
+  tk.press(g.newRecordButton);
+  tk.press(g.recordsList, 0);
+  typeLater(g.nameField, "door");
+  tk.fileAnswers = {"level2.vorl"};
+  tk.press(g.browseButton);
+  tk.colourAnswers = {platform::Colour{1, 2, 3}};
+  tk.press(g.pickButton);
+  runScript();
+  const map::PivotPtr pivot = shell.currentMap()->pivots.at(0);
+  const map::LightPtr light = shell.currentMap()->lights.at(0);
+  ASSERT_EQ(pivot->recordCount, 2);
+  EXPECT_EQ(pivot->records[0]->name, "door");
+  EXPECT_EQ(pivot->link, "level2.vorl");
+  EXPECT_EQ(std::tie(light->red, light->green, light->blue), std::make_tuple(1.0f, 2.0f, 3.0f));
+
+  tk.selectItem(g.recordsList, -1);
+  tk.press(g.deleteRecordButton);  // nothing selected: ends early
+  runScript();
+  EXPECT_EQ(pivot->recordCount, 2);
+  tk.selectItem(g.recordsList, 1);
+  tk.press(g.deleteRecordButton);
+  runScript();
+  EXPECT_EQ(pivot->recordCount, 1);
+}
+
 }  // namespace
 }  // namespace vorlane::test

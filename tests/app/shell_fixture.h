@@ -33,6 +33,14 @@ struct ShellTest : ::testing::Test {
     tk.mouse(platform::EventKind::MouseUp, canvas, button, x, y);
   }
 
+  // The user types when the loop gets there, not when the script is written.
+  void typeLater(platform::Handle field, std::string text) {
+    tk.postLater([field, text](FakeToolkit& t) {
+      t.setText(field, text);
+      return platform::Event{platform::EventKind::GadgetAction, field, 0, 0, 0};
+    });
+  }
+
   // The New Map dialog with these field texts ("" empties a field), then Create.
   void newMap(const std::vector<std::string>& fields = {}) {
     tk.press(g.newMapButton);
