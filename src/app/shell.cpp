@@ -40,7 +40,7 @@ int Shell::run() {
 }
 
 void Shell::handle(const Event& event) {
-  if (finished_) return;
+  if (finished_ || !objects_) return;  // closed, or not started up
   if (dispatch(event) == After::step && !finished_) afterEvent();
 }
 

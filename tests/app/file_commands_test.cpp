@@ -15,6 +15,7 @@ using platform::MessageKind;
 
 struct FileCommands : ShellTest {
   TempDir dir;
+  base::ConsoleCapture quiet;
 
   std::string pngFile(const std::string& name) {
     const std::string path = dir.file(name);
