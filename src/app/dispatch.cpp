@@ -9,10 +9,13 @@ namespace vorlane::app {
 using platform::Event;
 
 void Shell::buildDispatch() {
-  const auto always = [](auto command) { return [command](const Event&) {
+  // A command that never ends early.
+  const auto always = [](auto command) {
+    return [command](const Event&) {
       command();
       return After::step;
-    }; };
+    };
+  };
 
   menuTags_ = {
       {kNewMapTag, [this](const Event&) { return newMap(); }},
