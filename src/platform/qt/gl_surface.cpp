@@ -135,6 +135,10 @@ bool GlSurface::ensureResources() {
   }
   program_ = program;
   context_ = context;
+  viewSizeAt_ = program->uniformLocation("viewSize");
+  colourAt_ = program->uniformLocation("colour");
+  maskTestAt_ = program->uniformLocation("maskTest");
+  imageAt_ = program->uniformLocation("image");
 
   const std::uint8_t white[4] = {255, 255, 255, 255};
   glGenTextures(1, &white_);
@@ -268,11 +272,11 @@ void GlSurface::draw(const std::vector<float>& vertices, GLuint texture) {
     glDisable(GL_BLEND);
   }
   program_->bind();
-  program_->setUniformValue("viewSize", QVector2D(static_cast<float>(std::max(1, width())),
-                                                  static_cast<float>(std::max(1, height()))));
-  program_->setUniformValue("colour", QVector4D(red_, green_, blue_, alpha_));
-  program_->setUniformValue("maskTest", blend_ == BlendMode::Mask ? 1.0f : 0.0f);
-  program_->setUniformValue("image", 0);
+  program_->setUniformValue(viewSizeAt_, QVector2D(static_cast<float>(std::max(1, width())),
+                                                   static_cast<float>(std::max(1, height()))));
+  program_->setUniformValue(colourAt_, QVector4D(red_, green_, blue_, alpha_));
+  program_->setUniformValue(maskTestAt_, blend_ == BlendMode::Mask ? 1.0f : 0.0f);
+  program_->setUniformValue(imageAt_, 0);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, texture);
   if (vao_) glBindVertexArray(vao_);
