@@ -18,6 +18,12 @@ struct Frame {
   static Frame of(const map::Map& map, std::int32_t width, std::int32_t height);
 };
 
+// base::floatToInt for floats, inline for the per-pixel loops: truncation toward zero, and
+// Int's minimum for NaN, infinities and values outside the 32-bit range.
+inline std::int32_t toInt(float v) {
+  return v >= -2147483648.0f && v < 2147483648.0f ? static_cast<std::int32_t>(v) : INT32_MIN;
+}
+
 inline std::int32_t clampIndex(std::int32_t v, std::int32_t n) { return v < 0 ? 0 : (v >= n ? n - 1 : v); }
 
 // Where the lighting of one cell samples: the map point of each image column and row and

@@ -6,8 +6,6 @@
 
 namespace vorlane::lighting::detail {
 
-using base::floatToInt;
-
 std::vector<LightParams> lightParams(const map::Map& map, const Frame& frame) {
   const std::size_t size = static_cast<std::size_t>(frame.width) * frame.height;
   std::vector<LightParams> lights;
@@ -31,14 +29,17 @@ struct ColumnScratch {
   }
 };
 
-std::uint8_t channel(std::uint8_t colour, float sum) {
-  std::int32_t v = floatToInt(static_cast<float>(colour) * (sum / 255.0f * 4.0f));
-  return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+// Int of the channel product, then clamped to 0..255 (Int's minimum for a NaN or an
+// out-of-range product ends as 0).
+inline std::uint8_t channel(std::uint8_t colour, float sum) {
+  std::int32_t v = toInt(static_cast<float>(colour) * (sum / 255.0f * 4.0f));
+  return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
 // Adds one light's term to every pixel of a column: the order of operations is the
-// renderer's definition, kept exactly; the loop only runs several pixels at once.
-void addLight(const LightParams& L, float px, const float* __restrict py, std::size_t n, ColumnScratch& s) {
+// renderer's definition, kept exactly; the loop only runs several pixels at once (wider
+// vectors where the processor has them: IEEE division and square root round the same).
+[[gnu::target_clones("avx512f", "avx2", "default")]] void addLight(const LightParams& L, float px, const float* __restrict py, std::size_t n, ColumnScratch& s) {
   const float dz = kLightHeight;
   const float dx = L.x - px;
   const float red = L.red, green = L.green, blue = L.blue, range = L.range, ly = L.y;
@@ -56,11 +57,41 @@ void addLight(const LightParams& L, float px, const float* __restrict py, std::s
     const float dirX = dx / dist, dirY = -dy / dist, dirZ = dz / dist;
     const float att = 1.0f - dist / range;
     const float f = dirX * nx[j] + dirY * ny[j] + dirZ * nz[j];
+    const float termR = red * f * att * shade[j];
+    const float termG = green * f * att * shade[j];
+    const float termB = blue * f * att * shade[j];
+    // Adding +0 where the pixel does not face the light leaves the sum as it was (sums start
+    // at +0, so never hold -0); the terms there may be NaN and are dropped.
     const bool facing = f > 0;
-    // Adding +0 leaves every sum as it was (sums start at +0, so never hold -0).
-    r[j] += facing ? red * f * att * shade[j] : 0.0f;
-    g[j] += facing ? green * f * att * shade[j] : 0.0f;
-    b[j] += facing ? blue * f * att * shade[j] : 0.0f;
+    r[j] += facing ? termR : 0.0f;
+    g[j] += facing ? termG : 0.0f;
+    b[j] += facing ? termB : 0.0f;
+  }
+}
+
+// Every shadow factor's value / 255, computed once.
+struct ShadeTable {
+  float values[256];
+  ShadeTable() {
+    for (int v = 0; v < 256; ++v) values[v] = static_cast<float>(v) / 255.0f;
+  }
+};
+const ShadeTable shadeTable;
+
+// Normal bytes (held as floats) to unit vectors, as the lighting defines them.
+void decodeNormals(ColumnScratch& s, std::size_t n) {
+  float* __restrict nx = s.nx.data();
+  float* __restrict ny = s.ny.data();
+  float* __restrict nz = s.nz.data();
+#pragma omp simd
+  for (std::size_t j = 0; j < n; ++j) {
+    const float x = 2.0f * nx[j] / 255.0f - 1.0f;
+    const float y = 2.0f * ny[j] / 255.0f - 1.0f;
+    const float z = 2.0f * nz[j] / 255.0f - 1.0f;
+    const float len = std::sqrt(x * x + y * y + z * z);
+    nx[j] = x / len;
+    ny[j] = y / len;
+    nz[j] = z / len;
   }
 }
 
@@ -87,14 +118,11 @@ void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightP
       const std::uint8_t* c = colourColumn && j < colours->height ? colours->at(i, j) : image->at(i, j);
       std::copy(c, c + 4, s.colour.data() + 4 * j);
       const std::uint8_t* nm = normalColumn && j < normals->height ? normals->at(i, j) : tiles::kFlatNormal;
-      float x = 2.0f * static_cast<float>(nm[2]) / 255.0f - 1.0f;
-      float y = 2.0f * static_cast<float>(nm[1]) / 255.0f - 1.0f;
-      float z = 2.0f * static_cast<float>(nm[0]) / 255.0f - 1.0f;
-      const float len = std::sqrt(x * x + y * y + z * z);
-      s.nx[j] = x / len;
-      s.ny[j] = y / len;
-      s.nz[j] = z / len;
+      s.nx[j] = nm[2];
+      s.ny[j] = nm[1];
+      s.nz[j] = nm[0];
     }
+    decodeNormals(s, n);
     std::fill(s.r.begin(), s.r.end(), 0.0f);
     std::fill(s.g.begin(), s.g.end(), 0.0f);
     std::fill(s.b.begin(), s.b.end(), 0.0f);
@@ -102,7 +130,7 @@ void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightP
     for (const LightParams& L : lights) {
       if (layer < L.layer && L.shadow) {
         const std::uint8_t* shadow = L.shadow + texelColumn;
-        for (std::int32_t j = 0; j < h; ++j) s.shade[j] = static_cast<float>(shadow[sampling.ty[j]]) / 255.0f;
+        for (std::int32_t j = 0; j < h; ++j) s.shade[j] = shadeTable.values[shadow[sampling.ty[j]]];
       } else {
         std::fill(s.shade.begin(), s.shade.end(), 1.0f);
       }

@@ -34,11 +34,11 @@ void CellSampling::compute(const map::Map& map, const Frame& frame, std::int32_t
   ty.resize(static_cast<std::size_t>(imageHeight));
   for (std::int32_t i = 0; i < imageWidth; ++i) {
     px[i] = left + static_cast<float>(i) * sx;
-    tx[i] = clampIndex(floatToInt(px[i] * frame.kx), frame.width);
+    tx[i] = clampIndex(toInt(px[i] * frame.kx), frame.width);
   }
   for (std::int32_t j = 0; j < imageHeight; ++j) {
     py[j] = top + static_cast<float>(j) * sy;
-    ty[j] = clampIndex(floatToInt(py[j] * frame.ky), frame.height);
+    ty[j] = clampIndex(toInt(py[j] * frame.ky), frame.height);
   }
 }
 
@@ -151,12 +151,12 @@ std::vector<std::uint8_t> shadowMap(const map::Map& map, const map::Light& light
       OcclusionHint hint;
 #pragma omp for schedule(dynamic, 2)
       for (std::int32_t x = 0; x < width; ++x) {
-        const std::int32_t sampleX = floatToInt(static_cast<float>(x) * frame.wf);
+        const std::int32_t sampleX = toInt(static_cast<float>(x) * frame.wf);
         std::uint8_t* column = result.data() + static_cast<std::size_t>(x) * height;
         const std::uint8_t* need = needed.data() + static_cast<std::size_t>(x) * height;
         for (std::int32_t y = 0; y < height; ++y) {
           if (!need[y]) continue;
-          const std::int32_t sampleY = floatToInt(static_cast<float>(y) * frame.hf);
+          const std::int32_t sampleY = toInt(static_cast<float>(y) * frame.hf);
           if (grid.occluded(sampleX, sampleY, lx, ly, hint)) column[y] = 0;
         }
       }

@@ -1,0 +1,147 @@
+// The renderer against the plain reference on the two benchmark maps. Each benchmark first
+// checks that both give the same bytes, times the reference once (outside the loop) and
+// reports it with the ratio to the renderer's mean time.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <functional>
+
+#include "base/console.h"
+#include "lighting/passes.h"
+#include "lighting/reference.h"
+#include "lighting/render.h"
+#include "lighting/scenes.h"
+
+namespace {
+
+using namespace vorlane;
+using Clock = std::chrono::steady_clock;
+
+double seconds(const std::function<void()>& f) {
+  auto t0 = Clock::now();
+  f();
+  return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+bool sameLitMaps(const map::Map& a, const map::Map& b) {
+  if (a.cells.size() != b.cells.size()) return false;
+  for (std::size_t k = 0; k < a.cells.size(); ++k) {
+    if (!a.cells[k] != !b.cells[k]) return false;
+    if (a.cells[k] && a.cells[k]->image->pixels != b.cells[k]->image->pixels) return false;
+  }
+  return true;
+}
+
+// The renderer's shadow pass alone: every light's map, as renderLightmap computes them.
+void fastShadowPass(map::Map& m, std::int32_t W, std::int32_t H, bool soft) {
+  auto frame = lighting::detail::Frame::of(m, W, H);
+  auto lowest = lighting::detail::lowestReadingLayer(m, frame);
+  for (auto& l : m.lights) l->shadowMap = lighting::detail::shadowMap(m, *l, frame, lowest, soft, 4.0f);
+}
+
+void referenceShadowPass(map::Map& m, std::int32_t W, std::int32_t H, bool soft) {
+  for (auto& l : m.lights) {
+    l->shadowMap = reference::hardShadowMap(m, *l, W, H);
+    if (soft) l->shadowMap = reference::soften(l->shadowMap, W, H, 4.0f);
+  }
+}
+
+void report(benchmark::State& state, double referenceSeconds, double fastSeconds, std::int64_t runs) {
+  const double mean = fastSeconds / static_cast<double>(runs);
+  state.counters["ref_s"] = referenceSeconds;
+  state.counters["fast_ms"] = mean * 1e3;
+  state.counters["ratio"] = referenceSeconds / mean;
+}
+
+// (a) 48 × 48 cells of 32 × 32, 256 × 256, hard (0) or soft (1).
+void BM_A_ShadowPass(benchmark::State& state) {
+  const bool soft = state.range(0) != 0;
+  auto m = scenes::benchSceneA();
+  double ref = seconds([&] { referenceShadowPass(*m, 256, 256, soft); });
+  std::vector<std::vector<std::uint8_t>> want;
+  for (auto& l : m->lights) want.push_back(l->shadowMap);
+  double total = 0;
+  std::int64_t runs = 0;
+  for (auto _ : state) {
+    total += seconds([&] { fastShadowPass(*m, 256, 256, soft); });
+    ++runs;
+  }
+  // Layer 0 is full, so every texel of a layer-1 light is read and all entries must agree.
+  for (std::size_t k = 0; k < m->lights.size(); ++k)
+    if (m->lights[k]->shadowMap != want[k]) state.SkipWithError("shadow maps differ from the reference");
+  report(state, ref, total, runs);
+}
+
+void BM_A_Bake(benchmark::State& state) {
+  const int soft = static_cast<int>(state.range(0));
+  auto m = scenes::benchSceneA();
+  base::ConsoleCapture quiet;
+  map::MapPtr want;
+  double ref = seconds([&] { want = reference::renderLightmap(*m, 256, 256, soft, 4.0f); });
+  double total = 0;
+  std::int64_t runs = 0;
+  map::MapPtr got;
+  for (auto _ : state) {
+    total += seconds([&] { got = lighting::renderLightmap(*m, 256, 256, soft, 4.0f).value(); });
+    ++runs;
+  }
+  if (!sameLitMaps(*want, *got)) state.SkipWithError("lit map differs from the reference");
+  report(state, ref, total, runs);
+}
+
+// (b) 128 × 128 cells of 16 × 16 with 4 × 4 images, 512 × 512. The reference shadow pass
+// runs on every 16th texel column and is scaled by 16; its lighting pass runs whole.
+void BM_B_Bake(benchmark::State& state) {
+  constexpr std::int32_t W = 512, H = 512, step = 16;
+  auto m = scenes::benchSceneB();
+  base::ConsoleCapture quiet;
+  map::MapPtr got;
+  double total = 0;
+  std::int64_t runs = 0;
+  for (auto _ : state) {
+    total += seconds([&] { got = lighting::renderLightmap(*m, W, H, 0, 4.0f).value(); });
+    ++runs;
+  }
+  std::vector<std::vector<std::uint8_t>> fastMaps;
+  for (auto& l : m->lights) fastMaps.push_back(l->shadowMap);
+
+  // Reference shadow pass on a fraction of the columns, compared entry by entry.
+  const float wf = static_cast<float>(m->width * m->tileWidth) / W;
+  const float hf = static_cast<float>(m->height * m->tileHeight) / H;
+  bool same = true;
+  double shadowPart = seconds([&] {
+    for (std::size_t k = 0; k < m->lights.size(); ++k) {
+      const auto& L = *m->lights[k];
+      for (std::int32_t x = 0; x < W; x += step)
+        for (std::int32_t y = 0; y < H; ++y) {
+          bool dark = reference::isOccluded(*m, base::floatToInt(x * wf), base::floatToInt(y * hf),
+                                            base::floatToInt(L.x), base::floatToInt(L.y), L.layer);
+          same = same && fastMaps[k][static_cast<std::size_t>(x) * H + y] == (dark ? 0 : 255);
+        }
+    }
+  });
+  // Reference lighting pass with the renderer's (identical) shadow maps.
+  map::MapPtr want = map::Map::create(m->width, m->height, m->depth, m->tileWidth, m->tileHeight);
+  double lightingPart = seconds([&] {
+    for (std::int32_t c = 0; c < m->width; ++c)
+      for (std::int32_t r = 0; r < m->height; ++r)
+        for (std::int32_t d = 0; d < m->depth; ++d)
+          if (const auto& t = m->cell(c, r, d)) {
+            auto lit = std::make_shared<tiles::Tile>();
+            reference::lightTile(*m, *t, *lit, c, r, d);
+            want->setCell(c, r, d, lit);
+          }
+  });
+  if (!same) state.SkipWithError("shadow maps differ from the reference");
+  if (!sameLitMaps(*want, *got)) state.SkipWithError("lit map differs from the reference");
+  state.counters["ref_shadow_s_estimated"] = shadowPart * step;
+  report(state, shadowPart * step + lightingPart, total, runs);
+}
+
+BENCHMARK(BM_A_ShadowPass)->Arg(0)->Arg(1)->ArgName("soft")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_A_Bake)->Arg(0)->Arg(1)->ArgName("soft")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_B_Bake)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
