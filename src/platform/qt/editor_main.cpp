@@ -9,24 +9,41 @@
 
 namespace {
 
+const char* program = "vorlane";
+
 bool set(const char* name) {
   const char* v = std::getenv(name);
   return v && *v;
 }
 
+void explainHowToStart(const char* problem) {
+  std::fprintf(stderr,
+               "%s: the editor needs a graphical session.\n"
+               "On a machine without one, start it under a virtual display:\n"
+               "  xvfb-run -a -s '-screen 0 1280x1024x24' %s\n",
+               problem, program);
+}
+
+// Qt ends the program when its window-system plugin cannot start (a display that does not
+// answer, say); add the way out to its own message.
+void onQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+  if (type != QtFatalMsg) return;
+  explainHowToStart("The display could not be opened");
+  std::_Exit(1);  // a plain failure, not an abort with a core dump
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Without a display Qt would abort with a message about platform plugins; say what to do.
+  program = argv[0];
   if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM")) {
-    std::fprintf(stderr,
-                 "No display found: the editor needs a graphical session.\n"
-                 "On a machine without one, start it under a virtual display:\n"
-                 "  xvfb-run -a -s '-screen 0 1280x1024x24' %s\n",
-                 argv[0]);
+    explainHowToStart("No display found");
     return 1;
   }
+  const QtMessageHandler previous = qInstallMessageHandler(onQtMessage);
   QApplication application(argc, argv);
+  qInstallMessageHandler(previous);
   QApplication::setQuitOnLastWindowClosed(false);
   // The gadgets are laid out in small fixed boxes (buttons 20 pixels high).
   QFont font = QApplication::font();

@@ -10,6 +10,13 @@
 #include <algorithm>
 
 namespace vorlane::platform::qt {
+namespace {
+
+// The decorations the window manager put around the last framed window: a new window
+// starts with these, so its inner area is right before it is first shown.
+QMargins knownFrame;
+
+}  // namespace
 
 Area::Area(QWidget* parent) : QWidget(parent) {}
 
@@ -53,8 +60,10 @@ ToolWindow::ToolWindow(QWidget* owner, int x, int y, int w, int h, bool titleBar
     statusBar_->setFixedHeight(statusBar_->sizeHint().height());
   }
   inner_ = new Area(this);
+  framed_ = titleBar;
+  const QMargins m = framed_ ? knownFrame : QMargins();
   move(x, y);
-  setFixedSize(outerW_, outerH_);
+  setFixedSize(std::max(1, outerW_ - m.left() - m.right()), std::max(1, outerH_ - m.top() - m.bottom()));
   layoutParts();
 }
 
@@ -67,7 +76,11 @@ void ToolWindow::layoutParts() {
 }
 
 void ToolWindow::fitFrame() {
-  const QMargins m = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  if (!windowHandle() || !isVisible()) return;
+  // Zero margins on a framed window mean the window manager has not told them yet.
+  const QMargins m = windowHandle()->frameMargins();
+  if (m.isNull()) return;
+  if (framed_) knownFrame = m;
   const int w = std::max(1, outerW_ - m.left() - m.right());
   const int h = std::max(1, outerH_ - m.top() - m.bottom());
   if (w == width() && h == height()) return;

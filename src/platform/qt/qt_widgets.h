@@ -52,6 +52,7 @@ class ToolWindow final : public QWidget {
   void layoutParts();
 
   int outerW_, outerH_;
+  bool framed_ = false;
   QMenuBar* menuBar_ = nullptr;
   QStatusBar* statusBar_ = nullptr;
   Area* inner_ = nullptr;
