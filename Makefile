@@ -1,8 +1,13 @@
 # make run: install what is missing, build, start the editor.
-# make test: install what is missing, build, run every test.
+# make test: install what is missing, build, run every test, then the sanitizer build's
+#            unit tests and a short fuzz run (HARDEN=0 skips these two).
+# make fuzz: runs each fuzz target for FUZZ_SECONDS (default 60).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+HARDEN ?= 1
+FUZZ_SECONDS ?= 60
+FUZZ_BUILD ?= build-fuzz
 
 .PHONY: all deps build run test bench fuzz clean
 
@@ -20,6 +25,10 @@ run: build
 
 test: build
 	@bash scripts/test.sh $(BUILD)
+	@if [ "$(HARDEN)" != 0 ]; then bash scripts/test-hardened.sh; fi
+
+fuzz: deps
+	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)

@@ -9,7 +9,7 @@ packages=(
   libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri libglx-mesa0 libegl-mesa0
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev libomp-14-dev
 )
 
 missing=()

@@ -54,9 +54,11 @@ void Tile::write(base::ByteWriter& out) const {
   out.int32(img.height);
   out.byte(castShadows);
   out.byte(collider);
-  // The record is column by column; the image is row by row.
-  std::vector<std::uint8_t> column(static_cast<std::size_t>(img.height) * 4);
-  for (std::int32_t x = 0; x < img.width; ++x) {
+  // The record is column by column; the image is row by row. An image without pixels has
+  // no columns: its height alone must not size a buffer, nor its width alone run a loop.
+  const bool hasPixels = img.width > 0 && img.height > 0;
+  std::vector<std::uint8_t> column(hasPixels ? static_cast<std::size_t>(img.height) * 4 : 0);
+  for (std::int32_t x = 0; hasPixels && x < img.width; ++x) {
     for (std::int32_t y = 0; y < img.height; ++y) std::memcpy(column.data() + static_cast<std::size_t>(y) * 4, img.at(x, y), 4);
     out.bytes(column.data(), column.size());
   }
@@ -81,8 +83,11 @@ void Tile::read(base::ByteReader& in) {
   in.require(static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) * 4);
   auto img = std::make_shared<platform::Image>(w, h);
   img->mipmapped = true;
-  std::vector<std::uint8_t> column(static_cast<std::size_t>(h) * 4);
-  for (std::int32_t x = 0; x < w; ++x) {
+  // An image without pixels has no column to read: neither its height alone may size a
+  // buffer nor its width alone run a loop.
+  const bool hasPixels = w > 0 && h > 0;
+  std::vector<std::uint8_t> column(hasPixels ? static_cast<std::size_t>(h) * 4 : 0);
+  for (std::int32_t x = 0; hasPixels && x < w; ++x) {
     in.bytes(column.data(), column.size());
     for (std::int32_t y = 0; y < h; ++y) std::memcpy(img->at(x, y), column.data() + static_cast<std::size_t>(y) * 4, 4);
   }

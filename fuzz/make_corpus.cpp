@@ -1,0 +1,164 @@
+// Writes the seed corpora: small valid files made by the project's own writers and the
+// test encoders. Usage: fuzz_make_corpus OUT_DIR (creates OUT_DIR/<target>/...).
+#include <png.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "io/project.h"
+#include "map/map.h"
+#include "support/fixtures.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vorlane;
+using Bytes = std::vector<std::uint8_t>;
+
+fs::path root;
+
+void put(const std::string& target, const std::string& name, const Bytes& bytes) {
+  fs::create_directories(root / target);
+  test::writeFile((root / target / name).string(), bytes);
+}
+
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+void bmpCorpus() {
+  const platform::Image pattern = test::patternImage(5, 3);
+  put("bmp", "rgb24.bmp", test::encodeBmp(pattern, 24));
+  put("bmp", "rgba32.bmp", test::encodeBmp(pattern, 32));
+  struct Variant {
+    const char* name;
+    int headerSize, bits;
+    bool topDown;
+    std::uint32_t compression;
+  };
+  for (const Variant& v : {Variant{"core1.bmp", 12, 1, false, 0}, Variant{"info4.bmp", 40, 4, true, 0},
+                           Variant{"v5_8.bmp", 124, 8, false, 0}, Variant{"v3_24.bmp", 56, 24, true, 0},
+                           Variant{"v4_32.bmp", 108, 32, false, 0}, Variant{"rgb555.bmp", 40, 16, false, 0},
+                           Variant{"fields565.bmp", 40, 16, true, 3}, Variant{"fields32.bmp", 52, 32, false, 3},
+                           Variant{"alphafields32.bmp", 40, 32, false, 6}}) {
+    test::BmpSpec spec;
+    spec.headerSize = v.headerSize;
+    spec.width = 5;
+    spec.height = v.topDown ? -3 : 3;
+    spec.bitsPerPixel = v.bits;
+    spec.compression = v.compression;
+    if (v.bits <= 8) {
+      const std::uint32_t colors = v.bits == 8 ? 6 : 1u << v.bits;
+      for (std::uint32_t i = 0; i < colors; ++i) spec.palette.push_back(i * 0x2A1F13u & 0xFFFFFF);
+      if (v.bits == 8) spec.colorsUsed = v.headerSize == 12 ? 0 : colors;
+      if (v.headerSize == 12) spec.palette.resize(1u << v.bits, 0);
+    }
+    if (v.bits == 16) spec.masks = {0xF800, 0x07E0, 0x001F, 0};
+    if (v.bits == 32) spec.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    for (std::uint32_t i = 0; i < 15; ++i)
+      spec.pixels.push_back(v.bits <= 8 ? i % (v.bits == 1 ? 2 : 6) : i * 0x0B1713u + 0x80000000u);
+    put("bmp", v.name, test::encodeBmpRaw(spec));
+  }
+}
+
+void imageCorpus() {
+  const platform::Image pattern = test::patternImage(6, 5);
+  put("image", "rgba.png", test::encodePng(pattern, true));
+  put("image", "rgb.png", test::encodePng(pattern, false));
+  test::PngSpec palette;
+  palette.width = 4;
+  palette.height = 2;
+  palette.colorType = PNG_COLOR_TYPE_PALETTE;
+  palette.bitDepth = 2;
+  palette.palette = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {10, 20, 30}};
+  palette.paletteAlpha = {0, 128};
+  palette.data = {0x1B, 0xE4};
+  put("image", "palette_trns.png", test::encodePngRaw(palette));
+  test::PngSpec grey;
+  grey.width = 3;
+  grey.height = 2;
+  grey.colorType = PNG_COLOR_TYPE_GRAY;
+  grey.bitDepth = 16;
+  grey.transparentColor = true;
+  grey.transparent = {0x1234, 0, 0};
+  grey.data = {0x00, 0x00, 0x12, 0x34, 0xFF, 0xFF, 0x80, 0x00, 0x00, 0x01, 0x12, 0x34};
+  put("image", "grey16_trns.png", test::encodePngRaw(grey));
+  test::PngSpec greyAlpha = grey;
+  greyAlpha.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+  greyAlpha.bitDepth = 8;
+  greyAlpha.transparentColor = false;
+  greyAlpha.interlaced = true;
+  put("image", "grey_alpha_interlaced.png", test::encodePngRaw(greyAlpha));
+  put("image", "colour.jpg", test::encodeJpeg(pattern, 3, 90));
+  put("image", "grey.jpg", test::encodeJpeg(pattern, 1, 90));
+  put("image", "progressive.jpg", test::encodeJpeg(test::patternImage(17, 9), 3, 75, true));
+  put("image", "rgb24.bmp", test::encodeBmp(pattern, 24));
+}
+
+void textCorpus() {
+  int n = 0;
+  for (const char* s : {"12.7", "$FF", "$ffffffff", "%101", " -7x", "abc", "2147483648", "\t+42", "-$8000000a", ""})
+    put("text_to_int", "t" + std::to_string(n++), text(s));
+}
+
+tiles::TilePtr tile(const std::string& path, int w, int h) {
+  auto t = std::make_shared<tiles::Tile>();
+  auto image = std::make_shared<platform::Image>(test::patternImage(w, h));
+  t->path = path;
+  (void)t->setImages(image, image.get());
+  return t;
+}
+
+Bytes project(const map::Map& m, const std::vector<io::TilesetEntry>* tilesets) {
+  base::ByteWriter out;
+  io::saveMap(m, out);
+  if (tilesets) io::writeTilesetSection(*tilesets, out);
+  return out.data();
+}
+
+void projectCorpus() {
+  auto empty = map::Map::create(1, 1, 1, 32, 32);
+  put("project", "empty.export", project(*empty, nullptr));
+  std::vector<io::TilesetEntry> none;
+  put("project", "empty_no_tilesets.vorl", project(*empty, &none));
+
+  auto m = map::Map::create(3, 2, 2, 16, 16);
+  auto grass = tile("maps/grass.png", 2, 2);
+  auto rock = tile("Maps/Rock.png", 1, 3);
+  rock->castShadows = 1;
+  m->setCell(0, 0, 0, grass);
+  m->setCell(2, 1, 1, grass);
+  m->setCell(1, 0, 1, rock);
+  auto light = map::Light::createLight(10.5f, 20, 1, 255, 128, 0);
+  light->castShadows = 1;
+  m->addLight(light);
+  m->addLight(map::Light::createLight(-3, 4.25f, 0, 1, 2, 3));
+  auto pivot = map::Pivot::createPivot(5, 6, 1);
+  pivot->link = "levels/next.vorl";
+  pivot->addRecord("name", "door");
+  pivot->addRecord("", "value");
+  m->addPivot(pivot);
+  put("project", "small.export", project(*m, nullptr));
+
+  auto set = map::Map::createTileset();
+  set->setCell(0, 0, 0, tile("MAPS/GRASS.PNG", 1, 1));
+  set->setCell(3, 1, 0, tile("other.png", 2, 1));
+  std::vector<io::TilesetEntry> tilesets = {{"Tileset 1", set}};
+  put("project", "small.vorl", project(*m, &tilesets));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s OUT_DIR\n", argv[0]);
+    return 2;
+  }
+  root = argv[1];
+  bmpCorpus();
+  imageCorpus();
+  textCorpus();
+  projectCorpus();
+  return 0;
+}

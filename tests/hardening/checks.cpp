@@ -1,0 +1,107 @@
+#include "hardening/checks.h"
+
+#include <string_view>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/convert.h"
+#include "io/project.h"
+#include "platform/decode.h"
+
+namespace vorlane::hardening {
+
+namespace {
+
+std::string checkDecoded(const base::Result<platform::Image>& image) {
+  if (!image) return image.error().empty() ? "refused without a message" : "";
+  if (image->width <= 0 || image->height <= 0 || image->width > platform::kMaxImageSide ||
+      image->height > platform::kMaxImageSide)
+    return "image size out of range";
+  if (image->pixels.size() != static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 4)
+    return "pixel buffer does not match the size";
+  return "";
+}
+
+int digit(char c, int base) {
+  int d = -1;
+  if (c >= '0' && c <= '9') d = c - '0';
+  if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+  return d < base ? d : -1;
+}
+
+bool blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::int32_t textToIntModel(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && blank(s[i])) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  int base = 10;
+  if (i < s.size() && s[i] == '%') {
+    base = 2;
+    ++i;
+  } else if (i < s.size() && s[i] == '$') {
+    base = 16;
+    ++i;
+  }
+  std::uint64_t value = 0;  // kept modulo 2^32
+  for (; i < s.size() && digit(s[i], base) >= 0; ++i)
+    value = (value * static_cast<unsigned>(base) + static_cast<unsigned>(digit(s[i], base))) & 0xFFFFFFFFu;
+  if (negative) value = (0x100000000ull - value) & 0xFFFFFFFFu;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+std::vector<std::uint8_t> serialise(const io::Project& project) {
+  base::ByteWriter out;
+  io::saveMap(*project.map, out);
+  if (project.hasTilesetSection) io::writeTilesetSection(project.tilesets, out);
+  return out.data();
+}
+
+}  // namespace
+
+std::string checkBmp(std::span<const std::uint8_t> bytes) {
+  auto decoded = platform::decodeBmp(bytes);
+  if (!decoded) return decoded.error().empty() ? "refused without a message" : "";
+  return checkDecoded(base::Result<platform::Image>(std::move(decoded->image)));
+}
+
+std::string checkImage(std::span<const std::uint8_t> bytes) { return checkDecoded(platform::decodeImage(bytes)); }
+
+std::string checkTextToInt(std::span<const std::uint8_t> bytes) {
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const std::int32_t got = base::textToInt(text), want = textToIntModel(text);
+  if (got != want) return "textToInt gave " + std::to_string(got) + ", the rule gives " + std::to_string(want);
+  return "";
+}
+
+std::string checkProject(std::span<const std::uint8_t> bytes) {
+  auto project = io::parseProject(bytes, io::Accept::projectOrExport);
+  if (!project) return project.error().empty() ? "refused without a message" : "";
+  if (!project->map) return "no map";
+  std::vector<std::uint8_t> written;
+  try {
+    written = serialise(*project);
+  } catch (const std::exception& e) {
+    return std::string("an accepted file does not write back: ") + e.what();
+  }
+  auto again = io::parseProject(written, io::Accept::projectOrExport);
+  if (!again) return "what was written does not read back: " + again.error();
+  if (again->hasTilesetSection != project->hasTilesetSection || serialise(*again) != written)
+    return "what was written reads back differently";
+  return "";
+}
+
+bool skipProject(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < 12) return false;
+  auto int32At = [&](std::size_t at) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+                                     static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
+                                     static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+  };
+  const std::int32_t w = int32At(0), h = int32At(4), d = int32At(8);
+  return d == 0 && w > 0 && h > 0 && static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > (1u << 20);
+}
+
+}  // namespace vorlane::hardening

@@ -1,0 +1,26 @@
+#pragma once
+// What the fuzz targets assert about every input, shared with the unit tests that replay
+// the inputs the fuzzers once failed on. Each returns "" when the input was handled
+// soundly, else what went wrong.
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace vorlane::hardening {
+
+// decodeBmp: an image within the caps whose pixel buffer matches its size, or an error text.
+std::string checkBmp(std::span<const std::uint8_t> bytes);
+// decodeImage (dispatch, libpng / libjpeg / BMP, the black-to-transparent rule): likewise.
+std::string checkImage(std::span<const std::uint8_t> bytes);
+// textToInt agrees with a plain model of its rule.
+std::string checkTextToInt(std::span<const std::uint8_t> bytes);
+// parseProject (project or export): an error text, or a document that writes back and
+// parses again to the same bytes.
+std::string checkProject(std::span<const std::uint8_t> bytes);
+
+// The project fuzzer passes over maps of depth 0 with more than 2^20 columns: each costs
+// its width × height highlight grid (up to 256 MiB) while the file pays nothing for it, an
+// open finding that would otherwise take most of the fuzzer's time.
+bool skipProject(std::span<const std::uint8_t> bytes);
+
+}  // namespace vorlane::hardening
