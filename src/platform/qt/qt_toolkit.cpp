@@ -72,11 +72,20 @@ QString qtFileFilter(std::string_view filter) {
 
 QtToolkit::QtToolkit() {
   timer_.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&timer_, &QTimer::timeout, [this] {
-    if (tickQueued_) return;
+  timer_.setSingleShot(true);
+  QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+}
+
+void QtToolkit::tick() {
+  if (!tickQueued_) {
     tickQueued_ = true;
     queue_.push_back({EventKind::TimerTick, kNoHandle, 0, 0, 0});
-  });
+  }
+  // Whole milliseconds would give 58.8 ticks a second for 60; aim each tick at its due
+  // time instead, without catching up on ticks missed while the program was busy.
+  const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e6;
+  nextDue_ = std::max(nextDue_ + period_, now);
+  timer_.start(static_cast<int>(std::lround(nextDue_ - now)));
 }
 
 QtToolkit::~QtToolkit() {
@@ -506,7 +515,11 @@ Event QtToolkit::waitEvent() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   }
-  Event e = queue_.front();
+  return take();
+}
+
+Event QtToolkit::take() {
+  const Event e = queue_.front();
   queue_.pop_front();
   if (e.kind == EventKind::TimerTick) tickQueued_ = false;
   return e;
@@ -517,9 +530,7 @@ bool QtToolkit::pollEvent(Event& e) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (queue_.empty()) return false;
-  e = queue_.front();
-  queue_.pop_front();
-  if (e.kind == EventKind::TimerTick) tickQueued_ = false;
+  e = take();
   return true;
 }
 
@@ -528,7 +539,10 @@ void QtToolkit::startTimer(int hertz) {
     timer_.stop();
     return;
   }
-  timer_.start(std::max(1, static_cast<int>(std::lround(1000.0 / hertz))));
+  period_ = 1000.0 / hertz;
+  clock_.start();
+  nextDue_ = period_;
+  timer_.start(static_cast<int>(std::lround(period_)));
 }
 
 Surface& QtToolkit::surface(Handle handle) {

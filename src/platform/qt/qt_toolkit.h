@@ -1,6 +1,7 @@
 #pragma once
 // The toolkit on Qt Widgets: gadgets are widgets addressed by handles, their signals and input
 // become events in one queue, and canvases draw through OpenGL. Needs a QApplication.
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -121,6 +122,8 @@ class QtToolkit final : public Toolkit {
   QWidget* innerOf(Handle parent);
   QWidget* dialogParent() const;
   void post(Event e);
+  void tick();
+  Event take();
 
   std::vector<Entry> entries_;  // handle h at index h - 1
   std::vector<std::unique_ptr<QMenu>> popups_;
@@ -129,6 +132,8 @@ class QtToolkit final : public Toolkit {
   bool tickQueued_ = false;
   int quiet_ = 0;  // > 0 while the program changes list or tab selections
   QTimer timer_;
+  QElapsedTimer clock_;
+  double period_ = 0, nextDue_ = 0;  // milliseconds since the timer started
   Colour lastColour_{};
 };
 
