@@ -19,6 +19,11 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
   return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
+std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return -floorDiv(-a, b); }
+
+// Whether any bit in [from, to] is set.
+bool anySet(const std::uint64_t* words, std::int32_t from, std::int32_t to);
+
 std::int32_t clampGuess(double v, std::int32_t lo, std::int32_t hi) {
   if (!(v > lo)) return lo;  // also NaN
   if (v > hi) return hi;
@@ -84,6 +89,18 @@ std::int32_t nextSet(const std::uint64_t* words, std::int32_t from, std::int32_t
   }
   std::int32_t i = (w << 6) + std::countr_zero(bits);
   return i < n ? i : n;
+}
+
+bool anySet(const std::uint64_t* words, std::int32_t from, std::int32_t to) {
+  if (from > to) return false;
+  std::int32_t w0 = from >> 6, w1 = to >> 6;
+  std::uint64_t lowMask = ~std::uint64_t{0} << (from & 63);
+  std::uint64_t highMask = ~std::uint64_t{0} >> (63 - (to & 63));
+  if (w0 == w1) return (words[w0] & lowMask & highMask) != 0;
+  if (words[w0] & lowMask) return true;
+  for (std::int32_t w = w0 + 1; w < w1; ++w)
+    if (words[w]) return true;
+  return (words[w1] & highMask) != 0;
 }
 
 // Last set bit at or before `from`, else -1.
@@ -209,8 +226,7 @@ bool OccluderGrid::crossesLines(bool horizontal, float ax, float ay, float bx, f
     double q = qa + slope * (static_cast<double>(k) * step - pa);
     std::int32_t guess = clampGuess(std::floor(q / static_cast<double>(across)), 0, cells - 1);
     auto hit = [&](std::int32_t i) {
-      bool lower = horizontal ? occupied(i, k) : occupied(k, i);
-      hint = horizontal ? OcclusionHint{i, lower ? k : k - 1} : OcclusionHint{lower ? k : k - 1, i};
+      hint = hitOnLine(horizontal, k, i);
       return true;
     };
     for (std::int32_t i = nextSet(line, guess, cells); i < cells; i = nextSet(line, i + 1, cells)) {
@@ -222,6 +238,66 @@ bool OccluderGrid::crossesLines(bool horizontal, float ax, float ay, float bx, f
       EdgeTerms t = terms(k, i);
       if (crosses(t)) return hit(i);
       if (t.ub >= 1) break;
+    }
+  }
+  return false;
+}
+
+OcclusionHint OccluderGrid::hitOnLine(bool horizontal, std::int32_t line, std::int32_t cell) const {
+  if (horizontal) return {cell, occupied(cell, line) ? line : line - 1};
+  return {occupied(line, cell) ? line : line - 1, cell};
+}
+
+// With every input and every product of the test an integer below 2^24 in size, each float
+// operation is exact and the divisions round on the right side of 0 and 1: the float test
+// then says exactly what the geometry says, and integer arithmetic can answer it.
+bool OccluderGrid::exactFor(std::int64_t x, std::int64_t y, std::int64_t lightX, std::int64_t lightY) const {
+  const std::int64_t mapWidth = width_ * tileWidth_, mapHeight = height_ * tileHeight_;
+  if (x < -2 || y < -2 || x > mapWidth + 2 || y > mapHeight + 2) return false;
+  const std::int64_t mx = mapWidth + 8, my = mapHeight + 8;  // bounds of sample-to-edge differences
+  const std::int64_t sx = lightX > x ? lightX - x : x - lightX, sy = lightY > y ? lightY - y : y - lightY;
+  const std::int64_t e = tileWidth_ + 6, f = tileHeight_ + 6;  // lengthened edge lengths
+  return sx * my + sy * mx <= kExactExtent && e * std::max(sy, my) <= kExactExtent &&
+         f * std::max(sx, mx) <= kExactExtent;
+}
+
+// The segment crosses line L = k·along strictly between its ends, at q = qa + (qb - qa)(L - pa)/D
+// along the line; cell i's edge there spans (i·across - 2, i·across + across + 4), open.
+bool OccluderGrid::crossesLinesExact(bool horizontal, std::int64_t x, std::int64_t y, std::int64_t lightX,
+                                     std::int64_t lightY, OcclusionHint& hint) const {
+  const std::int64_t along = horizontal ? tileHeight_ : tileWidth_;
+  const std::int64_t across = horizontal ? tileWidth_ : tileHeight_;
+  const std::int32_t lines = horizontal ? height_ : width_;
+  const std::int32_t cells = horizontal ? width_ : height_;
+  const std::int32_t words = horizontal ? hWords_ : vWords_;
+  const std::uint64_t* bits = horizontal ? hLines_.data() : vLines_.data();
+  const std::uint8_t* used = horizontal ? hLineUsed_.data() : vLineUsed_.data();
+  const std::int64_t pa = horizontal ? y : x, pb = horizontal ? lightY : lightX;
+  const std::int64_t qa = horizontal ? x : y, qb = horizontal ? lightX : lightY;
+  if (pa == pb) return false;
+  const std::int64_t first = std::max<std::int64_t>(0, floorDiv(std::min(pa, pb), along) + 1);
+  const std::int64_t last = std::min<std::int64_t>(lines, ceilDiv(std::max(pa, pb), along) - 1);
+  std::int64_t d = pb - pa, dq = qb - qa;
+  for (std::int64_t k = first; k <= last; ++k) {
+    if (!used[k]) continue;
+    // q = n / den with den > 0.
+    std::int64_t n = qa * d + dq * (k * along - pa), den = d;
+    if (den < 0) n = -n, den = -den;
+    const double q = static_cast<double>(n) / static_cast<double>(den);
+    // Last cell whose edge starts before q: i·across - 2 < q.
+    auto startsBefore = [&](std::int64_t i) { return i * across * den < n + 2 * den; };
+    std::int64_t hi = std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor((q + 2) / across)), -1, cells - 1);
+    while (hi >= 0 && !startsBefore(hi)) --hi;
+    while (hi + 1 < cells && startsBefore(hi + 1)) ++hi;
+    // First cell whose edge ends after q: q < i·across + across + 4.
+    auto endsAfter = [&](std::int64_t i) { return (i * across + across + 4) * den > n; };
+    std::int64_t lo = std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor((q - 4) / across)), 0, cells);
+    while (lo < cells && !endsAfter(lo)) ++lo;
+    while (lo > 0 && endsAfter(lo - 1)) --lo;
+    const std::uint64_t* line = bits + static_cast<std::size_t>(k) * words;
+    if (lo <= hi && anySet(line, static_cast<std::int32_t>(lo), static_cast<std::int32_t>(hi))) {
+      hint = hitOnLine(horizontal, static_cast<std::int32_t>(k), nextSet(line, static_cast<std::int32_t>(lo), cells));
+      return true;
     }
   }
   return false;
@@ -240,6 +316,8 @@ bool OccluderGrid::occluded(std::int32_t x, std::int32_t y, std::int32_t lightX,
     hint = {static_cast<std::int32_t>(ci), static_cast<std::int32_t>(cj)};
     return true;
   }
+  if (exactFor(x, y, lightX, lightY))
+    return crossesLinesExact(true, x, y, lightX, lightY, hint) || crossesLinesExact(false, x, y, lightX, lightY, hint);
   return crossesLines(true, ax, ay, bx, by, hint) || crossesLines(false, ax, ay, bx, by, hint);
 }
 

@@ -52,6 +52,12 @@ class OccluderGrid {
   bool plainWalk(float ax, float ay, float bx, float by, OcclusionHint& hint) const;
   // Lines of one direction: horizontal (edges along x at y = k·th) or vertical.
   bool crossesLines(bool horizontal, float ax, float ay, float bx, float by, OcclusionHint& hint) const;
+  // Whether every float operation of the test is exact for this segment and any edge.
+  bool exactFor(std::int64_t x, std::int64_t y, std::int64_t lightX, std::int64_t lightY) const;
+  // The same as crossesLines where exactFor holds, in integer arithmetic.
+  bool crossesLinesExact(bool horizontal, std::int64_t x, std::int64_t y, std::int64_t lightX, std::int64_t lightY,
+                         OcclusionHint& hint) const;
+  OcclusionHint hitOnLine(bool horizontal, std::int32_t line, std::int32_t cell) const;
 
   std::int32_t width_ = 0, height_ = 0;
   std::int64_t tileWidth_ = 0, tileHeight_ = 0;
