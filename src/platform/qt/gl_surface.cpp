@@ -111,26 +111,17 @@ bool GlSurface::begin() {
 bool GlSurface::ensureResources() {
   QOpenGLContext* context = widget_.context();
   if (context_ == context && program_) return true;
-  if (context_) {
-    // The old context died without a release: its objects died with it.
-    program_ = nullptr;
-    images_.clear();
-    texts_.clear();
-    back_ = front_ = {};
-    targetW_ = targetH_ = 0;
-  }
+  if (context == failed_) return false;  // its shaders would not build: say so once
+  if (context_) release();  // the old context went away without telling
   initializeOpenGLFunctions();
   auto* program = new QOpenGLShaderProgram();
   const QByteArray prefix = context->isOpenGLES() ? "precision mediump float;\n" : "";
-  if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, prefix + kVertexShader) ||
-      !program->addShaderFromSourceCode(QOpenGLShader::Fragment, prefix + kFragmentShader)) {
-    delete program;
-    return false;
-  }
   program->bindAttributeLocation("position", 0);
   program->bindAttributeLocation("texCoord", 1);
-  if (!program->link()) {
+  if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, prefix + kVertexShader) ||
+      !program->addShaderFromSourceCode(QOpenGLShader::Fragment, prefix + kFragmentShader) || !program->link()) {
     delete program;
+    failed_ = context;
     return false;
   }
   program_ = program;
@@ -155,24 +146,23 @@ bool GlSurface::ensureResources() {
 }
 
 void GlSurface::release() {
-  if (!context_ || QOpenGLContext::currentContext() != context_) {
-    context_ = nullptr;
-    program_ = nullptr;
-    return;
+  // Without its context current the objects cannot be deleted; they die with the context.
+  if (context_ && QOpenGLContext::currentContext() == context_) {
+    for (auto& [serial, t] : images_) glDeleteTextures(1, &t.id);
+    for (auto& [text, t] : texts_) glDeleteTextures(1, &t.id);
+    freeTarget(back_);
+    freeTarget(front_);
+    glDeleteTextures(1, &white_);
+    glDeleteBuffers(1, &buffer_);
+    if (vao_) glDeleteVertexArrays(1, &vao_);
   }
-  for (auto& [serial, t] : images_) glDeleteTextures(1, &t.id);
-  for (auto& [text, t] : texts_) glDeleteTextures(1, &t.id);
-  images_.clear();
-  texts_.clear();
-  freeTarget(back_);
-  freeTarget(front_);
-  targetW_ = targetH_ = 0;
-  glDeleteTextures(1, &white_);
-  glDeleteBuffers(1, &buffer_);
-  if (vao_) glDeleteVertexArrays(1, &vao_);
-  white_ = buffer_ = vao_ = 0;
   delete program_;
   program_ = nullptr;
+  images_.clear();
+  texts_.clear();
+  back_ = front_ = {};
+  targetW_ = targetH_ = 0;
+  white_ = buffer_ = vao_ = 0;
   context_ = nullptr;
 }
 

@@ -72,6 +72,7 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
 
   QOpenGLWidget& widget_;
   QOpenGLContext* context_ = nullptr;  // the context the GL objects below belong to
+  const QOpenGLContext* failed_ = nullptr;
   QOpenGLShaderProgram* program_ = nullptr;
   int viewSizeAt_ = -1, colourAt_ = -1, maskTestAt_ = -1, imageAt_ = -1;
   GLuint white_ = 0;

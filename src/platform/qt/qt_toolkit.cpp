@@ -146,13 +146,13 @@ QWidget* QtToolkit::dialogParent() const {
 
 // --- windows ---
 
-Handle QtToolkit::createWindow(std::string_view caption_, int x, int y, int w, int h, Handle owner, unsigned flags) {
+Handle QtToolkit::createWindow(std::string_view title, int x, int y, int w, int h, Handle owner, unsigned flags) {
   Entry* ownerEntry = find(owner, Kind::Window);
   const Handle handle = static_cast<Handle>(entries_.size() + 1);
   auto* window = new ToolWindow(ownerEntry ? ownerEntry->widget.data() : nullptr, x, y, w, h, flags & kTitleBar,
                                 flags & kMenuBar, flags & kStatusBar,
                                 [this, handle] { post({EventKind::WindowClose, handle, 0, 0, 0}); });
-  window->setWindowTitle(qs(caption_));
+  window->setWindowTitle(qs(title));
   if (!(flags & kHidden)) pendingShow_.emplace_back(window);
   return add({Kind::Window, window, window->inner(), {}, nullptr});
 }
