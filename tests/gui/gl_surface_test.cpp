@@ -149,6 +149,26 @@ TEST_F(GlSurfaceTest, ImagesStretchWithTheirFilters) {
   EXPECT_NEAR(img.pixelColor(12, 30).red(), 128, 20) << "mipmaps average the checker";
 }
 
+TEST_F(GlSurfaceTest, LaterDrawsCoverEarlierOnesWhateverTheyShare) {
+  const Image green = pixels(1, 1, {{0, 255, 0, 255}});
+  s->setColor(255, 0, 0);
+  s->drawRect(0, 0, 30, 10);
+  s->setColor(255, 255, 255);
+  s->drawImage(green, 10, 0, 20, 10);
+  s->drawImage(green, 40, 0, 10, 10);
+  s->setColor(255, 0, 0);
+  s->drawRect(20, 0, 30, 10);
+  s->setColor(0, 0, 255);
+  s->drawRect(45, 0, 10, 10);
+  s->present();
+  const QImage img = shown();
+  EXPECT_TRUE(near(img.pixelColor(5, 5), 255, 0, 0));
+  EXPECT_TRUE(near(img.pixelColor(15, 5), 0, 255, 0));
+  EXPECT_TRUE(near(img.pixelColor(25, 5), 255, 0, 0));
+  EXPECT_TRUE(near(img.pixelColor(42, 5), 255, 0, 0));
+  EXPECT_TRUE(near(img.pixelColor(47, 5), 0, 0, 255));
+}
+
 TEST_F(GlSurfaceTest, PresentShowsTheFrameAndStateOutlivesIt) {
   auto* surface = dynamic_cast<platform::qt::GlSurface*>(s);
   ASSERT_NE(surface, nullptr);

@@ -158,6 +158,7 @@ void GlSurface::release() {
   }
   delete program_;
   program_ = nullptr;
+  batch_.vertices.clear();
   images_.clear();
   texts_.clear();
   back_ = front_ = {};
@@ -192,6 +193,7 @@ void GlSurface::ensureTargets() {
   const int w = std::max(1, static_cast<int>(std::lround(widget_.width() * ratio)));
   const int h = std::max(1, static_cast<int>(std::lround(widget_.height() * ratio)));
   if (w == targetW_ && h == targetH_ && back_.fbo) return;
+  batch_.vertices.clear();
   freeTarget(back_);
   freeTarget(front_);
   targetW_ = w, targetH_ = h;
@@ -205,6 +207,7 @@ int GlSurface::height() const { return widget_.height(); }
 
 void GlSurface::clear() {
   if (!begin()) return;
+  batch_.vertices.clear();  // would be cleared away anyway
   glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo);
   glDisable(GL_SCISSOR_TEST);
   glClearColor(0, 0, 0, 1);
@@ -214,6 +217,7 @@ void GlSurface::clear() {
 
 void GlSurface::present() {
   if (!begin()) return;
+  flush();
   glBindFramebuffer(GL_READ_FRAMEBUFFER, back_.fbo);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, front_.fbo);
   glDisable(GL_SCISSOR_TEST);
@@ -246,15 +250,31 @@ void GlSurface::setBlend(BlendMode mode) { blend_ = mode; }
 void GlSurface::setLineWidth(float width) { lineWidth_ = width; }
 void GlSurface::setScale(float sx, float sy) { scaleX_ = sx, scaleY_ = sy; }
 
-void GlSurface::draw(const std::vector<float>& vertices, GLuint texture) {
-  if (vertices.empty()) return;
+std::vector<float>& GlSurface::batchFor(GLuint texture) {
+  const bool same = batch_.texture == texture && batch_.red == red_ && batch_.green == green_ &&
+                    batch_.blue == blue_ && batch_.alpha == alpha_ && batch_.blend == blend_;
+  if (!same) {
+    flush();
+    batch_.texture = texture;
+    batch_.red = red_, batch_.green = green_, batch_.blue = blue_, batch_.alpha = alpha_;
+    batch_.blend = blend_;
+  }
+  return batch_.vertices;
+}
+
+void GlSurface::flush() {
+  std::vector<float>& vertices = batch_.vertices;
+  if (vertices.empty() || !makeCurrent() || context_ != widget_.context()) {
+    vertices.clear();
+    return;
+  }
   glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo);
   glViewport(0, 0, targetW_, targetH_);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_SCISSOR_TEST);
   glDisable(GL_STENCIL_TEST);
   glDisable(GL_CULL_FACE);
-  if (blend_ == BlendMode::Alpha) {
+  if (batch_.blend == BlendMode::Alpha) {
     glEnable(GL_BLEND);
     // The canvas stays opaque whatever is blended over it.
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
@@ -264,11 +284,11 @@ void GlSurface::draw(const std::vector<float>& vertices, GLuint texture) {
   program_->bind();
   program_->setUniformValue(viewSizeAt_, QVector2D(static_cast<float>(std::max(1, width())),
                                                    static_cast<float>(std::max(1, height()))));
-  program_->setUniformValue(colourAt_, QVector4D(red_, green_, blue_, alpha_));
-  program_->setUniformValue(maskTestAt_, blend_ == BlendMode::Mask ? 1.0f : 0.0f);
+  program_->setUniformValue(colourAt_, QVector4D(batch_.red, batch_.green, batch_.blue, batch_.alpha));
+  program_->setUniformValue(maskTestAt_, batch_.blend == BlendMode::Mask ? 1.0f : 0.0f);
   program_->setUniformValue(imageAt_, 0);
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, texture);
+  glBindTexture(GL_TEXTURE_2D, batch_.texture);
   if (vao_) glBindVertexArray(vao_);
   glBindBuffer(GL_ARRAY_BUFFER, buffer_);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
@@ -285,6 +305,7 @@ void GlSurface::draw(const std::vector<float>& vertices, GLuint texture) {
   program_->release();
   glDisable(GL_BLEND);
   glBindFramebuffer(GL_FRAMEBUFFER, widget_.defaultFramebufferObject());
+  vertices.clear();
 }
 
 void GlSurface::drawLine(float x1, float y1, float x2, float y2) {
@@ -294,17 +315,14 @@ void GlSurface::drawLine(float x1, float y1, float x2, float y2) {
 
 void GlSurface::drawLines(std::span<const LineSegment> lines) {
   if (lines.empty() || !begin()) return;
-  std::vector<float> v;
-  v.reserve(lines.size() * 24);
+  std::vector<float>& v = batchFor(white_);
+  v.reserve(v.size() + lines.size() * 24);
   for (const auto& l : lines) pushLine(v, l, lineWidth_);
-  draw(v, white_);
 }
 
 void GlSurface::drawRect(float x, float y, float w, float h) {
   if (!begin()) return;
-  std::vector<float> v;
-  pushQuad(v, x, y, x + w, y + h);
-  draw(v, white_);
+  pushQuad(batchFor(white_), x, y, x + w, y + h);
 }
 
 void GlSurface::drawOval(float x, float y, float w, float h) {
@@ -312,15 +330,13 @@ void GlSurface::drawOval(float x, float y, float w, float h) {
   const float rx = w / 2, ry = h / 2, cx = x + rx, cy = y + ry;
   const float perimeter = std::numbers::pi_v<float> * (std::abs(rx) + std::abs(ry));
   const int steps = std::clamp(static_cast<int>(perimeter / 2), 16, 256);
-  std::vector<float> v;
-  v.reserve(static_cast<std::size_t>(steps) * 12);
+  std::vector<float>& v = batchFor(white_);
   for (int i = 0; i < steps; ++i) {
     const double a0 = 2 * std::numbers::pi * i / steps, a1 = 2 * std::numbers::pi * (i + 1) / steps;
     pushVertex(v, cx, cy);
     pushVertex(v, cx + rx * static_cast<float>(std::cos(a0)), cy + ry * static_cast<float>(std::sin(a0)));
     pushVertex(v, cx + rx * static_cast<float>(std::cos(a1)), cy + ry * static_cast<float>(std::sin(a1)));
   }
-  draw(v, white_);
 }
 
 GLuint GlSurface::textTexture(std::string_view text, int& w, int& h) {
@@ -361,9 +377,7 @@ void GlSurface::drawText(std::string_view text, float x, float y) {
   if (text.empty() || !begin()) return;
   int w = 0, h = 0;
   const GLuint texture = textTexture(text, w, h);
-  std::vector<float> v;
-  pushQuad(v, x, y, x + static_cast<float>(w), y + static_cast<float>(h), 0, 0, 1, 1);
-  draw(v, texture);
+  pushQuad(batchFor(texture), x, y, x + static_cast<float>(w), y + static_cast<float>(h), 0, 0, 1, 1);
 }
 
 GLuint GlSurface::imageTexture(const Image& image) {
@@ -371,6 +385,7 @@ GLuint GlSurface::imageTexture(const Image& image) {
   const void* data = image.pixels.data();
   if (it != images_.end() &&
       (it->second.width != image.width || it->second.height != image.height || it->second.data != data)) {
+    if (batch_.texture == it->second.id) flush();
     glDeleteTextures(1, &it->second.id);
     images_.erase(it);
     it = images_.end();
@@ -400,9 +415,7 @@ void GlSurface::drawImage(const Image& image, float x, float y, float w, float h
     return;
   }
   const GLuint texture = imageTexture(image);
-  std::vector<float> v;
-  pushQuad(v, x, y, x + w * scaleX_, y + h * scaleY_, 0, 0, 1, 1);
-  draw(v, texture);
+  pushQuad(batchFor(texture), x, y, x + w * scaleX_, y + h * scaleY_, 0, 0, 1, 1);
 }
 
 void GlSurface::evictOld() {

@@ -59,13 +59,22 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
   struct Target {
     GLuint fbo = 0, texture = 0;
   };
+  struct Batch {
+    GLuint texture = 0;
+    float red = 0, green = 0, blue = 0, alpha = 0;
+    BlendMode blend = BlendMode::Mask;
+    std::vector<float> vertices;  // x, y, u, v per vertex; triangles
+  };
 
   bool begin();
   bool ensureResources();
   void ensureTargets();
   void makeTarget(Target& t);
   void freeTarget(Target& t);
-  void draw(const std::vector<float>& vertices, GLuint texture);
+  // Consecutive draws with one texture and the same colour, alpha and blend mode go to the
+  // GPU as one call: a map of one tile is one call per frame, not one per cell.
+  std::vector<float>& batchFor(GLuint texture);
+  void flush();
   GLuint imageTexture(const Image& image);
   GLuint textTexture(std::string_view text, int& w, int& h);
   void evictOld();
@@ -79,6 +88,7 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
   GLuint buffer_ = 0;
   GLuint vao_ = 0;
   Target back_, front_;
+  Batch batch_;
   int targetW_ = 0, targetH_ = 0;
 
   float red_ = 1, green_ = 1, blue_ = 1, alpha_ = 1;
