@@ -1,7 +1,94 @@
+// `bake`: renders a project's light map exactly as the editor's Render button does and writes
+// the lit map as a project (with the tilesets as loaded) or, with --export, as an export file.
+#include <omp.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "base/console.h"
 #include "commands.h"
+#include "io/project.h"
+#include "lighting/render.h"
 
 namespace vorlane::tool {
 
-void addBakeCommand(CLI::App&, int&) {}
+namespace {
+
+struct BakeOptions {
+  std::string input, output;
+  std::int32_t width = lighting::kDefaultResolution, height = lighting::kDefaultResolution;
+  bool soft = false, exportOnly = false, quiet = false;
+  std::int32_t threads = 0;
+};
+
+int fail(const std::string& path, const std::string& reason) {
+  std::cerr << path << ": " << reason << '\n';
+  return kExitBadInput;
+}
+
+// A one-line percentage on standard error, redrawn in place; only for a terminal.
+class ProgressLine {
+ public:
+  explicit ProgressLine(bool shown) : shown_(shown) {}
+  ~ProgressLine() {
+    if (drawn_) std::fputc('\n', stderr);
+  }
+  void operator()(float fraction) {
+    int percent = static_cast<int>(fraction * 100.0f);
+    if (!shown_ || percent == last_) return;
+    last_ = percent;
+    std::fprintf(stderr, "\rBaking: %3d%%", percent);
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+
+ private:
+  bool shown_;
+  bool drawn_ = false;
+  int last_ = -1;
+};
+
+int bake(const BakeOptions& o) {
+  if (o.threads > 0) omp_set_num_threads(o.threads);
+  // The reader's progress lines are not the bake's; --quiet silences the renderer's too.
+  auto previous = base::setConsoleSink([](std::string_view) {});
+  auto project = io::loadProjectFile(o.input, io::Accept::projectOrExport);
+  if (!o.quiet) base::setConsoleSink(std::move(previous));
+  if (!project) return fail(o.input, project.error());
+
+  base::Result<map::MapPtr> lit = base::Error{};
+  {
+    ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
+    lit = lighting::renderCommand(*project->map, o.width, o.height, o.soft, [&](float f) { progress(f); });
+  }
+  if (!lit) return fail(o.input, lit.error());
+
+  auto status = io::writeFileAtomically(o.output, [&](base::ByteWriter& out) {
+    io::saveMap(**lit, out);
+    if (!o.exportOnly) io::writeTilesetSection(project->tilesets, out);
+  });
+  if (!status) return fail(o.output, status.error());
+  return kExitOk;
+}
+
+}  // namespace
+
+void addBakeCommand(CLI::App& app, int& exitCode) {
+  auto* cmd = app.add_subcommand("bake", "Render the light map of a project or export file into a lit map");
+  auto o = std::make_shared<BakeOptions>();
+  cmd->add_option("IN", o->input, "Project (.vorl) or export file")->required();
+  cmd->add_option("-o,--output", o->output, "Where to write the lit map")->required();
+  cmd->add_option("--width", o->width, "Light map width in texels (default 256, at least 16)");
+  cmd->add_option("--height", o->height, "Light map height in texels (default 256, at least 16)");
+  cmd->add_flag("--soft", o->soft, "Soft shadows");
+  cmd->add_flag("--export", o->exportOnly, "Write the map section only (an export file)");
+  cmd->add_option("--threads", o->threads, "Threads to render with (default: all cores)")
+      ->check(CLI::PositiveNumber);
+  cmd->add_flag("--quiet", o->quiet, "No console lines, no progress");
+  cmd->callback([o, &exitCode] { exitCode = bake(*o); });
+}
 
 }  // namespace vorlane::tool
