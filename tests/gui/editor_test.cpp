@@ -181,6 +181,11 @@ TEST_F(EditorTest, ALoadedTilePickedAndPlottedShowsOnTheMap) {
   mouse(g().tilesetCanvas, Mouse::Press, 10, 10);
   mouse(g().tilesetCanvas, Mouse::Release, 10, 10);
   ASSERT_TRUE(shell->currentTile());
+  frame();
+  const QImage preview = tk->canvas(g().tileCanvas)->grabFramebuffer();
+  EXPECT_TRUE(near(preview.pixelColor(preview.width() / 2, preview.height() / 2), 200, 40, 40))
+      << "the tile canvas shows the current tile";
+  EXPECT_TRUE(near(preview.pixelColor(preview.width() - 1, preview.height() - 1), 200, 40, 40)) << "filling it";
 
   pressOnceShown("New Map", "Create");
   click(g().newMapButton);

@@ -82,6 +82,8 @@ TEST_F(QtToolkitTest, WindowsHaveTheirOuterGeometryAndGadgetsSitInInnerAreas) {
   EXPECT_EQ(tk->widget(button)->mapTo(mainWidget, QPoint(0, 0)), QPoint(10, menuHeight + 5));
   EXPECT_EQ(tk->widget(button)->size(), QSize(60, 20));
   EXPECT_EQ(tk->widget(canvas)->geometry(), QRect(0, 40, 580, 530 - menuHeight - 40));
+  EXPECT_EQ(tk->innerWidth(canvas), 580) << "a canvas's inner area is its drawing area";
+  EXPECT_EQ(tk->innerHeight(canvas), 530 - menuHeight - 40);
 
   QWidget* toolsWidget = tk->widget(tools);
   EXPECT_EQ(toolsWidget->frameGeometry(), QRect(20, 105, 110, 450));

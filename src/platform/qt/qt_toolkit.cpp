@@ -277,15 +277,15 @@ Handle QtToolkit::createCanvas(int x, int y, int w, int h, Handle parent) {
   return placeGadget(Kind::Canvas, canvas, x, y, w, h, parent);
 }
 
-int QtToolkit::innerWidth(Handle handle) {
-  QWidget* inner = innerOf(handle);
-  return inner ? inner->width() : 0;
+// Gadgets that hold none have their own client area: a canvas's drawing size, say.
+QSize QtToolkit::innerSize(Handle handle) {
+  Entry* e = find(handle);
+  if (!e || e->kind == Kind::Menu) return {0, 0};
+  return e->inner ? e->inner->size() : e->widget->size();
 }
 
-int QtToolkit::innerHeight(Handle handle) {
-  QWidget* inner = innerOf(handle);
-  return inner ? inner->height() : 0;
-}
+int QtToolkit::innerWidth(Handle handle) { return innerSize(handle).width(); }
+int QtToolkit::innerHeight(Handle handle) { return innerSize(handle).height(); }
 
 int QtToolkit::screenWidth() {
   const QScreen* screen = QGuiApplication::primaryScreen();

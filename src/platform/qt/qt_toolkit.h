@@ -3,6 +3,7 @@
 // become events in one queue, and canvases draw through OpenGL. Needs a QApplication.
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QTimer>
 #include <deque>
@@ -120,6 +121,7 @@ class QtToolkit final : public Toolkit {
   Entry* find(Handle handle);
   Handle placeGadget(Kind kind, QWidget* gadget, int x, int y, int w, int h, Handle parent, QWidget* inner = nullptr);
   QWidget* innerOf(Handle parent);
+  QSize innerSize(Handle handle);
   QWidget* dialogParent() const;
   void post(Event e);
   void tick();
