@@ -175,6 +175,33 @@ TEST_F(QtToolkitTest, UserInputRaisesActionsAndProgramChangesDoNot) {
   EXPECT_TRUE(isAction(events[1], tabs, 0));
 }
 
+TEST_F(QtToolkitTest, AListRefilledAfterEveryEventKeepsItsItemsButNotItsSelection) {
+  const Handle w = tk->createWindow("W", 50, 50, 300, 200, 0, platform::kTitleBar);
+  const Handle list = tk->createListBox(0, 0, 150, 100, w);
+  showAll(w);
+  auto* listWidget = static_cast<QListWidget*>(tk->widget(list));
+  for (const char* name : {"a", "b", "c"}) tk->addItem(list, name, "Data Element");
+  tk->selectItem(list, 2);
+  QListWidgetItem* first = listWidget->item(0);
+
+  tk->clearItems(list);
+  for (const char* name : {"a", "B", "c"}) tk->addItem(list, name, "Data Element");
+  tk->selectItem(list, 2);
+  EXPECT_EQ(listWidget->item(0), first) << "the same item, not a new one";
+  EXPECT_EQ(listWidget->item(1)->text(), "B");
+  EXPECT_EQ(tk->selectedItem(list), 2);
+
+  tk->clearItems(list);
+  tk->addItem(list, "a", "x");
+  drain();  // the refill ends when events are next taken
+  EXPECT_EQ(listWidget->count(), 1);
+  EXPECT_EQ(listWidget->item(0)->toolTip(), "x");
+  EXPECT_EQ(tk->selectedItem(list), -1);
+  tk->clearItems(list);
+  EXPECT_EQ(tk->itemCount(list), 0);
+  EXPECT_TRUE(drain().empty()) << "none of this was the user's doing";
+}
+
 TEST_F(QtToolkitTest, MenusRaiseTheirItemsTags) {
   const Handle w = tk->createWindow("W", 50, 50, 300, 200, 0, platform::kTitleBar | platform::kMenuBar);
   const Handle popup = tk->createMenu("Context", 0);

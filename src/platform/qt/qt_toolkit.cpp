@@ -353,9 +353,17 @@ void QtToolkit::addItem(Handle handle, std::string_view text, std::string_view t
   if (!e) return;
   ++quiet_;
   if (e->kind == Kind::ListBox) {
-    auto* item = new QListWidgetItem(qs(text));
-    item->setToolTip(qs(tooltip));
-    static_cast<QListWidget*>(e->widget.data())->addItem(item);
+    auto* list = static_cast<QListWidget*>(e->widget.data());
+    if (e->rebuilt >= 0 && e->rebuilt < list->count()) {
+      QListWidgetItem* item = list->item(e->rebuilt);
+      if (item->text() != qs(text)) item->setText(qs(text));
+      if (item->toolTip() != qs(tooltip)) item->setToolTip(qs(tooltip));
+    } else {
+      auto* item = new QListWidgetItem(qs(text));
+      item->setToolTip(qs(tooltip));
+      list->addItem(item);
+    }
+    if (e->rebuilt >= 0) ++e->rebuilt;
   } else if (e->kind == Kind::TabStrip) {
     QTabBar* bar = static_cast<TabStrip*>(e->widget.data())->bar();
     const int index = bar->addTab(caption(text));
@@ -367,9 +375,10 @@ void QtToolkit::addItem(Handle handle, std::string_view text, std::string_view t
 void QtToolkit::removeItem(Handle handle, int index) {
   Entry* e = find(handle);
   if (!e || index < 0 || index >= itemCount(handle)) return;
+  finishRebuild(*e);
   ++quiet_;
   if (e->kind == Kind::ListBox) {
-    delete static_cast<QListWidget*>(e->widget.data())->takeItem(index);
+    removeRows(static_cast<QListWidget*>(e->widget.data()), index, index + 1);
   } else if (e->kind == Kind::TabStrip) {
     static_cast<TabStrip*>(e->widget.data())->bar()->removeTab(index);
   }
@@ -381,7 +390,11 @@ void QtToolkit::clearItems(Handle handle) {
   if (!e) return;
   ++quiet_;
   if (e->kind == Kind::ListBox) {
-    static_cast<QListWidget*>(e->widget.data())->clear();
+    // Lists rebuilt after every event would flicker, lose their scroll position and their
+    // tooltips; the items are reused by the additions that follow and the rest removed later.
+    static_cast<QListWidget*>(e->widget.data())->clearSelection();
+    if (e->rebuilt < 0) rebuilding_.push_back(handle);
+    e->rebuilt = 0;
   } else if (e->kind == Kind::TabStrip) {
     QTabBar* bar = static_cast<TabStrip*>(e->widget.data())->bar();
     while (bar->count() > 0) bar->removeTab(bar->count() - 1);
@@ -392,6 +405,7 @@ void QtToolkit::clearItems(Handle handle) {
 void QtToolkit::selectItem(Handle handle, int index) {
   Entry* e = find(handle);
   if (!e) return;
+  finishRebuild(*e);
   ++quiet_;
   if (e->kind == Kind::ListBox) {
     auto* list = static_cast<QListWidget*>(e->widget.data());
@@ -412,6 +426,7 @@ void QtToolkit::selectItem(Handle handle, int index) {
 int QtToolkit::selectedItem(Handle handle) {
   Entry* e = find(handle);
   if (!e) return -1;
+  finishRebuild(*e);
   if (e->kind == Kind::ListBox) {
     const auto rows = static_cast<QListWidget*>(e->widget.data())->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
@@ -423,9 +438,33 @@ int QtToolkit::selectedItem(Handle handle) {
 int QtToolkit::itemCount(Handle handle) {
   Entry* e = find(handle);
   if (!e) return 0;
+  finishRebuild(*e);
   if (e->kind == Kind::ListBox) return static_cast<QListWidget*>(e->widget.data())->count();
   if (e->kind == Kind::TabStrip) return static_cast<TabStrip*>(e->widget.data())->bar()->count();
   return 0;
+}
+
+// Qt selects a neighbour when the current row goes; a list with nothing selected stays so.
+void QtToolkit::removeRows(QListWidget* list, int from, int to) {
+  const bool noneSelected = list->selectionModel()->selectedRows().isEmpty();
+  for (int row = to - 1; row >= from; --row) delete list->takeItem(row);
+  if (noneSelected) list->clearSelection();
+}
+
+void QtToolkit::finishRebuild(Entry& e) {
+  if (e.rebuilt < 0) return;
+  auto* list = static_cast<QListWidget*>(e.widget.data());
+  ++quiet_;
+  removeRows(list, e.rebuilt, list->count());
+  --quiet_;
+  e.rebuilt = -1;
+}
+
+void QtToolkit::finishRebuilds() {
+  for (Handle h : rebuilding_) {
+    if (Entry* e = find(h, Kind::ListBox)) finishRebuild(*e);
+  }
+  rebuilding_.clear();
 }
 
 // --- menus ---
@@ -509,6 +548,7 @@ void QtToolkit::messageBox(std::string_view text, MessageKind kind) {
 // --- events ---
 
 Event QtToolkit::waitEvent() {
+  finishRebuilds();
   showPendingWindows();
   while (queue_.empty()) {
     // Deferred deletions only run inside an event loop, and this is not one.
@@ -526,6 +566,7 @@ Event QtToolkit::take() {
 }
 
 bool QtToolkit::pollEvent(Event& e) {
+  finishRebuilds();
   showPendingWindows();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCoreApplication::processEvents(QEventLoop::AllEvents);

@@ -15,6 +15,7 @@
 
 #include "platform/toolkit.h"
 
+class QListWidget;
 class QMenu;
 class QOpenGLWidget;
 class QWidget;
@@ -114,6 +115,7 @@ class QtToolkit final : public Toolkit {
     QWidget* inner = nullptr;  // where children go; valid while `widget` lives
     QPointer<QMenu> menu;
     GlCanvas* canvas = nullptr;
+    int rebuilt = -1;  // list boxes being refilled after clearItems: the items re-added so far
   };
 
   Handle add(Entry entry);
@@ -122,6 +124,9 @@ class QtToolkit final : public Toolkit {
   Handle placeGadget(Kind kind, QWidget* gadget, int x, int y, int w, int h, Handle parent, QWidget* inner = nullptr);
   QWidget* innerOf(Handle parent);
   QSize innerSize(Handle handle);
+  void finishRebuild(Entry& e);
+  static void removeRows(QListWidget* list, int from, int to);
+  void finishRebuilds();
   QWidget* dialogParent() const;
   void post(Event e);
   void tick();
@@ -130,6 +135,7 @@ class QtToolkit final : public Toolkit {
   std::vector<Entry> entries_;  // handle h at index h - 1
   std::vector<std::unique_ptr<QMenu>> popups_;
   std::vector<QPointer<QWidget>> pendingShow_;
+  std::vector<Handle> rebuilding_;
   std::deque<Event> queue_;
   bool tickQueued_ = false;
   int quiet_ = 0;  // > 0 while the program changes list or tab selections
