@@ -62,7 +62,9 @@ bool Pivot::addRecord(const std::string& name, const std::string& value) {
   auto r = std::make_shared<record>();
   r->name = name;
   r->value = value;
-  records[static_cast<std::size_t>(recordCount++)] = std::move(r);
+  auto slot = static_cast<std::size_t>(recordCount++);
+  if (records.size() <= slot) records.resize(slot + 1);
+  records[slot] = std::move(r);
   return true;
 }
 
@@ -84,6 +86,7 @@ void Pivot::read(base::ByteReader& in) {
   std::int32_t count = in.int32();
   if (count < 0 || count > kMaxRecords) throw base::FormatError("recordCount must lie in 0..255");
   recordCount = count;
+  if (records.size() < static_cast<std::size_t>(count)) records.resize(static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
     auto r = std::make_shared<record>();
     r->read(in);

@@ -1,6 +1,5 @@
 #pragma once
 // The objects a map holds besides tiles: coloured point lights and pivots with records.
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,7 +52,8 @@ struct Pivot : MapObject {
   std::int32_t layer = 0;
   std::string link;
   // Slots 0 .. recordCount - 1 are in use; slots above may keep records left by deletion.
-  std::array<RecordPtr, kMaxRecords> records{};
+  // Up to 255 slots, made as records arrive so that a pivot costs what it holds.
+  std::vector<RecordPtr> records;
   std::int32_t recordCount = 0;
   std::int32_t selected = 0;
 
