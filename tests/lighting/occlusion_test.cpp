@@ -47,6 +47,7 @@ struct Grid {
 // Points where the float test is on a knife edge for a cell of the map.
 std::vector<std::pair<std::int64_t, std::int64_t>> keyPoints(const map::Map& m) {
   std::vector<std::pair<std::int64_t, std::int64_t>> pts;
+  // Corners, lengthened-edge ends and a point just inside, for every grid crossing.
   const std::int64_t tw = m.tileWidth, th = m.tileHeight;
   for (std::int64_t i = 0; i <= m.width; ++i)
     for (std::int64_t j = 0; j <= m.height; ++j) {
@@ -66,44 +67,46 @@ void compareAimed(const map::Map& m, std::int32_t layer, std::uint32_t seed, int
   std::uniform_int_distribution<std::int64_t> inX(-8, mw + 8), inY(-8, mh + 8);
   const std::int64_t far[] = {1, 2, 3, 7, 100, 12345, 1000003, 40000000, 600000000};
   std::uniform_int_distribution<int> which(0, 5);
-  auto clip = [](std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                              std::numeric_limits<std::int32_t>::max()));
+  // Exact while within 2^53, and clipped into the int32 range the renderer passes.
+  auto clip = [](double v) {
+    return static_cast<std::int32_t>(std::clamp<double>(v, std::numeric_limits<std::int32_t>::min(),
+                                                        std::numeric_limits<std::int32_t>::max()));
   };
   lighting::OcclusionHint hint;
   int mismatches = 0;
   for (int n = 0; n < count; ++n) {
     auto [sx, sy] = rng() % 2 ? pts[pick(rng)] : std::pair{inX(rng), inY(rng)};
-    std::int64_t lx, ly;
+    double lx, ly;
     auto [ex, ey] = pts[pick(rng)];
     switch (which(rng)) {
       case 0:  // the light beyond a key point, on the line through it: the segment meets it exactly
       case 1: {
         std::int64_t k = far[rng() % std::size(far)];
-        lx = ex + k * (ex - sx);
-        ly = ey + k * (ey - sy);
+        lx = static_cast<double>(ex) + static_cast<double>(k) * static_cast<double>(ex - sx);
+        ly = static_cast<double>(ey) + static_cast<double>(k) * static_cast<double>(ey - sy);
         break;
       }
       case 2:  // on a key point
-        lx = ex;
-        ly = ey;
+        lx = static_cast<double>(ex);
+        ly = static_cast<double>(ey);
         break;
       case 3:  // anywhere near the map
-        lx = inX(rng);
-        ly = inY(rng);
+        lx = static_cast<double>(inX(rng));
+        ly = static_cast<double>(inY(rng));
         break;
       case 4:  // far away in any direction
-        lx = static_cast<std::int64_t>(rng() % 2000000001) - 1000000000;
-        ly = static_cast<std::int64_t>(rng() % 2001) - 1000;
+        lx = static_cast<double>(rng() % 2000000001) - 1000000000;
+        ly = static_cast<double>(rng() % 2001) - 1000;
         if (rng() % 2) std::swap(lx, ly);
         break;
       default:  // what a NaN or huge light position becomes
         lx = std::numeric_limits<std::int32_t>::min();
-        ly = rng() % 2 ? std::numeric_limits<std::int32_t>::min() : inY(rng);
+        ly = rng() % 2 ? std::numeric_limits<std::int32_t>::min() : static_cast<double>(inY(rng));
         break;
     }
     if (rng() % 8 == 0) hint = {};
-    const std::int32_t x = clip(sx), y = clip(sy), bx = clip(lx), by = clip(ly);
+    const std::int32_t x = clip(static_cast<double>(sx)), y = clip(static_cast<double>(sy)), bx = clip(lx),
+                       by = clip(ly);
     const bool expected = reference::isOccluded(m, x, y, bx, by, layer);
     const bool got = grid.occluded(x, y, bx, by, hint);
     if (got != expected && ++mismatches <= 5)
