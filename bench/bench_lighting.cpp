@@ -37,9 +37,7 @@ bool sameLitMaps(const map::Map& a, const map::Map& b) {
 
 // The renderer's shadow pass alone: every light's map, as renderLightmap computes them.
 void fastShadowPass(map::Map& m, std::int32_t W, std::int32_t H, bool soft) {
-  auto frame = lighting::detail::Frame::of(m, W, H);
-  auto lowest = lighting::detail::lowestReadingLayer(m, frame);
-  for (auto& l : m.lights) l->shadowMap = lighting::detail::shadowMap(m, *l, frame, lowest, soft, 4.0f);
+  lighting::detail::shadowMaps(m, lighting::detail::Frame::of(m, W, H), soft, 4.0f, {});
 }
 
 void referenceShadowPass(map::Map& m, std::int32_t W, std::int32_t H, bool soft) {

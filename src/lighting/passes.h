@@ -1,6 +1,7 @@
 #pragma once
 // The renderer's passes, shared by render.cpp and lightTile; internal to lighting/.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "base/convert.h"
@@ -36,17 +37,20 @@ struct CellSampling {
                std::int32_t imageHeight);
 };
 
-// Per texel, the lowest layer whose lit pixels read it (capped at 254), 255 where none does.
+// Per texel, the lowest layer whose lit pixels read it (254 standing for 254 and above), 255
+// where none does.
 std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& frame);
+// Whether a light on `lightLayer` has its shadow map read at a texel of that lowest layer;
+// monotone in `lowest`, so a minimum over a box answers for the whole box.
 inline bool texelRead(std::uint8_t lowest, std::int32_t lightLayer) {
-  return lowest != 255 && (lowest == 254 || lowest < lightLayer);
+  return lowest < (lightLayer > 255 ? 255 : lightLayer);
 }
 
-// One light's shadow map: hard factors, softened with a box of radius blurRadius when soft.
-// Entries that no lit pixel reads (per `lowest`, which may be empty: all read) are 255
-// before softening.
-std::vector<std::uint8_t> shadowMap(const map::Map& map, const map::Light& light, const Frame& frame,
-                                    const std::vector<std::uint8_t>& lowest, bool soft, float blurRadius);
+// Every light's shadow map, in list order, with progress k / n before light k: hard factors,
+// softened with a box of radius blurRadius when soft. Entries that no lit pixel reads are
+// not tested (they hold 255 before softening).
+void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
+                const std::function<void(float)>& progress);
 
 // Box softening of a W × H factor grid (x-major), as its own pass for tests.
 std::vector<std::uint8_t> soften(const std::vector<std::uint8_t>& hard, std::int32_t width, std::int32_t height,

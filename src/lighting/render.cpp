@@ -1,5 +1,7 @@
 #include "lighting/render.h"
 
+#include <omp.h>
+
 #include <algorithm>
 #include <map>
 #include <string>
@@ -39,12 +41,7 @@ base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std:
   map.lightmapHeight = height;
   base::consoleLine("WF:" + base::floatToText(frame.wf) + " HF:" + base::floatToText(frame.hf));
 
-  const std::vector<std::uint8_t> lowest = detail::lowestReadingLayer(map, frame);
-  const std::size_t n = map.lights.size();
-  for (std::size_t k = 0; k < n; ++k) {
-    report(static_cast<float>(k) / static_cast<float>(n));
-    map.lights[k]->shadowMap = detail::shadowMap(map, *map.lights[k], frame, lowest, soft != 0, blurRadius);
-  }
+  detail::shadowMaps(map, frame, soft != 0, blurRadius, progress);
 
   auto lit = map::Map::create(map.width, map.height, map.depth, map.tileWidth, map.tileHeight);
   const auto lights = detail::lightParams(map, frame);
@@ -57,25 +54,27 @@ base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std:
     auto& grid = flats[{w, h}];
     if (!grid) grid = tiles::ChannelGrid::flatNormals(w, h);
   }
-  // Columns go in chunks so that progress is reported from this thread, in order.
-  const std::int32_t chunk = std::max<std::int32_t>(1, map.width / 32);
-  for (std::int32_t c0 = 0; c0 < map.width; c0 += chunk) {
-    report(static_cast<float>(c0) / static_cast<float>(map.width));
-    const std::int32_t c1 = std::min(map.width, c0 + chunk);
-    const std::int64_t cellsPerColumn = std::int64_t{map.height} * map.depth;
-#pragma omp parallel for schedule(dynamic, 1)
-    for (std::int64_t k = std::int64_t{c0} * cellsPerColumn; k < std::int64_t{c1} * cellsPerColumn; ++k) {
-      const auto& source = map.cells[static_cast<std::size_t>(k)];
-      if (!source) continue;
-      const std::int32_t c = static_cast<std::int32_t>(k / cellsPerColumn);
-      const std::int32_t r = static_cast<std::int32_t>(k / map.depth % map.height);
-      const std::int32_t d = static_cast<std::int32_t>(k % map.depth);
-      auto target = std::make_shared<tiles::Tile>();
-      std::int32_t w = source->image ? std::max(source->image->width, 0) : 0;
-      std::int32_t h = source->image ? std::max(source->image->height, 0) : 0;
-      detail::lightCell(map, frame, lights, *source, *target, c, r, d, flats.at({w, h}));
-      lit->cells[static_cast<std::size_t>(k)] = std::move(target);
+  // One team for the whole pass; the caller's thread reports the column it has reached.
+  const std::int64_t cellsPerColumn = std::int64_t{map.height} * map.depth;
+  const std::int64_t cellCount = static_cast<std::int64_t>(map.cells.size());
+  std::int64_t reported = 0;
+  if (map.width > 0) report(0.0f);
+#pragma omp parallel for schedule(dynamic, 8)
+  for (std::int64_t k = 0; k < cellCount; ++k) {
+    const std::int64_t c = k / cellsPerColumn;
+    if (omp_get_thread_num() == 0 && c > reported) {
+      reported = c;
+      report(static_cast<float>(c) / static_cast<float>(map.width));
     }
+    const auto& source = map.cells[static_cast<std::size_t>(k)];
+    if (!source) continue;
+    const std::int32_t r = static_cast<std::int32_t>(k / map.depth % map.height);
+    const std::int32_t d = static_cast<std::int32_t>(k % map.depth);
+    auto target = std::make_shared<tiles::Tile>();
+    std::int32_t w = source->image ? std::max(source->image->width, 0) : 0;
+    std::int32_t h = source->image ? std::max(source->image->height, 0) : 0;
+    detail::lightCell(map, frame, lights, *source, *target, static_cast<std::int32_t>(c), r, d, flats.at({w, h}));
+    lit->cells[static_cast<std::size_t>(k)] = std::move(target);
   }
   report(0.0f);
   return lit;

@@ -56,8 +56,8 @@ base::Result<map::MapPtr> renderCommand(map::Map& map, std::string_view widthTex
 bool segmentsIntersect(float ax, float ay, float bx, float by, float cx, float cy, float dx, float dy);
 
 // Whether the segment from map point (x, y) to the light at (lightX, lightY) crosses a
-// lengthened edge of a non-empty cell of `layer` (none for a layer outside the map). Visits
-// only the cells near the segment.
+// lengthened edge of a non-empty cell of `layer` (none for a layer outside the map). Indexes
+// the layer on every call; the renderer keeps one index per light (lighting/occlusion.h).
 bool isOccluded(const map::Map& map, std::int32_t x, std::int32_t y, std::int32_t lightX, std::int32_t lightY,
                 std::int32_t layer);
 

@@ -1,6 +1,8 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 
 #include "lighting/occlusion.h"
 #include "lighting/passes.h"
@@ -53,40 +55,49 @@ void dedupe(std::vector<std::int32_t>& v) {
 }
 
 // Calls sink(x, y, sum) with the total of src over the box [x + lo, x + hi] × [y + lo, y + hi]
-// clipped to the grid, using running sums: each thread slides a window of column totals.
+// clipped to the grid, using running sums: each thread of the current team (or the caller
+// alone) slides a window of column totals over its own share of the columns. The caller
+// places a barrier before the sums are read.
 template <typename Sink>
 void boxSums(const std::uint8_t* src, std::int32_t width, std::int32_t height, std::int64_t lo, std::int64_t hi,
              Sink sink) {
   const std::size_t h = static_cast<std::size_t>(height);
-#pragma omp parallel
-  {
-    const std::int32_t threads = omp_get_num_threads(), me = omp_get_thread_num();
-    const std::int32_t x0 = static_cast<std::int32_t>(std::int64_t{width} * me / threads);
-    const std::int32_t x1 = static_cast<std::int32_t>(std::int64_t{width} * (me + 1) / threads);
-    std::vector<std::int64_t> acc(h, 0), prefix(h + 1, 0);
-    std::int64_t curLo = 0, curHi = -1;  // columns summed in acc
-    auto addColumn = [&](std::int64_t x, int sign) {
-      const std::uint8_t* col = src + static_cast<std::size_t>(x) * h;
-      for (std::size_t y = 0; y < h; ++y) acc[y] += sign * col[y];
-    };
-    for (std::int32_t x = x0; x < x1; ++x) {
-      std::int64_t nlo = std::max<std::int64_t>(0, x + lo), nhi = std::min<std::int64_t>(width - 1, x + hi);
-      if (nlo > nhi || nlo > curHi || curLo > curHi) {
-        std::fill(acc.begin(), acc.end(), 0);
-        for (std::int64_t c = nlo; c <= nhi; ++c) addColumn(c, 1);
-      } else {
-        for (std::int64_t c = curLo; c < nlo; ++c) addColumn(c, -1);
-        for (std::int64_t c = curHi + 1; c <= nhi; ++c) addColumn(c, 1);
-      }
-      curLo = nlo;
-      curHi = nhi;
-      for (std::size_t y = 0; y < h; ++y) prefix[y + 1] = prefix[y] + acc[y];
-      for (std::int32_t y = 0; y < height; ++y) {
-        std::int64_t ylo = std::max<std::int64_t>(0, y + lo), yhi = std::min<std::int64_t>(height - 1, y + hi);
-        sink(x, y, ylo > yhi ? 0 : prefix[yhi + 1] - prefix[ylo]);
-      }
+  const std::int32_t threads = omp_get_num_threads(), me = omp_get_thread_num();
+  const std::int32_t x0 = static_cast<std::int32_t>(std::int64_t{width} * me / threads);
+  const std::int32_t x1 = static_cast<std::int32_t>(std::int64_t{width} * (me + 1) / threads);
+  std::vector<std::int64_t> acc(h, 0), prefix(h + 1, 0);
+  std::int64_t curLo = 0, curHi = -1;  // columns summed in acc
+  auto addColumn = [&](std::int64_t x, int sign) {
+    const std::uint8_t* col = src + static_cast<std::size_t>(x) * h;
+    for (std::size_t y = 0; y < h; ++y) acc[y] += sign * col[y];
+  };
+  for (std::int32_t x = x0; x < x1; ++x) {
+    std::int64_t nlo = std::max<std::int64_t>(0, x + lo), nhi = std::min<std::int64_t>(width - 1, x + hi);
+    if (nlo > nhi || nlo > curHi || curLo > curHi) {
+      std::fill(acc.begin(), acc.end(), 0);
+      for (std::int64_t c = nlo; c <= nhi; ++c) addColumn(c, 1);
+    } else {
+      for (std::int64_t c = curLo; c < nlo; ++c) addColumn(c, -1);
+      for (std::int64_t c = curHi + 1; c <= nhi; ++c) addColumn(c, 1);
+    }
+    curLo = nlo;
+    curHi = nhi;
+    for (std::size_t y = 0; y < h; ++y) prefix[y + 1] = prefix[y] + acc[y];
+    for (std::int32_t y = 0; y < height; ++y) {
+      std::int64_t ylo = std::max<std::int64_t>(0, y + lo), yhi = std::min<std::int64_t>(height - 1, y + hi);
+      sink(x, y, ylo > yhi ? 0 : prefix[yhi + 1] - prefix[ylo]);
     }
   }
+}
+
+void softenInto(const std::vector<std::uint8_t>& hard, std::vector<std::uint8_t>& soft, std::int32_t width,
+                std::int32_t height, float blurRadius) {
+  const float area = blurRadius * blurRadius;
+  boxSums(hard.data(), width, height, floatToInt(-blurRadius), floatToInt(blurRadius),
+          [&](std::int32_t x, std::int32_t y, std::int64_t sum) {
+            std::int32_t v = floatToInt(static_cast<float>(sum) / area);
+            soft[static_cast<std::size_t>(x) * height + y] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+          });
 }
 
 }  // namespace
@@ -116,54 +127,105 @@ std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& f
 std::vector<std::uint8_t> soften(const std::vector<std::uint8_t>& hard, std::int32_t width, std::int32_t height,
                                  float blurRadius) {
   std::vector<std::uint8_t> soft(hard.size());
-  const float area = blurRadius * blurRadius;
-  boxSums(hard.data(), width, height, floatToInt(-blurRadius), floatToInt(blurRadius),
-          [&](std::int32_t x, std::int32_t y, std::int64_t sum) {
-            std::int32_t v = floatToInt(static_cast<float>(sum) / area);
-            soft[static_cast<std::size_t>(x) * height + y] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
-          });
+#pragma omp parallel
+  softenInto(hard, soft, width, height, blurRadius);
   return soft;
 }
 
-std::vector<std::uint8_t> shadowMap(const map::Map& map, const map::Light& light, const Frame& frame,
-                                    const std::vector<std::uint8_t>& lowest, bool soft, float blurRadius) {
-  const std::int32_t width = frame.width, height = frame.height;
-  const std::size_t size = static_cast<std::size_t>(width) * height;
-  std::vector<std::uint8_t> result(size, 255);
-  OccluderGrid grid(map, light.layer);
-  if (!grid.empty()) {
-    std::vector<std::uint8_t> needed(size, 1);
-    if (!lowest.empty()) {
-      for (std::size_t t = 0; t < size; ++t) needed[t] = texelRead(lowest[t], light.layer);
-      if (soft) {
-        // A hard texel matters when a read soft texel's box covers it.
-        std::vector<std::uint8_t> read = std::move(needed);
-        needed.assign(size, 0);
-        boxSums(read.data(), width, height, -std::int64_t{floatToInt(blurRadius)},
-                -std::int64_t{floatToInt(-blurRadius)}, [&](std::int32_t x, std::int32_t y, std::int64_t sum) {
-                  needed[static_cast<std::size_t>(x) * height + y] = sum > 0;
-                });
+namespace {
+
+// The minimum of `values` over the box [x + lo, x + hi] × [y + lo, y + hi] clipped to the
+// grid (255 for an empty box), separably, by the van Herk / Gil-Werman block method. Boxes
+// clipped by the border may get a lower value, which only has a texel tested needlessly.
+std::vector<std::uint8_t> boxMinimum(const std::vector<std::uint8_t>& values, std::int32_t width,
+                                     std::int32_t height, std::int64_t lo, std::int64_t hi) {
+  auto pass = [&](const std::vector<std::uint8_t>& in, std::int32_t n, std::int32_t lines, std::size_t stride,
+                  std::size_t lineStride) {
+    std::vector<std::uint8_t> out(in.size(), 255), forward(static_cast<std::size_t>(n)),
+        backward(static_cast<std::size_t>(n));
+    const std::int64_t span = hi - lo + 1;
+    for (std::int32_t l = 0; l < lines; ++l) {
+      auto at = [&](std::int64_t i) { return static_cast<std::size_t>(l) * lineStride + static_cast<std::size_t>(i) * stride; };
+      if (span <= 0) continue;
+      for (std::int64_t i = 0; i < n; ++i)
+        forward[i] = (span == 1 || i % span == 0) ? in[at(i)] : std::min(forward[i - 1], in[at(i)]);
+      for (std::int64_t i = n - 1; i >= 0; --i)
+        backward[i] = (i == n - 1 || (i + 1) % span == 0) ? in[at(i)] : std::min(backward[i + 1], in[at(i)]);
+      for (std::int64_t i = 0; i < n; ++i) {
+        const std::int64_t a = std::max<std::int64_t>(0, i + lo), b = std::min<std::int64_t>(n - 1, i + hi);
+        if (a > b) continue;
+        // Any window of at most `span` entries covers at most two blocks.
+        out[at(i)] = std::min(backward[a], forward[b]);
       }
     }
-    const std::int32_t lx = floatToInt(light.x), ly = floatToInt(light.y);
+    return out;
+  };
+  const std::size_t h = static_cast<std::size_t>(height);
+  auto columns = pass(values, height, width, 1, h);   // along y within each column
+  return pass(columns, width, height, h, 1);           // along x within each row
+}
+
+}  // namespace
+
+// One team for all lights: a parallel region costs a wake-up of every thread and each
+// barrier a wait for the slowest, which a busy machine makes slow; hard maps need none
+// between lights, soft ones one each, before the box reads the light's whole map.
+void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
+                const std::function<void(float)>& progress) {
+  const std::int32_t width = frame.width, height = frame.height;
+  const std::size_t size = static_cast<std::size_t>(width) * height;
+  const std::size_t n = map.lights.size();
+  const std::vector<std::uint8_t> lowest = lowestReadingLayer(map, frame);
+  // For soft maps a hard texel matters when the box of a read soft texel covers it.
+  const std::vector<std::uint8_t> lowestNear =
+      soft ? boxMinimum(lowest, width, height, -std::int64_t{floatToInt(blurRadius)},
+                        -std::int64_t{floatToInt(-blurRadius)})
+           : std::vector<std::uint8_t>{};
+  const std::vector<std::uint8_t>& need = soft ? lowestNear : lowest;
+
+  std::map<std::int32_t, std::unique_ptr<OccluderGrid>> grids;  // one per light layer
+  std::vector<const OccluderGrid*> gridOf(n);
+  std::vector<std::vector<std::uint8_t>> hard(n), softened(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    auto& grid = grids[map.lights[k]->layer];
+    if (!grid) grid = std::make_unique<OccluderGrid>(map, map.lights[k]->layer);
+    gridOf[k] = grid.get();
+    hard[k].assign(size, 255);
+  }
 #pragma omp parallel
-    {
-      OcclusionHint hint;
-#pragma omp for schedule(dynamic, 2)
-      for (std::int32_t x = 0; x < width; ++x) {
-        const std::int32_t sampleX = toInt(static_cast<float>(x) * frame.wf);
-        std::uint8_t* column = result.data() + static_cast<std::size_t>(x) * height;
-        const std::uint8_t* need = needed.data() + static_cast<std::size_t>(x) * height;
-        for (std::int32_t y = 0; y < height; ++y) {
-          if (!need[y]) continue;
-          const std::int32_t sampleY = toInt(static_cast<float>(y) * frame.hf);
-          if (grid.occluded(sampleX, sampleY, lx, ly, hint)) column[y] = 0;
+  {
+    OcclusionHint hint;
+    for (std::size_t k = 0; k < n; ++k) {
+      if (omp_get_thread_num() == 0 && progress) progress(static_cast<float>(k) / static_cast<float>(n));
+      const map::Light& light = *map.lights[k];
+      const OccluderGrid& grid = *gridOf[k];
+      const std::int32_t lx = floatToInt(light.x), ly = floatToInt(light.y);
+      hint = {};
+      if (!grid.empty()) {
+#pragma omp for schedule(dynamic, 2) nowait
+        for (std::int32_t x = 0; x < width; ++x) {
+          const std::int32_t sampleX = toInt(static_cast<float>(x) * frame.wf);
+          std::uint8_t* column = hard[k].data() + static_cast<std::size_t>(x) * height;
+          const std::uint8_t* columnNeed = need.data() + static_cast<std::size_t>(x) * height;
+          for (std::int32_t y = 0; y < height; ++y) {
+            if (!texelRead(columnNeed[y], light.layer)) continue;
+            const std::int32_t sampleY = toInt(static_cast<float>(y) * frame.hf);
+            if (grid.occluded(sampleX, sampleY, lx, ly, hint)) column[y] = 0;
+          }
         }
+      }
+      if (soft) {
+#pragma omp barrier
+#pragma omp single
+        {
+          softened[k].resize(size);
+          if (k > 0) std::vector<std::uint8_t>().swap(hard[k - 1]);  // everyone has softened it
+        }
+        softenInto(hard[k], softened[k], width, height, blurRadius);
       }
     }
   }
-  if (soft) result = soften(result, width, height, blurRadius);
-  return result;
+  for (std::size_t k = 0; k < n; ++k) map.lights[k]->shadowMap = std::move(soft ? softened[k] : hard[k]);
 }
 
 }  // namespace vorlane::lighting::detail
