@@ -95,7 +95,7 @@ void softenInto(const std::vector<std::uint8_t>& hard, std::vector<std::uint8_t>
   const float area = blurRadius * blurRadius;
   boxSums(hard.data(), width, height, floatToInt(-blurRadius), floatToInt(blurRadius),
           [&](std::int32_t x, std::int32_t y, std::int64_t sum) {
-            std::int32_t v = floatToInt(static_cast<float>(sum) / area);
+            std::int32_t v = toInt(static_cast<float>(sum) / area);
             soft[static_cast<std::size_t>(x) * height + y] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
           });
 }
@@ -141,21 +141,27 @@ std::vector<std::uint8_t> boxMinimum(const std::vector<std::uint8_t>& values, st
                                      std::int32_t height, std::int64_t lo, std::int64_t hi) {
   auto pass = [&](const std::vector<std::uint8_t>& in, std::int32_t n, std::int32_t lines, std::size_t stride,
                   std::size_t lineStride) {
-    std::vector<std::uint8_t> out(in.size(), 255), forward(static_cast<std::size_t>(n)),
-        backward(static_cast<std::size_t>(n));
+    std::vector<std::uint8_t> out(in.size(), 255), line(static_cast<std::size_t>(n)),
+        forward(static_cast<std::size_t>(n)), backward(static_cast<std::size_t>(n));
     const std::int64_t span = hi - lo + 1;
+    if (span <= 0) return out;
+    const std::int64_t block = std::min<std::int64_t>(span, n);
+#pragma omp parallel for schedule(static) firstprivate(line, forward, backward)
     for (std::int32_t l = 0; l < lines; ++l) {
-      auto at = [&](std::int64_t i) { return static_cast<std::size_t>(l) * lineStride + static_cast<std::size_t>(i) * stride; };
-      if (span <= 0) continue;
-      for (std::int64_t i = 0; i < n; ++i)
-        forward[i] = (span == 1 || i % span == 0) ? in[at(i)] : std::min(forward[i - 1], in[at(i)]);
-      for (std::int64_t i = n - 1; i >= 0; --i)
-        backward[i] = (i == n - 1 || (i + 1) % span == 0) ? in[at(i)] : std::min(backward[i + 1], in[at(i)]);
+      const std::uint8_t* src = in.data() + static_cast<std::size_t>(l) * lineStride;
+      std::uint8_t* dst = out.data() + static_cast<std::size_t>(l) * lineStride;
+      for (std::int64_t i = 0; i < n; ++i) line[i] = src[static_cast<std::size_t>(i) * stride];
+      for (std::int64_t start = 0; start < n; start += block) {
+        const std::int64_t end = std::min<std::int64_t>(start + block, n) - 1;
+        forward[start] = line[start];
+        for (std::int64_t i = start + 1; i <= end; ++i) forward[i] = std::min(forward[i - 1], line[i]);
+        backward[end] = line[end];
+        for (std::int64_t i = end - 1; i >= start; --i) backward[i] = std::min(backward[i + 1], line[i]);
+      }
       for (std::int64_t i = 0; i < n; ++i) {
         const std::int64_t a = std::max<std::int64_t>(0, i + lo), b = std::min<std::int64_t>(n - 1, i + hi);
-        if (a > b) continue;
-        // Any window of at most `span` entries covers at most two blocks.
-        out[at(i)] = std::min(backward[a], forward[b]);
+        // A window of at most `block` entries covers at most two blocks.
+        if (a <= b) dst[static_cast<std::size_t>(i) * stride] = std::min(backward[a], forward[b]);
       }
     }
     return out;
@@ -190,7 +196,8 @@ void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
     auto& grid = grids[map.lights[k]->layer];
     if (!grid) grid = std::make_unique<OccluderGrid>(map, map.lights[k]->layer);
     gridOf[k] = grid.get();
-    hard[k].assign(size, 255);
+    // Soft maps take each hard map just in time, so only two are alive at once.
+    if (!soft || k == 0) hard[k].assign(size, 255);
   }
 #pragma omp parallel
   {
@@ -220,6 +227,7 @@ void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
         {
           softened[k].resize(size);
           if (k > 0) std::vector<std::uint8_t>().swap(hard[k - 1]);  // everyone has softened it
+          if (k + 1 < n) hard[k + 1].assign(size, 255);
         }
         softenInto(hard[k], softened[k], width, height, blurRadius);
       }
