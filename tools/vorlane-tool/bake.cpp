@@ -52,6 +52,9 @@ class ProgressLine {
 };
 
 int bake(const BakeOptions& o) {
+  // By default the team shrinks to the cores the machine has free: on a busy build machine a
+  // thread without a core stalls every barrier of the renderer.
+  omp_set_dynamic(o.threads > 0 ? 0 : 1);
   if (o.threads > 0) omp_set_num_threads(o.threads);
   // The reader's progress lines are not the bake's; --quiet silences the renderer's too.
   auto previous = base::setConsoleSink([](std::string_view) {});
@@ -85,7 +88,7 @@ void addBakeCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("--height", o->height, "Light map height in texels (default 256, at least 16)");
   cmd->add_flag("--soft", o->soft, "Soft shadows");
   cmd->add_flag("--export", o->exportOnly, "Write the map section only (an export file)");
-  cmd->add_option("--threads", o->threads, "Threads to render with (default: all cores)")
+  cmd->add_option("--threads", o->threads, "Threads to render with (default: the cores the machine has free)")
       ->check(CLI::PositiveNumber);
   cmd->add_flag("--quiet", o->quiet, "No console lines, no progress");
   cmd->callback([o, &exitCode] { exitCode = bake(*o); });
