@@ -8,8 +8,10 @@ fuzz="${FUZZ_BUILD:-build-fuzz}"
 smoke="${FUZZ_SMOKE_SECONDS:-30}"
 
 start=$(date +%s)
+# Warnings are the normal build's job: with the sanitizers GCC reports false
+# maybe-uninitialized warnings inside the standard library.
 cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANE_GUI=OFF -DVORLANE_BENCH=OFF \
-  -DVORLANE_SANITIZE=ON >/dev/null
+  -DVORLANE_SANITIZE=ON -DVORLANE_WERROR=OFF >/dev/null
 cmake --build "$asan" -j "$(nproc)"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"

@@ -219,6 +219,34 @@ TEST(BrokenFiles, Jpeg) {
   expectRefused(cases, decodeJpeg);
 }
 
+// A progressive file whose first scan (DC, all components) is repeated: each repeat costs a
+// pass over the image, so a small file could keep the decoder busy for ever. Past a few
+// hundred scans it is refused.
+TEST(BrokenFiles, JpegWithThousandsOfScans) {
+  const Bytes jpeg = test::encodeJpeg(test::patternImage(16, 16), 3, 90, true);
+  std::size_t first = 0;
+  for (std::size_t i = 2; i + 1 < jpeg.size() && !first; ++i)
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) first = i;
+  ASSERT_GT(first, 0u);
+  // The scan runs to the next marker that is neither a stuffed 0xFF nor a restart marker.
+  std::size_t end = first + 2 + (std::size_t{jpeg[first + 2]} << 8 | jpeg[first + 3]);
+  while (end + 1 < jpeg.size() &&
+         !(jpeg[end] == 0xFF && jpeg[end + 1] != 0x00 && (jpeg[end + 1] < 0xD0 || jpeg[end + 1] > 0xD7)))
+    ++end;
+  const Bytes scan(jpeg.begin() + static_cast<std::ptrdiff_t>(first), jpeg.begin() + static_cast<std::ptrdiff_t>(end));
+  auto repeated = [&](int times) {
+    Bytes b(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(end));
+    for (int i = 0; i < times; ++i) b.insert(b.end(), scan.begin(), scan.end());
+    b.insert(b.end(), jpeg.begin() + static_cast<std::ptrdiff_t>(end), jpeg.end());
+    return b;
+  };
+  auto few = decodeJpeg(repeated(10));
+  EXPECT_TRUE(few) << few.error();  // a repeated scan alone is tolerated, as libjpeg does
+  auto many = decodeJpeg(repeated(2000));
+  ASSERT_FALSE(many);
+  EXPECT_NE(many.error().find("too many scans"), std::string::npos) << many.error();
+}
+
 // Every byte of small valid files replaced in turn: each result is an image or an error.
 TEST(BrokenFiles, EveryByteDamagedNeverCrashes) {
   test::BmpSpec pal;
