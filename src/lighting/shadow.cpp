@@ -174,8 +174,8 @@ std::vector<std::uint8_t> boxMinimum(const std::vector<std::uint8_t>& values, st
 }  // namespace
 
 // One team for all lights: a parallel region costs a wake-up of every thread and each
-// barrier a wait for the slowest, which a busy machine makes slow; hard maps need none
-// between lights, soft ones one each, before the box reads the light's whole map.
+// barrier a wait for the slowest, which a busy machine makes slow; hard maps need no
+// barrier between lights, soft ones one each, before the box reads the light's hard map.
 void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
                 const std::function<void(float)>& progress) {
   const std::int32_t width = frame.width, height = frame.height;
@@ -191,14 +191,15 @@ void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
 
   std::map<std::int32_t, std::unique_ptr<OccluderGrid>> grids;  // one per light layer
   std::vector<const OccluderGrid*> gridOf(n);
-  std::vector<std::vector<std::uint8_t>> hard(n), softened(n);
   for (std::size_t k = 0; k < n; ++k) {
     auto& grid = grids[map.lights[k]->layer];
     if (!grid) grid = std::make_unique<OccluderGrid>(map, map.lights[k]->layer);
     gridOf[k] = grid.get();
-    // Soft maps take each hard map just in time, so only two are alive at once.
-    if (!soft || k == 0) hard[k].assign(size, 255);
   }
+  // The results; soft ones are softened from two hard maps taken in turn, so that only two
+  // are alive at once.
+  std::vector<std::vector<std::uint8_t>> maps(n, std::vector<std::uint8_t>(size, 255));
+  std::vector<std::vector<std::uint8_t>> hard(soft ? std::min<std::size_t>(n, 2) : 0, std::vector<std::uint8_t>(size));
 #pragma omp parallel
   {
     OcclusionHint hint;
@@ -207,33 +208,30 @@ void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
       const map::Light& light = *map.lights[k];
       const OccluderGrid& grid = *gridOf[k];
       const std::int32_t lx = floatToInt(light.x), ly = floatToInt(light.y);
+      std::uint8_t* factors = soft ? hard[k % 2].data() : maps[k].data();
       hint = {};
-      if (!grid.empty()) {
+      // No barrier between lights: a soft light's hard map was last read two lights ago,
+      // before the barrier of the previous light.
 #pragma omp for schedule(dynamic, 2) nowait
-        for (std::int32_t x = 0; x < width; ++x) {
-          const std::int32_t sampleX = toInt(static_cast<float>(x) * frame.wf);
-          std::uint8_t* column = hard[k].data() + static_cast<std::size_t>(x) * height;
-          const std::uint8_t* columnNeed = need.data() + static_cast<std::size_t>(x) * height;
-          for (std::int32_t y = 0; y < height; ++y) {
-            if (!texelRead(columnNeed[y], light.layer)) continue;
-            const std::int32_t sampleY = toInt(static_cast<float>(y) * frame.hf);
-            if (grid.occluded(sampleX, sampleY, lx, ly, hint)) column[y] = 0;
-          }
+      for (std::int32_t x = 0; x < width; ++x) {
+        std::uint8_t* column = factors + static_cast<std::size_t>(x) * height;
+        if (soft) std::fill(column, column + height, 255);
+        if (grid.empty()) continue;
+        const std::int32_t sampleX = toInt(static_cast<float>(x) * frame.wf);
+        const std::uint8_t* columnNeed = need.data() + static_cast<std::size_t>(x) * height;
+        for (std::int32_t y = 0; y < height; ++y) {
+          if (!texelRead(columnNeed[y], light.layer)) continue;
+          const std::int32_t sampleY = toInt(static_cast<float>(y) * frame.hf);
+          if (grid.occluded(sampleX, sampleY, lx, ly, hint)) column[y] = 0;
         }
       }
       if (soft) {
 #pragma omp barrier
-#pragma omp single
-        {
-          softened[k].resize(size);
-          if (k > 0) std::vector<std::uint8_t>().swap(hard[k - 1]);  // everyone has softened it
-          if (k + 1 < n) hard[k + 1].assign(size, 255);
-        }
-        softenInto(hard[k], softened[k], width, height, blurRadius);
+        softenInto(hard[k % 2], maps[k], width, height, blurRadius);
       }
     }
   }
-  for (std::size_t k = 0; k < n; ++k) map.lights[k]->shadowMap = std::move(soft ? softened[k] : hard[k]);
+  for (std::size_t k = 0; k < n; ++k) map.lights[k]->shadowMap = std::move(maps[k]);
 }
 
 }  // namespace vorlane::lighting::detail
