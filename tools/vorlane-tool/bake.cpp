@@ -33,8 +33,9 @@ int fail(const std::string& path, const std::string& reason) {
 class ProgressLine {
  public:
   explicit ProgressLine(bool shown) : shown_(shown) {}
+  // The renderer's last report resets the fraction to 0; the line ends saying it is done.
   ~ProgressLine() {
-    if (drawn_) std::fputc('\n', stderr);
+    if (drawn_) std::fputs("\rBaking: done\n", stderr);
   }
   void operator()(float fraction) {
     int percent = static_cast<int>(fraction * 100.0f);
