@@ -1,6 +1,5 @@
 // vorlane-tool info and check, run as the built program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,31 +7,15 @@
 #include <sstream>
 
 #include "samples.h"
+#include "support/tool_run.h"
 
 namespace vorlane::io {
 namespace {
 
 using vorlane::test::TempDir;
 
-struct ToolRun {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-ToolRun runTool(const TempDir& dir, const std::string& args) {
-  const std::string out = dir.file("stdout"), err = dir.file("stderr");
-  const std::string command = std::string("'") + VORLANE_TOOL_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
-  int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
-}
+using vorlane::test::runTool;
+using vorlane::test::ToolRun;
 
 TEST(Tool, InfoAndCheck) {
   TempDir dir;

@@ -1,6 +1,5 @@
 // vorlane-tool bake and png, run as the built program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,30 +15,15 @@
 #include "lighting/scenes.h"
 #include "platform/decode.h"
 #include "support/fixtures.h"
+#include "support/tool_run.h"
 
 namespace vorlane {
 namespace {
 
 using test::TempDir;
 
-struct ToolRun {
-  int exitCode;
-  std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-ToolRun runTool(const TempDir& dir, const std::string& args) {
-  const std::string out = dir.file("stdout"), err = dir.file("stderr");
-  const std::string command = std::string("'") + VORLANE_TOOL_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
-  int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
-}
+using test::runTool;
+using test::ToolRun;
 
 void writeMapFile(const std::string& path, const map::Map& m, const std::vector<io::TilesetEntry>* tilesets) {
   ASSERT_TRUE(io::writeFileAtomically(path, [&](base::ByteWriter& out) {

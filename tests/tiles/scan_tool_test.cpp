@@ -1,6 +1,5 @@
 // vorlane-tool scan, run as the built program, its project read back.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,21 +10,12 @@
 #include "base/console.h"
 #include "io/project.h"
 #include "support/fixtures.h"
+#include "support/tool_run.h"
 
 namespace vorlane::tiles {
 namespace {
 
-struct ToolRun {
-  int exitCode;
-  std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::ToolRun;
 
 struct ScanToolTest : ::testing::Test {
   test::TempDir dir;
@@ -36,12 +26,7 @@ struct ScanToolTest : ::testing::Test {
     test::writeFile(image, test::encodePng(test::patternImage(40, 20)));
     test::writeFile(dir.file("NMsheet.bmp"), test::encodeBmp(test::solidImage(40, 20, 250, 120, 130)));
   }
-  ToolRun run(const std::string& args) {
-    const std::string o = dir.file("stdout"), e = dir.file("stderr");
-    const std::string command = std::string("'") + VORLANE_TOOL_PATH + "' scan " + args + " >'" + o + "' 2>'" + e + "'";
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(o), slurp(e)};
-  }
+  ToolRun run(const std::string& args) { return test::runTool(dir, "scan " + args); }
   std::string quoted(const std::string& s) { return "'" + s + "'"; }
 };
 
