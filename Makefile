@@ -26,6 +26,7 @@ run: build
 test: build
 	@bash scripts/test.sh $(BUILD)
 	@if [ "$(HARDEN)" != 0 ]; then bash scripts/test-hardened.sh; fi
+	@bash scripts/test-summary.sh $(BUILD) $(if $(filter-out 0,$(HARDEN)),build-asan)
 
 fuzz: deps
 	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

@@ -15,7 +15,7 @@ cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANE_GUI=OFF -DVORL
 cmake --build "$asan" -j "$(nproc)"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
-ctest --test-dir "$asan" --output-on-failure -j "$(nproc)"
+ctest --test-dir "$asan" --output-on-failure -j "$(nproc)" --output-junit junit.xml
 echo "Sanitizer build and tests: $(( $(date +%s) - start ))s"
 
 start=$(date +%s)

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Runs every test of the build folder given: unit tests, and the GUI tests under Xvfb.
+# The results also go to BUILD/junit.xml, which scripts/test-summary.sh adds up.
 set -eu
 build="${1:-build}"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-xcb}"
 export LIBGL_ALWAYS_SOFTWARE=1
+run=(ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --output-junit junit.xml)
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "${run[@]}"
 fi
-exec ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+exec "${run[@]}"
