@@ -42,23 +42,23 @@ void bmpCorpus() {
                            Variant{"v4_32.bmp", 108, 32, false, 0}, Variant{"rgb555.bmp", 40, 16, false, 0},
                            Variant{"fields565.bmp", 40, 16, true, 3}, Variant{"fields32.bmp", 52, 32, false, 3},
                            Variant{"alphafields32.bmp", 40, 32, false, 6}}) {
-    test::BmpSpec spec;
-    spec.headerSize = v.headerSize;
-    spec.width = 5;
-    spec.height = v.topDown ? -3 : 3;
-    spec.bitsPerPixel = v.bits;
-    spec.compression = v.compression;
+    test::BmpLayout shape;
+    shape.headerSize = v.headerSize;
+    shape.width = 5;
+    shape.height = v.topDown ? -3 : 3;
+    shape.bitsPerPixel = v.bits;
+    shape.compression = v.compression;
     if (v.bits <= 8) {
       const std::uint32_t colors = v.bits == 8 ? 6 : 1u << v.bits;
-      for (std::uint32_t i = 0; i < colors; ++i) spec.palette.push_back(i * 0x2A1F13u & 0xFFFFFF);
-      if (v.bits == 8) spec.colorsUsed = v.headerSize == 12 ? 0 : colors;
-      if (v.headerSize == 12) spec.palette.resize(1u << v.bits, 0);
+      for (std::uint32_t i = 0; i < colors; ++i) shape.palette.push_back(i * 0x2A1F13u & 0xFFFFFF);
+      if (v.bits == 8) shape.colorsUsed = v.headerSize == 12 ? 0 : colors;
+      if (v.headerSize == 12) shape.palette.resize(1u << v.bits, 0);
     }
-    if (v.bits == 16) spec.masks = {0xF800, 0x07E0, 0x001F, 0};
-    if (v.bits == 32) spec.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    if (v.bits == 16) shape.masks = {0xF800, 0x07E0, 0x001F, 0};
+    if (v.bits == 32) shape.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
     for (std::uint32_t i = 0; i < 15; ++i)
-      spec.pixels.push_back(v.bits <= 8 ? i % (v.bits == 1 ? 2 : 6) : i * 0x0B1713u + 0x80000000u);
-    put("bmp", v.name, test::encodeBmpRaw(spec));
+      shape.pixels.push_back(v.bits <= 8 ? i % (v.bits == 1 ? 2 : 6) : i * 0x0B1713u + 0x80000000u);
+    put("bmp", v.name, test::encodeBmpRaw(shape));
   }
 }
 

@@ -41,7 +41,7 @@ TEST(SegmentsIntersect, StrictCrossingsOnly) {
 
 struct Grid {
   const char* name;
-  scenes::SceneSpec spec;
+  scenes::SceneShape shape;
 };
 
 // Points where the float test is on a knife edge for a cell of the map.
@@ -124,7 +124,7 @@ TEST(Occlusion, MatchesThePlainTestOnAimedSegments) {
   };
   for (const auto& g : grids) {
     SCOPED_TRACE(g.name);
-    auto m = scenes::makeScene(g.spec);
+    auto m = scenes::makeScene(g.shape);
     compareAimed(*m, 1, 42, 60000);
   }
   // Long segments on a map this large leave the range where the float test is exact.
@@ -140,7 +140,7 @@ TEST(Occlusion, FallsBackToThePlainWalkOnHugeOrEmptyCells) {
   };
   for (const auto& g : grids) {
     SCOPED_TRACE(g.name);
-    auto m = scenes::makeScene(g.spec);
+    auto m = scenes::makeScene(g.shape);
     compareAimed(*m, 0, 17, 5000);
   }
 }

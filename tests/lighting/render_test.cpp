@@ -74,7 +74,7 @@ void expectSameRender(map::Map& m, const Render& r) {
 
 struct SceneCase {
   const char* name;
-  scenes::SceneSpec spec;
+  scenes::SceneShape shape;
   std::vector<map::LightPtr> lights;
   std::vector<Render> renders;
 };
@@ -122,7 +122,7 @@ std::vector<SceneCase> sceneCases() {
 TEST(Render, MatchesTheReferenceByteForByte) {
   for (auto& c : sceneCases()) {
     SCOPED_TRACE(c.name);
-    auto m = scenes::makeScene(c.spec);
+    auto m = scenes::makeScene(c.shape);
     for (auto& l : c.lights) m->addLight(l);
     for (const auto& r : c.renders) expectSameRender(*m, r);
   }

@@ -38,25 +38,25 @@ tiles::TilePtr makeTile(const TileShape& shape, std::uint32_t seed) {
   return tile;
 }
 
-map::MapPtr makeScene(const SceneSpec& spec) {
-  auto map = map::Map::create(spec.width, spec.height, spec.depth, spec.tileWidth, spec.tileHeight);
+map::MapPtr makeScene(const SceneShape& shape) {
+  auto map = map::Map::create(shape.width, shape.height, shape.depth, shape.tileWidth, shape.tileHeight);
   std::vector<tiles::TilePtr> tiles;
-  for (std::size_t t = 0; t < spec.tiles.size(); ++t)
-    tiles.push_back(makeTile(spec.tiles[t], spec.seed * 7919u + static_cast<std::uint32_t>(t)));
-  std::mt19937 rng(spec.seed);
+  for (std::size_t t = 0; t < shape.tiles.size(); ++t)
+    tiles.push_back(makeTile(shape.tiles[t], shape.seed * 7919u + static_cast<std::uint32_t>(t)));
+  std::mt19937 rng(shape.seed);
   std::uniform_real_distribution<double> unit(0, 1);
   std::uniform_int_distribution<std::size_t> pick(0, tiles.size() - 1);
-  for (std::int32_t d = 0; d < spec.depth && d < static_cast<std::int32_t>(spec.occupancy.size()); ++d) {
-    const double target = spec.occupancy[d];
+  for (std::int32_t d = 0; d < shape.depth && d < static_cast<std::int32_t>(shape.occupancy.size()); ++d) {
+    const double target = shape.occupancy[d];
     if (target >= 1.0) {
-      for (std::int32_t x = 0; x < spec.width; ++x)
-        for (std::int32_t y = 0; y < spec.height; ++y) map->setCell(x, y, d, tiles[pick(rng)]);
+      for (std::int32_t x = 0; x < shape.width; ++x)
+        for (std::int32_t y = 0; y < shape.height; ++y) map->setCell(x, y, d, tiles[pick(rng)]);
       continue;
     }
     // Clusters: seeds grown into small blobs until the fraction is reached.
-    const std::int64_t want = static_cast<std::int64_t>(target * spec.width * spec.height);
+    const std::int64_t want = static_cast<std::int64_t>(target * shape.width * shape.height);
     std::int64_t have = 0;
-    std::uniform_int_distribution<std::int32_t> cx(0, std::max(0, spec.width - 1)), cy(0, std::max(0, spec.height - 1));
+    std::uniform_int_distribution<std::int32_t> cx(0, std::max(0, shape.width - 1)), cy(0, std::max(0, shape.height - 1));
     for (int attempts = 0; have < want && attempts < 100000; ++attempts) {
       std::int32_t x = cx(rng), y = cy(rng);
       std::int32_t size = 1 + static_cast<std::int32_t>(unit(rng) * 6);
@@ -84,14 +84,14 @@ map::LightPtr light(float x, float y, std::int32_t layer, float range, float r, 
 }
 
 map::MapPtr benchSceneA() {
-  SceneSpec spec;
-  spec.width = spec.height = 48;
-  spec.depth = 2;
-  spec.tileWidth = spec.tileHeight = 32;
-  spec.occupancy = {1.0, 0.33};
-  spec.tiles = {TileShape{32, 32}, TileShape{32, 32}, TileShape{32, 32}, TileShape{32, 32}};
-  spec.seed = 11;
-  auto map = makeScene(spec);
+  SceneShape shape;
+  shape.width = shape.height = 48;
+  shape.depth = 2;
+  shape.tileWidth = shape.tileHeight = 32;
+  shape.occupancy = {1.0, 0.33};
+  shape.tiles = {TileShape{32, 32}, TileShape{32, 32}, TileShape{32, 32}, TileShape{32, 32}};
+  shape.seed = 11;
+  auto map = makeScene(shape);
   map->addLight(light(300, 260, 1, 600, 255, 200, 160));
   map->addLight(light(1200, 300, 1, 900, 120, 160, 255));
   map->addLight(light(760, 780, 1, 300, 255, 255, 255));
@@ -102,14 +102,14 @@ map::MapPtr benchSceneA() {
 }
 
 map::MapPtr benchSceneB() {
-  SceneSpec spec;
-  spec.width = spec.height = 128;
-  spec.depth = 2;
-  spec.tileWidth = spec.tileHeight = 16;
-  spec.occupancy = {1.0, 0.10};
-  spec.tiles = {TileShape{4, 4}, TileShape{4, 4}, TileShape{4, 4}};
-  spec.seed = 23;
-  auto map = makeScene(spec);
+  SceneShape shape;
+  shape.width = shape.height = 128;
+  shape.depth = 2;
+  shape.tileWidth = shape.tileHeight = 16;
+  shape.occupancy = {1.0, 0.10};
+  shape.tiles = {TileShape{4, 4}, TileShape{4, 4}, TileShape{4, 4}};
+  shape.seed = 23;
+  auto map = makeScene(shape);
   map->addLight(light(400, 380, 1, 900, 255, 220, 180));
   map->addLight(light(1600, 500, 1, 700, 150, 180, 255));
   map->addLight(light(1024, 1024, 1, 600, 255, 255, 255));

@@ -17,14 +17,14 @@ struct TileShape {
 };
 tiles::TilePtr makeTile(const TileShape& shape, std::uint32_t seed);
 
-struct SceneSpec {
+struct SceneShape {
   std::int32_t width = 8, height = 8, depth = 2, tileWidth = 16, tileHeight = 16;
   std::vector<double> occupancy{1.0, 0.3};  // per layer; clustered
   std::vector<TileShape> tiles{TileShape{}};
   std::uint32_t seed = 1;
 };
 // Cells drawn from a few shared tiles, occupied in clusters at each layer's fraction.
-map::MapPtr makeScene(const SceneSpec& spec);
+map::MapPtr makeScene(const SceneShape& shape);
 
 map::LightPtr light(float x, float y, std::int32_t layer, float range, float r = 255, float g = 255, float b = 255);
 

@@ -59,13 +59,13 @@ void expectRefused(const std::vector<Broken>& cases,
 Bytes validBmp() { return test::encodeBmp(test::patternImage(4, 3), 24); }
 
 Bytes palettedBmp() {
-  test::BmpSpec spec;
-  spec.width = 8;
-  spec.height = 2;
-  spec.bitsPerPixel = 4;
-  spec.palette.assign(16, 0x336699);
-  spec.pixels.assign(16, 3);
-  return test::encodeBmpRaw(spec);
+  test::BmpLayout shape;
+  shape.width = 8;
+  shape.height = 2;
+  shape.bitsPerPixel = 4;
+  shape.palette.assign(16, 0x336699);
+  shape.pixels.assign(16, 3);
+  return test::encodeBmpRaw(shape);
 }
 
 template <typename F>
@@ -125,7 +125,7 @@ TEST(BrokenFiles, Bmp) {
     putLe32(b, 46, 256);
   }, "palette");
 
-  test::BmpSpec fields;
+  test::BmpLayout fields;
   fields.width = 2;
   fields.height = 1;
   fields.bitsPerPixel = 16;
@@ -249,7 +249,7 @@ TEST(BrokenFiles, JpegWithThousandsOfScans) {
 
 // Every byte of small valid files replaced in turn: each result is an image or an error.
 TEST(BrokenFiles, EveryByteDamagedNeverCrashes) {
-  test::BmpSpec pal;
+  test::BmpLayout pal;
   pal.width = 5;
   pal.height = -2;
   pal.bitsPerPixel = 8;

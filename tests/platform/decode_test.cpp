@@ -49,7 +49,7 @@ std::vector<std::uint8_t> pack(const std::vector<std::uint32_t>& samples, int bi
 
 struct PngCase {
   std::string name;
-  test::PngSpec spec;
+  test::PngSpec shape;
   std::vector<std::uint32_t> samples;
   std::vector<Rgba> expected;
   bool hasAlpha;
@@ -60,12 +60,12 @@ std::vector<PngCase> pngCases() {
   auto add = [&](std::string name, int colorType, int bitDepth, int channels, std::vector<std::uint32_t> samples,
                  std::vector<Rgba> expected, bool hasAlpha, auto&& tweak) {
     PngCase c{std::move(name), {}, std::move(samples), std::move(expected), hasAlpha};
-    c.spec.width = 3;
-    c.spec.height = 2;
-    c.spec.colorType = colorType;
-    c.spec.bitDepth = bitDepth;
-    tweak(c.spec);
-    c.spec.data = pack(c.samples, bitDepth, 3, 2, channels);
+    c.shape.width = 3;
+    c.shape.height = 2;
+    c.shape.colorType = colorType;
+    c.shape.bitDepth = bitDepth;
+    tweak(c.shape);
+    c.shape.data = pack(c.samples, bitDepth, 3, 2, channels);
     cases.push_back(std::move(c));
   };
   auto none = [](test::PngSpec&) {};
@@ -159,7 +159,7 @@ std::vector<PngCase> pngCases() {
 TEST(DecodePng, EveryColourTypeAndBitDepth) {
   for (const PngCase& c : pngCases()) {
     SCOPED_TRACE(c.name);
-    auto decoded = decodePng(test::encodePngRaw(c.spec));
+    auto decoded = decodePng(test::encodePngRaw(c.shape));
     ASSERT_TRUE(decoded) << decoded.error();
     EXPECT_EQ(decoded->image.width, 3);
     EXPECT_EQ(decoded->image.height, 2);
@@ -170,13 +170,13 @@ TEST(DecodePng, EveryColourTypeAndBitDepth) {
 
 TEST(DecodePng, LargerInterlacedImageMatchesTheSource) {
   const Image source = test::patternImage(13, 11);
-  test::PngSpec spec;
-  spec.width = 13;
-  spec.height = 11;
-  spec.colorType = PNG_COLOR_TYPE_RGBA;
-  spec.interlaced = true;
-  spec.data = source.pixels;
-  auto decoded = decodePng(test::encodePngRaw(spec));
+  test::PngSpec shape;
+  shape.width = 13;
+  shape.height = 11;
+  shape.colorType = PNG_COLOR_TYPE_RGBA;
+  shape.interlaced = true;
+  shape.data = source.pixels;
+  auto decoded = decodePng(test::encodePngRaw(shape));
   ASSERT_TRUE(decoded) << decoded.error();
   EXPECT_EQ(decoded->image.pixels, source.pixels);
 }
@@ -239,7 +239,7 @@ TEST(DecodeJpeg, CmykIsRefused) {
 
 struct BmpCase {
   std::string name;
-  test::BmpSpec spec;
+  test::BmpLayout shape;
   std::vector<Rgba> expected;
   bool hasAlpha;
 };
@@ -260,17 +260,17 @@ std::vector<BmpCase> bmpCases() {
         if (headerSize == 12 && topDown) continue;  // core headers have unsigned heights
         BmpCase c;
         c.name = std::to_string(depth) + "bpp header " + std::to_string(headerSize) + (topDown ? " top-down" : "");
-        c.spec.headerSize = headerSize;
-        c.spec.width = w;
-        c.spec.height = topDown ? -h : h;
-        c.spec.bitsPerPixel = depth;
+        c.shape.headerSize = headerSize;
+        c.shape.width = w;
+        c.shape.height = topDown ? -h : h;
+        c.shape.bitsPerPixel = depth;
         const std::uint32_t colors = depth == 1 ? 2 : 16;
-        c.spec.palette.assign(palette16.begin(), palette16.begin() + colors);
-        if (depth == 8 && headerSize != 12) c.spec.colorsUsed = colors;  // a short palette
-        if (depth == 8 && headerSize == 12) c.spec.palette.resize(256, 0);  // core headers have no count
+        c.shape.palette.assign(palette16.begin(), palette16.begin() + colors);
+        if (depth == 8 && headerSize != 12) c.shape.colorsUsed = colors;  // a short palette
+        if (depth == 8 && headerSize == 12) c.shape.palette.resize(256, 0);  // core headers have no count
         for (int i = 0; i < w * h; ++i) {
           const std::uint32_t index = static_cast<std::uint32_t>(i * 7 + 3) % colors;
-          c.spec.pixels.push_back(index);
+          c.shape.pixels.push_back(index);
           c.expected.push_back(rgbOf(palette16[index]));
         }
         c.hasAlpha = false;
@@ -284,14 +284,14 @@ std::vector<BmpCase> bmpCases() {
         if (headerSize == 12 && (topDown || depth == 32)) continue;
         BmpCase c;
         c.name = std::to_string(depth) + "bpp header " + std::to_string(headerSize) + (topDown ? " top-down" : "");
-        c.spec.headerSize = headerSize;
-        c.spec.width = w;
-        c.spec.height = topDown ? -h : h;
-        c.spec.bitsPerPixel = depth;
+        c.shape.headerSize = headerSize;
+        c.shape.width = w;
+        c.shape.height = topDown ? -h : h;
+        c.shape.bitsPerPixel = depth;
         for (int i = 0; i < w * h; ++i) {
           const std::uint32_t rgb = static_cast<std::uint32_t>(i * 0x0B1713 + 0x010203) & 0xFFFFFF;
           const std::uint8_t alpha = static_cast<std::uint8_t>(i * 17);
-          c.spec.pixels.push_back(rgb | (static_cast<std::uint32_t>(alpha) << 24));
+          c.shape.pixels.push_back(rgb | (static_cast<std::uint32_t>(alpha) << 24));
           c.expected.push_back(rgbOf(rgb, depth == 32 ? alpha : 255));
         }
         c.hasAlpha = depth == 32;
@@ -302,12 +302,12 @@ std::vector<BmpCase> bmpCases() {
   {
     BmpCase c;
     c.name = "16bpp 5-5-5";
-    c.spec.width = w;
-    c.spec.height = h;
-    c.spec.bitsPerPixel = 16;
+    c.shape.width = w;
+    c.shape.height = h;
+    c.shape.bitsPerPixel = 16;
     for (int i = 0; i < w * h; ++i) {
       const std::uint32_t r = static_cast<std::uint32_t>(i) % 32, g = 31 - r, b = (r * 3) % 32;
-      c.spec.pixels.push_back(r << 10 | g << 5 | b);
+      c.shape.pixels.push_back(r << 10 | g << 5 | b);
       c.expected.push_back({static_cast<std::uint8_t>((r * 255 + 15) / 31), static_cast<std::uint8_t>((g * 255 + 15) / 31),
                             static_cast<std::uint8_t>((b * 255 + 15) / 31), 255});
     }
@@ -317,15 +317,15 @@ std::vector<BmpCase> bmpCases() {
   for (int headerSize : {40, 56}) {
     BmpCase c;
     c.name = "16bpp bit fields 5-6-5 header " + std::to_string(headerSize);
-    c.spec.headerSize = headerSize;
-    c.spec.width = w;
-    c.spec.height = -h;
-    c.spec.bitsPerPixel = 16;
-    c.spec.compression = 3;
-    c.spec.masks = {0xF800, 0x07E0, 0x001F, 0};
+    c.shape.headerSize = headerSize;
+    c.shape.width = w;
+    c.shape.height = -h;
+    c.shape.bitsPerPixel = 16;
+    c.shape.compression = 3;
+    c.shape.masks = {0xF800, 0x07E0, 0x001F, 0};
     for (int i = 0; i < w * h; ++i) {
       const std::uint32_t r = static_cast<std::uint32_t>(i) % 32, g = (63 - r * 2) % 64, b = (r * 5) % 32;
-      c.spec.pixels.push_back(r << 11 | g << 5 | b);
+      c.shape.pixels.push_back(r << 11 | g << 5 | b);
       c.expected.push_back({static_cast<std::uint8_t>((r * 255 + 15) / 31), static_cast<std::uint8_t>((g * 255 + 31) / 63),
                             static_cast<std::uint8_t>((b * 255 + 15) / 31), 255});
     }
@@ -337,20 +337,20 @@ std::vector<BmpCase> bmpCases() {
       BmpCase c;
       c.name = "32bpp bit fields header " + std::to_string(headerSize) + (alphaMask ? " with alpha" : "");
       if (alphaMask && headerSize == 40) {
-        c.spec.compression = 6;  // BI_ALPHABITFIELDS carries the alpha mask after a 40-byte header
+        c.shape.compression = 6;  // BI_ALPHABITFIELDS carries the alpha mask after a 40-byte header
       } else {
-        c.spec.compression = 3;
+        c.shape.compression = 3;
       }
-      c.spec.headerSize = headerSize;
-      c.spec.width = w;
-      c.spec.height = h;
-      c.spec.bitsPerPixel = 32;
+      c.shape.headerSize = headerSize;
+      c.shape.width = w;
+      c.shape.height = h;
+      c.shape.bitsPerPixel = 32;
       // Channels in an unusual order: red in the low byte, alpha in the second.
-      c.spec.masks = {0x000000FF, 0xFF000000, 0x00FF0000, alphaMask ? 0x0000FF00u : 0u};
+      c.shape.masks = {0x000000FF, 0xFF000000, 0x00FF0000, alphaMask ? 0x0000FF00u : 0u};
       for (int i = 0; i < w * h; ++i) {
         const std::uint8_t r = static_cast<std::uint8_t>(i * 11), g = static_cast<std::uint8_t>(i * 13 + 1),
                            b = static_cast<std::uint8_t>(250 - i), a = static_cast<std::uint8_t>(i * 16);
-        c.spec.pixels.push_back(std::uint32_t{r} | std::uint32_t{a} << 8 | std::uint32_t{b} << 16 |
+        c.shape.pixels.push_back(std::uint32_t{r} | std::uint32_t{a} << 8 | std::uint32_t{b} << 16 |
                                 std::uint32_t{g} << 24);
         c.expected.push_back({r, g, b, alphaMask ? a : std::uint8_t{255}});
       }
@@ -364,7 +364,7 @@ std::vector<BmpCase> bmpCases() {
 TEST(DecodeBmp, DepthsHeadersAndRowOrders) {
   for (const BmpCase& c : bmpCases()) {
     SCOPED_TRACE(c.name);
-    auto decoded = decodeBmp(test::encodeBmpRaw(c.spec));
+    auto decoded = decodeBmp(test::encodeBmpRaw(c.shape));
     ASSERT_TRUE(decoded) << decoded.error();
     EXPECT_EQ(decoded->image.width, 5);
     EXPECT_EQ(decoded->image.height, 3);
@@ -374,14 +374,14 @@ TEST(DecodeBmp, DepthsHeadersAndRowOrders) {
 }
 
 TEST(DecodeBmp, LastRowWithoutPaddingAndIndexBeyondPalette) {
-  test::BmpSpec spec;
-  spec.width = 3;
-  spec.height = 2;
-  spec.bitsPerPixel = 8;
-  spec.colorsUsed = 2;
-  spec.palette = {0x112233, 0x445566};
-  spec.pixels = {0, 1, 7, 1, 0, 1};
-  auto bytes = test::encodeBmpRaw(spec);
+  test::BmpLayout shape;
+  shape.width = 3;
+  shape.height = 2;
+  shape.bitsPerPixel = 8;
+  shape.colorsUsed = 2;
+  shape.palette = {0x112233, 0x445566};
+  shape.pixels = {0, 1, 7, 1, 0, 1};
+  auto bytes = test::encodeBmpRaw(shape);
   bytes.pop_back();  // the top row comes last; its single padding byte is missing
   auto decoded = decodeBmp(bytes);
   ASSERT_TRUE(decoded) << decoded.error();

@@ -141,18 +141,18 @@ std::vector<std::uint8_t> encodePng(const platform::Image& image, bool withAlpha
   return out;
 }
 
-std::vector<std::uint8_t> encodePngRaw(const PngSpec& spec) {
+std::vector<std::uint8_t> encodePngRaw(const PngSpec& shape) {
   std::vector<std::uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   std::vector<png_color> palette;
-  for (const auto& c : spec.palette) palette.push_back(png_color{c[0], c[1], c[2]});
+  for (const auto& c : shape.palette) palette.push_back(png_color{c[0], c[1], c[2]});
   png_color_16 trans{};
-  trans.gray = spec.transparent[0];
-  trans.red = spec.transparent[0];
-  trans.green = spec.transparent[1];
-  trans.blue = spec.transparent[2];
-  const std::size_t rowBytes = spec.data.size() / static_cast<std::size_t>(spec.height);
+  trans.gray = shape.transparent[0];
+  trans.red = shape.transparent[0];
+  trans.green = shape.transparent[1];
+  trans.blue = shape.transparent[2];
+  const std::size_t rowBytes = shape.data.size() / static_cast<std::size_t>(shape.height);
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     throw std::runtime_error("png encode failed");
@@ -164,19 +164,19 @@ std::vector<std::uint8_t> encodePngRaw(const PngSpec& spec) {
         o->insert(o->end(), data, data + n);
       },
       nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width), static_cast<png_uint_32>(spec.height), spec.bitDepth,
-               spec.colorType, spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(shape.width), static_cast<png_uint_32>(shape.height), shape.bitDepth,
+               shape.colorType, shape.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-  if (!spec.paletteAlpha.empty())
-    png_set_tRNS(png, info, spec.paletteAlpha.data(), static_cast<int>(spec.paletteAlpha.size()), nullptr);
-  else if (spec.transparentColor)
+  if (!shape.paletteAlpha.empty())
+    png_set_tRNS(png, info, shape.paletteAlpha.data(), static_cast<int>(shape.paletteAlpha.size()), nullptr);
+  else if (shape.transparentColor)
     png_set_tRNS(png, info, nullptr, 0, &trans);
   png_write_info(png, info);
   const int passes = png_set_interlace_handling(png);
   for (int pass = 0; pass < passes; ++pass)
-    for (int y = 0; y < spec.height; ++y)
-      png_write_row(png, spec.data.data() + static_cast<std::size_t>(y) * rowBytes);
+    for (int y = 0; y < shape.height; ++y)
+      png_write_row(png, shape.data.data() + static_cast<std::size_t>(y) * rowBytes);
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return out;
@@ -226,60 +226,60 @@ std::vector<std::uint8_t> encodeJpeg(const platform::Image& image, int component
   return out;
 }
 
-std::vector<std::uint8_t> encodeBmpRaw(const BmpSpec& spec) {
-  const bool core = spec.headerSize == 12;
-  const std::uint32_t w = static_cast<std::uint32_t>(spec.width);
-  const std::uint32_t h = static_cast<std::uint32_t>(spec.height < 0 ? -spec.height : spec.height);
-  const std::uint32_t stride = ((w * static_cast<std::uint32_t>(spec.bitsPerPixel) + 31) / 32) * 4;
-  const bool maskTable = spec.headerSize == 40 && (spec.compression == 3 || spec.compression == 6);
-  const std::uint32_t tables = static_cast<std::uint32_t>(spec.palette.size()) * (core ? 3 : 4) +
-                               (maskTable ? (spec.compression == 6 ? 16 : 12) : 0);
-  const std::uint32_t offset = 14 + static_cast<std::uint32_t>(spec.headerSize) + tables;
+std::vector<std::uint8_t> encodeBmpRaw(const BmpLayout& shape) {
+  const bool core = shape.headerSize == 12;
+  const std::uint32_t w = static_cast<std::uint32_t>(shape.width);
+  const std::uint32_t h = static_cast<std::uint32_t>(shape.height < 0 ? -shape.height : shape.height);
+  const std::uint32_t stride = ((w * static_cast<std::uint32_t>(shape.bitsPerPixel) + 31) / 32) * 4;
+  const bool maskTable = shape.headerSize == 40 && (shape.compression == 3 || shape.compression == 6);
+  const std::uint32_t tables = static_cast<std::uint32_t>(shape.palette.size()) * (core ? 3 : 4) +
+                               (maskTable ? (shape.compression == 6 ? 16 : 12) : 0);
+  const std::uint32_t offset = 14 + static_cast<std::uint32_t>(shape.headerSize) + tables;
   std::vector<std::uint8_t> v;
   v.push_back('B');
   v.push_back('M');
   put32(v, offset + stride * h);
   put32(v, 0);
   put32(v, offset);
-  put32(v, static_cast<std::uint32_t>(spec.headerSize));
+  put32(v, static_cast<std::uint32_t>(shape.headerSize));
   if (core) {
     put16(v, w);
     put16(v, h);
     put16(v, 1);
-    put16(v, static_cast<std::uint32_t>(spec.bitsPerPixel));
+    put16(v, static_cast<std::uint32_t>(shape.bitsPerPixel));
   } else {
     put32(v, w);
-    put32(v, static_cast<std::uint32_t>(spec.height));
+    put32(v, static_cast<std::uint32_t>(shape.height));
     put16(v, 1);
-    put16(v, static_cast<std::uint32_t>(spec.bitsPerPixel));
-    put32(v, spec.compression);
+    put16(v, static_cast<std::uint32_t>(shape.bitsPerPixel));
+    put32(v, shape.compression);
     put32(v, stride * h);
     put32(v, 2835);
     put32(v, 2835);
-    put32(v, spec.colorsUsed);
+    put32(v, shape.colorsUsed);
     put32(v, 0);
-    for (int k = 0; k < 4 && 40 + 4 * k < spec.headerSize; ++k) put32(v, spec.masks[static_cast<std::size_t>(k)]);
-    while (v.size() < 14 + static_cast<std::size_t>(spec.headerSize)) v.push_back(0);
+    for (int k = 0; k < 4 && 40 + 4 * k < shape.headerSize; ++k) put32(v, shape.masks[static_cast<std::size_t>(k)]);
+    while (v.size() < 14 + static_cast<std::size_t>(shape.headerSize)) v.push_back(0);
     if (maskTable)
-      for (int k = 0; k < (spec.compression == 6 ? 4 : 3); ++k) put32(v, spec.masks[static_cast<std::size_t>(k)]);
+      for (int k = 0; k < (shape.compression == 6 ? 4 : 3); ++k) put32(v, shape.masks[static_cast<std::size_t>(k)]);
   }
-  for (std::uint32_t c : spec.palette) {
+  for (std::uint32_t c : shape.palette) {
     v.push_back(static_cast<std::uint8_t>(c));
     v.push_back(static_cast<std::uint8_t>(c >> 8));
     v.push_back(static_cast<std::uint8_t>(c >> 16));
     if (!core) v.push_back(0);
   }
   for (std::uint32_t row = 0; row < h; ++row) {
-    const std::uint32_t y = spec.height < 0 ? row : h - 1 - row;
+    const std::uint32_t y = shape.height < 0 ? row : h - 1 - row;
     std::vector<std::uint8_t> bytes(stride, 0);
     for (std::uint32_t x = 0; x < w; ++x) {
-      const std::uint32_t p = spec.pixels[y * w + x];
-      switch (spec.bitsPerPixel) {
+      const std::uint32_t p = shape.pixels[y * w + x];
+      switch (shape.bitsPerPixel) {
         case 1:
         case 4:
         case 8: {
-          const std::uint32_t bit = x * static_cast<std::uint32_t>(spec.bitsPerPixel);
-          bytes[bit / 8] |= static_cast<std::uint8_t>(p << (8 - spec.bitsPerPixel - static_cast<int>(bit % 8)));
+          const std::uint32_t bit = x * static_cast<std::uint32_t>(shape.bitsPerPixel);
+          bytes[bit / 8] |= static_cast<std::uint8_t>(p << (8 - shape.bitsPerPixel - static_cast<int>(bit % 8)));
           break;
         }
         case 16:

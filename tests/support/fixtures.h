@@ -52,7 +52,7 @@ struct PngSpec {
   std::array<std::uint16_t, 3> transparent{};        // grey uses [0]
   bool interlaced = false;
 };
-std::vector<std::uint8_t> encodePngRaw(const PngSpec& spec);
+std::vector<std::uint8_t> encodePngRaw(const PngSpec& shape);
 
 // A baseline JPEG of the image: 3 components (RGB), 1 (channel 0 as grey) or 4 (CMYK
 // from the four channels).
@@ -62,7 +62,7 @@ std::vector<std::uint8_t> encodeJpeg(const platform::Image& image, int component
 // Any uncompressed or bit-field BMP. `pixels` are listed top to bottom whatever the row
 // order in the file: palette indices for 1/4/8 bits, 0xAARRGGBB for 24/32 bits without
 // masks, the raw value for 16 bits and for bit fields.
-struct BmpSpec {
+struct BmpLayout {
   int headerSize = 40;  // 12, 40, 52, 56, 108 or 124
   std::int32_t width = 1;
   std::int32_t height = 1;  // negative: rows stored top-down
@@ -73,6 +73,6 @@ struct BmpSpec {
   std::array<std::uint32_t, 4> masks{};  // red, green, blue, alpha
   std::vector<std::uint32_t> pixels;
 };
-std::vector<std::uint8_t> encodeBmpRaw(const BmpSpec& spec);
+std::vector<std::uint8_t> encodeBmpRaw(const BmpLayout& shape);
 
 }  // namespace vorlane::test
