@@ -12,7 +12,7 @@ namespace vorlane::platform {
 namespace {
 
 // Deflate never expands data more than about 1032 times; a header promising more pixel
-// bytes than the file could hold is refused before the pixels are allocated.
+// bytes than the IDAT chunks could hold is refused before the pixels are allocated.
 constexpr std::uint64_t kDeflateRatio = 1032;
 constexpr std::uint64_t kSlack = 64 * 1024;
 // Ancillary chunks (text, profiles) never need more than this.
@@ -39,6 +39,30 @@ void onRead(png_structp png, png_bytep out, png_size_t n) {
   if (n > state->size - state->pos) png_error(png, "file truncated");
   std::memcpy(out, state->data + state->pos, n);
   state->pos += n;
+}
+
+// Walks the chunk list up to IEND: every chunk must lie wholly inside the file, so libpng
+// never sizes a buffer from a length the file cannot back (it would take a 2 GB zTXt
+// length at its word). Returns the IDAT bytes, or false with `message` set.
+bool scanChunks(std::span<const std::uint8_t> bytes, std::uint64_t* idatBytes, char* message, std::size_t size) {
+  std::size_t pos = 8;
+  *idatBytes = 0;
+  for (;;) {
+    if (bytes.size() - pos < 12) {
+      std::snprintf(message, size, "Invalid PNG file: file truncated.");
+      return false;
+    }
+    const std::uint8_t* c = bytes.data() + pos;
+    const std::uint32_t length = static_cast<std::uint32_t>(c[0]) << 24 | static_cast<std::uint32_t>(c[1]) << 16 |
+                                 static_cast<std::uint32_t>(c[2]) << 8 | c[3];
+    if (length > bytes.size() - pos - 12) {
+      std::snprintf(message, size, "Invalid PNG file: chunk runs past the end of the file.");
+      return false;
+    }
+    if (std::memcmp(c + 4, "IDAT", 4) == 0) *idatBytes += length;
+    if (std::memcmp(c + 4, "IEND", 4) == 0) return true;
+    pos += 12 + static_cast<std::size_t>(length);
+  }
 }
 
 struct PngHeader {
@@ -81,6 +105,8 @@ bool readPixels(png_structp png, png_infop info, png_bytepp rows) {
 base::Result<Decoded> decodePng(std::span<const std::uint8_t> bytes) {
   PngState state{bytes.data(), bytes.size(), 0, "Invalid PNG file."};
   if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) return base::Error{"Invalid PNG file: bad signature."};
+  std::uint64_t idatBytes = 0;
+  if (!scanChunks(bytes, &idatBytes, state.message, sizeof state.message)) return base::Error{state.message};
 
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, &onError, &onWarning);
   if (!png) return base::Error{"Invalid PNG file: out of memory."};
@@ -95,6 +121,10 @@ base::Result<Decoded> decodePng(std::span<const std::uint8_t> bytes) {
   png_set_chunk_cache_max(png, 1000);
   // Chunks we never use are skipped rather than stored.
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  // So are the known ones that do not change the pixels: no text or profile is inflated.
+  static const png_byte kIgnored[] =
+      "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnored, static_cast<int>(sizeof kIgnored / 5));
 
   PngHeader header;
   Decoded decoded;
@@ -107,7 +137,7 @@ base::Result<Decoded> decodePng(std::span<const std::uint8_t> bytes) {
     if (w == 0 || h == 0 || w > kMaxImageSide || h > kMaxImageSide) {
       std::snprintf(state.message, sizeof state.message, "Invalid PNG file: bad image size.");
       ok = false;
-    } else if (minRaw > bytes.size() * kDeflateRatio + kSlack) {
+    } else if (minRaw > idatBytes * kDeflateRatio + kSlack) {
       std::snprintf(state.message, sizeof state.message, "Invalid PNG file: pixel data missing.");
       ok = false;
     }

@@ -3,6 +3,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -150,6 +151,31 @@ Bytes withIhdr(Bytes png, std::uint32_t width, std::uint32_t height, int bitDept
   return png;
 }
 
+// A chunk put right after IHDR, with its CRC.
+Bytes withChunk(Bytes png, const char* type, const Bytes& data, std::uint32_t length) {
+  Bytes chunk(8);
+  putBe32(chunk, 0, length);
+  std::memcpy(chunk.data() + 4, type, 4);
+  chunk.insert(chunk.end(), data.begin(), data.end());
+  chunk.resize(chunk.size() + 4);
+  putBe32(chunk, chunk.size() - 4, static_cast<std::uint32_t>(crc32(0, chunk.data() + 4, static_cast<uInt>(4 + data.size()))));
+  png.insert(png.begin() + 33, chunk.begin(), chunk.end());
+  return png;
+}
+
+TEST(DecodePngChunks, TextAndProfilesAreSkipped) {
+  const Bytes png = test::encodePng(test::patternImage(3, 2));
+  const Bytes text = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'h', 'i'};
+  // zTXt and iCCP whose compressed data is garbage: never inflated, so never an error.
+  const Bytes garbage = {'k', 0, 0, 0x12, 0x34, 0x56};
+  for (const auto& [type, data] : {std::pair<const char*, Bytes>{"tEXt", text}, {"zTXt", garbage}, {"iCCP", garbage}}) {
+    SCOPED_TRACE(type);
+    auto decoded = decodePng(withChunk(png, type, data, static_cast<std::uint32_t>(data.size())));
+    ASSERT_TRUE(decoded) << decoded.error();
+    EXPECT_EQ(decoded->image.pixels, test::patternImage(3, 2).pixels);
+  }
+}
+
 TEST(BrokenFiles, Png) {
   const Bytes png = test::encodePng(test::patternImage(6, 5));
   ASSERT_TRUE(decodePng(png));
@@ -169,7 +195,11 @@ TEST(BrokenFiles, Png) {
   cases.push_back({"colour type 5", withIhdr(png, 6, 5, 8, 5)});
   cases.push_back({"palette without PLTE", withIhdr(png, 6, 5, 8, 3)});
   cases.push_back({"IHDR CRC wrong", edited(png, [](Bytes& b) { b[17] ^= 1; })});
-  cases.push_back({"IDAT length huge", edited(png, [](Bytes& b) { putBe32(b, 33, 0x7FFFFFF0u); })});
+  cases.push_back({"IDAT length huge", edited(png, [](Bytes& b) { putBe32(b, 33, 0x7FFFFFF0u); }), "past the end"});
+  // fuzz_image: libpng sized a 1.9 GB buffer from this length in a 78-byte file.
+  cases.push_back({"zTXt length past the end", truncated(withChunk(png, "zTXt", {'a', 0, 0}, 0x74000000u), 80),
+                   "past the end"});
+  cases.push_back({"no IEND", truncated(png, png.size() - 12), "truncated"});
   cases.push_back({"IDAT data damaged", edited(png, [](Bytes& b) {
                      for (std::size_t i = 43; i < 60 && i < b.size(); ++i) b[i] ^= 0x5A;
                    })});
