@@ -66,7 +66,7 @@ void imageCorpus() {
   const platform::Image pattern = test::patternImage(6, 5);
   put("image", "rgba.png", test::encodePng(pattern, true));
   put("image", "rgb.png", test::encodePng(pattern, false));
-  test::PngSpec palette;
+  test::PngLayout palette;
   palette.width = 4;
   palette.height = 2;
   palette.colorType = PNG_COLOR_TYPE_PALETTE;
@@ -75,7 +75,7 @@ void imageCorpus() {
   palette.paletteAlpha = {0, 128};
   palette.data = {0x1B, 0xE4};
   put("image", "palette_trns.png", test::encodePngRaw(palette));
-  test::PngSpec grey;
+  test::PngLayout grey;
   grey.width = 3;
   grey.height = 2;
   grey.colorType = PNG_COLOR_TYPE_GRAY;
@@ -84,7 +84,7 @@ void imageCorpus() {
   grey.transparent = {0x1234, 0, 0};
   grey.data = {0x00, 0x00, 0x12, 0x34, 0xFF, 0xFF, 0x80, 0x00, 0x00, 0x01, 0x12, 0x34};
   put("image", "grey16_trns.png", test::encodePngRaw(grey));
-  test::PngSpec greyAlpha = grey;
+  test::PngLayout greyAlpha = grey;
   greyAlpha.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
   greyAlpha.bitDepth = 8;
   greyAlpha.transparentColor = false;

@@ -12,6 +12,7 @@
 #include "base/bytes.h"
 #include "base/console.h"
 #include "io/project.h"
+#include "io/samples.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -87,37 +88,7 @@ Usage measure(const Bytes& file) {
   return usage;
 }
 
-struct Builder {
-  Bytes bytes;
-  Builder& i32(std::int32_t v) {
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
-    return *this;
-  }
-  Builder& u8(std::uint8_t v) {
-    bytes.push_back(v);
-    return *this;
-  }
-  Builder& fill(std::size_t n, std::uint8_t v) {
-    bytes.insert(bytes.end(), n, v);
-    return *this;
-  }
-  Builder& line(const std::string& s) {
-    bytes.insert(bytes.end(), s.begin(), s.end());
-    bytes.push_back(0x0D);
-    bytes.push_back(0x0A);
-    return *this;
-  }
-  Builder& sizes(std::int32_t w, std::int32_t h, std::int32_t d) { return i32(w).i32(h).i32(d).i32(32).i32(32); }
-  // The smallest tile record: a 1-byte path line and 0 × 0 image and grids.
-  Builder& emptyTile() { return u8(0x0A).i32(0).i32(0).u8(0).u8(0).i32(0).i32(0).i32(0).i32(0); }
-  Builder& tile(std::int32_t w, std::int32_t h) {
-    line("t.png").i32(w).i32(h).u8(0).u8(0).fill(static_cast<std::size_t>(w * h * 4), 9);
-    for (int g = 0; g < 2; ++g) i32(w).i32(h).fill(static_cast<std::size_t>(w * h * 4), 9);
-    return *this;
-  }
-  Builder& light() { return fill(36, 0); }
-  Builder& emptyPivot() { return i32(0).i32(0).i32(0).u8(0x0A).i32(0).i32(0); }
-};
+using test::Builder;
 
 // The map part of a file: `tiles` tile records, a w × h × d grid of cells, lights, pivots.
 Bytes mapFile(std::int32_t emptyTiles, std::int32_t w, std::int32_t h, std::int32_t d, std::int32_t lights,
@@ -156,7 +127,7 @@ TEST(ReaderMemory, PeakStaysWithinAMultipleOfTheFileSize) {
   }
   {
     Builder b;
-    b.sizes(1, 1, 1).i32(1).tile(64, 64).i32(0).i32(0).i32(0);
+    b.sizes(1, 1, 1).i32(1).tile("t.png", 64, 64, 9).i32(0).i32(0).i32(0);
     cases.push_back({"one 64 x 64 tile", b.bytes});
   }
   {

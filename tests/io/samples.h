@@ -45,6 +45,13 @@ struct Builder {
     bytes.push_back(0x0A);
     return *this;
   }
+  // The five map sizes with 32 × 32 cells.
+  Builder& sizes(std::int32_t w, std::int32_t h, std::int32_t d) { return i32(w).i32(h).i32(d).i32(32).i32(32); }
+  // The smallest records: a tile with a 1-byte path line and 0 × 0 image and grids, a light,
+  // a pivot with no link and no records.
+  Builder& emptyTile() { return u8(0x0A).i32(0).i32(0).u8(0).u8(0).i32(0).i32(0).i32(0).i32(0); }
+  Builder& light() { return fill(36, 0); }
+  Builder& emptyPivot() { return i32(0).i32(0).i32(0).u8(0x0A).i32(0).i32(0); }
   // A tile record with a w × h image of one colour and grids of its size.
   Builder& tile(const std::string& path, std::int32_t w = 1, std::int32_t h = 1, std::uint8_t value = 7) {
     line(path).i32(w).i32(h).u8(0).u8(1).fill(static_cast<std::size_t>(w * h * 4), value);

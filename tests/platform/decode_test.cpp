@@ -49,7 +49,7 @@ std::vector<std::uint8_t> pack(const std::vector<std::uint32_t>& samples, int bi
 
 struct PngCase {
   std::string name;
-  test::PngSpec shape;
+  test::PngLayout shape;
   std::vector<std::uint32_t> samples;
   std::vector<Rgba> expected;
   bool hasAlpha;
@@ -68,9 +68,9 @@ std::vector<PngCase> pngCases() {
     c.shape.data = pack(c.samples, bitDepth, 3, 2, channels);
     cases.push_back(std::move(c));
   };
-  auto none = [](test::PngSpec&) {};
+  auto none = [](test::PngLayout&) {};
   const std::vector<std::array<std::uint8_t, 3>> palette = {{10, 20, 30}, {200, 100, 50}, {0, 0, 0}, {255, 255, 255}};
-  auto withPalette = [&](test::PngSpec& s) { s.palette = palette; };
+  auto withPalette = [&](test::PngLayout& s) { s.palette = palette; };
   const std::vector<Rgba> fromPalette = {{10, 20, 30, 255},   {200, 100, 50, 255}, {0, 0, 0, 255},
                                          {255, 255, 255, 255}, {200, 100, 50, 255}, {10, 20, 30, 255}};
   for (int depth : {2, 4, 8})
@@ -79,12 +79,12 @@ std::vector<PngCase> pngCases() {
   add("palette1", PNG_COLOR_TYPE_PALETTE, 1, 1, {0, 1, 1, 0, 0, 1},
       {{10, 20, 30, 255}, {200, 100, 50, 255}, {200, 100, 50, 255}, {10, 20, 30, 255}, {10, 20, 30, 255},
        {200, 100, 50, 255}},
-      false, [&](test::PngSpec& s) { s.palette = {palette[0], palette[1]}; });
+      false, [&](test::PngLayout& s) { s.palette = {palette[0], palette[1]}; });
   // tRNS shorter than the palette: later entries are opaque.
   add("palette tRNS", PNG_COLOR_TYPE_PALETTE, 8, 1, {0, 1, 2, 3, 1, 0},
       {{10, 20, 30, 0}, {200, 100, 50, 128}, {0, 0, 0, 255}, {255, 255, 255, 255}, {200, 100, 50, 128},
        {10, 20, 30, 0}},
-      true, [&](test::PngSpec& s) {
+      true, [&](test::PngLayout& s) {
         s.palette = palette;
         s.paletteAlpha = {0, 128};
       });
@@ -106,13 +106,13 @@ std::vector<PngCase> pngCases() {
       false, none);
   add("grey8 tRNS", PNG_COLOR_TYPE_GRAY, 8, 1, {0, 1, 100, 200, 100, 7},
       {{0, 0, 0, 255}, {1, 1, 1, 255}, {100, 100, 100, 0}, {200, 200, 200, 255}, {100, 100, 100, 0}, {7, 7, 7, 255}},
-      true, [](test::PngSpec& s) {
+      true, [](test::PngLayout& s) {
         s.transparentColor = true;
         s.transparent = {100, 0, 0};
       });
   add("grey16 tRNS", PNG_COLOR_TYPE_GRAY, 16, 1, {0, 257, 1000, 200 * 257, 65535, 1000},
       {{0, 0, 0, 255}, {1, 1, 1, 255}, {4, 4, 4, 0}, {200, 200, 200, 255}, {255, 255, 255, 255}, {4, 4, 4, 0}}, true,
-      [](test::PngSpec& s) {
+      [](test::PngLayout& s) {
         s.transparentColor = true;
         s.transparent = {1000, 0, 0};
       });
@@ -134,13 +134,13 @@ std::vector<PngCase> pngCases() {
   add("rgb16", PNG_COLOR_TYPE_RGB, 16, 3, rgb16, rgbOut, false, none);
   add("rgb8 tRNS", PNG_COLOR_TYPE_RGB, 8, 3, rgb8,
       {{1, 2, 3, 255}, {40, 50, 60, 0}, {0, 0, 0, 255}, {255, 254, 253, 255}, {7, 8, 9, 255}, {40, 50, 60, 0}}, true,
-      [](test::PngSpec& s) {
+      [](test::PngLayout& s) {
         s.transparentColor = true;
         s.transparent = {40, 50, 60};
       });
   add("rgb16 tRNS", PNG_COLOR_TYPE_RGB, 16, 3, rgb16,
       {{1, 2, 3, 255}, {40, 50, 60, 0}, {0, 0, 0, 255}, {255, 254, 253, 255}, {7, 8, 9, 255}, {40, 50, 60, 0}}, true,
-      [](test::PngSpec& s) {
+      [](test::PngLayout& s) {
         s.transparentColor = true;
         s.transparent = {40 * 257, 50 * 257, 60 * 257};
       });
@@ -152,7 +152,7 @@ std::vector<PngCase> pngCases() {
   for (auto v : rgba8) rgba16.push_back(v * 257);
   add("rgba16", PNG_COLOR_TYPE_RGBA, 16, 4, rgba16, rgbaOut, true, none);
   add("rgba8 interlaced", PNG_COLOR_TYPE_RGBA, 8, 4, rgba8, rgbaOut, true,
-      [](test::PngSpec& s) { s.interlaced = true; });
+      [](test::PngLayout& s) { s.interlaced = true; });
   return cases;
 }
 
@@ -170,7 +170,7 @@ TEST(DecodePng, EveryColourTypeAndBitDepth) {
 
 TEST(DecodePng, LargerInterlacedImageMatchesTheSource) {
   const Image source = test::patternImage(13, 11);
-  test::PngSpec shape;
+  test::PngLayout shape;
   shape.width = 13;
   shape.height = 11;
   shape.colorType = PNG_COLOR_TYPE_RGBA;
@@ -426,7 +426,7 @@ const std::vector<Rgba> kCrossAfterRule = {
 
 TEST(BlackToTransparent, FilesWithoutAlphaGetTheRule) {
   const Image cross = crossImage();
-  test::PngSpec png;
+  test::PngLayout png;
   png.width = png.height = 3;
   png.colorType = PNG_COLOR_TYPE_RGB;
   for (int i = 0; i < 9; ++i)
@@ -450,7 +450,7 @@ TEST(BlackToTransparent, FilesWithAlphaKeepTheirs) {
   Image source = crossImage();
   source.at(0, 0)[3] = 200;
   source.at(1, 1)[3] = 7;
-  test::PngSpec palette;
+  test::PngLayout palette;
   palette.width = palette.height = 2;
   palette.colorType = PNG_COLOR_TYPE_PALETTE;
   palette.palette = {{0, 0, 0}, {9, 9, 9}};

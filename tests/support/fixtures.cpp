@@ -109,39 +109,17 @@ std::vector<std::uint8_t> encodeBmp(const platform::Image& image, int bitsPerPix
 }
 
 std::vector<std::uint8_t> encodePng(const platform::Image& image, bool withAlpha) {
-  std::vector<std::uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    throw std::runtime_error("png encode failed");
-  }
-  png_set_write_fn(
-      png, &out,
-      [](png_structp p, png_bytep data, png_size_t n) {
-        auto* o = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(p));
-        o->insert(o->end(), data, data + n);
-      },
-      nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-               withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 4);
-  for (int y = 0; y < image.height; ++y) {
-    std::size_t n = 0;
-    for (int x = 0; x < image.width; ++x) {
-      const std::uint8_t* p = image.at(x, y);
-      for (int k = 0; k < (withAlpha ? 4 : 3); ++k) row[n++] = p[k];
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
+  PngLayout layout;
+  layout.width = image.width;
+  layout.height = image.height;
+  layout.colorType = withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB;
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x)
+      layout.data.insert(layout.data.end(), image.at(x, y), image.at(x, y) + (withAlpha ? 4 : 3));
+  return encodePngRaw(layout);
 }
 
-std::vector<std::uint8_t> encodePngRaw(const PngSpec& shape) {
+std::vector<std::uint8_t> encodePngRaw(const PngLayout& shape) {
   std::vector<std::uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);

@@ -40,7 +40,7 @@ std::vector<std::uint8_t> encodePng(const platform::Image& image, bool withAlpha
 
 // Any PNG libpng can write: `data` holds the rows as the file stores them before
 // filtering (packed samples, 16-bit samples big-endian), top to bottom.
-struct PngSpec {
+struct PngLayout {
   int width = 1;
   int height = 1;
   int colorType = 2;  // PNG_COLOR_TYPE_*
@@ -52,7 +52,7 @@ struct PngSpec {
   std::array<std::uint16_t, 3> transparent{};        // grey uses [0]
   bool interlaced = false;
 };
-std::vector<std::uint8_t> encodePngRaw(const PngSpec& shape);
+std::vector<std::uint8_t> encodePngRaw(const PngLayout& shape);
 
 // A baseline JPEG of the image: 3 components (RGB), 1 (channel 0 as grey) or 4 (CMYK
 // from the four channels).
