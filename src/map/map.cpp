@@ -30,9 +30,8 @@ void Map::resize(std::int32_t w, std::int32_t h, std::int32_t d) {
   if (columns > kMaxCells || columns * static_cast<std::uint64_t>(d) > kMaxCells)
     throw std::length_error("map too large");
   std::vector<TilePtr> newCells(columns * static_cast<std::uint64_t>(d));
-  std::vector<std::uint8_t> newHighlight(columns, 0);
   cells = std::move(newCells);
-  highlight = std::move(newHighlight);
+  highlight.clear();
   width = w;
   height = h;
   depth = d;
@@ -65,7 +64,7 @@ bool Map::addToFirstFreeCell(TilePtr tile) {
 }
 
 void Map::markCell(std::int32_t x, std::int32_t y) {
-  if (contains(x, y)) highlight[static_cast<std::size_t>(x) * static_cast<std::size_t>(height) + static_cast<std::size_t>(y)] = 1;
+  if (contains(x, y)) highlight.emplace(x, y);
 }
 
 }  // namespace vorlane::map

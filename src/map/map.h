@@ -4,6 +4,8 @@
 // type serves as a tileset (8 × 128 × 1 cells of 64 × 64 pixels).
 #include <cstdint>
 #include <memory>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "map/objects.h"
@@ -21,8 +23,10 @@ class Map {
   // Cell (x, y, layer) at (x * height + y) * depth + layer. Every cell write goes through
   // setCell.
   std::vector<TilePtr> cells;
-  // One flag per (x, y) at x * height + y: outline in red on the next draw, which clears it.
-  std::vector<std::uint8_t> highlight;
+  // Cells (x, y) to outline in red on the next draw that shows them, which clears them. Kept
+  // as a set: a frame marks a handful of cells, and a grid of flags would cost width × height
+  // bytes even for a map of no layers.
+  std::set<std::pair<std::int32_t, std::int32_t>> highlight;
   std::int32_t width = 0;
   std::int32_t height = 0;
   std::int32_t depth = 0;
@@ -71,12 +75,8 @@ class Map {
   // First empty cell of layer 0, row by row; a full map drops the tile. Returns whether it was stored.
   bool addToFirstFreeCell(TilePtr tile);
   void markCell(std::int32_t x, std::int32_t y);
-  bool isMarked(std::int32_t x, std::int32_t y) const {
-    return contains(x, y) && highlight[static_cast<std::size_t>(x) * static_cast<std::size_t>(height) + static_cast<std::size_t>(y)];
-  }
-  void clearMark(std::int32_t x, std::int32_t y) {
-    if (contains(x, y)) highlight[static_cast<std::size_t>(x) * static_cast<std::size_t>(height) + static_cast<std::size_t>(y)] = 0;
-  }
+  bool isMarked(std::int32_t x, std::int32_t y) const { return highlight.contains({x, y}); }
+  void clearMark(std::int32_t x, std::int32_t y) { highlight.erase({x, y}); }
 
   void setZoom(float z) { zoom = z; }
   float getZoom() const { return zoom; }

@@ -61,6 +61,7 @@ struct CellRange {
   std::int32_t first = 0, last = 0;
   std::vector<std::uint8_t> walked;  // non-empty only for a degenerate transform
   bool contains(std::int32_t i) const { return walked.empty() ? true : walked[static_cast<std::size_t>(i)] != 0; }
+  bool shows(std::int32_t i) const { return i >= first && i < last && contains(i); }
 };
 
 CellRange cellsBetween(const Axis& a, std::int32_t count, float lo, float hi) {
@@ -155,16 +156,17 @@ void draw(Map& map, Surface& surface) {
   }
   surface.setScale(1, 1);
 
-  for (std::int32_t x = cols.first; x < cols.last; ++x) {
-    if (!cols.contains(x)) continue;
-    const float X = ax.cellCorner(x);
-    for (std::int32_t y = rows.first; y < rows.last; ++y) {
-      if (!rows.contains(y) || !map.isMarked(x, y)) continue;
-      surface.setColor(255, 0, 0);
-      outlineCell(surface, X, ay.cellCorner(y), spanX, spanY);
-      map.clearMark(x, y);
-      surface.setColor(255, 255, 255);
+  // The marks are ordered column by column as the tile pass walks; unseen ones stay for later.
+  for (auto it = map.highlight.begin(); it != map.highlight.end();) {
+    const auto [x, y] = *it;
+    if (!cols.shows(x) || !rows.shows(y)) {
+      ++it;
+      continue;
     }
+    surface.setColor(255, 0, 0);
+    outlineCell(surface, ax.cellCorner(x), ay.cellCorner(y), spanX, spanY);
+    it = map.highlight.erase(it);
+    surface.setColor(255, 255, 255);
   }
   surface.setScale(1, 1);
 

@@ -93,15 +93,4 @@ std::string checkProject(std::span<const std::uint8_t> bytes) {
   return "";
 }
 
-bool skipProject(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() < 12) return false;
-  auto int32At = [&](std::size_t at) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-                                     static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
-                                     static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-  };
-  const std::int32_t w = int32At(0), h = int32At(4), d = int32At(8);
-  return d == 0 && w > 0 && h > 0 && static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > (1u << 20);
-}
-
 }  // namespace vorlane::hardening

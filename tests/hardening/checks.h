@@ -18,9 +18,4 @@ std::string checkTextToInt(std::span<const std::uint8_t> bytes);
 // parses again to the same bytes.
 std::string checkProject(std::span<const std::uint8_t> bytes);
 
-// The project fuzzer passes over maps of depth 0 with more than 2^20 columns: each costs
-// its width × height highlight grid (up to 256 MiB) while the file pays nothing for it, an
-// open finding that would otherwise take most of the fuzzer's time.
-bool skipProject(std::span<const std::uint8_t> bytes);
-
 }  // namespace vorlane::hardening

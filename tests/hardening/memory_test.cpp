@@ -193,10 +193,9 @@ TEST(ReaderMemory, HugeDeclaredSizesAreRefusedBeforeAllocating) {
   }
 }
 
-// Open: a map of depth 0 has no cells to read, so nothing in the file pays for the
-// width × height highlight grid that Map::resize allocates (up to 256 MiB under its cell
-// cap) for a 40-byte file. Enable once the reader or the map refuses or defers it.
-TEST(ReaderMemory, DISABLED_DepthZeroMapOfHugeSizeIsBounded) {
+// A map of depth 0 has no cells to read, so nothing may be sized by width × height alone
+// (a highlight grid once was: 256 MiB for a 40-byte file).
+TEST(ReaderMemory, DepthZeroMapOfHugeSizeIsBounded) {
   const Bytes file = mapFile(0, 16384, 16384, 0, 0, 0);
   const Usage usage = measure(file);
   EXPECT_LE(usage.peak, kFactor * file.size() + kConstant);

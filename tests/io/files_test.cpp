@@ -153,7 +153,7 @@ struct Snapshot {
   std::vector<map::LightPtr> lights;
   std::vector<map::PivotPtr> pivots;
   std::vector<tiles::TilePtr> tileTable;
-  std::vector<std::uint8_t> highlight;
+  decltype(map::Map::highlight) highlight;
   float zoom;
   explicit Snapshot(const map::Map& m)
       : bytes(test::mapBytes(m)), lights(m.lights), pivots(m.pivots), tileTable(m.tileTable), highlight(m.highlight),
