@@ -95,14 +95,12 @@ void decodeNormals(ColumnScratch& s, std::size_t n) {
   }
 }
 
-}  // namespace
-
-void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights,
-               const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,
-               std::int32_t layer, tiles::ChannelGridPtr flatNormals) {
+// Lights every pixel of `source` into `lit` (same size, both sides at least 1).
+void shadePixels(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights,
+                 const tiles::Tile& source, platform::Image& lit, std::int32_t column, std::int32_t row,
+                 std::int32_t layer) {
   const platform::Image* image = source.image.get();
-  const std::int32_t w = image ? std::max(image->width, 0) : 0, h = image ? std::max(image->height, 0) : 0;
-  auto lit = std::make_shared<platform::Image>(w, h);
+  const std::int32_t w = image->width, h = image->height;
   thread_local CellSampling sampling;
   thread_local ColumnScratch s;
   sampling.compute(map, frame, column, row, w, h);
@@ -138,13 +136,25 @@ void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightP
     }
     for (std::int32_t j = 0; j < h; ++j) {
       const std::uint8_t* c = s.colour.data() + 4 * j;
-      std::uint8_t* out = lit->at(i, j);
+      std::uint8_t* out = lit.at(i, j);
       out[0] = channel(c[0], s.r[j]);
       out[1] = channel(c[1], s.g[j]);
       out[2] = channel(c[2], s.b[j]);
       out[3] = c[3];
     }
   }
+}
+
+}  // namespace
+
+void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights,
+               const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,
+               std::int32_t layer, tiles::ChannelGridPtr flatNormals) {
+  const platform::Image* image = source.image.get();
+  const std::int32_t w = image ? std::max(image->width, 0) : 0, h = image ? std::max(image->height, 0) : 0;
+  auto lit = std::make_shared<platform::Image>(w, h);
+  // An image without pixels may still be huge along one side: nothing to light.
+  if (w > 0 && h > 0) shadePixels(map, frame, lights, source, *lit, column, row, layer);
   target.image = lit;
   target.frame = 0;
   target.path.clear();

@@ -109,7 +109,8 @@ std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& f
     for (std::int32_t r = 0; r < map.height; ++r) {
       for (std::int32_t d = 0; d < map.depth; ++d) {
         const auto& tile = map.cells[map.cellIndex(c, r, d)];
-        if (!tile) continue;
+        // An image without pixels reads no texel; its other side may be huge.
+        if (!tile || imageWidth(*tile) == 0 || imageHeight(*tile) == 0) continue;
         s.compute(map, frame, c, r, imageWidth(*tile), imageHeight(*tile));
         dedupe(s.tx);
         dedupe(s.ty);

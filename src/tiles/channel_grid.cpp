@@ -10,6 +10,7 @@ ChannelGridPtr ChannelGrid::fromImage(const platform::Image& image) {
   grid->width = image.width;
   grid->height = image.height;
   grid->values.resize(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4);
+  if (grid->values.empty()) return grid;  // no pixels: one side alone must not run a loop
   std::uint8_t* out = grid->values.data();
   for (std::int32_t x = 0; x < image.width; ++x)
     for (std::int32_t y = 0; y < image.height; ++y, out += 4) std::memcpy(out, image.at(x, y), 4);

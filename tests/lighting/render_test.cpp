@@ -305,5 +305,34 @@ TEST(Render, LightTileOnItsOwnMatchesTheReference) {
   EXPECT_EQ(fast.normalGrid->values, ref.normalGrid->values);
 }
 
+// A project may hold images of no pixels whose other side is huge (a tile record of
+// 0 × 2^31-1 reads in a few bytes): nothing may be sized or looped by that side alone.
+TEST(Render, ImagesWithoutPixelsLightToImagesOfTheSameSize) {
+  constexpr std::int32_t kHuge = std::numeric_limits<std::int32_t>::max();
+  auto m = map::Map::create(2, 1, 1, 8, 8);
+  const std::pair<std::int32_t, std::int32_t> sizes[] = {{0, kHuge}, {kHuge, 0}};
+  for (std::int32_t c = 0; c < 2; ++c) {
+    auto tile = std::make_shared<tiles::Tile>();
+    tile->image = std::make_shared<platform::Image>();
+    tile->image->width = sizes[c].first;
+    tile->image->height = sizes[c].second;
+    m->setCell(c, 0, 0, tile);
+  }
+  m->addLight(light(4, 4, 1, 100));
+  base::ConsoleCapture quiet;
+  for (std::int32_t soft : {0, 1}) {
+    auto lit = lighting::renderLightmap(*m, 16, 16, soft, 4);
+    ASSERT_TRUE(lit.ok());
+    for (std::int32_t c = 0; c < 2; ++c) {
+      const auto& tile = *(*lit)->cell(c, 0, 0);
+      EXPECT_EQ(tile.image->width, sizes[c].first);
+      EXPECT_EQ(tile.image->height, sizes[c].second);
+      EXPECT_TRUE(tile.image->pixels.empty());
+      EXPECT_TRUE(tile.colourGrid->values.empty());
+      EXPECT_TRUE(tile.normalGrid->values.empty());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vorlane
