@@ -146,6 +146,27 @@ void projectCorpus() {
   set->setCell(3, 1, 0, tile("other.png", 2, 1));
   std::vector<io::TilesetEntry> tilesets = {{"Tileset 1", set}};
   put("project", "small.vorl", project(*m, &tilesets));
+  put("bake", "small.export", project(*m, nullptr));
+}
+
+// Walls on layer 1 between lights and a floor on layer 0, with a normal map that is not flat.
+void bakeCorpus() {
+  auto m = map::Map::create(4, 3, 2, 8, 8);
+  auto floor = tile("floor.png", 4, 4);
+  floor->normalGrid = tiles::ChannelGrid::fromImage(test::patternImage(3, 4));
+  m->fillLayer(0, floor);
+  auto wall = tile("wall.png", 3, 5);
+  wall->castShadows = 1;
+  m->setCell(1, 1, 1, wall);
+  m->setCell(2, 1, 1, wall);
+  auto lamp = map::Light::createLight(4, 12, 2, 255, 220, 180);
+  lamp->range = 40;
+  lamp->castShadows = 1;
+  m->addLight(lamp);
+  auto far = map::Light::createLight(30, 20, 1, 90, 120, 255);
+  far->range = 18;
+  m->addLight(far);
+  put("bake", "walls.export", project(*m, nullptr));
 }
 
 }  // namespace
@@ -160,5 +181,6 @@ int main(int argc, char** argv) {
   imageCorpus();
   textCorpus();
   projectCorpus();
+  bakeCorpus();
   return 0;
 }

@@ -10,8 +10,10 @@ build="${1:-build-fuzz}"
 seconds="${2:-60}"
 shift $(( $# > 2 ? 2 : $# ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp image text_to_int project)
+[ ${#targets[@]} -gt 0 ] || targets=(bmp image text_to_int project bake)
 extra=(${FUZZ_FLAGS:-})
+# The bake target's renderer would start a thread per core; a fuzzer has one.
+export OMP_NUM_THREADS=1
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

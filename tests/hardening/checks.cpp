@@ -1,11 +1,14 @@
 #include "hardening/checks.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
 #include "base/bytes.h"
 #include "base/convert.h"
 #include "io/project.h"
+#include "lighting/composite.h"
+#include "lighting/render.h"
 #include "platform/decode.h"
 
 namespace vorlane::hardening {
@@ -59,6 +62,10 @@ std::vector<std::uint8_t> serialise(const io::Project& project) {
   return out.data();
 }
 
+std::int32_t side(const platform::ImagePtr& image, bool wide) {
+  return image ? std::max(wide ? image->width : image->height, 0) : 0;
+}
+
 }  // namespace
 
 std::string checkBmp(std::span<const std::uint8_t> bytes) {
@@ -90,6 +97,45 @@ std::string checkProject(std::span<const std::uint8_t> bytes) {
   if (!again) return "what was written does not read back: " + again.error();
   if (again->hasTilesetSection != project->hasTilesetSection || serialise(*again) != written)
     return "what was written reads back differently";
+  return "";
+}
+
+std::string checkBake(std::span<const std::uint8_t> bytes) {
+  auto project = io::parseProject(bytes, io::Accept::projectOrExport);
+  if (!project) return "";
+  map::Map& source = *project->map;
+  // Big maps bake correctly but slowly; the fuzzer's time is better spent on odd small ones.
+  const std::uint64_t cells = static_cast<std::uint64_t>(source.width) * static_cast<std::uint64_t>(source.height);
+  const std::uint64_t pixels = cells * static_cast<std::uint64_t>(std::max(source.tileWidth, 0)) *
+                               static_cast<std::uint64_t>(std::max(source.tileHeight, 0));
+  if (cells > 4096 || pixels > (1u << 20) || source.lights.size() > 8) return "";
+
+  auto lit = lighting::renderLightmap(source, 32, 24, static_cast<std::int32_t>(bytes.size() & 1), 4);
+  if (!lit) return lit.error().empty() ? "refused without a message" : "";
+  const map::Map& out = **lit;
+  if (out.width != source.width || out.height != source.height || out.depth != source.depth ||
+      out.cells.size() != source.cells.size())
+    return "the lit map has other sizes";
+  for (std::size_t k = 0; k < source.cells.size(); ++k) {
+    const auto &from = source.cells[k], &to = out.cells[k];
+    if (!from != !to) return "a cell was lost or invented";
+    if (!from) continue;
+    const std::int32_t w = side(from->image, true), h = side(from->image, false);
+    if (!to->image || to->image->width != w || to->image->height != h ||
+        to->image->pixels.size() != static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4)
+      return "a lit image has another size than its source";
+    if (!to->colourGrid || to->colourGrid->values != tiles::ChannelGrid::fromImage(*to->image)->values || !to->normalGrid ||
+        to->normalGrid->values.size() != to->image->pixels.size())
+      return "a lit tile's grids do not match its image";
+  }
+  // What `vorlane-tool bake` writes must read back, and `png` must draw it or say why not.
+  base::ByteWriter written;
+  io::saveMap(out, written);
+  if (!io::parseProject(written.data(), io::Accept::projectOrExport)) return "the lit map does not read back";
+  auto picture = lighting::compositeMap(out);
+  if (!picture && picture.error().empty()) return "compositing refused without a message";
+  if (picture && picture->pixels.size() != static_cast<std::size_t>(picture->width) * picture->height * 4)
+    return "the composite's pixels do not match its size";
   return "";
 }
 

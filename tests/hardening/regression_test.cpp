@@ -24,7 +24,8 @@ struct Target {
 };
 
 const Target kTargets[] = {
-    {"bmp", checkBmp}, {"image", checkImage}, {"text_to_int", checkTextToInt}, {"project", checkProject}};
+    {"bmp", checkBmp},         {"image", checkImage}, {"text_to_int", checkTextToInt},
+    {"project", checkProject}, {"bake", checkBake}};
 
 TEST(FuzzInputs, SeedsAndPastFindingsPassEveryCheck) {
   base::ConsoleCapture quiet;
@@ -50,7 +51,8 @@ void putInt(Bytes& b, std::int32_t v) {
 
 // fuzz_project: a tile record 0 pixels wide but 2^31 - 1 high is valid, and once sized an
 // 8 GiB column buffer from its height alone (reading, and again writing it back); one
-// 2^31 - 1 wide and 0 high ran two billion empty column reads.
+// 2^31 - 1 wide and 0 high ran two billion empty column reads. Baking either once sized
+// the lighting's per-pixel tables from the huge side.
 TEST(FuzzFindings, TileImagesWithoutPixelsCostNothing) {
   for (const auto& [w, h] : {std::pair{0, 0x7FFFFFFF}, std::pair{0x7FFFFFFF, 0}}) {
     SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
@@ -69,6 +71,7 @@ TEST(FuzzFindings, TileImagesWithoutPixelsCostNothing) {
     EXPECT_EQ(project->map->tileTable[0]->image->width, w);
     EXPECT_EQ(project->map->tileTable[0]->image->height, h);
     EXPECT_EQ(checkProject(file), "");
+    EXPECT_EQ(checkBake(file), "");
   }
 }
 
