@@ -11,7 +11,9 @@ base::Result<platform::Image> compositeMap(const map::Map& map) {
   const std::int64_t w = map.width * tw, h = map.height * th;
   const std::string size = base::intToText(w) + "x" + base::intToText(h);
   if (w <= 0 || h <= 0) return base::Error{"The map has no pixels to draw (" + size + ")."};
-  if (static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > kMaxCompositePixels)
+  // Each side up to 2^62: bound them before multiplying, or the count could wrap.
+  if (static_cast<std::uint64_t>(w) > kMaxCompositePixels || static_cast<std::uint64_t>(h) > kMaxCompositePixels ||
+      static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > kMaxCompositePixels)
     return base::Error{"The map is " + size + " pixels, more than the " + base::intToText(kMaxCompositePixels) +
                        " pixels one image may hold."};
   platform::Image out(static_cast<std::int32_t>(w), static_cast<std::int32_t>(h));

@@ -186,9 +186,14 @@ TEST_F(ToolFiles, PngDrawsLayersUpwardsSkippingHalfTransparentPixels) {
       ASSERT_TRUE(std::equal(lit.at(x, y), lit.at(x, y) + 3, want->at(x, y))) << x << "," << y;
 }
 
-TEST(Composite, RefusesMapsWithoutPixels) {
+TEST(Composite, RefusesMapsWithoutPixelsOrWithTooMany) {
   EXPECT_FALSE(lighting::compositeMap(*map::Map::create(0, 0, 0, 0, 0)).ok());
   EXPECT_FALSE(lighting::compositeMap(*map::Map::create(3, 3, 1, -4, 4)).ok());
+  EXPECT_FALSE(lighting::compositeMap(*map::Map::create(16385, 1, 0, 16384, 1)).ok());
+  // 2^32 × 2^32 pixels: the count wraps to 0 in 64 bits, and once passed as an empty image.
+  auto wraps = lighting::compositeMap(*map::Map::create(16384, 16384, 0, 1 << 18, 1 << 18));
+  ASSERT_FALSE(wraps.ok());
+  EXPECT_NE(wraps.error().find("4294967296x4294967296"), std::string::npos) << wraps.error();
 }
 
 }  // namespace
