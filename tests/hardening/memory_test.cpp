@@ -1,11 +1,9 @@
 // The project reader's memory: its peak for a file stays within a small multiple of the
 // file's size plus a constant, and a file declaring huge sizes is refused before anything
 // large is allocated. Every allocation of this program goes through the counting
-// operator new below, so the figures are exact and the same on every run.
+// operator new of the heap probe, so the figures are exact and the same on every run.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -14,49 +12,7 @@
 #include "io/project.h"
 #include "io/samples.h"
 #include "support/fixtures.h"
-
-namespace {
-
-std::size_t gLive = 0;
-std::size_t gPeak = 0;
-std::size_t gLargest = 0;
-
-void* allocate(std::size_t n) {
-  // A header keeps the size for delete; 16 bytes keep the alignment malloc gives.
-  auto* p = static_cast<std::size_t*>(std::malloc(n + 16));
-  if (!p) throw std::bad_alloc();
-  *p = n;
-  gLive += n;
-  if (gLive > gPeak) gPeak = gLive;
-  if (n > gLargest) gLargest = n;
-  return reinterpret_cast<char*>(p) + 16;
-}
-
-void release(void* q) noexcept {
-  if (!q) return;
-  auto* p = reinterpret_cast<std::size_t*>(static_cast<char*>(q) - 16);
-  gLive -= *p;
-  std::free(p);
-}
-
-}  // namespace
-
-void* operator new(std::size_t n) { return allocate(n); }
-void* operator new[](std::size_t n) { return allocate(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  try {
-    return allocate(n);
-  } catch (...) {
-    return nullptr;
-  }
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+#include "support/heap_probe.h"
 
 namespace vorlane::io {
 namespace {
@@ -74,17 +30,15 @@ struct Usage {
 Usage measure(const Bytes& file) {
   base::ConsoleCapture quiet;  // allocated before the measurement starts
   quiet.clear();
-  const std::size_t before = gLive;
-  gPeak = gLive;
-  gLargest = 0;
   Usage usage;
+  vorlane::test::HeapProbe heap;
   {
     auto project = parseProject(file, Accept::projectOrExport);
     usage.ok = project.ok();
     if (!usage.ok) usage.error = project.error();
   }
-  usage.peak = gPeak - before;
-  usage.largest = gLargest;
+  usage.peak = heap.peak();
+  usage.largest = heap.largest();
   return usage;
 }
 

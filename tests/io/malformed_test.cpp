@@ -2,8 +2,8 @@
 // more memory than the file could describe.
 #include <gtest/gtest.h>
 
-#include "largest_allocation.h"
 #include "samples.h"
+#include "support/heap_probe.h"
 
 namespace vorlane::io {
 namespace {
@@ -18,9 +18,9 @@ struct Outcome {
 
 Outcome parseTracked(const Bytes& bytes) {
   base::ConsoleCapture quiet;
-  test::LargestAllocation largest;
+  vorlane::test::HeapProbe heap;
   auto project = parseProject(bytes);
-  return {std::move(project), largest.bytes()};
+  return {std::move(project), heap.largest()};
 }
 
 constexpr std::int32_t kHuge = 0x7FFFFFFF;
