@@ -123,7 +123,8 @@ bool segmentsIntersect(float ax, float ay, float bx, float by, float cx, float c
 }
 
 OccluderGrid::OccluderGrid(const map::Map& map, std::int32_t layer) {
-  if (layer < 0 || layer >= map.depth) return;
+  // No cells: a side may still be huge, and nothing would be found walking it.
+  if (layer < 0 || layer >= map.depth || map.cells.empty()) return;
   width_ = map.width;
   height_ = map.height;
   tileWidth_ = map.tileWidth;

@@ -104,6 +104,7 @@ void softenInto(const std::vector<std::uint8_t>& hard, std::vector<std::uint8_t>
 
 std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& frame) {
   std::vector<std::uint8_t> lowest(static_cast<std::size_t>(frame.width) * frame.height, 255);
+  if (map.cells.empty()) return lowest;  // one side may still be huge
   CellSampling s;
   for (std::int32_t c = 0; c < map.width; ++c) {
     for (std::int32_t r = 0; r < map.height; ++r) {

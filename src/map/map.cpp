@@ -46,15 +46,18 @@ void Map::setCell(std::int32_t x, std::int32_t y, std::int32_t layer, TilePtr ti
   if (contains(x, y, layer)) cells[cellIndex(x, y, layer)] = std::move(tile);
 }
 
+// Both loops below stop at once for a map without cells, however long its other sides.
 void Map::fillLayer(std::int32_t layer, const TilePtr& tile) {
+  if (cells.empty() || layer < 0 || layer >= depth) return;
   for (std::int32_t x = 0; x < width; ++x)
     for (std::int32_t y = 0; y < height; ++y) setCell(x, y, layer, tile);
 }
 
 bool Map::addToFirstFreeCell(TilePtr tile) {
+  if (cells.empty()) return false;
   for (std::int32_t y = 0; y < height; ++y) {
     for (std::int32_t x = 0; x < width; ++x) {
-      if (depth > 0 && !cells[cellIndex(x, y, 0)]) {
+      if (!cells[cellIndex(x, y, 0)]) {
         setCell(x, y, 0, std::move(tile));
         return true;
       }

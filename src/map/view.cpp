@@ -28,10 +28,12 @@ struct Axis {
     return canvasOf(static_cast<float>(static_cast<std::int64_t>(i) * cellSize));
   }
   float cellSpan() const { return static_cast<float>(cellSize) * zoom; }
-  // With a positive, finite zoom and a non-negative cell size, cellCorner never decreases
-  // as i grows, so every strict range test selects a contiguous run of cells that a
-  // binary search finds exactly. Anything else takes the plain walk.
-  bool monotone() const { return zoom > 0 && std::isfinite(zoom) && cellSize >= 0; }
+  // With a positive, finite zoom, cellCorner never decreases as i grows (a cell size of 0
+  // or more) or never increases (a negative one, which a file may hold), so every strict
+  // range test selects a contiguous run of cells that a binary search finds exactly.
+  // Anything else takes the plain walk.
+  bool monotone() const { return zoom > 0 && std::isfinite(zoom); }
+  bool rising() const { return cellSize >= 0; }
 };
 
 Axis xAxis(const Map& map, const Surface& s) {
@@ -68,8 +70,13 @@ CellRange cellsBetween(const Axis& a, std::int32_t count, float lo, float hi) {
   CellRange r;
   if (count <= 0) return r;
   if (a.monotone()) {
-    r.first = firstTrue(count, [&](std::int32_t i) { return a.cellCorner(i) > lo; });
-    r.last = firstTrue(count, [&](std::int32_t i) { return !(a.cellCorner(i) < hi); });
+    if (a.rising()) {
+      r.first = firstTrue(count, [&](std::int32_t i) { return a.cellCorner(i) > lo; });
+      r.last = firstTrue(count, [&](std::int32_t i) { return !(a.cellCorner(i) < hi); });
+    } else {
+      r.first = firstTrue(count, [&](std::int32_t i) { return a.cellCorner(i) < hi; });
+      r.last = firstTrue(count, [&](std::int32_t i) { return !(a.cellCorner(i) > lo); });
+    }
     if (r.last < r.first) r.last = r.first;
     return r;
   }
@@ -138,8 +145,10 @@ void draw(Map& map, Surface& surface) {
   const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
   const float zoom = map.zoom;
   const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
-  const CellRange cols = visibleCells(ax, map.width, surface.width());
-  const CellRange rows = visibleCells(ay, map.height, surface.height());
+  // A map without cells may still be huge along one side: no range to work out then.
+  const bool hasCells = map.width > 0 && map.height > 0;
+  const CellRange cols = hasCells ? visibleCells(ax, map.width, surface.width()) : CellRange{};
+  const CellRange rows = hasCells ? visibleCells(ay, map.height, surface.height()) : CellRange{};
 
   surface.setScale(zoom, zoom);
   for (std::int32_t x = cols.first; x < cols.last; ++x) {
@@ -208,9 +217,14 @@ void drawGrid(const Map& map, Surface& surface) {
   const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
   const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
   CellRange cols, rows;
-  if (ax.monotone() && ay.monotone()) {
-    cols = cellsBetween(ax, map.width, -spanX - kMargin, static_cast<float>(surface.width()) + kMargin);
-    rows = cellsBetween(ay, map.height, -spanY - kMargin, static_cast<float>(surface.height()) + kMargin);
+  if (map.width <= 0 || map.height <= 0) {
+    // No cells: nothing to draw, however long the other side.
+  } else if (ax.monotone() && ay.monotone()) {
+    // A cell reaches from its corner by its span, which is negative for a negative size.
+    cols = cellsBetween(ax, map.width, -std::max(spanX, 0.0f) - kMargin,
+                        static_cast<float>(surface.width()) + std::max(-spanX, 0.0f) + kMargin);
+    rows = cellsBetween(ay, map.height, -std::max(spanY, 0.0f) - kMargin,
+                        static_cast<float>(surface.height()) + std::max(-spanY, 0.0f) + kMargin);
   } else {
     // A degenerate view (zoom not positive) keeps the walk over every cell.
     cols.last = std::max(map.width, 0);
@@ -245,6 +259,7 @@ namespace {
 std::int32_t cellUnder(const Axis& a, std::int32_t count, float p) {
   const float span = a.cellSpan();
   if (count <= 0) return -1;
+  if (a.monotone() && !a.rising()) return -1;  // corner < p < corner + span cannot hold
   if (a.monotone()) {
     // corner + span > p holds from some index on; corner < p up to some index.
     std::int32_t from = firstTrue(count, [&](std::int32_t i) { return a.cellCorner(i) + span > p; });
@@ -277,6 +292,7 @@ Ptr pickMarker(const Map& map, const Surface& surface, const std::vector<Ptr>& l
 }  // namespace
 
 void pickCell(Map& map, const Surface& surface, int px, int py) {
+  if (map.width <= 0 || map.height <= 0) return;  // no cells, however long the other side
   std::int32_t x = cellUnder(xAxis(map, surface), map.width, static_cast<float>(px));
   if (x < 0) return;
   std::int32_t y = cellUnder(yAxis(map, surface), map.height, static_cast<float>(py));

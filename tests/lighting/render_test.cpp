@@ -334,5 +334,20 @@ TEST(Render, ImagesWithoutPixelsLightToImagesOfTheSameSize) {
   }
 }
 
+// No cells, but 2^31 - 1 columns (or rows) in a file: the bake walks nothing along them.
+TEST(Render, MapsWithoutCellsButAHugeSideBakeAtOnce) {
+  constexpr std::int32_t kHuge = std::numeric_limits<std::int32_t>::max();
+  for (auto [w, h] : {std::pair{kHuge, 0}, std::pair{0, kHuge}}) {
+    auto m = map::Map::create(w, h, 4, 8, 8);
+    m->addLight(light(4, 4, 3, 100));
+    base::ConsoleCapture quiet;
+    auto lit = lighting::renderLightmap(*m, 16, 16, 1, 4);
+    ASSERT_TRUE(lit.ok());
+    EXPECT_EQ((*lit)->width, w);
+    EXPECT_EQ((*lit)->height, h);
+    EXPECT_TRUE((*lit)->cells.empty());
+  }
+}
+
 }  // namespace
 }  // namespace vorlane

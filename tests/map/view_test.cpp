@@ -187,46 +187,54 @@ TEST(MapView, ColumnVisibilityBoundsAreStrict) {
   EXPECT_EQ(s.callsOf(Op::Image)[0].a, 463);
 }
 
+// Tile sizes as typed or read from a file: negative ones turn the corners backwards.
+const std::pair<std::int32_t, std::int32_t> kTileSizes[] = {{24, 20}, {-24, 20}, {24, -20}, {-24, -20}, {0, 20}};
+
 TEST(MapView, TilePassMatchesTheFullWalkForEveryView) {
-  auto m = Map::create(40, 30, 2, 24, 20);
-  for (int x = 0; x < 40; ++x)
-    for (int y = 0; y < 30; ++y)
-      if ((x * 7 + y * 3) % 4 != 0) m->setCell(x, y, (x + y) % 2, imageTile());
-  for (const View& v : kViews) {
-    m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
-    RecordingSurface s(400, 300);
-    draw(*m, s);
-    std::vector<std::tuple<float, float>> got;
-    for (const Call& c : s.callsOf(Op::Image)) got.emplace_back(c.a, c.b);
-    EXPECT_EQ(got, walkTiles(*m, 400, 300)) << "zoom " << v.zoom << " scroll " << v.scrollX;
+  for (auto [tw, th] : kTileSizes) {
+    auto m = Map::create(40, 30, 2, tw, th);
+    for (int x = 0; x < 40; ++x)
+      for (int y = 0; y < 30; ++y)
+        if ((x * 7 + y * 3) % 4 != 0) m->setCell(x, y, (x + y) % 2, imageTile());
+    for (const View& v : kViews) {
+      m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
+      RecordingSurface s(400, 300);
+      draw(*m, s);
+      std::vector<std::tuple<float, float>> got;
+      for (const Call& c : s.callsOf(Op::Image)) got.emplace_back(c.a, c.b);
+      EXPECT_EQ(got, walkTiles(*m, 400, 300)) << "tiles " << tw << "x" << th << " zoom " << v.zoom << " scroll " << v.scrollX;
+    }
   }
 }
 
 TEST(MapView, GridIsOneBatchWithTheSameVisibleSegments) {
-  auto m = Map::create(60, 50, 1, 24, 20);
-  for (const View& v : kViews) {
-    m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
-    RecordingSurface s(400, 300);
-    s.setLineWidth(1);
-    s.reset();
-    drawGrid(*m, s);
-    EXPECT_LE(s.callsOf(Op::Lines).size(), 1u);  // none when the map is wholly off the canvas
-    EXPECT_TRUE(s.callsOf(Op::Line).empty());
-    std::vector<Seg> got, want;
-    for (const auto& seg : s.segments) {
-      EXPECT_EQ(std::tie(seg.r, seg.g, seg.b, seg.lineWidth), std::make_tuple(0, 255, 255, 4.f));
-      Seg t{seg.line.x1, seg.line.y1, seg.line.x2, seg.line.y2};
-      if (touchesCanvas(t, 400, 300)) got.push_back(t);
+  for (auto [tw, th] : kTileSizes) {
+    auto m = Map::create(60, 50, 1, tw, th);
+    for (const View& v : kViews) {
+      SCOPED_TRACE(::testing::Message() << "tiles " << tw << "x" << th);
+      m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
+      RecordingSurface s(400, 300);
+      s.setLineWidth(1);
+      s.reset();
+      drawGrid(*m, s);
+      EXPECT_LE(s.callsOf(Op::Lines).size(), 1u);  // none when the map is wholly off the canvas
+      EXPECT_TRUE(s.callsOf(Op::Line).empty());
+      std::vector<Seg> got, want;
+      for (const auto& seg : s.segments) {
+        EXPECT_EQ(std::tie(seg.r, seg.g, seg.b, seg.lineWidth), std::make_tuple(0, 255, 255, 4.f));
+        Seg t{seg.line.x1, seg.line.y1, seg.line.x2, seg.line.y2};
+        if (touchesCanvas(t, 400, 300)) got.push_back(t);
+      }
+      for (const Seg& t : walkGrid(*m, 400, 300))
+        if (touchesCanvas(t, 400, 300)) want.push_back(t);
+      std::sort(got.begin(), got.end());
+      std::sort(want.begin(), want.end());
+      EXPECT_EQ(got, want) << "zoom " << v.zoom << " scroll " << v.scrollX;
+      EXPECT_EQ(s.red, 255);
+      EXPECT_EQ(s.alpha, 1.0f);
+      EXPECT_EQ(s.blend, platform::BlendMode::Mask);
+      EXPECT_EQ(s.lineWidth, 4);
     }
-    for (const Seg& t : walkGrid(*m, 400, 300))
-      if (touchesCanvas(t, 400, 300)) want.push_back(t);
-    std::sort(got.begin(), got.end());
-    std::sort(want.begin(), want.end());
-    EXPECT_EQ(got, want) << "zoom " << v.zoom << " scroll " << v.scrollX;
-    EXPECT_EQ(s.red, 255);
-    EXPECT_EQ(s.alpha, 1.0f);
-    EXPECT_EQ(s.blend, platform::BlendMode::Mask);
-    EXPECT_EQ(s.lineWidth, 4);
   }
   // Inner edges are drawn twice: a 2 x 1 map in full view has all eight.
   auto small = Map::create(2, 1, 1, 32, 32);
@@ -236,19 +244,44 @@ TEST(MapView, GridIsOneBatchWithTheSameVisibleSegments) {
 }
 
 TEST(MapView, PickCellEqualsTheWalkIncludingGridLines) {
-  auto m = Map::create(30, 25, 1, 24, 20);
-  for (const View& v : kViews) {
-    m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
-    RecordingSurface s(400, 300);
-    for (int py = -10; py <= 310; py += 5)
-      for (int px = -10; px <= 410; ++px) {
-        m->selectedX = -7, m->selectedY = -9;
-        pickCell(*m, s, px, py);
-        auto want = walkPick(*m, 400, 300, px, py, {-7, -9});
-        ASSERT_EQ(std::make_pair(m->selectedX, m->selectedY), want)
-            << "point " << px << "," << py << " zoom " << v.zoom << " scroll " << v.scrollX;
-      }
+  for (auto [tw, th] : kTileSizes) {
+    auto m = Map::create(30, 25, 1, tw, th);
+    // Every pixel along the rows for the ordinary size; a coarser net for the others.
+    const int step = tw == 24 && th == 20 ? 1 : 3;
+    for (const View& v : kViews) {
+      SCOPED_TRACE(::testing::Message() << "tiles " << tw << "x" << th);
+      m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
+      RecordingSurface s(400, 300);
+      for (int py = -10; py <= 310; py += 5)
+        for (int px = -10; px <= 410; px += step) {
+          m->selectedX = -7, m->selectedY = -9;
+          pickCell(*m, s, px, py);
+          auto want = walkPick(*m, 400, 300, px, py, {-7, -9});
+          ASSERT_EQ(std::make_pair(m->selectedX, m->selectedY), want)
+              << "point " << px << "," << py << " zoom " << v.zoom << " scroll " << v.scrollX;
+        }
+    }
   }
+}
+
+// A file may hold a map 2^31 - 1 columns wide and 0 rows high with negative tile sizes:
+// no cells, so nothing may be walked, sized or drawn along the long side, in any view.
+TEST(MapView, MapWithoutCellsButAHugeSideCostsNothing) {
+  auto m = Map::create(0x7FFFFFFF, 0, 3, -24, 20);
+  ASSERT_TRUE(m->cells.empty());
+  for (float zoom : {1.0f, 0.0f}) {
+    m->zoom = zoom;
+    RecordingSurface s(400, 300);
+    draw(*m, s);
+    drawGrid(*m, s);
+    EXPECT_TRUE(s.callsOf(Op::Image).empty());
+    EXPECT_TRUE(s.segments.empty());
+    m->selectedX = 5;
+    pickCell(*m, s, 10, 10);
+    EXPECT_EQ(m->selectedX, 5);
+  }
+  m->fillLayer(0, imageTile());
+  EXPECT_FALSE(m->addToFirstFreeCell(imageTile()));
 }
 
 TEST(MapView, PickCellEdgesAndEmptyMap) {
