@@ -63,6 +63,4 @@ std::int32_t floatToInt(double value) {
   return static_cast<std::int32_t>(t);
 }
 
-std::int32_t floatToInt(float value) { return floatToInt(static_cast<double>(value)); }
-
 }  // namespace vorlane::base

@@ -17,8 +17,12 @@ std::string floatToText(float value);
 // arithmetic instead of overflowing.
 std::int32_t textToInt(std::string_view text);
 
-// Truncation toward zero; NaN, infinities and values outside int32 give INT32_MIN.
-std::int32_t floatToInt(float value);
+// Truncation toward zero; NaN, infinities and values outside int32 give INT32_MIN. The float
+// one is inline for the renderer's per-pixel loops: no float lies strictly between
+// 2147483520 and 2^31, so the two comparisons are the whole range test.
 std::int32_t floatToInt(double value);
+inline std::int32_t floatToInt(float value) {
+  return value >= -2147483648.0f && value < 2147483648.0f ? static_cast<std::int32_t>(value) : INT32_MIN;
+}
 
 }  // namespace vorlane::base

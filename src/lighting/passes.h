@@ -1,5 +1,6 @@
 #pragma once
 // The renderer's passes, shared by render.cpp and lightTile; internal to lighting/.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -19,11 +20,9 @@ struct Frame {
   static Frame of(const map::Map& map, std::int32_t width, std::int32_t height);
 };
 
-// base::floatToInt for floats, inline for the per-pixel loops: truncation toward zero, and
-// Int's minimum for NaN, infinities and values outside the 32-bit range.
-inline std::int32_t toInt(float v) {
-  return v >= -2147483648.0f && v < 2147483648.0f ? static_cast<std::int32_t>(v) : INT32_MIN;
-}
+// A tile's image size as the lighting sees it: no image, or a negative side, is 0.
+inline std::int32_t imageWidth(const tiles::Tile& t) { return t.image ? std::max(t.image->width, 0) : 0; }
+inline std::int32_t imageHeight(const tiles::Tile& t) { return t.image ? std::max(t.image->height, 0) : 0; }
 
 inline std::int32_t clampIndex(std::int32_t v, std::int32_t n) { return v < 0 ? 0 : (v >= n ? n - 1 : v); }
 

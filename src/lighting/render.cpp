@@ -49,8 +49,7 @@ base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std:
   std::map<std::pair<std::int32_t, std::int32_t>, tiles::ChannelGridPtr> flats;
   for (const auto& tile : map.cells) {
     if (!tile) continue;
-    std::int32_t w = tile->image ? std::max(tile->image->width, 0) : 0;
-    std::int32_t h = tile->image ? std::max(tile->image->height, 0) : 0;
+    const std::int32_t w = detail::imageWidth(*tile), h = detail::imageHeight(*tile);
     auto& grid = flats[{w, h}];
     if (!grid) grid = tiles::ChannelGrid::flatNormals(w, h);
   }
@@ -71,9 +70,8 @@ base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std:
     const std::int32_t r = static_cast<std::int32_t>(k / map.depth % map.height);
     const std::int32_t d = static_cast<std::int32_t>(k % map.depth);
     auto target = std::make_shared<tiles::Tile>();
-    std::int32_t w = source->image ? std::max(source->image->width, 0) : 0;
-    std::int32_t h = source->image ? std::max(source->image->height, 0) : 0;
-    detail::lightCell(map, frame, lights, *source, *target, static_cast<std::int32_t>(c), r, d, flats.at({w, h}));
+    const auto& flat = flats.at({detail::imageWidth(*source), detail::imageHeight(*source)});
+    detail::lightCell(map, frame, lights, *source, *target, static_cast<std::int32_t>(c), r, d, flat);
     lit->cells[static_cast<std::size_t>(k)] = std::move(target);
   }
   report(0.0f);

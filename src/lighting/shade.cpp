@@ -6,6 +6,8 @@
 
 namespace vorlane::lighting::detail {
 
+using base::floatToInt;
+
 std::vector<LightParams> lightParams(const map::Map& map, const Frame& frame) {
   const std::size_t size = static_cast<std::size_t>(frame.width) * frame.height;
   std::vector<LightParams> lights;
@@ -32,7 +34,7 @@ struct ColumnScratch {
 // Int of the channel product, then clamped to 0..255 (Int's minimum for a NaN or an
 // out-of-range product ends as 0).
 inline std::uint8_t channel(std::uint8_t colour, float sum) {
-  std::int32_t v = toInt(static_cast<float>(colour) * (sum / 255.0f * 4.0f));
+  std::int32_t v = floatToInt(static_cast<float>(colour) * (sum / 255.0f * 4.0f));
   return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
@@ -150,8 +152,7 @@ void shadePixels(const map::Map& map, const Frame& frame, const std::vector<Ligh
 void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights,
                const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,
                std::int32_t layer, tiles::ChannelGridPtr flatNormals) {
-  const platform::Image* image = source.image.get();
-  const std::int32_t w = image ? std::max(image->width, 0) : 0, h = image ? std::max(image->height, 0) : 0;
+  const std::int32_t w = imageWidth(source), h = imageHeight(source);
   auto lit = std::make_shared<platform::Image>(w, h);
   // An image without pixels may still be huge along one side: nothing to light.
   if (w > 0 && h > 0) shadePixels(map, frame, lights, source, *lit, column, row, layer);

@@ -36,18 +36,15 @@ void CellSampling::compute(const map::Map& map, const Frame& frame, std::int32_t
   ty.resize(static_cast<std::size_t>(imageHeight));
   for (std::int32_t i = 0; i < imageWidth; ++i) {
     px[i] = left + static_cast<float>(i) * sx;
-    tx[i] = clampIndex(toInt(px[i] * frame.kx), frame.width);
+    tx[i] = clampIndex(floatToInt(px[i] * frame.kx), frame.width);
   }
   for (std::int32_t j = 0; j < imageHeight; ++j) {
     py[j] = top + static_cast<float>(j) * sy;
-    ty[j] = clampIndex(toInt(py[j] * frame.ky), frame.height);
+    ty[j] = clampIndex(floatToInt(py[j] * frame.ky), frame.height);
   }
 }
 
 namespace {
-
-std::int32_t imageWidth(const tiles::Tile& t) { return t.image ? std::max(t.image->width, 0) : 0; }
-std::int32_t imageHeight(const tiles::Tile& t) { return t.image ? std::max(t.image->height, 0) : 0; }
 
 void dedupe(std::vector<std::int32_t>& v) {
   std::sort(v.begin(), v.end());
@@ -95,7 +92,7 @@ void softenInto(const std::vector<std::uint8_t>& hard, std::vector<std::uint8_t>
   const float area = blurRadius * blurRadius;
   boxSums(hard.data(), width, height, floatToInt(-blurRadius), floatToInt(blurRadius),
           [&](std::int32_t x, std::int32_t y, std::int64_t sum) {
-            std::int32_t v = toInt(static_cast<float>(sum) / area);
+            std::int32_t v = floatToInt(static_cast<float>(sum) / area);
             soft[static_cast<std::size_t>(x) * height + y] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
           });
 }
@@ -110,9 +107,11 @@ std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& f
     for (std::int32_t r = 0; r < map.height; ++r) {
       for (std::int32_t d = 0; d < map.depth; ++d) {
         const auto& tile = map.cells[map.cellIndex(c, r, d)];
+        if (!tile) continue;
         // An image without pixels reads no texel; its other side may be huge.
-        if (!tile || imageWidth(*tile) == 0 || imageHeight(*tile) == 0) continue;
-        s.compute(map, frame, c, r, imageWidth(*tile), imageHeight(*tile));
+        const std::int32_t w = imageWidth(*tile), h = imageHeight(*tile);
+        if (w == 0 || h == 0) continue;
+        s.compute(map, frame, c, r, w, h);
         dedupe(s.tx);
         dedupe(s.ty);
         const auto mark = static_cast<std::uint8_t>(std::min(d, 254));
@@ -219,11 +218,11 @@ void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
         std::uint8_t* column = factors + static_cast<std::size_t>(x) * height;
         if (soft) std::fill(column, column + height, 255);
         if (grid.empty()) continue;
-        const std::int32_t sampleX = toInt(static_cast<float>(x) * frame.wf);
+        const std::int32_t sampleX = floatToInt(static_cast<float>(x) * frame.wf);
         const std::uint8_t* columnNeed = need.data() + static_cast<std::size_t>(x) * height;
         for (std::int32_t y = 0; y < height; ++y) {
           if (!texelRead(columnNeed[y], light.layer)) continue;
-          const std::int32_t sampleY = toInt(static_cast<float>(y) * frame.hf);
+          const std::int32_t sampleY = floatToInt(static_cast<float>(y) * frame.hf);
           if (grid.occluded(sampleX, sampleY, lx, ly, hint)) column[y] = 0;
         }
       }

@@ -76,7 +76,6 @@ class Map {
   bool addToFirstFreeCell(TilePtr tile);
   void markCell(std::int32_t x, std::int32_t y);
   bool isMarked(std::int32_t x, std::int32_t y) const { return highlight.contains({x, y}); }
-  void clearMark(std::int32_t x, std::int32_t y) { highlight.erase({x, y}); }
 
   void setZoom(float z) { zoom = z; }
   float getZoom() const { return zoom; }

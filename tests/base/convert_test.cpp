@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace vorlane::base {
@@ -35,6 +36,20 @@ TEST(Convert, FloatToInt) {
       {-2147483648.0f, -2147483647 - 1}, {-2147483904.0f, bad}, {std::numeric_limits<float>::infinity(), bad},
       {-std::numeric_limits<float>::infinity(), bad}, {std::nanf(""), bad}};
   for (auto [value, expected] : cases) EXPECT_EQ(floatToInt(value), expected) << value;
+}
+
+// The float overload's two comparisons against the double one's trunc and range test.
+TEST(Convert, FloatToIntOfAFloatMatchesTheDoubleRule) {
+  const float special[] = {0.0f, -0.0f, 0.5f, -0.5f, 2.9f, -2.9f, 255.99f, 2147483520.0f, 2147483648.0f,
+                           -2147483648.0f, -2147483904.0f, 3e38f, -3e38f,
+                           std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::denorm_min()};
+  for (float v : special) EXPECT_EQ(floatToInt(v), floatToInt(static_cast<double>(v))) << v;
+  for (std::uint32_t bits = 0; bits < 0xFFFFFFFFu - 9973u; bits += 9973u) {
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    ASSERT_EQ(floatToInt(v), floatToInt(static_cast<double>(v))) << v;
+  }
 }
 
 }  // namespace

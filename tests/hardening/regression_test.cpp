@@ -10,6 +10,7 @@
 #include "base/console.h"
 #include "hardening/checks.h"
 #include "io/project.h"
+#include "io/samples.h"
 #include "support/fixtures.h"
 
 namespace vorlane::hardening {
@@ -45,10 +46,6 @@ TEST(FuzzInputs, SeedsAndPastFindingsPassEveryCheck) {
   }
 }
 
-void putInt(Bytes& b, std::int32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
-}
-
 // fuzz_project: a tile record 0 pixels wide but 2^31 - 1 high is valid, and once sized an
 // 8 GiB column buffer from its height alone (reading, and again writing it back); one
 // 2^31 - 1 wide and 0 high ran two billion empty column reads. Baking either once sized
@@ -56,14 +53,16 @@ void putInt(Bytes& b, std::int32_t v) {
 TEST(FuzzFindings, TileImagesWithoutPixelsCostNothing) {
   for (const auto& [w, h] : {std::pair{0, 0x7FFFFFFF}, std::pair{0x7FFFFFFF, 0}}) {
     SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
-    Bytes file;
-    for (std::int32_t v : {1, 1, 1, 32, 32, 1}) putInt(file, v);  // sizes, one tile
-    file.insert(file.end(), {'a', 0x0D, 0x0A});
-    putInt(file, w);
-    putInt(file, h);
-    file.insert(file.end(), {0, 0});
-    for (std::int32_t v : {0, 0, 0, 0}) putInt(file, v);  // colour and normal grids 0 x 0
-    for (std::int32_t v : {0, 0, 0}) putInt(file, v);     // the cell holds the tile; no lights, no pivots
+    const Bytes file = io::test::Builder()
+                           .sizes(1, 1, 1)
+                           .i32(1)  // one tile
+                           .line("a")
+                           .i32s({w, h})
+                           .u8(0)
+                           .u8(0)
+                           .i32s({0, 0, 0, 0})  // colour and normal grids 0 x 0
+                           .i32s({0, 0, 0})     // the cell holds the tile; no lights, no pivots
+                           .bytes;
     base::ConsoleCapture quiet;
     auto project = io::parseProject(file, io::Accept::projectOrExport);
     ASSERT_TRUE(project) << project.error();

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "base/console.h"
@@ -125,19 +124,6 @@ TEST(Render, MatchesTheReferenceByteForByte) {
     auto m = scenes::makeScene(c.shape);
     for (auto& l : c.lights) m->addLight(l);
     for (const auto& r : c.renders) expectSameRender(*m, r);
-  }
-}
-
-TEST(Render, InlineIntMatchesTheSharedConversion) {
-  const float special[] = {0.0f, -0.0f, 0.5f, -0.5f, 2.9f, -2.9f, 255.99f, 2147483520.0f, 2147483648.0f,
-                           -2147483648.0f, -2147483904.0f, 3e38f, -3e38f,
-                           std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                           std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::denorm_min()};
-  for (float v : special) EXPECT_EQ(lighting::detail::toInt(v), base::floatToInt(v)) << v;
-  for (std::uint32_t bits = 0; bits < 0xFFFFFFFFu - 9973u; bits += 9973u) {
-    float v;
-    std::memcpy(&v, &bits, sizeof v);
-    ASSERT_EQ(lighting::detail::toInt(v), base::floatToInt(v)) << v;
   }
 }
 

@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <iostream>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -23,11 +23,6 @@ struct BakeOptions {
   bool soft = false, exportOnly = false, quiet = false;
   std::int32_t threads = 0;
 };
-
-int fail(const std::string& path, const std::string& reason) {
-  std::cerr << path << ": " << reason << '\n';
-  return kExitBadInput;
-}
 
 // A one-line percentage on standard error, redrawn in place; only for a terminal.
 class ProgressLine {
@@ -57,11 +52,10 @@ int bake(const BakeOptions& o) {
   // thread without a core stalls every barrier of the renderer.
   omp_set_dynamic(o.threads > 0 ? 0 : 1);
   if (o.threads > 0) omp_set_num_threads(o.threads);
-  // The reader's progress lines are not the bake's; --quiet silences the renderer's too.
-  auto previous = base::setConsoleSink([](std::string_view) {});
-  auto project = io::loadProjectFile(o.input, io::Accept::projectOrExport);
-  if (!o.quiet) base::setConsoleSink(std::move(previous));
+  auto project = readProject(o.input);
   if (!project) return fail(o.input, project.error());
+  std::optional<base::ConsoleCapture> quiet;  // --quiet silences the renderer's lines too
+  if (o.quiet) quiet.emplace();
 
   base::Result<map::MapPtr> lit = base::Error{};
   {

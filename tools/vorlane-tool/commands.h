@@ -3,6 +3,10 @@
 // Exit codes: 0 success, 1 bad input or file error (one-line reason on standard error),
 // 2 usage error.
 #include <CLI/CLI.hpp>
+#include <string>
+
+#include "base/result.h"
+#include "io/project.h"
 
 namespace vorlane::tool {
 
@@ -16,5 +20,11 @@ void addCheckCommand(CLI::App& app, int& exitCode);
 void addBakeCommand(CLI::App& app, int& exitCode);
 void addPngCommand(CLI::App& app, int& exitCode);
 void addScanCommand(CLI::App& app, int& exitCode);
+
+// Shared by the sub-commands (common.cpp).
+// Writes "PATH: REASON" to standard error and returns kExitBadInput.
+int fail(const std::string& path, const std::string& reason);
+// Reads a project or export file; the reader's progress lines are not the tool's output.
+base::Result<io::Project> readProject(const std::string& path);
 
 }  // namespace vorlane::tool

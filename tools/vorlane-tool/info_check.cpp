@@ -5,26 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "base/console.h"
 #include "commands.h"
 #include "io/project.h"
 
 namespace vorlane::tool {
 
 namespace {
-
-// The reader's progress lines would pollute the tool's own output.
-base::Result<io::Project> readQuietly(const std::string& path) {
-  auto previous = base::setConsoleSink([](std::string_view) {});
-  auto project = io::loadProjectFile(path, io::Accept::projectOrExport);
-  base::setConsoleSink(std::move(previous));
-  return project;
-}
-
-int fail(const std::string& path, const std::string& reason) {
-  std::cerr << path << ": " << reason << '\n';
-  return kExitBadInput;
-}
 
 std::vector<std::pair<const char*, long long>> counts(const io::Project& project) {
   const map::Map& m = *project.map;
@@ -66,7 +52,7 @@ void addInfoCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("FILE", *file, "Project (.vorl) or export file")->required();
   cmd->add_flag("--json", *json, "One JSON object instead of lines of text");
   cmd->callback([file, json, &exitCode] {
-    auto project = readQuietly(*file);
+    auto project = readProject(*file);
     if (!project) {
       exitCode = fail(*file, project.error());
       return;
@@ -81,7 +67,7 @@ void addCheckCommand(CLI::App& app, int& exitCode) {
   auto file = std::make_shared<std::string>();
   cmd->add_option("FILE", *file, "Project (.vorl) or export file")->required();
   cmd->callback([file, &exitCode] {
-    auto project = readQuietly(*file);
+    auto project = readProject(*file);
     if (!project) {
       exitCode = fail(*file, project.error());
       return;

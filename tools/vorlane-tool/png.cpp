@@ -4,12 +4,10 @@
 #include <png.h>
 
 #include <cstdio>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "base/console.h"
 #include "commands.h"
 #include "io/project.h"
 #include "lighting/composite.h"
@@ -17,11 +15,6 @@
 namespace vorlane::tool {
 
 namespace {
-
-int fail(const std::string& path, const std::string& reason) {
-  std::cerr << path << ": " << reason << '\n';
-  return kExitBadInput;
-}
 
 // An 8-bit RGB PNG of the image (every pixel is opaque). Empty on success.
 std::string writePng(const std::string& path, const platform::Image& image) {
@@ -55,9 +48,7 @@ std::string writePng(const std::string& path, const platform::Image& image) {
 }
 
 int png(const std::string& input, const std::string& output) {
-  auto previous = base::setConsoleSink([](std::string_view) {});
-  auto project = io::loadProjectFile(input, io::Accept::projectOrExport);
-  base::setConsoleSink(std::move(previous));
+  auto project = readProject(input);
   if (!project) return fail(input, project.error());
   auto image = lighting::compositeMap(*project->map);
   if (!image) return fail(input, image.error());

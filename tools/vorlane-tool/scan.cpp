@@ -29,11 +29,6 @@ bool parseTileSize(const std::string& text, TileSize& size) {
   return true;
 }
 
-int fail(const std::string& path, const std::string& reason) {
-  std::cerr << path << ": " << reason << '\n';
-  return kExitBadInput;
-}
-
 int runScan(const std::string& image, const std::string& out, TileSize size) {
   if (auto ok = tiles::checkScanTileSize(size.width, size.height); !ok) {
     std::cerr << ok.error() << '\n';
@@ -70,9 +65,8 @@ void addScanCommand(CLI::App& app, int& exitCode) {
     TileSize size;
     if (!parseTileSize(*tile, size)) throw CLI::ValidationError("--tile", "expected WxH, for example 32x16");
     // The library's progress lines ("Loaded normal") are not the tool's output.
-    auto previous = base::setConsoleSink([](std::string_view) {});
+    base::ConsoleCapture quiet;
     exitCode = runScan(*image, *out, size);
-    base::setConsoleSink(std::move(previous));
   });
 }
 
