@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri libglx-mesa0 libegl-mesa0
   clang-14 libclang-rt-14-dev libomp-14-dev
+  libpugixml-dev nlohmann-json3-dev libzstd-dev liblua5.4-dev libtbb-dev
+  tiled openbox x11-utils xdotool
 )
 
 missing=()
