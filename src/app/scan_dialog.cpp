@@ -66,8 +66,12 @@ void runScanDialog(platform::Toolkit& tk, Handle owner, const std::function<map:
   try {
     std::int32_t tw = 0, th = 0;
     if (waitForScan(tk, dialog, tw, th)) {
-      if (map::MapPtr tileset = addTileset())
-        for (tiles::TilePtr& piece : tiles::cutImage(*source, tw, th, path)) tileset->addToFirstFreeCell(std::move(piece));
+      // Cut before the tileset is made, so pieces that do not fit leave no empty tab behind.
+      auto pieces = tiles::cutImage(*source, tw, th, path);
+      if (!pieces)
+        tk.messageBox(pieces.error(), MessageKind::Error);
+      else if (map::MapPtr tileset = addTileset())
+        for (tiles::TilePtr& piece : *pieces) tileset->addToFirstFreeCell(std::move(piece));
     }
   } catch (...) {
     tk.destroyWindow(dialog.window);

@@ -1,6 +1,7 @@
 #include "base/bytes.h"
 
 #include <bit>
+#include <cerrno>
 #include <cstring>
 
 #include "base/text.h"
@@ -68,10 +69,12 @@ void ByteWriter::line(std::string_view text) {
 
 void ByteWriter::flush() {
   if (!file_) return;
-  if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
+  if ((!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) ||
+      std::fflush(file_) != 0) {
+    failure_ = errno;
     throw StreamError(kWriteError);
+  }
   buffer_.clear();
-  if (std::fflush(file_) != 0) throw StreamError(kWriteError);
 }
 
 }  // namespace vorlane::base

@@ -67,6 +67,8 @@ class ByteWriter {
   void bytes(const std::uint8_t* data, std::size_t n);
   // Writes out the buffer; throws StreamError on a refused write.
   void flush();
+  // The errno of the write the file system refused, 0 while none was.
+  int failure() const { return failure_; }
 
   const std::vector<std::uint8_t>& data() const { return buffer_; }
 
@@ -77,6 +79,7 @@ class ByteWriter {
   static constexpr std::size_t kBlock = 1 << 20;
   std::FILE* file_ = nullptr;
   std::vector<std::uint8_t> buffer_;
+  int failure_ = 0;
 };
 
 }  // namespace vorlane::base

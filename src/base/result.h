@@ -31,6 +31,12 @@ class [[nodiscard]] Result {
   std::variant<T, Error> state_;
 };
 
+// An allocation sized by input that the machine could not give: the operation's ordinary
+// error, "Not enough memory to " + what + ".", never an abort.
+inline constexpr const char* kNotEnoughMemory = "Not enough memory to ";
+inline Error outOfMemory(const std::string& what) { return Error{kNotEnoughMemory + what + "."}; }
+inline bool isOutOfMemory(const std::string& message) { return message.rfind(kNotEnoughMemory, 0) == 0; }
+
 // For operations that return nothing but may fail.
 struct Ok {};
 using Status = Result<Ok>;

@@ -4,22 +4,16 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
-#include <system_error>
 
 #include "base/console.h"
 #include "io/project.h"
 #include "platform/files.h"
 
 namespace vorlane::io {
-
-namespace fs = std::filesystem;
 
 std::string saveFileName(const std::string& name) { return name + ".vorl"; }
 
@@ -68,7 +62,7 @@ base::Result<FileBytes> readFile(const std::string& path) {
     }
   } catch (const std::bad_alloc&) {
     ::close(fd);
-    return base::Error{base::kReadError};
+    return base::outOfMemory("read " + path);
   }
   ::close(fd);
   return file;
@@ -89,88 +83,6 @@ base::Result<std::optional<std::vector<TilesetEntry>>> loadProject(const std::st
   if (!project) return base::Error{project.error()};
   applyMapSection(current, *project->map);
   return Loaded{std::move(project->tilesets)};
-}
-
-namespace {
-
-// Where the bytes really go: through a symbolic link to the file it names, so the link stays.
-fs::path resolveTarget(const std::string& path) {
-  std::error_code ec;
-  fs::path target = fs::u8path(path);
-  if (fs::is_symlink(target, ec)) {
-    fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec) return resolved;
-  }
-  return target;
-}
-
-// A temporary file beside the target, created exclusively; -1 when none can be made.
-int createTemporary(const fs::path& target, std::string& name) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = target.string() + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-// Makes the rename durable; failures here do not undo a complete file.
-void syncDirectory(const fs::path& target) {
-  fs::path dir = target.parent_path();
-  if (dir.empty()) dir = ".";
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
-}  // namespace
-
-base::Status writeFileAtomically(const std::string& path, const std::function<void(base::ByteWriter&)>& body) {
-  if (path.empty()) return base::Error{kUnableToOpen};
-  const fs::path target = resolveTarget(path);
-  struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  // A file that could not be opened for writing is not replaced either.
-  if (exists && (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) return base::Error{kUnableToOpen};
-
-  std::string temporary;
-  int fd = createTemporary(target, temporary);
-  if (fd < 0) return base::Error{kUnableToOpen};
-  // A replaced file keeps its permissions.
-  if (exists) ::fchmod(fd, existing.st_mode & 07777);
-  std::FILE* file = ::fdopen(fd, "wb");
-  if (!file) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return base::Error{kUnableToOpen};
-  }
-  // ByteWriter buffers already.
-  std::setvbuf(file, nullptr, _IONBF, 0);
-
-  std::string failure;
-  try {
-    base::ByteWriter out(file);
-    body(out);
-    out.flush();
-    if (::fsync(::fileno(file)) != 0) failure = base::kWriteError;
-  } catch (const base::StreamError& e) {
-    failure = e.what();
-  } catch (const base::FormatError& e) {
-    failure = e.what();
-  } catch (const std::exception&) {
-    // Whatever stopped the body, the half-written file must not stay behind.
-    failure = base::kWriteError;
-  }
-  if (std::fclose(file) != 0 && failure.empty()) failure = base::kWriteError;
-  if (failure.empty() && std::rename(temporary.c_str(), target.c_str()) != 0) failure = base::kWriteError;
-  if (!failure.empty()) {
-    ::unlink(temporary.c_str());
-    return base::Error{failure};
-  }
-  syncDirectory(target);
-  return base::success();
 }
 
 base::Status saveProjectFile(const std::string& name, const map::Map& map, std::span<const TilesetEntry> tilesets) {

@@ -266,7 +266,7 @@ base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept a
   } catch (const FormatError& e) {
     return base::Error{e.what()};
   } catch (const std::bad_alloc&) {
-    return base::Error{"Not enough memory to read the file"};
+    return base::outOfMemory("read the project");
   }
 }
 

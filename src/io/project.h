@@ -23,10 +23,12 @@
 #include "base/bytes.h"
 #include "base/result.h"
 #include "map/map.h"
+#include "platform/atomic_write.h"
+#include "platform/files.h"
 
 namespace vorlane::io {
 
-inline constexpr const char* kUnableToOpen = "Unable to open file.";
+inline constexpr const char* kUnableToOpen = platform::kUnableToOpenFile;
 inline constexpr std::int32_t kMaxTilesets = 255;
 // A tileset record holds the 8 × 128 cells of layer 0 of its map.
 inline constexpr std::int32_t kTilesetColumns = 8;
@@ -104,9 +106,7 @@ base::Status saveProjectFile(const std::string& name, const map::Map& map, std::
 // The Export command: the map section alone into exportFileName(name). "" does nothing.
 base::Status exportMapFile(const std::string& name, const map::Map& map);
 
-// Writes a file at exactly `path` through a temporary file beside it, flushed and synced
-// before it is renamed into place. `body` may throw base::StreamError or base::FormatError;
-// then the temporary file is removed and the error returned.
-base::Status writeFileAtomically(const std::string& path, const std::function<void(base::ByteWriter&)>& body);
+// Every writer goes through the platform's temporary-then-rename path.
+using platform::writeFileAtomically;
 
 }  // namespace vorlane::io

@@ -1,6 +1,10 @@
 #include "platform/decode.h"
 
 #include <cstring>
+#include <new>
+#include <vector>
+
+#include "base/convert.h"
 
 #include "platform/files.h"
 
@@ -16,12 +20,21 @@ bool isBlack(const std::uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 0
 
 }  // namespace
 
+// Neighbours are judged on the original colours: the row above is kept as it was before
+// it changed, the rows below have not changed yet. Two rows, not a copy of the image.
 void applyBlackTransparency(Image& image) {
-  const Image source = image;  // neighbours are judged on the original colours
+  const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 4;
+  std::vector<std::uint8_t> above(rowBytes), current(rowBytes);
   for (std::int32_t y = 0; y < image.height; ++y) {
+    std::memcpy(current.data(), image.at(0, y), rowBytes);
+    auto original = [&](std::int32_t nx, std::int32_t ny) -> const std::uint8_t* {
+      if (ny == y) return current.data() + static_cast<std::size_t>(nx) * 4;
+      if (ny < y) return above.data() + static_cast<std::size_t>(nx) * 4;
+      return image.at(nx, ny);
+    };
     for (std::int32_t x = 0; x < image.width; ++x) {
       std::uint8_t* p = image.at(x, y);
-      if (!isBlack(source.at(x, y))) {
+      if (!isBlack(original(x, y))) {
         p[3] = 255;
         continue;
       }
@@ -31,7 +44,7 @@ void applyBlackTransparency(Image& image) {
         for (int dx = -1; dx <= 1; ++dx) {
           int nx = x + dx, ny = y + dy;
           if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= image.width || ny >= image.height) continue;
-          const std::uint8_t* q = source.at(nx, ny);
+          const std::uint8_t* q = original(nx, ny);
           if (isBlack(q)) continue;
           for (int k = 0; k < 3; ++k) sum[k] += q[k];
           ++count;
@@ -40,10 +53,20 @@ void applyBlackTransparency(Image& image) {
       for (int k = 0; k < 3; ++k) p[k] = static_cast<std::uint8_t>(count ? sum[k] / count : 0);
       p[3] = 0;
     }
+    above.swap(current);
+  }
+}
+
+base::Result<Image> blankImage(std::int32_t w, std::int32_t h) {
+  try {
+    return Image(w, h);
+  } catch (const std::bad_alloc&) {
+    return base::outOfMemory("decode an image of " + base::intToText(w) + " x " + base::intToText(h) + " pixels");
   }
 }
 
 base::Result<Image> decodeImage(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() > kMaxImageFileBytes) return base::Error{kImageFileTooLarge};
   base::Result<Decoded> decoded = base::Error{"Not a valid image."};
   if (startsWith(bytes, {0x89, 'P', 'N', 'G'}))
     decoded = decodePng(bytes);
@@ -57,8 +80,8 @@ base::Result<Image> decodeImage(std::span<const std::uint8_t> bytes) {
 }
 
 base::Result<Image> decodeImageFile(const std::string& path) {
-  auto bytes = readWholeFile(path);
-  if (!bytes) return base::Error{bytes.error()};
+  auto bytes = readWholeFile(path, kMaxImageFileBytes);
+  if (!bytes) return base::Error{bytes.error() == kFileTooLarge ? kImageFileTooLarge : bytes.error()};
   return decodeImage(*bytes);
 }
 

@@ -11,6 +11,16 @@ namespace vorlane::platform {
 
 // Larger sides are refused before any pixel memory is taken.
 inline constexpr std::int32_t kMaxImageSide = 16384;
+// No file the decoders accept is larger: the side limit's pixels uncompressed at 8 bytes
+// each (16-bit RGBA PNG in stored deflate blocks), with room for headers and chunks. A
+// larger file is refused before it is read.
+inline constexpr std::uint64_t kMaxImageFileBytes =
+    std::uint64_t{kMaxImageSide} * (1 + std::uint64_t{kMaxImageSide} * 8) + (std::uint64_t{64} << 20);
+inline constexpr const char* kImageFileTooLarge =
+    "Not a valid image: the file is larger than any image of up to 16384 x 16384 pixels.";
+
+// An image of w × h for a decoder, or "Not enough memory to decode an image of W x H pixels."
+base::Result<Image> blankImage(std::int32_t w, std::int32_t h);
 
 // Decodes by content (not by extension). Files without an alpha channel get the
 // black-to-transparent rule; files with one keep theirs.

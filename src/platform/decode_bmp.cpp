@@ -131,7 +131,9 @@ base::Result<Decoded> decodeBmp(std::span<const std::uint8_t> bytes) {
 
   Decoded decoded;
   decoded.hasAlpha = bpp == 32 && (!bitfields || fields[3].mask != 0);
-  decoded.image = Image(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
+  auto blank = blankImage(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
+  if (!blank) return base::Error{blank.error()};
+  decoded.image = std::move(*blank);
   Image& image = decoded.image;
   for (std::int64_t row = 0; row < height; ++row) {
     const std::uint8_t* src = d + dataOffset + row * stride;

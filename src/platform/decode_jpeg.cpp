@@ -136,7 +136,15 @@ base::Result<Decoded> decodeJpeg(std::span<const std::uint8_t> bytes) {
     }
   }
   if (ok) {
-    decoded.image = Image(static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height));
+    auto blank = blankImage(static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height));
+    if (!blank) {
+      std::snprintf(err.message, sizeof err.message, "%s", blank.error().c_str());
+      ok = false;
+    } else {
+      decoded.image = std::move(*blank);
+    }
+  }
+  if (ok) {
     ok = readPixels(&cinfo, &err, decoded.image.pixels.data());
   }
   jpeg_destroy_decompress(&cinfo);

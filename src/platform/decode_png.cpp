@@ -143,7 +143,15 @@ base::Result<Decoded> decodePng(std::span<const std::uint8_t> bytes) {
     }
   }
   if (ok) {
-    decoded.image = Image(static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height));
+    auto blank = blankImage(static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height));
+    if (!blank) {
+      std::snprintf(state.message, sizeof state.message, "%s", blank.error().c_str());
+      ok = false;
+    } else {
+      decoded.image = std::move(*blank);
+    }
+  }
+  if (ok) {
     decoded.hasAlpha = header.hasAlpha;
     rows.resize(header.height);
     for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = decoded.image.at(0, static_cast<std::int32_t>(y));

@@ -1,6 +1,7 @@
 #include "platform/image.h"
 
 #include <atomic>
+#include <utility>
 
 namespace vorlane::platform {
 
@@ -22,6 +23,31 @@ Image& Image::operator=(const Image& other) {
   mipmapped = other.mipmapped;
   serial = nextSerial();
   return *this;
+}
+
+Image::Image(Image&& other) noexcept
+    : width(other.width), height(other.height), pixels(std::move(other.pixels)), mipmapped(other.mipmapped),
+      serial(other.serial) {
+  other.reset();
+}
+
+Image& Image::operator=(Image&& other) noexcept {
+  if (this == &other) return *this;
+  width = other.width;
+  height = other.height;
+  pixels = std::move(other.pixels);
+  mipmapped = other.mipmapped;
+  serial = other.serial;
+  other.reset();
+  return *this;
+}
+
+void Image::reset() noexcept {
+  width = 0;
+  height = 0;
+  pixels.clear();
+  mipmapped = false;
+  serial = nextSerial();
 }
 
 }  // namespace vorlane::platform

@@ -11,6 +11,10 @@ struct Image {
   Image(std::int32_t w, std::int32_t h);  // blank: every pixel (0, 0, 0, 0)
   Image(const Image& other);
   Image& operator=(const Image& other);
+  // A move takes the pixels and the serial (a canvas's upload stays valid); the source is
+  // left as a fresh blank 0 × 0 image.
+  Image(Image&& other) noexcept;
+  Image& operator=(Image&& other) noexcept;
 
   std::int32_t width = 0;
   std::int32_t height = 0;
@@ -29,6 +33,7 @@ struct Image {
 
  private:
   static std::uint64_t nextSerial();
+  void reset() noexcept;
 };
 
 using ImagePtr = std::shared_ptr<Image>;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "base/console.h"
 #include "base/convert.h"
@@ -15,10 +16,15 @@ base::Result<ScanSource> loadScanSource(const std::string& path) {
   const std::string companion = companionPath(path);
   if (!platform::isRegularFile(companion)) return base::Error{kNoNormalMap};
   ScanSource source;
-  if (auto normal = platform::decodeImageFile(companion)) source.normal = std::move(normal).value();
+  auto normal = platform::decodeImageFile(companion);
+  // A companion that cannot be decoded is no companion; one that does not fit is an error.
+  if (normal)
+    source.normal = std::move(normal).value();
+  else if (base::isOutOfMemory(normal.error()))
+    return base::Error{normal.error()};
   base::consoleLine("Loaded normal");
   auto image = platform::decodeImageFile(path);
-  if (!image) return base::Error{kNotAValidFile};
+  if (!image) return base::Error{base::isOutOfMemory(image.error()) ? image.error() : kNotAValidFile};
   source.image = std::move(image).value();
   return source;
 }
@@ -54,24 +60,29 @@ TilePtr cutPiece(const ScanSource& source, std::int32_t ox, std::int32_t oy, std
 
 }  // namespace
 
-std::vector<TilePtr> cutImage(const ScanSource& source, std::int32_t tileWidth, std::int32_t tileHeight,
-                              const std::string& path, int maxPieces) {
+base::Result<std::vector<TilePtr>> cutImage(const ScanSource& source, std::int32_t tileWidth,
+                                            std::int32_t tileHeight, const std::string& path, int maxPieces) {
   std::vector<TilePtr> pieces;
   if (tileWidth < 1 || tileHeight < 1) return pieces;
   const std::int32_t w = source.image.width, h = source.image.height;
-  // The cutting loop runs at least once, then band by band until it passes the image.
-  std::int32_t ox = 0, oy = 0;
-  while (static_cast<int>(pieces.size()) < maxPieces) {
-    TilePtr tile = cutPiece(source, ox, oy, tileWidth, tileHeight);
-    tile->path = path + " " + base::intToText(static_cast<std::int64_t>(pieces.size()));
-    pieces.push_back(std::move(tile));
-    if (std::int64_t{ox} + tileWidth < w) {
-      ox += tileWidth;
-      continue;
+  try {
+    // The cutting loop runs at least once, then band by band until it passes the image.
+    std::int32_t ox = 0, oy = 0;
+    while (static_cast<int>(pieces.size()) < maxPieces) {
+      TilePtr tile = cutPiece(source, ox, oy, tileWidth, tileHeight);
+      tile->path = path + " " + base::intToText(static_cast<std::int64_t>(pieces.size()));
+      pieces.push_back(std::move(tile));
+      if (std::int64_t{ox} + tileWidth < w) {
+        ox += tileWidth;
+        continue;
+      }
+      ox = 0;
+      if (std::int64_t{oy} + tileHeight >= h) break;
+      oy += tileHeight;
     }
-    ox = 0;
-    if (std::int64_t{oy} + tileHeight >= h) break;
-    oy += tileHeight;
+  } catch (const std::bad_alloc&) {
+    return base::outOfMemory("cut " + path + " into tiles of " + base::intToText(tileWidth) + " x " +
+                             base::intToText(tileHeight) + " pixels");
   }
   return pieces;
 }

@@ -26,7 +26,7 @@ struct ScanSource {
 
 // Decodes the image and its "NM" companion ("Loaded normal" once the companion was tried).
 // Fails with "No normal map present." when the companion is missing, "Not a valid file."
-// when the image cannot be decoded.
+// when the image cannot be decoded, "Not enough memory to ..." when either does not fit.
 base::Result<ScanSource> loadScanSource(const std::string& path);
 
 // Fails with kBadScanTileSize unless both sides lie in 1 .. kMaxScanTileSide.
@@ -35,7 +35,9 @@ base::Status checkScanTileSize(std::int32_t tileWidth, std::int32_t tileHeight);
 // Pieces of tileWidth × tileHeight (both ≥ 1) in reading order, the last column and band
 // partial, at most maxPieces of them. Pixels outside the image are (0, 0, 0, 0); outside the
 // normal image, or with no normal image, the flat normal. Piece i is named path + " " + i.
-std::vector<TilePtr> cutImage(const ScanSource& source, std::int32_t tileWidth, std::int32_t tileHeight,
-                              const std::string& path, int maxPieces = kMaxScanPieces);
+// Pieces that do not fit in memory fail the whole cut ("Not enough memory to cut ...").
+base::Result<std::vector<TilePtr>> cutImage(const ScanSource& source, std::int32_t tileWidth,
+                                            std::int32_t tileHeight, const std::string& path,
+                                            int maxPieces = kMaxScanPieces);
 
 }  // namespace vorlane::tiles

@@ -1,6 +1,7 @@
 #include "tiles/tile.h"
 
 #include <cstring>
+#include <new>
 
 #include "base/console.h"
 #include "platform/decode.h"
@@ -14,24 +15,28 @@ using base::consoleLine;
 base::Result<TilePtr> Tile::fromFile(const std::string& path) {
   consoleLine("loading tile.");
   auto decoded = platform::decodeImageFile(path);
-  if (!decoded) return base::Error{kFileNotFound};
-  auto tile = std::make_shared<Tile>();
-  tile->image = std::make_shared<platform::Image>(std::move(decoded).value());
-  consoleLine("Creating rgb map.");
-  tile->colourGrid = ChannelGrid::fromImage(*tile->image);
-  std::string companion = companionPath(path);
-  if (platform::isRegularFile(companion)) {
-    consoleLine("Creating normal map");
-    auto normal = platform::decodeImageFile(companion);
-    if (!normal) return base::Error{kNormalMapNotFound};
-    tile->normalGrid = ChannelGrid::fromImage(*normal);
-    consoleLine(companion + " found.");
-  } else {
-    consoleLine(companion + " not found.");
-    tile->normalGrid = ChannelGrid::flatNormals(tile->image->width, tile->image->height);
+  if (!decoded) return base::Error{base::isOutOfMemory(decoded.error()) ? decoded.error() : kFileNotFound};
+  try {
+    auto tile = std::make_shared<Tile>();
+    tile->image = std::make_shared<platform::Image>(std::move(decoded).value());
+    consoleLine("Creating rgb map.");
+    tile->colourGrid = ChannelGrid::fromImage(*tile->image);
+    std::string companion = companionPath(path);
+    if (platform::isRegularFile(companion)) {
+      consoleLine("Creating normal map");
+      auto normal = platform::decodeImageFile(companion);
+      if (!normal) return base::Error{base::isOutOfMemory(normal.error()) ? normal.error() : kNormalMapNotFound};
+      tile->normalGrid = ChannelGrid::fromImage(*normal);
+      consoleLine(companion + " found.");
+    } else {
+      consoleLine(companion + " not found.");
+      tile->normalGrid = ChannelGrid::flatNormals(tile->image->width, tile->image->height);
+    }
+    tile->path = path;
+    return tile;
+  } catch (const std::bad_alloc&) {
+    return base::outOfMemory("load the tile " + path);
   }
-  tile->path = path;
-  return tile;
 }
 
 base::Status Tile::setImages(platform::ImagePtr newImage, const platform::Image* normalImage) {

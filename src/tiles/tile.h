@@ -31,7 +31,8 @@ class Tile {
   ChannelGridPtr normalGrid;
 
   // Decodes the image and its "NM" companion. Without a companion the normal grid is flat.
-  // Fails with "File not found." (image) or "Image normal map not found." (companion).
+  // Fails with "File not found." (image) or "Image normal map not found." (companion), or
+  // "Not enough memory to ..." when the images or grids do not fit.
   static base::Result<TilePtr> fromFile(const std::string& path);
 
   // Slot 0 := image, colour grid from it, normal grid from normalImage.

@@ -135,7 +135,8 @@ TEST_F(SaveCommands, ExportAppendsTheExtensionUnlessItIsExactlyVorl) {
   tk.chooseMenu(g.fileMenu, app::kExportTag);
   runScript();
   ASSERT_EQ(tk.messages.size(), 1u);
-  EXPECT_EQ(tk.messages[0].text, "Unable to open file.");
+  EXPECT_EQ(tk.messages[0].text, "Unable to open file.\n" + dir.file("no/such/folder/x.vorl") + ": the folder " +
+                                     dir.file("no/such/folder") + " does not exist.");
 }
 
 using LoadProject = FileCommands;

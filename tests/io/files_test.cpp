@@ -88,11 +88,12 @@ TEST(SaveCommand, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
   base::ConsoleCapture console;
   auto status = saveProjectFile(dir.file("missing/level"), *sample.map, sample.tilesets);
   ASSERT_FALSE(status.ok());
-  EXPECT_EQ(status.error(), "Unable to open file.");
+  EXPECT_EQ(status.error(), "Unable to open file.\n" + dir.file("missing/level.vorl") + ": the folder " +
+                                dir.file("missing") + " does not exist.");
   std::filesystem::create_directory(dir.file("taken.vorl"));
   status = exportMapFile(dir.file("taken"), *sample.map);
   ASSERT_FALSE(status.ok());
-  EXPECT_EQ(status.error(), "Unable to open file.");
+  EXPECT_EQ(status.error(), "Unable to open file.\n" + dir.file("taken.vorl") + ": it is a folder.");
   EXPECT_TRUE(console.lines().empty());
   EXPECT_EQ(filesIn(dir), std::vector<std::string>{"taken.vorl"});
 }
@@ -133,7 +134,7 @@ TEST(SaveCommand, AFailedWriteLeavesThePreviousFileAndNoTemporaryFile) {
     status = saveProjectFile(dir.file("level"), *big, sample.tilesets);
   }
   ASSERT_FALSE(status.ok());
-  EXPECT_EQ(status.error(), "Error writing to stream");
+  EXPECT_EQ(status.error(), "Error writing to stream\n" + path + ": the file is larger than the file system or its limit allows.");
   EXPECT_TRUE(console.lines().empty());
   EXPECT_EQ(vorlane::test::readFile(path), previous);
   EXPECT_EQ(filesIn(dir), std::vector<std::string>{"level.vorl"});

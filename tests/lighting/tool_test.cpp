@@ -119,10 +119,17 @@ TEST_F(ToolFiles, BakeAndPngRefuseWithAReasonAndAnExitCode) {
   } cases[] = {
       {"bake " + path("missing.vorl") + " -o " + path("x.vorl"), 1, "missing.vorl: "},
       {"bake " + path("broken.vorl") + " -o " + path("x.vorl"), 1, "broken.vorl: "},
-      {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --width 9000", 1, "beyond the limit of 8192x8192"},
-      {"bake " + path("level.vorl") + " -o " + path("no/such/dir/x.vorl"), 1, "x.vorl: "},
+      {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --width 9000", 2,
+       "--width: must be a whole number from 1 to 8192, not 9000"},
+      // Refused before the bake starts: nothing on standard output.
+      {"bake " + path("level.vorl") + " -o " + path("no/such/dir/x.vorl"), 1,
+       "x.vorl: Unable to open file. " + dir.file("no/such/dir/x.vorl") + ": the folder"},
       {"bake " + path("level.vorl"), 2, "output"},
-      {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --threads 0", 2, "threads"},
+      {"bake " + path("level.vorl") + " -o ''", 2, "--output: must name a file"},
+      {"png " + path("level.vorl") + " -o ''", 2, "--output: must name a file"},
+      {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --threads 0", 2,
+       "--threads: must be a whole number from 1 to 1024, not 0"},
+      {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --threads 99999", 2, "from 1 to 1024"},
       {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --width many", 2, "width"},
       {"png " + path("huge.vorl") + " -o " + path("x.png"), 1, "more than the 268435456 pixels"},
       {"png " + path("missing.vorl") + " -o " + path("x.png"), 1, "missing.vorl: "},
@@ -133,6 +140,7 @@ TEST_F(ToolFiles, BakeAndPngRefuseWithAReasonAndAnExitCode) {
     auto run = runTool(dir, c.args);
     EXPECT_EQ(run.exitCode, c.exitCode);
     EXPECT_NE(run.err.find(c.errContains), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
     if (c.exitCode == 1) {
       EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }

@@ -26,7 +26,7 @@ const Pixel kNormal{9, 8, 7, 255};
 
 TEST(CutImage, CutsInReadingOrderWithPartialLastColumnAndBand) {
   ScanSource src{test::patternImage(40, 20), test::solidImage(36, 18, 9, 8, 7)};  // companion smaller
-  auto pieces = cutImage(src, 16, 16, "sheet.png");
+  auto pieces = cutImage(src, 16, 16, "sheet.png").value();
   ASSERT_EQ(pieces.size(), 6u);
   const int corners[6][2] = {{0, 0}, {16, 0}, {32, 0}, {0, 16}, {16, 16}, {32, 16}};
   for (int i = 0; i < 6; ++i) {
@@ -59,17 +59,17 @@ TEST(CutImage, CutsInReadingOrderWithPartialLastColumnAndBand) {
 
 TEST(CutImage, SizesAndLimits) {
   ScanSource src{test::patternImage(16, 16), std::nullopt};
-  auto one = cutImage(src, 64, 64, "p");
+  auto one = cutImage(src, 64, 64, "p").value();
   ASSERT_EQ(one.size(), 1u);
   EXPECT_EQ(one[0]->image->width, 64);
   EXPECT_EQ(pixelOf(*one[0]->image, 15, 15), pixelOf(src.image, 15, 15));
   EXPECT_EQ(pixelOf(*one[0]->image, 16, 15), kClear);
   EXPECT_EQ(gridPixel(*one[0]->normalGrid, 3, 3), kFlat);  // no companion image at all
 
-  EXPECT_EQ(cutImage(ScanSource{test::patternImage(32, 32), std::nullopt}, 16, 16, "p").size(), 4u);
+  EXPECT_EQ(cutImage(ScanSource{test::patternImage(32, 32), std::nullopt}, 16, 16, "p").value().size(), 4u);
 
   for (auto [w, h] : {std::pair{0, 16}, {16, 0}, {-3, 16}, {16, -1}}) {
-    EXPECT_TRUE(cutImage(src, w, h, "p").empty());
+    EXPECT_TRUE(cutImage(src, w, h, "p").value().empty());
     EXPECT_FALSE(checkScanTileSize(w, h).ok());
   }
   EXPECT_FALSE(checkScanTileSize(kMaxScanTileSide + 1, 1).ok());
@@ -79,7 +79,7 @@ TEST(CutImage, SizesAndLimits) {
 
 TEST(CutImage, A300SquareAt8KeepsTheFirst1024PiecesOf1444) {
   ScanSource src{test::patternImage(300, 300), std::nullopt};
-  auto pieces = cutImage(src, 8, 8, "big");
+  auto pieces = cutImage(src, 8, 8, "big").value();
   ASSERT_EQ(pieces.size(), 1024u);
   // Piece 1023 is column 35 of band 26 (38 pieces a band).
   EXPECT_EQ(pieces[1023]->path, "big 1023");
@@ -112,7 +112,7 @@ TEST_F(LoadScanSourceTest, UndecodableCompanionGivesFlatNormals) {
   ASSERT_TRUE(src.ok());
   EXPECT_FALSE(src->normal.has_value());
   EXPECT_EQ(console.lines(), std::vector<std::string>{"Loaded normal"});
-  auto pieces = cutImage(*src, 4, 4, "p");
+  auto pieces = cutImage(*src, 4, 4, "p").value();
   for (const auto& t : pieces)
     for (int x = 0; x < 4; ++x)
       for (int y = 0; y < 4; ++y) EXPECT_EQ(gridPixel(*t->normalGrid, x, y), kFlat);

@@ -12,10 +12,14 @@
 #include "commands.h"
 #include "io/project.h"
 #include "lighting/render.h"
+#include "platform/atomic_write.h"
 
 namespace vorlane::tool {
 
 namespace {
+
+// More threads than this only queue for the same cores.
+constexpr int kMaxThreads = 1024;
 
 struct BakeOptions {
   std::string input, output;
@@ -54,6 +58,8 @@ int bake(const BakeOptions& o) {
   if (o.threads > 0) omp_set_num_threads(o.threads);
   auto project = readProject(o.input);
   if (!project) return fail(o.input, project.error());
+  // Found out now rather than after minutes of rendering.
+  if (auto writable = platform::checkWritable(o.output); !writable) return fail(o.output, writable.error());
   std::optional<base::ConsoleCapture> quiet;  // --quiet silences the renderer's lines too
   if (o.quiet) quiet.emplace();
 
@@ -78,13 +84,16 @@ void addBakeCommand(CLI::App& app, int& exitCode) {
   auto* cmd = app.add_subcommand("bake", "Render the light map of a project or export file into a lit map");
   auto o = std::make_shared<BakeOptions>();
   cmd->add_option("IN", o->input, "Project (.vorl) or export file")->required();
-  cmd->add_option("-o,--output", o->output, "Where to write the lit map")->required();
-  cmd->add_option("--width", o->width, "Light map width in texels (default 256, at least 16)");
-  cmd->add_option("--height", o->height, "Light map height in texels (default 256, at least 16)");
+  cmd->add_option("-o,--output", o->output, "Where to write the lit map")->required()->check(nonEmptyPath());
+  // Below 16 is raised to 16, as the Render button does.
+  cmd->add_option("--width", o->width, "Light map width in texels (default 256, below 16 taken as 16)")
+      ->check(wholeNumberFrom(1, lighting::kMaxResolution));
+  cmd->add_option("--height", o->height, "Light map height in texels (default 256, below 16 taken as 16)")
+      ->check(wholeNumberFrom(1, lighting::kMaxResolution));
   cmd->add_flag("--soft", o->soft, "Soft shadows");
   cmd->add_flag("--export", o->exportOnly, "Write the map section only (an export file)");
   cmd->add_option("--threads", o->threads, "Threads to render with (default: the cores the machine has free)")
-      ->check(CLI::PositiveNumber);
+      ->check(wholeNumberFrom(1, kMaxThreads));
   cmd->add_flag("--quiet", o->quiet, "No console lines, no progress");
   cmd->callback([o, &exitCode] { exitCode = bake(*o); });
 }

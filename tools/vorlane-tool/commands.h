@@ -22,8 +22,11 @@ void addPngCommand(CLI::App& app, int& exitCode);
 void addScanCommand(CLI::App& app, int& exitCode);
 
 // Shared by the sub-commands (common.cpp).
-// Writes "PATH: REASON" to standard error and returns kExitBadInput.
+// Writes "PATH: REASON" to standard error as one line and returns kExitBadInput.
 int fail(const std::string& path, const std::string& reason);
+// Option checks whose refusal is a usage error saying what is accepted, in words.
+CLI::Validator wholeNumberFrom(int low, int high);
+CLI::Validator nonEmptyPath();
 // Reads a project or export file; the reader's progress lines are not the tool's output.
 base::Result<io::Project> readProject(const std::string& path);
 

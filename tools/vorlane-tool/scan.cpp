@@ -37,10 +37,11 @@ int runScan(const std::string& image, const std::string& out, TileSize size) {
   auto source = tiles::loadScanSource(image);
   if (!source) return fail(image, source.error());
 
+  auto pieces = tiles::cutImage(*source, size.width, size.height, image);
+  if (!pieces) return fail(image, pieces.error());
   auto map = map::Map::create(1, 1, 1, size.width, size.height);
   auto tileset = map::Map::createTileset();
-  for (tiles::TilePtr& piece : tiles::cutImage(*source, size.width, size.height, image))
-    tileset->addToFirstFreeCell(std::move(piece));
+  for (tiles::TilePtr& piece : *pieces) tileset->addToFirstFreeCell(std::move(piece));
   const io::TilesetEntry entries[] = {{"Tileset 1", tileset}};
   // Written at exactly the path given (no extension added), through a temporary file.
   auto status = io::writeFileAtomically(out, [&](base::ByteWriter& w) {
@@ -59,7 +60,7 @@ void addScanCommand(CLI::App& app, int& exitCode) {
   auto out = std::make_shared<std::string>();
   auto tile = std::make_shared<std::string>("16x16");
   cmd->add_option("IMAGE", *image, "PNG, JPEG or BMP image; its normal map is NM<name>.bmp beside it")->required();
-  cmd->add_option("-o,--output", *out, "Project file to write")->required();
+  cmd->add_option("-o,--output", *out, "Project file to write")->required()->check(nonEmptyPath());
   cmd->add_option("--tile", *tile, "Tile size WxH in pixels (default 16x16)");
   cmd->callback([image, out, tile, &exitCode] {
     TileSize size;

@@ -1,0 +1,85 @@
+// The editor meets images too large for memory: each command runs in a child under an
+// address-space limit and must end with an error box and the document as it was.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/console.h"
+#include "shell_fixture.h"
+#include "support/big_inputs.h"
+#include "support/child.h"
+
+namespace vorlane::app {
+namespace {
+
+using test::kMiB;
+
+struct MemoryLimits : test::ShellTest {
+  static void SetUpTestSuite() {
+    dir = new test::TempDir;
+    // 1 GiB of pixels: it decodes within the limit, but no tile and grids of it fit.
+    test::writeHugeScanImage(dir->file("huge.png"));
+  }
+  static void TearDownTestSuite() {
+    delete dir;
+    dir = nullptr;
+  }
+  void SetUp() override {
+    if (!test::memoryLimitsApply()) GTEST_SKIP() << "address-space limits do not apply to sanitizer builds";
+    ShellTest::SetUp();
+  }
+
+  // The message boxes and the tilesets with their tiles, after the script ran in a child.
+  std::string runLimited() {
+    return test::runInChild(
+               [this] {
+                 base::ConsoleCapture quiet;
+                 try {
+                   shell.run();
+                 } catch (const test::ScriptEnded&) {
+                 }
+                 return describe();
+               },
+               2048 * kMiB)
+        .describe();
+  }
+  std::string describe() const {
+    std::string text;
+    for (const auto& m : tk.messages)
+      text += (m.kind == platform::MessageKind::Error ? "error: " : "information: ") + m.text + "\n";
+    text += "tilesets: " + std::to_string(shell.tilesets().count()) + ", tiles:";
+    for (const auto& entry : shell.tilesets().entries()) {
+      int tiles = 0;
+      for (const auto& cell : entry.tileset->cells) tiles += cell != nullptr;
+      text += " " + std::to_string(tiles);
+    }
+    return text;
+  }
+  static test::TempDir* dir;
+};
+test::TempDir* MemoryLimits::dir = nullptr;
+
+TEST_F(MemoryLimits, LoadTileOfAnImageTooLargeShowsAnErrorAndAddsNothing) {
+  const std::string before = describe();
+  tk.fileAnswers = {dir->file("huge.png")};
+  tk.press(g.loadTileButton);
+  EXPECT_EQ(runLimited(), "exited with 0: error: Not enough memory to load the tile " + dir->file("huge.png") + ".\n" +
+                              before);
+}
+
+TEST_F(MemoryLimits, ScanIntoPiecesTooLargeShowsAnErrorAndAddsNoTileset) {
+  const std::string before = describe();
+  tk.fileAnswers = {dir->file("huge.png")};
+  tk.press(g.scanButton);
+  // Sixteen pieces of 4096 x 4096, two images and two grids each: 4 GiB.
+  tk.postLater([](test::FakeToolkit& t) {
+    for (platform::Handle h : t.children(t.findWindow("Scan Image")))
+      if (t.at(h).kind == test::GadgetKind::TextField) t.setText(h, "4096");
+    return platform::Event{platform::EventKind::GadgetAction, t.find(test::GadgetKind::Button, "Scan"), 0, 0, 0};
+  });
+  EXPECT_EQ(runLimited(), "exited with 0: error: Not enough memory to cut " + dir->file("huge.png") +
+                              " into tiles of 4096 x 4096 pixels.\n" + before);
+}
+
+}  // namespace
+}  // namespace vorlane::app

@@ -1,0 +1,93 @@
+// Inputs that once ended the program, each run in a child under an address-space limit: the
+// child must come back with the operation's ordinary error (or its result), never abort.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "base/console.h"
+#include "platform/decode.h"
+#include "support/big_inputs.h"
+#include "support/fixtures.h"
+#include "support/child.h"
+#include "tiles/scan.h"
+#include "tiles/tile.h"
+
+namespace vorlane {
+namespace {
+
+using test::kMiB;
+
+class MemoryLimits : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir = new test::TempDir;
+    test::writeSparsePng(dir->file("sparse.png"), 40ll << 30);
+    test::writeFile(dir->file("NMsparse.bmp"), test::encodeBmp(test::solidImage(4, 4, 255, 128, 128)));
+    test::writeHugeScanImage(dir->file("huge.png"));
+  }
+  static void TearDownTestSuite() {
+    delete dir;
+    dir = nullptr;
+  }
+  void SetUp() override {
+    if (!test::memoryLimitsApply()) GTEST_SKIP() << "address-space limits do not apply to sanitizer builds";
+  }
+  static test::TempDir* dir;
+};
+test::TempDir* MemoryLimits::dir = nullptr;
+
+std::string scan(const std::string& path, int tileSide) {
+  base::ConsoleCapture quiet;
+  auto source = tiles::loadScanSource(path);
+  if (!source) return source.error();
+  auto pieces = tiles::cutImage(*source, tileSide, tileSide, "p");
+  if (!pieces) return pieces.error();
+  return std::to_string(source->image.width) + " x " + std::to_string(source->image.height) + " cut into " +
+         std::to_string(pieces->size()) + " pieces";
+}
+
+std::string loadTile(const std::string& path) {
+  base::ConsoleCapture quiet;
+  auto tile = tiles::Tile::fromFile(path);
+  return tile ? "loaded" : tile.error();
+}
+
+TEST_F(MemoryLimits, ImagesTooLargeToHoldAreOrdinaryErrors) {
+  const std::string sparse = dir->file("sparse.png"), huge = dir->file("huge.png");
+  struct Case {
+    std::string name;
+    std::uint64_t limit;
+    std::function<std::string()> work;
+    std::string want;
+  };
+  const Case cases[] = {
+      // The file's size was reserved before anything looked at it.
+      {"40 GB sparse file decoded", 256 * kMiB,
+       [&] {
+         auto image = platform::decodeImageFile(sparse);
+         return image ? std::string("decoded") : image.error();
+       },
+       platform::kImageFileTooLarge},
+      {"40 GB sparse file scanned", 256 * kMiB, [&] { return scan(sparse, 16); }, tiles::kNotAValidFile},
+      {"40 GB sparse file loaded as a tile", 256 * kMiB, [&] { return loadTile(sparse); }, tiles::kFileNotFound},
+      // 1 GiB of pixels: every move of the image was a copy, 4.2 GB at the peak.
+      {"16384 x 16384 PNG scanned", 1536 * kMiB + 256 * kMiB, [&] { return scan(huge, 16); },
+       "16384 x 16384 cut into 1024 pieces"},
+      // Sixteen pieces of 4096 x 4096 hold two images and two grids each: 4 GiB.
+      {"16384 x 16384 PNG cut into 4096-pixel pieces", 2048 * kMiB, [&] { return scan(huge, 4096); },
+       "Not enough memory to cut p into tiles of 4096 x 4096 pixels."},
+      // The image and its colour and normal grids: 3 GiB.
+      {"16384 x 16384 PNG loaded as a tile", 2048 * kMiB, [&] { return loadTile(huge); },
+       "Not enough memory to load the tile " + huge + "."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const test::ChildOutcome outcome = test::runInChild(c.work, c.limit);
+    ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
+    EXPECT_EQ(outcome.text, c.want);
+  }
+}
+
+}  // namespace
+}  // namespace vorlane
