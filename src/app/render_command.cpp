@@ -9,7 +9,7 @@ Shell::After Shell::render() {
   auto lit = lighting::renderCommand(*currentMap_, tk_.text(g_.widthField), tk_.text(g_.heightField),
                                      tk_.checked(g_.softShadowsBox),
                                      [this](float fraction) { tk_.setProgress(g_.progressBar, fraction); });
-  // A refused resolution has changed nothing.
+  // A refusal (resolution, memory) has changed nothing.
   if (!lit) {
     tk_.messageBox(lit.error(), platform::MessageKind::Error);
     return After::step;

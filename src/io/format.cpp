@@ -57,6 +57,21 @@ TilePtr readTile(ByteReader& in) {
   return tile;
 }
 
+// Every cell's value, 4096 at a time.
+template <typename IndexOf>
+void writeCellIndices(const map::Map& map, ByteWriter& out, IndexOf indexOf) {
+  std::vector<std::int32_t> chunk;
+  chunk.reserve(4096);
+  for (const TilePtr& cell : map.cells) {
+    chunk.push_back(indexOf(cell));
+    if (chunk.size() == 4096) {
+      out.bytes(reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size() * 4);
+      chunk.clear();
+    }
+  }
+  out.bytes(reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size() * 4);
+}
+
 void writeCells(const map::Map& map, const std::vector<const Tile*>& order, ByteWriter& out) {
   std::unordered_map<const Tile*, std::int32_t> index;
   index.reserve(order.size());
@@ -64,24 +79,14 @@ void writeCells(const map::Map& map, const std::vector<const Tile*>& order, Byte
   // Runs of one tile are common, so the last lookup is kept.
   const Tile* last = nullptr;
   std::int32_t lastIndex = -1;
-  std::vector<std::int32_t> chunk;
-  chunk.reserve(4096);
-  for (const TilePtr& cell : map.cells) {
-    std::int32_t v = -1;
-    if (cell) {
-      if (cell.get() != last) {
-        last = cell.get();
-        lastIndex = index.at(last);
-      }
-      v = lastIndex;
+  writeCellIndices(map, out, [&](const TilePtr& cell) {
+    if (!cell) return -1;
+    if (cell.get() != last) {
+      last = cell.get();
+      lastIndex = index.at(last);
     }
-    chunk.push_back(v);
-    if (chunk.size() == 4096) {
-      out.bytes(reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size() * 4);
-      chunk.clear();
-    }
-  }
-  out.bytes(reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size() * 4);
+    return lastIndex;
+  });
 }
 
 void readCells(ByteReader& in, map::Map& map) {
@@ -118,14 +123,18 @@ void writeTilesetCells(const map::Map* tileset, ByteWriter& out) {
   }
 }
 
-}  // namespace
-
-void saveMap(const map::Map& map, ByteWriter& out) {
+void writeSizes(const map::Map& map, ByteWriter& out) {
   out.int32(map.width);
   out.int32(map.height);
   out.int32(map.depth);
   out.int32(map.tileWidth);
   out.int32(map.tileHeight);
+}
+
+}  // namespace
+
+void saveMap(const map::Map& map, ByteWriter& out) {
+  writeSizes(map, out);
   // The tiles in order of first use, by object identity (two tiles from one file stay two).
   std::vector<const Tile*> order;
   {
@@ -144,6 +153,30 @@ void saveMap(const map::Map& map, ByteWriter& out) {
   for (const auto& light : map.lights) light->write(out);
   out.int32(static_cast<std::int32_t>(map.pivots.size()));
   for (const auto& pivot : map.pivots) pivot->write(out);
+}
+
+LitMapWriter::LitMapWriter(const map::Map& source, ByteWriter& out) : source_(source), out_(out) {
+  writeSizes(source, out);
+  for (const TilePtr& cell : source.cells) count_ += cell ? 1 : 0;
+  out.int32(count_);
+}
+
+void LitMapWriter::tiles(std::span<const TilePtr> cells) {
+  for (const TilePtr& tile : cells) {
+    if (!tile) continue;
+    tile->write(out_);
+    ++written_;
+  }
+}
+
+void LitMapWriter::finish() {
+  if (written_ != count_)
+    throw FormatError("lit tiles written " + std::to_string(written_) + " of " + std::to_string(count_));
+  // Each occupied cell holds the next tile of the table.
+  std::int32_t next = 0;
+  writeCellIndices(source_, out_, [&](const TilePtr& cell) { return cell ? next++ : -1; });
+  out_.int32(0);  // lights
+  out_.int32(0);  // pivots
 }
 
 void writeTilesetSection(std::span<const TilesetEntry> tilesets, ByteWriter& out) {

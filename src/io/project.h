@@ -60,6 +60,24 @@ void saveMap(const map::Map& map, base::ByteWriter& out);
 // The tileset section. Throws base::FormatError for more than 255 tilesets.
 void writeTilesetSection(std::span<const TilesetEntry> tilesets, base::ByteWriter& out);
 
+// Writes what saveMap writes for the lit map of `source` (a tile of its own in every cell
+// occupied there, no lights, no pivots) as the lit tiles come, so that map is never whole in
+// memory: the sizes and tile count now, the tiles in cell order as given, the cells last.
+class LitMapWriter {
+ public:
+  LitMapWriter(const map::Map& source, base::ByteWriter& out);
+  // The next cells of the table in order; empty ones are passed over.
+  void tiles(std::span<const tiles::TilePtr> cells);
+  // The cell indices, no lights, no pivots. Throws base::FormatError unless every occupied
+  // cell's tile was written.
+  void finish();
+
+ private:
+  const map::Map& source_;
+  base::ByteWriter& out_;
+  std::int32_t count_ = 0, written_ = 0;
+};
+
 // Reads a map section into a fresh Map. Throws base::StreamError when the bytes end early,
 // base::FormatError naming the field when a count or index breaks its range.
 map::MapPtr readMapSection(base::ByteReader& in);

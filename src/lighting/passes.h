@@ -80,6 +80,13 @@ struct Tone {
   std::int32_t ambient[3];
 };
 
+// What one lit cell of an image of w × h holds: its image, its colour grid and the objects.
+std::uint64_t litCellBytes(std::int32_t w, std::int32_t h);
+// Band boundaries over the map's cells (0, …, cell count): each band ends with the cell that
+// brings its lit cells to bandBytes, so a band in memory is small while every thread still
+// has cells to light.
+std::vector<std::size_t> litBands(const map::Map& map, std::uint64_t bandBytes);
+
 // Lights one cell into `target` (image, colour grid of it, the given flat-normal grid).
 void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
                const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,

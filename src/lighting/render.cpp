@@ -12,6 +12,7 @@
 #include "base/console.h"
 #include "base/convert.h"
 #include "lighting/passes.h"
+#include "platform/memory.h"
 
 namespace vorlane::lighting {
 
@@ -33,10 +34,12 @@ map::LightPtr copyWithoutShadowMap(const map::Light& l) {
   return copy;
 }
 
-// The lit map: every occupied cell lit into a new tile. Fails only when stopped.
+// The lit map: every occupied cell lit into a new tile, band by band when a sink takes them.
+// Fails only when stopped.
 base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& frame,
                                      const std::vector<detail::LightParams>& lights, const detail::Tone& tone,
-                                     const Progress& progress, const std::stop_token& stop) {
+                                     const Progress& progress, const std::stop_token& stop, const LitCells& sink,
+                                     std::uint64_t bandBytes) {
   auto report = [&](float f) {
     if (progress) progress(f);
   };
@@ -49,35 +52,46 @@ base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& f
     auto& grid = flats[{w, h}];
     if (!grid) grid = tiles::ChannelGrid::flatNormals(w, h);
   }
-  // One team for the whole pass; the caller's thread reports the column it has reached.
+  // One team a band (the whole pass when nothing streams); the caller's thread reports the
+  // column it has reached.
   const std::int64_t cellsPerColumn = std::int64_t{map.height} * map.depth;
   const std::int64_t cellCount = static_cast<std::int64_t>(map.cells.size());
   std::int64_t reported = 0;
   std::atomic<bool> outOfMemory = false;
   if (map.width > 0) report(0.0f);
+  const std::vector<std::size_t> bands =
+      sink ? detail::litBands(map, bandBytes) : std::vector<std::size_t>{0, static_cast<std::size_t>(cellCount)};
+  for (std::size_t b = 0; b + 1 < bands.size(); ++b) {
+    const auto bandBegin = static_cast<std::int64_t>(bands[b]), bandEnd = static_cast<std::int64_t>(bands[b + 1]);
 #pragma omp parallel for schedule(dynamic, 8)
-  for (std::int64_t k = 0; k < cellCount; ++k) {
-    const std::int64_t c = k / cellsPerColumn;
-    if (omp_get_thread_num() == 0 && c > reported) {
-      reported = c;
-      report(static_cast<float>(c) / static_cast<float>(map.width));
+    for (std::int64_t k = bandBegin; k < bandEnd; ++k) {
+      const std::int64_t c = k / cellsPerColumn;
+      if (omp_get_thread_num() == 0 && c > reported) {
+        reported = c;
+        report(static_cast<float>(c) / static_cast<float>(map.width));
+      }
+      const auto& source = map.cells[static_cast<std::size_t>(k)];
+      if (!source || stop.stop_requested() || outOfMemory.load(std::memory_order_relaxed)) continue;
+      const std::int32_t r = static_cast<std::int32_t>(k / map.depth % map.height);
+      const std::int32_t d = static_cast<std::int32_t>(k % map.depth);
+      // Nothing may leave the parallel loop by an exception.
+      try {
+        auto target = std::make_shared<tiles::Tile>();
+        const auto& flat = flats.at({detail::imageWidth(*source), detail::imageHeight(*source)});
+        detail::lightCell(map, frame, lights, tone, *source, *target, static_cast<std::int32_t>(c), r, d, flat);
+        lit->cells[static_cast<std::size_t>(k)] = std::move(target);
+      } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+      }
     }
-    const auto& source = map.cells[static_cast<std::size_t>(k)];
-    if (!source || stop.stop_requested() || outOfMemory.load(std::memory_order_relaxed)) continue;
-    const std::int32_t r = static_cast<std::int32_t>(k / map.depth % map.height);
-    const std::int32_t d = static_cast<std::int32_t>(k % map.depth);
-    // Nothing may leave the parallel loop by an exception.
-    try {
-      auto target = std::make_shared<tiles::Tile>();
-      const auto& flat = flats.at({detail::imageWidth(*source), detail::imageHeight(*source)});
-      detail::lightCell(map, frame, lights, tone, *source, *target, static_cast<std::int32_t>(c), r, d, flat);
-      lit->cells[static_cast<std::size_t>(k)] = std::move(target);
-    } catch (const std::bad_alloc&) {
-      outOfMemory = true;
-    }
+    if (outOfMemory) throw std::bad_alloc();
+    if (stop.stop_requested()) break;
+    if (!sink) continue;
+    const std::span<tiles::TilePtr> band(lit->cells.data() + bandBegin, static_cast<std::size_t>(bandEnd - bandBegin));
+    sink(static_cast<std::size_t>(bandBegin), band);
+    for (auto& cell : band) cell.reset();
   }
   report(0.0f);
-  if (outOfMemory) throw std::bad_alloc();
   if (stop.stop_requested()) return base::Error{kCancelled};
   return lit;
 }
@@ -117,8 +131,10 @@ base::Status checkResolution(const map::Map& map, std::int32_t width, std::int32
   return base::success();
 }
 
-base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const Progress& progress,
-                         std::stop_token stop) {
+namespace {
+
+base::Result<Lit> renderOrThrow(const Snapshot& scene, const Settings& settings, const Progress& progress,
+                                std::stop_token stop, const LitCells& sink) {
   const map::Map& map = scene.map();
   if (auto status = checkResolution(map, settings.width, settings.height); !status) return base::Error{status.error()};
   const detail::Frame frame = detail::Frame::of(map, settings.width, settings.height);
@@ -134,10 +150,22 @@ base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const 
   std::vector<const std::vector<std::uint8_t>*> maps;
   for (const auto& m : lit.shadowMaps) maps.push_back(&m);
   const detail::Tone tone{o.intensity, {o.ambient[0], o.ambient[1], o.ambient[2]}};
-  auto cells = lightCells(map, frame, detail::lightParams(map, frame, maps), tone, progress, stop);
+  auto cells =
+      lightCells(map, frame, detail::lightParams(map, frame, maps), tone, progress, stop, sink, settings.bandBytes);
   if (!cells) return base::Error{cells.error()};
   lit.map = std::move(cells).value();
   return lit;
+}
+
+}  // namespace
+
+base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const Progress& progress,
+                         std::stop_token stop, const LitCells& sink) {
+  try {
+    return renderOrThrow(scene, settings, progress, stop, sink);
+  } catch (const std::bad_alloc&) {
+    return base::outOfMemory("render the light map at " + intToText(settings.width) + "x" + intToText(settings.height));
+  }
 }
 
 void apply(const Lit& lit, map::Map& rendered) {
@@ -164,13 +192,35 @@ base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std:
   return litMap;
 }
 
-base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::int32_t height, bool soft,
-                                        const Progress& progress, const Options& options) {
+base::Result<Settings> commandSettings(const map::Map& map, std::int32_t width, std::int32_t height, bool soft,
+                                       const Options& options) {
   width = std::max(width, kMinResolution);
   height = std::max(height, kMinResolution);
   if (auto status = checkResolution(map, width, height); !status) return base::Error{status.error()};
-  base::consoleLine("Rendering shadow map at a resolution of " + intToText(width) + "x" + intToText(height));
-  return renderLightmap(map, width, height, soft ? 1 : 0, kBlurRadius, progress, options);
+  return Settings{width, height, soft, kBlurRadius, options};
+}
+
+void announce(const map::Map& map, const Settings& settings) {
+  base::consoleLine("Rendering shadow map at a resolution of " + intToText(settings.width) + "x" +
+                    intToText(settings.height));
+  const detail::Frame frame = detail::Frame::of(map, settings.width, settings.height);
+  base::consoleLine("WF:" + base::floatToText(frame.wf) + " HF:" + base::floatToText(frame.hf));
+}
+
+base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::int32_t height, bool soft,
+                                        const Progress& progress, const Options& options) {
+  auto settings = commandSettings(map, width, height, soft, options);
+  if (!settings) return base::Error{settings.error()};
+  // The lit map becomes the current map: all of it must fit.
+  const MemoryEstimate need = estimateMemory(map, *settings, false);
+  if (auto fits = checkMemory(need, platform::availableMemory(), kStreamingAdvice); !fits)
+    return base::Error{fits.error()};
+  announce(map, *settings);
+  auto lit = render(Snapshot(map), *settings, progress);
+  if (!lit) return base::Error{lit.error()};
+  map::MapPtr litMap = lit->map;
+  apply(std::move(lit).value(), map);
+  return litMap;
 }
 
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::string_view widthText, std::string_view heightText,

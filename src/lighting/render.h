@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <stop_token>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,8 @@ struct Settings {
   bool soft = false;
   float blurRadius = kBlurRadius;
   Options options;
+  // How many bytes of lit tiles a render with a sink holds at once (at least one cell).
+  std::uint64_t bandBytes = std::uint64_t{64} << 20;
 };
 
 // What a bake reads of a map, fixed when taken: the sizes, the cell table (sharing the map's
@@ -93,11 +96,38 @@ struct Lit {
   std::vector<std::vector<std::uint8_t>> shadowMaps;  // per light, list order, [x * height + y]
 };
 
+// Takes the lit cells band by band as they are done: cells [first, first + cells.size()) of
+// the map's cell table, in order, on the thread that renders. The renderer drops them after.
+using LitCells = std::function<void(std::size_t first, std::span<const tiles::TilePtr> cells)>;
+
 // Checks the resolution (checkResolution), computes every light's shadow map and lights every
-// occupied cell. Prints nothing. Fails with checkResolution's message, or with kCancelled
-// once `stop` is requested (checked between lights and between cells).
+// occupied cell. Prints nothing. Fails with checkResolution's message, with kCancelled once
+// `stop` is requested (checked between lights and between cells), or with "Not enough memory
+// to ..." when an allocation fails. With `sink`, the lit cells go there and the returned map
+// keeps only the sizes: memory holds one band of lit tiles at a time.
 base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const Progress& progress = {},
-                         std::stop_token stop = {});
+                         std::stop_token stop = {}, const LitCells& sink = {});
+
+// What a bake takes beyond the loaded map, in bytes, estimated before any work.
+struct MemoryEstimate {
+  std::uint64_t snapshot = 0;    // the renderer's copy of the cell table
+  std::uint64_t shadowMaps = 0;  // the maps, their working copies and the occluder grids
+  std::uint64_t litCells = 0;    // the whole lit map, or the largest band when streamed
+  std::uint64_t working = 0;     // per-thread buffers
+  std::uint64_t total() const { return snapshot + shadowMaps + litCells + working; }
+};
+MemoryEstimate estimateMemory(const map::Map& map, const Settings& settings, bool streamed);
+// Refuses with the estimate, and `advice` after it, when it exceeds `available`.
+base::Status checkMemory(const MemoryEstimate& need, std::uint64_t available, std::string_view advice = {});
+inline constexpr const char* kStreamingAdvice =
+    "vorlane-tool bake renders maps this large, writing the lit map as it is made.";
+
+// The Render command's settings for these field values: sizes below 16 raised to 16 and the
+// resolution checked. Prints nothing.
+base::Result<Settings> commandSettings(const map::Map& map, std::int32_t width, std::int32_t height, bool soft,
+                                       const Options& options = {});
+// The Render command's lines: the resolution and "WF:… HF:…".
+void announce(const map::Map& map, const Settings& settings);
 
 // Leaves in `rendered` (the map the snapshot was taken of, its lights unchanged since) what a
 // render sets there: lightmapWidth and lightmapHeight, and each light's shadow map.
@@ -113,8 +143,9 @@ base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std:
                                          float blurRadius, const Progress& progress = {},
                                          const Options& options = {});
 
-// The Render command: sizes below 16 are raised to 16, then the resolution line is printed
-// and renderLightmap runs with blur radius 4.0.
+// The Render command: sizes below 16 are raised to 16; a bake whose estimate exceeds the
+// memory available is refused (pointing to vorlane-tool bake); then the lines are printed
+// and the map is rendered with blur radius 4.0 and the result applied.
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::int32_t height, bool soft,
                                         const Progress& progress = {}, const Options& options = {});
 // The same from the texts of the Width and Height fields (read by base::textToInt).

@@ -60,13 +60,14 @@ base::Error failure(const char* firstLine, const fs::path& target, int error) {
 }
 
 // Where the bytes really go: through a symbolic link (and chains of them) to the file it
-// names, so the link stays a link.
+// names, existing or not, so the link stays a link.
 fs::path resolveTarget(const std::string& path) {
   std::error_code ec;
   fs::path target = fs::u8path(path);
-  if (fs::is_symlink(target, ec)) {
-    fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec) return resolved;
+  for (int hop = 0; hop < 40 && fs::is_symlink(target, ec); ++hop) {
+    const fs::path next = fs::read_symlink(target, ec);
+    if (ec) break;
+    target = next.is_absolute() ? next : target.parent_path() / next;
   }
   return target;
 }

@@ -19,6 +19,7 @@ struct MemoryLimits : test::ShellTest {
     dir = new test::TempDir;
     // 1 GiB of pixels: it decodes within the limit, but no tile and grids of it fit.
     test::writeHugeScanImage(dir->file("huge.png"));
+    test::writeAmplifyingProject(dir->file("amplifying.vorl"));
   }
   static void TearDownTestSuite() {
     delete dir;
@@ -79,6 +80,30 @@ TEST_F(MemoryLimits, ScanIntoPiecesTooLargeShowsAnErrorAndAddsNoTileset) {
   });
   EXPECT_EQ(runLimited(), "exited with 0: error: Not enough memory to cut " + dir->file("huge.png") +
                               " into tiles of 4096 x 4096 pixels.\n" + before);
+}
+
+// Its lit map needs 4.7 GiB: refused with the estimate before any work, the map kept.
+TEST_F(MemoryLimits, RenderOfALitMapTooLargeShowsTheEstimateAndKeepsTheMap) {
+  tk.fileAnswers = {dir->file("amplifying.vorl")};
+  tk.press(g.loadButton);
+  tk.press(g.renderButton);
+  const auto outcome = test::runInChild(
+      [this] {
+        base::ConsoleCapture quiet;
+        try {
+          shell.run();
+        } catch (const test::ScriptEnded&) {
+        }
+        std::string text;
+        for (const auto& m : tk.messages)
+          text += m.text.substr(0, m.text.find(':')) +
+                  (m.text.find("\nvorlane-tool bake renders") != std::string::npos ? ", see vorlane-tool bake\n" : "\n");
+        const bool kept = shell.currentMap()->width == 30 && shell.currentMap()->lightmapWidth == 0 &&
+                          shell.currentMap()->lights.size() == 1;
+        return text + (kept ? "map kept" : "map changed");
+      },
+      3072 * kMiB);
+  EXPECT_EQ(outcome.describe(), "exited with 0: Not enough memory to render this light map, see vorlane-tool bake\nmap kept");
 }
 
 }  // namespace

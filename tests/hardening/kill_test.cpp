@@ -17,6 +17,7 @@
 #include "base/console.h"
 #include "io/project.h"
 #include "support/big_inputs.h"
+#include "support/child.h"
 #include "support/fixtures.h"
 
 namespace vorlane {
@@ -56,18 +57,6 @@ pid_t forkWriting(const std::function<base::Status()>& write) {
   return child;
 }
 
-pid_t spawnTool(std::vector<std::string> args) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  return child;
-}
-
 int waitFor(pid_t child) {
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -103,12 +92,12 @@ TEST(KilledWriters, LeaveTheOldFileOrTheNewOneWhole) {
          return forkWriting([&] { return io::saveProjectFile(t.substr(0, t.size() - 5), *map, {}); });
        }},
       {"export", "game.vorl", [&](const std::string& t) { return forkWriting([&] { return io::exportMapFile(t, *map); }); }},
-      {"vorlane-tool png", "map.png", [&](const std::string& t) { return spawnTool({tool, "png", level, "-o", t}); }},
+      {"vorlane-tool png", "map.png", [&](const std::string& t) { return test::spawnProgram({tool, "png", level, "-o", t}); }},
       {"vorlane-tool bake", "lit.vorl",
-       [&](const std::string& t) { return spawnTool({tool, "bake", level, "-o", t, "--quiet", "--width", "1024"}); }},
+       [&](const std::string& t) { return test::spawnProgram({tool, "bake", level, "-o", t, "--quiet", "--width", "1024"}); }},
       {"vorlane-tool scan", "tiles.vorl",
        [&](const std::string& t) {
-         return spawnTool({tool, "scan", dir.file("sheet.png"), "-o", t, "--tile", "64x64"});
+         return test::spawnProgram({tool, "scan", dir.file("sheet.png"), "-o", t, "--tile", "64x64"});
        }},
   };
   const Bytes old{'o', 'l', 'd'};

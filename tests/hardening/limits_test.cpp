@@ -2,13 +2,17 @@
 // child must come back with the operation's ordinary error (or its result), never abort.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "base/console.h"
+#include "io/project.h"
+#include "lighting/render.h"
 #include "platform/decode.h"
 #include "support/big_inputs.h"
 #include "support/fixtures.h"
+#include "support/tool_run.h"
 #include "support/child.h"
 #include "tiles/scan.h"
 #include "tiles/tile.h"
@@ -25,6 +29,8 @@ class MemoryLimits : public ::testing::Test {
     test::writeSparsePng(dir->file("sparse.png"), 40ll << 30);
     test::writeFile(dir->file("NMsparse.bmp"), test::encodeBmp(test::solidImage(4, 4, 255, 128, 128)));
     test::writeHugeScanImage(dir->file("huge.png"));
+    test::writeAmplifyingProject(dir->file("amplifying.vorl"));
+    test::writeAmplifyingProject(dir->file("amplifying8.vorl"), 8, 8);
   }
   static void TearDownTestSuite() {
     delete dir;
@@ -87,6 +93,50 @@ TEST_F(MemoryLimits, ImagesTooLargeToHoldAreOrdinaryErrors) {
     ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
     EXPECT_EQ(outcome.text, c.want);
   }
+}
+
+// Cells of one 1024 x 1024 tile: 30 x 20 of them make a lit map of 4.7 GiB from a 12 MB
+// file; 8 x 8 one of 512 MiB, in a file of 768 MiB.
+TEST_F(MemoryLimits, BakesOfLitMapsLargerThanMemory) {
+  const std::string project = dir->file("amplifying.vorl"), out = dir->file("lit.vorl");
+  const std::string small = dir->file("amplifying8.vorl");
+  const auto render = [&] {
+    base::ConsoleCapture quiet;
+    auto loaded = io::loadProjectFile(project);
+    if (!loaded) return loaded.error();
+    const auto before = loaded->map->cells;
+    quiet.clear();
+    auto lit = lighting::renderCommand(*loaded->map, 256, 256, false);
+    if (lit) return std::string("rendered");
+    // Refused before any work: the map is as it was and nothing was printed.
+    if (loaded->map->cells != before || loaded->map->lightmapWidth != 0 || !quiet.lines().empty())
+      return std::string("changed");
+    return lit.error().substr(0, lit.error().find(':'));
+  };
+  const auto bake = [&] {
+    auto run = test::runProgram(VORLANE_TOOL_PATH, "bake '" + small + "' -o '" + out + "' --quiet --threads 2", *dir);
+    return "exit " + std::to_string(run.exitCode) + run.err;
+  };
+  struct Case {
+    std::string name;
+    std::function<std::string()> work;
+    std::uint64_t limit;
+    std::string want;
+  };
+  const Case cases[] = {
+      {"the Render command", render, 3072 * kMiB, "Not enough memory to render this light map"},
+      // Written band by band: it needs the shadow map and one band.
+      {"vorlane-tool bake", bake, 512 * kMiB, "exit 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const test::ChildOutcome outcome = test::runInChild(c.work, c.limit);
+    ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
+    EXPECT_EQ(outcome.text, c.want);
+  }
+  // 64 tile records of an image and two grids of 4 MiB each.
+  EXPECT_GT(std::filesystem::file_size(out), 64 * 12 * kMiB);
+  std::filesystem::remove(out);
 }
 
 }  // namespace

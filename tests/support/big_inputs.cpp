@@ -58,7 +58,7 @@ void writeHugeScanImage(const std::string& path) {
   writeFile(tiles::companionPath(path), encodeBmp(flat));
 }
 
-void writeAmplifyingProject(const std::string& path) {
+void writeAmplifyingProject(const std::string& path, int columns, int rows) {
   auto tile = std::make_shared<tiles::Tile>();
   tile->path = "stone.png";
   auto image = std::make_shared<platform::Image>(1024, 1024);
@@ -71,7 +71,7 @@ void writeAmplifyingProject(const std::string& path) {
   tile->image = image;
   tile->colourGrid = tiles::ChannelGrid::fromImage(*image);
   tile->normalGrid = tiles::ChannelGrid::flatNormals(1024, 1024);
-  auto map = map::Map::create(30, 20, 1, 64, 64);
+  auto map = map::Map::create(columns, rows, 1, 64, 64);
   map->fillLayer(0, tile);
   map->addLight(map::Light::createLight(960, 640, 1, 255, 255, 255));
   map->lights.back()->range = 900;

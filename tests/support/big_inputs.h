@@ -15,7 +15,7 @@ void writeHugeScanImage(const std::string& path);
 
 // The smallest project whose lit map outgrows memory: 30 × 20 cells all holding one 1024 ×
 // 1024 tile, one light (about 12 MB on disk; its lit map needs about 8 MB a cell).
-void writeAmplifyingProject(const std::string& path);
+void writeAmplifyingProject(const std::string& path, int columns = 30, int rows = 20);
 
 // A file of `bytes` (sparse: no disk blocks) starting with the PNG signature.
 void writeSparsePng(const std::string& path, long long bytes);

@@ -60,4 +60,16 @@ ChildOutcome runInChild(const std::function<std::string()>& work, std::uint64_t 
   return outcome;
 }
 
+pid_t spawnProgram(std::vector<std::string> args) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return child;
+}
+
 }  // namespace vorlane::test

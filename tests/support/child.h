@@ -3,8 +3,11 @@
 // live under an address-space limit (setrlimit), so that a test of a memory bound fails,
 // rather than swaps, when the bound regresses.
 #include <cstdint>
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vorlane::test {
 
@@ -17,6 +20,10 @@ struct ChildOutcome {
 
 // No limit when addressSpaceBytes is 0.
 ChildOutcome runInChild(const std::function<std::string()>& work, std::uint64_t addressSpaceBytes = 0);
+
+// Starts args[0] with the arguments that follow (no shell); 127 is its exit status when it
+// cannot be run.
+pid_t spawnProgram(std::vector<std::string> args);
 
 // Sanitizers reserve terabytes of address space: the limit cannot apply to their builds.
 bool memoryLimitsApply();

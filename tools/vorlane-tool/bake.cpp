@@ -1,5 +1,6 @@
 // `bake`: renders a project's light map exactly as the editor's Render button does and writes
-// the lit map as a project (with the tilesets as loaded) or, with --export, as an export file.
+// the lit map as a project (with the tilesets as loaded) or, with --export, as an export file,
+// band by band as it is made, so maps far larger than memory bake.
 #include <omp.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "io/project.h"
 #include "lighting/render.h"
 #include "platform/atomic_write.h"
+#include "platform/memory.h"
 
 namespace vorlane::tool {
 
@@ -62,23 +65,33 @@ int bake(const BakeOptions& o) {
   if (o.threads > 0) omp_set_num_threads(o.threads);
   auto project = readProject(o.input);
   if (!project) return fail(o.input, project.error());
-  // Found out now rather than after minutes of rendering.
+  const map::Map& source = *project->map;
+  // Refusals come before any work: the output first, then sizes and memory.
   if (auto writable = platform::checkWritable(o.output); !writable) return fail(o.output, writable.error());
+  auto settings = lighting::commandSettings(source, o.width, o.height, o.soft, o.lighting);
+  if (!settings) return fail(o.input, settings.error());
+  const lighting::MemoryEstimate need = lighting::estimateMemory(source, *settings, true);
+  if (auto fits = lighting::checkMemory(need, platform::availableMemory()); !fits) return fail(o.input, fits.error());
+
   std::optional<base::ConsoleCapture> quiet;  // --quiet silences the renderer's lines too
   if (o.quiet) quiet.emplace();
-
-  base::Result<map::MapPtr> lit = base::Error{};
-  {
-    ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
-    lit = lighting::renderCommand(*project->map, o.width, o.height, o.soft, [&](float f) { progress(f); },
-                                  o.lighting);
-  }
-  if (!lit) return fail(o.input, lit.error());
-
+  lighting::announce(source, *settings);
+  const lighting::Snapshot scene(source);
+  // The lit map goes to the file band by band as it is made, never whole in memory.
+  std::string renderError;
   auto status = io::writeFileAtomically(o.output, [&](base::ByteWriter& out) {
-    io::saveMap(**lit, out);
+    io::LitMapWriter writer(source, out);
+    ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
+    auto lit = lighting::render(scene, *settings, [&](float f) { progress(f); }, {},
+                                [&](std::size_t, std::span<const tiles::TilePtr> cells) { writer.tiles(cells); });
+    if (!lit) {
+      renderError = lit.error();
+      throw base::StreamError(renderError);
+    }
+    writer.finish();
     if (!o.exportOnly) io::writeTilesetSection(project->tilesets, out);
   });
+  if (!renderError.empty()) return fail(o.input, renderError);
   if (!status) return fail(o.output, status.error());
   return kExitOk;
 }
@@ -103,9 +116,9 @@ void addBakeCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("--ambient", o->ambient, "Ambient colour R,G,B (each 0 to 255) added to every lit pixel")
       ->delimiter(',')
       ->expected(3)
-      ->check(CLI::Range(0, 255));
+      ->check(wholeNumberFrom(0, 255));
   cmd->add_option("--intensity", o->lighting.intensity, "Light intensity factor in place of 4")
-      ->check(CLI::Range(0.0f, 1000.0f));
+      ->check(numberFrom(0, 1000));
   cmd->add_flag("--cast-shadows-flags", o->lighting.castShadowsFlags,
                 "Only tiles and lights with their Cast Shadows flag block light and cast shadows");
   cmd->callback([o, &exitCode] {

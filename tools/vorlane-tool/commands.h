@@ -26,6 +26,7 @@ void addScanCommand(CLI::App& app, int& exitCode);
 int fail(const std::string& path, const std::string& reason);
 // Option checks whose refusal is a usage error saying what is accepted, in words.
 CLI::Validator wholeNumberFrom(int low, int high);
+CLI::Validator numberFrom(double low, double high);
 CLI::Validator nonEmptyPath();
 // Reads a project or export file; the reader's progress lines are not the tool's output.
 base::Result<io::Project> readProject(const std::string& path);

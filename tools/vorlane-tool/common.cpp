@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "base/console.h"
@@ -14,22 +15,37 @@ int fail(const std::string& path, const std::string& reason) {
   return kExitBadInput;
 }
 
-CLI::Validator wholeNumberFrom(int low, int high) {
-  const std::string range = "a whole number from " + std::to_string(low) + " to " + std::to_string(high);
+namespace {
+
+std::string numberText(double v) {
+  std::ostringstream text;
+  text << v;
+  return text.str();
+}
+
+CLI::Validator rangeInWords(double low, double high, bool whole) {
+  const std::string range =
+      std::string(whole ? "a whole number" : "a number") + " from " + numberText(low) + " to " + numberText(high);
   return CLI::Validator(
       [=](std::string& text) -> std::string {
         std::size_t used = 0;
-        long long value = 0;
+        double value = 0;
         try {
-          value = std::stoll(text, &used);
+          value = whole ? static_cast<double>(std::stoll(text, &used)) : std::stod(text, &used);
         } catch (const std::exception&) {
           used = 0;
         }
-        if (used == 0 || used != text.size() || value < low || value > high) return "must be " + range + ", not " + text;
+        if (used == 0 || used != text.size() || !(value >= low && value <= high))
+          return "must be " + range + ", not " + text;
         return {};
       },
       range);
 }
+
+}  // namespace
+
+CLI::Validator wholeNumberFrom(int low, int high) { return rangeInWords(low, high, true); }
+CLI::Validator numberFrom(double low, double high) { return rangeInWords(low, high, false); }
 
 CLI::Validator nonEmptyPath() {
   return CLI::Validator([](std::string& text) -> std::string { return text.empty() ? "must name a file" : ""; },
