@@ -7,7 +7,7 @@
 #include "commands.h"
 #include "io/project.h"
 #include "lighting/composite.h"
-#include "platform/encode_png.h"
+#include "platform/encode.h"
 
 namespace vorlane::tool {
 
