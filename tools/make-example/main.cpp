@@ -261,7 +261,9 @@ void placeCell(vorlane::map::Map& map, const std::vector<vorlane::tiles::TilePtr
 int makeMap() {
   auto source = vorlane::tiles::loadScanSource(kTilesetImage);
   if (!source) return std::cerr << kTilesetImage << ": " << source.error() << '\n', 1;
-  auto tiles = vorlane::tiles::cutImage(*source, kTile, kTile, kTilesetImage);
+  auto cut = vorlane::tiles::cutImage(*source, kTile, kTile, kTilesetImage);
+  if (!cut) return std::cerr << kTilesetImage << ": " << cut.error() << '\n', 1;
+  auto tiles = std::move(cut).value();
   tiles.resize(kTileCount);
 
   auto map = vorlane::map::Map::create(kWidth, kHeight, 2, kTile, kTile);
