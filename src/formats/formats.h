@@ -32,6 +32,9 @@ struct ExportOptions {
   // Also an atlas of normal maps in the layout of the tile atlas.
   bool normals = false;
   Encoding encoding = Encoding::csv;
+  // No atlas grows wider or taller than this (most engines' texture limit); more tiles
+  // make more atlases.
+  std::int32_t maxAtlasSide = 4096;
 };
 
 // Notes on what an export changed (for example tiles resampled to the cell size).

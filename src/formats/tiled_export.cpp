@@ -15,9 +15,6 @@ namespace vorlane::formats::tiled {
 
 namespace {
 
-// The largest atlas side most engines and graphics cards take.
-constexpr std::int32_t kMaxAtlasSide = 4096;
-
 // A tile as the export writes it: its image (and normal map) at the cell size, and its flags.
 class TileContent {
  public:
@@ -158,9 +155,10 @@ void removeAtlases(const ExportPlan& plan) {
 
 base::Result<ExportPlan> writeAtlases(const map::Map& m, const std::string& mapPath, const ExportOptions& options) {
   namespace fs = std::filesystem;
-  if (m.tileWidth < 1 || m.tileHeight < 1 || m.tileWidth > kMaxAtlasSide || m.tileHeight > kMaxAtlasSide)
+  const std::int32_t side = options.maxAtlasSide;
+  if (m.tileWidth < 1 || m.tileHeight < 1 || m.tileWidth > side || m.tileHeight > side)
     return base::Error{"tiles of " + std::to_string(m.tileWidth) + " x " + std::to_string(m.tileHeight) +
-                       " pixels cannot be written as a tile map (1 to 4096 pixels a side)"};
+                       " pixels cannot be written as a tile map (1 to " + std::to_string(side) + " pixels a side)"};
   ExportPlan plan;
   Distinct distinct = collect(m, options.normals);
   plan.gids = std::move(distinct.gids);
@@ -174,8 +172,8 @@ base::Result<ExportPlan> writeAtlases(const map::Map& m, const std::string& mapP
   const std::string stem = target.stem().generic_string();
   auto beside = [&](const std::string& name) { return folder.empty() ? name : folder + "/" + name; };
 
-  const std::int32_t maxColumns = std::max(1, kMaxAtlasSide / m.tileWidth);
-  const std::int32_t maxRows = std::max(1, kMaxAtlasSide / m.tileHeight);
+  const std::int32_t maxColumns = side / m.tileWidth;
+  const std::int32_t maxRows = side / m.tileHeight;
   const std::size_t perPage = static_cast<std::size_t>(maxColumns) * static_cast<std::size_t>(maxRows);
   TileContent content(m.tileWidth, m.tileHeight, options.normals);
   const std::size_t tileBytes = static_cast<std::size_t>(m.tileWidth) * 4;
