@@ -22,6 +22,7 @@ void addPngCommand(CLI::App& app, int& exitCode);
 void addScanCommand(CLI::App& app, int& exitCode);
 void addImportCommand(CLI::App& app, int& exitCode);
 void addExportCommand(CLI::App& app, int& exitCode);
+void addNormalsCommand(CLI::App& app, int& exitCode);
 
 // Shared by the sub-commands (common.cpp).
 // Writes "PATH: REASON" to standard error and returns kExitBadInput.
