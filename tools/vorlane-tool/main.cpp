@@ -16,6 +16,8 @@ constexpr Example kExamples[] = {
     {"png", "vorlane-tool png level-lit.vorl -o level-lit.png"},
     {"scan", "vorlane-tool scan sheet.png --tile 32x32 -o sheet.vorl"},
     {"normals", "vorlane-tool normals tiles/grass.png --strength 6   # writes tiles/NMgrass.bmp"},
+    {"import", "vorlane-tool import town.tmx -o town.vorl --lossy"},
+    {"export", "vorlane-tool export town-lit.vorl --format tmx --normals -o game/town.tmx"},
 };
 
 void addExamples(CLI::App& app) {
