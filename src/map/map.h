@@ -43,6 +43,11 @@ class Map {
   std::int32_t selectedY = 0;
   std::int32_t lightmapWidth = 0;
   std::int32_t lightmapHeight = 0;
+  // Changes with every cell write, to a value no map has had before: a canvas showing this map
+  // knows from it whether the cells changed since its last frame.
+  std::uint64_t revision = nextRevision();
+
+  static std::uint64_t nextRevision();
 
   // A new map with these sizes and every other field at its start value. Negative sizes
   // count as 0; throws std::length_error when the grid could not be held in memory.

@@ -25,6 +25,9 @@ class Surface {
   virtual int height() const = 0;  // drawing height H in pixels
   virtual void clear() = 0;
   virtual void present() = 0;
+  // True while the canvas does not show the last presented frame: none reached it yet (no
+  // drawing context), or it was lost (the canvas was resized). The next frame must be drawn.
+  virtual bool frameLost() const { return false; }
 
   virtual void setColor(int red, int green, int blue) = 0;  // 0..255 each
   virtual void setAlpha(float alpha) = 0;                   // 0..1

@@ -26,6 +26,7 @@ class RecordingSurface : public platform::Surface {
   void resize(int w, int h) { w_ = w, h_ = h; }
   void clear() override { add({Op::Clear}); }
   void present() override { add({Op::Present}); }
+  bool frameLost() const override { return lost; }
   void setColor(int r, int g, int b) override;
   void setAlpha(float alpha) override;
   void setBlend(platform::BlendMode mode) override;
@@ -42,6 +43,8 @@ class RecordingSurface : public platform::Surface {
 
   // When false, calls are only counted (benchmarks).
   bool keep = true;
+  // When true, the canvas claims it never shows the last frame: every tick must draw.
+  bool lost = false;
   std::int64_t callCount = 0;
   std::vector<Call> calls;
   // Every segment drawn, one by one or in batches, with its state at the time.

@@ -163,6 +163,7 @@ void GlSurface::release() {
   texts_.clear();
   back_ = front_ = {};
   targetW_ = targetH_ = 0;
+  presented_ = false;
   white_ = buffer_ = vao_ = 0;
   context_ = nullptr;
 }
@@ -188,11 +189,17 @@ void GlSurface::freeTarget(Target& t) {
   t = {};
 }
 
-void GlSurface::ensureTargets() {
+QSize GlSurface::targetSize() const {
   const qreal ratio = widget_.devicePixelRatioF();
-  const int w = std::max(1, static_cast<int>(std::lround(widget_.width() * ratio)));
-  const int h = std::max(1, static_cast<int>(std::lround(widget_.height() * ratio)));
+  return {std::max(1, static_cast<int>(std::lround(widget_.width() * ratio))),
+          std::max(1, static_cast<int>(std::lround(widget_.height() * ratio)))};
+}
+
+void GlSurface::ensureTargets() {
+  const QSize size = targetSize();
+  const int w = size.width(), h = size.height();
   if (w == targetW_ && h == targetH_ && back_.fbo) return;
+  presented_ = false;
   batch_.vertices.clear();
   freeTarget(back_);
   freeTarget(front_);
@@ -225,7 +232,12 @@ void GlSurface::present() {
   glBindFramebuffer(GL_FRAMEBUFFER, widget_.defaultFramebufferObject());
   ++frame_;
   if (frame_ % 64 == 0) evictOld();
+  presented_ = true;
   widget_.update();
+}
+
+bool GlSurface::frameLost() const {
+  return !presented_ || context_ != widget_.context() || targetSize() != QSize(targetW_, targetH_);
 }
 
 void GlSurface::paint() {

@@ -34,6 +34,7 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
   int height() const override;
   void clear() override;
   void present() override;
+  bool frameLost() const override;
   void setColor(int red, int green, int blue) override;
   void setAlpha(float alpha) override;
   void setBlend(BlendMode mode) override;
@@ -67,6 +68,7 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
   };
 
   bool begin();
+  QSize targetSize() const;  // the widget's size in device pixels
   bool ensureResources();
   void ensureTargets();
   void makeTarget(Target& t);
@@ -90,6 +92,7 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
   Target back_, front_;
   Batch batch_;
   int targetW_ = 0, targetH_ = 0;
+  bool presented_ = false;  // the front target holds a frame drawn for its present size
 
   float red_ = 1, green_ = 1, blue_ = 1, alpha_ = 1;
   BlendMode blend_ = BlendMode::Mask;
