@@ -228,6 +228,10 @@ void GlSurface::present() {
   widget_.update();
 }
 
+void GlSurface::finish() {
+  if (makeCurrent()) glFinish();
+}
+
 void GlSurface::paint() {
   if (!ensureResources()) return;
   ensureTargets();
@@ -298,6 +302,7 @@ void GlSurface::flush() {
   glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 4 * sizeof(float), nullptr);
   glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 4 * sizeof(float), reinterpret_cast<const void*>(2 * sizeof(float)));
   glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size() / 4));
+  ++drawCalls_;
   glDisableVertexAttribArray(0);
   glDisableVertexAttribArray(1);
   glBindBuffer(GL_ARRAY_BUFFER, 0);

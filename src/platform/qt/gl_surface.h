@@ -48,6 +48,10 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
 
   // How many textures are held, for tests of the cache.
   std::size_t cachedTextures() const { return images_.size() + texts_.size(); }
+  // GL draw calls issued so far, for benchmarks.
+  std::uint64_t drawCalls() const { return drawCalls_; }
+  // Waits until the GPU has drawn everything issued, for benchmarks.
+  void finish();
 
  private:
   struct Texture {
@@ -99,6 +103,7 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
   std::unordered_map<std::uint64_t, Texture> images_;
   std::unordered_map<std::string, Texture> texts_;
   std::uint64_t frame_ = 0;
+  std::uint64_t drawCalls_ = 0;
 };
 
 // A canvas gadget: reports its mouse input as toolkit events and draws through its surface.
