@@ -205,7 +205,8 @@ void draw(Map& map, Surface& surface) {
 // change a pixel, and they go out in one batch. A segment lies on the border of its cell;
 // a cell whose rectangle, grown by twice the line width, misses the canvas has all four
 // edges (each at most 2 pixels wide on either side) wholly outside it, and they would
-// draw nothing: such cells are skipped, which keeps the cost to the visible part.
+// draw nothing: such cells are skipped, which keeps the cost to the visible part. The
+// segments depend on the view and the map's sizes alone, so the surface may keep them.
 void drawGrid(const Map& map, Surface& surface) {
   constexpr float kLineWidth = 4;
   constexpr float kMargin = 2 * kLineWidth;
@@ -216,9 +217,11 @@ void drawGrid(const Map& map, Surface& surface) {
 
   const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
   const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
+  // Lines along an axis whose cells are too small for them are left out.
+  const bool vertical = std::abs(spanX) >= kMinGridSpacing, horizontal = std::abs(spanY) >= kMinGridSpacing;
   CellRange cols, rows;
-  if (map.width <= 0 || map.height <= 0) {
-    // No cells: nothing to draw, however long the other side.
+  if (map.width <= 0 || map.height <= 0 || (!vertical && !horizontal)) {
+    // No cells or no lines: nothing to draw, however long the other side.
   } else if (ax.monotone() && ay.monotone()) {
     // A cell reaches from its corner by its span, which is negative for a negative size.
     cols = cellsBetween(ax, map.width, -std::max(spanX, 0.0f) - kMargin,
@@ -231,20 +234,30 @@ void drawGrid(const Map& map, Surface& surface) {
     rows.last = std::max(map.height, 0);
   }
 
-  std::vector<LineSegment> segs;
-  if (cols.last > cols.first && rows.last > rows.first)
-    segs.reserve(static_cast<std::size_t>(cols.last - cols.first) * static_cast<std::size_t>(rows.last - rows.first) * 4);
-  for (std::int32_t x = cols.first; x < cols.last; ++x) {
-    const float X = ax.cellCorner(x);
-    for (std::int32_t y = rows.first; y < rows.last; ++y) {
-      const float Y = ay.cellCorner(y);
-      segs.push_back({X, Y, X + spanX, Y});
-      segs.push_back({X, Y, X, Y + spanY});
-      segs.push_back({X, Y + spanY, X + spanX, Y + spanY});
-      segs.push_back({X + spanX, Y, X + spanX, Y + spanY});
-    }
+  if (cols.last > cols.first && rows.last > rows.first) {
+    struct {
+      std::int32_t w, h, width, height, tileWidth, tileHeight;
+      float scrollX, scrollY, zoom;
+    } const key{surface.width(), surface.height(), map.width,   map.height, map.tileWidth,
+                map.tileHeight,  map.scrollX,      map.scrollY, map.zoom};
+    static_assert(sizeof key == 9 * 4, "no padding bytes in the key");
+    const std::string_view keyBytes(reinterpret_cast<const char*>(&key), sizeof key);
+    surface.drawLineSet(keyBytes, [&](std::vector<LineSegment>& segs) {
+      const std::size_t perCell = (vertical ? 2 : 0) + (horizontal ? 2 : 0);
+      segs.reserve(static_cast<std::size_t>(cols.last - cols.first) * static_cast<std::size_t>(rows.last - rows.first) *
+                   perCell);
+      for (std::int32_t x = cols.first; x < cols.last; ++x) {
+        const float X = ax.cellCorner(x);
+        for (std::int32_t y = rows.first; y < rows.last; ++y) {
+          const float Y = ay.cellCorner(y);
+          if (horizontal) segs.push_back({X, Y, X + spanX, Y});
+          if (vertical) segs.push_back({X, Y, X, Y + spanY});
+          if (horizontal) segs.push_back({X, Y + spanY, X + spanX, Y + spanY});
+          if (vertical) segs.push_back({X + spanX, Y, X + spanX, Y + spanY});
+        }
+      }
+    });
   }
-  if (!segs.empty()) surface.drawLines(segs);
 
   surface.setColor(255, 255, 255);
   surface.setAlpha(1.0f);

@@ -57,16 +57,19 @@ std::vector<std::tuple<float, float>> walkTiles(const Map& m, int W, int H) {
 
 using Seg = std::tuple<float, float, float, float>;
 
+// Every cell's four edges, without the lines of an axis whose cells are closer than the
+// grid's minimum spacing.
 std::vector<Seg> walkGrid(const Map& m, int W, int H) {
   std::vector<Seg> out;
   float sw = m.tileWidth * m.zoom, sh = m.tileHeight * m.zoom;
+  const bool vertical = std::abs(sw) >= kMinGridSpacing, horizontal = std::abs(sh) >= kMinGridSpacing;
   for (int x = 0; x < m.width; ++x)
     for (int y = 0; y < m.height; ++y) {
       float X = corner(x, m.tileWidth, m.scrollX, m.zoom, W), Y = corner(y, m.tileHeight, m.scrollY, m.zoom, H);
-      out.emplace_back(X, Y, X + sw, Y);
-      out.emplace_back(X, Y, X, Y + sh);
-      out.emplace_back(X, Y + sh, X + sw, Y + sh);
-      out.emplace_back(X + sw, Y, X + sw, Y + sh);
+      if (horizontal) out.emplace_back(X, Y, X + sw, Y);
+      if (vertical) out.emplace_back(X, Y, X, Y + sh);
+      if (horizontal) out.emplace_back(X, Y + sh, X + sw, Y + sh);
+      if (vertical) out.emplace_back(X + sw, Y, X + sw, Y + sh);
     }
   return out;
 }

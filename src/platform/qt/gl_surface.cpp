@@ -177,6 +177,7 @@ void GlSurface::release() {
     freeTarget(front_);
     glDeleteTextures(1, &white_);
     glDeleteBuffers(1, &buffer_);
+    if (lineSetBuffer_) glDeleteBuffers(1, &lineSetBuffer_);
     glDeleteFramebuffers(2, copyFbo_);
     if (vao_) glDeleteVertexArrays(1, &vao_);
   }
@@ -189,7 +190,9 @@ void GlSurface::release() {
   texts_.clear();
   back_ = front_ = {};
   targetW_ = targetH_ = 0;
-  white_ = buffer_ = vao_ = 0;
+  white_ = buffer_ = vao_ = lineSetBuffer_ = 0;
+  lineSetKey_.clear();
+  lineSetVertices_ = 0;
   copyFbo_[0] = copyFbo_[1] = 0;
   context_ = nullptr;
 }
@@ -306,13 +309,21 @@ void GlSurface::flush() {
     glGenerateMipmap(GL_TEXTURE_2D_ARRAY);
     atlases_[batch_.atlas].mipmapsStale = false;
   }
+  glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
+               GL_STREAM_DRAW);
+  submit(buffer_, static_cast<GLsizei>(vertices.size() / kFloatsPerVertex), batch_);
+  vertices.clear();
+}
+
+void GlSurface::submit(GLuint buffer, GLsizei count, const Batch& batch) {
   glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo);
   glViewport(0, 0, targetW_, targetH_);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_SCISSOR_TEST);
   glDisable(GL_STENCIL_TEST);
   glDisable(GL_CULL_FACE);
-  if (batch_.blend == BlendMode::Alpha) {
+  if (batch.blend == BlendMode::Alpha) {
     glEnable(GL_BLEND);
     // The canvas stays opaque whatever is blended over it.
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
@@ -322,21 +333,19 @@ void GlSurface::flush() {
   program_->bind();
   program_->setUniformValue(viewSizeAt_, QVector2D(static_cast<float>(std::max(1, width())),
                                                    static_cast<float>(std::max(1, height()))));
-  program_->setUniformValue(colourAt_, QVector4D(batch_.red, batch_.green, batch_.blue, batch_.alpha));
-  program_->setUniformValue(maskTestAt_, batch_.blend == BlendMode::Mask ? 1.0f : 0.0f);
+  program_->setUniformValue(colourAt_, QVector4D(batch.red, batch.green, batch.blue, batch.alpha));
+  program_->setUniformValue(maskTestAt_, batch.blend == BlendMode::Mask ? 1.0f : 0.0f);
   program_->setUniformValue(imageAt_, 0);
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D_ARRAY, batch_.texture);
+  glBindTexture(GL_TEXTURE_2D_ARRAY, batch.texture);
   if (vao_) glBindVertexArray(vao_);
-  glBindBuffer(GL_ARRAY_BUFFER, buffer_);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
-               GL_STREAM_DRAW);
+  glBindBuffer(GL_ARRAY_BUFFER, buffer);
   glEnableVertexAttribArray(0);
   glEnableVertexAttribArray(1);
   constexpr GLsizei stride = kFloatsPerVertex * sizeof(float);
   glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, nullptr);
   glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(2 * sizeof(float)));
-  glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size() / kFloatsPerVertex));
+  glDrawArrays(GL_TRIANGLES, 0, count);
   ++drawCalls_;
   glDisableVertexAttribArray(0);
   glDisableVertexAttribArray(1);
@@ -345,7 +354,6 @@ void GlSurface::flush() {
   program_->release();
   glDisable(GL_BLEND);
   glBindFramebuffer(GL_FRAMEBUFFER, widget_.defaultFramebufferObject());
-  vertices.clear();
 }
 
 void GlSurface::drawLine(float x1, float y1, float x2, float y2) {
@@ -358,6 +366,31 @@ void GlSurface::drawLines(std::span<const LineSegment> lines) {
   std::vector<float>& v = batchFor(white_);
   v.reserve(v.size() + lines.size() * 6 * kFloatsPerVertex);
   for (const auto& l : lines) pushLine(v, l, lineWidth_);
+}
+
+void GlSurface::drawLineSet(std::string_view key, const LineBuilder& build) {
+  if (!begin()) return;
+  if (key != lineSetKey_ || lineWidth_ != lineSetWidth_ || !lineSetBuffer_) {
+    std::vector<LineSegment> lines;
+    build(lines);
+    std::vector<float> v;
+    v.reserve(lines.size() * 6 * kFloatsPerVertex);
+    for (const auto& l : lines) pushLine(v, l, lineWidth_);
+    if (!lineSetBuffer_) glGenBuffers(1, &lineSetBuffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, lineSetBuffer_);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(v.size() * sizeof(float)), v.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    lineSetVertices_ = static_cast<GLsizei>(v.size() / kFloatsPerVertex);
+    lineSetKey_ = key;
+    lineSetWidth_ = lineWidth_;
+  }
+  if (lineSetVertices_ == 0) return;
+  flush();  // what came before lies under the lines
+  Batch state;
+  state.texture = white_;
+  state.red = red_, state.green = green_, state.blue = blue_, state.alpha = alpha_;
+  state.blend = blend_;
+  submit(lineSetBuffer_, lineSetVertices_, state);
 }
 
 void GlSurface::drawRect(float x, float y, float w, float h) {

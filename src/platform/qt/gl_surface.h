@@ -41,6 +41,7 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
   void setScale(float sx, float sy) override;
   void drawLine(float x1, float y1, float x2, float y2) override;
   void drawLines(std::span<const LineSegment> lines) override;
+  void drawLineSet(std::string_view key, const LineBuilder& build) override;
   void drawRect(float x, float y, float w, float h) override;
   void drawOval(float x, float y, float w, float h) override;
   void drawText(std::string_view text, float x, float y) override;
@@ -96,6 +97,8 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
   // GPU as one call.
   std::vector<float>& batchFor(GLuint texture, std::size_t atlas = kNoAtlas);
   void flush();
+  // Draws `count` vertices of a buffer with the texture and state of `batch`.
+  void submit(GLuint buffer, GLsizei count, const Batch& batch);
   // The slot holding these pixels, uploaded when new or changed; false when they cannot be.
   bool upload(Slot*& slot, bool fresh, int w, int h, bool mipmapped, const void* data);
   std::size_t atlasFor(int w, int h, bool mipmapped);
@@ -113,6 +116,11 @@ class GlSurface final : public Surface, private QOpenGLExtraFunctions {
   GLuint vao_ = 0;
   GLuint copyFbo_[2] = {0, 0};
   int maxLayers_ = 256, maxSize_ = 2048;
+  // The kept line set: its key, line width, buffer and vertex count.
+  std::string lineSetKey_;
+  float lineSetWidth_ = 0;
+  GLuint lineSetBuffer_ = 0;
+  GLsizei lineSetVertices_ = 0;
   Target back_, front_;
   Batch batch_;
   int targetW_ = 0, targetH_ = 0;
