@@ -16,6 +16,7 @@ namespace vorlane::map {
 using tiles::TilePtr;
 
 class Map;
+struct FarPictures;
 using MapPtr = std::shared_ptr<Map>;
 
 class Map {
@@ -43,6 +44,9 @@ class Map {
   std::int32_t selectedY = 0;
   std::int32_t lightmapWidth = 0;
   std::int32_t lightmapHeight = 0;
+  // Pictures of blocks of cells the view keeps for far zooms (checked against the cells
+  // whenever drawn).
+  std::shared_ptr<FarPictures> farPictures;
 
   // A new map with these sizes and every other field at its start value. Negative sizes
   // count as 0; throws std::length_error when the grid could not be held in memory.
