@@ -6,10 +6,10 @@
 #include <map>
 #include <tuple>
 #include <numbers>
-#include <optional>
 #include <vector>
 
 #include "base/convert.h"
+#include "map/sampling.h"
 
 namespace vorlane::map {
 
@@ -177,55 +177,6 @@ int texelsPerCell(float span) {
   return k;
 }
 
-// An image's mipmap chain, each level the 2 × 2 box average of the one before.
-struct MipChain {
-  std::vector<std::vector<std::uint8_t>> levels;
-  std::vector<std::pair<std::int32_t, std::int32_t>> sizes;
-
-  explicit MipChain(const platform::Image& image) {
-    levels.push_back(image.pixels);
-    sizes.emplace_back(image.width, image.height);
-    while (sizes.back().first > 1 || sizes.back().second > 1) {
-      const auto [w, h] = sizes.back();
-      const std::int32_t nw = std::max(1, w / 2), nh = std::max(1, h / 2);
-      std::vector<std::uint8_t> next(static_cast<std::size_t>(nw) * static_cast<std::size_t>(nh) * 4);
-      const std::vector<std::uint8_t>& prev = levels.back();
-      const auto at = [&](std::int32_t px, std::int32_t py, int c) {
-        return static_cast<int>(prev[(static_cast<std::size_t>(std::min(py, h - 1)) * static_cast<std::size_t>(w) +
-                                      static_cast<std::size_t>(std::min(px, w - 1))) * 4 + static_cast<std::size_t>(c)]);
-      };
-      for (std::int32_t y = 0; y < nh; ++y)
-        for (std::int32_t x = 0; x < nw; ++x)
-          for (int c = 0; c < 4; ++c) {
-            const int sum = at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c) + at(2 * x, 2 * y + 1, c) + at(2 * x + 1, 2 * y + 1, c);
-            next[(static_cast<std::size_t>(y) * static_cast<std::size_t>(nw) + static_cast<std::size_t>(x)) * 4 +
-                 static_cast<std::size_t>(c)] = static_cast<std::uint8_t>((sum + 2) / 4);
-          }
-      levels.push_back(std::move(next));
-      sizes.emplace_back(nw, nh);
-    }
-  }
-
-  // Bilinear at (u, v) in [0, 1], clamped to the level's edges.
-  void bilinear(std::size_t level, float u, float v, float out[4]) const {
-    const auto [w, h] = sizes[level];
-    const float x = u * static_cast<float>(w) - 0.5f, y = v * static_cast<float>(h) - 0.5f;
-    const float fx0 = std::floor(x), fy0 = std::floor(y), fx = x - fx0, fy = y - fy0;
-    const std::int32_t x0 = static_cast<std::int32_t>(fx0), y0 = static_cast<std::int32_t>(fy0);
-    const auto at = [&](std::int32_t px, std::int32_t py, int c) {
-      px = std::clamp(px, 0, w - 1), py = std::clamp(py, 0, h - 1);
-      return static_cast<float>(
-          levels[level][(static_cast<std::size_t>(py) * static_cast<std::size_t>(w) + static_cast<std::size_t>(px)) * 4 +
-                        static_cast<std::size_t>(c)]);
-    };
-    for (int c = 0; c < 4; ++c) {
-      const float top = at(x0, y0, c) * (1 - fx) + at(x0 + 1, y0, c) * fx;
-      const float bottom = at(x0, y0 + 1, c) * (1 - fx) + at(x0 + 1, y0 + 1, c) * fx;
-      out[c] = top * (1 - fy) + bottom * fy;
-    }
-  }
-};
-
 // An image's texels at kx × ky per cell: each texel is what the canvas samples at its centre
 // when the cell spans spanX × spanY pixels (bilinear magnification; trilinear minification
 // through mipmaps, or the nearest pixel without them).
@@ -236,35 +187,14 @@ const std::vector<std::uint8_t>& reducedImage(FarPictures& far, const platform::
   std::vector<std::uint8_t>& out = it->second.first;
   if (!added) return out;
   out.assign(static_cast<std::size_t>(kx) * static_cast<std::size_t>(ky) * 4, 0);
-  const float lod = std::log2(std::max(static_cast<float>(image.width) / spanX, static_cast<float>(image.height) / spanY));
-  const bool nearest = lod > 0 && !image.mipmapped;
-  const std::optional<MipChain> chain = nearest ? std::nullopt : std::optional<MipChain>(image);
+  const TileSampler sampler(image, TileSampler::lodFor(image, spanX, spanY));
   for (int ty = 0; ty < ky; ++ty) {
     for (int tx = 0; tx < kx; ++tx) {
+      float c[4];
+      sampler.sample((static_cast<float>(tx) + 0.5f) / static_cast<float>(kx),
+                     (static_cast<float>(ty) + 0.5f) / static_cast<float>(ky), c);
       std::uint8_t* texel =
           out.data() + (static_cast<std::size_t>(ty) * static_cast<std::size_t>(kx) + static_cast<std::size_t>(tx)) * 4;
-      const float u = (static_cast<float>(tx) + 0.5f) / static_cast<float>(kx);
-      const float v = (static_cast<float>(ty) + 0.5f) / static_cast<float>(ky);
-      if (nearest) {
-        const std::int32_t px = std::min(image.width - 1, static_cast<std::int32_t>(u * static_cast<float>(image.width)));
-        const std::int32_t py = std::min(image.height - 1, static_cast<std::int32_t>(v * static_cast<float>(image.height)));
-        std::copy_n(image.at(px, py), 4, texel);
-        continue;
-      }
-      float c[4];
-      const std::size_t last = chain->levels.size() - 1;
-      if (lod <= 0) {
-        chain->bilinear(0, u, v, c);
-      } else {
-        const std::size_t level = std::min(static_cast<std::size_t>(lod), last);
-        const float f = level == last ? 0 : lod - static_cast<float>(level);
-        chain->bilinear(level, u, v, c);
-        if (f > 0) {
-          float d[4];
-          chain->bilinear(level + 1, u, v, d);
-          for (int k = 0; k < 4; ++k) c[k] = c[k] * (1 - f) + d[k] * f;
-        }
-      }
       for (int k = 0; k < 4; ++k) texel[k] = static_cast<std::uint8_t>(std::clamp(std::lround(c[k]), 0l, 255l));
     }
   }
