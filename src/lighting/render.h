@@ -40,6 +40,7 @@ inline constexpr float kLightHeight = 45.0f;
 // A light term of 255 multiplies a pixel's colour by this.
 inline constexpr float kIntensity = 4.0f;
 inline constexpr const char* kCancelled = "The bake was cancelled.";
+inline constexpr const char* kOutOfMemory = "There is not enough memory for this bake.";
 
 // Receives fractions 0..1: before each light's shadow map (k / n), while the tiles are lit
 // (column / width) and 0 at the end. Always called on the thread that renders.
@@ -62,6 +63,9 @@ struct Settings {
   bool soft = false;
   float blurRadius = kBlurRadius;
   Options options;
+  // Threads to render with: every core the process may run on (its CPU affinity), at most
+  // this many when above 0.
+  std::int32_t threads = 0;
 };
 
 // What a bake reads of a map, fixed when taken: the sizes, the cell table (sharing the map's
@@ -95,7 +99,7 @@ struct Lit {
 
 // Checks the resolution (checkResolution), computes every light's shadow map and lights every
 // occupied cell. Prints nothing. Fails with checkResolution's message, or with kCancelled
-// once `stop` is requested (checked between lights and between cells).
+// once `stop` is requested (checked between lights and between cells), or kOutOfMemory.
 base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const Progress& progress = {},
                          std::stop_token stop = {});
 
@@ -108,15 +112,16 @@ void apply(Lit&& lit, map::Map& rendered);  // moves the shadow maps
 base::Status checkResolution(const map::Map& map, std::int32_t width, std::int32_t height);
 
 // render and apply on `map`, after printing "WF:… HF:…" (nothing is printed or changed when
-// the resolution is refused). Returns the lit map.
+// the resolution is refused). Returns the lit map. `threads` as in Settings.
 base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft,
                                          float blurRadius, const Progress& progress = {},
-                                         const Options& options = {});
+                                         const Options& options = {}, std::int32_t threads = 0);
 
 // The Render command: sizes below 16 are raised to 16, then the resolution line is printed
 // and renderLightmap runs with blur radius 4.0.
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::int32_t height, bool soft,
-                                        const Progress& progress = {}, const Options& options = {});
+                                        const Progress& progress = {}, const Options& options = {},
+                                        std::int32_t threads = 0);
 // The same from the texts of the Width and Height fields (read by base::textToInt).
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::string_view widthText, std::string_view heightText,
                                         bool soft, const Progress& progress = {}, const Options& options = {});
