@@ -5,6 +5,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <bit>
 #include <map>
 #include <new>
 #include <string>
@@ -119,8 +120,39 @@ base::Status checkResolution(const map::Map& map, std::int32_t width, std::int32
 
 namespace {
 
+// Whether the shadow maps of two bakes come from the same cells, flags and settings.
+bool sameShadowInputs(const Lit& previous, const Snapshot& scene, const Settings& settings) {
+  const Settings& was = previous.settings;
+  const map::Map &a = previous.source.map(), &b = scene.map();
+  const bool flags = settings.options.castShadowsFlags;
+  return was.width == settings.width && was.height == settings.height && was.soft == settings.soft &&
+         std::bit_cast<std::uint32_t>(was.blurRadius) == std::bit_cast<std::uint32_t>(settings.blurRadius) &&
+         was.options.castShadowsFlags == flags && a.width == b.width && a.height == b.height && a.depth == b.depth &&
+         a.tileWidth == b.tileWidth && a.tileHeight == b.tileHeight && a.cells == b.cells &&
+         (!flags || previous.source.castShadows() == scene.castShadows());
+}
+
+// What a light's shadow map depends on besides the cells and settings.
+struct ShadowKey {
+  std::int32_t x, y, layer, castShadows;
+  auto operator<=>(const ShadowKey&) const = default;
+};
+ShadowKey shadowKey(const map::Light& l, bool flags) {
+  return {base::floatToInt(l.x), base::floatToInt(l.y), l.layer, flags ? l.castShadows : 0};
+}
+
+bool sameLights(const map::Map& a, const map::Map& b) {
+  auto same = [](const map::LightPtr& p, const map::LightPtr& q) {
+    auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f); };
+    return bits(p->x) == bits(q->x) && bits(p->y) == bits(q->y) && bits(p->red) == bits(q->red) &&
+           bits(p->green) == bits(q->green) && bits(p->blue) == bits(q->blue) && bits(p->range) == bits(q->range) &&
+           p->layer == q->layer && p->castShadows == q->castShadows;
+  };
+  return std::equal(a.lights.begin(), a.lights.end(), b.lights.begin(), b.lights.end(), same);
+}
+
 base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings, const Progress& progress,
-                                std::stop_token stop) {
+                                std::stop_token stop, const Lit* previous) {
   const map::Map& map = scene.map();
   if (auto status = checkResolution(map, settings.width, settings.height); !status) return base::Error{status.error()};
   const detail::Frame frame = detail::Frame::of(map, settings.width, settings.height);
@@ -130,7 +162,29 @@ base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings,
   Lit lit;
   lit.width = settings.width;
   lit.height = settings.height;
-  lit.shadowMaps = detail::shadowMaps(map, frame, settings.soft, settings.blurRadius, blockers, progress, stop);
+  lit.source = scene;
+  lit.settings = settings;
+  std::vector<const std::vector<std::uint8_t>*> known(map.lights.size());
+  if (previous && sameShadowInputs(*previous, scene, settings)) {
+    const bool flags = o.castShadowsFlags;
+    std::map<ShadowKey, const std::vector<std::uint8_t>*> before;
+    const auto& was = previous->source.map().lights;
+    for (std::size_t k = 0; k < was.size() && k < previous->shadowMaps.size(); ++k)
+      before.emplace(shadowKey(*was[k], flags), &previous->shadowMaps[k]);
+    for (std::size_t k = 0; k < map.lights.size(); ++k) {
+      auto found = before.find(shadowKey(*map.lights[k], flags));
+      if (found != before.end()) known[k] = found->second;
+    }
+    lit.shadowMapsKept = static_cast<std::size_t>(std::count_if(known.begin(), known.end(), [](auto* m) { return m; }));
+    if (previous->map && o == previous->settings.options && sameLights(previous->source.map(), map)) {
+      for (const auto* m : known) lit.shadowMaps.push_back(*m);
+      lit.map = previous->map;
+      lit.litMapKept = true;
+      return lit;
+    }
+  }
+  lit.shadowMaps =
+      detail::shadowMaps(map, frame, settings.soft, settings.blurRadius, blockers, known, progress, stop);
   if (stop.stop_requested()) return base::Error{kCancelled};
 
   std::vector<const std::vector<std::uint8_t>*> maps;
@@ -159,14 +213,24 @@ base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const 
                          std::stop_token stop) {
   try {
     tbb::task_arena arena(detail::threadCount(settings.threads));
-    return arena.execute([&] { return renderOnArena(scene, settings, progress, stop); });
+    return arena.execute([&] { return renderOnArena(scene, settings, progress, stop, nullptr); });
+  } catch (const std::bad_alloc&) {
+    return base::Error{kOutOfMemory};
+  }
+}
+
+base::Result<Lit> relight(const Lit& previous, const Snapshot& scene, const Settings& settings,
+                          const Progress& progress, std::stop_token stop) {
+  try {
+    tbb::task_arena arena(detail::threadCount(settings.threads));
+    return arena.execute([&] { return renderOnArena(scene, settings, progress, stop, &previous); });
   } catch (const std::bad_alloc&) {
     return base::Error{kOutOfMemory};
   }
 }
 
 void apply(const Lit& lit, map::Map& rendered) {
-  Lit shadows{nullptr, lit.width, lit.height, lit.shadowMaps};
+  Lit shadows{nullptr, lit.width, lit.height, lit.shadowMaps, {}, {}, 0, false};
   apply(std::move(shadows), rendered);
 }
 

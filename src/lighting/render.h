@@ -95,6 +95,13 @@ struct Lit {
   map::MapPtr map;  // same sizes; every occupied cell holds a new lit tile; no lights or pivots
   std::int32_t width = 0, height = 0;                 // light-map resolution
   std::vector<std::vector<std::uint8_t>> shadowMaps;  // per light, list order, [x * height + y]
+  // What the bake read, for relight to compare against.
+  Snapshot source;
+  Settings settings;
+  // How many shadow maps relight took over from the previous result, and whether it took its
+  // lit map as it was.
+  std::size_t shadowMapsKept = 0;
+  bool litMapKept = false;
 };
 
 // Checks the resolution (checkResolution), computes every light's shadow map and lights every
@@ -102,6 +109,15 @@ struct Lit {
 // once `stop` is requested (checked between lights and between cells), or kOutOfMemory.
 base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const Progress& progress = {},
                          std::stop_token stop = {});
+
+// The same result as render, reusing what `previous` computed where nothing it depends on
+// changed, for a live preview. On a map whose cells (and, with the cast-shadows option, their
+// flags) are as they were and with the same resolution, softening and option, a light whose
+// position, layer (and flag) are unchanged keeps its shadow map. Every pixel faces every light
+// at any distance (beyond its range a light darkens), so the tiles are all lit again unless
+// neither the lights nor the options changed, in which case the lit map is kept as it was.
+base::Result<Lit> relight(const Lit& previous, const Snapshot& scene, const Settings& settings,
+                          const Progress& progress = {}, std::stop_token stop = {});
 
 // Leaves in `rendered` (the map the snapshot was taken of, its lights unchanged since) what a
 // render sets there: lightmapWidth and lightmapHeight, and each light's shadow map.

@@ -198,6 +198,7 @@ std::vector<std::uint8_t> boxMinimum(const std::vector<std::uint8_t>& values, st
 // whichever thread is free, so a core taken away delays only the columns its thread holds.
 std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Frame& frame, bool soft,
                                                   float blurRadius, Blockers blockers,
+                                                  const std::vector<const std::vector<std::uint8_t>*>& known,
                                                   const std::function<void(float)>& progress, std::stop_token stop) {
   const std::int32_t width = frame.width, height = frame.height;
   const std::size_t size = static_cast<std::size_t>(width) * height;
@@ -227,6 +228,10 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
   for (std::size_t k = 0; k < n; ++k) {
     if (stop.stop_requested()) return {};
     if (progress) progress(static_cast<float>(k) / static_cast<float>(n));
+    if (k < known.size() && known[k]) {
+      maps[k] = *known[k];
+      continue;
+    }
     const map::Light& light = *map.lights[k];
     const OccluderGrid& grid = *gridOf[k];
     const std::int32_t lx = floatToInt(light.x), ly = floatToInt(light.y);

@@ -1,6 +1,6 @@
 // Times the renderer's two passes in one process on a project file, with nothing but the
 // renderer's public functions (so the same source measures older renderers too):
-//   bench_passes FILE WIDTH HEIGHT SOFT [RUNS]
+//   bake_passes FILE WIDTH HEIGHT SOFT [RUNS]
 // prints the median of RUNS (default 5) for the whole renderLightmap and for lighting every
 // cell again with lightTile on the rendered map (one thread), in milliseconds of wall clock and
 // of processor time (all threads), which a machine busy with other work disturbs less.
@@ -44,7 +44,7 @@ double median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::cerr << "usage: bench_passes FILE WIDTH HEIGHT SOFT [RUNS]\n";
+    std::cerr << "usage: bake_passes FILE WIDTH HEIGHT SOFT [RUNS]\n";
     return 2;
   }
   base::ConsoleCapture quiet;
