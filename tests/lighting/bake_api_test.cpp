@@ -1,11 +1,13 @@
 // The read-only renderer: snapshots that edits after them do not reach, cancellation,
 // applying a result, and what the cast-shadows option lets block.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <functional>
 #include <thread>
 
 #include "base/console.h"
+#include "lighting/parallel.h"
 #include "lighting/reference.h"
 #include "lighting/render.h"
 #include "lighting/scenes.h"
@@ -67,6 +69,31 @@ TEST(BakeApi, EditsAfterTheSnapshotDoNotReachTheBakeNorDoesItWriteTheMap) {
   lighting::apply(*got, *target);
   EXPECT_EQ(std::tie(target->lightmapWidth, target->lightmapHeight), std::make_tuple(40, 30));
   EXPECT_EQ(target->lights[1]->shadowMap, got->shadowMaps[1]);
+}
+
+// By default a bake uses every core the process may run on, whatever the machine's load;
+// a cap lowers that, never raises it.
+TEST(BakeApi, ThreadsFollowTheAffinityAndTheCap) {
+  cpu_set_t set;
+  ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+  const std::int32_t cores = CPU_COUNT(&set);
+  EXPECT_EQ(lighting::detail::threadCount(0), cores);
+  EXPECT_EQ(lighting::detail::threadCount(1), 1);
+  EXPECT_EQ(lighting::detail::threadCount(cores + 5), cores);
+  // One core allowed: one thread, as the bake's own arena sees it.
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  for (int c = 0; c < CPU_SETSIZE; ++c)
+    if (CPU_ISSET(c, &set)) {
+      CPU_SET(c, &one);
+      break;
+    }
+  std::int32_t seen = 0;
+  std::thread pinned([&] {
+    if (sched_setaffinity(0, sizeof one, &one) == 0) seen = lighting::detail::threadCount(0);
+  });
+  pinned.join();
+  EXPECT_EQ(seen, 1);
 }
 
 TEST(BakeApi, AStopRequestEndsTheBakeWithCancelled) {
