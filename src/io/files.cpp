@@ -21,9 +21,7 @@ namespace vorlane::io {
 
 namespace fs = std::filesystem;
 
-std::string saveFileName(const std::string& name) { return name + ".vorl"; }
-
-std::string exportFileName(const std::string& name) {
+std::string saveFileName(const std::string& name) {
   const auto dot = name.rfind('.');
   const bool hasExtension = dot != std::string::npos && name.find_first_of("/\\", dot) == std::string::npos;
   if (hasExtension && name.compare(dot + 1, std::string::npos, "vorl") == 0) return name;
@@ -173,11 +171,26 @@ base::Status writeFileAtomically(const std::string& path, const std::function<vo
   return base::success();
 }
 
+namespace {
+
+// The plan comes first: a text the file cannot hold stops the save before any file is touched.
+base::Result<SavePlan> planSave(const map::Map& map, std::span<const TilesetEntry> tilesets) {
+  try {
+    return SavePlan(map, tilesets);
+  } catch (const base::FormatError& e) {
+    return base::Error{e.what()};
+  }
+}
+
+}  // namespace
+
 base::Status saveProjectFile(const std::string& name, const map::Map& map, std::span<const TilesetEntry> tilesets) {
   if (name.empty()) return base::success();
+  const auto plan = planSave(map, tilesets);
+  if (!plan) return base::Error{plan.error()};
   auto status = writeFileAtomically(saveFileName(name), [&](base::ByteWriter& out) {
-    saveMap(map, out);
-    writeTilesetSection(tilesets, out);
+    saveMap(map, out, plan.value());
+    writeTilesetSection(tilesets, out, plan.value());
   });
   // Printed only once the file is really in place, so the console never claims a failed save.
   if (status) base::consoleLine("Saved:" + name);
@@ -186,7 +199,9 @@ base::Status saveProjectFile(const std::string& name, const map::Map& map, std::
 
 base::Status exportMapFile(const std::string& name, const map::Map& map) {
   if (name.empty()) return base::success();
-  return writeFileAtomically(exportFileName(name), [&](base::ByteWriter& out) { saveMap(map, out); });
+  const auto plan = planSave(map, {});
+  if (!plan) return base::Error{plan.error()};
+  return writeFileAtomically(saveFileName(name), [&](base::ByteWriter& out) { saveMap(map, out, plan.value()); });
 }
 
 }  // namespace vorlane::io

@@ -46,10 +46,10 @@ void Tile::draw(platform::Surface& surface, float x, float y, std::int32_t width
   if (image) surface.drawImage(*image, x, y, static_cast<float>(width), static_cast<float>(height));
 }
 
-void Tile::write(base::ByteWriter& out) const {
+void Tile::write(base::ByteWriter& out, std::string_view storedPath) const {
   static const platform::Image empty;
   const platform::Image& img = image ? *image : empty;
-  out.line(path);
+  out.line(storedPath);
   out.int32(img.width);
   out.int32(img.height);
   out.byte(castShadows);

@@ -106,7 +106,7 @@ TEST_F(SaveCommands, SaveAsAlwaysAsksAndACancelledAnswerEmptiesTheName) {
   runScript();
   EXPECT_EQ(shell.projectName(), "");
   EXPECT_EQ(tk.fileRequests.size(), 2u);
-  tk.fileAnswers = {dir.file("b")};
+  tk.fileAnswers = {dir.file("b.vorl")};  // written as it stands, not as b.vorl.vorl
   tk.press(g.saveButton);  // asks again
   runScript();
   EXPECT_EQ(tk.fileRequests.size(), 3u);

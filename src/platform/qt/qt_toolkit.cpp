@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QTabBar>
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 
 #include "platform/qt/gl_surface.h"
@@ -70,7 +71,16 @@ QString qtFileFilter(std::string_view filter) {
   return types.join(QStringLiteral(";;"));
 }
 
+QString firstExtension(std::string_view filter) {
+  const QString text = qs(filter);
+  const qsizetype colon = text.indexOf(QLatin1Char(':'));
+  return text.mid(colon + 1).section(QLatin1Char(';'), 0, 0).section(QLatin1Char(','), 0, 0).trimmed();
+}
+
 QtToolkit::QtToolkit() {
+  // QApplication set the C library's locale from the desktop's language; numbers shown and
+  // printed keep a decimal point whatever that language writes.
+  std::setlocale(LC_NUMERIC, "C");
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setSingleShot(true);
   QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
@@ -511,10 +521,17 @@ std::string QtToolkit::fileRequester(std::string_view title, std::string_view fi
     script.fileAnswers.pop_front();
     return answer;
   }
-  const QString chosen = mode == FileMode::Open
-                             ? QFileDialog::getOpenFileName(dialogParent(), qs(title), qs(initialPath), qtFileFilter(filter))
-                             : QFileDialog::getSaveFileName(dialogParent(), qs(title), qs(initialPath), qtFileFilter(filter));
-  return chosen.toStdString();
+  QFileDialog dialog(dialogParent(), qs(title), qs(initialPath), qtFileFilter(filter));
+  if (mode == FileMode::Save) {
+    // The typed name gets the filter's extension before the overwrite question, so the
+    // question is about the file that will be written.
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(firstExtension(filter));
+  } else {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first().toStdString();
 }
 
 bool QtToolkit::colourRequester(int red, int green, int blue) {

@@ -27,6 +27,8 @@ class GlCanvas;
 // "Description:ext,ext;" (types separated by semicolons) in Qt's form
 // "Description (*.ext *.ext)" (types separated by ";;").
 QString qtFileFilter(std::string_view filter);
+// The first extension of such a filter ("vorl" of "Map files:vorl;"), empty for none.
+QString firstExtension(std::string_view filter);
 
 class QtToolkit final : public Toolkit {
  public:
