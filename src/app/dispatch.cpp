@@ -95,20 +95,21 @@ void Shell::hideWindow(platform::Handle window, bool& shown) {
 }
 
 Shell::After Shell::newMap() {
-  const std::optional<MapSize> size = runNewMapDialog(tk_, g_.mainWindow);
-  if (!size) return After::step;
-  map::MapPtr fresh;
-  try {
-    fresh = map::Map::create(size->width, size->height, size->depth, size->tileWidth, size->tileHeight);
-  } catch (const std::length_error&) {
-  } catch (const std::bad_alloc&) {
-  }
-  // A size beyond memory keeps the map being edited.
-  if (!fresh) {
-    tk_.messageBox(kMapTooLarge, platform::MessageKind::Error);
-    return After::step;
-  }
-  replaceMap(std::move(fresh));
+  runNewMapDialog(tk_, g_.mainWindow, [this](const MapSize& size) {
+    map::MapPtr fresh;
+    try {
+      fresh = map::Map::create(size.width, size.height, size.depth, size.tileWidth, size.tileHeight);
+    } catch (const std::length_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    // A size beyond memory keeps the map being edited, and the dialog with what was typed.
+    if (!fresh) {
+      tk_.messageBox(kMapTooLarge, platform::MessageKind::Error);
+      return false;
+    }
+    replaceMap(std::move(fresh));
+    return true;
+  });
   return After::step;
 }
 

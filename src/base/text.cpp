@@ -72,6 +72,15 @@ std::string fromFileBytes(std::string_view bytes) {
   return out;
 }
 
+std::string withFileDetail(std::string_view message, std::string_view file, std::string_view reason) {
+  std::string out(message);
+  out += '\n';
+  out += file;
+  out += ": ";
+  out += reason;
+  return out;
+}
+
 std::string toUtf8(std::uint32_t codePoint) {
   std::string out;
   appendUtf8(out, codePoint);

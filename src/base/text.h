@@ -18,6 +18,10 @@ std::string fromFileBytes(std::string_view bytes);
 // the third). nullopt when the whole text reads back as it is.
 std::optional<std::uint32_t> firstUnstorable(std::string_view utf8);
 
+// An error box's text: the message as the user knows it, and below it the file concerned
+// and what was wrong with it.
+std::string withFileDetail(std::string_view message, std::string_view file, std::string_view reason);
+
 // One character as UTF-8.
 std::string toUtf8(std::uint32_t codePoint);
 

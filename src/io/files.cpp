@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "base/console.h"
+#include "base/text.h"
 #include "io/project.h"
 #include "platform/files.h"
 
@@ -74,10 +75,23 @@ base::Result<FileBytes> readFile(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+std::string whatWasWrong(const std::string& error, const ParseFailure& where, std::size_t size) {
+  if (error != base::kReadError) return error;  // a value out of range, or memory
+  if (where.mapSectionOnly) return "an exported map (the map alone, without tilesets), not a project";
+  return "the file ends after " + std::to_string(size) + " bytes, inside the " + (where.inTilesets ? "tilesets" : "map");
+}
+
+}  // namespace
+
 base::Result<Project> loadProjectFile(const std::string& path, Accept accept) {
   auto file = readFile(path);
   if (!file) return base::Error{file.error()};
-  return parseProject(std::span<const std::uint8_t>(file->data.get(), file->size), accept);
+  ParseFailure where;
+  auto project = parseProject(std::span<const std::uint8_t>(file->data.get(), file->size), accept, &where);
+  if (project) return project;
+  return base::Error{base::withFileDetail(base::kReadError, path, whatWasWrong(project.error(), where, file->size))};
 }
 
 base::Result<std::optional<std::vector<TilesetEntry>>> loadProject(const std::string& name, map::Map& current) {

@@ -267,11 +267,12 @@ void loadMap(map::Map& target, ByteReader& in) {
   applyMapSection(target, *parsed);
 }
 
-base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept accept) {
+base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept accept, ParseFailure* failure) {
   try {
     ByteReader in(bytes);
     Project project;
     project.map = readMapSection(in);
+    if (failure) *failure = {true, in.atEnd()};
     if (accept == Accept::projectOrExport && in.atEnd()) return project;
     project.tilesets = readTilesetSection(in, project.map->tileTable);
     project.hasTilesetSection = true;

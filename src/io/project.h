@@ -104,7 +104,13 @@ void loadMap(map::Map& target, base::ByteReader& in);
 // tile.", "Read.", "Read tiles.", "Replaced tile."). Bytes after the tileset section are
 // ignored; with Accept::projectOrExport a file ending exactly after the map section is an
 // export file.
-base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept accept = Accept::projectOnly);
+// Where a parse stopped, so that a message can say what was wrong with the file.
+struct ParseFailure {
+  bool inTilesets = false;      // the map section had been read whole
+  bool mapSectionOnly = false;  // and the file ended right after it: an exported map
+};
+base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept accept = Accept::projectOnly,
+                                   ParseFailure* failure = nullptr);
 
 // ---- Files ----
 
@@ -114,7 +120,9 @@ std::string saveFileName(const std::string& name);
 // "" and " " come from a cancelled requester.
 bool isCancelledLoadName(const std::string& name);
 
-// Reads and parses the file at exactly this path.
+// Reads and parses the file at exactly this path. A file that does not parse fails with
+// "Error reading from stream" and, below it, the file and what was wrong (cut short, an
+// exported map, a value out of range).
 base::Result<Project> loadProjectFile(const std::string& path, Accept accept = Accept::projectOnly);
 
 // The Load command up to the tilesets: nullopt for a cancelled name; on failure nothing

@@ -44,7 +44,7 @@ void applyBlackTransparency(Image& image) {
 }
 
 base::Result<Image> decodeImage(std::span<const std::uint8_t> bytes) {
-  base::Result<Decoded> decoded = base::Error{"Not a valid image."};
+  base::Result<Decoded> decoded = base::Error{"not a PNG, JPEG or BMP image"};
   if (startsWith(bytes, {0x89, 'P', 'N', 'G'}))
     decoded = decodePng(bytes);
   else if (startsWith(bytes, {0xFF, 0xD8}))

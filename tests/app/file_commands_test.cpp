@@ -68,8 +68,10 @@ TEST_F(LoadTile, FailuresAreReportedAndTheEditorCarriesOn) {
       {"", "Not a valid file.", MessageKind::Information},  // cancelled
       {dir.file("missing.png"), "Not a valid file.", MessageKind::Information},
       {dir.path().string(), "Not a valid file.", MessageKind::Information},  // a folder
-      {dir.file("broken.png"), "File not found.", MessageKind::Error},
-      {dir.file("rock.png"), "Image normal map not found.", MessageKind::Error},
+      {dir.file("broken.png"), "File not found.\n" + dir.file("broken.png") + ": not a PNG, JPEG or BMP image",
+       MessageKind::Error},
+      {dir.file("rock.png"), "Image normal map not found.\n" + dir.file("NMrock.bmp") + ": not a PNG, JPEG or BMP image",
+       MessageKind::Error},
   };
   for (const Case& c : cases) {
     tk.messages.clear();
@@ -204,6 +206,12 @@ TEST_F(LoadProject, AFailedLoadKeepsEverythingAndSaysWhy) {
     runScript();
     ASSERT_EQ(tk.messages.size(), 1u) << name;
     EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(tk.messages[0].text.rfind(name == dir.file("short.vorl")
+                                            ? "Error reading from stream\n" + name + ": the file ends after"
+                                            : std::string("Unable to open file."),
+                                        0),
+              0u)
+        << tk.messages[0].text;
     const map::Map& m = *shell.currentMap();
     EXPECT_EQ(std::tie(m.width, m.height, m.depth), std::make_tuple(3, 3, 1));
     EXPECT_EQ(m.cell(0, 0, 0), tile);

@@ -283,10 +283,15 @@ TEST(LoadCommand, AFailedLoadChangesNothing) {
   current->zoom = 3;
   const Snapshot before(*current);
 
+  // "Error reading from stream" first, then the file and what was wrong with it.
+  const auto unreadable = [&](const char* name, const std::string& why) {
+    return "Error reading from stream\n" + dir.file(name) + ": " + why;
+  };
   const std::pair<std::string, std::string> cases[] = {
-      {"cut.vorl", "Error reading from stream"},
-      {"export.vorl", "Error reading from stream"},
-      {"badcount.vorl", "tilesetCount must lie in 0..255 (256)"},
+      {"cut.vorl", unreadable("cut.vorl", "the file ends after " + std::to_string(whole.size() - 10) +
+                                              " bytes, inside the tilesets")},
+      {"export.vorl", unreadable("export.vorl", "an exported map (the map alone, without tilesets), not a project")},
+      {"badcount.vorl", unreadable("badcount.vorl", "tilesetCount must lie in 0..255 (256)")},
       {"absent.vorl", "Unable to open file."},
   };
   base::ConsoleCapture quiet;
