@@ -5,8 +5,11 @@
 
 namespace vorlane::tool {
 
+// One line a failure: the detail an error box shows below its message follows it here.
 int fail(const std::string& path, const std::string& reason) {
-  std::cerr << path << ": " << reason << '\n';
+  std::string line = reason;
+  for (std::size_t at = line.find('\n'); at != std::string::npos; at = line.find('\n', at)) line.replace(at, 1, "; ");
+  std::cerr << path << ": " << line << '\n';
   return kExitBadInput;
 }
 
