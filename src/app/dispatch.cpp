@@ -23,6 +23,8 @@ void Shell::buildDispatch() {
       {kSaveTag, [this](const Event&) { return saveProject(false); }},
       {kSaveAsTag, [this](const Event&) { return saveProject(true); }},
       {kExportTag, [this](const Event&) { return exportMap(); }},
+      {kImportTag, [this](const Event&) { return importMap(); }},
+      {kExportAsTag, [this](const Event&) { return exportAs(); }},
       {kAddLightTag, [this](const Event&) { return contextAdd(true); }},
       {kAddPivotTag, [this](const Event&) { return contextAdd(false); }},
       {kDeleteTag, [this](const Event&) { return contextDelete(); }},
@@ -63,6 +65,17 @@ void Shell::buildDispatch() {
       {g_.newSetButton, always([this] { tilesets_->add(); })},
       {g_.deleteSetButton, [this](const Event&) { return tilesets_->removeSelected() ? After::step : After::skip; }},
       {g_.tilesetTabs, [this](const Event& e) { return chooseTileset(e.datum); }},
+  };
+
+  using platform::Shortcut;
+  keys_ = {
+      {Shortcut{'P'}, actions_.at(g_.plotButton)},
+      {Shortcut{'L'}, actions_.at(g_.lineButton)},
+      {Shortcut{'R'}, actions_.at(g_.rectButton)},
+      {Shortcut{'B'}, actions_.at(g_.blockButton)},
+      {Shortcut{'F'}, actions_.at(g_.fillButton)},
+      {Shortcut{platform::kKeyPageUp}, actions_.at(g_.layerUpButton)},
+      {Shortcut{platform::kKeyPageDown}, actions_.at(g_.layerDownButton)},
   };
 
   closes_ = {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "app/gadgets.h"
 #include "app/tilesets.h"
@@ -21,6 +23,7 @@ inline constexpr const char* kNotAValidFile = "Not a valid file.";
 inline constexpr const char* kMapTooLarge = "The map is too large to create.";
 inline constexpr const char* kImageFilter = "Image Files:png,jpg,bmp;";
 inline constexpr const char* kMapFilter = "Map files:vorl;";
+inline constexpr const char* kImportLeftOut = "Imported without what Vorlane cannot hold:";
 
 class Shell {
  public:
@@ -72,6 +75,7 @@ class Shell {
   After onMouseUp(const platform::Event& e);
   After onMouseMove(const platform::Event& e);
   After onWheel(const platform::Event& e);
+  After onKey(const platform::Event& e);
 
   // Commands.
   After newMap();
@@ -79,6 +83,9 @@ class Shell {
   After loadProject();
   After saveProject(bool ask);
   After exportMap();
+  // Other editors' maps (file_commands.cpp): the formats table's readers and writers.
+  After importMap();
+  After exportAs();
   After render();
   After layerChanged(std::int32_t layer);
   After contextAdd(bool light);
@@ -97,6 +104,7 @@ class Shell {
   std::unordered_map<platform::Handle, Handler> actions_;
   std::unordered_map<platform::Handle, Handler> closes_;
   std::unordered_map<int, Handler> menuTags_;
+  std::vector<std::pair<platform::Shortcut, Handler>> keys_;
 
   map::MapPtr currentMap_;
   tiles::TilePtr currentTile_;
