@@ -5,17 +5,22 @@
 
 namespace vorlane::tool {
 
-// One line a failure: the detail an error box shows below its message follows it here.
+// The detail an error box shows below its message follows it on the same line here.
+std::string oneLine(std::string text) {
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) text.replace(at, 1, "; ");
+  return text;
+}
+
 int fail(const std::string& path, const std::string& reason) {
-  std::string line = reason;
-  for (std::size_t at = line.find('\n'); at != std::string::npos; at = line.find('\n', at)) line.replace(at, 1, "; ");
-  std::cerr << path << ": " << line << '\n';
+  std::cerr << path << ": " << reason << '\n';
   return kExitBadInput;
 }
 
 base::Result<io::Project> readProject(const std::string& path) {
   base::ConsoleCapture quiet;
-  return io::loadProjectFile(path, io::Accept::projectOrExport);
+  auto project = io::loadProjectFile(path, io::Accept::projectOrExport);
+  if (!project) return base::Error{oneLine(project.error())};
+  return project;
 }
 
 }  // namespace vorlane::tool

@@ -35,7 +35,7 @@ int runScan(const std::string& image, const std::string& out, TileSize size) {
     return kExitBadInput;
   }
   auto source = tiles::loadScanSource(image);
-  if (!source) return fail(image, source.error());
+  if (!source) return fail(image, oneLine(source.error()));
 
   auto map = map::Map::create(1, 1, 1, size.width, size.height);
   auto tileset = map::Map::createTileset();
