@@ -76,7 +76,7 @@ Shell::After Shell::onClose(const Event& e) {
 
 // The stroke update, the tile-flag step in both halves, then the object windows' fields.
 void Shell::afterEvent() {
-  if (stroke_.painting) map::updateStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_);
+  if (stroke_.painting) map::updateStroke(stroke_, *currentMap_, *currentMap_, currentTool_, currentLayer_, currentTile_);
   const map::Map& tileset = *currentTileset();
   const tiles::TilePtr& picked = tileset.cell(tileset.selectedX, tileset.selectedY, 0);
   if (picked != currentTile_) {
@@ -140,7 +140,7 @@ Shell::After Shell::onMouseDown(const Event& e) {
       if (light) objects_->selectLight(light);
       map::PivotPtr pivot = map::pickPivot(*currentMap_, s, px, py);
       if (pivot) objects_->selectPivot(pivot);
-      if (!light && !pivot) map::beginStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_);
+      if (!light && !pivot) map::beginStroke(stroke_, *currentMap_, *currentMap_, currentTool_, currentLayer_, currentTile_);
     }
   }
   return After::step;
@@ -153,7 +153,7 @@ Shell::After Shell::onMouseUp(const Event& e) {
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = false;
     if (!stroke_.painting) return After::skip;
-    map::endStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_, e.source == g_.mapCanvas);
+    map::endStroke(stroke_, *currentMap_, *currentMap_, currentTool_, currentLayer_, currentTile_, e.source == g_.mapCanvas);
     stroke_.painting = false;
   }
   return After::step;
