@@ -14,7 +14,7 @@ using G = Gadgets;
 using P = Piece<Gadgets>;
 
 constexpr P kToolWindows[] = {
-    {K::Window, kMainCaption, 125, 20, 580, 530, nullptr, &G::mainWindow, kTitleBar | kMenuBar},
+    {K::Window, kMainCaption, 125, 20, 580, 530, nullptr, &G::mainWindow, kTitleBar | kMenuBar | kStatusBar},
     {K::Window, "Map Tree", 560, 20, 200, 450, nullptr, &G::mapTreeWindow, kTitleBar | kStatusBar},
     {K::Window, "Tools", 20, 105, 110, 450, &G::mainWindow, &G::toolsWindow, kTitleBar | kStatusBar},
     {K::GroupFrame, "Curent Tile", 20, 20, 64, 64, &G::toolsWindow, &G::tileFrame},
@@ -109,6 +109,7 @@ struct MenuItem {
 constexpr MenuItem kContextItems[] = {{"Add Light here", kAddLightTag}, {"Add pivot here", kAddPivotTag}, {"Delete", kDeleteTag}};
 constexpr MenuItem kFileItems[] = {{"New Map", kNewMapTag},   {"Load Map", kLoadTag},      {"Save Map", kSaveTag},
                                    {"Save As", kSaveAsTag},   {"Export Vorl", kExportTag}};
+constexpr MenuItem kEditItems[] = {{"Undo", kUndoTag}, {"Redo", kRedoTag}};
 
 template <std::size_t N>
 void buildTable(platform::Toolkit& tk, const P (&table)[N], Gadgets& g) {
@@ -129,6 +130,8 @@ void buildMenus(platform::Toolkit& tk, Gadgets& g) {
   for (const auto& item : kContextItems) tk.createMenuItem(item.text, item.tag, g.contextMenu);
   g.fileMenu = tk.createMenu("File", g.mainWindow);
   for (const auto& item : kFileItems) tk.createMenuItem(item.text, item.tag, g.fileMenu);
+  g.editMenu = tk.createMenu("Edit", g.mainWindow);
+  for (const auto& item : kEditItems) tk.createMenuItem(item.text, item.tag, g.editMenu);
   tk.updateMenuBar(g.mainWindow);
 }
 

@@ -85,6 +85,28 @@ void Document::replaceState(std::string label, DocumentState next) {
   push(edit::replaceState(std::move(label), std::move(next)));
 }
 
+void Document::load(io::Project project) {
+  // A copy of the current map without its cells, which the file's replace anyway.
+  map::Map& current = *map_;
+  std::vector<map::TilePtr> cells = std::move(current.cells);
+  map::MapPtr next;
+  try {
+    next = std::make_shared<map::Map>(current);
+  } catch (...) {
+    current.cells = std::move(cells);
+    throw;
+  }
+  current.cells = std::move(cells);
+  io::applyMapSection(*next, *project.map);
+  DocumentState s = state();
+  s.map = std::move(next);
+  if (project.tilesets.size() > static_cast<std::size_t>(kMaxTilesets)) project.tilesets.resize(kMaxTilesets);
+  s.tilesets = std::move(project.tilesets);
+  if (!s.tilesets.empty()) s.currentTileset = s.tilesets.front().tileset;
+  replaceState("Load", std::move(s));
+  markClean();
+}
+
 DocumentState Document::state() const { return {map_, tilesets_, currentTileset_, active_}; }
 
 void Document::restoreState(const DocumentState& s) {

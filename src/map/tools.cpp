@@ -7,6 +7,11 @@
 
 namespace vorlane::map {
 
+std::string_view toolName(std::int32_t tool) {
+  constexpr std::string_view names[] = {"", "Plot", "Line", "Rect", "Block", "Fill"};
+  return tool >= kPlot && tool <= kFill ? names[tool] : names[0];
+}
+
 void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
                  const std::function<void(std::int32_t, std::int32_t)>& visit) {
   float dx = static_cast<float>(x2) - static_cast<float>(x1);

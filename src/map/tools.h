@@ -9,6 +9,8 @@
 namespace vorlane::map {
 
 enum Tool : std::int32_t { kNoTool = 0, kPlot = 1, kLine = 2, kRect = 3, kBlock = 4, kFill = 5 };
+// "Plot", "Line", "Rect", "Block", "Fill"; "" for no tool.
+std::string_view toolName(std::int32_t tool);
 
 // Visits the cells of the stepped line from (x1, y1) to (x2, y2) in 32-bit float steps.
 void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,

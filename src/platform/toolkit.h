@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/surface.h"
 
@@ -85,6 +86,8 @@ class Toolkit {
   virtual bool checked(Handle checkBox) = 0;
   virtual void setChecked(Handle checkBox, bool on) = 0;
   virtual void setProgress(Handle progressBar, float fraction) = 0;
+  // The text of a window's status bar (windows made with kStatusBar).
+  virtual void setStatusText(Handle window, std::string_view text) = 0;
 
   // List boxes and tab strips.
   virtual void addItem(Handle gadget, std::string_view text, std::string_view tooltip) = 0;
@@ -98,6 +101,8 @@ class Toolkit {
   virtual Handle createMenu(std::string_view text, Handle window) = 0;
   virtual void createMenuItem(std::string_view text, int tag, Handle menu) = 0;
   virtual void updateMenuBar(Handle window) = 0;
+  // The text of the item with this tag, and whether it can be chosen.
+  virtual void setMenuItem(Handle menu, int tag, std::string_view text, bool enabled) = 0;
   // Shows the popup at the pointer; a chosen item is queued as a menu action.
   virtual void openPopupMenu(Handle window, Handle menu) = 0;
 
@@ -110,6 +115,9 @@ class Toolkit {
   virtual Colour lastColour() = 0;
   // Waits until the user closes it.
   virtual void messageBox(std::string_view text, MessageKind kind) = 0;
+  // A question with these buttons, left to right; waits for the answer: the index of the
+  // button pressed, the last one's when the box is closed otherwise.
+  virtual int question(std::string_view text, const std::vector<std::string>& buttons) = 0;
 
   // Blocks until an event is queued, then takes it.
   virtual Event waitEvent() = 0;

@@ -34,6 +34,7 @@ struct FakeGadget {
   std::vector<FakeItem> items{};
   int selected = -1;
   std::vector<std::pair<std::string, int>> menuItems{};  // text, tag
+  std::vector<int> disabledTags{};
 };
 
 // Thrown by waitEvent when the script has run out, so a test can run the shell's loop.
@@ -78,6 +79,9 @@ class FakeToolkit : public platform::Toolkit {
   platform::Handle createMenu(std::string_view text, platform::Handle window) override;
   void createMenuItem(std::string_view text, int tag, platform::Handle menu) override;
   void updateMenuBar(platform::Handle window) override { ++menuBarUpdates[window]; }
+  void setMenuItem(platform::Handle menu, int tag, std::string_view text, bool enabled) override;
+  void setStatusText(platform::Handle window, std::string_view text) override { statusTexts[window] = std::string(text); }
+  int question(std::string_view text, const std::vector<std::string>& buttons) override;
   void openPopupMenu(platform::Handle window, platform::Handle menu) override { popups.push_back({window, menu}); }
   std::string fileRequester(std::string_view title, std::string_view filter, platform::FileMode mode,
                             std::string_view initialPath) override;
@@ -128,6 +132,13 @@ class FakeToolkit : public platform::Toolkit {
     platform::MessageKind kind;
   };
   std::vector<Message> messages;
+  struct Question {
+    std::string text;
+    std::vector<std::string> buttons;
+  };
+  std::vector<Question> questions;
+  std::deque<int> questionAnswers;  // none left: the box is closed (the last button)
+  std::map<platform::Handle, std::string> statusTexts;
   std::vector<std::pair<platform::Handle, platform::Handle>> popups;
   std::map<platform::Handle, int> menuBarUpdates;
   int timerHertz = 0;

@@ -89,6 +89,10 @@ void ToolWindow::fitFrame() {
   layoutParts();
 }
 
+void ToolWindow::setStatusText(const QString& text) {
+  if (statusBar_) statusBar_->showMessage(text);
+}
+
 void ToolWindow::closeEvent(QCloseEvent* e) {
   e->ignore();
   if (onClose_) onClose_();

@@ -41,6 +41,8 @@ class ToolWindow final : public QWidget {
 
   Area* inner() const { return inner_; }
   QMenuBar* menuBar() const { return menuBar_; }
+  // Shown in the status bar, when the window has one.
+  void setStatusText(const QString& text);
   // Sizes the client area so that the frame, once the window manager reports it, has the
   // outer size asked for.
   void fitFrame();
