@@ -36,7 +36,7 @@ Shell::After Shell::loadProject() {
     tk_.messageBox(project.error(), MessageKind::Error);
     return After::step;
   }
-  dropStroke();
+  strokeCells_.reset();
   doc_.load(std::move(project).value());
   tilesets_->show();
   return After::step;

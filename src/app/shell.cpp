@@ -272,7 +272,7 @@ void Shell::toggleWindow(platform::Handle window, bool& shown) {
 // layer, its field and the stroke start stay as they were; the cell writers ignore cells
 // outside the map.
 void Shell::replaceMap(const char* label, map::MapPtr map) {
-  dropStroke();
+  strokeCells_.reset();  // a stroke going on writes into the new map from now on
   doc_.replaceMap(label, std::move(map));
 }
 

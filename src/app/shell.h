@@ -110,7 +110,7 @@ class Shell {
   void toggleWindow(platform::Handle window, bool& shown);
   void hideWindow(platform::Handle window, bool& shown);
   void replaceMap(const char* label, map::MapPtr map);
-  // Ends a stroke in progress without writing (before the map is replaced or a step undone).
+  // Ends a stroke in progress without writing more (before a step is undone or redone).
   void dropStroke();
   map::CellWriter& strokeWriter();
 

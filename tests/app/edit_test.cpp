@@ -236,55 +236,50 @@ struct CloseQuestion : EditCommands {
     tk.press(g.newSetButton);
     runScript();
   }
-  void close() {
+  // Closes the main window; true when that ended the loop.
+  bool close() {
     tk.closeWindow(g.mainWindow);
     tk.tick();
+    try {
+      EXPECT_EQ(shell.run(), 0);
+    } catch (const ScriptEnded&) {
+      return false;
+    }
+    return true;
   }
 };
 
 TEST_F(CloseQuestion, AnUnmodifiedDocumentClosesAtOnce) {
-  close();
-  runScript();
-  EXPECT_TRUE(shell.finished());
+  EXPECT_TRUE(close());
   EXPECT_TRUE(tk.questions.empty());
 }
 
 TEST_F(CloseQuestion, ModifiedAsksAndCancelKeepsEditing) {
   modify();
-  close();
-  runScript();
+  EXPECT_FALSE(close());
   ASSERT_EQ(tk.questions.size(), 1u);
   EXPECT_EQ(tk.questions[0].text, "Save changes to Untitled before closing?");
   EXPECT_EQ(tk.questions[0].buttons, (std::vector<std::string>{"Save", "Discard", "Cancel"}));
-  EXPECT_FALSE(shell.finished());
   undo();  // back to the saved (start) state: no question
-  close();
-  runScript();
-  EXPECT_TRUE(shell.finished());
+  EXPECT_TRUE(close());
   EXPECT_EQ(tk.questions.size(), 1u);
 }
 
 TEST_F(CloseQuestion, SaveClosesOnlyOnceWritten) {
   modify();
   tk.questionAnswers = {0};  // Save, then the requester is cancelled
-  close();
-  runScript();
-  EXPECT_FALSE(shell.finished());
+  EXPECT_FALSE(close());
   EXPECT_EQ(tk.fileRequests.size(), 1u);
   tk.questionAnswers = {0};
   tk.fileAnswers = {dir.file("no/such/folder/level")};  // the write fails
-  close();
-  runScript();
-  EXPECT_FALSE(shell.finished());
+  EXPECT_FALSE(close());
   EXPECT_EQ(tk.messages.size(), 1u);
   EXPECT_EQ(status(), dir.file("no/such/folder/level") + " *");
   tk.questionAnswers = {0};
   tk.fileAnswers = {dir.file("kept")};
   tk.press(g.saveAsButton);
   modify();
-  close();
-  runScript();
-  EXPECT_TRUE(shell.finished());
+  EXPECT_TRUE(close());
   EXPECT_EQ(tk.questions.size(), 3u);
   EXPECT_EQ(tk.questions[2].text, "Save changes to " + dir.file("kept") + " before closing?");
   auto kept = io::loadProjectFile(dir.file("kept.vorl"));
@@ -295,9 +290,7 @@ TEST_F(CloseQuestion, SaveClosesOnlyOnceWritten) {
 TEST_F(CloseQuestion, DiscardClosesWithoutWriting) {
   modify();
   tk.questionAnswers = {1};
-  close();
-  runScript();
-  EXPECT_TRUE(shell.finished());
+  EXPECT_TRUE(close());
   EXPECT_TRUE(tk.fileRequests.empty());
 }
 
