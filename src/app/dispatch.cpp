@@ -78,6 +78,19 @@ void Shell::buildDispatch() {
                                  g_.linkField, g_.nameField, g_.valueField})
     actions_[field] = always([this, field] { objects_->fieldChanged(field); });
 
+  using platform::Shortcut;
+  keys_ = {
+      {Shortcut{'P'}, actions_.at(g_.plotButton)},
+      {Shortcut{'L'}, actions_.at(g_.lineButton)},
+      {Shortcut{'R'}, actions_.at(g_.rectButton)},
+      {Shortcut{'B'}, actions_.at(g_.blockButton)},
+      {Shortcut{'F'}, actions_.at(g_.fillButton)},
+      {Shortcut{platform::kKeyPageUp}, actions_.at(g_.layerUpButton)},
+      {Shortcut{platform::kKeyPageDown}, actions_.at(g_.layerDownButton)},
+      // The Edit menu's Redo is Ctrl+Shift+Z; Ctrl+Y is the other habit.
+      {Shortcut{'Y', platform::kControl}, menuTags_.at(kRedoTag)},
+  };
+
   closes_ = {
       {g_.mainWindow, [this](const Event&) { return closeMain(); }},
       {g_.renderWindow, always([this] { hideWindow(g_.renderWindow, renderShown_); })},

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "app/gadgets.h"
 #include "app/tilesets.h"
@@ -89,6 +91,7 @@ class Shell {
   After onMouseUp(const platform::Event& e);
   After onMouseMove(const platform::Event& e);
   After onWheel(const platform::Event& e);
+  After onKey(const platform::Event& e);
 
   // Commands.
   After newMap();
@@ -121,6 +124,7 @@ class Shell {
   std::unordered_map<platform::Handle, Handler> actions_;
   std::unordered_map<platform::Handle, Handler> closes_;
   std::unordered_map<int, Handler> menuTags_;
+  std::vector<std::pair<platform::Shortcut, Handler>> keys_;
 
   edit::Document doc_;
   // Records the cells of the stroke in progress, one step per stroke.

@@ -24,7 +24,7 @@ struct EditCommands : ShellTest {
       if (t == tag) return {text, std::find(menu.disabledTags.begin(), menu.disabledTags.end(), tag) == menu.disabledTags.end()};
     return {};
   }
-  std::string status() { return tk.statusTexts[g.mainWindow]; }
+  std::string status() { return tk.at(g.mainWindow).status; }
 
   // A tile picked in the first tileset's cell (0, 0) and a 4 × 4 × 2 map to paint on.
   tiles::TilePtr paintable() {
