@@ -214,7 +214,10 @@ TEST_F(EditorTest, CtrlZTakesAStrokeBackAndClosingAModifiedDocumentAsks) {
   // At zoom 1 and no scroll, cell (x, y) covers canvas pixels 64x to 64x + 63.
   ASSERT_TRUE(near(tk->canvas(g().mapCanvas)->grabFramebuffer().pixelColor(96, 96), 30, 200, 60));
 
-  QTest::keyClick(widget(g().toolsWindow)->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+  QWidget* tools = widget(g().toolsWindow);
+  tools->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(tools));
+  QTest::keyClick(widget(g().plotButton), Qt::Key_Z, Qt::ControlModifier);
   settle();
   frame();
   const QImage undone = tk->canvas(g().mapCanvas)->grabFramebuffer();
