@@ -23,6 +23,8 @@ void Shell::buildDispatch() {
       {kSaveTag, always([this] { saveProject(false); })},
       {kSaveAsTag, always([this] { saveProject(true); })},
       {kExportTag, [this](const Event&) { return exportMap(); }},
+      {kImportTag, [this](const Event&) { return importMap(); }},
+      {kExportAsTag, [this](const Event&) { return exportAs(); }},
       {kAddLightTag, [this](const Event&) { return contextAdd(true); }},
       {kAddPivotTag, [this](const Event&) { return contextAdd(false); }},
       {kDeleteTag, [this](const Event&) { return contextDelete(); }},

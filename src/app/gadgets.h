@@ -51,8 +51,10 @@ enum MenuTag : int {
   kSaveAsTag = 6,
   kExportTag = 7,
   kNewMapTag = 8,
-  kUndoTag = 9,
-  kRedoTag = 10,
+  kImportTag = 9,
+  kExportAsTag = 10,
+  kUndoTag = 11,
+  kRedoTag = 12,
 };
 
 }  // namespace vorlane::app

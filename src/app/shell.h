@@ -31,6 +31,7 @@ inline constexpr const char* kDiscardButton = "Discard";
 inline constexpr const char* kCancelButton = "Cancel";
 // The project name where there is none yet.
 inline constexpr const char* kUntitled = "Untitled";
+inline constexpr const char* kImportLeftOut = "Imported without what Vorlane cannot hold:";
 
 class Shell {
  public:
@@ -103,6 +104,9 @@ class Shell {
   After tileFlagsChanged();
   void applyTileFlags();
   After exportMap();
+  // Other editors' maps (file_commands.cpp): the formats table's readers and writers.
+  After importMap();
+  After exportAs();
   After render();
   After layerChanged(std::int32_t layer);
   After contextAdd(bool light);
