@@ -563,6 +563,7 @@ void QtToolkit::createMenuItem(std::string_view text, int tag, Handle handle, Sh
   Entry* e = find(handle, Kind::Menu);
   if (!e) return;
   QAction* action = e->menu->addAction(caption(text));
+  menuItems_[{handle, tag}] = action;
   if (shortcut) {
     action->setShortcut(qtKeySequence(shortcut));
     // Every window of the program, not only the one holding the menu bar.
@@ -575,6 +576,13 @@ void QtToolkit::updateMenuBar(Handle window) {
   Entry* w = find(window, Kind::Window);
   if (!w) return;
   if (QMenuBar* bar = static_cast<ToolWindow*>(w->widget.data())->menuBar()) bar->update();
+}
+
+void QtToolkit::setMenuItem(Handle menu, int tag, std::string_view text, bool enabled) {
+  auto it = menuItems_.find({menu, tag});
+  if (it == menuItems_.end() || !it->second) return;
+  it->second->setText(caption(text));
+  it->second->setEnabled(enabled);
 }
 
 void QtToolkit::openPopupMenu(Handle, Handle handle) {
@@ -631,6 +639,25 @@ void QtToolkit::messageBox(std::string_view text, MessageKind kind) {
   QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
                   QStringLiteral("Vorlane"), qs(text), QMessageBox::Ok, dialogParent());
   box.exec();
+}
+
+int QtToolkit::question(std::string_view text, const std::vector<std::string>& buttons) {
+  const int last = static_cast<int>(buttons.size()) - 1;
+  if (script.active) {
+    script.questions.push_back({std::string(text), buttons});
+    if (script.questionAnswers.empty()) return last;
+    const int answer = script.questionAnswers.front();
+    script.questionAnswers.pop_front();
+    return answer;
+  }
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Vorlane"), qs(text), QMessageBox::NoButton, dialogParent());
+  std::vector<QPushButton*> pressed;
+  for (const std::string& b : buttons) pressed.push_back(box.addButton(caption(b), QMessageBox::ActionRole));
+  if (!pressed.empty()) box.setEscapeButton(pressed.back());
+  box.exec();
+  for (int i = 0; i < static_cast<int>(pressed.size()); ++i)
+    if (box.clickedButton() == pressed[static_cast<std::size_t>(i)]) return i;
+  return last;
 }
 
 // --- events ---
