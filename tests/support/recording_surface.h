@@ -15,6 +15,7 @@ struct Call {
   float a = 0, b = 0, c = 0, d = 0;  // coordinates, or colour / alpha / width / scale values
   std::int64_t n = 0;                // Lines: segment count; Image: image serial; Blend: 0 mask 1 alpha
   std::string text{};
+  const platform::Image* image = nullptr;  // Image: the image drawn, while it lives
 };
 
 class RecordingSurface : public platform::Surface {
@@ -38,7 +39,7 @@ class RecordingSurface : public platform::Surface {
   void drawOval(float x, float y, float w, float h) override { add({Op::Oval, x, y, w, h}); }
   void drawText(std::string_view text, float x, float y) override { add({Op::Text, x, y, 0, 0, 0, std::string(text)}); }
   void drawImage(const platform::Image& image, float x, float y, float w, float h) override {
-    add({Op::Image, x, y, w, h, static_cast<std::int64_t>(image.serial)});
+    add({Op::Image, x, y, w, h, static_cast<std::int64_t>(image.serial), {}, &image});
   }
 
   // When false, calls are only counted (benchmarks).
