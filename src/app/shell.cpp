@@ -125,6 +125,7 @@ void Shell::dropStroke() {
 
 Shell::After Shell::undo(bool forward) {
   dropStroke();
+  objects_->endDrag();
   if (forward ? doc_.redo() : doc_.undo()) refreshViews();
   return After::step;
 }
@@ -208,6 +209,7 @@ Shell::After Shell::onMouseDown(const Event& e) {
       if (light) objects_->selectLight(light);
       map::PivotPtr pivot = map::pickPivot(*doc_.map(), s, px, py);
       if (pivot) objects_->selectPivot(pivot);
+      if (light || pivot) objects_->beginDrag(light, pivot, map::canvasToMap(*doc_.map(), s, mapMouseX_, mapMouseY_));
       if (!light && !pivot) {
         strokeCells_.reset();
         map::beginStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
@@ -223,6 +225,7 @@ Shell::After Shell::onMouseUp(const Event& e) {
     panFirst_ = true;
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = false;
+    objects_->endDrag();
     if (!stroke_.painting) return After::skip;
     map::endStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_,
                    e.source == g_.mapCanvas);
@@ -250,7 +253,9 @@ Shell::After Shell::onMouseMove(const Event& e) {
   if (e.source == g_.mapCanvas) {
     mapMouseX_ = e.x;
     mapMouseY_ = e.y;
-    map::pickCell(*doc_.map(), tk_.surface(g_.mapCanvas), e.x, e.y);
+    const platform::Surface& s = tk_.surface(g_.mapCanvas);
+    map::pickCell(*doc_.map(), s, e.x, e.y);
+    if (leftHeld_ && objects_->dragging()) objects_->dragTo(map::canvasToMap(*doc_.map(), s, e.x, e.y));
   }
   if (e.source == g_.tilesetCanvas) {
     tilesetMouseX_ = e.x;
@@ -288,7 +293,8 @@ void Shell::toggleWindow(platform::Handle window, bool& shown) {
 // layer, its field and the stroke start stay as they were; the cell writers ignore cells
 // outside the map.
 void Shell::replaceMap(const char* label, map::MapPtr map) {
-  strokeCells_.reset();  // a stroke going on writes into the new map from now on
+  strokeCells_.reset();
+  objects_->endDrag();  // a stroke going on writes into the new map from now on
   doc_.replaceMap(label, std::move(map));
 }
 
