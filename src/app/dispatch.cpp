@@ -30,6 +30,7 @@ void Shell::buildDispatch() {
       {kDeleteTag, [this](const Event&) { return contextDelete(); }},
       {kUndoTag, [this](const Event&) { return undo(false); }},
       {kRedoTag, [this](const Event&) { return undo(true); }},
+      {kPreviewTag, [this](const Event&) { return setPreview(!previewOn_); }},
   };
 
   actions_ = {
@@ -74,6 +75,7 @@ void Shell::buildDispatch() {
       {g_.tilesetTabs, [this](const Event& e) { return chooseTileset(e.datum); }},
       {g_.tileShadowsBox, [this](const Event&) { return tileFlagsChanged(); }},
       {g_.tileColliderBox, [this](const Event&) { return tileFlagsChanged(); }},
+      {g_.previewBox, [this](const Event&) { return setPreview(tk_.checked(g_.previewBox)); }},
   };
   // A user's change of a field of the object windows goes into the active object at once.
   for (platform::Handle field : {g_.redField, g_.greenField, g_.blueField, g_.rangeField, g_.lightShadowsBox,

@@ -22,6 +22,8 @@ struct Gadgets {
   // Render window.
   H shadowsFrame{}, widthLabel{}, widthField{}, heightLabel{}, heightField{}, softShadowsBox{};
   H renderFrame{}, progressBar{}, progressLabel{}, renderButton{};
+  H optionsFrame{}, ambientLabel{}, ambientRedField{}, ambientGreenField{}, ambientBlueField{};
+  H intensityLabel{}, intensityField{}, castShadowsFlagsBox{}, previewBox{};
   // Pivots window.
   H pivotFrame{}, linkLabel{}, linkField{}, browseButton{}, recordsList{}, recordsLabel{};
   H newRecordButton{}, deleteRecordButton{}, nameField{}, nameLabel{}, valueField{}, valueLabel{};
@@ -29,7 +31,7 @@ struct Gadgets {
   H lightFrame{}, redLabel{}, redField{}, greenLabel{}, greenField{}, blueLabel{}, blueField{};
   H pickButton{}, lightShadowsBox{}, rangeField{}, rangeLabel{};
   // Menus.
-  H contextMenu{}, fileMenu{}, editMenu{};
+  H contextMenu{}, fileMenu{}, editMenu{}, renderMenu{};
 };
 
 // The start-up steps that create gadgets, each one table, in start-up order.
@@ -55,6 +57,7 @@ enum MenuTag : int {
   kExportAsTag = 10,
   kUndoTag = 11,
   kRedoTag = 12,
+  kPreviewTag = 13,
 };
 
 }  // namespace vorlane::app

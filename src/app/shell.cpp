@@ -44,7 +44,9 @@ int Shell::run() {
 void Shell::handle(const Event& event) {
   if (finished_ || !objects_) return;  // closed, or not started up
   if (dispatch(event) == After::step && !finished_) afterEvent();
-  if (!finished_) showEditState();
+  if (finished_) return;
+  requestPreview();
+  showEditState();
 }
 
 Shell::After Shell::dispatch(const Event& e) {
@@ -142,7 +144,9 @@ void Shell::refreshViews() {
 // Only what changed is handed to the toolkit.
 void Shell::showEditState() {
   const std::string& name = doc_.projectName();
-  const std::string status = (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "");
+  const bool baking = previewOn_ && preview_->busy();
+  const std::string status =
+      (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "") + (baking ? kPreviewBaking : "");
   if (doc_.revision() == shownRevision_ && status == shownProject_) return;
   shownRevision_ = doc_.revision();
   shownProject_ = status;
@@ -157,9 +161,15 @@ Shell::After Shell::onTick(const Event&) {
   map::Map& m = *doc_.map();
   platform::Surface& mapSurface = tk_.surface(g_.mapCanvas);
   m.markCell(m.selectedX, m.selectedY);
-  if (!mapFrame_.unchanged(m, mapSurface)) {
+  // The newest finished preview bake of this map, if any, shows in place of its tiles.
+  map::Map* lit = nullptr;
+  if (previewOn_) {
+    preview_->poll();
+    if (preview_->shown() && preview_->shownOwner() == &m) lit = preview_->shown()->map.get();
+  }
+  if (!mapFrame_.unchanged(m, mapSurface, lit)) {
     mapSurface.clear();
-    map::draw(m, mapSurface);
+    map::draw(m, mapSurface, lit);
     map::drawGrid(m, mapSurface);
     mapSurface.present();
     mapFrame_.drawn(m);

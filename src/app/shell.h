@@ -12,9 +12,11 @@
 
 #include "app/frames.h"
 #include "app/gadgets.h"
+#include "app/preview.h"
 #include "app/tilesets.h"
 #include "edit/cells.h"
 #include "edit/document.h"
+#include "lighting/render.h"
 #include "map/map.h"
 #include "map/tools.h"
 #include "objects/object_editor.h"
@@ -33,6 +35,10 @@ inline constexpr const char* kCancelButton = "Cancel";
 // The project name where there is none yet.
 inline constexpr const char* kUntitled = "Untitled";
 inline constexpr const char* kImportLeftOut = "Imported without what Vorlane cannot hold:";
+// The status bar's mark while a newer preview bake is running.
+inline constexpr const char* kPreviewBaking = " | baking preview...";
+// The preview's light maps are at most this many texels along each side.
+inline constexpr std::int32_t kMaxPreviewResolution = 1024;
 
 class Shell {
  public:
@@ -73,6 +79,9 @@ class Shell {
   bool lightsShown() const { return lightsShown_; }
   bool pivotsShown() const { return pivotsShown_; }
   const objects::ObjectEditor& objects() const { return *objects_; }
+  bool previewOn() const { return previewOn_; }
+  // The preview's bakes; none before the preview was first turned on.
+  PreviewBaker* previewBaker() { return preview_.get(); }
 
  private:
   enum class After { step, skip };  // whether the after-event step follows the command
@@ -109,6 +118,11 @@ class Shell {
   After importMap();
   After exportAs();
   After render();
+  // The live preview: on or off, and a new bake whenever what it shows may have changed.
+  After setPreview(bool on);
+  void requestPreview();
+  // The Render window's Lighting options.
+  lighting::Options lightingOptions() const;
   After layerChanged(std::int32_t layer);
   After contextAdd(bool light);
   After contextDelete();
@@ -148,6 +162,17 @@ class Shell {
   float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
   bool finished_ = false;
+  bool previewOn_ = false;
+  struct PreviewKey {
+    const map::Map* map;
+    std::uint64_t docRevision, mapRevision;
+    std::int32_t width, height;
+    bool soft;
+    lighting::Options options;
+    bool operator==(const PreviewKey&) const = default;
+  };
+  std::optional<PreviewKey> previewKey_;  // what the newest preview bake was asked for
+  std::unique_ptr<PreviewBaker> preview_;
   MapFrame mapFrame_, tilesetFrame_;
   TileFrame tileFrame_;
 };

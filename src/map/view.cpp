@@ -317,7 +317,11 @@ void drawTiles(const Map& map, Surface& surface, const Axis& ax, const Axis& ay,
 
 }  // namespace
 
-void draw(Map& map, Surface& surface) {
+void draw(Map& map, Surface& surface, Map* tiles) {
+  Map& cells = tiles && tiles->width == map.width && tiles->height == map.height && tiles->depth == map.depth &&
+                       tiles->tileWidth == map.tileWidth && tiles->tileHeight == map.tileHeight
+                   ? *tiles
+                   : map;
   const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
   const float zoom = map.zoom;
   const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
@@ -328,9 +332,9 @@ void draw(Map& map, Surface& surface) {
 
   surface.setScale(zoom, zoom);
   if (hasCells && drawsPictures(map, ax, ay)) {
-    drawPictures(map, surface, ax, ay, cols, rows);
+    drawPictures(cells, surface, ax, ay, cols, rows);
   } else {
-    drawTiles(map, surface, ax, ay, cols, rows);
+    drawTiles(cells, surface, ax, ay, cols, rows);
   }
   surface.setScale(1, 1);
 

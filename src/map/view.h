@@ -9,7 +9,9 @@ namespace vorlane::map {
 
 // Tiles of every layer (visible columns and rows only), red outlines of highlighted cells
 // (clearing their flags), light markers with range circles, pivot markers.
-void draw(Map& map, platform::Surface& surface);
+// With `tiles`, a map of the same sizes (a lit preview of this one), its cells are drawn in
+// place of the map's; the marks and markers stay the map's.
+void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr);
 // The cell grid over the whole map, leaving out lines closer than kMinGridSpacing (they
 // would merge into a sheet); leaves mask blending, alpha 1 and white.
 void drawGrid(const Map& map, platform::Surface& surface);
