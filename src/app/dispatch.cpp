@@ -93,6 +93,11 @@ void Shell::buildDispatch() {
       {Shortcut{platform::kKeyPageDown}, actions_.at(g_.layerDownButton)},
       // The Edit menu's Redo is Ctrl+Shift+Z; Ctrl+Y is the other habit.
       {Shortcut{'Y', platform::kControl}, menuTags_.at(kRedoTag)},
+      {Shortcut{'R', platform::kControl}, actions_.at(g_.renderButton)},
+      {Shortcut{'0', platform::kControl}, [this](const Event&) { return zoomTo(1.0f); }},
+      {Shortcut{platform::kKeyEqual, platform::kControl}, [this](const Event&) { return zoomBy(1); }},
+      {Shortcut{platform::kKeyMinus, platform::kControl}, [this](const Event&) { return zoomBy(-1); }},
+      {Shortcut{platform::kKeyEscape}, [this](const Event&) { return abandonStroke(); }},
   };
 
   closes_ = {

@@ -1,6 +1,7 @@
 #include "app/shell.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/convert.h"
 #include "edit/commands.h"
@@ -46,6 +47,8 @@ void Shell::handle(const Event& event) {
   if (dispatch(event) == After::step && !finished_) afterEvent();
   if (finished_) return;
   requestPreview();
+  // Only events move the pointer, the view or the map.
+  if (event.kind != EventKind::TimerTick) place_ = placeUnderPointer();
   showEditState();
 }
 
@@ -61,6 +64,7 @@ Shell::After Shell::dispatch(const Event& e) {
     case EventKind::MouseMove: return onMouseMove(e);
     case EventKind::MouseWheel: return onWheel(e);
     case EventKind::KeyDown: return onKey(e);
+    case EventKind::MouseLeave: return onMouseLeave(e);
   }
   return After::step;
 }
@@ -147,12 +151,51 @@ void Shell::showEditState() {
   const bool baking = previewOn_ && preview_->busy();
   const std::string status =
       (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "") + (baking ? kPreviewBaking : "");
-  if (doc_.revision() == shownRevision_ && status == shownProject_) return;
+  if (doc_.revision() != shownRevision_ || status != shownProject_) {
+    tk_.setMenuItem(g_.editMenu, kUndoTag, doc_.undoText(), doc_.history().canUndo());
+    tk_.setMenuItem(g_.editMenu, kRedoTag, doc_.redoText(), doc_.history().canRedo());
+  } else if (place_ == shownPlace_) {
+    return;
+  }
   shownRevision_ = doc_.revision();
   shownProject_ = status;
-  tk_.setStatusText(g_.mainWindow, status);
-  tk_.setMenuItem(g_.editMenu, kUndoTag, doc_.undoText(), doc_.history().canUndo());
-  tk_.setMenuItem(g_.editMenu, kRedoTag, doc_.redoText(), doc_.history().canRedo());
+  shownPlace_ = place_;
+  std::string text = status + kStatusGap;
+  const Place& p = place_;
+  if (p.onCell)
+    text += "Cell " + std::to_string(p.column) + ", " + std::to_string(p.row) + " · Layer " + std::to_string(p.layer) +
+            " · Pixel " + std::to_string(p.pixelX) + ", " + std::to_string(p.pixelY) + " · Zoom " +
+            std::to_string(p.zoomPercent) + "%";
+  else
+    text += "Map " + std::to_string(p.width) + " × " + std::to_string(p.height) + " × " + std::to_string(p.depth) +
+            " · Tiles " + std::to_string(p.tileWidth) + " × " + std::to_string(p.tileHeight);
+  tk_.setStatusText(g_.mainWindow, text);
+}
+
+Shell::Place Shell::placeUnderPointer() {
+  const map::Map& m = *doc_.map();
+  Place p;
+  if (pointerOnMap_) {
+    const platform::Surface& s = tk_.surface(g_.mapCanvas);
+    const bool inside = mapMouseX_ >= 0 && mapMouseY_ >= 0 && mapMouseX_ < s.width() && mapMouseY_ < s.height();
+    if (const auto cell = inside ? map::cellAt(m, s, mapMouseX_, mapMouseY_) : std::nullopt) {
+      const map::MapPoint pixel = map::canvasToMap(m, s, mapMouseX_, mapMouseY_);
+      p.onCell = true;
+      p.column = cell->x;
+      p.row = cell->y;
+      p.layer = currentLayer_ + 1;  // as the layer field counts
+      p.pixelX = static_cast<std::int32_t>(std::floor(pixel.x));
+      p.pixelY = static_cast<std::int32_t>(std::floor(pixel.y));
+      p.zoomPercent = static_cast<std::int32_t>(std::lround(m.getZoom() * 100.0f));
+      return p;
+    }
+  }
+  p.width = m.width;
+  p.height = m.height;
+  p.depth = m.depth;
+  p.tileWidth = m.tileWidth;
+  p.tileHeight = m.tileHeight;
+  return p;
 }
 
 // Redraws the map, tileset and current-tile canvases, in that order, those whose content
@@ -260,6 +303,7 @@ Shell::After Shell::onMouseMove(const Event& e) {
     if (e.source == g_.tilesetCanvas)
       map::scrollClamped(*currentTileset(), tk_.surface(g_.tilesetCanvas), -dx * 4.0f, -dy * 4.0f);
   }
+  pointerOnMap_ = e.source == g_.mapCanvas;
   if (e.source == g_.mapCanvas) {
     mapMouseX_ = e.x;
     mapMouseY_ = e.y;
@@ -275,13 +319,39 @@ Shell::After Shell::onMouseMove(const Event& e) {
   return After::step;
 }
 
-// One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
+Shell::After Shell::onMouseLeave(const Event& e) {
+  if (e.source == g_.mapCanvas) pointerOnMap_ = false;
+  return After::skip;
+}
+
 Shell::After Shell::onWheel(const Event& e) {
   if (e.source != g_.mapCanvas) return After::step;
+  zoomBy(e.datum);
+  map::pickCell(*doc_.map(), tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  return After::step;
+}
+
+// One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
+Shell::After Shell::zoomBy(std::int32_t notches) {
   map::Map& m = *doc_.map();
-  const float zoom = m.getZoom() * 1.0f + static_cast<float>(e.datum) * 0.01f;
-  m.setZoom(std::max(zoom, map::kMinZoom));
-  map::pickCell(m, tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  return zoomTo(std::max(m.getZoom() * 1.0f + static_cast<float>(notches) * 0.01f, map::kMinZoom));
+}
+
+// The highlighted cell stays the one under the pointer.
+Shell::After Shell::zoomTo(float zoom) {
+  map::Map& m = *doc_.map();
+  m.setZoom(zoom);
+  if (pointerOnMap_) map::pickCell(m, tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  return After::step;
+}
+
+Shell::After Shell::abandonStroke() {
+  objects_->abandonDrag();
+  if (!stroke_.painting) return After::step;
+  stroke_.painting = false;
+  if (strokeCells_) strokeCells_->abandon();
+  strokeCells_.reset();
+  doc_.map()->highlight.clear();  // the preview goes with the next frame
   return After::step;
 }
 

@@ -34,6 +34,8 @@ inline constexpr const char* kDiscardButton = "Discard";
 inline constexpr const char* kCancelButton = "Cancel";
 // The project name where there is none yet.
 inline constexpr const char* kUntitled = "Untitled";
+// Between the document's name and the pointer's place in the main window's status bar.
+inline constexpr const char* kStatusGap = " | ";
 inline constexpr const char* kImportLeftOut = "Imported without what Vorlane cannot hold:";
 // The status bar's mark while a newer preview bake is running.
 inline constexpr const char* kPreviewBaking = " | baking preview...";
@@ -92,6 +94,14 @@ class Shell {
   void afterEvent();
   // The Edit menu's items and the main window's status bar, when the history changed.
   void showEditState();
+  // Where the pointer is on the map, for the status bar.
+  struct Place {
+    bool onCell = false;
+    std::int32_t column = 0, row = 0, layer = 0, pixelX = 0, pixelY = 0, zoomPercent = 0;
+    std::int32_t width = 0, height = 0, depth = 0, tileWidth = 0, tileHeight = 0;
+    bool operator==(const Place&) const = default;
+  };
+  Place placeUnderPointer();
 
   // Event kinds.
   After onMenu(const platform::Event& e);
@@ -103,6 +113,7 @@ class Shell {
   After onMouseMove(const platform::Event& e);
   After onWheel(const platform::Event& e);
   After onKey(const platform::Event& e);
+  After onMouseLeave(const platform::Event& e);
 
   // Commands.
   After newMap();
@@ -124,6 +135,11 @@ class Shell {
   // The Render window's Lighting options.
   lighting::Options lightingOptions() const;
   After layerChanged(std::int32_t layer);
+  // The map view's zoom, about the canvas centre: one wheel notch per step, or a zoom of its own.
+  After zoomBy(std::int32_t notches);
+  After zoomTo(float zoom);
+  // Ends a stroke in progress and takes back what it wrote.
+  After abandonStroke();
   After contextAdd(bool light);
   After contextDelete();
   After selectRecord(int index);
@@ -150,12 +166,14 @@ class Shell {
   std::optional<edit::CellRecorder> strokeCells_;
   std::uint64_t shownRevision_ = ~std::uint64_t{0};
   std::string shownProject_;
+  Place place_, shownPlace_;
   tiles::TilePtr currentTile_;
   std::int32_t currentTool_ = map::kNoTool;
   std::int32_t currentLayer_ = 0;
   map::Stroke stroke_;
   bool leftHeld_ = false;
   std::int32_t mapMouseX_ = 0, mapMouseY_ = 0;
+  bool pointerOnMap_ = false;  // the last pointer event came from the map canvas
   std::int32_t tilesetMouseX_ = 0, tilesetMouseY_ = 0;
   bool renderShown_ = false, lightsShown_ = false, pivotsShown_ = false;
   bool panning_ = false, panFirst_ = true;

@@ -477,14 +477,20 @@ Ptr pickMarker(const Map& map, const Surface& surface, const std::vector<Ptr>& l
 
 }  // namespace
 
+std::optional<CellPoint> cellAt(const Map& map, const Surface& surface, int px, int py) {
+  if (map.width <= 0 || map.height <= 0) return std::nullopt;  // no cells, however long the other side
+  const std::int32_t x = cellUnder(xAxis(map, surface), map.width, static_cast<float>(px));
+  if (x < 0) return std::nullopt;
+  const std::int32_t y = cellUnder(yAxis(map, surface), map.height, static_cast<float>(py));
+  if (y < 0) return std::nullopt;
+  return CellPoint{x, y};
+}
+
 void pickCell(Map& map, const Surface& surface, int px, int py) {
-  if (map.width <= 0 || map.height <= 0) return;  // no cells, however long the other side
-  std::int32_t x = cellUnder(xAxis(map, surface), map.width, static_cast<float>(px));
-  if (x < 0) return;
-  std::int32_t y = cellUnder(yAxis(map, surface), map.height, static_cast<float>(py));
-  if (y < 0) return;
-  map.selectedX = x;
-  map.selectedY = y;
+  if (const auto cell = cellAt(map, surface, px, py)) {
+    map.selectedX = cell->x;
+    map.selectedY = cell->y;
+  }
 }
 
 LightPtr pickLight(const Map& map, const Surface& surface, float px, float py) {

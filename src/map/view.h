@@ -2,6 +2,8 @@
 // Showing a map in a canvas and turning canvas points back into cells, lights and pivots.
 // Every function works on the surface the caller made current and uses its width W and
 // height H; the view transform scales about the canvas centre.
+#include <optional>
+
 #include "map/map.h"
 #include "platform/surface.h"
 
@@ -16,7 +18,12 @@ void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr);
 // would merge into a sheet); leaves mask blending, alpha 1 and white.
 void drawGrid(const Map& map, platform::Surface& surface);
 
-// Sets selectedX/selectedY to the cell strictly inside which (px, py) lies; else no change.
+struct CellPoint {
+  std::int32_t x, y;
+};
+// The cell strictly inside which (px, py) lies, or none.
+std::optional<CellPoint> cellAt(const Map& map, const platform::Surface& surface, int px, int py);
+// Sets selectedX/selectedY to cellAt's cell; else no change.
 void pickCell(Map& map, const platform::Surface& surface, int px, int py);
 // The first light (pivot) whose pick box holds the point strictly, or none.
 LightPtr pickLight(const Map& map, const platform::Surface& surface, float px, float py);

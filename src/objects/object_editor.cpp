@@ -105,6 +105,11 @@ void ObjectEditor::dragTo(map::MapPoint at) {
   doc_.touch();
 }
 
+void ObjectEditor::abandonDrag() {
+  dragTo(drag_.start);
+  drag_ = {};
+}
+
 void ObjectEditor::endDrag() {
   Drag d = std::exchange(drag_, {});
   if (d.dx == 0 && d.dy == 0) return;

@@ -40,6 +40,8 @@ class ObjectEditor {
   void beginDrag(map::LightPtr light, map::PivotPtr pivot, map::MapPoint at);
   void dragTo(map::MapPoint at);
   void endDrag();
+  // Puts the dragged objects back where the drag found them, leaving no step (Escape).
+  void abandonDrag();
   bool dragging() const { return drag_.light || drag_.pivot; }
 
   void pickColour();             // "Pick"

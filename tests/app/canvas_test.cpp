@@ -196,6 +196,20 @@ TEST_F(Drag, ReleasingWhereItStartedLeavesNoStep) {
   EXPECT_EQ(shell.objects().activePivot(), shell.currentMap()->pivots[0]);
 }
 
+TEST_F(Drag, EscapePutsTheObjectBackAndTheReleaseThenMovesNothing) {
+  addAt(100, 100, app::kAddLightTag);
+  move(g.mapCanvas, 100, 100);
+  down(g.mapCanvas, kLeftButton);
+  move(g.mapCanvas, 150, 120);
+  tk.key(platform::kKeyEscape);
+  move(g.mapCanvas, 170, 120);
+  up(g.mapCanvas, kLeftButton);
+  runScript();
+  const map::Light& light = *shell.currentMap()->lights.at(0);
+  EXPECT_EQ(std::tie(light.x, light.y), std::make_tuple(100.0f, 100.0f));
+  EXPECT_EQ(undoText(), "Undo Add Light");
+}
+
 TEST_F(Drag, ObjectsUnderOnePressMoveTogetherAndAStrokeElsewhereStillPaints) {
   tk.press(g.plotButton);
   addAt(100, 100, app::kAddLightTag);
