@@ -26,7 +26,7 @@ void Shell::startUp() {
   buildLightsWindow(tk_, g_);
   tk_.startTimer(60);
   tk_.surface(g_.mapCanvas);
-  buildMenus(tk_, g_);
+  buildMenus(tk_, g_, actions());
   objects_.emplace(tk_,
                    objects::ObjectGadgets{g_.redField, g_.greenField, g_.blueField, g_.lightShadowsBox, g_.rangeField,
                                           g_.linkField, g_.recordsList, g_.nameField, g_.valueField},
@@ -69,25 +69,18 @@ Shell::After Shell::dispatch(const Event& e) {
   return After::step;
 }
 
-Shell::After Shell::onMenu(const Event& e) {
-  auto it = menuTags_.find(e.datum);
-  return it == menuTags_.end() ? After::step : it->second(e);
-}
+Shell::After Shell::onMenu(const Event& e) { return run(findAction(actions(), ActionId{e.datum}), e); }
 
 Shell::After Shell::onGadget(const Event& e) {
-  auto it = actions_.find(e.source);
-  return it == actions_.end() ? After::step : it->second(e);
+  auto it = gadgetActions_.find(e.source);
+  return it == gadgetActions_.end() ? After::step : run(it->second, e);
 }
 
-Shell::After Shell::onKey(const Event& e) {
-  const platform::Shortcut key = platform::shortcutOf(e);
-  auto it = std::find_if(keys_.begin(), keys_.end(), [&](const auto& k) { return k.first == key; });
-  return it == keys_.end() ? After::step : it->second(e);
-}
+Shell::After Shell::onKey(const Event& e) { return run(findShortcut(actions(), platform::shortcutOf(e)), e); }
 
 Shell::After Shell::onClose(const Event& e) {
-  auto it = closes_.find(e.source);
-  return it == closes_.end() ? After::step : it->second(e);
+  auto it = closeActions_.find(e.source);
+  return it == closeActions_.end() ? After::step : run(it->second, e);
 }
 
 // The stroke update, then the tile-flag step: a newly picked tile shows its flags, and takes
@@ -152,8 +145,10 @@ void Shell::showEditState() {
   const std::string status =
       (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "") + (baking ? kPreviewBaking : "");
   if (doc_.revision() != shownRevision_ || status != shownProject_) {
-    tk_.setMenuItem(g_.editMenu, kUndoTag, doc_.undoText(), doc_.history().canUndo());
-    tk_.setMenuItem(g_.editMenu, kRedoTag, doc_.redoText(), doc_.history().canRedo());
+    for (const auto& [id, text] : {std::pair{ActionId::undo, doc_.undoText()}, {ActionId::redo, doc_.redoText()}}) {
+      const Action& item = *findAction(actions(), id);
+      tk_.setMenuItem(g_.*(item.menu), tagOf(id), text, item.enabled(*this));
+    }
   } else if (place_ == shownPlace_) {
     return;
   }
@@ -361,12 +356,13 @@ Shell::After Shell::layerChanged(std::int32_t layer) {
   return After::step;
 }
 
-void Shell::toggleWindow(platform::Handle window, bool& shown) {
+Shell::After Shell::toggleWindow(platform::Handle window, bool& shown) {
   if (shown)
     tk_.hide(window);
   else
     tk_.show(window);
   shown = !shown;
+  return After::step;
 }
 
 // A new map object takes over as one step: nothing active may point into the old one. The

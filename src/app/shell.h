@@ -2,14 +2,15 @@
 // The editor shell: builds every window at start-up, then turns each event of the toolkit's
 // queue into a command and runs the after-event step. Owns all state that outlives an event.
 #include <array>
-#include <functional>
 #include <memory>
+#include <span>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "app/actions.h"
 #include "app/frames.h"
 #include "app/gadgets.h"
 #include "app/preview.h"
@@ -85,12 +86,16 @@ class Shell {
   // The preview's bakes; none before the preview was first turned on.
   PreviewBaker* previewBaker() { return preview_.get(); }
 
+  // Every command the user can start (actions.cpp).
+  static std::span<const Action> actions();
+
  private:
-  enum class After { step, skip };  // whether the after-event step follows the command
-  using Handler = std::function<After(const platform::Event&)>;
+  using After = app::After;
 
   void buildDispatch();
   After dispatch(const platform::Event& e);
+  // A command of the table, when there is one and it is enabled.
+  After run(const Action* action, const platform::Event& e);
   void afterEvent();
   // The Edit menu's items and the main window's status bar, when the history changed.
   void showEditState();
@@ -142,11 +147,14 @@ class Shell {
   After abandonStroke();
   After contextAdd(bool light);
   After contextDelete();
+  After chooseTool(std::int32_t tool);
+  After scan();
+  After deleteRecord();
   After selectRecord(int index);
   After chooseTileset(int index);
   After closeMain();
-  void toggleWindow(platform::Handle window, bool& shown);
-  void hideWindow(platform::Handle window, bool& shown);
+  After toggleWindow(platform::Handle window, bool& shown);
+  After hideWindow(platform::Handle window, bool& shown);
   void replaceMap(const char* label, map::MapPtr map);
   // Ends a stroke in progress without writing more (before a step is undone or redone).
   void dropStroke();
@@ -156,10 +164,8 @@ class Shell {
   Gadgets g_;
   std::optional<Tilesets> tilesets_;
   std::optional<objects::ObjectEditor> objects_;
-  std::unordered_map<platform::Handle, Handler> actions_;
-  std::unordered_map<platform::Handle, Handler> closes_;
-  std::unordered_map<int, Handler> menuTags_;
-  std::vector<std::pair<platform::Shortcut, Handler>> keys_;
+  // The commands of the gadgets' actions and of the windows' closes.
+  std::unordered_map<platform::Handle, const Action*> gadgetActions_, closeActions_;
 
   edit::Document doc_;
   // Records the cells of the stroke in progress, one step per stroke.

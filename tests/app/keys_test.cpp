@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <set>
 
 #include "map/view.h"
 #include "shell_fixture.h"
@@ -89,6 +90,44 @@ TEST_F(Keys, ATextFieldWithTheFocusTypesLettersButCommandsStillWork) {
   tk.key('P');
   runScript();
   EXPECT_EQ(shell.currentTool(), map::kPlot);
+}
+
+// Each command has one row with a handler, can be started somehow, and no key starts two.
+TEST_F(Keys, TheActionTableHasOneRowPerCommandAndNoKeyTwice) {
+  const auto actions = app::Shell::actions();
+  std::set<app::ActionId> ids, reachable;
+  std::vector<platform::Shortcut> keys;
+  for (const app::Action& a : actions) {
+    EXPECT_TRUE(ids.insert(a.id).second) << a.label;
+    EXPECT_NE(a.run, nullptr) << a.label;
+    for (platform::Shortcut k : {a.shortcut, a.alternate}) {
+      if (!k) continue;
+      EXPECT_EQ(std::count(keys.begin(), keys.end(), k), 0) << a.label;
+      keys.push_back(k);
+      reachable.insert(a.id);
+    }
+    if (a.menu) reachable.insert(a.id);
+  }
+  for (const auto& bindings : {app::gadgetBindings(), app::closeBindings()})
+    for (const app::Binding& b : bindings) reachable.insert(b.id);
+  EXPECT_EQ(ids.size(), static_cast<std::size_t>(app::ActionId::hidePivots)) << "every id but none has a row";
+  EXPECT_EQ(reachable, ids);
+
+  // The menus show each row's label and shortcut under its tag.
+  std::size_t items = 0;
+  for (platform::Handle menu : {g.contextMenu, g.fileMenu, g.editMenu, g.renderMenu}) {
+    const FakeGadget& m = tk.at(menu);
+    for (std::size_t i = 0; i < m.menuItems.size(); ++i, ++items) {
+      const app::Action* a = app::findAction(actions, app::ActionId{m.menuItems[i].second});
+      ASSERT_NE(a, nullptr);
+      EXPECT_EQ(g.*(a->menu), menu);
+      EXPECT_EQ(m.menuItems[i].first, a->label);
+      EXPECT_EQ(m.menuShortcuts[i], a->shortcut);
+    }
+  }
+  EXPECT_EQ(items, static_cast<std::size_t>(std::count_if(actions.begin(), actions.end(), [](const app::Action& a) {
+              return a.menu != nullptr;
+            })));
 }
 
 TEST_F(Keys, ZoomKeysStepAsTheWheelDoesAboutTheCentre) {
