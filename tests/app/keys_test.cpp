@@ -270,13 +270,19 @@ TEST_F(Status, ShowsTheCellUnderThePointerOrTheMapsSize) {
 }
 
 TEST_F(Status, IsSetOnlyWhenSomethingShownChanged) {
+  shell.currentTileset()->setCell(0, 0, 0, makeTile());
   newMap();
+  tk.press(g.fillButton);
   move(g.mapCanvas, 100, 100);
   runScript();
   const int before = changes();
   move(g.mapCanvas, 100, 100);
   tk.tick();
-  tk.press(g.plotButton);
+  down(g.mapCanvas, platform::kLeftButton);  // fills the layer: the map changes, the place does not
+  up(g.mapCanvas, platform::kLeftButton);
+  runScript();
+  ASSERT_EQ(shell.document().undoText(), "Undo Fill");
+  EXPECT_EQ(changes(), before);
   move(g.tilesetCanvas, 10, 10);
   move(g.tilesetCanvas, 20, 10);
   runScript();
