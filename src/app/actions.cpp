@@ -32,9 +32,15 @@ std::span<const Action> Shell::actions() {
       {.id = A::load, .label = "Load Map", .menu = &G::fileMenu, .shortcut = {'O', kControl},
        .run = [](Shell& s, const Event&) { return s.loadProject(); }},
       {.id = A::save, .label = "Save Map", .menu = &G::fileMenu, .shortcut = {'S', kControl},
-       .run = [](Shell& s, const Event&) { return s.saveProject(false), After::step; }},
+       .run = [](Shell& s, const Event&) {
+         s.saveProject(false);
+         return After::step;
+       }},
       {.id = A::saveAs, .label = "Save As", .menu = &G::fileMenu, .shortcut = {'S', kControl | kShift},
-       .run = [](Shell& s, const Event&) { return s.saveProject(true), After::step; }},
+       .run = [](Shell& s, const Event&) {
+         s.saveProject(true);
+         return After::step;
+       }},
       {.id = A::exportMap, .label = "Export Vorl", .menu = &G::fileMenu, .shortcut = {'E', kControl},
        .run = [](Shell& s, const Event&) { return s.exportMap(); }},
       {.id = A::importMap, .label = "Import Map...", .menu = &G::fileMenu, .shortcut = {'I', kControl},
@@ -95,7 +101,10 @@ std::span<const Action> Shell::actions() {
       {.id = A::loadTile, .label = "Load Tile.", .run = [](Shell& s, const Event&) { return s.loadTile(); }},
       {.id = A::scan, .label = "Scan Bmp", .run = [](Shell& s, const Event&) { return s.scan(); }},
       {.id = A::newSet, .label = "New Set.",
-       .run = [](Shell& s, const Event&) { return s.tilesets_->add(), After::step; }},
+       .run = [](Shell& s, const Event&) {
+         s.tilesets_->add();
+         return After::step;
+       }},
       {.id = A::deleteSet, .label = "Delete Set",
        .run = [](Shell& s, const Event&) { return s.tilesets_->removeSelected() ? After::step : After::skip; }},
       {.id = A::chooseTileset, .label = "Tileset",
@@ -111,9 +120,15 @@ std::span<const Action> Shell::actions() {
 
       // Pivots and Lights windows: a user's change of a field goes into the active object at once.
       {.id = A::objectField, .label = "Object Field",
-       .run = [](Shell& s, const Event& e) { return s.objects_->fieldChanged(e.source), After::step; }},
+       .run = [](Shell& s, const Event& e) {
+         s.objects_->fieldChanged(e.source);
+         return After::step;
+       }},
       {.id = A::browse, .label = "Browse",
-       .run = [](Shell& s, const Event&) { return s.objects_->browseLink(), After::step; }},
+       .run = [](Shell& s, const Event&) {
+         s.objects_->browseLink();
+         return After::step;
+       }},
       {.id = A::selectRecord, .label = "Records",
        .run = [](Shell& s, const Event& e) { return s.selectRecord(e.datum); }},
       {.id = A::newRecord, .label = "New Record",

@@ -138,21 +138,22 @@ void Shell::refreshViews() {
   }
 }
 
-// Only what changed is handed to the toolkit.
+// Only what changed is handed to the toolkit: a stroke changes the revision at every cell
+// but neither the name nor the place.
 void Shell::showEditState() {
   const std::string& name = doc_.projectName();
   const bool baking = previewOn_ && preview_->busy();
   const std::string status =
       (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "") + (baking ? kPreviewBaking : "");
-  if (doc_.revision() != shownRevision_ || status != shownProject_) {
+  const bool renamed = status != shownProject_;
+  if (doc_.revision() != shownRevision_ || renamed) {
+    shownRevision_ = doc_.revision();
     for (const auto& [id, text] : {std::pair{ActionId::undo, doc_.undoText()}, {ActionId::redo, doc_.redoText()}}) {
       const Action& item = *findAction(actions(), id);
       tk_.setMenuItem(g_.*(item.menu), tagOf(id), text, item.enabled(*this));
     }
-  } else if (place_ == shownPlace_) {
-    return;
   }
-  shownRevision_ = doc_.revision();
+  if (!renamed && place_ == shownPlace_) return;
   shownProject_ = status;
   shownPlace_ = place_;
   std::string text = status + kStatusGap;

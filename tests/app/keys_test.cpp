@@ -77,6 +77,24 @@ TEST_F(Keys, FileShortcutsAskWhatTheirMenuItemsAsk) {
   EXPECT_EQ(file.menuShortcuts[3], (platform::Shortcut{'S', kControl | kShift}));
 }
 
+TEST_F(Keys, EditKeysUndoAndRedoAsTheEditMenuDoes) {
+  newMap();  // one step to take back and forth
+  runScript();
+  const map::MapPtr fresh = shell.currentMap();
+  struct Step {
+    std::int32_t key;
+    unsigned modifiers;
+    bool freshShown;
+  };
+  tk.focus(g.toolsWindow);
+  for (const Step s : {Step{'Z', kControl, false}, Step{'Z', kControl | kShift, true}, Step{'Z', kControl, false},
+                       Step{'Y', kControl, true}}) {
+    tk.key(s.key, s.modifiers);
+    runScript();
+    EXPECT_EQ(shell.currentMap() == fresh, s.freshShown) << static_cast<char>(s.key) << s.modifiers;
+  }
+}
+
 TEST_F(Keys, ATextFieldWithTheFocusTypesLettersButCommandsStillWork) {
   tk.focus(g.widthField);
   tk.key('P');
@@ -252,13 +270,19 @@ TEST_F(Status, ShowsTheCellUnderThePointerOrTheMapsSize) {
 }
 
 TEST_F(Status, IsSetOnlyWhenSomethingShownChanged) {
+  shell.currentTileset()->setCell(0, 0, 0, makeTile());
   newMap();
+  tk.press(g.fillButton);
   move(g.mapCanvas, 100, 100);
   runScript();
   const int before = changes();
   move(g.mapCanvas, 100, 100);
   tk.tick();
-  tk.press(g.plotButton);
+  down(g.mapCanvas, platform::kLeftButton);  // fills the layer: the map changes, the place does not
+  up(g.mapCanvas, platform::kLeftButton);
+  runScript();
+  ASSERT_EQ(shell.document().undoText(), "Undo Fill");
+  EXPECT_EQ(changes(), before);
   move(g.tilesetCanvas, 10, 10);
   move(g.tilesetCanvas, 20, 10);
   runScript();
