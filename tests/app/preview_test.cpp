@@ -69,20 +69,23 @@ TEST_F(Lighting, RenderTakesTheWindowsOptionsReadLikeItsOtherFields) {
   EXPECT_EQ(renderButton(), plain);
 }
 
-// The images the last frame of the map canvas drew.
+// The images of the last frame the canvas drew since its recording was reset.
 std::vector<const platform::Image*> drawnImages(FakeToolkit& tk, platform::Handle canvas) {
   std::vector<const platform::Image*> out;
-  for (const Call& c : tk.recording(canvas).callsOf(Op::Image)) out.push_back(c.image);
+  for (const Call& c : tk.recording(canvas).calls) {
+    if (c.op == Op::Clear) out.clear();
+    if (c.op == Op::Image) out.push_back(c.image);
+  }
   return out;
 }
 
 struct Preview : Lighting {
   // A tick asks for a bake of what changed; once it finished, the next tick takes and draws it.
   void settle() {
+    tk.recording(g.mapCanvas).reset();
     tk.tick();
     runScript();
     if (shell.previewBaker()) shell.previewBaker()->wait();
-    tk.recording(g.mapCanvas).reset();
     tk.tick();
     runScript();
   }
@@ -144,7 +147,7 @@ TEST_F(Preview, EveryChangeBakesAgainAndTheCanvasDrawsTheNewestBakeInPlaceOfTheT
   EXPECT_NE(pixels(*second), pixels(*first));
   EXPECT_THAT(drawn(), ::testing::Contains(second->cell(0, 0, 0)->image.get()));
 
-  // Options, tile flags and undo bake again; a tick with nothing new draws nothing.
+  // Options and undo bake again; a tick with nothing new draws nothing.
   tk.setText(g.ambientRedField, "40");
   tk.tick();
   settle();
