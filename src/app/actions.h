@@ -60,6 +60,7 @@ enum class ActionId : int {
   hideRender,
   hideLights,
   hidePivots,
+  count,  // not a command: new ids go above
 };
 
 constexpr int tagOf(ActionId id) { return static_cast<int>(id); }
