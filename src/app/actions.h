@@ -62,6 +62,7 @@ enum class ActionId : int {
   hideRender,
   hideLights,
   hidePivots,
+  count,  // not a command: new ids go above
 };
 
 constexpr int tagOf(ActionId id) { return static_cast<int>(id); }
