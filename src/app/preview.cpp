@@ -17,8 +17,10 @@ PreviewBaker::~PreviewBaker() {
 
 void PreviewBaker::request(lighting::Snapshot scene, const lighting::Settings& settings, const void* owner) {
   std::lock_guard lock(mutex_);
-  inFlight_.request_stop();
-  inFlight_ = std::stop_source();
+  if (!working_ || std::chrono::steady_clock::now() - lastEnd_ < kStall) {
+    inFlight_.request_stop();
+    inFlight_ = std::stop_source();
+  }
   pending_ = Job{std::move(scene), settings, owner, ++requested_};
   changed_.notify_all();
 }
@@ -71,6 +73,7 @@ void PreviewBaker::work(std::stop_token quit) {
     pending_.reset();
     const std::stop_token stop = inFlight_.get_token();
     LitPtr previous = previous_;
+    working_ = true;
     lock.unlock();
     auto lit = previous ? lighting::relight(*previous, job.scene, job.settings, {}, stop)
                         : lighting::render(job.scene, job.settings, {}, stop);
@@ -79,6 +82,8 @@ void PreviewBaker::work(std::stop_token quit) {
     const void* owner = job.owner;
     job = {};  // the snapshot's references go before the lock is taken again
     lock.lock();
+    working_ = false;
+    lastEnd_ = std::chrono::steady_clock::now();
     if (serial <= dropped_) continue;
     ended_ = std::max(ended_, serial);
     if (done) {

@@ -1,8 +1,11 @@
 #pragma once
 // The live lighting preview's bakes: each request bakes a snapshot of the document on a
 // worker thread, cancelling the bake in flight, and relights from the last finished bake
-// where it can. The editor's thread hands requests in and takes finished bakes out on its
+// where it can. Only when no bake has ended for kStall is the one in flight left to finish
+// (the newest request waits for it), so that a light dragged without a pause still shows
+// its light following at the pace of the bakes rather than none at all. The editor's thread hands requests in and takes finished bakes out on its
 // timer tick; the two meet only in a slot guarded by a mutex.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -19,6 +22,7 @@ namespace vorlane::app {
 class PreviewBaker {
  public:
   using LitPtr = std::shared_ptr<const lighting::Lit>;
+  static constexpr std::chrono::milliseconds kStall{100};
 
   PreviewBaker();
   ~PreviewBaker();  // cancels the bake in flight and waits for the worker to stop
@@ -60,6 +64,8 @@ class PreviewBaker {
   const void* finishedOwner_ = nullptr;
   std::uint64_t requested_ = 0, ended_ = 0, finishedSerial_ = 0, dropped_ = 0;
   std::string failure_;
+  bool working_ = false;
+  std::chrono::steady_clock::time_point lastEnd_ = std::chrono::steady_clock::now();
   // The editor's thread's own.
   LitPtr shown_;
   const void* shownOwner_ = nullptr;
