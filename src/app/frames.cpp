@@ -29,6 +29,7 @@ void MapFrame::describe(const map::Map& map, const platform::Surface& surface, K
 bool MapFrame::unchanged(map::Map& map, const platform::Surface& surface, const map::Map* tiles) {
   describe(map, surface, now_);
   now_.tiles = tiles;
+  now_.tilesRevision = tiles ? tiles->revision : 0;
   if (valid_ && !surface.frameLost() && now_ == shown_ && map.highlight == shownMarks_) {
     // The same view shows the same marks, and drawing would leave the same ones.
     std::erase_if(map.highlight, [&](const auto& mark) { return !leftover_.contains(mark); });

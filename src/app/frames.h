@@ -27,7 +27,9 @@ class MapFrame {
   using Marks = std::set<std::pair<std::int32_t, std::int32_t>>;
   struct Key {
     const map::Map* map = nullptr;
+    // A freed map's address may come back for a new one; its revision never does.
     const map::Map* tiles = nullptr;
+    std::uint64_t tilesRevision = 0;
     std::uint64_t revision = 0;
     const void* cells = nullptr;
     std::int32_t columns = 0, rows = 0, depth = 0, tileWidth = 0, tileHeight = 0;

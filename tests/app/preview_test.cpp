@@ -167,6 +167,25 @@ TEST_F(Preview, EveryChangeBakesAgainAndTheCanvasDrawsTheNewestBakeInPlaceOfTheT
   EXPECT_EQ(shell.previewBaker()->shown(), nullptr);
 }
 
+// A tile's flag set while the preview is on bakes again with the flag as it was when asked.
+TEST_F(Preview, TileFlagsBakeAgainFromTheirSnapshot) {
+  shell.currentTileset()->setCell(0, 0, 0, tile);  // the current tile from the next event on
+  tk.setChecked(g.castShadowsFlagsBox, true);
+  tk.toggle(g.previewBox);
+  settle();
+  const app::PreviewBaker::LitPtr before = shell.previewBaker()->shown();
+  ASSERT_TRUE(before);
+  tk.toggle(g.tileShadowsBox);
+  settle();
+  const app::PreviewBaker::LitPtr after = shell.previewBaker()->shown();
+  ASSERT_NE(after, before);
+  const map::Map& m = *shell.currentMap();
+  const std::size_t painted = m.cellIndex(1, 1, 0);
+  EXPECT_EQ(before->source.castShadows()[painted], 0);
+  EXPECT_EQ(after->source.castShadows()[painted], 1);
+  EXPECT_EQ(tile->castShadows, 1);
+}
+
 TEST_F(Preview, StatusBarMarksABakeInFlight) {
   tk.setText(g.widthField, "1024");
   tk.setText(g.heightField, "1024");
