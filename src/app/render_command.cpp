@@ -48,6 +48,8 @@ Shell::After Shell::render() {
     return After::step;
   }
   replaceMap("Render", std::move(lit).value());
+  // The lit map has no lights: previewed, it would show black, not what was just rendered.
+  if (previewOn_) setPreview(false);
   return After::step;
 }
 

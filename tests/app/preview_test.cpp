@@ -196,6 +196,18 @@ TEST_F(Preview, StatusBarMarksABakeInFlight) {
   EXPECT_THAT(tk.at(g.mainWindow).status, ::testing::Not(::testing::HasSubstr(app::kPreviewBaking)));
 }
 
+TEST_F(Preview, RenderTurnsItOffAndTheRenderedMapShowsAsItIs) {
+  tk.setText(g.widthField, "16");
+  tk.setText(g.heightField, "16");
+  tk.toggle(g.previewBox);
+  settle();
+  tk.press(g.renderButton);
+  settle();
+  EXPECT_FALSE(shell.previewOn());
+  EXPECT_FALSE(tk.checked(g.previewBox));
+  EXPECT_THAT(drawn(), ::testing::Contains(shell.currentMap()->cell(0, 0, 0)->image.get()));
+}
+
 // The baker alone: a newer request cancels the bake in flight, clear forgets everything.
 TEST(PreviewBaker, TheNewestRequestWinsAndClearDropsWhatIsInFlight) {
   auto big = map::Map::create(64, 64, 1, 32, 32);
