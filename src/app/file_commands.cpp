@@ -1,5 +1,7 @@
-// The commands that read and write files: Load Tile, and project Load, Save, Save As, Export.
+// The commands that read and write files: Load Tile, project Load, Save, Save As, Export, and
+// Import Map and Export As for other editors' maps.
 #include "app/shell.h"
+#include "formats/formats.h"
 #include "io/project.h"
 #include "platform/files.h"
 #include "tiles/tile.h"
@@ -21,38 +23,94 @@ Shell::After Shell::loadTile() {
     tk_.messageBox(tile.error(), MessageKind::Error);
     return After::skip;
   }
-  currentTileset()->addToFirstFreeCell(std::move(tile).value());
+  edit::CellRecorder cells(doc_, currentTileset(), "Load Tile");
+  currentTileset()->addToFirstFreeCell(std::move(tile).value(), cells);
   return After::step;
 }
 
 // The file is parsed whole before anything changes, so a failure keeps map and tilesets.
+// The loaded document is one step (undo brings back the one before) and the saved state.
 Shell::After Shell::loadProject() {
   const std::string name = tk_.fileRequester("Load a vorlane project.", kMapFilter, FileMode::Open, "");
-  auto loaded = io::loadProject(name, *currentMap_);
-  if (!loaded) {
-    tk_.messageBox(loaded.error(), MessageKind::Error);
+  if (io::isCancelledLoadName(name)) return After::step;
+  auto project = io::loadProjectFile(name);
+  if (!project) {
+    tk_.messageBox(project.error(), MessageKind::Error);
     return After::step;
   }
-  if (!loaded->has_value()) return After::step;  // cancelled
-  tilesets_->replaceAll(std::move(**loaded));
+  strokeCells_.reset();
+  doc_.load(std::move(project).value());
+  tilesets_->show();
   return After::step;
 }
 
 // Save asks for a name only while there is none; Save As always asks, and a cancelled
 // requester leaves no name, so the next Save asks again.
-Shell::After Shell::saveProject(bool ask) {
-  if (ask || projectName_.empty())
-    projectName_ = tk_.fileRequester("Save a vorlane project.", kMapFilter, FileMode::Save, "");
-  const base::Status saved = io::saveProjectFile(projectName_, *currentMap_, tilesets_->entries());
+bool Shell::saveProject(bool ask) {
+  if (ask || doc_.projectName().empty())
+    doc_.setProjectName(tk_.fileRequester("Save a vorlane project.", kMapFilter, FileMode::Save, ""));
+  const base::Status saved = io::saveProjectFile(doc_.projectName(), *doc_.map(), doc_.tilesets());
   if (!saved) tk_.messageBox(saved.error(), MessageKind::Error);
-  return After::step;
+  if (!saved || doc_.projectName().empty()) return false;
+  doc_.markClean();
+  return true;
 }
 
 Shell::After Shell::exportMap() {
   const std::string name = tk_.fileRequester("Export Vorl", kMapFilter, FileMode::Save, "");
   if (name.empty()) return After::step;
-  const base::Status exported = io::exportMapFile(name, *currentMap_);
+  const base::Status exported = io::exportMapFile(name, *doc_.map());
   if (!exported) tk_.messageBox(exported.error(), MessageKind::Error);
+  return After::step;
+}
+
+// A foreign map replaces the map and the tilesets as a load does. What Vorlane cannot hold is
+// left out and listed, rather than refusing: the file itself stays as it was. The project
+// name is forgotten, so the next Save asks for one instead of overwriting the last project.
+Shell::After Shell::importMap() {
+  const std::string path = tk_.fileRequester("Import a map.", formats::requesterFilter(true), FileMode::Open, "");
+  if (path.empty()) return After::step;
+  auto imported = formats::importMapFile(path, {true});
+  if (!imported) {
+    tk_.messageBox(imported.error(), MessageKind::Error);
+    return After::step;
+  }
+  // One step: undo brings back map, tilesets and active objects.
+  strokeCells_.reset();
+  edit::DocumentState next = doc_.state();
+  next.map = std::move(imported->map);
+  next.active = {};
+  if (imported->tilesets.size() > static_cast<std::size_t>(kMaxTilesets)) imported->tilesets.resize(kMaxTilesets);
+  next.tilesets = std::move(imported->tilesets);
+  if (!next.tilesets.empty()) next.currentTileset = next.tilesets.front().tileset;
+  doc_.replaceState("Import Map", std::move(next));
+  tilesets_->show();
+  doc_.setProjectName("");
+  if (!imported->leftOut.empty()) {
+    std::string list = kImportLeftOut;
+    for (const std::string& item : imported->leftOut) list += "\n  " + item;
+    tk_.messageBox(list, MessageKind::Information);
+  }
+  return After::step;
+}
+
+// The format follows the name's extension; a name without a known one becomes a TMX map.
+// Tile maps get normal-map atlases too, for engines that light them themselves.
+Shell::After Shell::exportAs() {
+  std::string name = tk_.fileRequester("Export the map as.", formats::requesterFilter(false), FileMode::Save, "");
+  if (name.empty()) return After::step;
+  const formats::Format* format = formats::formatForPath(name);
+  if (!format || !format->write) {
+    format = formats::formatNamed("tmx");
+    name += ".tmx";
+  }
+  formats::ExportOptions options;
+  options.normals = true;
+  auto notes = format->write(name, *doc_.map(), options);
+  if (!notes)
+    tk_.messageBox(notes.error(), MessageKind::Error);
+  else if (!notes->empty())
+    tk_.messageBox(notes->front(), MessageKind::Information);
   return After::step;
 }
 

@@ -1,8 +1,10 @@
 #include "app/shell.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/convert.h"
+#include "edit/commands.h"
 #include "map/view.h"
 
 namespace vorlane::app {
@@ -17,21 +19,22 @@ void Shell::startUp() {
   buildToolWindows(tk_, g_);
   buildMainContent(tk_, g_);
   buildTilesWindow(tk_, g_);
-  tilesets_.emplace(tk_, g_.tilesetTabs);
-  tilesets_->add();
+  tilesets_.emplace(tk_, g_.tilesetTabs, doc_);
+  tilesets_->addFirst();
   buildRenderWindow(tk_, g_);
   buildPivotsWindow(tk_, g_);
   buildLightsWindow(tk_, g_);
   tk_.startTimer(60);
   tk_.surface(g_.mapCanvas);
-  currentMap_ = map::Map::create(0, 0, 0, 0, 0);
-  buildMenus(tk_, g_);
-  objects_.emplace(tk_, objects::ObjectGadgets{g_.redField, g_.greenField, g_.blueField, g_.lightShadowsBox,
-                                               g_.rangeField, g_.linkField, g_.recordsList, g_.nameField,
-                                               g_.valueField});
+  buildMenus(tk_, g_, actions());
+  objects_.emplace(tk_,
+                   objects::ObjectGadgets{g_.redField, g_.greenField, g_.blueField, g_.lightShadowsBox, g_.rangeField,
+                                          g_.linkField, g_.recordsList, g_.nameField, g_.valueField},
+                   doc_);
   panning_ = false;
   panFirst_ = true;
   buildDispatch();
+  showEditState();
 }
 
 int Shell::run() {
@@ -42,6 +45,11 @@ int Shell::run() {
 void Shell::handle(const Event& event) {
   if (finished_ || !objects_) return;  // closed, or not started up
   if (dispatch(event) == After::step && !finished_) afterEvent();
+  if (finished_) return;
+  requestPreview();
+  // Only events move the pointer, the view or the map.
+  if (event.kind != EventKind::TimerTick) place_ = placeUnderPointer();
+  showEditState();
 }
 
 Shell::After Shell::dispatch(const Event& e) {
@@ -56,74 +64,177 @@ Shell::After Shell::dispatch(const Event& e) {
     case EventKind::MouseMove: return onMouseMove(e);
     case EventKind::MouseWheel: return onWheel(e);
     case EventKind::KeyDown: return onKey(e);
+    case EventKind::MouseLeave: return onMouseLeave(e);
   }
   return After::step;
 }
 
-Shell::After Shell::onMenu(const Event& e) {
-  auto it = menuTags_.find(e.datum);
-  return it == menuTags_.end() ? After::step : it->second(e);
-}
+Shell::After Shell::onMenu(const Event& e) { return run(findAction(actions(), ActionId{e.datum}), e); }
 
 Shell::After Shell::onGadget(const Event& e) {
-  auto it = actions_.find(e.source);
-  return it == actions_.end() ? After::step : it->second(e);
+  auto it = gadgetActions_.find(e.source);
+  return it == gadgetActions_.end() ? After::step : run(it->second, e);
 }
 
-Shell::After Shell::onKey(const Event& e) {
-  const platform::Shortcut key = platform::shortcutOf(e);
-  auto it = std::find_if(keys_.begin(), keys_.end(), [&](const auto& k) { return k.first == key; });
-  return it == keys_.end() ? After::step : it->second(e);
-}
+Shell::After Shell::onKey(const Event& e) { return run(findShortcut(actions(), platform::shortcutOf(e)), e); }
 
 Shell::After Shell::onClose(const Event& e) {
-  auto it = closes_.find(e.source);
-  return it == closes_.end() ? After::step : it->second(e);
+  auto it = closeActions_.find(e.source);
+  return it == closeActions_.end() ? After::step : run(it->second, e);
 }
 
-// The stroke update, the tile-flag step in both halves, then the object windows' fields.
+// The stroke update, then the tile-flag step: a newly picked tile shows its flags, and takes
+// them as the boxes show them. The boxes and the object windows' fields write only when the
+// user changes them (their actions), so an undone change stays undone.
 void Shell::afterEvent() {
-  if (stroke_.painting) map::updateStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_);
+  if (stroke_.painting)
+    map::updateStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
   const map::Map& tileset = *currentTileset();
   const tiles::TilePtr& picked = tileset.cell(tileset.selectedX, tileset.selectedY, 0);
   if (picked != currentTile_) {
     currentTile_ = picked;
     tk_.setChecked(g_.tileShadowsBox, picked && picked->castShadows != 0);
     tk_.setChecked(g_.tileColliderBox, picked && picked->collider != 0);
+    applyTileFlags();
   }
-  if (currentTile_) {
-    currentTile_->castShadows = tk_.checked(g_.tileShadowsBox) ? 1 : 0;
-    currentTile_->collider = tk_.checked(g_.tileColliderBox) ? 1 : 0;
-  }
-  objects_->syncFields();
 }
 
-// Redraws the map, tileset and current-tile canvases, in that order. The tileset's grid
-// lies under its tiles, the map's over them.
+void Shell::applyTileFlags() {
+  if (!currentTile_) return;
+  const std::int32_t castShadows = tk_.checked(g_.tileShadowsBox) ? 1 : 0;
+  const std::int32_t collider = tk_.checked(g_.tileColliderBox) ? 1 : 0;
+  if (castShadows != currentTile_->castShadows || collider != currentTile_->collider)
+    doc_.push(edit::setTileFlags(currentTile_, castShadows, collider));
+}
+
+Shell::After Shell::tileFlagsChanged() {
+  applyTileFlags();
+  return After::step;
+}
+
+map::CellWriter& Shell::strokeWriter() {
+  if (!strokeCells_) strokeCells_.emplace(doc_, doc_.map(), std::string(map::toolName(currentTool_)));
+  return *strokeCells_;
+}
+
+void Shell::dropStroke() {
+  stroke_.painting = false;
+  strokeCells_.reset();
+}
+
+Shell::After Shell::undo(bool forward) {
+  dropStroke();
+  objects_->endDrag();
+  if (forward ? doc_.redo() : doc_.undo()) refreshViews();
+  return After::step;
+}
+
+void Shell::refreshViews() {
+  tilesets_->show();
+  objects_->showActive();
+  if (currentTile_) {
+    tk_.setChecked(g_.tileShadowsBox, currentTile_->castShadows != 0);
+    tk_.setChecked(g_.tileColliderBox, currentTile_->collider != 0);
+  }
+}
+
+// Only what changed is handed to the toolkit: a stroke changes the revision at every cell
+// but neither the name nor the place.
+void Shell::showEditState() {
+  const std::string& name = doc_.projectName();
+  const bool baking = previewOn_ && preview_->busy();
+  const std::string status =
+      (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "") + (baking ? kPreviewBaking : "");
+  const bool renamed = status != shownProject_;
+  if (doc_.revision() != shownRevision_ || renamed) {
+    shownRevision_ = doc_.revision();
+    for (const auto& [id, text] : {std::pair{ActionId::undo, doc_.undoText()}, {ActionId::redo, doc_.redoText()}}) {
+      const Action& item = *findAction(actions(), id);
+      tk_.setMenuItem(g_.*(item.menu), tagOf(id), text, item.enabled(*this));
+    }
+  }
+  if (!renamed && place_ == shownPlace_) return;
+  shownProject_ = status;
+  shownPlace_ = place_;
+  std::string text = status + kStatusGap;
+  const Place& p = place_;
+  if (p.onCell)
+    text += "Cell " + std::to_string(p.column) + ", " + std::to_string(p.row) + " · Layer " + std::to_string(p.layer) +
+            " · Pixel " + std::to_string(p.pixelX) + ", " + std::to_string(p.pixelY) + " · Zoom " +
+            std::to_string(p.zoomPercent) + "%";
+  else
+    text += "Map " + std::to_string(p.width) + " × " + std::to_string(p.height) + " × " + std::to_string(p.depth) +
+            " · Tiles " + std::to_string(p.tileWidth) + " × " + std::to_string(p.tileHeight);
+  tk_.setStatusText(g_.mainWindow, text);
+}
+
+Shell::Place Shell::placeUnderPointer() {
+  const map::Map& m = *doc_.map();
+  Place p;
+  if (pointerOnMap_) {
+    const platform::Surface& s = tk_.surface(g_.mapCanvas);
+    const bool inside = mapMouseX_ >= 0 && mapMouseY_ >= 0 && mapMouseX_ < s.width() && mapMouseY_ < s.height();
+    if (const auto cell = inside ? map::cellAt(m, s, mapMouseX_, mapMouseY_) : std::nullopt) {
+      const map::MapPoint pixel = map::canvasToMap(m, s, mapMouseX_, mapMouseY_);
+      p.onCell = true;
+      p.column = cell->x;
+      p.row = cell->y;
+      p.layer = currentLayer_ + 1;  // as the layer field counts
+      p.pixelX = static_cast<std::int32_t>(std::floor(pixel.x));
+      p.pixelY = static_cast<std::int32_t>(std::floor(pixel.y));
+      p.zoomPercent = static_cast<std::int32_t>(std::lround(m.getZoom() * 100.0f));
+      return p;
+    }
+  }
+  p.width = m.width;
+  p.height = m.height;
+  p.depth = m.depth;
+  p.tileWidth = m.tileWidth;
+  p.tileHeight = m.tileHeight;
+  return p;
+}
+
+// Redraws the map, tileset and current-tile canvases, in that order, those whose content
+// changed since their last frame. The tileset's grid lies under its tiles, the map's over them.
 Shell::After Shell::onTick(const Event&) {
-  map::Map& m = *currentMap_;
+  map::Map& m = *doc_.map();
   platform::Surface& mapSurface = tk_.surface(g_.mapCanvas);
-  mapSurface.clear();
   m.markCell(m.selectedX, m.selectedY);
-  map::draw(m, mapSurface);
-  map::drawGrid(m, mapSurface);
-  mapSurface.present();
+  // The newest finished preview bake of this map, if any, shows in place of its tiles.
+  map::Map* lit = nullptr;
+  if (previewOn_) {
+    preview_->poll();
+    if (preview_->shown() && preview_->shownOwner() == &m) lit = preview_->shown()->map.get();
+  }
+  if (!mapFrame_.unchanged(m, mapSurface, lit)) {
+    mapSurface.clear();
+    map::draw(m, mapSurface, lit);
+    map::drawGrid(m, mapSurface);
+    mapSurface.present();
+    mapFrame_.drawn(m);
+  }
 
   map::Map& ts = *currentTileset();
   platform::Surface& tilesetSurface = tk_.surface(g_.tilesetCanvas);
-  tilesetSurface.clear();
-  map::drawGrid(ts, tilesetSurface);
   ts.markCell(ts.selectedX, ts.selectedY);
-  map::draw(ts, tilesetSurface);
-  tilesetSurface.present();
+  if (!tilesetFrame_.unchanged(ts, tilesetSurface)) {
+    tilesetSurface.clear();
+    map::drawGrid(ts, tilesetSurface);
+    map::draw(ts, tilesetSurface);
+    tilesetSurface.present();
+    tilesetFrame_.drawn(ts);
+  }
 
   platform::Surface& tileSurface = tk_.surface(g_.tileCanvas);
-  tileSurface.clear();
-  if (currentTile_)
-    currentTile_->draw(tileSurface, 0, 0, tk_.innerWidth(g_.tileCanvas), tk_.innerHeight(g_.tileCanvas));
-  else
-    tileSurface.drawText("No Tile", 0, 0);
-  tileSurface.present();
+  if (!tileFrame_.unchanged(currentTile_.get(), tileSurface)) {
+    tileSurface.clear();
+    if (currentTile_)
+      currentTile_->draw(tileSurface, 0, 0, tk_.innerWidth(g_.tileCanvas), tk_.innerHeight(g_.tileCanvas));
+    else
+      tileSurface.drawText("No Tile", 0, 0);
+    tileSurface.present();
+    tileFrame_.drawn(currentTile_.get(), tileSurface);
+  }
   return After::step;
 }
 
@@ -143,11 +254,15 @@ Shell::After Shell::onMouseDown(const Event& e) {
     if (e.source == g_.mapCanvas) {
       const platform::Surface& s = tk_.surface(g_.mapCanvas);
       const auto px = static_cast<float>(mapMouseX_), py = static_cast<float>(mapMouseY_);
-      map::LightPtr light = map::pickLight(*currentMap_, s, px, py);
+      map::LightPtr light = map::pickLight(*doc_.map(), s, px, py);
       if (light) objects_->selectLight(light);
-      map::PivotPtr pivot = map::pickPivot(*currentMap_, s, px, py);
+      map::PivotPtr pivot = map::pickPivot(*doc_.map(), s, px, py);
       if (pivot) objects_->selectPivot(pivot);
-      if (!light && !pivot) map::beginStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_);
+      if (light || pivot) objects_->beginDrag(light, pivot, map::canvasToMap(*doc_.map(), s, mapMouseX_, mapMouseY_));
+      if (!light && !pivot) {
+        strokeCells_.reset();
+        map::beginStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
+      }
     }
   }
   return After::step;
@@ -159,9 +274,12 @@ Shell::After Shell::onMouseUp(const Event& e) {
     panFirst_ = true;
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = false;
+    objects_->endDrag();
     if (!stroke_.painting) return After::skip;
-    map::endStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_, e.source == g_.mapCanvas);
-    stroke_.painting = false;
+    map::endStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_,
+                   e.source == g_.mapCanvas);
+    // The stroke's cells become one step.
+    dropStroke();
   }
   return After::step;
 }
@@ -177,14 +295,17 @@ Shell::After Shell::onMouseMove(const Event& e) {
     const float dx = x - panLastX_, dy = y - panLastY_;
     panLastX_ = x;
     panLastY_ = y;
-    if (e.source == g_.mapCanvas) map::scroll(*currentMap_, -dx, -dy);
+    if (e.source == g_.mapCanvas) map::scroll(*doc_.map(), -dx, -dy);
     if (e.source == g_.tilesetCanvas)
       map::scrollClamped(*currentTileset(), tk_.surface(g_.tilesetCanvas), -dx * 4.0f, -dy * 4.0f);
   }
+  pointerOnMap_ = e.source == g_.mapCanvas;
   if (e.source == g_.mapCanvas) {
     mapMouseX_ = e.x;
     mapMouseY_ = e.y;
-    map::pickCell(*currentMap_, tk_.surface(g_.mapCanvas), e.x, e.y);
+    const platform::Surface& s = tk_.surface(g_.mapCanvas);
+    map::pickCell(*doc_.map(), s, e.x, e.y);
+    if (leftHeld_ && objects_->dragging()) objects_->dragTo(map::canvasToMap(*doc_.map(), s, e.x, e.y));
   }
   if (e.source == g_.tilesetCanvas) {
     tilesetMouseX_ = e.x;
@@ -194,13 +315,39 @@ Shell::After Shell::onMouseMove(const Event& e) {
   return After::step;
 }
 
-// One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
+Shell::After Shell::onMouseLeave(const Event& e) {
+  if (e.source == g_.mapCanvas) pointerOnMap_ = false;
+  return After::skip;
+}
+
 Shell::After Shell::onWheel(const Event& e) {
   if (e.source != g_.mapCanvas) return After::step;
-  map::Map& m = *currentMap_;
-  const float zoom = m.getZoom() * 1.0f + static_cast<float>(e.datum) * 0.01f;
-  m.setZoom(std::max(zoom, map::kMinZoom));
-  map::pickCell(m, tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  zoomBy(e.datum);
+  map::pickCell(*doc_.map(), tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  return After::step;
+}
+
+// One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
+Shell::After Shell::zoomBy(std::int32_t notches) {
+  map::Map& m = *doc_.map();
+  return zoomTo(std::max(m.getZoom() * 1.0f + static_cast<float>(notches) * 0.01f, map::kMinZoom));
+}
+
+// The highlighted cell stays the one under the pointer.
+Shell::After Shell::zoomTo(float zoom) {
+  map::Map& m = *doc_.map();
+  m.setZoom(zoom);
+  if (pointerOnMap_) map::pickCell(m, tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  return After::step;
+}
+
+Shell::After Shell::abandonStroke() {
+  objects_->abandonDrag();
+  if (!stroke_.painting) return After::step;
+  stroke_.painting = false;
+  if (strokeCells_) strokeCells_->abandon();
+  strokeCells_.reset();
+  doc_.map()->highlight.clear();  // the preview goes with the next frame
   return After::step;
 }
 
@@ -210,33 +357,36 @@ Shell::After Shell::layerChanged(std::int32_t layer) {
   return After::step;
 }
 
-void Shell::toggleWindow(platform::Handle window, bool& shown) {
+Shell::After Shell::toggleWindow(platform::Handle window, bool& shown) {
   if (shown)
     tk_.hide(window);
   else
     tk_.show(window);
   shown = !shown;
+  return After::step;
 }
 
-// A new map object takes over: nothing active may point into the old one. The layer, its
-// field and the stroke start stay as they were; the cell writers ignore cells outside the map.
-void Shell::replaceMap(map::MapPtr map) {
-  currentMap_ = std::move(map);
-  objects_->clear();
+// A new map object takes over as one step: nothing active may point into the old one. The
+// layer, its field and the stroke start stay as they were; the cell writers ignore cells
+// outside the map.
+void Shell::replaceMap(const char* label, map::MapPtr map) {
+  strokeCells_.reset();
+  objects_->endDrag();  // a stroke going on writes into the new map from now on
+  doc_.replaceMap(label, std::move(map));
 }
 
 Shell::After Shell::contextAdd(bool light) {
   const platform::Surface& s = tk_.surface(g_.mapCanvas);
-  const map::MapPoint p = map::canvasToMap(*currentMap_, s, contextX_, contextY_);
+  const map::MapPoint p = map::canvasToMap(*doc_.map(), s, contextX_, contextY_);
   if (light)
-    objects_->addLightAt(*currentMap_, p.x, p.y, currentLayer_);
+    objects_->addLightAt(p.x, p.y, currentLayer_);
   else
-    objects_->addPivotAt(*currentMap_, p.x, p.y, currentLayer_);
+    objects_->addPivotAt(p.x, p.y, currentLayer_);
   return After::step;
 }
 
 Shell::After Shell::contextDelete() {
-  objects_->deleteAt(*currentMap_, tk_.surface(g_.mapCanvas), contextX_, contextY_);
+  objects_->deleteAt(tk_.surface(g_.mapCanvas), contextX_, contextY_);
   return After::step;
 }
 

@@ -1,11 +1,10 @@
 // What a bake will take, estimated from the map before any work, and the bands a streamed
 // bake hands out.
-#include <omp.h>
-
 #include <algorithm>
 #include <set>
 
 #include "base/convert.h"
+#include "lighting/parallel.h"
 #include "lighting/passes.h"
 #include "lighting/render.h"
 
@@ -86,7 +85,7 @@ MemoryEstimate estimateMemory(const map::Map& map, const Settings& settings, boo
 
   // Per thread: a column's normals, shades and sums (seven floats and four bytes a pixel) and
   // the sampling of a cell; a streamed tile is written through a column buffer and 1 MiB block.
-  const std::uint64_t threads = static_cast<std::uint64_t>(std::max(omp_get_max_threads(), 1));
+  const std::uint64_t threads = static_cast<std::uint64_t>(std::max(detail::threadCount(settings.threads), 1));
   e.working = threads * (std::uint64_t{static_cast<std::uint32_t>(tallest)} * 40 +
                          std::uint64_t{static_cast<std::uint32_t>(widest) + static_cast<std::uint32_t>(tallest)} * 8) +
               (streamed ? (std::uint64_t{2} << 20) + std::uint64_t{static_cast<std::uint32_t>(tallest)} * 4 : 0);

@@ -63,6 +63,9 @@ struct Settings {
   bool soft = false;
   float blurRadius = kBlurRadius;
   Options options;
+  // Threads to render with: every core the process may run on (its CPU affinity), at most
+  // this many when above 0.
+  std::int32_t threads = 0;
   // How many bytes of lit tiles a render with a sink holds at once (at least one cell).
   std::uint64_t bandBytes = std::uint64_t{64} << 20;
 };
@@ -94,6 +97,13 @@ struct Lit {
   map::MapPtr map;  // same sizes; every occupied cell holds a new lit tile; no lights or pivots
   std::int32_t width = 0, height = 0;                 // light-map resolution
   std::vector<std::vector<std::uint8_t>> shadowMaps;  // per light, list order, [x * height + y]
+  // What the bake read, for relight to compare against.
+  Snapshot source;
+  Settings settings;
+  // How many shadow maps relight took over from the previous result, and whether it took its
+  // lit map as it was.
+  std::size_t shadowMapsKept = 0;
+  bool litMapKept = false;
 };
 
 // Takes the lit cells band by band as they are done: cells [first, first + cells.size()) of
@@ -125,9 +135,18 @@ inline constexpr const char* kStreamingAdvice =
 // The Render command's settings for these field values: sizes below 16 raised to 16 and the
 // resolution checked. Prints nothing.
 base::Result<Settings> commandSettings(const map::Map& map, std::int32_t width, std::int32_t height, bool soft,
-                                       const Options& options = {});
+                                       const Options& options = {}, std::int32_t threads = 0);
 // The Render command's lines: the resolution and "WF:… HF:…".
 void announce(const map::Map& map, const Settings& settings);
+
+// The same result as render, reusing what `previous` computed where nothing it depends on
+// changed, for a live preview. On a map whose cells (and, with the cast-shadows option, their
+// flags) are as they were and with the same resolution, softening and option, a light whose
+// position, layer (and flag) are unchanged keeps its shadow map. Every pixel faces every light
+// at any distance (beyond its range a light darkens), so the tiles are all lit again unless
+// neither the lights nor the options changed, in which case the lit map is kept as it was.
+base::Result<Lit> relight(const Lit& previous, const Snapshot& scene, const Settings& settings,
+                          const Progress& progress = {}, std::stop_token stop = {});
 
 // Leaves in `rendered` (the map the snapshot was taken of, its lights unchanged since) what a
 // render sets there: lightmapWidth and lightmapHeight, and each light's shadow map.
@@ -138,16 +157,17 @@ void apply(Lit&& lit, map::Map& rendered);  // moves the shadow maps
 base::Status checkResolution(const map::Map& map, std::int32_t width, std::int32_t height);
 
 // render and apply on `map`, after printing "WF:… HF:…" (nothing is printed or changed when
-// the resolution is refused). Returns the lit map.
+// the resolution is refused). Returns the lit map. `threads` as in Settings.
 base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft,
                                          float blurRadius, const Progress& progress = {},
-                                         const Options& options = {});
+                                         const Options& options = {}, std::int32_t threads = 0);
 
 // The Render command: sizes below 16 are raised to 16; a bake whose estimate exceeds the
 // memory available is refused (pointing to vorlane-tool bake); then the lines are printed
 // and the map is rendered with blur radius 4.0 and the result applied.
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::int32_t height, bool soft,
-                                        const Progress& progress = {}, const Options& options = {});
+                                        const Progress& progress = {}, const Options& options = {},
+                                        std::int32_t threads = 0);
 // The same from the texts of the Width and Height fields (read by base::textToInt).
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::string_view widthText, std::string_view heightText,
                                         bool soft, const Progress& progress = {}, const Options& options = {});

@@ -16,9 +16,18 @@ namespace vorlane::map {
 using tiles::TilePtr;
 
 class Map;
+struct FarPictures;
 using MapPtr = std::shared_ptr<Map>;
 
-class Map {
+// Every cell write of the editing tools goes through one of these, so that an editor can
+// record what a stroke changed; a Map writes straight into its own grid.
+class CellWriter {
+ public:
+  virtual ~CellWriter() = default;
+  virtual void setCell(std::int32_t x, std::int32_t y, std::int32_t layer, TilePtr tile) = 0;
+};
+
+class Map : public CellWriter {
  public:
   // Cell (x, y, layer) at (x * height + y) * depth + layer. Every cell write goes through
   // setCell.
@@ -43,6 +52,14 @@ class Map {
   std::int32_t selectedY = 0;
   std::int32_t lightmapWidth = 0;
   std::int32_t lightmapHeight = 0;
+  // Changes with every cell write, to a value no map has had before: a canvas showing this map
+  // knows from it whether the cells changed since its last frame.
+  std::uint64_t revision = nextRevision();
+
+  static std::uint64_t nextRevision();
+  // Pictures of blocks of cells the view keeps for far zooms (checked against the cells
+  // whenever drawn).
+  std::shared_ptr<FarPictures> farPictures;
 
   // A new map with these sizes and every other field at its start value. Negative sizes
   // count as 0; throws std::length_error when the grid could not be held in memory.
@@ -70,10 +87,13 @@ class Map {
   void addPivot(PivotPtr pivot) { pivots.push_back(std::move(pivot)); }
 
   // Cell writers ignore any coordinate or layer outside the grid.
-  void setCell(std::int32_t x, std::int32_t y, std::int32_t layer, TilePtr tile);
-  void fillLayer(std::int32_t layer, const TilePtr& tile);
+  void setCell(std::int32_t x, std::int32_t y, std::int32_t layer, TilePtr tile) override;
+  void fillLayer(std::int32_t layer, const TilePtr& tile) { fillLayer(layer, tile, *this); }
+  // The same walk, writing through `out` (which must write into this map's grid shape).
+  void fillLayer(std::int32_t layer, const TilePtr& tile, CellWriter& out) const;
   // First empty cell of layer 0, row by row; a full map drops the tile. Returns whether it was stored.
-  bool addToFirstFreeCell(TilePtr tile);
+  bool addToFirstFreeCell(TilePtr tile) { return addToFirstFreeCell(std::move(tile), *this); }
+  bool addToFirstFreeCell(TilePtr tile, CellWriter& out) const;
   void markCell(std::int32_t x, std::int32_t y);
   bool isMarked(std::int32_t x, std::int32_t y) const { return highlight.contains({x, y}); }
 

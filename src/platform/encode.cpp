@@ -2,8 +2,10 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <exception>
+#include <functional>
 
 namespace vorlane::platform {
 
@@ -39,39 +41,54 @@ void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
   out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
+// The row y of the picture, in the PNG's layout.
+using RowAt = std::function<const png_byte*(std::int32_t y)>;
+
 // Kept apart from its caller so that no local of the caller lives across a longjmp.
-bool writeRows(png_structp png, png_infop info, PngSink& sink, const Image& image, bool withAlpha, png_byte* row) {
+bool writeRows(png_structp png, png_infop info, PngSink& sink, std::int32_t width, std::int32_t height, bool withAlpha,
+               const RowAt& rowAt) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, &sink, onWrite, onFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  for (std::int32_t y = 0; y < image.height; ++y) {
-    const std::uint8_t* p = image.at(0, y);
-    if (withAlpha) {
-      png_write_row(png, p);
-      continue;
-    }
-    for (std::int32_t x = 0; x < image.width; ++x)
-      for (int k = 0; k < 3; ++k) row[static_cast<std::size_t>(x) * 3 + k] = p[x * 4 + k];
-    png_write_row(png, row);
-  }
+  for (std::int32_t y = 0; y < height; ++y) png_write_row(png, rowAt(y));
   png_write_end(png, nullptr);
   return true;
+}
+
+void write(std::int32_t width, std::int32_t height, bool withAlpha, const RowAt& rowAt, base::ByteWriter& out) {
+  PngSink sink{&out, nullptr};
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, &onError, &onWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  const bool ok = png && info && writeRows(png, info, sink, width, height, withAlpha, rowAt);
+  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+  if (sink.thrown) std::rethrow_exception(sink.thrown);
+  if (!ok) throw base::StreamError(base::kWriteError);
 }
 
 }  // namespace
 
 void encodePng(const Image& image, bool withAlpha, base::ByteWriter& out) {
   std::vector<png_byte> row(withAlpha ? 0 : static_cast<std::size_t>(image.width) * 3);
-  PngSink sink{&out, nullptr};
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, &onError, &onWarning);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  const bool ok = png && info && writeRows(png, info, sink, image, withAlpha, row.data());
-  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  if (sink.thrown) std::rethrow_exception(sink.thrown);
-  if (!ok) throw base::StreamError(base::kWriteError);
+  write(image.width, image.height, withAlpha, [&](std::int32_t y) -> const png_byte* {
+    const std::uint8_t* p = image.at(0, y);
+    if (withAlpha) return p;
+    for (std::int32_t x = 0; x < image.width; ++x)
+      for (int k = 0; k < 3; ++k) row[static_cast<std::size_t>(x) * 3 + k] = p[x * 4 + k];
+    return row.data();
+  }, out);
+}
+
+void encodePngRows(std::int32_t width, std::int32_t height, const PngRows& rows, base::ByteWriter& out) {
+  constexpr std::int32_t kBand = 64;
+  const std::size_t stride = static_cast<std::size_t>(width) * 3;
+  std::vector<png_byte> band(stride * static_cast<std::size_t>(std::min(kBand, height)));
+  write(width, height, false, [&](std::int32_t y) -> const png_byte* {
+    if (y % kBand == 0) rows(y, std::min(kBand, height - y), band.data());
+    return band.data() + static_cast<std::size_t>(y % kBand) * stride;
+  }, out);
 }
 
 base::Result<std::vector<std::uint8_t>> encodePng(const Image& image, bool withAlpha) {

@@ -6,6 +6,7 @@
 
 #include "base/console.h"
 #include "base/convert.h"
+#include "base/text.h"
 #include "platform/decode.h"
 #include "platform/files.h"
 #include "tiles/companion.h"
@@ -14,7 +15,11 @@ namespace vorlane::tiles {
 
 base::Result<ScanSource> loadScanSource(const std::string& path) {
   const std::string companion = companionPath(path);
-  if (!platform::isRegularFile(companion)) return base::Error{kNoNormalMap};
+  // A cancelled requester names no file to tell about.
+  if (!platform::isRegularFile(companion))
+    return base::Error{path.empty() ? std::string(kNoNormalMap)
+                                    : base::withFileDetail(kNoNormalMap, companion,
+                                                           "no such file (the normal map is this BMP beside the image)")};
   ScanSource source;
   auto normal = platform::decodeImageFile(companion);
   // A companion that cannot be decoded is no companion; one that does not fit is an error.
@@ -24,7 +29,9 @@ base::Result<ScanSource> loadScanSource(const std::string& path) {
     return base::Error{normal.error()};
   base::consoleLine("Loaded normal");
   auto image = platform::decodeImageFile(path);
-  if (!image) return base::Error{base::isOutOfMemory(image.error()) ? image.error() : kNotAValidFile};
+  if (!image)
+    return base::Error{base::isOutOfMemory(image.error()) ? image.error()
+                                                        : base::withFileDetail(kNotAValidFile, path, image.error())};
   source.image = std::move(image).value();
   return source;
 }

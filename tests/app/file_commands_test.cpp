@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/console.h"
+#include "formats/formats.h"
 #include "shell_fixture.h"
 
 namespace vorlane::test {
@@ -68,8 +69,10 @@ TEST_F(LoadTile, FailuresAreReportedAndTheEditorCarriesOn) {
       {"", "Not a valid file.", MessageKind::Information},  // cancelled
       {dir.file("missing.png"), "Not a valid file.", MessageKind::Information},
       {dir.path().string(), "Not a valid file.", MessageKind::Information},  // a folder
-      {dir.file("broken.png"), "File not found.", MessageKind::Error},
-      {dir.file("rock.png"), "Image normal map not found.", MessageKind::Error},
+      {dir.file("broken.png"), "File not found.\n" + dir.file("broken.png") + ": not a PNG, JPEG or BMP image",
+       MessageKind::Error},
+      {dir.file("rock.png"), "Image normal map not found.\n" + dir.file("NMrock.bmp") + ": not a PNG, JPEG or BMP image",
+       MessageKind::Error},
   };
   for (const Case& c : cases) {
     tk.messages.clear();
@@ -106,7 +109,7 @@ TEST_F(SaveCommands, SaveAsAlwaysAsksAndACancelledAnswerEmptiesTheName) {
   runScript();
   EXPECT_EQ(shell.projectName(), "");
   EXPECT_EQ(tk.fileRequests.size(), 2u);
-  tk.fileAnswers = {dir.file("b")};
+  tk.fileAnswers = {dir.file("b.vorl")};  // written as it stands, not as b.vorl.vorl
   tk.press(g.saveButton);  // asks again
   runScript();
   EXPECT_EQ(tk.fileRequests.size(), 3u);
@@ -141,7 +144,9 @@ TEST_F(SaveCommands, ExportAppendsTheExtensionUnlessItIsExactlyVorl) {
 
 using LoadProject = FileCommands;
 
-TEST_F(LoadProject, ReadsIntoTheSameMapAndReplacesTheTilesets) {
+// The loaded map is a map object of its own (so that undo can bring back the one before),
+// with everything of the current one the file does not hold: view, selection, objects.
+TEST_F(LoadProject, ReadsTheMapKeepingViewAndSelectionAndReplacesTheTilesets) {
   // A 3 × 2 × 2 map with one tile, saved with two tilesets.
   newMap({"3", "2", "2", "32", "32"});
   tk.press(g.newSetButton);
@@ -166,7 +171,7 @@ TEST_F(LoadProject, ReadsIntoTheSameMapAndReplacesTheTilesets) {
   EXPECT_EQ(tk.fileRequests.back().filter, "Map files:vorl;");
   EXPECT_EQ(tk.fileRequests.back().mode, FileMode::Open);
   EXPECT_TRUE(tk.messages.empty());
-  EXPECT_EQ(shell.currentMap(), mapObject);
+  EXPECT_NE(shell.currentMap(), mapObject);
   const map::Map& m = *shell.currentMap();
   EXPECT_EQ(std::tie(m.width, m.height, m.depth, m.tileWidth), std::make_tuple(3, 2, 2, 32));
   ASSERT_NE(m.cell(2, 1, 1), nullptr);
@@ -205,6 +210,12 @@ TEST_F(LoadProject, AFailedLoadKeepsEverythingAndSaysWhy) {
     runScript();
     ASSERT_EQ(tk.messages.size(), 1u) << name;
     EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(tk.messages[0].text.rfind(name == dir.file("short.vorl")
+                                            ? "Error reading from stream\n" + name + ": the file ends after"
+                                            : std::string("Unable to open file."),
+                                        0),
+              0u)
+        << tk.messages[0].text;
     const map::Map& m = *shell.currentMap();
     EXPECT_EQ(std::tie(m.width, m.height, m.depth), std::make_tuple(3, 3, 1));
     EXPECT_EQ(m.cell(0, 0, 0), tile);
@@ -261,6 +272,70 @@ TEST_F(Render, ARefusedResolutionChangesNothing) {
   EXPECT_EQ(shell.currentMap(), before);
   ASSERT_EQ(tk.messages.size(), 1u);
   EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+}
+
+}  // namespace
+}  // namespace vorlane::test
+
+namespace vorlane::test {
+namespace {
+
+using ForeignMaps = FileCommands;
+
+// A 2 × 1 map of 4 × 4 tiles cut from an 8 × 8 atlas, with an image layer Vorlane cannot hold.
+std::string writeTmx(FileCommands& f) {
+  f.pngFile("t.png");
+  const std::string tmx =
+      "<map orientation=\"orthogonal\" width=\"2\" height=\"1\" tilewidth=\"4\" tileheight=\"4\">"
+      "<tileset firstgid=\"1\" name=\"t\" tilewidth=\"4\" tileheight=\"4\"><image source=\"t.png\"/></tileset>"
+      "<layer name=\"L\" width=\"2\" height=\"1\"><data encoding=\"csv\">1,4</data></layer>"
+      "<imagelayer name=\"Sky\"/></map>";
+  writeFile(f.dir.file("m.tmx"), std::vector<std::uint8_t>(tmx.begin(), tmx.end()));
+  return f.dir.file("m.tmx");
+}
+
+TEST_F(ForeignMaps, ImportReplacesMapAndTilesetsAndListsWhatWasLeftOut) {
+  const std::string path = writeTmx(*this);
+  writeFile(dir.file("broken.tmx"), {'<', 'm'});
+  const map::MapPtr before = shell.currentMap();
+  tk.fileAnswers = {dir.file("broken.tmx"), "", path};
+  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::kImportTag);
+  runScript();
+  ASSERT_EQ(tk.fileRequests.size(), 3u);
+  EXPECT_EQ(tk.fileRequests[0].title, "Import a map.");
+  EXPECT_EQ(tk.fileRequests[0].filter, "TMX maps:tmx;JSON maps:tmj,json;");
+  EXPECT_EQ(tk.fileRequests[0].mode, FileMode::Open);
+  ASSERT_EQ(tk.messages.size(), 2u);
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+  EXPECT_NE(tk.messages[0].text.find("broken XML"), std::string::npos);
+  EXPECT_EQ(tk.messages[1].kind, MessageKind::Information);
+  EXPECT_EQ(tk.messages[1].text, "Imported without what Vorlane cannot hold:\n  image layer 'Sky'");
+  const map::Map& m = *shell.currentMap();
+  EXPECT_NE(shell.currentMap(), before);
+  EXPECT_EQ(std::tie(m.width, m.height, m.depth, m.tileWidth), std::make_tuple(2, 1, 1, 4));
+  ASSERT_TRUE(m.cell(1, 0, 0));
+  ASSERT_EQ(shell.tilesets().count(), 1);
+  EXPECT_EQ(shell.tilesets().entries()[0].label, "t");
+  EXPECT_EQ(shell.tilesets().entries()[0].tileset->cell(3, 0, 0), m.cell(1, 0, 0));
+}
+
+TEST_F(ForeignMaps, ExportAsWritesTheFormatOfTheNameOrTmx) {
+  tk.fileAnswers = {writeTmx(*this)};
+  tk.chooseMenu(g.fileMenu, app::kImportTag);
+  runScript();
+  tk.messages.clear();
+  tk.fileAnswers = {dir.file("out"), dir.file("pic.png"), dir.file("game.json"), ""};
+  for (int i = 0; i < 4; ++i) tk.chooseMenu(g.fileMenu, app::kExportAsTag);
+  runScript();
+  EXPECT_EQ(tk.fileRequests.back().title, "Export the map as.");
+  EXPECT_EQ(tk.fileRequests.back().filter, "TMX maps:tmx;JSON maps:tmj,json;PNG pictures:png;");
+  EXPECT_EQ(tk.fileRequests.back().mode, FileMode::Save);
+  EXPECT_TRUE(tk.messages.empty());
+  EXPECT_THAT(files(), ElementsAre("game.json", "game_normals.png", "game_tiles.png", "m.tmx", "out.tmx",
+                                   "out_normals.png", "out_tiles.png", "pic.png", "t.png"));
+  auto back = formats::importMapFile(dir.file("game.json"), {});
+  ASSERT_TRUE(back) << back.error();
+  EXPECT_EQ(back->map->cell(1, 0, 0)->image->pixels, shell.currentMap()->cell(1, 0, 0)->image->pixels);
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ TEST(ToolImport, WritesTheProjectOrNothing) {
   const Case cases[] = {
       {"map.tmj", 0, "", ""},
       {"sky.tmx --lossy", 0, "left out: image layer 'Sky'\n", ""},
-      {"sky.tmx", 1, "", "The map holds what Vorlane cannot:\n  image layer 'Sky'"},
+      {"sky.tmx", 1, "", "The map holds what Vorlane cannot: image layer 'Sky'"},
       {"broken.tmx", 1, "", "broken XML in the map"},
       {"absent.tmx", 1, "", "Unable to open file."},
   };

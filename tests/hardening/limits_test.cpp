@@ -91,7 +91,8 @@ TEST_F(MemoryLimits, ImagesTooLargeToHoldAreOrdinaryErrors) {
     SCOPED_TRACE(c.name);
     const test::ChildOutcome outcome = test::runInChild(c.work, c.limit);
     ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
-    EXPECT_EQ(outcome.text, c.want);
+    // The message's first line; a line naming the file and the cause may follow.
+    EXPECT_EQ(outcome.text.substr(0, outcome.text.find('\n')), c.want);
   }
 }
 

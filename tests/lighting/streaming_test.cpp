@@ -26,7 +26,7 @@ TEST(StreamedBake, BandsWrittenAsTheyComeAreTheBytesOfTheWholeLitMap) {
   auto m = scenes::makeScene({7, 5, 2, 16, 16, {0.9, 0.3}, {{16, 16}, {8, 8}, {4, 2}}, 3});
   m->addLight(scenes::light(30, 40, 1, 90));
   m->addLight(scenes::light(90, 50, 2, 70, 255, 100, 40));
-  const Settings settings{64, 48, true, 4.0f, {}, 3 * lighting::detail::litCellBytes(16, 16)};
+  const Settings settings{64, 48, true, 4.0f, {}, 0, 3 * lighting::detail::litCellBytes(16, 16)};
   ASSERT_GT(lighting::detail::litBands(*m, settings.bandBytes).size(), 4u);
   const Snapshot scene(*m);
   auto whole = lighting::render(scene, settings);

@@ -1,7 +1,6 @@
 // `bake`: renders a project's light map exactly as the editor's Render button does and writes
 // the lit map as a project (with the tilesets as loaded) or, with --export, as an export file,
 // band by band as it is made, so maps far larger than memory bake.
-#include <omp.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,16 +58,12 @@ class ProgressLine {
 };
 
 int bake(const BakeOptions& o) {
-  // By default the team shrinks to the cores the machine has free: on a busy build machine a
-  // thread without a core stalls every barrier of the renderer.
-  omp_set_dynamic(o.threads > 0 ? 0 : 1);
-  if (o.threads > 0) omp_set_num_threads(o.threads);
   auto project = readProject(o.input);
   if (!project) return fail(o.input, project.error());
   const map::Map& source = *project->map;
   // Refusals come before any work: the output first, then sizes and memory.
   if (auto writable = platform::checkWritable(o.output); !writable) return fail(o.output, writable.error());
-  auto settings = lighting::commandSettings(source, o.width, o.height, o.soft, o.lighting);
+  auto settings = lighting::commandSettings(source, o.width, o.height, o.soft, o.lighting, o.threads);
   if (!settings) return fail(o.input, settings.error());
   const lighting::MemoryEstimate need = lighting::estimateMemory(source, *settings, true);
   if (auto fits = lighting::checkMemory(need, platform::availableMemory()); !fits) return fail(o.input, fits.error());
@@ -110,7 +105,7 @@ void addBakeCommand(CLI::App& app, int& exitCode) {
       ->check(wholeNumberFrom(1, lighting::kMaxResolution));
   cmd->add_flag("--soft", o->soft, "Soft shadows");
   cmd->add_flag("--export", o->exportOnly, "Write the map section only (an export file)");
-  cmd->add_option("--threads", o->threads, "Threads to render with (default: the cores the machine has free)")
+  cmd->add_option("--threads", o->threads, "Most threads to render with (default: every core this process may run on)")
       ->check(wholeNumberFrom(1, kMaxThreads));
   cmd->add_flag("--quiet", o->quiet, "No console lines, no progress");
   cmd->add_option("--ambient", o->ambient, "Ambient colour R,G,B (each 0 to 255) added to every lit pixel")

@@ -25,7 +25,9 @@ void addExportCommand(CLI::App& app, int& exitCode);
 void addNormalsCommand(CLI::App& app, int& exitCode);
 
 // Shared by the sub-commands (common.cpp).
-// Writes "PATH: REASON" to standard error as one line and returns kExitBadInput.
+// An error of several lines as one.
+std::string oneLine(std::string text);
+// Writes "PATH: REASON" to standard error as one line (oneLine) and returns kExitBadInput.
 int fail(const std::string& path, const std::string& reason);
 // Option checks whose refusal is a usage error saying what is accepted, in words.
 CLI::Validator wholeNumberFrom(int low, int high);

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -8,10 +7,21 @@
 
 namespace vorlane::tool {
 
+// The detail an error box shows below its message follows it on the same line here: after a
+// sentence or a colon with a space, otherwise with "; ".
+std::string oneLine(std::string text) {
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
+    std::size_t end = at + 1;
+    while (end < text.size() && text[end] == ' ') ++end;
+    const bool sentence = at > 0 && (text[at - 1] == '.' || text[at - 1] == ':');
+    text.replace(at, end - at, sentence ? " " : "; ");
+  }
+  return text;
+}
+
 int fail(const std::string& path, const std::string& reason) {
-  std::string line = reason;
-  std::replace(line.begin(), line.end(), '\n', ' ');
-  std::cerr << path << ": " << line << '\n';
+  // One line a failure, for build logs and grep.
+  std::cerr << path << ": " << oneLine(reason) << '\n';
   return kExitBadInput;
 }
 
@@ -54,7 +64,9 @@ CLI::Validator nonEmptyPath() {
 
 base::Result<io::Project> readProject(const std::string& path) {
   base::ConsoleCapture quiet;
-  return io::loadProjectFile(path, io::Accept::projectOrExport);
+  auto project = io::loadProjectFile(path, io::Accept::projectOrExport);
+  if (!project) return base::Error{oneLine(project.error())};
+  return project;
 }
 
 }  // namespace vorlane::tool

@@ -1,6 +1,8 @@
 // `png`: the map of a project, an export or a baked result as one PNG image, drawn as the
 // map view draws it at zoom 1 (tile images stretched to their cells by nearest pixel,
-// pixels with alpha below one half left out, the rest opaque over black).
+// pixels with alpha below one half left out, the rest opaque over black). With --scale or
+// --max-side, a preview drawn as the map view draws it at that zoom, a band of rows at a
+// time straight into the file, so a map of any size fits.
 #include <memory>
 #include <string>
 
@@ -13,14 +15,36 @@ namespace vorlane::tool {
 
 namespace {
 
-int png(const std::string& input, const std::string& output) {
-  auto project = readProject(input);
-  if (!project) return fail(input, project.error());
+struct PngOptions {
+  std::string input, output;
+  float scale = 1;
+  std::int64_t maxSide = 0;
+};
+
+int preview(const PngOptions& o) {
+  auto project = readProject(o.input);
+  if (!project) return fail(o.input, project.error());
+  auto drawn = lighting::MapPreview::create(*project->map, o.scale, o.maxSide);
+  if (!drawn) return fail(o.input, drawn.error());
+  const lighting::MapPreview& p = *drawn;
+  auto status = io::writeFileAtomically(o.output, [&](base::ByteWriter& out) {
+    platform::encodePngRows(
+        p.width(), p.height(), [&](std::int32_t first, std::int32_t count, std::uint8_t* rgb) { p.drawRows(first, count, rgb); },
+        out);
+  });
+  if (!status) return fail(o.output, status.error());
+  return kExitOk;
+}
+
+int png(const PngOptions& o) {
+  if (o.scale != 1 || o.maxSide > 0) return preview(o);
+  auto project = readProject(o.input);
+  if (!project) return fail(o.input, project.error());
   auto image = lighting::compositeMap(*project->map);
-  if (!image) return fail(input, image.error());
+  if (!image) return fail(o.input, image.error());
   // Every pixel is opaque: RGB.
-  auto status = io::writeFileAtomically(output, [&](base::ByteWriter& out) { platform::encodePng(*image, false, out); });
-  if (!status) return fail(output, status.error());
+  auto status = io::writeFileAtomically(o.output, [&](base::ByteWriter& out) { platform::encodePng(*image, false, out); });
+  if (!status) return fail(o.output, status.error());
   return kExitOk;
 }
 
@@ -28,10 +52,15 @@ int png(const std::string& input, const std::string& output) {
 
 void addPngCommand(CLI::App& app, int& exitCode) {
   auto* cmd = app.add_subcommand("png", "Draw the map of a project or export file into one PNG image");
-  auto input = std::make_shared<std::string>(), output = std::make_shared<std::string>();
-  cmd->add_option("IN", *input, "Project (.vorl) or export file")->required();
-  cmd->add_option("-o,--output", *output, "The PNG file to write")->required()->check(nonEmptyPath());
-  cmd->callback([input, output, &exitCode] { exitCode = png(*input, *output); });
+  auto o = std::make_shared<PngOptions>();
+  cmd->add_option("IN", o->input, "Project (.vorl) or export file")->required();
+  cmd->add_option("-o,--output", o->output, "The PNG file to write")->required()->check(nonEmptyPath());
+  cmd->add_option("--scale", o->scale, "Draw at this zoom, above 0 and at most 1 (default 1: pixel for pixel)")
+      ->check(CLI::PositiveNumber)
+      ->check(CLI::Range(0.0f, 1.0f));
+  cmd->add_option("--max-side", o->maxSide, "Shrink further until neither side has more pixels than this")
+      ->check(CLI::Range(std::int64_t{1}, lighting::kMaxPreviewSide));
+  cmd->callback([o, &exitCode] { exitCode = png(*o); });
 }
 
 }  // namespace vorlane::tool

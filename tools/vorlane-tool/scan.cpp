@@ -44,10 +44,7 @@ int runScan(const std::string& image, const std::string& out, TileSize size) {
   for (tiles::TilePtr& piece : *pieces) tileset->addToFirstFreeCell(std::move(piece));
   const io::TilesetEntry entries[] = {{"Tileset 1", tileset}};
   // Written at exactly the path given (no extension added), through a temporary file.
-  auto status = io::writeFileAtomically(out, [&](base::ByteWriter& w) {
-    io::saveMap(*map, w);
-    io::writeTilesetSection(entries, w);
-  });
+  auto status = io::writeFileAtomically(out, [&](base::ByteWriter& w) { io::writeProject(*map, entries, w); });
   if (!status) return fail(out, status.error());
   return kExitOk;
 }
