@@ -18,7 +18,7 @@
 namespace vorlane::app {
 
 inline constexpr const char* kNotAValidFile = "Not a valid file.";
-inline constexpr const char* kMapTooLarge = "The map is too large to create.";
+inline constexpr const char* kMapTooLarge = map::kMapTooLarge;
 inline constexpr const char* kImageFilter = "Image Files:png,jpg,bmp;";
 inline constexpr const char* kMapFilter = "Map files:vorl;";
 

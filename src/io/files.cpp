@@ -15,6 +15,7 @@
 
 #include "base/console.h"
 #include "io/project.h"
+#include "platform/encode_png.h"
 #include "platform/files.h"
 
 namespace vorlane::io {
@@ -187,6 +188,10 @@ base::Status saveProjectFile(const std::string& name, const map::Map& map, std::
 base::Status exportMapFile(const std::string& name, const map::Map& map) {
   if (name.empty()) return base::success();
   return writeFileAtomically(exportFileName(name), [&](base::ByteWriter& out) { saveMap(map, out); });
+}
+
+base::Status writePngFile(const std::string& path, const platform::Image& image) {
+  return writeFileAtomically(path, [&](base::ByteWriter& out) { platform::encodePng(image, out); });
 }
 
 }  // namespace vorlane::io

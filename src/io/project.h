@@ -23,6 +23,7 @@
 #include "base/bytes.h"
 #include "base/result.h"
 #include "map/map.h"
+#include "platform/image.h"
 
 namespace vorlane::io {
 
@@ -108,5 +109,8 @@ base::Status exportMapFile(const std::string& name, const map::Map& map);
 // before it is renamed into place. `body` may throw base::StreamError or base::FormatError;
 // then the temporary file is removed and the error returned.
 base::Status writeFileAtomically(const std::string& path, const std::function<void(base::ByteWriter&)>& body);
+
+// The image as an RGB PNG at exactly `path`, written as writeFileAtomically writes.
+base::Status writePngFile(const std::string& path, const platform::Image& image);
 
 }  // namespace vorlane::io

@@ -16,7 +16,6 @@ using base::textToInt;
 namespace {
 
 constexpr const char* kRecordTooltip = "Data Element";
-constexpr const char* kRecordsFull = "A pivot holds at most 255 records.";
 
 template <typename Ptr>
 bool removeFrom(std::vector<Ptr>& list, const Ptr& object) {
@@ -109,7 +108,7 @@ void ObjectEditor::selectRecord(int index) {
 void ObjectEditor::newRecord() {
   if (!activePivot_) return;
   if (activePivot_->recordCount >= map::kMaxRecords) {
-    tk_.messageBox(kRecordsFull, platform::MessageKind::Information);
+    tk_.messageBox(map::kRecordsFull, platform::MessageKind::Information);
     return;
   }
   std::string name = "Data " + intToText(static_cast<std::int64_t>(activePivot_->recordCount) + 1);

@@ -1,9 +1,9 @@
-// vorlane-tool: inspects, validates, bakes and scans project files for build pipelines.
+// vorlane-tool: inspects, validates, bakes and scans project files and runs scripts for build pipelines.
 #include "commands.h"
 
 int main(int argc, char** argv) {
   using namespace vorlane::tool;
-  CLI::App app{"vorlane-tool: inspect, check, bake and scan Vorlane project files"};
+  CLI::App app{"vorlane-tool: inspect, check, bake and scan Vorlane project files, run scripts"};
   app.require_subcommand(1);
   int exitCode = kExitOk;
   addInfoCommand(app, exitCode);
@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   addBakeCommand(app, exitCode);
   addPngCommand(app, exitCode);
   addScanCommand(app, exitCode);
+  addRunCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
