@@ -35,8 +35,6 @@ Shell::After Shell::loadProject() {
   }
   if (!loaded->has_value()) return After::step;  // cancelled
   tilesets_->replaceAll(std::move(**loaded));
-  // The map was resized in place; the layer and selection may now lie outside it.
-  keepInsideMap();
   return After::step;
 }
 

@@ -211,23 +211,11 @@ void Shell::toggleWindow(platform::Handle window, bool& shown) {
   shown = !shown;
 }
 
-// A new map object takes over: nothing active may point into the old one, and the layer
-// and selection must address the new grid.
+// A new map object takes over: nothing active may point into the old one. The layer, its
+// field and the stroke start stay as they were; the cell writers ignore cells outside the map.
 void Shell::replaceMap(map::MapPtr map) {
   currentMap_ = std::move(map);
   objects_->clear();
-  keepInsideMap();
-}
-
-void Shell::keepInsideMap() {
-  map::Map& m = *currentMap_;
-  const std::int32_t lastLayer = std::max(m.depth - 1, 0);
-  if (currentLayer_ > lastLayer) layerChanged(lastLayer);
-  const auto inside = [](std::int32_t v, std::int32_t size) { return std::clamp(v, 0, std::max(size - 1, 0)); };
-  m.selectedX = inside(m.selectedX, m.width);
-  m.selectedY = inside(m.selectedY, m.height);
-  stroke_.startX = inside(stroke_.startX, m.width);
-  stroke_.startY = inside(stroke_.startY, m.height);
 }
 
 Shell::After Shell::contextAdd(bool light) {

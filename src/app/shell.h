@@ -89,7 +89,6 @@ class Shell {
   void toggleWindow(platform::Handle window, bool& shown);
   void hideWindow(platform::Handle window, bool& shown);
   void replaceMap(map::MapPtr map);
-  void keepInsideMap();
 
   platform::Toolkit& tk_;
   Gadgets g_;

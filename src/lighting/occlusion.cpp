@@ -122,7 +122,7 @@ bool segmentsIntersect(float ax, float ay, float bx, float by, float cx, float c
   return crosses(edgeTerms(ax, ay, bx, by, cx, cy, dx, dy));
 }
 
-OccluderGrid::OccluderGrid(const map::Map& map, std::int32_t layer) {
+OccluderGrid::OccluderGrid(const map::Map& map, std::int32_t layer, const std::vector<std::uint8_t>* castShadows) {
   // No cells: a side may still be huge, and nothing would be found walking it.
   if (layer < 0 || layer >= map.depth || map.cells.empty()) return;
   width_ = map.width;
@@ -132,7 +132,8 @@ OccluderGrid::OccluderGrid(const map::Map& map, std::int32_t layer) {
   occupied_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
   for (std::int32_t i = 0; i < width_; ++i) {
     for (std::int32_t j = 0; j < height_; ++j) {
-      if (!map.cells[map.cellIndex(i, j, layer)]) continue;
+      const std::size_t cell = map.cellIndex(i, j, layer);
+      if (!map.cells[cell] || (castShadows && !(*castShadows)[cell])) continue;
       occupied_[static_cast<std::size_t>(i) * height_ + j] = 1;
       cellList_.push_back(i);
       cellList_.push_back(j);

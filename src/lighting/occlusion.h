@@ -35,8 +35,9 @@ struct OcclusionHint {
 
 class OccluderGrid {
  public:
-  // Layers outside the map give a grid with no occupied cell.
-  OccluderGrid(const map::Map& map, std::int32_t layer);
+  // Layers outside the map give a grid with no occupied cell. With `castShadows` (one byte per
+  // cell of the map) only cells whose byte is set block.
+  OccluderGrid(const map::Map& map, std::int32_t layer, const std::vector<std::uint8_t>* castShadows = nullptr);
 
   bool empty() const { return occupiedCount_ == 0; }
   // The segment from (x, y) to (lightX, lightY).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <vector>
 
 #include "base/convert.h"
@@ -45,11 +46,19 @@ inline bool texelRead(std::uint8_t lowest, std::int32_t lightLayer) {
   return lowest < (lightLayer > 255 ? 255 : lightLayer);
 }
 
+// What blocks light in a shadow pass: `castShadows` (per cell, as Snapshot keeps it) when
+// only flagged tiles block and only flagged lights cast shadows, else null.
+struct Blockers {
+  const std::vector<std::uint8_t>* castShadows = nullptr;
+  bool casts(const map::Light& light) const { return !castShadows || light.castShadows != 0; }
+};
+
 // Every light's shadow map, in list order, with progress k / n before light k: hard factors,
 // softened with a box of radius blurRadius when soft. Entries that no lit pixel reads are
-// not tested (they hold 255 before softening).
-void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
-                const std::function<void(float)>& progress);
+// not tested (they hold 255 before softening). Returns empty maps once `stop` is requested.
+std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Frame& frame, bool soft,
+                                                  float blurRadius, Blockers blockers,
+                                                  const std::function<void(float)>& progress, std::stop_token stop);
 
 // Box softening of a W × H factor grid (x-major), as its own pass for tests.
 std::vector<std::uint8_t> soften(const std::vector<std::uint8_t>& hard, std::int32_t width, std::int32_t height,
@@ -61,10 +70,18 @@ struct LightParams {
   std::int32_t layer;
   const std::uint8_t* shadow;
 };
-std::vector<LightParams> lightParams(const map::Map& map, const Frame& frame);
+// `shadowMaps` holds one map per light, in list order (a map of another size counts as none).
+std::vector<LightParams> lightParams(const map::Map& map, const Frame& frame,
+                                     const std::vector<const std::vector<std::uint8_t>*>& shadowMaps);
+
+// How a pixel's light sums become its channels.
+struct Tone {
+  float intensity;
+  std::int32_t ambient[3];
+};
 
 // Lights one cell into `target` (image, colour grid of it, the given flat-normal grid).
-void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights,
+void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
                const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,
                std::int32_t layer, tiles::ChannelGridPtr flatNormals);
 

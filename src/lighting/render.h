@@ -3,15 +3,26 @@
 // of every occupied cell into a new, lit map. Free functions on plain model types, so the
 // editor, vorlane-tool, the tests and the benchmarks call the same code.
 //
-// How the editor shell uses it (the Render button):
+// The core is `render`: it reads a Snapshot of a map, never the map, so it may run on a
+// worker thread while the map is edited, and returns the lit map with the shadow maps.
+//   Snapshot scene(*currentMap);                        // on the editing thread: cheap
+//   auto lit = lighting::render(scene, settings, progress, stop.get_token());
+//   if (lit) lighting::apply(*lit, *currentMap);        // only while the map is as it was
+//
+// The Render button goes through renderCommand, which prints the command's lines, renders
+// and applies the result to the map in one call:
 //   auto lit = lighting::renderCommand(*currentMap, widthField.text(), heightField.text(),
 //                                      softShadowsBox.checked(),
 //                                      [&](float f) { progressBar.setValue(f); });
 //   if (!lit) { error box lit.error(); return; }   // nothing was rendered or changed
 //   currentMap = *lit;                              // active light, pivot, record := none
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <stop_token>
 #include <string_view>
+#include <vector>
 
 #include "base/result.h"
 #include "map/map.h"
@@ -26,28 +37,89 @@ inline constexpr std::int32_t kMaxResolution = 8192;
 inline constexpr std::uint64_t kMaxShadowMapBytes = std::uint64_t{2} << 30;  // all lights together
 inline constexpr float kBlurRadius = 4.0f;
 inline constexpr float kLightHeight = 45.0f;
+// A light term of 255 multiplies a pixel's colour by this.
+inline constexpr float kIntensity = 4.0f;
+inline constexpr const char* kCancelled = "The bake was cancelled.";
 
 // Receives fractions 0..1: before each light's shadow map (k / n), while the tiles are lit
-// (column / width) and 0 at the end. Always called on the caller's thread.
+// (column / width) and 0 at the end. Always called on the thread that renders.
 using Progress = std::function<void(float)>;
+
+// Lighting beyond the defined one; the defaults leave every byte as it is.
+struct Options {
+  // Added to each lit channel (red, green, blue) before clamping.
+  std::array<std::int32_t, 3> ambient{0, 0, 0};
+  // Replaces kIntensity in the channel product.
+  float intensity = kIntensity;
+  // Only tiles whose "Cast Shadows" flag is set block light, and only lights with the flag
+  // cast shadows.
+  bool castShadowsFlags = false;
+  bool operator==(const Options&) const = default;
+};
+
+struct Settings {
+  std::int32_t width = kDefaultResolution, height = kDefaultResolution;  // texels
+  bool soft = false;
+  float blurRadius = kBlurRadius;
+  Options options;
+};
+
+// What a bake reads of a map, fixed when taken: the sizes, the cell table (sharing the map's
+// tiles, whose images and grids are never changed once a tile holds them), each cell's tile
+// "Cast Shadows" flag, and copies of the lights without their shadow maps. Taken on the
+// thread that edits the map; copies are cheap and share the same data.
+class Snapshot {
+ public:
+  Snapshot();  // a map of no cells and no lights
+  explicit Snapshot(const map::Map& map);
+
+  // A map holding the snapshot's cells and lights (no tile table, pivots or view state).
+  const map::Map& map() const { return data_->map; }
+  // Per cell, in the order of map().cells: 1 where the cell's tile had its flag set.
+  const std::vector<std::uint8_t>& castShadows() const { return data_->castShadows; }
+
+ private:
+  struct Data {
+    map::Map map;
+    std::vector<std::uint8_t> castShadows;
+  };
+  std::shared_ptr<const Data> data_;
+};
+
+// A finished bake.
+struct Lit {
+  map::MapPtr map;  // same sizes; every occupied cell holds a new lit tile; no lights or pivots
+  std::int32_t width = 0, height = 0;                 // light-map resolution
+  std::vector<std::vector<std::uint8_t>> shadowMaps;  // per light, list order, [x * height + y]
+};
+
+// Checks the resolution (checkResolution), computes every light's shadow map and lights every
+// occupied cell. Prints nothing. Fails with checkResolution's message, or with kCancelled
+// once `stop` is requested (checked between lights and between cells).
+base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const Progress& progress = {},
+                         std::stop_token stop = {});
+
+// Leaves in `rendered` (the map the snapshot was taken of, its lights unchanged since) what a
+// render sets there: lightmapWidth and lightmapHeight, and each light's shadow map.
+void apply(const Lit& lit, map::Map& rendered);
+void apply(Lit&& lit, map::Map& rendered);  // moves the shadow maps
 
 // The refusal message for a resolution or shadow-map total beyond the limits, or success.
 base::Status checkResolution(const map::Map& map, std::int32_t width, std::int32_t height);
 
-// Computes every light's shadow map at width × height texels (softened by a box of radius
-// blurRadius when soft != 0), sets lightmapWidth/Height and returns the lit map: same sizes,
-// every occupied cell holding a new tile lit from its source tile; no lights or pivots.
-// Prints "WF:… HF:…". Refuses (changing nothing) when checkResolution fails.
+// render and apply on `map`, after printing "WF:… HF:…" (nothing is printed or changed when
+// the resolution is refused). Returns the lit map.
 base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft,
-                                         float blurRadius, const Progress& progress = {});
+                                         float blurRadius, const Progress& progress = {},
+                                         const Options& options = {});
 
 // The Render command: sizes below 16 are raised to 16, then the resolution line is printed
 // and renderLightmap runs with blur radius 4.0.
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::int32_t height, bool soft,
-                                        const Progress& progress = {});
+                                        const Progress& progress = {}, const Options& options = {});
 // The same from the texts of the Width and Height fields (read by base::textToInt).
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::string_view widthText, std::string_view heightText,
-                                        bool soft, const Progress& progress = {});
+                                        bool soft, const Progress& progress = {}, const Options& options = {});
 
 // ---- Building blocks (exact float arithmetic; also what the tests compare against) ----
 

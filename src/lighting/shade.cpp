@@ -8,13 +8,16 @@ namespace vorlane::lighting::detail {
 
 using base::floatToInt;
 
-std::vector<LightParams> lightParams(const map::Map& map, const Frame& frame) {
+std::vector<LightParams> lightParams(const map::Map& map, const Frame& frame,
+                                     const std::vector<const std::vector<std::uint8_t>*>& shadowMaps) {
   const std::size_t size = static_cast<std::size_t>(frame.width) * frame.height;
   std::vector<LightParams> lights;
   lights.reserve(map.lights.size());
-  for (const auto& l : map.lights) {
-    const std::uint8_t* shadow = size > 0 && l->shadowMap.size() == size ? l->shadowMap.data() : nullptr;
-    lights.push_back({l->x, l->y, l->red, l->green, l->blue, l->range, l->layer, shadow});
+  for (std::size_t k = 0; k < map.lights.size(); ++k) {
+    const map::Light& l = *map.lights[k];
+    const auto* m = k < shadowMaps.size() ? shadowMaps[k] : nullptr;
+    const std::uint8_t* shadow = size > 0 && m && m->size() == size ? m->data() : nullptr;
+    lights.push_back({l.x, l.y, l.red, l.green, l.blue, l.range, l.layer, shadow});
   }
   return lights;
 }
@@ -31,10 +34,10 @@ struct ColumnScratch {
   }
 };
 
-// Int of the channel product, then clamped to 0..255 (Int's minimum for a NaN or an
-// out-of-range product ends as 0).
-inline std::uint8_t channel(std::uint8_t colour, float sum) {
-  std::int32_t v = floatToInt(static_cast<float>(colour) * (sum / 255.0f * 4.0f));
+// Int of the channel product plus the ambient, then clamped to 0..255 (Int's minimum for a
+// NaN or an out-of-range product ends as 0).
+inline std::uint8_t channel(std::uint8_t colour, float sum, float intensity, std::int32_t ambient) {
+  std::int64_t v = std::int64_t{floatToInt(static_cast<float>(colour) * (sum / 255.0f * intensity))} + ambient;
   return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
@@ -98,7 +101,7 @@ void decodeNormals(ColumnScratch& s, std::size_t n) {
 }
 
 // Lights every pixel of `source` into `lit` (same size, both sides at least 1).
-void shadePixels(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights,
+void shadePixels(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
                  const tiles::Tile& source, platform::Image& lit, std::int32_t column, std::int32_t row,
                  std::int32_t layer) {
   const platform::Image* image = source.image.get();
@@ -139,9 +142,9 @@ void shadePixels(const map::Map& map, const Frame& frame, const std::vector<Ligh
     for (std::int32_t j = 0; j < h; ++j) {
       const std::uint8_t* c = s.colour.data() + 4 * j;
       std::uint8_t* out = lit.at(i, j);
-      out[0] = channel(c[0], s.r[j]);
-      out[1] = channel(c[1], s.g[j]);
-      out[2] = channel(c[2], s.b[j]);
+      out[0] = channel(c[0], s.r[j], tone.intensity, tone.ambient[0]);
+      out[1] = channel(c[1], s.g[j], tone.intensity, tone.ambient[1]);
+      out[2] = channel(c[2], s.b[j], tone.intensity, tone.ambient[2]);
       out[3] = c[3];
     }
   }
@@ -149,13 +152,13 @@ void shadePixels(const map::Map& map, const Frame& frame, const std::vector<Ligh
 
 }  // namespace
 
-void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights,
+void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
                const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,
                std::int32_t layer, tiles::ChannelGridPtr flatNormals) {
   const std::int32_t w = imageWidth(source), h = imageHeight(source);
   auto lit = std::make_shared<platform::Image>(w, h);
   // An image without pixels may still be huge along one side: nothing to light.
-  if (w > 0 && h > 0) shadePixels(map, frame, lights, source, *lit, column, row, layer);
+  if (w > 0 && h > 0) shadePixels(map, frame, lights, tone, source, *lit, column, row, layer);
   target.image = lit;
   target.frame = 0;
   target.path.clear();

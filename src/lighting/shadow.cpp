@@ -177,8 +177,9 @@ std::vector<std::uint8_t> boxMinimum(const std::vector<std::uint8_t>& values, st
 // One team for all lights: a parallel region costs a wake-up of every thread and each
 // barrier a wait for the slowest, which a busy machine makes slow; hard maps need no
 // barrier between lights, soft ones one each, before the box reads the light's hard map.
-void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
-                const std::function<void(float)>& progress) {
+std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Frame& frame, bool soft,
+                                                  float blurRadius, Blockers blockers,
+                                                  const std::function<void(float)>& progress, std::stop_token stop) {
   const std::int32_t width = frame.width, height = frame.height;
   const std::size_t size = static_cast<std::size_t>(width) * height;
   const std::size_t n = map.lights.size();
@@ -191,10 +192,15 @@ void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
   const std::vector<std::uint8_t>& need = soft ? lowestNear : lowest;
 
   std::map<std::int32_t, std::unique_ptr<OccluderGrid>> grids;  // one per light layer
+  const OccluderGrid none(map, -1);
   std::vector<const OccluderGrid*> gridOf(n);
   for (std::size_t k = 0; k < n; ++k) {
+    if (!blockers.casts(*map.lights[k])) {
+      gridOf[k] = &none;
+      continue;
+    }
     auto& grid = grids[map.lights[k]->layer];
-    if (!grid) grid = std::make_unique<OccluderGrid>(map, map.lights[k]->layer);
+    if (!grid) grid = std::make_unique<OccluderGrid>(map, map.lights[k]->layer, blockers.castShadows);
     gridOf[k] = grid.get();
   }
   // The results; soft ones are softened from two hard maps taken in turn, so that only two
@@ -217,7 +223,7 @@ void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
       for (std::int32_t x = 0; x < width; ++x) {
         std::uint8_t* column = factors + static_cast<std::size_t>(x) * height;
         if (soft) std::fill(column, column + height, 255);
-        if (grid.empty()) continue;
+        if (grid.empty() || stop.stop_requested()) continue;
         const std::int32_t sampleX = floatToInt(static_cast<float>(x) * frame.wf);
         const std::uint8_t* columnNeed = need.data() + static_cast<std::size_t>(x) * height;
         for (std::int32_t y = 0; y < height; ++y) {
@@ -232,7 +238,8 @@ void shadowMaps(map::Map& map, const Frame& frame, bool soft, float blurRadius,
       }
     }
   }
-  for (std::size_t k = 0; k < n; ++k) map.lights[k]->shadowMap = std::move(maps[k]);
+  if (stop.stop_requested()) return {};
+  return maps;
 }
 
 }  // namespace vorlane::lighting::detail

@@ -86,18 +86,19 @@ void endStroke(Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, 
              [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { paintLine(map, a, b, c, d, layer, tile); });
 }
 
+// Raised to 0 first, then lowered to the last layer: a map without layers gives -1, which
+// no cell writer accepts.
 std::int32_t layerFromText(std::string_view text, std::int32_t depth) {
   std::int64_t layer = static_cast<std::int64_t>(base::textToInt(text)) - 1;
   layer = std::max<std::int64_t>(layer, 0);
-  layer = std::min<std::int64_t>(layer, static_cast<std::int64_t>(depth) - 1);
-  return static_cast<std::int32_t>(std::max<std::int64_t>(layer, 0));
+  return static_cast<std::int32_t>(std::min<std::int64_t>(layer, static_cast<std::int64_t>(depth) - 1));
 }
 
 std::int32_t layerDown(std::int32_t layer) { return std::max(layer, 1) - 1; }
 
 std::int32_t layerUp(std::int32_t layer, std::int32_t depth) {
-  std::int64_t next = std::min<std::int64_t>(static_cast<std::int64_t>(layer) + 1, static_cast<std::int64_t>(depth) - 1);
-  return static_cast<std::int32_t>(std::max<std::int64_t>(next, 0));
+  return static_cast<std::int32_t>(
+      std::min<std::int64_t>(static_cast<std::int64_t>(layer) + 1, static_cast<std::int64_t>(depth) - 1));
 }
 
 }  // namespace vorlane::map

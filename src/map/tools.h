@@ -34,8 +34,8 @@ void updateStroke(const Stroke& stroke, Map& map, std::int32_t tool, std::int32_
 void endStroke(Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, const TilePtr& tile,
                bool releasedOnMapCanvas);
 
-// The layer steps: the layer field's text as a layer, and the two buttons, each clamped
-// into 0 .. depth - 1 (0 when the map has no layers).
+// The layer steps: the layer field's text as a layer, and the two buttons. Each raises to 0
+// and lowers to depth - 1 in that order, so a map without layers gives -1.
 std::int32_t layerFromText(std::string_view text, std::int32_t depth);
 std::int32_t layerDown(std::int32_t layer);
 std::int32_t layerUp(std::int32_t layer, std::int32_t depth);

@@ -84,18 +84,21 @@ void ObjectEditor::selectPivot(const map::PivotPtr& pivot) {
   activeRecord_.reset();
 }
 
+// A cancelled requester leaves the fields, and so the light, as they were.
 void ObjectEditor::pickColour() {
   if (!activeLight_) return;
-  tk_.colourRequester(floatToInt(activeLight_->red), floatToInt(activeLight_->green), floatToInt(activeLight_->blue));
-  // The last confirmed colour, also after a cancel.
-  platform::Colour c = tk_.lastColour();
+  if (!tk_.colourRequester(floatToInt(activeLight_->red), floatToInt(activeLight_->green),
+                           floatToInt(activeLight_->blue)))
+    return;
+  const platform::Colour c = tk_.lastColour();
   tk_.setText(g_.redField, intToText(c.red));
   tk_.setText(g_.greenField, intToText(c.green));
   tk_.setText(g_.blueField, intToText(c.blue));
 }
 
 void ObjectEditor::browseLink() {
-  tk_.setText(g_.linkField, tk_.fileRequester("Select file to link pivot to", "", platform::FileMode::Open, ""));
+  const std::string path = tk_.fileRequester("Select file to link pivot to", "", platform::FileMode::Open, "");
+  if (!path.empty()) tk_.setText(g_.linkField, path);
 }
 
 void ObjectEditor::selectRecord(int index) {
@@ -124,7 +127,7 @@ void ObjectEditor::deleteRecord() {
   map::Pivot& pivot = *activePivot_;
   const int i = tk_.selectedItem(g_.recordsList);
   if (i < 0 || pivot.recordCount <= 0 || i >= pivot.recordCount) return;
-  if (pivot.records[static_cast<std::size_t>(i)] == activeRecord_) activeRecord_.reset();
+  activeRecord_.reset();
   tk_.removeItem(g_.recordsList, i);
   if (pivot.recordCount == 1) {
     pivot.recordCount = 0;
@@ -133,7 +136,15 @@ void ObjectEditor::deleteRecord() {
       pivot.records[static_cast<std::size_t>(j - 1)] = pivot.records[static_cast<std::size_t>(j)];
     --pivot.recordCount;
   }
-  tk_.selectItem(g_.recordsList, i == 0 ? tk_.itemCount(g_.recordsList) - 1 : i - 1);
+  const int next = i == 0 ? tk_.itemCount(g_.recordsList) - 1 : i - 1;
+  tk_.selectItem(g_.recordsList, next);
+  // The highlighted record is the one the fields edit; with none left they show nothing.
+  if (next >= 0) {
+    selectRecord(next);
+  } else {
+    tk_.setText(g_.nameField, "");
+    tk_.setText(g_.valueField, "");
+  }
 }
 
 void ObjectEditor::syncFields() {

@@ -40,13 +40,57 @@ TEST_F(Layer, ButtonsStepWithinTheMap) {
   EXPECT_EQ(tk.text(g.layerField), "2");
 }
 
-TEST_F(Layer, ANewShallowerMapBringsTheLayerBackInside) {
-  newMap();
+// Raised to 0 first, then lowered to depth - 1: on the start-up map every step but "\\/"
+// gives -1, shown as "0".
+TEST_F(Layer, AMapWithoutLayersGivesLayerMinusOne) {
+  struct Step {
+    const char* typed;  // nullptr: the button instead
+    platform::Handle button;
+    int layer;
+    const char* shown;
+  };
+  for (const Step s : {Step{"2", 0, -1, "0"}, Step{nullptr, g.layerDownButton, 0, "1"},
+                       Step{nullptr, g.layerUpButton, -1, "0"}, Step{"", 0, -1, "0"}}) {
+    if (s.typed)
+      tk.type(g.layerField, s.typed);
+    else
+      tk.press(s.button);
+    runScript();
+    EXPECT_EQ(shell.currentLayer(), s.layer) << (s.typed ? s.typed : tk.text(s.button));
+    EXPECT_EQ(tk.text(g.layerField), s.shown);
+  }
+}
+
+// Only the layer controls clamp: a new or rendered map keeps the layer, its field and the
+// stroke start, and the tools then write nothing on a layer the map lacks.
+TEST_F(Layer, ANewOrRenderedMapKeepsLayerFieldAndStrokeStart) {
+  newMap();  // depth 4
   tk.type(g.layerField, "4");
+  runScript();
+  shell.currentMap()->selectedX = 20;
+  shell.currentMap()->selectedY = 30;
+  down(g.mapCanvas, kLeftButton);  // a stroke from (20, 30), no tool yet
   newMap({"3", "3", "2"});
   runScript();
-  EXPECT_EQ(shell.currentLayer(), 1);
-  EXPECT_EQ(tk.text(g.layerField), "2");
+  EXPECT_TRUE(shell.stroke().painting);
+  EXPECT_EQ(std::tie(shell.stroke().startX, shell.stroke().startY), std::make_tuple(20, 30));
+  EXPECT_EQ(std::tie(shell.currentMap()->selectedX, shell.currentMap()->selectedY), std::make_tuple(0, 0));
+  EXPECT_EQ(shell.currentLayer(), 3);
+  EXPECT_EQ(tk.text(g.layerField), "4");
+
+  up(g.mapCanvas, kLeftButton);
+  shell.currentTileset()->setCell(0, 0, 0, makeTile());
+  for (platform::Handle tool : {g.fillButton, g.plotButton, g.blockButton}) {
+    tk.press(tool);
+    down(g.mapCanvas, kLeftButton);
+    up(g.mapCanvas, kLeftButton);
+  }
+  tk.press(g.renderButton);
+  runScript();
+  ASSERT_NE(shell.currentTile(), nullptr);
+  for (const auto& cell : shell.currentMap()->cells) EXPECT_EQ(cell, nullptr);
+  EXPECT_EQ(shell.currentLayer(), 3);
+  EXPECT_EQ(tk.text(g.layerField), "4");
 }
 
 using Tools = ShellTest;

@@ -155,6 +155,8 @@ TEST_F(LoadProject, ReadsIntoTheSameMapAndReplacesTheTilesets) {
   tk.type(g.layerField, "4");
   runScript();
   const map::MapPtr mapObject = shell.currentMap();
+  mapObject->selectedX = 30;
+  mapObject->selectedY = 31;
 
   tk.fileAnswers = {dir.file("level.vorl")};
   tk.chooseMenu(g.fileMenu, app::kLoadTag);
@@ -173,9 +175,10 @@ TEST_F(LoadProject, ReadsIntoTheSameMapAndReplacesTheTilesets) {
   EXPECT_EQ(tk.selectedItem(g.tilesetTabs), 0);
   EXPECT_EQ(shell.currentTileset(), shell.tilesets().entries()[0].tileset);
   EXPECT_EQ(tk.at(g.tilesetTabs).items[1].tooltip, "View tileset 2");
-  // The layer was 3 of 4; the loaded map has 2.
-  EXPECT_EQ(shell.currentLayer(), 1);
-  EXPECT_EQ(tk.text(g.layerField), "2");
+  // The layer was 3 of 4 and stays so on a map of 2; the selected cell stays outside it too.
+  EXPECT_EQ(shell.currentLayer(), 3);
+  EXPECT_EQ(tk.text(g.layerField), "4");
+  EXPECT_EQ(std::tie(m.selectedX, m.selectedY), std::make_tuple(30, 31));
   EXPECT_EQ(shell.projectName(), dir.file("level"));  // Load does not change the name
 }
 

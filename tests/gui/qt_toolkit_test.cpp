@@ -53,6 +53,15 @@ class QtToolkitTest : public ::testing::Test {
     drain();
   }
 
+  // A shown window holding one list box with these items.
+  Handle shownList(std::initializer_list<const char*> names) {
+    const Handle w = tk->createWindow("W", 50, 50, 300, 200, 0, platform::kTitleBar);
+    const Handle list = tk->createListBox(0, 0, 150, 100, w);
+    showAll(w);
+    for (const char* name : names) tk->addItem(list, name, "Data Element");
+    return list;
+  }
+
   std::unique_ptr<QtToolkit> tk;
 };
 
@@ -176,11 +185,8 @@ TEST_F(QtToolkitTest, UserInputRaisesActionsAndProgramChangesDoNot) {
 }
 
 TEST_F(QtToolkitTest, AListRefilledAfterEveryEventKeepsItsItemsButNotItsSelection) {
-  const Handle w = tk->createWindow("W", 50, 50, 300, 200, 0, platform::kTitleBar);
-  const Handle list = tk->createListBox(0, 0, 150, 100, w);
-  showAll(w);
+  const Handle list = shownList({"a", "b", "c"});
   auto* listWidget = static_cast<QListWidget*>(tk->widget(list));
-  for (const char* name : {"a", "b", "c"}) tk->addItem(list, name, "Data Element");
   tk->selectItem(list, 2);
   QListWidgetItem* first = listWidget->item(0);
 
@@ -200,6 +206,18 @@ TEST_F(QtToolkitTest, AListRefilledAfterEveryEventKeepsItsItemsButNotItsSelectio
   tk->clearItems(list);
   EXPECT_EQ(tk->itemCount(list), 0);
   EXPECT_TRUE(drain().empty()) << "none of this was the user's doing";
+}
+
+// The program highlights an item (as after a delete); one click on it chooses it.
+TEST_F(QtToolkitTest, ASingleClickOnTheHighlightedItemChoosesIt) {
+  const Handle list = shownList({"a", "b", "c"});
+  auto* listWidget = static_cast<QListWidget*>(tk->widget(list));
+  tk->selectItem(list, 1);
+  drain();
+  QTest::mouseClick(listWidget->viewport(), Qt::LeftButton, {}, listWidget->visualItemRect(listWidget->item(1)).center());
+  auto events = drain();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_TRUE(isAction(events[0], list, 1));
 }
 
 TEST_F(QtToolkitTest, MenusRaiseTheirItemsTags) {

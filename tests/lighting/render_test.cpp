@@ -2,6 +2,7 @@
 // console lines, progress, limits, lit tiles and the defined edge cases.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -235,8 +236,10 @@ TEST(Render, LitTilesAreOwnedCompleteAndRenderAgain) {
   }
 }
 
-// One flat white pixel lit by lights at chosen places; returns its red channel.
-std::uint8_t litRed(std::uint8_t colour, std::vector<map::LightPtr> lights, std::uint8_t normalZ = 255) {
+// One pixel (colour, colour, colour, 200) lit by lights at chosen places; its normal is flat,
+// or faces right (0, 128, 0) when normalZ is not 255.
+std::array<std::uint8_t, 4> litPixel(std::uint8_t colour, std::vector<map::LightPtr> lights, std::uint8_t normalZ = 255,
+                                     const lighting::Options& options = {}) {
   auto m = map::Map::create(1, 1, 2, 1, 1);
   auto tile = std::make_shared<tiles::Tile>();
   platform::Image image(1, 1);
@@ -248,9 +251,15 @@ std::uint8_t litRed(std::uint8_t colour, std::vector<map::LightPtr> lights, std:
   m->setCell(0, 0, 0, tile);
   for (auto& l : lights) m->addLight(l);
   base::ConsoleCapture quiet;
-  auto lit = lighting::renderLightmap(*m, 16, 16, 0, 4);
-  EXPECT_EQ(lit.value()->cell(0, 0, 0)->image->pixels[3], 200);
-  return lit.value()->cell(0, 0, 0)->image->pixels[0];
+  auto lit = lighting::renderLightmap(*m, 16, 16, 0, 4, {}, options);
+  const auto& p = lit.value()->cell(0, 0, 0)->image->pixels;
+  return {p[0], p[1], p[2], p[3]};
+}
+
+std::uint8_t litRed(std::uint8_t colour, std::vector<map::LightPtr> lights, std::uint8_t normalZ = 255) {
+  const auto pixel = litPixel(colour, std::move(lights), normalZ);
+  EXPECT_EQ(pixel[3], 200);
+  return pixel[0];
 }
 
 TEST(Render, DefinedLightingCases) {
@@ -266,6 +275,31 @@ TEST(Render, DefinedLightingCases) {
   EXPECT_EQ(litRed(50, {light(-500, 0, 0, 100)}, 128), 0);
   EXPECT_EQ(litRed(50, {light(0, 0, 0, 700), light(-500, 0, 0, 100)}, 128),
             litRed(50, {light(0, 0, 0, 700)}, 128));
+}
+
+TEST(Render, AmbientAndIntensityOptions) {
+  using lighting::Options;
+  using P = std::array<std::uint8_t, 4>;
+  // A white light straight above a flat pixel gives f × att = 1 × (1 − 45 / 700) ≈ 0.9357 of
+  // 255 in each sum, so a channel is Int(colour × 0.9357 × intensity) + ambient, clamped.
+  const auto above = [] { return std::vector{light(0, 0, 0, 700)}; };
+  struct Case {
+    const char* name;
+    std::uint8_t colour;
+    std::vector<map::LightPtr> lights;
+    Options options;
+    P expected;
+  } cases[] = {
+      {"ambient alone lights a pixel no light reaches", 50, {}, {{10, 20, 250}, 4.0f, false}, {10, 20, 250, 200}},
+      {"ambient adds to the lit value", 50, above(), {{10, 0, 5}, 4.0f, false}, {197, 187, 192, 200}},
+      {"ambient added before the clamp", 100, above(), {{30, 30, 30}, 4.0f, false}, {255, 255, 255, 200}},
+      {"a range-0 light still blacks out", 50, {light(0, 0, 0, 0)}, {{40, 40, 40}, 4.0f, false}, {0, 0, 0, 200}},
+      {"intensity 2", 50, above(), {{0, 0, 0}, 2.0f, false}, {93, 93, 93, 200}},
+      {"intensity 1", 200, above(), {{0, 0, 0}, 1.0f, false}, {187, 187, 187, 200}},
+      {"intensity 0 with ambient", 200, above(), {{7, 8, 9}, 0.0f, false}, {7, 8, 9, 200}},
+      {"defaults are the defined lighting", 50, above(), {}, {187, 187, 187, 200}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(litPixel(c.colour, c.lights, 255, c.options), c.expected) << c.name;
 }
 
 TEST(Render, LightsOnLayerZeroCastNoVisibleShadow) {

@@ -119,4 +119,33 @@ map::MapPtr benchSceneB() {
   return map;
 }
 
+map::MapPtr benchCity(std::int32_t cells, std::int32_t imageSide) {
+  SceneShape shape;
+  shape.width = shape.height = cells;
+  shape.depth = 2;
+  shape.tileWidth = shape.tileHeight = 32;
+  shape.occupancy = {1.0, 0.30};
+  shape.tiles = {TileShape{imageSide, imageSide}, TileShape{imageSide, imageSide}, TileShape{imageSide, imageSide},
+                 TileShape{imageSide, imageSide}};
+  shape.seed = 31;
+  auto map = makeScene(shape);
+  // Positions as fractions of the map's side, so every size has the same arrangement.
+  struct Spot {
+    float x, y;
+    std::int32_t layer;
+    float range, r, g, b;
+  };
+  const Spot spots[] = {{0.12f, 0.10f, 1, 0.25f, 255, 220, 180}, {0.55f, 0.18f, 1, 0.20f, 150, 180, 255},
+                        {0.50f, 0.52f, 1, 0.30f, 255, 255, 255}, {0.15f, 0.80f, 1, 0.22f, 210, 255, 190},
+                        {0.85f, 0.82f, 2, 0.28f, 255, 160, 100}, {0.80f, 0.30f, 2, 0.35f, 100, 100, 255},
+                        {0.33f, 0.40f, 1, 0.18f, 255, 200, 60},  {0.70f, 0.65f, 1, 0.24f, 90, 255, 200}};
+  const float side = static_cast<float>(cells * 32);
+  const std::size_t count = cells <= 96 ? 6 : 8;
+  for (std::size_t k = 0; k < count; ++k) {
+    const Spot& s = spots[k];
+    map->addLight(light(s.x * side, s.y * side, s.layer, s.range * side, s.r, s.g, s.b));
+  }
+  return map;
+}
+
 }  // namespace vorlane::scenes

@@ -34,5 +34,8 @@ map::MapPtr benchSceneA();
 // Benchmark (b): 128 × 128 cells of 16 × 16 pixels with 4 × 4 images, layer 0 full, layer 1
 // about a tenth in small clusters, six lights.
 map::MapPtr benchSceneB();
+// The whole-process maps: cells × cells of 32 pixels with imageSide-pixel images, layer 0
+// full, 30 % of layer 1 in clusters; six lights on a 96-cell map, eight on larger ones.
+map::MapPtr benchCity(std::int32_t cells, std::int32_t imageSide = 32);
 
 }  // namespace vorlane::scenes

@@ -40,10 +40,11 @@ io::Project load(const std::string& path, io::Accept accept = io::Accept::projec
 }
 
 // What the editor's Render button gives for the same file.
-map::MapPtr renderedInProcess(const std::string& path, std::int32_t w, std::int32_t h, bool soft) {
+map::MapPtr renderedInProcess(const std::string& path, std::int32_t w, std::int32_t h, bool soft,
+                              const lighting::Options& options = {}) {
   auto project = load(path);
   base::ConsoleCapture quiet;
-  return lighting::renderCommand(*project.map, w, h, soft).value();
+  return lighting::renderCommand(*project.map, w, h, soft, {}, options).value();
 }
 
 void expectSamePixels(const map::Map& want, const map::Map& got) {
@@ -81,6 +82,7 @@ TEST_F(ToolFiles, BakeWritesWhatTheRenderButtonGives) {
     std::int32_t width, height;
     bool soft;
     std::string out;
+    lighting::Options options{};
   } cases[] = {
       {"bake " + path("level.vorl") + " -o " + path("a.vorl"), "a.vorl", false, 1, 256, 256, false,
        "Rendering shadow map at a resolution of 256x256\nWF:" + wf + " HF:" + hf + "\n"},
@@ -90,6 +92,9 @@ TEST_F(ToolFiles, BakeWritesWhatTheRenderButtonGives) {
            " HF:" + base::floatToText(40.0f / 20) + "\n"},
       {"bake " + path("game.vorl") + " -o " + path("c.vorl") + " --quiet --threads 1 --soft", "c.vorl", false, 0, 256,
        256, true, ""},
+      {"bake " + path("level.vorl") + " -o " + path("d.vorl") + " --quiet --ambient 10,0,255 --intensity 2.5" +
+           " --cast-shadows-flags",
+       "d.vorl", false, 1, 256, 256, false, "", lighting::Options{{10, 0, 255}, 2.5f, true}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
@@ -102,8 +107,9 @@ TEST_F(ToolFiles, BakeWritesWhatTheRenderButtonGives) {
     EXPECT_EQ(written.hasTilesetSection, !c.exportFile);
     EXPECT_EQ(written.tilesets.size(), c.tilesets);
     EXPECT_TRUE(written.map->lights.empty());
-    expectSamePixels(*renderedInProcess(dir.file(c.exportFile ? "game.vorl" : "level.vorl"), c.width, c.height, c.soft),
-                     *written.map);
+    expectSamePixels(
+        *renderedInProcess(dir.file(c.exportFile ? "game.vorl" : "level.vorl"), c.width, c.height, c.soft, c.options),
+        *written.map);
   }
 }
 
@@ -124,6 +130,9 @@ TEST_F(ToolFiles, BakeAndPngRefuseWithAReasonAndAnExitCode) {
       {"bake " + path("level.vorl"), 2, "output"},
       {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --threads 0", 2, "threads"},
       {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --width many", 2, "width"},
+      {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --ambient 1,2", 2, "ambient"},
+      {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --ambient 1,256,3", 2, "ambient"},
+      {"bake " + path("level.vorl") + " -o " + path("x.vorl") + " --intensity -1", 2, "intensity"},
       {"png " + path("huge.vorl") + " -o " + path("x.png"), 1, "more than the 268435456 pixels"},
       {"png " + path("missing.vorl") + " -o " + path("x.png"), 1, "missing.vorl: "},
       {"png " + path("level.vorl"), 2, "output"},

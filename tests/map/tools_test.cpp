@@ -163,20 +163,21 @@ TEST_F(StrokeTest, StrokesOnTheStartUpMapOrABadLayerWriteNothing) {
   for (const auto& c : m->cells) EXPECT_EQ(c, nullptr);
 }
 
-TEST(LayerSteps, ClampIntoTheMapsLayers) {
+TEST(LayerSteps, RaiseToZeroThenLowerToTheLastLayer) {
   struct Case {
     const char* text;
     int depth, layer;
   };
   const Case cases[] = {{"12", 4, 3}, {"7", 3, 2}, {"0", 3, 0}, {"", 3, 0}, {"-5", 3, 0}, {"2 layers", 3, 1},
-                        {"$2", 3, 1}, {"3", 0, 0},  {"-2147483648", 3, 0}};
+                        {"$2", 3, 1}, {"3", 0, -1}, {"", 0, -1}, {"-2147483648", 3, 0}};
   for (const Case& c : cases) EXPECT_EQ(layerFromText(c.text, c.depth), c.layer) << '"' << c.text << '"';
   EXPECT_EQ(layerDown(2), 1);
   EXPECT_EQ(layerDown(0), 0);
+  EXPECT_EQ(layerDown(-1), 0);
   EXPECT_EQ(layerUp(2, 4), 3);
   EXPECT_EQ(layerUp(3, 4), 3);
   EXPECT_EQ(layerUp(6, 4), 3);
-  EXPECT_EQ(layerUp(0, 0), 0);
+  EXPECT_EQ(layerUp(0, 0), -1);  // no layers: raised first, then lowered
 }
 
 }  // namespace

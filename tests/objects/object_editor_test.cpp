@@ -36,6 +36,7 @@ struct ObjectEditorTest : ::testing::Test {
     return out;
   }
   std::string text(platform::Handle h) { return tk.text(h); }
+  std::vector<std::string> colourTexts() { return {text(g.redField), text(g.greenField), text(g.blueField)}; }
   std::vector<std::string> listTexts() {
     std::vector<std::string> out;
     for (const auto& item : tk.at(g.recordsList).items) out.push_back(item.text);
@@ -166,27 +167,42 @@ TEST_F(ObjectEditorTest, NewNamesByPositionAndStopsAtCapacity) {
   EXPECT_EQ(tk.messages[0].kind, MessageKind::Information);
 }
 
-TEST_F(ObjectEditorTest, DeleteRecordShiftsAndMovesTheListSelection) {
+// After a delete, the highlighted item is the record the Name and Value fields edit.
+TEST_F(ObjectEditorTest, DeleteRecordShiftsAndTheHighlightedRecordBecomesActive) {
   auto p = pivotWithRecords(3);
   ed.selectPivot(p);
   ed.deleteRecord();  // nothing selected in the list
   EXPECT_EQ(p->recordCount, 3);
-  auto c = p->records[2];
-  tk.selectItem(g.recordsList, 1);
-  ed.deleteRecord();
-  EXPECT_EQ(p->recordCount, 2);
-  EXPECT_EQ(p->records[1], c);
-  EXPECT_EQ(listTexts(), (std::vector<std::string>{"a", "c"}));
-  EXPECT_EQ(tk.selectedItem(g.recordsList), 0);
-  ed.deleteRecord();  // item 0: the last item gets selected
-  EXPECT_EQ(p->recordCount, 1);
-  EXPECT_EQ(p->records[0], c);
-  EXPECT_EQ(tk.selectedItem(g.recordsList), 0);
+  auto a = p->records[0], b = p->records[1], c = p->records[2];
+  struct Step {
+    int selected;              // the item the user highlighted before Delete
+    std::vector<std::string> items;
+    int highlighted;           // afterwards
+    map::RecordPtr active;
+    const char *name, *value;
+  };
+  const Step steps[] = {
+      {1, {"a", "c"}, 0, a, "a", "v0"},  // b goes; the item before it
+      {0, {"c"}, 0, c, "c", "v2"},       // the first goes; the last item
+      {0, {}, -1, nullptr, "", ""},      // the only one goes: nothing left to edit
+  };
+  for (const Step& s : steps) {
+    ed.selectRecord(s.selected);
+    tk.selectItem(g.recordsList, s.selected);
+    ed.deleteRecord();
+    EXPECT_EQ(listTexts(), s.items);
+    EXPECT_EQ(tk.selectedItem(g.recordsList), s.highlighted);
+    EXPECT_EQ(ed.activeRecord(), s.active);
+    EXPECT_EQ(text(g.nameField), s.name);
+    EXPECT_EQ(text(g.valueField), s.value);
+  }
+  EXPECT_EQ(p->recordCount, 0);
   ed.deleteRecord();
   EXPECT_EQ(p->recordCount, 0);
-  EXPECT_EQ(tk.selectedItem(g.recordsList), -1);
-  ed.deleteRecord();
-  EXPECT_EQ(p->recordCount, 0);
+  // What is typed now reaches no record, least of all a deleted one.
+  tk.setText(g.valueField, "lost");
+  ed.syncFields();
+  for (const auto& r : {a, b, c}) EXPECT_NE(r->value, "lost");
 }
 
 TEST_F(ObjectEditorTest, ActiveRecordNeverOutlivesItsPlace) {
@@ -202,23 +218,17 @@ TEST_F(ObjectEditorTest, ActiveRecordNeverOutlivesItsPlace) {
   EXPECT_EQ(p->records[0]->value, "v0");
   EXPECT_EQ(p->selected, 0);
 
-  // Deleting the active record.
+  // Deleting the active record: the fields move to the record that stays highlighted.
   ed.selectPivot(p);
   ed.selectRecord(1);
   tk.selectItem(g.recordsList, 1);
   auto removed = p->records[1];
   ed.deleteRecord();
-  EXPECT_EQ(ed.activeRecord(), nullptr);
-  tk.setText(g.valueField, "lost");
+  EXPECT_EQ(ed.activeRecord(), p->records[0]);
+  tk.setText(g.valueField, "kept");
   ed.syncFields();
   EXPECT_EQ(removed->value, "v1");
-
-  // Deleting another record keeps the active one, which still syncs.
-  p->addRecord("b", "v1");
-  ed.selectRecord(1);
-  tk.selectItem(g.recordsList, 0);
-  ed.deleteRecord();
-  EXPECT_EQ(ed.activeRecord(), p->records[0]);
+  EXPECT_EQ(p->records[0]->value, "kept");
 
   // Deleting the pivot through the context menu clears pivot and record.
   ed.deleteAt(*m, canvas, 200, 150);
@@ -248,26 +258,26 @@ TEST_F(ObjectEditorTest, ContextDeleteRemovesBothObjectsUnderThePoint) {
   ed.syncFields();  // nothing active: nothing to write
 }
 
-TEST_F(ObjectEditorTest, PickFillsTheLastConfirmedColourEvenWhenCancelled) {
+// A cancelled requester changes no field, so the light and the pivot keep their values.
+TEST_F(ObjectEditorTest, PickFillsAConfirmedColourAndACancelChangesNothing) {
   ed.pickColour();  // no active light: no requester
   auto l = Light::createLight(0, 0, 0, 10, 20, 30);
   ed.selectLight(l);
-  tk.colourAnswers.push_back(std::nullopt);
+  tk.colourAnswers.push_back(std::nullopt);  // before any colour was ever confirmed
   ed.pickColour();
-  EXPECT_EQ(text(g.redField), "0");
-  EXPECT_EQ(text(g.blueField), "0");
+  EXPECT_EQ(text(g.redField), "10.0000000");
   ed.syncFields();
-  EXPECT_EQ(l->red, 0);  // the light turns black
+  EXPECT_EQ(std::tie(l->red, l->green, l->blue), std::make_tuple(10.f, 20.f, 30.f));
   tk.colourAnswers.push_back(platform::Colour{1, 2, 3});
   ed.pickColour();
+  EXPECT_EQ(colourTexts(), (std::vector<std::string>{"1", "2", "3"}));
+  tk.setText(g.redField, "40");
   tk.colourAnswers.push_back(std::nullopt);
   ed.pickColour();
-  EXPECT_EQ(text(g.redField), "1");
-  EXPECT_EQ(text(g.greenField), "2");
-  EXPECT_EQ(text(g.blueField), "3");
+  EXPECT_EQ(colourTexts(), (std::vector<std::string>{"40", "2", "3"}));
 }
 
-TEST_F(ObjectEditorTest, BrowsePutsTheAnswerIntoTheLinkField) {
+TEST_F(ObjectEditorTest, BrowsePutsAChosenPathIntoTheLinkFieldAndACancelNothing) {
   tk.fileAnswers.push_back("/levels/door.lua");
   ed.browseLink();
   EXPECT_EQ(text(g.linkField), "/levels/door.lua");
@@ -276,7 +286,7 @@ TEST_F(ObjectEditorTest, BrowsePutsTheAnswerIntoTheLinkField) {
   EXPECT_EQ(tk.fileRequests[0].filter, "");
   EXPECT_EQ(tk.fileRequests[0].mode, platform::FileMode::Open);
   ed.browseLink();  // cancelled
-  EXPECT_EQ(text(g.linkField), "");
+  EXPECT_EQ(text(g.linkField), "/levels/door.lua");
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <omp.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/console.h"
 #include "commands.h"
@@ -22,6 +24,8 @@ struct BakeOptions {
   std::int32_t width = lighting::kDefaultResolution, height = lighting::kDefaultResolution;
   bool soft = false, exportOnly = false, quiet = false;
   std::int32_t threads = 0;
+  std::vector<std::int32_t> ambient;  // red, green, blue
+  lighting::Options lighting;
 };
 
 // A one-line percentage on standard error, redrawn in place; only for a terminal.
@@ -60,7 +64,8 @@ int bake(const BakeOptions& o) {
   base::Result<map::MapPtr> lit = base::Error{};
   {
     ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
-    lit = lighting::renderCommand(*project->map, o.width, o.height, o.soft, [&](float f) { progress(f); });
+    lit = lighting::renderCommand(*project->map, o.width, o.height, o.soft, [&](float f) { progress(f); },
+                                  o.lighting);
   }
   if (!lit) return fail(o.input, lit.error());
 
@@ -86,7 +91,18 @@ void addBakeCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("--threads", o->threads, "Threads to render with (default: the cores the machine has free)")
       ->check(CLI::PositiveNumber);
   cmd->add_flag("--quiet", o->quiet, "No console lines, no progress");
-  cmd->callback([o, &exitCode] { exitCode = bake(*o); });
+  cmd->add_option("--ambient", o->ambient, "Ambient colour R,G,B (each 0 to 255) added to every lit pixel")
+      ->delimiter(',')
+      ->expected(3)
+      ->check(CLI::Range(0, 255));
+  cmd->add_option("--intensity", o->lighting.intensity, "Light intensity factor in place of 4")
+      ->check(CLI::Range(0.0f, 1000.0f));
+  cmd->add_flag("--cast-shadows-flags", o->lighting.castShadowsFlags,
+                "Only tiles and lights with their Cast Shadows flag block light and cast shadows");
+  cmd->callback([o, &exitCode] {
+    if (o->ambient.size() == 3) std::copy(o->ambient.begin(), o->ambient.end(), o->lighting.ambient.begin());
+    exitCode = bake(*o);
+  });
 }
 
 }  // namespace vorlane::tool

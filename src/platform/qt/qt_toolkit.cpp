@@ -238,17 +238,16 @@ Handle QtToolkit::createGroupFrame(int x, int y, int w, int h, Handle parent, st
 }
 
 Handle QtToolkit::createListBox(int x, int y, int w, int h, Handle parent) {
-  auto* list = new QListWidget();
+  auto* list = new ListBox();
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   const Handle handle = placeGadget(Kind::ListBox, list, x, y, w, h, parent);
   if (!handle) return handle;
-  QObject::connect(list, &QListWidget::itemSelectionChanged, [this, handle] {
+  const auto chosen = [this, handle] {
     if (quiet_ == 0) post({EventKind::GadgetAction, handle, selectedItem(handle), 0, 0});
-  });
-  // Double-click and Enter.
-  QObject::connect(list, &QListWidget::itemActivated, [this, handle] {
-    if (quiet_ == 0) post({EventKind::GadgetAction, handle, selectedItem(handle), 0, 0});
-  });
+  };
+  QObject::connect(list, &QListWidget::itemSelectionChanged, chosen);
+  list->onReselect = chosen;
+  QObject::connect(list, &QListWidget::itemActivated, chosen);  // double-click and Enter
   return handle;
 }
 

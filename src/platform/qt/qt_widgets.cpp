@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QStatusBar>
 #include <QTabBar>
@@ -139,6 +140,13 @@ void TabStrip::resizeEvent(QResizeEvent* e) {
 void TabStrip::layoutInner() {
   bar_->setGeometry(0, 0, width(), barHeight_);
   inner_->setGeometry(0, barHeight_, width(), std::max(0, height() - barHeight_));
+}
+
+void ListBox::mousePressEvent(QMouseEvent* e) {
+  QListWidgetItem* hit = itemAt(e->position().toPoint());
+  const bool wasSelected = hit && hit->isSelected();
+  QListWidget::mousePressEvent(e);
+  if (wasSelected && e->button() == Qt::LeftButton && onReselect) onReselect();
 }
 
 }  // namespace vorlane::platform::qt

@@ -2,6 +2,7 @@
 // The containers behind the toolkit's windows, frames and tab strips: each has an inner
 // area where gadgets sit at fixed positions.
 #include <QGroupBox>
+#include <QListWidget>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -89,6 +90,16 @@ class TabStrip final : public QWidget {
   QTabBar* bar_;
   Area* inner_;
   int barHeight_;
+};
+
+// A list box whose press on the item that is already selected is reported as well: the
+// program moves the highlight (after a delete), and a click on it must still choose it.
+class ListBox final : public QListWidget {
+ public:
+  std::function<void()> onReselect;
+
+ protected:
+  void mousePressEvent(QMouseEvent* e) override;
 };
 
 }  // namespace vorlane::platform::qt
