@@ -107,14 +107,19 @@ int setFieldOf(lua_State* state) {
   return 0;
 }
 
-// Fills fields from a table argument ({x = 1, ...}); any other key is an error, so a
-// misspelt name does not pass unnoticed.
+// Fills fields from a table argument ({x = 1, ...}); any other key (but `otherKey`, which
+// the caller reads) is an error, so a misspelt name does not pass unnoticed.
 template <typename T, std::size_t N>
-void storeFields(lua_State* state, T& object, const std::array<Field<T>, N>& fields, int tableIndex) {
+void storeFields(lua_State* state, T& object, const std::array<Field<T>, N>& fields, int tableIndex,
+                 const char* otherKey = nullptr) {
   luaL_checktype(state, tableIndex, LUA_TTABLE);
   lua_pushnil(state);
   while (lua_next(state, tableIndex) != 0) {
     const auto* field = findField(fields, state, -2);
+    if (!field && otherKey && lua_type(state, -2) == LUA_TSTRING && std::strcmp(lua_tostring(state, -2), otherKey) == 0) {
+      lua_pop(state, 1);
+      continue;
+    }
     if (!field || field->readOnly)
       luaL_error(state, "%s has no field '%s'", TypeName<T>::value, luaL_tolstring(state, -2, nullptr));
     storeField(state, object, *field, lua_gettop(state));

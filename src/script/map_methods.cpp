@@ -18,7 +18,13 @@ struct RenderOptions {
   std::int32_t width = lighting::kDefaultResolution;
   std::int32_t height = lighting::kDefaultResolution;
   std::int32_t soft = 0;
+  float intensity = lighting::kIntensity;
+  std::int32_t castShadowsFlags = 0;
 };
+
+// The ranges `vorlane-tool bake` accepts.
+constexpr float kMaxIntensity = 1000.0f;
+constexpr std::int32_t kMaxAmbient = 255;
 
 }  // namespace
 
@@ -35,7 +41,9 @@ constexpr std::array kMapFields{integerField("width", &Map::width, true), intege
                                 integerField("tileHeight", &Map::tileHeight, true)};
 constexpr std::array kRenderFields{integerField("width", &RenderOptions::width),
                                    integerField("height", &RenderOptions::height),
-                                   flagField("soft", &RenderOptions::soft)};
+                                   flagField("soft", &RenderOptions::soft),
+                                   numberField("intensity", &RenderOptions::intensity),
+                                   flagField("castShadowsFlags", &RenderOptions::castShadowsFlags)};
 
 std::uint64_t cellBytes(const Map& map) { return map.cells.size() * sizeof(tiles::TilePtr); }
 
@@ -123,13 +131,39 @@ int pivots(lua_State* state) {
   return 1;
 }
 
-// m:render{width=, height=, soft=} -> the lit map, as the Render command makes it
+// The options beyond the Render window's, as `vorlane-tool bake` takes them.
+lighting::Options lightingOptions(lua_State* state, const RenderOptions& options, int tableIndex) {
+  lighting::Options lighting;
+  if (!(options.intensity >= 0 && options.intensity <= kMaxIntensity))
+    raise(state, "render option 'intensity' must lie in 0..1000");
+  lighting.intensity = options.intensity;
+  lighting.castShadowsFlags = options.castShadowsFlags != 0;
+  if (lua_isnoneornil(state, tableIndex) || lua_getfield(state, tableIndex, "ambient") == LUA_TNIL) return lighting;
+  const bool isTable = lua_istable(state, -1);
+  for (int i = 0; i < 3; ++i) {
+    std::int32_t channel = -1;
+    if (isTable) {
+      lua_rawgeti(state, -1, i + 1);
+      if (!toInt32(state, -1, channel)) channel = -1;
+      lua_pop(state, 1);
+    }
+    if (channel < 0 || channel > kMaxAmbient)
+      raise(state, "render option 'ambient' must be {red, green, blue}, each in 0..255");
+    lighting.ambient[static_cast<std::size_t>(i)] = channel;
+  }
+  lua_pop(state, 1);
+  return lighting;
+}
+
+// m:render{width=, height=, soft=, ambient=, intensity=, castShadowsFlags=} -> the lit map,
+// as the Render command makes it
 int render(lua_State* state) {
   const auto& map = checkShared<Map>(state, 1);
   RenderOptions options;
-  if (!lua_isnoneornil(state, 2)) storeFields(state, options, kRenderFields, 2);
+  if (!lua_isnoneornil(state, 2)) storeFields(state, options, kRenderFields, 2, "ambient");
+  const auto lighting = lightingOptions(state, options, 2);
   reserveCells(state, cellBytes(*map), "Not enough memory to render.");
-  auto lit = lighting::renderCommand(*map, options.width, options.height, options.soft != 0);
+  auto lit = lighting::renderCommand(*map, options.width, options.height, options.soft != 0, {}, lighting);
   if (!lit) raise(state, lit.error());
   pushMap(state, std::move(lit).value());
   return 1;

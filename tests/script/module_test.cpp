@@ -141,29 +141,42 @@ TEST_F(ScriptTest, SaveExportAndLoadWriteAndReadWhatTheEditorDoes) {
 
 TEST_F(ScriptTest, RenderIsTheRenderCommand) {
   const scenes::SceneShape shape{6, 5, 2, 8, 8, {1.0, 0.4}, {{8, 8}}, 5};
-  auto reference = scenes::makeScene(shape);
-  reference->addLight(scenes::light(20, 16, 1, 90));
-  auto want = lighting::renderCommand(*reference, 16, 24, true);
-  ASSERT_TRUE(want.ok());
-  auto m = scenes::makeScene(shape);
-  m->addLight(scenes::light(20, 16, 1, 90));
-  setDocument(m);
-  EXPECT_EQ(run("local lit = vorlane.map:render{width = 16, height = 24, soft = true}\n"
-                "print(lit.width, lit.height, lit.depth, #lit:lights(), lit == vorlane.map)\n"
-                "vorlane.map = lit"),
-            std::vector<std::string>{"6\t5\t2\t0\tfalse"});
-  auto lit = document();
-  ASSERT_NE(lit, m);
-  for (std::size_t k = 0; k < lit->cells.size(); ++k) {
-    ASSERT_EQ(!lit->cells[k], !(*want)->cells[k]) << k;
-    if (lit->cells[k]) {
-      EXPECT_EQ(lit->cells[k]->image->pixels, (*want)->cells[k]->image->pixels) << k;
+  lighting::Options options;
+  options.ambient = {10, 0, 30};
+  options.intensity = 2.5f;
+  options.castShadowsFlags = true;
+  const struct {
+    const char* call;
+    std::int32_t width, height;
+    bool soft;
+    lighting::Options options;
+  } cases[] = {
+      {"render{width = 16, height = 24, soft = true}", 16, 24, true, {}},
+      {"render()", 256, 256, false, {}},  // the Render window's defaults
+      {"render{width = 3, ambient = {10, 0, 30}, intensity = 2.5, castShadowsFlags = true}", 16, 256, false, options},
+  };
+  for (const auto& c : cases) {
+    auto reference = scenes::makeScene(shape);
+    reference->addLight(scenes::light(20, 16, 1, 90));
+    auto want = lighting::renderCommand(*reference, c.width, c.height, c.soft, {}, c.options);
+    ASSERT_TRUE(want.ok());
+    auto m = scenes::makeScene(shape);
+    m->addLight(scenes::light(20, 16, 1, 90));
+    setDocument(m);
+    EXPECT_EQ(run(std::string("local lit = vorlane.map:") + c.call +
+                  "\nprint(lit.width, lit.height, lit.depth, #lit:lights(), lit == vorlane.map)\n"
+                  "vorlane.map = lit"),
+              std::vector<std::string>{"6\t5\t2\t0\tfalse"});
+    auto lit = document();
+    ASSERT_NE(lit, m);
+    EXPECT_EQ(std::pair(m->lightmapWidth, m->lightmapHeight), std::pair(c.width, c.height)) << c.call;
+    for (std::size_t k = 0; k < lit->cells.size(); ++k) {
+      ASSERT_EQ(!lit->cells[k], !(*want)->cells[k]) << k;
+      if (lit->cells[k]) {
+        ASSERT_EQ(lit->cells[k]->image->pixels, (*want)->cells[k]->image->pixels) << c.call << " cell " << k;
+      }
     }
   }
-  // Defaults: the Render window's 256 × 256.
-  setDocument(m);
-  run("vorlane.map:render()");
-  EXPECT_EQ(std::pair(m->lightmapWidth, m->lightmapHeight), std::pair(256, 256));
 }
 
 TEST_F(ScriptTest, PngIsTheToolsComposite) {
@@ -249,6 +262,9 @@ TEST_F(ScriptTest, ErrorsAreLuaErrorsWithTheEditorsMessages) {
        lighting::compositeMap(*map::Map::create(0, 0, 0, 8, 8)).error()},
       {"vorlane.map:render{width = 9000}", lighting::checkResolution(*m, 9000, 256).error()},
       {"vorlane.map:render{colour = 1}", "render options has no field 'colour'"},
+      {"vorlane.map:render{intensity = -1}", "test:1: render option 'intensity' must lie in 0..1000"},
+      {"vorlane.map:render{ambient = {1, 2}}", "render option 'ambient' must be {red, green, blue}, each in 0..255"},
+      {"vorlane.map:render{ambient = 'red'}", "render option 'ambient' must be"},
       {"vorlane.map:addLight{range = 'far'}",
        "bad value for field 'range' of vorlane.Light (finite number expected, got string)"},
       {"vorlane.map:addLight{x = 0/0}", "bad value for field 'x' of vorlane.Light (finite number expected"},
