@@ -2,6 +2,8 @@
 # make test: install what is missing, build, run every test, then the sanitizer build's
 #            unit tests and a short fuzz run (HARDEN=0 skips these two).
 # make fuzz: runs each fuzz target for FUZZ_SECONDS (default 60).
+# make examples: makes the example project and docs/before.png, docs/after.png again.
+# make screenshots: the README's picture of the editor (docs/editor.png), under Xvfb.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
@@ -9,7 +11,7 @@ HARDEN ?= 1
 FUZZ_SECONDS ?= 60
 FUZZ_BUILD ?= build-fuzz
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test bench fuzz examples screenshots clean
 
 all: build
 
@@ -30,6 +32,12 @@ test: build
 
 fuzz: deps
 	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+examples: build
+	@bash scripts/examples.sh $(BUILD)
+
+screenshots: build
+	@bash scripts/screenshots.sh $(BUILD)
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)

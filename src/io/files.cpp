@@ -15,7 +15,7 @@
 
 #include "base/console.h"
 #include "io/project.h"
-#include "platform/encode_png.h"
+#include "platform/encode.h"
 #include "platform/files.h"
 
 namespace vorlane::io {
@@ -191,7 +191,9 @@ base::Status exportMapFile(const std::string& name, const map::Map& map) {
 }
 
 base::Status writePngFile(const std::string& path, const platform::Image& image) {
-  return writeFileAtomically(path, [&](base::ByteWriter& out) { platform::encodePng(image, out); });
+  auto bytes = platform::encodePng(image, false);
+  if (!bytes) return base::Error{bytes.error()};
+  return writeFileAtomically(path, [&](base::ByteWriter& out) { out.bytes(bytes->data(), bytes->size()); });
 }
 
 }  // namespace vorlane::io

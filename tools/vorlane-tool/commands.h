@@ -20,6 +20,7 @@ void addCheckCommand(CLI::App& app, int& exitCode);
 void addBakeCommand(CLI::App& app, int& exitCode);
 void addPngCommand(CLI::App& app, int& exitCode);
 void addScanCommand(CLI::App& app, int& exitCode);
+void addNormalsCommand(CLI::App& app, int& exitCode);
 void addRunCommand(CLI::App& app, int& exitCode);
 
 // Shared by the sub-commands (common.cpp).

@@ -1,6 +1,36 @@
 // vorlane-tool: inspects, validates, bakes and scans project files and runs scripts for build pipelines.
 #include "commands.h"
 
+namespace {
+
+// One example line per sub-command, shown at the end of its --help and, all together, of
+// the tool's own (the README's pipeline section shows the same lines).
+struct Example {
+  const char* command;
+  const char* line;
+};
+constexpr Example kExamples[] = {
+    {"info", "vorlane-tool info level.vorl --json"},
+    {"check", "vorlane-tool check level.vorl || echo broken"},
+    {"bake", "vorlane-tool bake level.vorl -o level-lit.vorl --width 1024 --height 1024 --soft"},
+    {"png", "vorlane-tool png level-lit.vorl -o level-lit.png"},
+    {"scan", "vorlane-tool scan sheet.png --tile 32x32 -o sheet.vorl"},
+    {"normals", "vorlane-tool normals tiles/grass.png --strength 6   # writes tiles/NMgrass.bmp"},
+    {"run", "vorlane-tool run examples/scripts/pivots_csv.lua level.vorl > records.csv"},
+};
+
+void addExamples(CLI::App& app) {
+  std::string all = "Examples:";
+  for (const Example& e : kExamples) {
+    all += std::string("\n  ") + e.line;
+    for (CLI::App* sub : app.get_subcommands([&](CLI::App* s) { return s->get_name() == e.command; }))
+      sub->footer(std::string("Example:\n  ") + e.line);
+  }
+  app.footer(all);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace vorlane::tool;
   CLI::App app{"vorlane-tool: inspect, check, bake and scan Vorlane project files, run scripts"};
@@ -11,7 +41,9 @@ int main(int argc, char** argv) {
   addBakeCommand(app, exitCode);
   addPngCommand(app, exitCode);
   addScanCommand(app, exitCode);
+  addNormalsCommand(app, exitCode);
   addRunCommand(app, exitCode);
+  addExamples(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
