@@ -65,6 +65,17 @@ void Shell::buildDispatch() {
       {g_.tilesetTabs, [this](const Event& e) { return chooseTileset(e.datum); }},
   };
 
+  using platform::Shortcut;
+  keys_ = {
+      {Shortcut{'P'}, actions_.at(g_.plotButton)},
+      {Shortcut{'L'}, actions_.at(g_.lineButton)},
+      {Shortcut{'R'}, actions_.at(g_.rectButton)},
+      {Shortcut{'B'}, actions_.at(g_.blockButton)},
+      {Shortcut{'F'}, actions_.at(g_.fillButton)},
+      {Shortcut{platform::kKeyPageUp}, actions_.at(g_.layerUpButton)},
+      {Shortcut{platform::kKeyPageDown}, actions_.at(g_.layerDownButton)},
+  };
+
   closes_ = {
       {g_.mainWindow, [this](const Event&) { return closeMain(); }},
       {g_.renderWindow, always([this] { hideWindow(g_.renderWindow, renderShown_); })},

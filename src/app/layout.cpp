@@ -104,11 +104,18 @@ constexpr P kLightsWindow[] = {
 struct MenuItem {
   const char* text;
   int tag;
+  platform::Shortcut shortcut{};
 };
 
+using platform::kControl;
+using platform::kShift;
+
 constexpr MenuItem kContextItems[] = {{"Add Light here", kAddLightTag}, {"Add pivot here", kAddPivotTag}, {"Delete", kDeleteTag}};
-constexpr MenuItem kFileItems[] = {{"New Map", kNewMapTag},   {"Load Map", kLoadTag},      {"Save Map", kSaveTag},
-                                   {"Save As", kSaveAsTag},   {"Export Vorl", kExportTag}};
+constexpr MenuItem kFileItems[] = {{"New Map", kNewMapTag, {'N', kControl}},
+                                   {"Load Map", kLoadTag, {'O', kControl}},
+                                   {"Save Map", kSaveTag, {'S', kControl}},
+                                   {"Save As", kSaveAsTag, {'S', kControl | kShift}},
+                                   {"Export Vorl", kExportTag, {'E', kControl}}};
 
 template <std::size_t N>
 void buildTable(platform::Toolkit& tk, const P (&table)[N], Gadgets& g) {
@@ -128,7 +135,7 @@ void buildMenus(platform::Toolkit& tk, Gadgets& g) {
   g.contextMenu = tk.createMenu("Context", platform::kNoHandle);
   for (const auto& item : kContextItems) tk.createMenuItem(item.text, item.tag, g.contextMenu);
   g.fileMenu = tk.createMenu("File", g.mainWindow);
-  for (const auto& item : kFileItems) tk.createMenuItem(item.text, item.tag, g.fileMenu);
+  for (const auto& item : kFileItems) tk.createMenuItem(item.text, item.tag, g.fileMenu, item.shortcut);
   tk.updateMenuBar(g.mainWindow);
 }
 

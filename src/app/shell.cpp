@@ -55,6 +55,7 @@ Shell::After Shell::dispatch(const Event& e) {
     case EventKind::MouseUp: return onMouseUp(e);
     case EventKind::MouseMove: return onMouseMove(e);
     case EventKind::MouseWheel: return onWheel(e);
+    case EventKind::KeyDown: return onKey(e);
   }
   return After::step;
 }
@@ -67,6 +68,12 @@ Shell::After Shell::onMenu(const Event& e) {
 Shell::After Shell::onGadget(const Event& e) {
   auto it = actions_.find(e.source);
   return it == actions_.end() ? After::step : it->second(e);
+}
+
+Shell::After Shell::onKey(const Event& e) {
+  const platform::Shortcut key = platform::shortcutOf(e);
+  auto it = std::find_if(keys_.begin(), keys_.end(), [&](const auto& k) { return k.first == key; });
+  return it == keys_.end() ? After::step : it->second(e);
 }
 
 Shell::After Shell::onClose(const Event& e) {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "app/gadgets.h"
 #include "app/tilesets.h"
@@ -72,6 +74,7 @@ class Shell {
   After onMouseUp(const platform::Event& e);
   After onMouseMove(const platform::Event& e);
   After onWheel(const platform::Event& e);
+  After onKey(const platform::Event& e);
 
   // Commands.
   After newMap();
@@ -97,6 +100,7 @@ class Shell {
   std::unordered_map<platform::Handle, Handler> actions_;
   std::unordered_map<platform::Handle, Handler> closes_;
   std::unordered_map<int, Handler> menuTags_;
+  std::vector<std::pair<platform::Shortcut, Handler>> keys_;
 
   map::MapPtr currentMap_;
   tiles::TilePtr currentTile_;

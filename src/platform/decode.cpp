@@ -43,14 +43,15 @@ void applyBlackTransparency(Image& image) {
   }
 }
 
+base::Result<Decoded> decodeByContent(std::span<const std::uint8_t> bytes) {
+  if (startsWith(bytes, {0x89, 'P', 'N', 'G'})) return decodePng(bytes);
+  if (startsWith(bytes, {0xFF, 0xD8})) return decodeJpeg(bytes);
+  if (startsWith(bytes, {'B', 'M'})) return decodeBmp(bytes);
+  return base::Error{"Not a valid image."};
+}
+
 base::Result<Image> decodeImage(std::span<const std::uint8_t> bytes) {
-  base::Result<Decoded> decoded = base::Error{"Not a valid image."};
-  if (startsWith(bytes, {0x89, 'P', 'N', 'G'}))
-    decoded = decodePng(bytes);
-  else if (startsWith(bytes, {0xFF, 0xD8}))
-    decoded = decodeJpeg(bytes);
-  else if (startsWith(bytes, {'B', 'M'}))
-    decoded = decodeBmp(bytes);
+  auto decoded = decodeByContent(bytes);
   if (!decoded) return base::Error{decoded.error()};
   if (!decoded->hasAlpha) applyBlackTransparency(decoded->image);
   return std::move(decoded->image);

@@ -22,6 +22,9 @@ struct Decoded {
   Image image;
   bool hasAlpha = false;
 };
+// The decoder chosen by the file's content, without the black-to-transparent rule: images
+// made for other editors, which draw black as black.
+base::Result<Decoded> decodeByContent(std::span<const std::uint8_t> bytes);
 base::Result<Decoded> decodePng(std::span<const std::uint8_t> bytes);
 base::Result<Decoded> decodeJpeg(std::span<const std::uint8_t> bytes);
 base::Result<Decoded> decodeBmp(std::span<const std::uint8_t> bytes);

@@ -24,6 +24,7 @@ enum class EventKind {
   MouseUp,
   MouseMove,
   MouseWheel,  // datum: +1 per notch away from the user, -1 toward
+  KeyDown,     // datum: the key; x: its modifiers. Keys the focused gadget uses (typing) raise none.
 };
 
 struct Event {
@@ -35,6 +36,29 @@ struct Event {
 };
 
 enum MouseButton : std::int32_t { kLeftButton = 1, kRightButton = 2, kMiddleButton = 3 };
+
+// Letters and digits by their upper-case character code; other keys by these codes.
+enum Key : std::int32_t {
+  kKeyEscape = 27,
+  kKeyMinus = '-',
+  kKeyEqual = '=',
+  kKeyPageUp = 0x10000,
+  kKeyPageDown,
+  kKeyDelete,
+};
+
+enum KeyModifier : unsigned { kShift = 1u << 0, kControl = 1u << 1, kAlt = 1u << 2 };
+
+// A key with its modifiers; key 0 is none.
+struct Shortcut {
+  std::int32_t key = 0;
+  unsigned modifiers = 0;
+  explicit operator bool() const { return key != 0; }
+  bool operator==(const Shortcut&) const = default;
+};
+
+// The key a key-down event reports.
+inline Shortcut shortcutOf(const Event& e) { return {e.datum, static_cast<unsigned>(e.x)}; }
 
 // Window frame flags.
 enum WindowFlag : unsigned {
@@ -85,6 +109,8 @@ class Toolkit {
   virtual bool checked(Handle checkBox) = 0;
   virtual void setChecked(Handle checkBox, bool on) = 0;
   virtual void setProgress(Handle progressBar, float fraction) = 0;
+  // The text of a window's status bar (windows made with kStatusBar).
+  virtual void setStatusText(Handle window, std::string_view text) = 0;
 
   // List boxes and tab strips.
   virtual void addItem(Handle gadget, std::string_view text, std::string_view tooltip) = 0;
@@ -96,7 +122,9 @@ class Toolkit {
 
   // Menus: a menu in the window's menu bar, or a popup menu when window is kNoHandle.
   virtual Handle createMenu(std::string_view text, Handle window) = 0;
-  virtual void createMenuItem(std::string_view text, int tag, Handle menu) = 0;
+  // An item's shortcut is shown beside it and raises the item's menu action from every window
+  // of the program (unless the focused gadget uses the key, as a text field uses Ctrl+Z).
+  virtual void createMenuItem(std::string_view text, int tag, Handle menu, Shortcut shortcut = {}) = 0;
   virtual void updateMenuBar(Handle window) = 0;
   // Shows the popup at the pointer; a chosen item is queued as a menu action.
   virtual void openPopupMenu(Handle window, Handle menu) = 0;

@@ -4,83 +4,19 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QOpenGLWidget>
+#include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTimer>
 #include <memory>
 
-#include "app/shell.h"
-#include "gui/gui_support.h"
-#include "platform/qt/qt_toolkit.h"
+#include "gui/editor_fixture.h"
 #include "support/fixtures.h"
 
 namespace vorlane::test {
 namespace {
-
-using platform::Event;
-using platform::EventKind;
-using platform::Handle;
-using platform::qt::QtToolkit;
-
-class EditorTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    guiApp();
-    tk = std::make_unique<QtToolkit>();
-    tk->script.active = true;
-    shell = std::make_unique<app::Shell>(*tk);
-    shell->startUp();
-    tk->showPendingWindows();
-    ASSERT_TRUE(exposed(widget(g().mainWindow)));
-    ASSERT_TRUE(exposed(widget(g().tilesWindow)));
-    ASSERT_TRUE(exposed(widget(g().toolsWindow)));
-    settle();
-  }
-
-  const app::Gadgets& g() const { return shell->gadgets(); }
-  QWidget* widget(Handle h) const { return tk->widget(h); }
-
-  // Hands the shell what is queued now; the timer adds a tick now and then, so stop at a bound.
-  void settle() {
-    Event e;
-    for (int i = 0; i < 100 && tk->pollEvent(e); ++i) shell->handle(e);
-  }
-
-  // Until the shell has drawn a frame after this point.
-  void frame() {
-    bool ticked = false;
-    ASSERT_TRUE(waitFor([&] {
-      Event e;
-      while (!ticked && tk->pollEvent(e)) {
-        shell->handle(e);
-        ticked = e.kind == EventKind::TimerTick;
-      }
-      return ticked;
-    }));
-  }
-
-  void click(Handle button) {
-    QTest::mouseClick(widget(button), Qt::LeftButton);
-    settle();
-  }
-
-  // Mouse input through the canvas's window, as the window system delivers it.
-  enum class Mouse { Move, Press, Release };
-  void mouse(Handle canvas, Mouse what, int x, int y) {
-    QWidget* c = widget(canvas);
-    QWindow* window = c->window()->windowHandle();
-    const QPoint at = c->mapTo(c->window(), QPoint(x, y));
-    switch (what) {
-      case Mouse::Move: QTest::mouseMove(window, at); break;
-      case Mouse::Press: QTest::mousePress(window, Qt::LeftButton, {}, at); break;
-      case Mouse::Release: QTest::mouseRelease(window, Qt::LeftButton, {}, at); break;
-    }
-    settle();
-  }
-
-  std::unique_ptr<QtToolkit> tk;
-  std::unique_ptr<app::Shell> shell;
-};
 
 // Presses a button of a window that a command opens and waits in (a dialog's own loop).
 void pressOnceShown(const QString& windowTitle, const QString& buttonText) {
@@ -134,7 +70,7 @@ TEST_F(EditorTest, StartsWithItsWindowsGadgetsAndCaptions) {
   QWidget* main = widget(g().mainWindow);
   const int menuHeight = main->findChild<QMenuBar*>()->height();
   EXPECT_EQ(widget(g().mapCanvas)->mapTo(main, QPoint(0, 0)), QPoint(0, menuHeight + 40));
-  EXPECT_EQ(widget(g().mapCanvas)->size(), QSize(580, 530 - menuHeight - 40));
+  EXPECT_EQ(widget(g().mapCanvas)->size(), QSize(tk->innerWidth(g().mainWindow), tk->innerHeight(g().mainWindow) - 40));
   EXPECT_EQ(widget(g().layerDownButton)->geometry(), QRect(360, 15, 20, 20));
   EXPECT_EQ(tk->text(g().layerDownButton), "\\/");
   EXPECT_EQ(tk->text(g().layerUpButton), "/\\");
@@ -149,7 +85,7 @@ TEST_F(EditorTest, StartsWithItsWindowsGadgetsAndCaptions) {
   ASSERT_EQ(tabs->count(), 1);
   EXPECT_EQ(tabs->tabText(0), "Tileset 1");
   EXPECT_EQ(tabs->tabToolTip(0), "View tileset 1");
-  EXPECT_EQ(widget(g().tilesetTabs)->size(), QSize(500, 200));
+  EXPECT_EQ(widget(g().tilesetTabs)->size(), QSize(tk->innerWidth(g().tilesWindow), tk->innerHeight(g().tilesWindow)));
   EXPECT_EQ(widget(g().loadTileButton)->geometry(), QRect(5, 20, 70, 20));
   EXPECT_EQ(tk->text(g().loadTileButton), "Load Tile.");
 
@@ -167,6 +103,42 @@ TEST_F(EditorTest, StartsWithItsWindowsGadgetsAndCaptions) {
   }
   EXPECT_TRUE(text);
   EXPECT_TRUE(near(tk->canvas(g().mapCanvas)->grabFramebuffer().pixelColor(100, 100), 0, 0, 0));
+}
+
+TEST_F(EditorTest, CaptionsFitTheirGadgetsAndProgramSetFieldsShowTheirBeginning) {
+  click(g().renderToggle);
+  click(g().pivotsToggle);
+  click(g().lightsToggle);
+  // Room for a caption: what the style leaves inside the gadget's bevel or beside its tick.
+  const auto fits = [](QWidget* gadget, const QString& text, QStyle::SubElement contents) {
+    QStyleOptionButton option;
+    option.initFrom(gadget);
+    option.text = text;
+    const QRect room = gadget->style()->subElementRect(contents, &option, gadget);
+    const QFontMetrics metrics = gadget->fontMetrics();
+    if (metrics.horizontalAdvance(text) <= room.width() && metrics.height() <= room.height())
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << text.toStdString() << " is " << metrics.horizontalAdvance(text) << " x "
+                                         << metrics.height() << ", room " << room.width() << " x " << room.height();
+  };
+  int checked = 0;
+  // Owned windows are children of the main window.
+  QWidget* main = widget(g().mainWindow);
+  for (auto* b : main->findChildren<QPushButton*>()) {
+    EXPECT_TRUE(fits(b, b->text(), QStyle::SE_PushButtonContents));
+    ++checked;
+  }
+  for (auto* b : main->findChildren<QCheckBox*>()) EXPECT_TRUE(fits(b, b->text(), QStyle::SE_CheckBoxContents));
+  for (auto* l : main->findChildren<QLabel*>())
+    EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->width()) << l->text().toStdString();
+  EXPECT_GE(checked, 20) << "every button was looked at";
+
+  // A field the program fills scrolls to its start, whatever its width.
+  shell->handle({EventKind::MenuAction, g().contextMenu, app::kAddLightTag, 0, 0});
+  auto* red = static_cast<QLineEdit*>(widget(g().redField));
+  red->setText("255.000000");
+  tk->setText(g().redField, "255.000000");
+  EXPECT_EQ(red->cursorPosition(), 0);
 }
 
 TEST_F(EditorTest, ALoadedTilePickedAndPlottedShowsOnTheMap) {

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QOpenGLWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QWheelEvent>
 #include <memory>
@@ -242,6 +243,96 @@ TEST_F(QtToolkitTest, MenusRaiseTheirItemsTags) {
   EXPECT_EQ(events[0].datum, 7);
   EXPECT_EQ(events[1].source, popup);
   EXPECT_EQ(events[1].datum, 3);
+}
+
+TEST(QtKeys, TranslateBothWaysAndDropKeysWithoutACode) {
+  using platform::Shortcut;
+  using platform::qt::qtKeySequence;
+  using platform::qt::shortcutFromQt;
+  const struct {
+    Shortcut ours;
+    QKeySequence qt;
+  } pairs[] = {
+      {{'S', platform::kControl | platform::kShift}, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+      {{'P'}, QKeySequence(Qt::Key_P)},
+      {{'0', platform::kControl}, QKeySequence(Qt::CTRL | Qt::Key_0)},
+      {{platform::kKeyEqual, platform::kControl}, QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+      {{platform::kKeyMinus, platform::kControl}, QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+      {{platform::kKeyEscape}, QKeySequence(Qt::Key_Escape)},
+      {{platform::kKeyPageUp}, QKeySequence(Qt::Key_PageUp)},
+      {{platform::kKeyPageDown, platform::kAlt}, QKeySequence(Qt::ALT | Qt::Key_PageDown)},
+  };
+  for (const auto& p : pairs) {
+    EXPECT_EQ(qtKeySequence(p.ours), p.qt) << p.qt.toString().toStdString();
+    const QKeyCombination c = p.qt[0];
+    EXPECT_EQ(shortcutFromQt(c.key(), c.keyboardModifiers()), p.ours) << p.qt.toString().toStdString();
+  }
+  EXPECT_FALSE(shortcutFromQt(Qt::Key_F13, {}));
+  EXPECT_FALSE(shortcutFromQt(Qt::Key_Shift, Qt::ShiftModifier)) << "a modifier alone is no key";
+  EXPECT_TRUE(qtKeySequence({}).isEmpty());
+}
+
+TEST_F(QtToolkitTest, KeysReachTheEditorFromEveryWindowUnlessAFieldTypesThem) {
+  const Handle main = tk->createWindow("Main", 50, 50, 300, 200, 0, platform::kTitleBar | platform::kMenuBar);
+  const Handle file = tk->createMenu("File", main);
+  tk->createMenuItem("Save Map", 5, file, {'S', platform::kControl});
+  tk->createMenuItem("Load Map", 4, file);
+  tk->updateMenuBar(main);
+  const Handle tools = tk->createWindow("Tools", 400, 50, 200, 200, main, platform::kTitleBar);
+  const Handle field = tk->createTextField(5, 5, 60, 20, tools);
+  const Handle button = tk->createButton("Plot", 5, 40, 60, 20, tools);
+  tk->showPendingWindows();
+  ASSERT_TRUE(exposed(tk->widget(tools)));
+  tk->widget(tools)->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(tk->widget(tools)));
+  drain();
+
+  QAction* save = tk->menu(file)->actions().at(0);
+  EXPECT_EQ(save->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S)) << "shown in the menu";
+  EXPECT_EQ(save->shortcutContext(), Qt::ApplicationShortcut);
+  EXPECT_TRUE(tk->menu(file)->actions().at(1)->shortcut().isEmpty());
+
+  const auto only = [&](EventKind kind, Handle source, int datum, int x = 0) {
+    const auto events = drain();
+    if (events.size() != 1) return ::testing::AssertionFailure() << events.size() << " events";
+    const Event& e = events[0];
+    if (e.kind != kind || e.source != source || e.datum != datum || e.x != x)
+      return ::testing::AssertionFailure() << "kind " << static_cast<int>(e.kind) << " source " << e.source
+                                           << " datum " << e.datum << " x " << e.x;
+    return ::testing::AssertionSuccess();
+  };
+  // The menu's shortcut from another window, over a button that has the focus.
+  tk->widget(button)->setFocus();
+  QTest::keyClick(tk->widget(button), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(only(EventKind::MenuAction, file, 5));
+  QTest::keyClick(tk->widget(button), Qt::Key_P);
+  EXPECT_TRUE(only(EventKind::KeyDown, tools, 'P'));
+  QTest::keyClick(tk->widget(tools), Qt::Key_Equal, Qt::ControlModifier);
+  EXPECT_TRUE(only(EventKind::KeyDown, tools, platform::kKeyEqual, static_cast<int>(platform::kControl)));
+
+  // A text field types letters and keeps its editing keys; keys it does not use go on.
+  tk->widget(field)->setFocus();
+  QTest::keyClick(tk->widget(field), Qt::Key_P);
+  EXPECT_TRUE(only(EventKind::GadgetAction, field, 0));
+  EXPECT_EQ(tk->text(field), "p");
+  QTest::keyClick(tk->widget(field), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(only(EventKind::GadgetAction, field, 0)) << "its own undo";
+  EXPECT_EQ(tk->text(field), "");
+  QTest::keyClick(tk->widget(field), Qt::Key_PageDown);
+  EXPECT_TRUE(only(EventKind::KeyDown, tools, platform::kKeyPageDown));
+  QTest::keyClick(tk->widget(field), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(only(EventKind::MenuAction, file, 5));
+}
+
+TEST_F(QtToolkitTest, StatusBarsShowTheirTextAndProgramSetFieldsTheirBeginning) {
+  const Handle w = tk->createWindow("W", 50, 50, 300, 200, 0, platform::kTitleBar | platform::kStatusBar);
+  const Handle field = tk->createTextField(5, 5, 40, 20, w);
+  showAll(w);
+  tk->setStatusText(w, "Cell 3, 4");
+  EXPECT_EQ(tk->widget(w)->findChild<QStatusBar*>()->currentMessage(), "Cell 3, 4");
+  tk->setText(field, "255.000000");
+  EXPECT_EQ(static_cast<QLineEdit*>(tk->widget(field))->cursorPosition(), 0);
+  EXPECT_TRUE(drain().empty());
 }
 
 TEST_F(QtToolkitTest, ClosingAWindowIsAnEventAndTheWindowStays) {

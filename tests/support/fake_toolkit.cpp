@@ -1,6 +1,7 @@
 #include "support/fake_toolkit.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace vorlane::test {
 
@@ -106,8 +107,41 @@ Handle FakeToolkit::createMenu(std::string_view text, Handle window) {
   return add({GadgetKind::Menu, std::string(text), 0, 0, 0, 0, window});
 }
 
-void FakeToolkit::createMenuItem(std::string_view text, int tag, Handle menu) {
+void FakeToolkit::createMenuItem(std::string_view text, int tag, Handle menu, platform::Shortcut shortcut) {
   at(menu).menuItems.push_back({std::string(text), tag});
+  at(menu).menuShortcuts.push_back(shortcut);
+}
+
+void FakeToolkit::setStatusText(Handle window, std::string_view text) {
+  at(window).status = std::string(text);
+  ++at(window).statusChanges;
+}
+
+void FakeToolkit::key(std::int32_t key, unsigned modifiers) {
+  const bool printable = key > ' ' && key < 0x7f;
+  const bool command = (modifiers & (platform::kControl | platform::kAlt)) != 0;
+  if (focused != platform::kNoHandle && at(focused).kind == GadgetKind::TextField) {
+    if (printable && !command) {
+      const char c = static_cast<char>(modifiers & platform::kShift ? key : std::tolower(key));
+      type(focused, at(focused).text + c);
+      return;
+    }
+    constexpr std::string_view kEditingKeys = "AZYCVX";
+    if (printable && (modifiers & platform::kControl) && kEditingKeys.find(static_cast<char>(key)) != std::string_view::npos)
+      return;
+  }
+  const platform::Shortcut pressed{key, modifiers};
+  for (std::size_t i = 0; i < gadgets_.size(); ++i) {
+    const FakeGadget& g = gadgets_[i];
+    if (g.kind != GadgetKind::Menu || g.destroyed) continue;
+    for (std::size_t item = 0; item < g.menuShortcuts.size(); ++item)
+      if (g.menuShortcuts[item] == pressed) return chooseMenu(static_cast<Handle>(i + 1), g.menuItems[item].second);
+  }
+  // The window holding the focus; the first window made (the main window) when none does.
+  Handle window = focused;
+  while (window != platform::kNoHandle && at(window).kind != GadgetKind::Window) window = at(window).parent;
+  if (window == platform::kNoHandle && !gadgets_.empty()) window = 1;
+  post({platform::EventKind::KeyDown, window, key, static_cast<std::int32_t>(modifiers), 0});
 }
 
 std::string FakeToolkit::fileRequester(std::string_view title, std::string_view filter, platform::FileMode mode,

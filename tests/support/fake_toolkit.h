@@ -34,6 +34,9 @@ struct FakeGadget {
   std::vector<FakeItem> items{};
   int selected = -1;
   std::vector<std::pair<std::string, int>> menuItems{};  // text, tag
+  std::vector<platform::Shortcut> menuShortcuts{};        // one per menu item
+  std::string status{};                                   // windows: the status bar's text
+  int statusChanges = 0;
 };
 
 // Thrown by waitEvent when the script has run out, so a test can run the shell's loop.
@@ -69,6 +72,7 @@ class FakeToolkit : public platform::Toolkit {
   bool checked(platform::Handle checkBox) override { return at(checkBox).isChecked; }
   void setChecked(platform::Handle checkBox, bool on) override { at(checkBox).isChecked = on; }
   void setProgress(platform::Handle bar, float fraction) override;
+  void setStatusText(platform::Handle window, std::string_view text) override;
   void addItem(platform::Handle gadget, std::string_view text, std::string_view tooltip) override;
   void removeItem(platform::Handle gadget, int index) override;
   void clearItems(platform::Handle gadget) override;
@@ -76,7 +80,7 @@ class FakeToolkit : public platform::Toolkit {
   int selectedItem(platform::Handle gadget) override { return at(gadget).selected; }
   int itemCount(platform::Handle gadget) override { return static_cast<int>(at(gadget).items.size()); }
   platform::Handle createMenu(std::string_view text, platform::Handle window) override;
-  void createMenuItem(std::string_view text, int tag, platform::Handle menu) override;
+  void createMenuItem(std::string_view text, int tag, platform::Handle menu, platform::Shortcut shortcut = {}) override;
   void updateMenuBar(platform::Handle window) override { ++menuBarUpdates[window]; }
   void openPopupMenu(platform::Handle window, platform::Handle menu) override { popups.push_back({window, menu}); }
   std::string fileRequester(std::string_view title, std::string_view filter, platform::FileMode mode,
@@ -98,6 +102,12 @@ class FakeToolkit : public platform::Toolkit {
   void mouse(platform::EventKind kind, platform::Handle canvas, int button, int x, int y) { post({kind, canvas, button, x, y}); }
   void closeWindow(platform::Handle window) { post({platform::EventKind::WindowClose, window, 0, 0, 0}); }
   void tick() { post({platform::EventKind::TimerTick, platform::kNoHandle, 0, 0, 0}); }
+  // The keyboard goes to this gadget (a text field types) or window; kNoHandle: the main window.
+  void focus(platform::Handle gadget) { focused = gadget; }
+  // A key pressed, as the Qt toolkit passes it on: a focused text field types a printable
+  // key and keeps its editing keys (Ctrl+Z, Ctrl+A...); a menu item's shortcut raises the
+  // item's action from any window; any other key is a key-down event.
+  void key(std::int32_t key, unsigned modifiers = 0);
   // An event made only when the loop takes it, for gadgets that do not exist yet (the
   // dialogs' own buttons and fields); `make` may also change texts first.
   void postLater(std::function<platform::Event(FakeToolkit&)> make);
@@ -134,6 +144,7 @@ class FakeToolkit : public platform::Toolkit {
   // Every canvas made current, in order.
   std::vector<platform::Handle> madeCurrent;
   int screenW = 1280, screenH = 1024;
+  platform::Handle focused = platform::kNoHandle;
 
  private:
   platform::Handle add(FakeGadget g);

@@ -20,6 +20,8 @@ void addCheckCommand(CLI::App& app, int& exitCode);
 void addBakeCommand(CLI::App& app, int& exitCode);
 void addPngCommand(CLI::App& app, int& exitCode);
 void addScanCommand(CLI::App& app, int& exitCode);
+void addImportCommand(CLI::App& app, int& exitCode);
+void addExportCommand(CLI::App& app, int& exitCode);
 void addNormalsCommand(CLI::App& app, int& exitCode);
 void addRunCommand(CLI::App& app, int& exitCode);
 

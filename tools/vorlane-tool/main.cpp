@@ -1,4 +1,5 @@
-// vorlane-tool: inspects, validates, bakes and scans project files and runs scripts for build pipelines.
+// vorlane-tool: inspects, validates, bakes, scans, imports and exports project files and runs
+// scripts for build pipelines.
 #include "commands.h"
 
 namespace {
@@ -16,6 +17,8 @@ constexpr Example kExamples[] = {
     {"png", "vorlane-tool png level-lit.vorl -o level-lit.png"},
     {"scan", "vorlane-tool scan sheet.png --tile 32x32 -o sheet.vorl"},
     {"normals", "vorlane-tool normals tiles/grass.png --strength 6   # writes tiles/NMgrass.bmp"},
+    {"import", "vorlane-tool import town.tmx -o town.vorl --lossy"},
+    {"export", "vorlane-tool export town-lit.vorl --format tmx --normals -o game/town.tmx"},
     {"run", "vorlane-tool run examples/scripts/pivots_csv.lua level.vorl > records.csv"},
 };
 
@@ -33,7 +36,7 @@ void addExamples(CLI::App& app) {
 
 int main(int argc, char** argv) {
   using namespace vorlane::tool;
-  CLI::App app{"vorlane-tool: inspect, check, bake and scan Vorlane project files, run scripts"};
+  CLI::App app{"vorlane-tool: inspect, check, bake, scan, import and export Vorlane project files, run scripts"};
   app.require_subcommand(1);
   int exitCode = kExitOk;
   addInfoCommand(app, exitCode);
@@ -41,6 +44,8 @@ int main(int argc, char** argv) {
   addBakeCommand(app, exitCode);
   addPngCommand(app, exitCode);
   addScanCommand(app, exitCode);
+  addImportCommand(app, exitCode);
+  addExportCommand(app, exitCode);
   addNormalsCommand(app, exitCode);
   addRunCommand(app, exitCode);
   addExamples(app);

@@ -1,6 +1,5 @@
 // The editor program: the Qt toolkit handed to the shell.
 #include <QApplication>
-#include <QFont>
 #include <cstdio>
 #include <cstdlib>
 
@@ -45,10 +44,6 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   qInstallMessageHandler(previous);
   QApplication::setQuitOnLastWindowClosed(false);
-  // The gadgets are laid out in small fixed boxes (buttons 20 pixels high).
-  QFont font = QApplication::font();
-  font.setPixelSize(11);
-  QApplication::setFont(font);
   vorlane::platform::qt::QtToolkit toolkit;
   vorlane::app::Shell shell(toolkit);
   shell.startUp();

@@ -14,11 +14,15 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTabBar>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
+#include "platform/qt/compact_style.h"
 #include "platform/qt/gl_surface.h"
 #include "platform/qt/qt_widgets.h"
 
@@ -70,7 +74,50 @@ QString qtFileFilter(std::string_view filter) {
   return types.join(QStringLiteral(";;"));
 }
 
+namespace {
+
+struct KeyPair {
+  std::int32_t ours;
+  int qt;
+};
+constexpr KeyPair kSpecialKeys[] = {
+    {kKeyEscape, Qt::Key_Escape}, {kKeyPageUp, Qt::Key_PageUp}, {kKeyPageDown, Qt::Key_PageDown},
+    {kKeyDelete, Qt::Key_Delete},
+};
+
+constexpr std::pair<unsigned, Qt::KeyboardModifier> kModifiers[] = {
+    {kShift, Qt::ShiftModifier}, {kControl, Qt::ControlModifier}, {kAlt, Qt::AltModifier}};
+
+// Printable keys share their codes: Qt names letters by their upper-case character.
+bool printable(int key) { return key > ' ' && key < 0x7f; }
+
+}  // namespace
+
+QKeySequence qtKeySequence(Shortcut shortcut) {
+  int key = 0;
+  if (printable(shortcut.key)) key = std::toupper(shortcut.key);
+  for (const auto& k : kSpecialKeys)
+    if (k.ours == shortcut.key) key = k.qt;
+  if (key == 0) return {};
+  Qt::KeyboardModifiers modifiers;
+  for (const auto& [ours, qt] : kModifiers)
+    if (shortcut.modifiers & ours) modifiers |= qt;
+  return QKeySequence(QKeyCombination(modifiers, static_cast<Qt::Key>(key)));
+}
+
+Shortcut shortcutFromQt(int key, Qt::KeyboardModifiers modifiers) {
+  Shortcut s;
+  if (printable(key)) s.key = key;
+  for (const auto& k : kSpecialKeys)
+    if (k.qt == key) s.key = k.ours;
+  if (s.key == 0) return {};
+  for (const auto& [ours, qt] : kModifiers)
+    if (modifiers & qt) s.modifiers |= ours;
+  return s;
+}
+
 QtToolkit::QtToolkit() {
+  useCompactLook();
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setSingleShot(true);
   QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
@@ -153,6 +200,12 @@ Handle QtToolkit::createWindow(std::string_view title, int x, int y, int w, int 
                                 flags & kMenuBar, flags & kStatusBar,
                                 [this, handle] { post({EventKind::WindowClose, handle, 0, 0, 0}); });
   window->setWindowTitle(qs(title));
+  window->onKey = [this, handle](const QKeyEvent& e) {
+    const Shortcut key = shortcutFromQt(e.key(), e.modifiers());
+    if (!key) return false;
+    post({EventKind::KeyDown, handle, key.key, static_cast<std::int32_t>(key.modifiers), 0});
+    return true;
+  };
   if (!(flags & kHidden)) pendingShow_.emplace_back(window);
   return add({Kind::Window, window, window->inner(), {}, nullptr});
 }
@@ -273,6 +326,8 @@ Handle QtToolkit::createCanvas(int x, int y, int w, int h, Handle parent) {
   auto* canvas = new GlCanvas(nullptr, [this, handle](EventKind kind, int datum, int px, int py) {
     post({kind, handle, datum, px, py});
   });
+  // A click on a canvas takes the focus from a text field, so keys are shortcuts again.
+  canvas->setFocusPolicy(Qt::ClickFocus);
   return placeGadget(Kind::Canvas, canvas, x, y, w, h, parent);
 }
 
@@ -303,7 +358,13 @@ void QtToolkit::setText(Handle handle, std::string_view text) {
     case Kind::Window: e->widget->setWindowTitle(qs(text)); break;
     case Kind::Button: static_cast<QPushButton*>(e->widget.data())->setText(caption(text)); break;
     case Kind::CheckBox: static_cast<QCheckBox*>(e->widget.data())->setText(caption(text)); break;
-    case Kind::TextField: static_cast<QLineEdit*>(e->widget.data())->setText(qs(text)); break;
+    case Kind::TextField: {
+      // Show the beginning, as a field the user has not typed in would.
+      auto* field = static_cast<QLineEdit*>(e->widget.data());
+      field->setText(qs(text));
+      field->setCursorPosition(0);
+      break;
+    }
     case Kind::Label: static_cast<QLabel*>(e->widget.data())->setText(qs(text)); break;
     case Kind::GroupFrame: static_cast<QGroupBox*>(e->widget.data())->setTitle(caption(text)); break;
     case Kind::Menu: e->menu->setTitle(caption(text)); break;
@@ -343,6 +404,12 @@ void QtToolkit::setProgress(Handle handle, float fraction) {
   bar->setValue(static_cast<int>(std::lround(f * 1000.0f)));
   // Long commands keep the loop waiting; paint now so the bar moves during them.
   bar->repaint();
+}
+
+void QtToolkit::setStatusText(Handle handle, std::string_view text) {
+  Entry* e = find(handle, Kind::Window);
+  if (!e) return;
+  if (QStatusBar* bar = static_cast<ToolWindow*>(e->widget.data())->statusBar()) bar->showMessage(qs(text));
 }
 
 // --- list boxes and tab strips ---
@@ -482,10 +549,15 @@ Handle QtToolkit::createMenu(std::string_view text, Handle window) {
   return add(std::move(e));
 }
 
-void QtToolkit::createMenuItem(std::string_view text, int tag, Handle handle) {
+void QtToolkit::createMenuItem(std::string_view text, int tag, Handle handle, Shortcut shortcut) {
   Entry* e = find(handle, Kind::Menu);
   if (!e) return;
   QAction* action = e->menu->addAction(caption(text));
+  if (shortcut) {
+    action->setShortcut(qtKeySequence(shortcut));
+    // Every window of the program, not only the one holding the menu bar.
+    action->setShortcutContext(Qt::ApplicationShortcut);
+  }
   QObject::connect(action, &QAction::triggered, [this, handle, tag] { post({EventKind::MenuAction, handle, tag, 0, 0}); });
 }
 

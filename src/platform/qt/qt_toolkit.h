@@ -2,6 +2,7 @@
 // The toolkit on Qt Widgets: gadgets are widgets addressed by handles, their signals and input
 // become events in one queue, and canvases draw through OpenGL. Needs a QApplication.
 #include <QElapsedTimer>
+#include <QKeySequence>
 #include <QPointer>
 #include <QSize>
 #include <QString>
@@ -27,6 +28,10 @@ class GlCanvas;
 // "Description:ext,ext;" (types separated by semicolons) in Qt's form
 // "Description (*.ext *.ext)" (types separated by ";;").
 QString qtFileFilter(std::string_view filter);
+
+// Keys between the toolkit's codes and Qt's; keys the editor has no code for give key 0.
+QKeySequence qtKeySequence(Shortcut shortcut);
+Shortcut shortcutFromQt(int key, Qt::KeyboardModifiers modifiers);
 
 class QtToolkit final : public Toolkit {
  public:
@@ -57,6 +62,7 @@ class QtToolkit final : public Toolkit {
   bool checked(Handle checkBox) override;
   void setChecked(Handle checkBox, bool on) override;
   void setProgress(Handle progressBar, float fraction) override;
+  void setStatusText(Handle window, std::string_view text) override;
   void addItem(Handle gadget, std::string_view text, std::string_view tooltip) override;
   void removeItem(Handle gadget, int index) override;
   void clearItems(Handle gadget) override;
@@ -64,7 +70,7 @@ class QtToolkit final : public Toolkit {
   int selectedItem(Handle gadget) override;
   int itemCount(Handle gadget) override;
   Handle createMenu(std::string_view text, Handle window) override;
-  void createMenuItem(std::string_view text, int tag, Handle menu) override;
+  void createMenuItem(std::string_view text, int tag, Handle menu, Shortcut shortcut = {}) override;
   void updateMenuBar(Handle window) override;
   void openPopupMenu(Handle window, Handle menu) override;
   std::string fileRequester(std::string_view title, std::string_view filter, FileMode mode,

@@ -1,7 +1,9 @@
 #include "platform/qt/qt_widgets.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -38,11 +40,16 @@ void Area::resizeEvent(QResizeEvent* e) {
 
 ToolWindow::ToolWindow(QWidget* owner, int x, int y, int w, int h, bool titleBar, bool menuBar, bool statusBar,
                        std::function<void()> onClose)
-    : QWidget(owner, Qt::Window), outerW_(std::max(1, w)), outerH_(std::max(1, h)), onClose_(std::move(onClose)) {
-  Qt::WindowFlags flags = Qt::Window;
+    : QWidget(owner, Qt::Window),
+      owner_(owner),
+      outerW_(std::max(1, w)),
+      outerH_(std::max(1, h)),
+      onClose_(std::move(onClose)) {
+  // Owned windows are utility windows: no task-bar entry, and they go with their owner.
+  Qt::WindowFlags flags = owner ? Qt::Tool : Qt::Window;
   if (titleBar) {
-    flags |= Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-             Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint;
+    flags |= Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint;
+    if (!owner) flags |= Qt::WindowMinimizeButtonHint;
   } else {
     flags |= Qt::FramelessWindowHint;
   }
@@ -87,6 +94,28 @@ void ToolWindow::fitFrame() {
   if (w == width() && h == height()) return;
   setFixedSize(w, h);
   layoutParts();
+}
+
+// Qt sets no transient parent for a window whose owner had no native window when it was
+// made; name the owner before the window is mapped, as window managers read it then.
+void ToolWindow::setVisible(bool visible) {
+  if (visible && owner_) {
+    // An owned window is a child widget of its owner; its siblings there need no native windows.
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    owner_->winId();
+    winId();
+    if (windowHandle() && windowHandle()->transientParent() != owner_->windowHandle())
+      windowHandle()->setTransientParent(owner_->windowHandle());
+  }
+  QWidget::setVisible(visible);
+}
+
+void ToolWindow::keyPressEvent(QKeyEvent* e) {
+  if (onKey && onKey(*e)) {
+    e->accept();
+    return;
+  }
+  QWidget::keyPressEvent(e);
 }
 
 void ToolWindow::closeEvent(QCloseEvent* e) {

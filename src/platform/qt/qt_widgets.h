@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+class QKeyEvent;
 class QMenuBar;
 class QStatusBar;
 class QTabBar;
@@ -33,7 +34,9 @@ class Area final : public QWidget {
   std::vector<Anchored> anchored_;
 };
 
-// A top-level window of fixed outer size; closing it is only reported.
+// A top-level window of fixed outer size; closing it is only reported, and so are the keys
+// that none of its gadgets used. A window with an owner is transient for it: the window
+// manager keeps it above its owner and gives it no task-bar entry of its own.
 class ToolWindow final : public QWidget {
  public:
   ToolWindow(QWidget* owner, int x, int y, int w, int h, bool titleBar, bool menuBar, bool statusBar,
@@ -41,17 +44,23 @@ class ToolWindow final : public QWidget {
 
   Area* inner() const { return inner_; }
   QMenuBar* menuBar() const { return menuBar_; }
+  QStatusBar* statusBar() const { return statusBar_; }
+  // Returns whether the key was taken.
+  std::function<bool(const QKeyEvent&)> onKey;
+  void setVisible(bool visible) override;
   // Sizes the client area so that the frame, once the window manager reports it, has the
   // outer size asked for.
   void fitFrame();
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
   bool event(QEvent* e) override;
 
  private:
   void layoutParts();
 
+  QPointer<QWidget> owner_;
   int outerW_, outerH_;
   bool framed_ = false;
   QMenuBar* menuBar_ = nullptr;

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Import and export of a 1024 × 1024 × 4 map with 1,000 tiles, timed as whole processes side
+# by side with tmxrasterizer opening the same TMX file (all layers hidden, so it loads the
+# map and its tileset and draws nothing), then drawing it into a 1024-pixel picture.
+# Usage: bench/tmx_bench.sh [BUILD] [RUNS]
+set -eu
+cd "$(dirname "$0")/.."
+build="${1:-build}"
+runs="${2:-5}"
+cmake --build "$build" -j2 --target tmx_map vorlane-tool >/dev/null
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+"$build/bin/tmx_map" "$work"
+tool="$PWD/$build/bin/vorlane-tool"
+export QT_QPA_PLATFORM=offscreen
+hide=(--hide-layer "Layer 1" --hide-layer "Layer 2" --hide-layer "Layer 3" --hide-layer "Layer 4")
+mkdir -p "$work/out"
+ls -l "$work"
+echo "== import vs tmxrasterizer opening"
+farm-bench -n "$runs" --timeout 600 -- "$tool" import "$work/big.tmx" -o "$work/imported.vorl" \
+  --vs "tmxrasterizer ${hide[*]@Q} $work/big.tmx $work/opened.png"
+echo "== export vs tmxrasterizer opening"
+farm-bench -n "$runs" --timeout 600 -- "$tool" export "$work/big.vorl" --format tmx -o "$work/out/exported.tmx" \
+  --vs "tmxrasterizer ${hide[*]@Q} $work/big.tmx $work/opened.png"
+echo "== tmxrasterizer drawing the map into 1024 x 1024 pixels"
+farm-bench -n "$runs" --timeout 600 -- tmxrasterizer --size 1024 "$work/big.tmx" "$work/drawn.png"

@@ -1,0 +1,368 @@
+#include "formats/tiled_import.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+
+#include "base/convert.h"
+#include "base/text.h"
+#include "platform/decode.h"
+#include "platform/files.h"
+#include "tiles/companion.h"
+
+namespace vorlane::formats::tiled {
+
+namespace {
+
+constexpr std::uint32_t kFlipFlags = 0xF0000000u;  // horizontal, vertical, diagonal, hexagonal turn
+constexpr std::int64_t kMaxTileSide = platform::kMaxImageSide;
+constexpr std::int32_t kTilesetCells = io::kTilesetColumns * io::kTilesetRows;
+
+std::string quoted(const std::string& name) { return "'" + name + "'"; }
+
+bool isFlag(const Property& p) { return p.name == "castShadows" || p.name == "collider"; }
+
+bool truthy(const Property& p) { return p.value == "true" || p.value == "1"; }
+
+base::Result<platform::Image> readImage(const std::string& path, const std::string& owner) {
+  auto bytes = platform::readWholeFile(path);
+  if (!bytes) return base::Error{owner + ": cannot open the image " + path};
+  auto decoded = platform::decodeByContent(*bytes);
+  if (!decoded) return base::Error{owner + ": cannot read the image " + path + " (" + decoded.error() + ")"};
+  return std::move(decoded->image);
+}
+
+// "ff00ff" or "#ff00ff": pixels of exactly that colour become transparent.
+void applyTransparentColour(platform::Image& image, std::string colour) {
+  if (!colour.empty() && colour[0] == '#') colour.erase(0, 1);
+  if (colour.size() != 6) return;
+  std::uint8_t rgb[3];
+  for (int k = 0; k < 3; ++k) rgb[k] = static_cast<std::uint8_t>(std::stoul(colour.substr(k * 2, 2), nullptr, 16));
+  for (std::size_t i = 0; i < image.pixels.size(); i += 4)
+    if (std::memcmp(&image.pixels[i], rgb, 3) == 0) image.pixels[i + 3] = 0;
+}
+
+// The normal map of an image: the named file when there is one (it must exist), else the
+// "NM" companion when it exists and decodes, else none (flat normals).
+base::Result<std::optional<platform::Image>> readNormalMap(const std::string& image, const std::string& named,
+                                                           const std::string& owner) {
+  using Normal = std::optional<platform::Image>;
+  if (!named.empty()) {
+    auto decoded = platform::decodeImageFile(named);
+    if (!decoded) return base::Error{owner + ": cannot read the normal map " + named + " (" + decoded.error() + ")"};
+    return Normal{std::move(decoded).value()};
+  }
+  const std::string companion = tiles::companionPath(image);
+  if (!platform::isRegularFile(companion)) return Normal{};
+  auto decoded = platform::decodeImageFile(companion);
+  if (!decoded) return Normal{};
+  return Normal{std::move(decoded).value()};
+}
+
+// The rectangle at (ox, oy) of the image and of its normal map (flat where it has none).
+tiles::TilePtr cutTile(const platform::Image& image, const platform::Image* normal, std::int32_t ox, std::int32_t oy,
+                       std::int32_t w, std::int32_t h) {
+  auto piece = std::make_shared<platform::Image>(w, h);
+  platform::Image normalPiece(w, h);
+  for (std::size_t i = 0; i < normalPiece.pixels.size(); i += 4)
+    std::memcpy(&normalPiece.pixels[i], tiles::kFlatNormal, 4);
+  for (std::int32_t y = 0; y < h; ++y) {
+    std::memcpy(piece->at(0, y), image.at(ox, oy + y), static_cast<std::size_t>(w) * 4);
+    if (!normal || oy + y >= normal->height || ox >= normal->width) continue;
+    const std::int32_t n = std::min(w, normal->width - ox);
+    std::memcpy(normalPiece.at(0, y), normal->at(ox, oy + y), static_cast<std::size_t>(n) * 4);
+  }
+  auto tile = std::make_shared<tiles::Tile>();
+  (void)tile->setImages(std::move(piece), &normalPiece);  // both exist: cannot fail
+  return tile;
+}
+
+const Property* findProperty(const std::vector<Property>& properties, std::string_view name) {
+  for (const Property& p : properties)
+    if (p.name == name) return &p;
+  return nullptr;
+}
+
+// "#AARRGGBB" or "#RRGGBB" (alpha is not a light's).
+bool parseColour(std::string text, float rgb[3]) {
+  if (!text.empty() && text[0] == '#') text.erase(0, 1);
+  if (text.size() != 6 && text.size() != 8) return false;
+  if (text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+  const std::size_t at = text.size() - 6;
+  for (int k = 0; k < 3; ++k) rgb[k] = static_cast<float>(std::stoul(text.substr(at + k * 2, 2), nullptr, 16));
+  return true;
+}
+
+bool parseFloat(const std::string& text, float& out) {
+  try {
+    std::size_t used = 0;
+    out = std::stof(text, &used);
+    return used == text.size();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+std::string resolvePath(const std::string& folder, const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path p(path);
+  if (p.is_relative() && !folder.empty()) p = fs::path(folder) / p;
+  return p.lexically_normal().generic_string();
+}
+
+void Builder::leaveOut(const std::string& what) {
+  for (auto& [item, count] : leftOut_)
+    if (item == what) {
+      ++count;
+      return;
+    }
+  leftOut_.emplace_back(what, 1);
+}
+
+base::Status Builder::begin(const std::string& orientation, bool infinite, std::int64_t width, std::int64_t height,
+                            std::int64_t tileWidth, std::int64_t tileHeight, std::int64_t depth) {
+  if (orientation != "orthogonal") leaveOut("the " + orientation + " orientation (imported as orthogonal)");
+  if (infinite) leaveOut("the tiles of an infinite map (its layers are imported empty)");
+  if (width < 1 || height < 1 || tileWidth < 1 || tileHeight < 1)
+    return base::Error{"the map's width, height, tile width and tile height must be at least 1"};
+  if (tileWidth > kMaxTileSide || tileHeight > kMaxTileSide)
+    return base::Error{"the map's tiles are larger than " + std::to_string(kMaxTileSide) + " pixels"};
+  const std::uint64_t cells = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+  if (width > INT32_MAX || height > INT32_MAX || cells > kMaxCells ||
+      cells * static_cast<std::uint64_t>(depth) > kMaxCells)
+    return base::Error{"the map has " + std::to_string(width) + " x " + std::to_string(height) + " x " +
+                       std::to_string(depth) + " cells, more than the " + std::to_string(kMaxCells) +
+                       " an import may hold"};
+  try {
+    map_ = map::Map::create(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
+                            static_cast<std::int32_t>(depth), static_cast<std::int32_t>(tileWidth),
+                            static_cast<std::int32_t>(tileHeight));
+    gids_.assign(cells * static_cast<std::uint64_t>(depth), 0);
+  } catch (const std::exception&) {
+    return base::Error{"not enough memory for a map of this size"};
+  }
+  return base::success();
+}
+
+std::string Builder::uniquePath(const std::string& path) {
+  std::string candidate = path;
+  for (int n = 2; !paths_.insert(base::asciiLower(candidate)).second; ++n) candidate = path + " (" + std::to_string(n) + ")";
+  return candidate;
+}
+
+base::Status Builder::addTileset(const TilesetSource& source) {
+  const std::string owner = "tileset " + quoted(source.name);
+  if (source.firstGid < 1) return base::Error{owner + ": firstgid must be at least 1"};
+  if (source.offsetX != 0 || source.offsetY != 0) leaveOut("the tile offset of " + owner);
+  if (source.wangSets) leaveOut("the terrain and Wang sets of " + owner);
+  for (const Property& p : source.properties)
+    if (p.name != "normalmap") leaveOut("the property " + quoted(p.name) + " of " + owner);
+
+  std::vector<tiles::TilePtr> made;
+  auto stretched = [&](std::int32_t w, std::int32_t h) {
+    if (w != map_->tileWidth || h != map_->tileHeight)
+      leaveOut("the size of the " + std::to_string(w) + " x " + std::to_string(h) + " tiles of " + owner +
+               " (drawn stretched to their cells)");
+  };
+  const Property* normalProperty = findProperty(source.properties, "normalmap");
+  if (!source.image.empty()) {
+    if (source.tileWidth < 1 || source.tileHeight < 1 || source.tileWidth > kMaxTileSide ||
+        source.tileHeight > kMaxTileSide)
+      return base::Error{owner + ": the tile width and height must be from 1 to " + std::to_string(kMaxTileSide)};
+    if (source.spacing < 0 || source.margin < 0) return base::Error{owner + ": spacing and margin must not be negative"};
+    auto image = readImage(source.image, owner);
+    if (!image) return base::Error{image.error()};
+    applyTransparentColour(*image, source.transparent);
+    auto normal = readNormalMap(source.image, normalProperty ? normalProperty->value : "", owner);
+    if (!normal) return base::Error{normal.error()};
+    const std::int64_t stepX = std::int64_t{source.tileWidth} + source.spacing;
+    const std::int64_t stepY = std::int64_t{source.tileHeight} + source.spacing;
+    const std::int64_t columns = std::max<std::int64_t>(0, (image->width - 2 * std::int64_t{source.margin} + source.spacing) / stepX);
+    const std::int64_t rows = std::max<std::int64_t>(0, (image->height - 2 * std::int64_t{source.margin} + source.spacing) / stepY);
+    std::int64_t count = columns * rows;
+    if (source.tileCount >= 0) count = std::min<std::int64_t>(count, source.tileCount);
+    if (tilesMade_ + static_cast<std::uint64_t>(count) > kMaxTiles)
+      return base::Error{"the tilesets hold more than the " + std::to_string(kMaxTiles) + " tiles an import may hold"};
+    stretched(source.tileWidth, source.tileHeight);
+    const platform::Image* normalImage = *normal ? &**normal : nullptr;
+    made.reserve(static_cast<std::size_t>(count));
+    for (std::int64_t i = 0; i < count; ++i) {
+      const auto ox = static_cast<std::int32_t>(source.margin + (i % columns) * stepX);
+      const auto oy = static_cast<std::int32_t>(source.margin + (i / columns) * stepY);
+      auto tile = cutTile(*image, normalImage, ox, oy, source.tileWidth, source.tileHeight);
+      tile->path = uniquePath(source.image + " " + std::to_string(i));
+      made.push_back(std::move(tile));
+    }
+  }
+  // The <tile> entries: the images of a collection, and flags, animations and shapes of any tile.
+  for (const TileEntry& entry : source.tiles) {
+    const std::string tileOwner = owner + " tile " + std::to_string(entry.id);
+    if (source.image.empty() && !entry.image.empty()) {
+      if (entry.id >= kMaxTiles || tilesMade_ + made.size() >= kMaxTiles)
+        return base::Error{tileOwner + ": more tiles than the " + std::to_string(kMaxTiles) + " an import may hold"};
+      auto image = readImage(entry.image, tileOwner);
+      if (!image) return base::Error{image.error()};
+      applyTransparentColour(*image, source.transparent);
+      const Property* named = findProperty(entry.properties, "normalmap");
+      auto normal = readNormalMap(entry.image, named ? named->value : "", tileOwner);
+      if (!normal) return base::Error{normal.error()};
+      stretched(image->width, image->height);
+      auto tile = cutTile(*image, *normal ? &**normal : nullptr, 0, 0, image->width, image->height);
+      tile->path = uniquePath(entry.image);
+      if (made.size() <= entry.id) made.resize(entry.id + 1);
+      made[entry.id] = std::move(tile);
+    }
+    if (entry.id >= made.size() || !made[entry.id]) continue;  // an entry for no tile says nothing drawn
+    tiles::Tile& tile = *made[entry.id];
+    if (entry.animated) leaveOut("tile animations (tiles show their own image)");
+    if (entry.shapes) leaveOut("the collision shapes of tiles");
+    for (const Property& p : entry.properties) {
+      if (p.name == "castShadows") tile.castShadows = truthy(p) ? 1 : 0;
+      if (p.name == "collider") tile.collider = truthy(p) ? 1 : 0;
+      if (!isFlag(p) && !(p.name == "normalmap" && source.image.empty()))
+        leaveOut("tile properties other than castShadows and collider");
+    }
+  }
+  tilesMade_ += made.size();
+
+  if (tilesets_.size() < static_cast<std::size_t>(io::kMaxTilesets)) {
+    auto tab = map::Map::createTileset();
+    std::int32_t placed = 0;
+    for (const auto& tile : made)
+      if (tile && placed < kTilesetCells && tab->addToFirstFreeCell(tile)) ++placed;
+    if (std::count_if(made.begin(), made.end(), [](const auto& t) { return t != nullptr; }) > placed)
+      leaveOut("the tiles of " + owner + " past the 1024 a tileset holds (they stay on the map)");
+    tilesets_.push_back({source.name, std::move(tab)});
+  } else {
+    leaveOut("tilesets past the 255 Vorlane holds (their tiles stay on the map)");
+  }
+  ranges_.push_back({source.firstGid, std::move(made)});
+  std::stable_sort(ranges_.begin(), ranges_.end(), [](const Range& a, const Range& b) { return a.first < b.first; });
+  return base::success();
+}
+
+std::span<std::uint32_t> Builder::layerBuffer() {
+  const std::size_t n = static_cast<std::size_t>(map_->width) * static_cast<std::size_t>(map_->height);
+  return std::span<std::uint32_t>(gids_).subspan(static_cast<std::size_t>(layersRead_) * n, n);
+}
+
+const tiles::TilePtr* Builder::lookup(std::uint32_t gid) const {
+  // The tileset with the largest firstgid not above the GID holds it.
+  auto it = std::upper_bound(ranges_.begin(), ranges_.end(), gid, [](std::uint32_t g, const Range& r) { return g < r.first; });
+  if (it == ranges_.begin()) return nullptr;
+  --it;
+  const std::uint64_t index = gid - it->first;
+  if (index >= it->tiles.size() || !it->tiles[index]) return nullptr;
+  return &it->tiles[index];
+}
+
+base::Status Builder::addLayer(const std::string& name) {
+  std::span<std::uint32_t> gids = layerBuffer();
+  std::uint64_t flipped = 0;
+  // Runs of one GID are common: the last lookup is kept.
+  std::uint32_t lastGid = 0;
+  const tiles::TilePtr* last = nullptr;
+  for (std::size_t i = 0; i < gids.size(); ++i) {
+    std::uint32_t gid = gids[i];
+    if (gid & kFlipFlags) {
+      ++flipped;
+      gid &= ~kFlipFlags;
+      gids[i] = gid;
+    }
+    if (gid == 0 || gid == lastGid) continue;
+    last = lookup(gid);
+    if (!last)
+      return base::Error{"layer " + quoted(name) + ": the GID " + std::to_string(gid) + " at column " +
+                         std::to_string(i % static_cast<std::size_t>(map_->width)) + ", row " +
+                         std::to_string(i / static_cast<std::size_t>(map_->width)) + " is past the last tile"};
+    lastGid = gid;
+  }
+  if (flipped > 0) leaveOut("the flips and turns of tiles (imported unflipped)");
+  ++layersRead_;
+  return base::success();
+}
+
+base::Status Builder::addObject(const ObjectSource& object, std::int32_t layer) {
+  std::string type = object.type;
+  std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (type == "light") {
+    float rgb[3] = {255, 255, 255};
+    float range = 700;
+    std::int32_t lightLayer = 0, castShadows = 0;
+    const std::string owner = "light " + quoted(object.name);
+    for (const Property& p : object.properties) {
+      float value = 0;
+      if (p.name == "color") {
+        if (!parseColour(p.value, rgb)) return base::Error{owner + ": the color " + quoted(p.value) + " is not #AARRGGBB or #RRGGBB"};
+      } else if (p.name == "range" || p.name == "layer" || p.name == "red" || p.name == "green" || p.name == "blue") {
+        if (!parseFloat(p.value, value)) return base::Error{owner + ": " + p.name + " " + quoted(p.value) + " is not a number"};
+        if (p.name == "range") range = value;
+        if (p.name == "layer") lightLayer = base::floatToInt(value);
+        if (p.name == "red") rgb[0] = value;
+        if (p.name == "green") rgb[1] = value;
+        if (p.name == "blue") rgb[2] = value;
+      } else if (p.name == "castShadows") {
+        castShadows = truthy(p) ? 1 : 0;
+      } else {
+        leaveOut("light properties other than color, range, layer and castShadows");
+      }
+    }
+    auto light = map::Light::createLight(object.x, object.y, static_cast<float>(lightLayer), rgb[0], rgb[1], rgb[2]);
+    light->layer = lightLayer;
+    light->range = range;
+    light->castShadows = castShadows;
+    map_->addLight(std::move(light));
+    return base::success();
+  }
+  if (!object.point) {
+    leaveOut("objects that are not points or lights");
+    return base::success();
+  }
+  auto pivot = map::Pivot::createPivot(0, 0, layer);
+  pivot->x = object.x;
+  pivot->y = object.y;
+  pivot->link = object.name;
+  for (const Property& p : object.properties) {
+    if (p.nested)
+      leaveOut("properties of class type");
+    else if (!pivot->addRecord(p.name, p.value))
+      leaveOut("properties past the 255 records a pivot holds");
+  }
+  map_->addPivot(std::move(pivot));
+  return base::success();
+}
+
+base::Result<Imported> Builder::finish() {
+  if (!leftOut_.empty() && !options_.lossy) {
+    std::string message = kCannotHold;
+    for (const auto& [item, count] : leftOut_) message += "\n  " + item;
+    return base::Error{message};
+  }
+  // Cells in the map's own order (column, row, layer), each GID looked up once per run.
+  map::Map& m = *map_;
+  const std::size_t perLayer = static_cast<std::size_t>(m.width) * static_cast<std::size_t>(m.height);
+  std::uint32_t lastGid = 0;
+  const tiles::TilePtr* last = nullptr;
+  std::size_t c = 0;
+  for (std::int32_t x = 0; x < m.width; ++x)
+    for (std::int32_t y = 0; y < m.height; ++y)
+      for (std::int32_t d = 0; d < m.depth; ++d, ++c) {
+        const std::uint32_t gid = gids_[static_cast<std::size_t>(d) * perLayer + static_cast<std::size_t>(y) * static_cast<std::size_t>(m.width) + static_cast<std::size_t>(x)];
+        if (gid == 0) continue;
+        if (gid != lastGid) {
+          last = lookup(gid);
+          lastGid = gid;
+        }
+        m.cells[c] = *last;
+      }
+  std::vector<std::uint32_t>().swap(gids_);
+  Imported imported{std::move(map_), std::move(tilesets_), {}};
+  for (const auto& [item, count] : leftOut_) imported.leftOut.push_back(item);
+  return imported;
+}
+
+}  // namespace vorlane::formats::tiled

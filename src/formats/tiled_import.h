@@ -1,0 +1,100 @@
+#pragma once
+// What the TMX and TMJ readers hand over, and the one builder that turns it into a Vorlane
+// map with its tilesets, whichever syntax it came in.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "formats/formats.h"
+
+namespace vorlane::formats::tiled {
+
+// Past these the importer refuses before allocating: cells of the map, tiles of all tilesets.
+inline constexpr std::uint64_t kMaxCells = std::uint64_t{1} << 25;
+inline constexpr std::uint64_t kMaxTiles = std::uint64_t{1} << 18;
+
+// A custom property, its value as text.
+struct Property {
+  std::string name;
+  std::string type;  // "string" when the file names none
+  std::string value;
+  bool nested = false;  // a class value, which a record cannot hold
+};
+
+struct TileEntry {
+  std::uint32_t id = 0;
+  std::string image;  // resolved path, collections only
+  std::vector<Property> properties;
+  bool animated = false;
+  bool shapes = false;  // collision shapes
+};
+
+struct TilesetSource {
+  std::string name;
+  std::uint32_t firstGid = 0;
+  std::int32_t tileWidth = 0, tileHeight = 0, spacing = 0, margin = 0;
+  std::int32_t tileCount = -1;       // -1: as many as the image holds
+  std::string image;                 // resolved path; empty for a collection of images
+  std::string transparent;           // "rrggbb" drawn as transparent, or ""
+  std::int32_t offsetX = 0, offsetY = 0;
+  std::vector<Property> properties;  // `normalmap` is resolved already
+  std::vector<TileEntry> tiles;
+  bool wangSets = false;
+};
+
+struct ObjectSource {
+  std::string name, type;
+  float x = 0, y = 0;
+  bool point = false;
+  std::vector<Property> properties;
+};
+
+// Resolves a path written in a file of `folder`.
+std::string resolvePath(const std::string& folder, const std::string& path);
+
+// Collects the map. The readers call begin, then each tileset, the layers in order, the
+// objects; finish returns the map or a refusal listing what cannot be held.
+class Builder {
+ public:
+  explicit Builder(ImportOptions options) : options_(options) {}
+
+  base::Status begin(const std::string& orientation, bool infinite, std::int64_t width, std::int64_t height,
+                     std::int64_t tileWidth, std::int64_t tileHeight, std::int64_t depth);
+  base::Status addTileset(const TilesetSource& source);
+  // Where the reader puts the GIDs of the next tile layer, row by row; then addLayer.
+  std::span<std::uint32_t> layerBuffer();
+  base::Status addLayer(const std::string& name);
+  std::int32_t layersRead() const { return layersRead_; }
+  // An object of the group whose pivots take layer `layer`.
+  base::Status addObject(const ObjectSource& object, std::int32_t layer);
+  base::Result<Imported> finish();
+
+  // Something the map holds that Vorlane cannot; counted when said again.
+  void leaveOut(const std::string& what);
+
+ private:
+  // The tiles of one tileset by id, from its first GID on.
+  struct Range {
+    std::uint32_t first;
+    std::vector<tiles::TilePtr> tiles;
+  };
+  // The tile of a GID without flags, or null when no tileset holds it.
+  const tiles::TilePtr* lookup(std::uint32_t gid) const;
+  // Tile paths are their identity in a project file: no two tiles may share one.
+  std::string uniquePath(const std::string& path);
+
+  ImportOptions options_;
+  map::MapPtr map_;
+  std::vector<io::TilesetEntry> tilesets_;
+  std::vector<Range> ranges_;  // by first GID
+  std::vector<std::uint32_t> gids_;    // all layers, layer by layer, row by row
+  std::int32_t layersRead_ = 0;
+  std::uint64_t tilesMade_ = 0;
+  std::unordered_set<std::string> paths_;
+  std::vector<std::pair<std::string, int>> leftOut_;
+};
+
+}  // namespace vorlane::formats::tiled
