@@ -37,7 +37,7 @@ bool sameLitMaps(const map::Map& a, const map::Map& b) {
 
 // The renderer's shadow pass alone: every light's map, as renderLightmap computes them.
 void fastShadowPass(map::Map& m, std::int32_t W, std::int32_t H, bool soft) {
-  auto maps = lighting::detail::shadowMaps(m, lighting::detail::Frame::of(m, W, H), soft, 4.0f, {}, {}, {});
+  auto maps = lighting::detail::shadowMaps(m, lighting::detail::Frame::of(m, W, H), soft, 4.0f, {}, {}, {}, {});
   for (std::size_t k = 0; k < maps.size(); ++k) m.lights[k]->shadowMap = std::move(maps[k]);
 }
 
@@ -115,11 +115,11 @@ void BM_A_Bake(benchmark::State& state) {
   report(state, ref.seconds, total, runs);
 }
 
-// (b) 128 × 128 cells of 16 × 16 with 4 × 4 images, 512 × 512. The reference shadow pass
-// runs on every 16th texel column and is scaled by 16; its lighting pass runs whole.
-void BM_B_Bake(benchmark::State& state) {
+// A bake at 512 × 512 against the reference, whose shadow pass runs on every 16th texel
+// column and is scaled by 16; its lighting pass runs whole.
+void sampledReferenceBake(benchmark::State& state, const std::string& name, const std::function<map::MapPtr()>& scene) {
   constexpr std::int32_t W = 512, H = 512, step = 16;
-  auto m = scenes::benchSceneB();
+  auto m = scene();
   base::ConsoleCapture quiet;
   map::MapPtr got;
   double total = 0;
@@ -136,7 +136,7 @@ void BM_B_Bake(benchmark::State& state) {
     bool sameShadows;
     map::MapPtr lit;
   };
-  const Ref& ref = once<Ref>("B", [&] {
+  const Ref& ref = once<Ref>(name, [&] {
     Ref out{0, 0, true, {}};
     // Reference shadow pass on a fraction of the columns, compared entry by entry.
     const float wf = static_cast<float>(m->width * m->tileWidth) / W;
@@ -172,9 +172,44 @@ void BM_B_Bake(benchmark::State& state) {
   report(state, ref.shadowSeconds + ref.lightingSeconds, total, runs);
 }
 
+// (b) 128 × 128 cells of 16 × 16 with 4 × 4 images.
+void BM_B_Bake(benchmark::State& state) { sampledReferenceBake(state, "B", scenes::benchSceneB); }
+
+// The whole-process map of bench/bake_bench.sh: 96 × 96 cells of 32 pixels, six lights; its
+// ref_s is the brute-force figure the tool's process time is held against.
+void BM_City96_Bake(benchmark::State& state) {
+  const auto side = static_cast<std::int32_t>(state.range(0));
+  sampledReferenceBake(state, "City96 " + std::to_string(side), [side] { return scenes::benchCity(96, side); });
+}
+
+// The live preview on the 96 × 96 map at 512 × 512: from a light's move (taking the snapshot
+// included) to a finished bake, in full (0) or relit from the previous result (1).
+void BM_PreviewAfterALightMove(benchmark::State& state) {
+  const auto side = static_cast<std::int32_t>(state.range(0));
+  const bool incremental = state.range(1) != 0;
+  auto m = scenes::benchCity(96, side);
+  const lighting::Settings settings{512, 512, false, 4.0f, {}, 0};
+  auto previous = lighting::render(lighting::Snapshot(*m), settings).value();
+  float step = 8;
+  for (auto _ : state) {
+    m->lights[2]->x += step;
+    step = -step;
+    const lighting::Snapshot scene(*m);
+    auto lit = incremental ? lighting::relight(previous, scene, settings) : lighting::render(scene, settings);
+    previous = std::move(lit).value();
+  }
+  state.counters["kept"] = static_cast<double>(previous.shadowMapsKept);
+}
+
 BENCHMARK(BM_A_ShadowPass)->Arg(0)->Arg(1)->ArgName("soft")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_A_Bake)->Arg(0)->Arg(1)->ArgName("soft")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_B_Bake)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PreviewAfterALightMove)
+    ->ArgsProduct({{8, 32}, {0, 1}})
+    ->ArgNames({"image", "incremental"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_City96_Bake)->Arg(8)->Arg(32)->ArgName("image")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -23,6 +23,8 @@ void Shell::buildDispatch() {
       {kSaveTag, [this](const Event&) { return saveProject(false); }},
       {kSaveAsTag, [this](const Event&) { return saveProject(true); }},
       {kExportTag, [this](const Event&) { return exportMap(); }},
+      {kImportTag, [this](const Event&) { return importMap(); }},
+      {kExportAsTag, [this](const Event&) { return exportAs(); }},
       {kAddLightTag, [this](const Event&) { return contextAdd(true); }},
       {kAddPivotTag, [this](const Event&) { return contextAdd(false); }},
       {kDeleteTag, [this](const Event&) { return contextDelete(); }},

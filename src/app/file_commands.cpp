@@ -1,5 +1,7 @@
-// The commands that read and write files: Load Tile, and project Load, Save, Save As, Export.
+// The commands that read and write files: Load Tile, project Load, Save, Save As, Export, and
+// Import Map and Export As for other editors' maps.
 #include "app/shell.h"
+#include "formats/formats.h"
 #include "io/project.h"
 #include "platform/files.h"
 #include "tiles/tile.h"
@@ -53,6 +55,48 @@ Shell::After Shell::exportMap() {
   if (name.empty()) return After::step;
   const base::Status exported = io::exportMapFile(name, *currentMap_);
   if (!exported) tk_.messageBox(exported.error(), MessageKind::Error);
+  return After::step;
+}
+
+// A foreign map replaces the map and the tilesets as a load does. What Vorlane cannot hold is
+// left out and listed, rather than refusing: the file itself stays as it was. The project
+// name is forgotten, so the next Save asks for one instead of overwriting the last project.
+Shell::After Shell::importMap() {
+  const std::string path = tk_.fileRequester("Import a map.", formats::requesterFilter(true), FileMode::Open, "");
+  if (path.empty()) return After::step;
+  auto imported = formats::importMapFile(path, {true});
+  if (!imported) {
+    tk_.messageBox(imported.error(), MessageKind::Error);
+    return After::step;
+  }
+  replaceMap(std::move(imported->map));
+  tilesets_->replaceAll(std::move(imported->tilesets));
+  projectName_.clear();
+  if (!imported->leftOut.empty()) {
+    std::string list = kImportLeftOut;
+    for (const std::string& item : imported->leftOut) list += "\n  " + item;
+    tk_.messageBox(list, MessageKind::Information);
+  }
+  return After::step;
+}
+
+// The format follows the name's extension; a name without a known one becomes a TMX map.
+// Tile maps get normal-map atlases too, for engines that light them themselves.
+Shell::After Shell::exportAs() {
+  std::string name = tk_.fileRequester("Export the map as.", formats::requesterFilter(false), FileMode::Save, "");
+  if (name.empty()) return After::step;
+  const formats::Format* format = formats::formatForPath(name);
+  if (!format || !format->write) {
+    format = formats::formatNamed("tmx");
+    name += ".tmx";
+  }
+  formats::ExportOptions options;
+  options.normals = true;
+  auto notes = format->write(name, *currentMap_, options);
+  if (!notes)
+    tk_.messageBox(notes.error(), MessageKind::Error);
+  else if (!notes->empty())
+    tk_.messageBox(notes->front(), MessageKind::Information);
   return After::step;
 }
 

@@ -51,6 +51,8 @@ enum MenuTag : int {
   kSaveAsTag = 6,
   kExportTag = 7,
   kNewMapTag = 8,
+  kImportTag = 9,
+  kExportAsTag = 10,
 };
 
 }  // namespace vorlane::app

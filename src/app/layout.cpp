@@ -115,7 +115,9 @@ constexpr MenuItem kFileItems[] = {{"New Map", kNewMapTag, {'N', kControl}},
                                    {"Load Map", kLoadTag, {'O', kControl}},
                                    {"Save Map", kSaveTag, {'S', kControl}},
                                    {"Save As", kSaveAsTag, {'S', kControl | kShift}},
-                                   {"Export Vorl", kExportTag, {'E', kControl}}};
+                                   {"Export Vorl", kExportTag, {'E', kControl}},
+                                   {"Import Map...", kImportTag, {'I', kControl}},
+                                   {"Export As...", kExportAsTag, {'E', kControl | kShift}}};
 
 template <std::size_t N>
 void buildTable(platform::Toolkit& tk, const P (&table)[N], Gadgets& g) {

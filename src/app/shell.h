@@ -23,6 +23,7 @@ inline constexpr const char* kNotAValidFile = "Not a valid file.";
 inline constexpr const char* kMapTooLarge = map::kMapTooLarge;
 inline constexpr const char* kImageFilter = "Image Files:png,jpg,bmp;";
 inline constexpr const char* kMapFilter = "Map files:vorl;";
+inline constexpr const char* kImportLeftOut = "Imported without what Vorlane cannot hold:";
 
 class Shell {
  public:
@@ -82,6 +83,9 @@ class Shell {
   After loadProject();
   After saveProject(bool ask);
   After exportMap();
+  // Other editors' maps (file_commands.cpp): the formats table's readers and writers.
+  After importMap();
+  After exportAs();
   After render();
   After layerChanged(std::int32_t layer);
   After contextAdd(bool light);

@@ -202,6 +202,18 @@ base::Status decodeGids(std::string_view text, Encoding encoding, std::span<std:
   return base::success();
 }
 
+base::Result<std::vector<std::uint32_t>> decodeGids(std::string_view text, Encoding encoding, std::size_t count) {
+  // The fewest text bytes per GID: CSV "0,", base64 4 bytes in 16/3 characters; deflate
+  // stores at most 1032 bytes a byte and zstd 32768 (runs of one byte), each as 4/3 text.
+  const double perGid[] = {2, 16.0 / 3, 16.0 / 3 / 1032, 16.0 / 3 / 1032, 16.0 / 3 / 32768};
+  const double needed = static_cast<double>(count) * perGid[static_cast<std::size_t>(encoding)] - 64;
+  if (static_cast<double>(text.size()) < needed) return base::Error{countMessage(count)};
+  std::vector<std::uint32_t> gids(count);
+  auto status = decodeGids(text, encoding, std::span<std::uint32_t>(gids));
+  if (!status) return base::Error{status.error()};
+  return gids;
+}
+
 void appendNumber(std::string& out, std::uint32_t n) {
   char digits[10];
   auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);

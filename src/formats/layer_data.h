@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/result.h"
 
@@ -25,6 +26,10 @@ std::optional<Encoding> encodingOf(std::string_view encoding, std::string_view c
 // the text is malformed or holds more or fewer GIDs than `out`; compressed data never
 // inflates beyond out.size() × 4 bytes, however much it claims.
 base::Status decodeGids(std::string_view text, Encoding encoding, std::span<std::uint32_t> out);
+// The same into a new buffer of `count` GIDs, taken only once the text is long enough to
+// hold them (for compressed data: at the best ratio its compressor reaches), so a short
+// file cannot make a large allocation.
+base::Result<std::vector<std::uint32_t>> decodeGids(std::string_view text, Encoding encoding, std::size_t count);
 
 // Appends the GIDs as data text: CSV rows of `columns` GIDs (a line each), or base64 of the
 // (compressed) bytes on one line.

@@ -137,14 +137,9 @@ base::Status Builder::begin(const std::string& orientation, bool infinite, std::
     return base::Error{"the map has " + std::to_string(width) + " x " + std::to_string(height) + " x " +
                        std::to_string(depth) + " cells, more than the " + std::to_string(kMaxCells) +
                        " an import may hold"};
-  try {
-    map_ = map::Map::create(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
-                            static_cast<std::int32_t>(depth), static_cast<std::int32_t>(tileWidth),
-                            static_cast<std::int32_t>(tileHeight));
-    gids_.assign(cells * static_cast<std::uint64_t>(depth), 0);
-  } catch (const std::exception&) {
-    return base::Error{"not enough memory for a map of this size"};
-  }
+  // Cells are made once every layer has been read: a file that breaks off costs no grid.
+  map_ = map::Map::create(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), 0,
+                          static_cast<std::int32_t>(tileWidth), static_cast<std::int32_t>(tileHeight));
   return base::success();
 }
 
@@ -245,11 +240,6 @@ base::Status Builder::addTileset(const TilesetSource& source) {
   return base::success();
 }
 
-std::span<std::uint32_t> Builder::layerBuffer() {
-  const std::size_t n = static_cast<std::size_t>(map_->width) * static_cast<std::size_t>(map_->height);
-  return std::span<std::uint32_t>(gids_).subspan(static_cast<std::size_t>(layersRead_) * n, n);
-}
-
 const tiles::TilePtr* Builder::lookup(std::uint32_t gid) const {
   // The tileset with the largest firstgid not above the GID holds it.
   auto it = std::upper_bound(ranges_.begin(), ranges_.end(), gid, [](std::uint32_t g, const Range& r) { return g < r.first; });
@@ -260,8 +250,8 @@ const tiles::TilePtr* Builder::lookup(std::uint32_t gid) const {
   return &it->tiles[index];
 }
 
-base::Status Builder::addLayer(const std::string& name) {
-  std::span<std::uint32_t> gids = layerBuffer();
+base::Status Builder::addLayer(const std::string& name, std::vector<std::uint32_t> gids) {
+  if (!gids.empty() && gids.size() != layerSize()) return base::Error{"layer '" + name + "': wrong size"};
   std::uint64_t flipped = 0;
   // Runs of one GID are common: the last lookup is kept.
   std::uint32_t lastGid = 0;
@@ -282,6 +272,7 @@ base::Status Builder::addLayer(const std::string& name) {
     lastGid = gid;
   }
   if (flipped > 0) leaveOut("the flips and turns of tiles (imported unflipped)");
+  layers_.push_back(std::move(gids));
   ++layersRead_;
   return base::success();
 }
@@ -344,14 +335,20 @@ base::Result<Imported> Builder::finish() {
   }
   // Cells in the map's own order (column, row, layer), each GID looked up once per run.
   map::Map& m = *map_;
-  const std::size_t perLayer = static_cast<std::size_t>(m.width) * static_cast<std::size_t>(m.height);
+  try {
+    m.resize(m.width, m.height, static_cast<std::int32_t>(layers_.size()));
+  } catch (const std::exception&) {
+    return base::Error{"not enough memory for a map of this size"};
+  }
   std::uint32_t lastGid = 0;
   const tiles::TilePtr* last = nullptr;
   std::size_t c = 0;
   for (std::int32_t x = 0; x < m.width; ++x)
     for (std::int32_t y = 0; y < m.height; ++y)
       for (std::int32_t d = 0; d < m.depth; ++d, ++c) {
-        const std::uint32_t gid = gids_[static_cast<std::size_t>(d) * perLayer + static_cast<std::size_t>(y) * static_cast<std::size_t>(m.width) + static_cast<std::size_t>(x)];
+        const auto& layer = layers_[static_cast<std::size_t>(d)];
+        if (layer.empty()) continue;
+        const std::uint32_t gid = layer[static_cast<std::size_t>(y) * static_cast<std::size_t>(m.width) + static_cast<std::size_t>(x)];
         if (gid == 0) continue;
         if (gid != lastGid) {
           last = lookup(gid);
@@ -359,7 +356,7 @@ base::Result<Imported> Builder::finish() {
         }
         m.cells[c] = *last;
       }
-  std::vector<std::uint32_t>().swap(gids_);
+  std::vector<std::vector<std::uint32_t>>().swap(layers_);
   Imported imported{std::move(map_), std::move(tilesets_), {}};
   for (const auto& [item, count] : leftOut_) imported.leftOut.push_back(item);
   return imported;

@@ -64,9 +64,10 @@ class Builder {
   base::Status begin(const std::string& orientation, bool infinite, std::int64_t width, std::int64_t height,
                      std::int64_t tileWidth, std::int64_t tileHeight, std::int64_t depth);
   base::Status addTileset(const TilesetSource& source);
-  // Where the reader puts the GIDs of the next tile layer, row by row; then addLayer.
-  std::span<std::uint32_t> layerBuffer();
-  base::Status addLayer(const std::string& name);
+  // The GIDs of the next tile layer, row by row; none for a layer without data.
+  base::Status addLayer(const std::string& name, std::vector<std::uint32_t> gids);
+  // GIDs a tile layer holds.
+  std::size_t layerSize() const { return static_cast<std::size_t>(map_->width) * static_cast<std::size_t>(map_->height); }
   std::int32_t layersRead() const { return layersRead_; }
   // An object of the group whose pivots take layer `layer`.
   base::Status addObject(const ObjectSource& object, std::int32_t layer);
@@ -90,7 +91,7 @@ class Builder {
   map::MapPtr map_;
   std::vector<io::TilesetEntry> tilesets_;
   std::vector<Range> ranges_;  // by first GID
-  std::vector<std::uint32_t> gids_;    // all layers, layer by layer, row by row
+  std::vector<std::vector<std::uint32_t>> layers_;  // the GIDs of each layer, row by row
   std::int32_t layersRead_ = 0;
   std::uint64_t tilesMade_ = 0;
   std::unordered_set<std::string> paths_;

@@ -186,25 +186,27 @@ class TmjReader {
 
   void readTileLayer(const json& layer) {
     const std::string name = stringField(layer, "name");
-    std::span<std::uint32_t> gids = builder_.layerBuffer();
+    std::vector<std::uint32_t> gids;
     const json* data = field(layer, "data");
     if (data && data->is_array()) {
-      if (data->size() != gids.size())
-        refuse("layer '" + name + "': the layer data does not hold exactly " + std::to_string(gids.size()) + " tiles");
-      std::size_t n = 0;
+      if (data->size() != builder_.layerSize())
+        refuse("layer '" + name + "': the layer data does not hold exactly " + std::to_string(builder_.layerSize()) + " tiles");
+      gids.reserve(data->size());
       for (const json& v : *data) {
         if (!v.is_number_unsigned() || v.get<std::uint64_t>() > UINT32_MAX)
           refuse("layer '" + name + "': the layer data is not a list of GIDs");
-        gids[n++] = v.get<std::uint32_t>();
+        gids.push_back(v.get<std::uint32_t>());
       }
     } else if (data && data->is_string()) {
       auto e = encodingOf(stringField(layer, "encoding"), stringField(layer, "compression"));
       if (!e || *e == Encoding::csv) refuse("layer '" + name + "': unknown data encoding " + stringField(layer, "encoding"));
-      check(decodeGids(data->get<std::string>(), *e, gids), "layer '" + name + "': ");
+      auto decoded = decodeGids(data->get<std::string>(), *e, builder_.layerSize());
+      if (!decoded) refuse("layer '" + name + "': " + decoded.error());
+      gids = std::move(decoded).value();
     } else if (data) {
       refuse("layer '" + name + "': the layer data is neither a list nor a text");
     }
-    check(builder_.addLayer(name));
+    check(builder_.addLayer(name, std::move(gids)));
   }
 
   void readObjects(const json& group, float offsetX, float offsetY) {

@@ -156,31 +156,34 @@ class TmxReader {
 
   void readTileLayer(pugi::xml_node layer) {
     const std::string name = layer.attribute("name").value();
-    std::span<std::uint32_t> gids = builder_.layerBuffer();
+    std::vector<std::uint32_t> gids;
     pugi::xml_node data = layer.child("data");
     if (data && !data.child("chunk")) {
       const std::string_view encoding = data.attribute("encoding").value();
       if (encoding.empty()) {
-        readTileElements(data, gids, name);
+        gids = readTileElements(data, builder_.layerSize(), name);
       } else {
         auto e = encodingOf(encoding, data.attribute("compression").value());
         if (!e) refuse("layer '" + name + "': unknown data encoding " + std::string(encoding));
-        check(decodeGids(data.text().get(), *e, gids), "layer '" + name + "': ");
+        auto decoded = decodeGids(data.text().get(), *e, builder_.layerSize());
+        if (!decoded) refuse("layer '" + name + "': " + decoded.error());
+        gids = std::move(decoded).value();
       }
     }
-    check(builder_.addLayer(name));
+    check(builder_.addLayer(name, std::move(gids)));
   }
 
   // The oldest form: one <tile gid="..."/> per cell.
-  static void readTileElements(pugi::xml_node data, std::span<std::uint32_t> gids, const std::string& name) {
-    std::size_t n = 0;
+  static std::vector<std::uint32_t> readTileElements(pugi::xml_node data, std::size_t count, const std::string& name) {
+    std::vector<std::uint32_t> gids;
     for (pugi::xml_node t : data.children("tile")) {
-      if (n == gids.size()) refuse("layer '" + name + "': the layer data holds more tiles than its width and height");
+      if (gids.size() == count) refuse("layer '" + name + "': the layer data holds more tiles than its width and height");
       const std::int64_t gid = intAttr(t, "gid", 0);
       if (gid < 0 || gid > UINT32_MAX) refuse("layer '" + name + "': a GID is out of range");
-      gids[n++] = static_cast<std::uint32_t>(gid);
+      gids.push_back(static_cast<std::uint32_t>(gid));
     }
-    if (n != gids.size()) refuse("layer '" + name + "': the layer data holds fewer tiles than its width and height");
+    if (gids.size() != count) refuse("layer '" + name + "': the layer data holds fewer tiles than its width and height");
+    return gids;
   }
 
   void readObjects(pugi::xml_node group, float offsetX, float offsetY) {

@@ -55,9 +55,11 @@ struct Blockers {
 
 // Every light's shadow map, in list order, with progress k / n before light k: hard factors,
 // softened with a box of radius blurRadius when soft. Entries that no lit pixel reads are
-// not tested (they hold 255 before softening). Returns empty maps once `stop` is requested.
+// not tested (they hold 255 before softening). A light with an entry in `known` takes that map
+// as its own. Returns empty maps once `stop` is requested.
 std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Frame& frame, bool soft,
                                                   float blurRadius, Blockers blockers,
+                                                  const std::vector<const std::vector<std::uint8_t>*>& known,
                                                   const std::function<void(float)>& progress, std::stop_token stop);
 
 // Box softening of a W × H factor grid (x-major), as its own pass for tests.

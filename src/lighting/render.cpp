@@ -1,16 +1,20 @@
 #include "lighting/render.h"
 
-#include <omp.h>
+#include <tbb/info.h>
+#include <tbb/task_arena.h>
+#include <sched.h>
 
 #include <algorithm>
-#include <atomic>
+#include <bit>
 #include <map>
 #include <new>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "base/console.h"
 #include "base/convert.h"
+#include "lighting/parallel.h"
 #include "lighting/passes.h"
 
 namespace vorlane::lighting {
@@ -49,35 +53,32 @@ base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& f
     auto& grid = flats[{w, h}];
     if (!grid) grid = tiles::ChannelGrid::flatNormals(w, h);
   }
-  // One team for the whole pass; the caller's thread reports the column it has reached.
+  // Runs of cells go to whichever thread is free; the rendering thread reports the column it
+  // has reached whenever it takes a run.
   const std::int64_t cellsPerColumn = std::int64_t{map.height} * map.depth;
   const std::int64_t cellCount = static_cast<std::int64_t>(map.cells.size());
+  const std::thread::id caller = std::this_thread::get_id();
   std::int64_t reported = 0;
-  std::atomic<bool> outOfMemory = false;
   if (map.width > 0) report(0.0f);
-#pragma omp parallel for schedule(dynamic, 8)
-  for (std::int64_t k = 0; k < cellCount; ++k) {
-    const std::int64_t c = k / cellsPerColumn;
-    if (omp_get_thread_num() == 0 && c > reported) {
-      reported = c;
-      report(static_cast<float>(c) / static_cast<float>(map.width));
+  detail::forEachRange(cellCount, 8, [&](std::int64_t k0, std::int64_t k1) {
+    const std::int64_t c0 = k0 / cellsPerColumn;
+    if (std::this_thread::get_id() == caller && c0 > reported) {
+      reported = c0;
+      report(static_cast<float>(c0) / static_cast<float>(map.width));
     }
-    const auto& source = map.cells[static_cast<std::size_t>(k)];
-    if (!source || stop.stop_requested() || outOfMemory.load(std::memory_order_relaxed)) continue;
-    const std::int32_t r = static_cast<std::int32_t>(k / map.depth % map.height);
-    const std::int32_t d = static_cast<std::int32_t>(k % map.depth);
-    // Nothing may leave the parallel loop by an exception.
-    try {
+    for (std::int64_t k = k0; k < k1 && !stop.stop_requested(); ++k) {
+      const auto& source = map.cells[static_cast<std::size_t>(k)];
+      if (!source) continue;
+      const std::int32_t c = static_cast<std::int32_t>(k / cellsPerColumn);
+      const std::int32_t r = static_cast<std::int32_t>(k / map.depth % map.height);
+      const std::int32_t d = static_cast<std::int32_t>(k % map.depth);
       auto target = std::make_shared<tiles::Tile>();
       const auto& flat = flats.at({detail::imageWidth(*source), detail::imageHeight(*source)});
-      detail::lightCell(map, frame, lights, tone, *source, *target, static_cast<std::int32_t>(c), r, d, flat);
+      detail::lightCell(map, frame, lights, tone, *source, *target, c, r, d, flat);
       lit->cells[static_cast<std::size_t>(k)] = std::move(target);
-    } catch (const std::bad_alloc&) {
-      outOfMemory = true;
     }
-  }
+  });
   report(0.0f);
-  if (outOfMemory) throw std::bad_alloc();
   if (stop.stop_requested()) return base::Error{kCancelled};
   return lit;
 }
@@ -117,8 +118,41 @@ base::Status checkResolution(const map::Map& map, std::int32_t width, std::int32
   return base::success();
 }
 
-base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const Progress& progress,
-                         std::stop_token stop) {
+namespace {
+
+// Whether the shadow maps of two bakes come from the same cells, flags and settings.
+bool sameShadowInputs(const Lit& previous, const Snapshot& scene, const Settings& settings) {
+  const Settings& was = previous.settings;
+  const map::Map &a = previous.source.map(), &b = scene.map();
+  const bool flags = settings.options.castShadowsFlags;
+  return was.width == settings.width && was.height == settings.height && was.soft == settings.soft &&
+         std::bit_cast<std::uint32_t>(was.blurRadius) == std::bit_cast<std::uint32_t>(settings.blurRadius) &&
+         was.options.castShadowsFlags == flags && a.width == b.width && a.height == b.height && a.depth == b.depth &&
+         a.tileWidth == b.tileWidth && a.tileHeight == b.tileHeight && a.cells == b.cells &&
+         (!flags || previous.source.castShadows() == scene.castShadows());
+}
+
+// What a light's shadow map depends on besides the cells and settings.
+struct ShadowKey {
+  std::int32_t x, y, layer, castShadows;
+  auto operator<=>(const ShadowKey&) const = default;
+};
+ShadowKey shadowKey(const map::Light& l, bool flags) {
+  return {base::floatToInt(l.x), base::floatToInt(l.y), l.layer, flags ? l.castShadows : 0};
+}
+
+bool sameLights(const map::Map& a, const map::Map& b) {
+  auto same = [](const map::LightPtr& p, const map::LightPtr& q) {
+    auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f); };
+    return bits(p->x) == bits(q->x) && bits(p->y) == bits(q->y) && bits(p->red) == bits(q->red) &&
+           bits(p->green) == bits(q->green) && bits(p->blue) == bits(q->blue) && bits(p->range) == bits(q->range) &&
+           p->layer == q->layer && p->castShadows == q->castShadows;
+  };
+  return std::equal(a.lights.begin(), a.lights.end(), b.lights.begin(), b.lights.end(), same);
+}
+
+base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings, const Progress& progress,
+                                std::stop_token stop, const Lit* previous) {
   const map::Map& map = scene.map();
   if (auto status = checkResolution(map, settings.width, settings.height); !status) return base::Error{status.error()};
   const detail::Frame frame = detail::Frame::of(map, settings.width, settings.height);
@@ -128,7 +162,29 @@ base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const 
   Lit lit;
   lit.width = settings.width;
   lit.height = settings.height;
-  lit.shadowMaps = detail::shadowMaps(map, frame, settings.soft, settings.blurRadius, blockers, progress, stop);
+  lit.source = scene;
+  lit.settings = settings;
+  std::vector<const std::vector<std::uint8_t>*> known(map.lights.size());
+  if (previous && sameShadowInputs(*previous, scene, settings)) {
+    const bool flags = o.castShadowsFlags;
+    std::map<ShadowKey, const std::vector<std::uint8_t>*> before;
+    const auto& was = previous->source.map().lights;
+    for (std::size_t k = 0; k < was.size() && k < previous->shadowMaps.size(); ++k)
+      before.emplace(shadowKey(*was[k], flags), &previous->shadowMaps[k]);
+    for (std::size_t k = 0; k < map.lights.size(); ++k) {
+      auto found = before.find(shadowKey(*map.lights[k], flags));
+      if (found != before.end()) known[k] = found->second;
+    }
+    lit.shadowMapsKept = static_cast<std::size_t>(std::count_if(known.begin(), known.end(), [](auto* m) { return m; }));
+    if (previous->map && o == previous->settings.options && sameLights(previous->source.map(), map)) {
+      for (const auto* m : known) lit.shadowMaps.push_back(*m);
+      lit.map = previous->map;
+      lit.litMapKept = true;
+      return lit;
+    }
+  }
+  lit.shadowMaps =
+      detail::shadowMaps(map, frame, settings.soft, settings.blurRadius, blockers, known, progress, stop);
   if (stop.stop_requested()) return base::Error{kCancelled};
 
   std::vector<const std::vector<std::uint8_t>*> maps;
@@ -140,8 +196,41 @@ base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const 
   return lit;
 }
 
+}  // namespace
+
+namespace detail {
+
+std::int32_t threadCount(std::int32_t cap) {
+  cpu_set_t set;
+  std::int32_t cores = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 0;
+  if (cores < 1) cores = tbb::info::default_concurrency();
+  return cap > 0 ? std::min(cap, cores) : cores;
+}
+
+}  // namespace detail
+
+base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const Progress& progress,
+                         std::stop_token stop) {
+  try {
+    tbb::task_arena arena(detail::threadCount(settings.threads));
+    return arena.execute([&] { return renderOnArena(scene, settings, progress, stop, nullptr); });
+  } catch (const std::bad_alloc&) {
+    return base::Error{kOutOfMemory};
+  }
+}
+
+base::Result<Lit> relight(const Lit& previous, const Snapshot& scene, const Settings& settings,
+                          const Progress& progress, std::stop_token stop) {
+  try {
+    tbb::task_arena arena(detail::threadCount(settings.threads));
+    return arena.execute([&] { return renderOnArena(scene, settings, progress, stop, &previous); });
+  } catch (const std::bad_alloc&) {
+    return base::Error{kOutOfMemory};
+  }
+}
+
 void apply(const Lit& lit, map::Map& rendered) {
-  Lit shadows{nullptr, lit.width, lit.height, lit.shadowMaps};
+  Lit shadows{nullptr, lit.width, lit.height, lit.shadowMaps, {}, {}, 0, false};
   apply(std::move(shadows), rendered);
 }
 
@@ -153,11 +242,12 @@ void apply(Lit&& lit, map::Map& rendered) {
 }
 
 base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft,
-                                         float blurRadius, const Progress& progress, const Options& options) {
+                                         float blurRadius, const Progress& progress, const Options& options,
+                                         std::int32_t threads) {
   if (auto status = checkResolution(map, width, height); !status) return base::Error{status.error()};
   const detail::Frame frame = detail::Frame::of(map, width, height);
   base::consoleLine("WF:" + base::floatToText(frame.wf) + " HF:" + base::floatToText(frame.hf));
-  auto lit = render(Snapshot(map), Settings{width, height, soft != 0, blurRadius, options}, progress);
+  auto lit = render(Snapshot(map), Settings{width, height, soft != 0, blurRadius, options, threads}, progress);
   if (!lit) return base::Error{lit.error()};
   map::MapPtr litMap = lit->map;
   apply(std::move(lit).value(), map);
@@ -165,12 +255,12 @@ base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std:
 }
 
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::int32_t height, bool soft,
-                                        const Progress& progress, const Options& options) {
+                                        const Progress& progress, const Options& options, std::int32_t threads) {
   width = std::max(width, kMinResolution);
   height = std::max(height, kMinResolution);
   if (auto status = checkResolution(map, width, height); !status) return base::Error{status.error()};
   base::consoleLine("Rendering shadow map at a resolution of " + intToText(width) + "x" + intToText(height));
-  return renderLightmap(map, width, height, soft ? 1 : 0, kBlurRadius, progress, options);
+  return renderLightmap(map, width, height, soft ? 1 : 0, kBlurRadius, progress, options, threads);
 }
 
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::string_view widthText, std::string_view heightText,

@@ -40,6 +40,7 @@ inline constexpr float kLightHeight = 45.0f;
 // A light term of 255 multiplies a pixel's colour by this.
 inline constexpr float kIntensity = 4.0f;
 inline constexpr const char* kCancelled = "The bake was cancelled.";
+inline constexpr const char* kOutOfMemory = "There is not enough memory for this bake.";
 
 // Receives fractions 0..1: before each light's shadow map (k / n), while the tiles are lit
 // (column / width) and 0 at the end. Always called on the thread that renders.
@@ -62,6 +63,9 @@ struct Settings {
   bool soft = false;
   float blurRadius = kBlurRadius;
   Options options;
+  // Threads to render with: every core the process may run on (its CPU affinity), at most
+  // this many when above 0.
+  std::int32_t threads = 0;
 };
 
 // What a bake reads of a map, fixed when taken: the sizes, the cell table (sharing the map's
@@ -91,13 +95,29 @@ struct Lit {
   map::MapPtr map;  // same sizes; every occupied cell holds a new lit tile; no lights or pivots
   std::int32_t width = 0, height = 0;                 // light-map resolution
   std::vector<std::vector<std::uint8_t>> shadowMaps;  // per light, list order, [x * height + y]
+  // What the bake read, for relight to compare against.
+  Snapshot source;
+  Settings settings;
+  // How many shadow maps relight took over from the previous result, and whether it took its
+  // lit map as it was.
+  std::size_t shadowMapsKept = 0;
+  bool litMapKept = false;
 };
 
 // Checks the resolution (checkResolution), computes every light's shadow map and lights every
 // occupied cell. Prints nothing. Fails with checkResolution's message, or with kCancelled
-// once `stop` is requested (checked between lights and between cells).
+// once `stop` is requested (checked between lights and between cells), or kOutOfMemory.
 base::Result<Lit> render(const Snapshot& scene, const Settings& settings, const Progress& progress = {},
                          std::stop_token stop = {});
+
+// The same result as render, reusing what `previous` computed where nothing it depends on
+// changed, for a live preview. On a map whose cells (and, with the cast-shadows option, their
+// flags) are as they were and with the same resolution, softening and option, a light whose
+// position, layer (and flag) are unchanged keeps its shadow map. Every pixel faces every light
+// at any distance (beyond its range a light darkens), so the tiles are all lit again unless
+// neither the lights nor the options changed, in which case the lit map is kept as it was.
+base::Result<Lit> relight(const Lit& previous, const Snapshot& scene, const Settings& settings,
+                          const Progress& progress = {}, std::stop_token stop = {});
 
 // Leaves in `rendered` (the map the snapshot was taken of, its lights unchanged since) what a
 // render sets there: lightmapWidth and lightmapHeight, and each light's shadow map.
@@ -108,15 +128,16 @@ void apply(Lit&& lit, map::Map& rendered);  // moves the shadow maps
 base::Status checkResolution(const map::Map& map, std::int32_t width, std::int32_t height);
 
 // render and apply on `map`, after printing "WF:… HF:…" (nothing is printed or changed when
-// the resolution is refused). Returns the lit map.
+// the resolution is refused). Returns the lit map. `threads` as in Settings.
 base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft,
                                          float blurRadius, const Progress& progress = {},
-                                         const Options& options = {});
+                                         const Options& options = {}, std::int32_t threads = 0);
 
 // The Render command: sizes below 16 are raised to 16, then the resolution line is printed
 // and renderLightmap runs with blur radius 4.0.
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::int32_t height, bool soft,
-                                        const Progress& progress = {}, const Options& options = {});
+                                        const Progress& progress = {}, const Options& options = {},
+                                        std::int32_t threads = 0);
 // The same from the texts of the Width and Height fields (read by base::textToInt).
 base::Result<map::MapPtr> renderCommand(map::Map& map, std::string_view widthText, std::string_view heightText,
                                         bool soft, const Progress& progress = {}, const Options& options = {});

@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "lighting/passes.h"
 #include "lighting/render.h"
@@ -24,30 +26,41 @@ std::vector<LightParams> lightParams(const map::Map& map, const Frame& frame,
 
 namespace {
 
-// Per-thread buffers for one image column, reused from cell to cell.
-struct ColumnScratch {
-  std::vector<float> nx, ny, nz, shade, r, g, b;
-  std::vector<std::uint8_t> colour;  // 4 bytes a pixel
+// Pixels lit together: a block of whole image columns of about this many pixels, so that the
+// loops below run long in vector lanes whatever the image's shape, and the buffers stay in
+// the core's cache.
+constexpr std::size_t kBlockPixels = 512;
+
+// Per-thread buffers for one block of pixels, in column order (p = column * h + row),
+// reused from cell to cell.
+// Pixels are held as their four channel bytes in one 32-bit word, channel 0 lowest.
+struct BlockScratch {
+  std::vector<float> px, py, nx, ny, nz, shade, r, g, b;
+  std::vector<std::uint32_t> colour;  // the source's channels
+  std::vector<std::uint32_t> normal;  // the normal's channels
+  std::vector<std::uint32_t> lit;     // the result
   void resize(std::size_t n) {
-    for (auto* v : {&nx, &ny, &nz, &shade, &r, &g, &b}) v->resize(n);
-    colour.resize(n * 4);
+    for (auto* v : {&px, &py, &nx, &ny, &nz, &shade, &r, &g, &b}) v->resize(n);
+    for (auto* v : {&colour, &normal, &lit}) v->resize(n);
   }
 };
 
-// Int of the channel product plus the ambient, then clamped to 0..255 (Int's minimum for a
-// NaN or an out-of-range product ends as 0).
-inline std::uint8_t channel(std::uint8_t colour, float sum, float intensity, std::int32_t ambient) {
-  std::int64_t v = std::int64_t{floatToInt(static_cast<float>(colour) * (sum / 255.0f * intensity))} + ambient;
-  return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
-}
+static_assert(std::endian::native == std::endian::little, "pixel words hold channel 0 in their lowest byte");
 
-// Adds one light's term to every pixel of a column: the order of operations is the
+inline float byteOf(std::uint32_t word, int k) { return static_cast<float>((word >> (8 * k)) & 0xFFu); }
+
+// Adds one light's term to every pixel of a block: the order of operations is the
 // renderer's definition, kept exactly; the loop only runs several pixels at once (wider
 // vectors where the processor has them: IEEE division and square root round the same).
-[[gnu::target_clones("avx512f", "avx2", "default")]] void addLight(const LightParams& L, float px, const float* __restrict py, std::size_t n, ColumnScratch& s) {
+// Unshaded lights skip the product with a factor of 1, which changes no value.
+template <bool Shaded>
+[[gnu::target_clones("avx512f", "avx2", "default")]] void addLight(const LightParams& L, std::size_t n,
+                                                                   BlockScratch& s) {
   const float dz = kLightHeight;
-  const float dx = L.x - px;
-  const float red = L.red, green = L.green, blue = L.blue, range = L.range, ly = L.y;
+  const float dz2 = dz * dz;
+  const float red = L.red, green = L.green, blue = L.blue, range = L.range, lx = L.x, ly = L.y;
+  const float* __restrict px = s.px.data();
+  const float* __restrict py = s.py.data();
   const float* __restrict nx = s.nx.data();
   const float* __restrict ny = s.ny.data();
   const float* __restrict nz = s.nz.data();
@@ -56,21 +69,25 @@ inline std::uint8_t channel(std::uint8_t colour, float sum, float intensity, std
   float* __restrict g = s.g.data();
   float* __restrict b = s.b.data();
 #pragma omp simd
-  for (std::size_t j = 0; j < n; ++j) {
-    const float dy = ly - py[j];
-    const float dist = std::sqrt(dx * dx + dy * dy + dz * dz);
+  for (std::size_t p = 0; p < n; ++p) {
+    const float dx = lx - px[p];
+    const float dy = ly - py[p];
+    const float dist = std::sqrt(dx * dx + dy * dy + dz2);
     const float dirX = dx / dist, dirY = -dy / dist, dirZ = dz / dist;
     const float att = 1.0f - dist / range;
-    const float f = dirX * nx[j] + dirY * ny[j] + dirZ * nz[j];
-    const float termR = red * f * att * shade[j];
-    const float termG = green * f * att * shade[j];
-    const float termB = blue * f * att * shade[j];
+    const float f = dirX * nx[p] + dirY * ny[p] + dirZ * nz[p];
+    float termR = red * f * att, termG = green * f * att, termB = blue * f * att;
+    if constexpr (Shaded) {
+      termR = termR * shade[p];
+      termG = termG * shade[p];
+      termB = termB * shade[p];
+    }
     // Adding +0 where the pixel does not face the light leaves the sum as it was (sums start
     // at +0, so never hold -0); the terms there may be NaN and are dropped.
     const bool facing = f > 0;
-    r[j] += facing ? termR : 0.0f;
-    g[j] += facing ? termG : 0.0f;
-    b[j] += facing ? termB : 0.0f;
+    r[p] += facing ? termR : 0.0f;
+    g[p] += facing ? termG : 0.0f;
+    b[p] += facing ? termB : 0.0f;
   }
 }
 
@@ -83,21 +100,60 @@ struct ShadeTable {
 };
 const ShadeTable shadeTable;
 
-// Normal bytes (held as floats) to unit vectors, as the lighting defines them.
-void decodeNormals(ColumnScratch& s, std::size_t n) {
+// Normal bytes to unit vectors, as the lighting defines them: x in channel 2, y in 1, z in 0.
+[[gnu::target_clones("avx512f", "avx2", "default")]] void decodeNormals(BlockScratch& s, std::size_t n) {
+  const std::uint32_t* __restrict normal = s.normal.data();
   float* __restrict nx = s.nx.data();
   float* __restrict ny = s.ny.data();
   float* __restrict nz = s.nz.data();
 #pragma omp simd
-  for (std::size_t j = 0; j < n; ++j) {
-    const float x = 2.0f * nx[j] / 255.0f - 1.0f;
-    const float y = 2.0f * ny[j] / 255.0f - 1.0f;
-    const float z = 2.0f * nz[j] / 255.0f - 1.0f;
+  for (std::size_t p = 0; p < n; ++p) {
+    const float x = 2.0f * byteOf(normal[p], 2) / 255.0f - 1.0f;
+    const float y = 2.0f * byteOf(normal[p], 1) / 255.0f - 1.0f;
+    const float z = 2.0f * byteOf(normal[p], 0) / 255.0f - 1.0f;
     const float len = std::sqrt(x * x + y * y + z * z);
-    nx[j] = x / len;
-    ny[j] = y / len;
-    nz[j] = z / len;
+    nx[p] = x / len;
+    ny[p] = y / len;
+    nz[p] = z / len;
   }
+}
+
+// Int(colour × (sum / 255 × intensity)) + ambient, clamped to 0..255, for every pixel and
+// channel. Int gives INT32_MIN for a product that is not a number or lies beyond the 32-bit
+// range, which ends as 0; a product within it can be bounded to ±512 first, as the ambient
+// is 0..255 and the clamp keeps only 0..255.
+inline std::uint32_t channel(std::uint32_t colour, int k, float sum, float intensity, std::int32_t ambient) {
+  const float v = byteOf(colour, k) * (sum / 255.0f * intensity);
+  const bool inRange = (v >= -2147483648.0f) & (v < 2147483648.0f);
+  const float low = v < -512.0f ? -512.0f : v;
+  const float bounded = inRange ? (low > 512.0f ? 512.0f : low) : -512.0f;
+  const std::int32_t t = static_cast<std::int32_t>(bounded) + ambient;
+  return static_cast<std::uint32_t>(t < 0 ? 0 : (t > 255 ? 255 : t)) << (8 * k);
+}
+
+[[gnu::target_clones("avx512f", "avx2", "default")]] void finishChannels(const Tone& tone, std::size_t n,
+                                                                         BlockScratch& s) {
+  const std::uint32_t* __restrict colour = s.colour.data();
+  const float* __restrict r = s.r.data();
+  const float* __restrict g = s.g.data();
+  const float* __restrict b = s.b.data();
+  std::uint32_t* __restrict lit = s.lit.data();
+  const float intensity = tone.intensity;
+  const std::int32_t ambientR = tone.ambient[0], ambientG = tone.ambient[1], ambientB = tone.ambient[2];
+#pragma omp simd
+  for (std::size_t p = 0; p < n; ++p) {
+    lit[p] = channel(colour[p], 0, r[p], intensity, ambientR) | channel(colour[p], 1, g[p], intensity, ambientG) |
+             channel(colour[p], 2, b[p], intensity, ambientB) | (colour[p] & 0xFF000000u);
+  }
+}
+
+// Copies column i's pixels from a grid, or a fallback where the grid is short.
+void gatherColumn(const tiles::ChannelGrid* grid, std::int32_t i, std::int32_t h, const platform::Image* image,
+                  const std::uint8_t* fallback, std::uint32_t* out) {
+  const bool column = grid && i < grid->width;
+  const std::int32_t inGrid = column ? std::min(h, grid->height) : 0;
+  if (inGrid > 0) std::memcpy(out, grid->at(i, 0), 4 * static_cast<std::size_t>(inGrid));
+  for (std::int32_t j = inGrid; j < h; ++j) std::memcpy(out + j, image ? image->at(i, j) : fallback, 4);
 }
 
 // Lights every pixel of `source` into `lit` (same size, both sides at least 1).
@@ -107,45 +163,47 @@ void shadePixels(const map::Map& map, const Frame& frame, const std::vector<Ligh
   const platform::Image* image = source.image.get();
   const std::int32_t w = image->width, h = image->height;
   thread_local CellSampling sampling;
-  thread_local ColumnScratch s;
+  thread_local BlockScratch s;
   sampling.compute(map, frame, column, row, w, h);
-  s.resize(static_cast<std::size_t>(h));
-  const tiles::ChannelGrid* colours = source.colourGrid.get();
-  const tiles::ChannelGrid* normals = source.normalGrid.get();
-  const std::size_t n = static_cast<std::size_t>(h);
+  const std::size_t hh = static_cast<std::size_t>(h);
+  const std::int32_t columnsPerBlock = static_cast<std::int32_t>(std::max<std::size_t>(1, kBlockPixels / hh));
+  s.resize(std::min<std::size_t>(static_cast<std::size_t>(columnsPerBlock), static_cast<std::size_t>(w)) * hh);
 
-  for (std::int32_t i = 0; i < w; ++i) {
-    const bool colourColumn = colours && i < colours->width;
-    const bool normalColumn = normals && i < normals->width;
-    for (std::int32_t j = 0; j < h; ++j) {
-      const std::uint8_t* c = colourColumn && j < colours->height ? colours->at(i, j) : image->at(i, j);
-      std::copy(c, c + 4, s.colour.data() + 4 * j);
-      const std::uint8_t* nm = normalColumn && j < normals->height ? normals->at(i, j) : tiles::kFlatNormal;
-      s.nx[j] = nm[2];
-      s.ny[j] = nm[1];
-      s.nz[j] = nm[0];
+  for (std::int32_t i0 = 0; i0 < w; i0 += columnsPerBlock) {
+    const std::int32_t i1 = std::min(w, i0 + columnsPerBlock);
+    const std::size_t n = static_cast<std::size_t>(i1 - i0) * hh;
+    for (std::int32_t i = i0; i < i1; ++i) {
+      const std::size_t base = static_cast<std::size_t>(i - i0) * hh;
+      gatherColumn(source.colourGrid.get(), i, h, image, nullptr, s.colour.data() + base);
+      gatherColumn(source.normalGrid.get(), i, h, nullptr, tiles::kFlatNormal, s.normal.data() + base);
+      std::fill_n(s.px.begin() + static_cast<std::ptrdiff_t>(base), hh, sampling.px[i]);
+      std::copy_n(sampling.py.begin(), hh, s.py.begin() + static_cast<std::ptrdiff_t>(base));
     }
     decodeNormals(s, n);
-    std::fill(s.r.begin(), s.r.end(), 0.0f);
-    std::fill(s.g.begin(), s.g.end(), 0.0f);
-    std::fill(s.b.begin(), s.b.end(), 0.0f);
-    const std::size_t texelColumn = static_cast<std::size_t>(sampling.tx[i]) * frame.height;
+    std::fill_n(s.r.begin(), n, 0.0f);
+    std::fill_n(s.g.begin(), n, 0.0f);
+    std::fill_n(s.b.begin(), n, 0.0f);
     for (const LightParams& L : lights) {
       if (layer < L.layer && L.shadow) {
-        const std::uint8_t* shadow = L.shadow + texelColumn;
-        for (std::int32_t j = 0; j < h; ++j) s.shade[j] = shadeTable.values[shadow[sampling.ty[j]]];
+        // Neighbouring columns mostly read the same texel column: look it up once.
+        for (std::int32_t i = i0; i < i1; ++i) {
+          float* shade = s.shade.data() + static_cast<std::size_t>(i - i0) * hh;
+          if (i > i0 && sampling.tx[i] == sampling.tx[i - 1]) {
+            std::copy_n(shade - hh, hh, shade);
+            continue;
+          }
+          const std::uint8_t* texels = L.shadow + static_cast<std::size_t>(sampling.tx[i]) * frame.height;
+          for (std::size_t j = 0; j < hh; ++j) shade[j] = shadeTable.values[texels[sampling.ty[j]]];
+        }
+        addLight<true>(L, n, s);
       } else {
-        std::fill(s.shade.begin(), s.shade.end(), 1.0f);
+        addLight<false>(L, n, s);
       }
-      addLight(L, sampling.px[i], sampling.py.data(), n, s);
     }
-    for (std::int32_t j = 0; j < h; ++j) {
-      const std::uint8_t* c = s.colour.data() + 4 * j;
-      std::uint8_t* out = lit.at(i, j);
-      out[0] = channel(c[0], s.r[j], tone.intensity, tone.ambient[0]);
-      out[1] = channel(c[1], s.g[j], tone.intensity, tone.ambient[1]);
-      out[2] = channel(c[2], s.b[j], tone.intensity, tone.ambient[2]);
-      out[3] = c[3];
+    finishChannels(tone, n, s);
+    for (std::int32_t i = i0; i < i1; ++i) {
+      const std::uint32_t* from = s.lit.data() + static_cast<std::size_t>(i - i0) * hh;
+      for (std::int32_t j = 0; j < h; ++j) std::memcpy(lit.at(i, j), from + j, 4);
     }
   }
 }

@@ -1,10 +1,9 @@
-#include <omp.h>
-
 #include <algorithm>
 #include <map>
 #include <memory>
 
 #include "lighting/occlusion.h"
+#include "lighting/parallel.h"
 #include "lighting/passes.h"
 
 namespace vorlane::lighting::detail {
@@ -52,17 +51,15 @@ void dedupe(std::vector<std::int32_t>& v) {
 }
 
 // Calls sink(x, y, sum) with the total of src over the box [x + lo, x + hi] × [y + lo, y + hi]
-// clipped to the grid, using running sums: each thread of the current team (or the caller
-// alone) slides a window of column totals over its own share of the columns. The caller
-// places a barrier before the sums are read.
+// clipped to the grid, using running sums: each task slides a window of column totals over
+// its own run of columns [x0, x1).
 template <typename Sink>
 void boxSums(const std::uint8_t* src, std::int32_t width, std::int32_t height, std::int64_t lo, std::int64_t hi,
-             Sink sink) {
+             std::int32_t x0, std::int32_t x1, Sink sink) {
   const std::size_t h = static_cast<std::size_t>(height);
-  const std::int32_t threads = omp_get_num_threads(), me = omp_get_thread_num();
-  const std::int32_t x0 = static_cast<std::int32_t>(std::int64_t{width} * me / threads);
-  const std::int32_t x1 = static_cast<std::int32_t>(std::int64_t{width} * (me + 1) / threads);
-  std::vector<std::int64_t> acc(h, 0), prefix(h + 1, 0);
+  thread_local std::vector<std::int64_t> acc, prefix;
+  acc.assign(h, 0);
+  prefix.assign(h + 1, 0);
   std::int64_t curLo = 0, curHi = -1;  // columns summed in acc
   auto addColumn = [&](std::int64_t x, int sign) {
     const std::uint8_t* col = src + static_cast<std::size_t>(x) * h;
@@ -90,11 +87,13 @@ void boxSums(const std::uint8_t* src, std::int32_t width, std::int32_t height, s
 void softenInto(const std::vector<std::uint8_t>& hard, std::vector<std::uint8_t>& soft, std::int32_t width,
                 std::int32_t height, float blurRadius) {
   const float area = blurRadius * blurRadius;
-  boxSums(hard.data(), width, height, floatToInt(-blurRadius), floatToInt(blurRadius),
-          [&](std::int32_t x, std::int32_t y, std::int64_t sum) {
-            std::int32_t v = floatToInt(static_cast<float>(sum) / area);
-            soft[static_cast<std::size_t>(x) * height + y] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
-          });
+  forEachRange(width, 64, [&](std::int64_t x0, std::int64_t x1) {
+    boxSums(hard.data(), width, height, floatToInt(-blurRadius), floatToInt(blurRadius), static_cast<std::int32_t>(x0), static_cast<std::int32_t>(x1),
+            [&](std::int32_t x, std::int32_t y, std::int64_t sum) {
+              std::int32_t v = floatToInt(static_cast<float>(sum) / area);
+              soft[static_cast<std::size_t>(x) * height + y] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+            });
+  });
 }
 
 }  // namespace
@@ -128,7 +127,6 @@ std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& f
 std::vector<std::uint8_t> soften(const std::vector<std::uint8_t>& hard, std::int32_t width, std::int32_t height,
                                  float blurRadius) {
   std::vector<std::uint8_t> soft(hard.size());
-#pragma omp parallel
   softenInto(hard, soft, width, height, blurRadius);
   return soft;
 }
@@ -138,47 +136,69 @@ namespace {
 // The minimum of `values` over the box [x + lo, x + hi] × [y + lo, y + hi] clipped to the
 // grid (255 for an empty box), separably, by the van Herk / Gil-Werman block method. Boxes
 // clipped by the border may get a lower value, which only has a texel tested needlessly.
+// Both passes read whole column runs: the pass across columns works on strips of rows.
 std::vector<std::uint8_t> boxMinimum(const std::vector<std::uint8_t>& values, std::int32_t width,
                                      std::int32_t height, std::int64_t lo, std::int64_t hi) {
-  auto pass = [&](const std::vector<std::uint8_t>& in, std::int32_t n, std::int32_t lines, std::size_t stride,
-                  std::size_t lineStride) {
-    std::vector<std::uint8_t> out(in.size(), 255), line(static_cast<std::size_t>(n)),
-        forward(static_cast<std::size_t>(n)), backward(static_cast<std::size_t>(n));
-    const std::int64_t span = hi - lo + 1;
-    if (span <= 0) return out;
+  const std::int64_t span = hi - lo + 1;
+  if (span <= 0) return std::vector<std::uint8_t>(values.size(), 255);
+  const std::size_t h = static_cast<std::size_t>(height);
+  // Runs the block method over n items, each a run of m bytes at item(i); out(i) receives the
+  // minimum over the item's window.
+  auto blocks = [&](std::int64_t n, std::size_t m, auto item, auto out, std::vector<std::uint8_t>& forward,
+                    std::vector<std::uint8_t>& backward) {
+    forward.resize(static_cast<std::size_t>(n) * m);
+    backward.resize(static_cast<std::size_t>(n) * m);
+    auto f = [&](std::int64_t i) { return forward.data() + static_cast<std::size_t>(i) * m; };
+    auto b = [&](std::int64_t i) { return backward.data() + static_cast<std::size_t>(i) * m; };
     const std::int64_t block = std::min<std::int64_t>(span, n);
-#pragma omp parallel for schedule(static) firstprivate(line, forward, backward)
-    for (std::int32_t l = 0; l < lines; ++l) {
-      const std::uint8_t* src = in.data() + static_cast<std::size_t>(l) * lineStride;
-      std::uint8_t* dst = out.data() + static_cast<std::size_t>(l) * lineStride;
-      for (std::int64_t i = 0; i < n; ++i) line[i] = src[static_cast<std::size_t>(i) * stride];
-      for (std::int64_t start = 0; start < n; start += block) {
-        const std::int64_t end = std::min<std::int64_t>(start + block, n) - 1;
-        forward[start] = line[start];
-        for (std::int64_t i = start + 1; i <= end; ++i) forward[i] = std::min(forward[i - 1], line[i]);
-        backward[end] = line[end];
-        for (std::int64_t i = end - 1; i >= start; --i) backward[i] = std::min(backward[i + 1], line[i]);
-      }
-      for (std::int64_t i = 0; i < n; ++i) {
-        const std::int64_t a = std::max<std::int64_t>(0, i + lo), b = std::min<std::int64_t>(n - 1, i + hi);
-        // A window of at most `block` entries covers at most two blocks.
-        if (a <= b) dst[static_cast<std::size_t>(i) * stride] = std::min(backward[a], forward[b]);
+    for (std::int64_t start = 0; start < n; start += block) {
+      const std::int64_t end = std::min<std::int64_t>(start + block, n) - 1;
+      std::copy_n(item(start), m, f(start));
+      for (std::int64_t i = start + 1; i <= end; ++i)
+        for (std::size_t k = 0; k < m; ++k) f(i)[k] = std::min(f(i - 1)[k], item(i)[k]);
+      std::copy_n(item(end), m, b(end));
+      for (std::int64_t i = end - 1; i >= start; --i)
+        for (std::size_t k = 0; k < m; ++k) b(i)[k] = std::min(b(i + 1)[k], item(i)[k]);
+    }
+    for (std::int64_t i = 0; i < n; ++i) {
+      const std::int64_t a = std::max<std::int64_t>(0, i + lo), z = std::min<std::int64_t>(n - 1, i + hi);
+      // A window of at most `block` items covers at most two blocks.
+      if (a <= z) {
+        std::uint8_t* dst = out(i);
+        for (std::size_t k = 0; k < m; ++k) dst[k] = std::min(b(a)[k], f(z)[k]);
       }
     }
-    return out;
   };
-  const std::size_t h = static_cast<std::size_t>(height);
-  auto columns = pass(values, height, width, 1, h);   // along y within each column
-  return pass(columns, width, height, h, 1);           // along x within each row
+  // Along y within each column: items are single texels.
+  std::vector<std::uint8_t> columns(values.size(), 255), result(values.size(), 255);
+  forEachRange(width, 16, [&](std::int64_t x0, std::int64_t x1) {
+    thread_local std::vector<std::uint8_t> forward, backward;
+    for (std::int64_t x = x0; x < x1; ++x) {
+      const std::uint8_t* src = values.data() + static_cast<std::size_t>(x) * h;
+      std::uint8_t* dst = columns.data() + static_cast<std::size_t>(x) * h;
+      blocks(
+          height, 1, [&](std::int64_t i) { return src + i; }, [&](std::int64_t i) { return dst + i; }, forward,
+          backward);
+    }
+  });
+  // Along x within strips of rows: items are the strip's runs of each column.
+  forEachRange(height, 64, [&](std::int64_t y0, std::int64_t y1) {
+    thread_local std::vector<std::uint8_t> forward, backward;
+    const std::size_t m = static_cast<std::size_t>(y1 - y0);
+    blocks(
+        width, m, [&](std::int64_t x) { return columns.data() + static_cast<std::size_t>(x) * h + static_cast<std::size_t>(y0); },
+        [&](std::int64_t x) { return result.data() + static_cast<std::size_t>(x) * h + static_cast<std::size_t>(y0); }, forward, backward);
+  });
+  return result;
 }
 
 }  // namespace
 
-// One team for all lights: a parallel region costs a wake-up of every thread and each
-// barrier a wait for the slowest, which a busy machine makes slow; hard maps need no
-// barrier between lights, soft ones one each, before the box reads the light's hard map.
+// Lights one after the other, the texel columns of each shared out: tasks are stolen by
+// whichever thread is free, so a core taken away delays only the columns its thread holds.
 std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Frame& frame, bool soft,
                                                   float blurRadius, Blockers blockers,
+                                                  const std::vector<const std::vector<std::uint8_t>*>& known,
                                                   const std::function<void(float)>& progress, std::stop_token stop) {
   const std::int32_t width = frame.width, height = frame.height;
   const std::size_t size = static_cast<std::size_t>(width) * height;
@@ -203,40 +223,37 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
     if (!grid) grid = std::make_unique<OccluderGrid>(map, map.lights[k]->layer, blockers.castShadows);
     gridOf[k] = grid.get();
   }
-  // The results; soft ones are softened from two hard maps taken in turn, so that only two
-  // are alive at once.
-  std::vector<std::vector<std::uint8_t>> maps(n, std::vector<std::uint8_t>(size, 255));
-  std::vector<std::vector<std::uint8_t>> hard(soft ? std::min<std::size_t>(n, 2) : 0, std::vector<std::uint8_t>(size));
-#pragma omp parallel
-  {
-    OcclusionHint hint;
-    for (std::size_t k = 0; k < n; ++k) {
-      if (omp_get_thread_num() == 0 && progress) progress(static_cast<float>(k) / static_cast<float>(n));
-      const map::Light& light = *map.lights[k];
-      const OccluderGrid& grid = *gridOf[k];
-      const std::int32_t lx = floatToInt(light.x), ly = floatToInt(light.y);
-      std::uint8_t* factors = soft ? hard[k % 2].data() : maps[k].data();
-      hint = {};
-      // No barrier between lights: a soft light's hard map was last read two lights ago,
-      // before the barrier of the previous light.
-#pragma omp for schedule(dynamic, 2) nowait
-      for (std::int32_t x = 0; x < width; ++x) {
-        std::uint8_t* column = factors + static_cast<std::size_t>(x) * height;
-        if (soft) std::fill(column, column + height, 255);
-        if (grid.empty() || stop.stop_requested()) continue;
-        const std::int32_t sampleX = floatToInt(static_cast<float>(x) * frame.wf);
-        const std::uint8_t* columnNeed = need.data() + static_cast<std::size_t>(x) * height;
-        for (std::int32_t y = 0; y < height; ++y) {
-          if (!texelRead(columnNeed[y], light.layer)) continue;
-          const std::int32_t sampleY = floatToInt(static_cast<float>(y) * frame.hf);
-          if (grid.occluded(sampleX, sampleY, lx, ly, hint)) column[y] = 0;
-        }
-      }
-      if (soft) {
-#pragma omp barrier
-        softenInto(hard[k % 2], maps[k], width, height, blurRadius);
-      }
+  std::vector<std::vector<std::uint8_t>> maps(n);
+  std::vector<std::uint8_t> hard(soft ? size : 0);
+  for (std::size_t k = 0; k < n; ++k) {
+    if (stop.stop_requested()) return {};
+    if (progress) progress(static_cast<float>(k) / static_cast<float>(n));
+    if (k < known.size() && known[k]) {
+      maps[k] = *known[k];
+      continue;
     }
+    const map::Light& light = *map.lights[k];
+    const OccluderGrid& grid = *gridOf[k];
+    const std::int32_t lx = floatToInt(light.x), ly = floatToInt(light.y);
+    maps[k].assign(size, 255);
+    std::uint8_t* factors = soft ? hard.data() : maps[k].data();
+    if (soft) std::fill(hard.begin(), hard.end(), 255);
+    if (!grid.empty()) {
+      forEachRange(width, 2, [&](std::int64_t x0, std::int64_t x1) {
+        OcclusionHint hint;
+        for (std::int64_t x = x0; x < x1 && !stop.stop_requested(); ++x) {
+          std::uint8_t* column = factors + static_cast<std::size_t>(x) * height;
+          const std::int32_t sampleX = floatToInt(static_cast<float>(x) * frame.wf);
+          const std::uint8_t* columnNeed = need.data() + static_cast<std::size_t>(x) * height;
+          for (std::int32_t y = 0; y < height; ++y) {
+            if (!texelRead(columnNeed[y], light.layer)) continue;
+            const std::int32_t sampleY = floatToInt(static_cast<float>(y) * frame.hf);
+            if (grid.occluded(sampleX, sampleY, lx, ly, hint)) column[y] = 0;
+          }
+        }
+      });
+    }
+    if (soft) softenInto(hard, maps[k], width, height, blurRadius);
   }
   if (stop.stop_requested()) return {};
   return maps;

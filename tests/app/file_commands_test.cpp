@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/console.h"
+#include "formats/formats.h"
 #include "shell_fixture.h"
 
 namespace vorlane::test {
@@ -260,6 +261,70 @@ TEST_F(Render, ARefusedResolutionChangesNothing) {
   EXPECT_EQ(shell.currentMap(), before);
   ASSERT_EQ(tk.messages.size(), 1u);
   EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+}
+
+}  // namespace
+}  // namespace vorlane::test
+
+namespace vorlane::test {
+namespace {
+
+using ForeignMaps = FileCommands;
+
+// A 2 × 1 map of 4 × 4 tiles cut from an 8 × 8 atlas, with an image layer Vorlane cannot hold.
+std::string writeTmx(FileCommands& f) {
+  f.pngFile("t.png");
+  const std::string tmx =
+      "<map orientation=\"orthogonal\" width=\"2\" height=\"1\" tilewidth=\"4\" tileheight=\"4\">"
+      "<tileset firstgid=\"1\" name=\"t\" tilewidth=\"4\" tileheight=\"4\"><image source=\"t.png\"/></tileset>"
+      "<layer name=\"L\" width=\"2\" height=\"1\"><data encoding=\"csv\">1,4</data></layer>"
+      "<imagelayer name=\"Sky\"/></map>";
+  writeFile(f.dir.file("m.tmx"), std::vector<std::uint8_t>(tmx.begin(), tmx.end()));
+  return f.dir.file("m.tmx");
+}
+
+TEST_F(ForeignMaps, ImportReplacesMapAndTilesetsAndListsWhatWasLeftOut) {
+  const std::string path = writeTmx(*this);
+  writeFile(dir.file("broken.tmx"), {'<', 'm'});
+  const map::MapPtr before = shell.currentMap();
+  tk.fileAnswers = {dir.file("broken.tmx"), "", path};
+  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::kImportTag);
+  runScript();
+  ASSERT_EQ(tk.fileRequests.size(), 3u);
+  EXPECT_EQ(tk.fileRequests[0].title, "Import a map.");
+  EXPECT_EQ(tk.fileRequests[0].filter, "TMX maps:tmx;JSON maps:tmj,json;");
+  EXPECT_EQ(tk.fileRequests[0].mode, FileMode::Open);
+  ASSERT_EQ(tk.messages.size(), 2u);
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+  EXPECT_NE(tk.messages[0].text.find("broken XML"), std::string::npos);
+  EXPECT_EQ(tk.messages[1].kind, MessageKind::Information);
+  EXPECT_EQ(tk.messages[1].text, "Imported without what Vorlane cannot hold:\n  image layer 'Sky'");
+  const map::Map& m = *shell.currentMap();
+  EXPECT_NE(shell.currentMap(), before);
+  EXPECT_EQ(std::tie(m.width, m.height, m.depth, m.tileWidth), std::make_tuple(2, 1, 1, 4));
+  ASSERT_TRUE(m.cell(1, 0, 0));
+  ASSERT_EQ(shell.tilesets().count(), 1);
+  EXPECT_EQ(shell.tilesets().entries()[0].label, "t");
+  EXPECT_EQ(shell.tilesets().entries()[0].tileset->cell(3, 0, 0), m.cell(1, 0, 0));
+}
+
+TEST_F(ForeignMaps, ExportAsWritesTheFormatOfTheNameOrTmx) {
+  tk.fileAnswers = {writeTmx(*this)};
+  tk.chooseMenu(g.fileMenu, app::kImportTag);
+  runScript();
+  tk.messages.clear();
+  tk.fileAnswers = {dir.file("out"), dir.file("pic.png"), dir.file("game.json"), ""};
+  for (int i = 0; i < 4; ++i) tk.chooseMenu(g.fileMenu, app::kExportAsTag);
+  runScript();
+  EXPECT_EQ(tk.fileRequests.back().title, "Export the map as.");
+  EXPECT_EQ(tk.fileRequests.back().filter, "TMX maps:tmx;JSON maps:tmj,json;PNG pictures:png;");
+  EXPECT_EQ(tk.fileRequests.back().mode, FileMode::Save);
+  EXPECT_TRUE(tk.messages.empty());
+  EXPECT_THAT(files(), ElementsAre("game.json", "game_normals.png", "game_tiles.png", "m.tmx", "out.tmx",
+                                   "out_normals.png", "out_tiles.png", "pic.png", "t.png"));
+  auto back = formats::importMapFile(dir.file("game.json"), {});
+  ASSERT_TRUE(back) << back.error();
+  EXPECT_EQ(back->map->cell(1, 0, 0)->image->pixels, shell.currentMap()->cell(1, 0, 0)->image->pixels);
 }
 
 }  // namespace

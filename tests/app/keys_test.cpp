@@ -49,7 +49,8 @@ TEST_F(Keys, FileShortcutsAskWhatTheirMenuItemsAsk) {
     tk.fileRequests.clear();
     return out;
   };
-  for (int tag : {app::kLoadTag, app::kSaveTag, app::kSaveAsTag, app::kExportTag}) tk.chooseMenu(g.fileMenu, tag);
+  for (int tag : {app::kLoadTag, app::kSaveTag, app::kSaveAsTag, app::kExportTag, app::kImportTag, app::kExportAsTag})
+    tk.chooseMenu(g.fileMenu, tag);
   runScript();
   const auto byMenu = titles();
   tk.focus(g.toolsWindow);
@@ -57,14 +58,17 @@ TEST_F(Keys, FileShortcutsAskWhatTheirMenuItemsAsk) {
   tk.key('S', kControl);
   tk.key('S', kControl | kShift);
   tk.key('E', kControl);
+  tk.key('I', kControl);
+  tk.key('E', kControl | kShift);
   runScript();
   EXPECT_EQ(titles(), byMenu);
   EXPECT_THAT(byMenu, ::testing::ElementsAre("Load a vorlane project.", "Save a vorlane project.",
-                                             "Save a vorlane project.", "Export Vorl"));
+                                             "Save a vorlane project.", "Export Vorl", "Import a map.",
+                                             "Export the map as."));
 
   // Shown in the menu beside their items.
   const auto& file = tk.at(g.fileMenu);
-  ASSERT_EQ(file.menuShortcuts.size(), 5u);
+  ASSERT_EQ(file.menuShortcuts.size(), 7u);
   EXPECT_EQ(file.menuShortcuts[0], (platform::Shortcut{'N', kControl}));
   EXPECT_EQ(file.menuShortcuts[3], (platform::Shortcut{'S', kControl | kShift}));
 }

@@ -1,10 +1,13 @@
 // The read-only renderer: snapshots that edits after them do not reach, cancellation,
 // applying a result, and what the cast-shadows option lets block.
 #include <gtest/gtest.h>
+#include <sched.h>
 
+#include <functional>
 #include <thread>
 
 #include "base/console.h"
+#include "lighting/parallel.h"
 #include "lighting/reference.h"
 #include "lighting/render.h"
 #include "lighting/scenes.h"
@@ -68,6 +71,31 @@ TEST(BakeApi, EditsAfterTheSnapshotDoNotReachTheBakeNorDoesItWriteTheMap) {
   EXPECT_EQ(target->lights[1]->shadowMap, got->shadowMaps[1]);
 }
 
+// By default a bake uses every core the process may run on, whatever the machine's load;
+// a cap lowers that, never raises it.
+TEST(BakeApi, ThreadsFollowTheAffinityAndTheCap) {
+  cpu_set_t set;
+  ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+  const std::int32_t cores = CPU_COUNT(&set);
+  EXPECT_EQ(lighting::detail::threadCount(0), cores);
+  EXPECT_EQ(lighting::detail::threadCount(1), 1);
+  EXPECT_EQ(lighting::detail::threadCount(cores + 5), cores);
+  // One core allowed: one thread, as the bake's own arena sees it.
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  for (int c = 0; c < CPU_SETSIZE; ++c)
+    if (CPU_ISSET(c, &set)) {
+      CPU_SET(c, &one);
+      break;
+    }
+  std::int32_t seen = 0;
+  std::thread pinned([&] {
+    if (sched_setaffinity(0, sizeof one, &one) == 0) seen = lighting::detail::threadCount(0);
+  });
+  pinned.join();
+  EXPECT_EQ(seen, 1);
+}
+
 TEST(BakeApi, AStopRequestEndsTheBakeWithCancelled) {
   auto m = sceneWithLights();
   const Snapshot scene(*m);
@@ -127,6 +155,86 @@ TEST(BakeApi, CastShadowsFlagsDecideWhatBlocksAndWhatCasts) {
     EXPECT_EQ(lit->shadowMaps[0][texel], c.dark ? 0 : 255);
     const std::uint8_t red = lit->map->cell(1, 0, 0)->image->at(4, 4)[0];
     EXPECT_EQ(red == 0, c.dark) << int(red);
+  }
+}
+
+}  // namespace
+}  // namespace vorlane
+
+namespace vorlane {
+namespace {
+
+// Relights `previous` for the map as it is now and holds it against a full bake of it.
+lighting::Lit expectRelightEqualsRender(const lighting::Lit& previous, const map::Map& now, const Settings& settings,
+                                        std::size_t kept) {
+  const Snapshot after(now);
+  auto got = lighting::relight(previous, after, settings);
+  auto want = lighting::render(after, settings);
+  EXPECT_TRUE(got.ok() && want.ok());
+  if (!got.ok() || !want.ok()) return {};
+  EXPECT_EQ(pixelsOf(*got->map), pixelsOf(*want->map));
+  EXPECT_EQ(got->shadowMaps, want->shadowMaps);
+  EXPECT_EQ(got->shadowMapsKept, kept);
+  return std::move(got).value();
+}
+
+// Relighting after an edit gives exactly what a full bake of the edited map gives, keeping
+// the shadow maps that the edit cannot have changed.
+TEST(BakeApi, RelightAfterAnEditEqualsAFullBake) {
+  using Edit = std::function<void(map::Map&, Settings&)>;
+  struct Case {
+    const char* name;
+    Edit edit;
+    std::size_t kept;
+    bool litMapKept;
+  };
+  const std::vector<Case> cases = {
+      {"nothing", [](map::Map&, Settings&) {}, 3, true},
+      {"a light moved", [](map::Map& m, Settings&) { m.lights[1]->x += 7; }, 2, false},
+      {"a light moved within its map pixel", [](map::Map& m, Settings&) { m.lights[1]->x += 0.25f; }, 3, false},
+      {"a light's colour and range", [](map::Map& m, Settings&) {
+         m.lights[0]->green = 10;
+         m.lights[0]->range = 40;
+       }, 3, false},
+      {"a light deleted", [](map::Map& m, Settings&) { m.lights.erase(m.lights.begin()); }, 2, false},
+      {"a light added", [](map::Map& m, Settings&) { m.addLight(light(30, 10, 1, 80)); }, 3, false},
+      {"a light to another layer", [](map::Map& m, Settings&) { m.lights[2]->layer = 0; }, 2, false},
+      {"a cell painted", [](map::Map& m, Settings&) { m.setCell(2, 2, 1, m.cell(0, 0, 0)); }, 0, false},
+      {"a tile flag without the option", [](map::Map& m, Settings&) { m.cell(0, 0, 0)->castShadows = 1; }, 3, true},
+      {"the ambient", [](map::Map&, Settings& s) { s.options.ambient = {5, 5, 5}; }, 3, false},
+      {"the resolution", [](map::Map&, Settings& s) { s.width = 48; }, 0, false},
+      {"soft shadows", [](map::Map&, Settings& s) { s.soft = true; }, 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto m = sceneWithLights();
+    m->addLight(light(10, 40, 1, 70, 90, 255, 90));
+    Settings settings{40, 30, false, 4.0f, {}};
+    auto before = lighting::render(Snapshot(*m), settings);
+    ASSERT_TRUE(before.ok());
+    c.edit(*m, settings);
+    EXPECT_EQ(expectRelightEqualsRender(*before, *m, settings, c.kept).litMapKept, c.litMapKept);
+  }
+}
+
+TEST(BakeApi, RelightWithTheCastShadowsOptionSeesFlagEdits) {
+  auto m = sceneWithLights();
+  for (const auto& t : m->cells)
+    if (t) t->castShadows = 1;
+  m->lights[0]->castShadows = 1;
+  const Settings settings{40, 30, false, 4.0f, Options{{}, 4.0f, true}};
+  auto before = lighting::render(Snapshot(*m), settings);
+  ASSERT_TRUE(before.ok());
+  struct Case {
+    const char* name;
+    std::function<void(map::Map&)> edit;
+    std::size_t kept;
+  } cases[] = {{"a light's flag", [](map::Map& s) { s.lights[0]->castShadows = 0; }, 1},
+               {"a tile's flag", [](map::Map& s) { s.cell(0, 0, 0)->castShadows = 0; }, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.edit(*m);
+    expectRelightEqualsRender(*before, *m, settings, c.kept);
   }
 }
 

@@ -1,6 +1,5 @@
 // `bake`: renders a project's light map exactly as the editor's Render button does and writes
 // the lit map as a project (with the tilesets as loaded) or, with --export, as an export file.
-#include <omp.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -52,10 +51,6 @@ class ProgressLine {
 };
 
 int bake(const BakeOptions& o) {
-  // By default the team shrinks to the cores the machine has free: on a busy build machine a
-  // thread without a core stalls every barrier of the renderer.
-  omp_set_dynamic(o.threads > 0 ? 0 : 1);
-  if (o.threads > 0) omp_set_num_threads(o.threads);
   auto project = readProject(o.input);
   if (!project) return fail(o.input, project.error());
   std::optional<base::ConsoleCapture> quiet;  // --quiet silences the renderer's lines too
@@ -65,7 +60,7 @@ int bake(const BakeOptions& o) {
   {
     ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
     lit = lighting::renderCommand(*project->map, o.width, o.height, o.soft, [&](float f) { progress(f); },
-                                  o.lighting);
+                                  o.lighting, o.threads);
   }
   if (!lit) return fail(o.input, lit.error());
 
@@ -88,7 +83,7 @@ void addBakeCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("--height", o->height, "Light map height in texels (default 256, at least 16)");
   cmd->add_flag("--soft", o->soft, "Soft shadows");
   cmd->add_flag("--export", o->exportOnly, "Write the map section only (an export file)");
-  cmd->add_option("--threads", o->threads, "Threads to render with (default: the cores the machine has free)")
+  cmd->add_option("--threads", o->threads, "Most threads to render with (default: every core this process may run on)")
       ->check(CLI::PositiveNumber);
   cmd->add_flag("--quiet", o->quiet, "No console lines, no progress");
   cmd->add_option("--ambient", o->ambient, "Ambient colour R,G,B (each 0 to 255) added to every lit pixel")

@@ -1,5 +1,5 @@
 // Writes the benchmark maps as project files, for timing `vorlane-tool bake` as a whole
-// process (bench/bake_bench.sh): bench_maps OUTDIR [IMAGE_SIDE]
+// process (bench/bake_bench.sh): bake_maps OUTDIR [IMAGE_SIDE]
 //   city96.vorl   96 × 96 cells of 32 pixels, layer 0 full, 30 % of layer 1, six lights
 //   city256.vorl  256 × 256 cells of 32 pixels, layer 0 full, 30 % of layer 1, eight lights
 // Tile images are IMAGE_SIDE pixels square (default 32, the tile size).
@@ -28,7 +28,7 @@ bool write(const std::string& path, const map::Map& m) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::cerr << "usage: bench_maps OUTDIR [IMAGE_SIDE]\n";
+    std::cerr << "usage: bake_maps OUTDIR [IMAGE_SIDE]\n";
     return 2;
   }
   const std::string dir = argv[1];
