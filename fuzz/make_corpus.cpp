@@ -60,6 +60,25 @@ void bmpCorpus() {
       shape.pixels.push_back(v.bits <= 8 ? i % (v.bits == 1 ? 2 : 6) : i * 0x0B1713u + 0x80000000u);
     put("bmp", v.name, test::encodeBmpRaw(shape));
   }
+  // Run-length coded 5 × 3: runs, literals with their padding, a delta, ends of line and of bitmap.
+  struct Coded {
+    const char* name;
+    int bits;
+    std::uint32_t compression;
+    Bytes codes;
+  };
+  for (const Coded& c : {Coded{"rle8.bmp", 8, 1, {3, 1, 2, 2, 0, 0, 0, 3, 4, 5, 0, 0, 2, 1, 0, 0, 1, 3, 0, 2, 2, 0, 2, 0, 0, 1}},
+                         Coded{"rle4.bmp", 4, 2, {5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 2, 0x10, 0, 0, 0, 2, 1, 0, 4, 0x21, 0, 1}}}) {
+    test::BmpLayout shape;
+    shape.width = 5;
+    shape.height = 3;
+    shape.bitsPerPixel = c.bits;
+    shape.compression = c.compression;
+    for (std::uint32_t i = 0; i < 6; ++i) shape.palette.push_back(i * 0x2A1F13u & 0xFFFFFF);
+    shape.colorsUsed = 6;
+    shape.runLengthCodes = c.codes;
+    put("bmp", c.name, test::encodeBmpRaw(shape));
+  }
 }
 
 void imageCorpus() {
@@ -93,6 +112,8 @@ void imageCorpus() {
   put("image", "colour.jpg", test::encodeJpeg(pattern, 3, 90));
   put("image", "grey.jpg", test::encodeJpeg(pattern, 1, 90));
   put("image", "progressive.jpg", test::encodeJpeg(test::patternImage(17, 9), 3, 75, true));
+  put("image", "adobe_cmyk.jpg", test::encodeJpeg(pattern, 4, 90));
+  put("image", "adobe_ycck.jpg", test::encodeJpeg(pattern, 4, 90, false, {true, true}));
   put("image", "rgb24.bmp", test::encodeBmp(pattern, 24));
 }
 

@@ -20,14 +20,16 @@ void Shell::buildDispatch() {
   menuTags_ = {
       {kNewMapTag, [this](const Event&) { return newMap(); }},
       {kLoadTag, [this](const Event&) { return loadProject(); }},
-      {kSaveTag, [this](const Event&) { return saveProject(false); }},
-      {kSaveAsTag, [this](const Event&) { return saveProject(true); }},
+      {kSaveTag, always([this] { saveProject(false); })},
+      {kSaveAsTag, always([this] { saveProject(true); })},
       {kExportTag, [this](const Event&) { return exportMap(); }},
       {kImportTag, [this](const Event&) { return importMap(); }},
       {kExportAsTag, [this](const Event&) { return exportAs(); }},
       {kAddLightTag, [this](const Event&) { return contextAdd(true); }},
       {kAddPivotTag, [this](const Event&) { return contextAdd(false); }},
       {kDeleteTag, [this](const Event&) { return contextDelete(); }},
+      {kUndoTag, [this](const Event&) { return undo(false); }},
+      {kRedoTag, [this](const Event&) { return undo(true); }},
   };
 
   actions_ = {
@@ -36,7 +38,12 @@ void Shell::buildDispatch() {
       {g_.saveButton, menuTags_.at(kSaveTag)},
       {g_.saveAsButton, menuTags_.at(kSaveAsTag)},
       {g_.exportButton, menuTags_.at(kExportTag)},
-      {g_.scanButton, always([this] { runScanDialog(tk_, g_.mainWindow, [this] { return tilesets_->add(); }); })},
+      {g_.scanButton, always([this] {
+         // The new tileset and the tiles cut into it are one step.
+         edit::Transaction scan(doc_, "Scan");
+         runScanDialog(tk_, g_.mainWindow, [this] { return tilesets_->add(); });
+         scan.commit();
+       })},
       {g_.browseButton, always([this] { objects_->browseLink(); })},
       {g_.recordsList, [this](const Event& e) { return selectRecord(e.datum); }},
       {g_.deleteRecordButton,
@@ -58,14 +65,20 @@ void Shell::buildDispatch() {
       {g_.blockButton, always([this] { currentTool_ = map::kBlock; })},
       {g_.fillButton, always([this] { currentTool_ = map::kFill; })},
       {g_.layerField,
-       [this](const Event&) { return layerChanged(map::layerFromText(tk_.text(g_.layerField), currentMap_->depth)); }},
+       [this](const Event&) { return layerChanged(map::layerFromText(tk_.text(g_.layerField), doc_.map()->depth)); }},
       {g_.layerDownButton, [this](const Event&) { return layerChanged(map::layerDown(currentLayer_)); }},
-      {g_.layerUpButton, [this](const Event&) { return layerChanged(map::layerUp(currentLayer_, currentMap_->depth)); }},
+      {g_.layerUpButton, [this](const Event&) { return layerChanged(map::layerUp(currentLayer_, doc_.map()->depth)); }},
       {g_.loadTileButton, [this](const Event&) { return loadTile(); }},
       {g_.newSetButton, always([this] { tilesets_->add(); })},
       {g_.deleteSetButton, [this](const Event&) { return tilesets_->removeSelected() ? After::step : After::skip; }},
       {g_.tilesetTabs, [this](const Event& e) { return chooseTileset(e.datum); }},
+      {g_.tileShadowsBox, [this](const Event&) { return tileFlagsChanged(); }},
+      {g_.tileColliderBox, [this](const Event&) { return tileFlagsChanged(); }},
   };
+  // A user's change of a field of the object windows goes into the active object at once.
+  for (platform::Handle field : {g_.redField, g_.greenField, g_.blueField, g_.rangeField, g_.lightShadowsBox,
+                                 g_.linkField, g_.nameField, g_.valueField})
+    actions_[field] = always([this, field] { objects_->fieldChanged(field); });
 
   using platform::Shortcut;
   keys_ = {
@@ -76,6 +89,8 @@ void Shell::buildDispatch() {
       {Shortcut{'F'}, actions_.at(g_.fillButton)},
       {Shortcut{platform::kKeyPageUp}, actions_.at(g_.layerUpButton)},
       {Shortcut{platform::kKeyPageDown}, actions_.at(g_.layerDownButton)},
+      // The Edit menu's Redo is Ctrl+Shift+Z; Ctrl+Y is the other habit.
+      {Shortcut{'Y', platform::kControl}, menuTags_.at(kRedoTag)},
   };
 
   closes_ = {
@@ -96,8 +111,16 @@ Shell::After Shell::chooseTileset(int index) {
   return After::step;
 }
 
-// Ends the program at once: no after-event step, nothing saved.
+// An unmodified document ends the program at once. A modified one asks first; Save ends
+// it only once the project is written, Cancel keeps editing.
 Shell::After Shell::closeMain() {
+  if (doc_.modified()) {
+    const std::string& name = doc_.projectName();
+    const int answer = tk_.question("Save changes to " + (name.empty() ? std::string(kUntitled) : name) + " before closing?",
+                                    {kSaveButton, kDiscardButton, kCancelButton});
+    if (answer == 0 && !saveProject(false)) return After::step;
+    if (answer != 0 && answer != 1) return After::step;
+  }
   finished_ = true;
   return After::skip;
 }
@@ -108,20 +131,21 @@ void Shell::hideWindow(platform::Handle window, bool& shown) {
 }
 
 Shell::After Shell::newMap() {
-  const std::optional<MapSize> size = runNewMapDialog(tk_, g_.mainWindow);
-  if (!size) return After::step;
-  map::MapPtr fresh;
-  try {
-    fresh = map::Map::create(size->width, size->height, size->depth, size->tileWidth, size->tileHeight);
-  } catch (const std::length_error&) {
-  } catch (const std::bad_alloc&) {
-  }
-  // A size beyond memory keeps the map being edited.
-  if (!fresh) {
-    tk_.messageBox(kMapTooLarge, platform::MessageKind::Error);
-    return After::step;
-  }
-  replaceMap(std::move(fresh));
+  runNewMapDialog(tk_, g_.mainWindow, [this](const MapSize& size) {
+    map::MapPtr fresh;
+    try {
+      fresh = map::Map::create(size.width, size.height, size.depth, size.tileWidth, size.tileHeight);
+    } catch (const std::length_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    // A size beyond memory keeps the map being edited, and the dialog with what was typed.
+    if (!fresh) {
+      tk_.messageBox(kMapTooLarge, platform::MessageKind::Error);
+      return false;
+    }
+    replaceMap("New Map", std::move(fresh));
+    return true;
+  });
   return After::step;
 }
 

@@ -23,37 +23,43 @@ Shell::After Shell::loadTile() {
     tk_.messageBox(tile.error(), MessageKind::Error);
     return After::skip;
   }
-  currentTileset()->addToFirstFreeCell(std::move(tile).value());
+  edit::CellRecorder cells(doc_, currentTileset(), "Load Tile");
+  currentTileset()->addToFirstFreeCell(std::move(tile).value(), cells);
   return After::step;
 }
 
 // The file is parsed whole before anything changes, so a failure keeps map and tilesets.
+// The loaded document is one step (undo brings back the one before) and the saved state.
 Shell::After Shell::loadProject() {
   const std::string name = tk_.fileRequester("Load a vorlane project.", kMapFilter, FileMode::Open, "");
-  auto loaded = io::loadProject(name, *currentMap_);
-  if (!loaded) {
-    tk_.messageBox(loaded.error(), MessageKind::Error);
+  if (io::isCancelledLoadName(name)) return After::step;
+  auto project = io::loadProjectFile(name);
+  if (!project) {
+    tk_.messageBox(project.error(), MessageKind::Error);
     return After::step;
   }
-  if (!loaded->has_value()) return After::step;  // cancelled
-  tilesets_->replaceAll(std::move(**loaded));
+  strokeCells_.reset();
+  doc_.load(std::move(project).value());
+  tilesets_->show();
   return After::step;
 }
 
 // Save asks for a name only while there is none; Save As always asks, and a cancelled
 // requester leaves no name, so the next Save asks again.
-Shell::After Shell::saveProject(bool ask) {
-  if (ask || projectName_.empty())
-    projectName_ = tk_.fileRequester("Save a vorlane project.", kMapFilter, FileMode::Save, "");
-  const base::Status saved = io::saveProjectFile(projectName_, *currentMap_, tilesets_->entries());
+bool Shell::saveProject(bool ask) {
+  if (ask || doc_.projectName().empty())
+    doc_.setProjectName(tk_.fileRequester("Save a vorlane project.", kMapFilter, FileMode::Save, ""));
+  const base::Status saved = io::saveProjectFile(doc_.projectName(), *doc_.map(), doc_.tilesets());
   if (!saved) tk_.messageBox(saved.error(), MessageKind::Error);
-  return After::step;
+  if (!saved || doc_.projectName().empty()) return false;
+  doc_.markClean();
+  return true;
 }
 
 Shell::After Shell::exportMap() {
   const std::string name = tk_.fileRequester("Export Vorl", kMapFilter, FileMode::Save, "");
   if (name.empty()) return After::step;
-  const base::Status exported = io::exportMapFile(name, *currentMap_);
+  const base::Status exported = io::exportMapFile(name, *doc_.map());
   if (!exported) tk_.messageBox(exported.error(), MessageKind::Error);
   return After::step;
 }
@@ -69,9 +75,17 @@ Shell::After Shell::importMap() {
     tk_.messageBox(imported.error(), MessageKind::Error);
     return After::step;
   }
-  replaceMap(std::move(imported->map));
-  tilesets_->replaceAll(std::move(imported->tilesets));
-  projectName_.clear();
+  // One step: undo brings back map, tilesets and active objects.
+  strokeCells_.reset();
+  edit::DocumentState next = doc_.state();
+  next.map = std::move(imported->map);
+  next.active = {};
+  if (imported->tilesets.size() > static_cast<std::size_t>(kMaxTilesets)) imported->tilesets.resize(kMaxTilesets);
+  next.tilesets = std::move(imported->tilesets);
+  if (!next.tilesets.empty()) next.currentTileset = next.tilesets.front().tileset;
+  doc_.replaceState("Import Map", std::move(next));
+  tilesets_->show();
+  doc_.setProjectName("");
   if (!imported->leftOut.empty()) {
     std::string list = kImportLeftOut;
     for (const std::string& item : imported->leftOut) list += "\n  " + item;
@@ -92,7 +106,7 @@ Shell::After Shell::exportAs() {
   }
   formats::ExportOptions options;
   options.normals = true;
-  auto notes = format->write(name, *currentMap_, options);
+  auto notes = format->write(name, *doc_.map(), options);
   if (!notes)
     tk_.messageBox(notes.error(), MessageKind::Error);
   else if (!notes->empty())

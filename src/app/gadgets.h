@@ -29,7 +29,7 @@ struct Gadgets {
   H lightFrame{}, redLabel{}, redField{}, greenLabel{}, greenField{}, blueLabel{}, blueField{};
   H pickButton{}, lightShadowsBox{}, rangeField{}, rangeLabel{};
   // Menus.
-  H contextMenu{}, fileMenu{};
+  H contextMenu{}, fileMenu{}, editMenu{};
 };
 
 // The start-up steps that create gadgets, each one table, in start-up order.
@@ -53,6 +53,8 @@ enum MenuTag : int {
   kNewMapTag = 8,
   kImportTag = 9,
   kExportAsTag = 10,
+  kUndoTag = 11,
+  kRedoTag = 12,
 };
 
 }  // namespace vorlane::app

@@ -14,7 +14,7 @@ using G = Gadgets;
 using P = Piece<Gadgets>;
 
 constexpr P kToolWindows[] = {
-    {K::Window, kMainCaption, 125, 20, 580, 530, nullptr, &G::mainWindow, kTitleBar | kMenuBar},
+    {K::Window, kMainCaption, 125, 20, 580, 530, nullptr, &G::mainWindow, kTitleBar | kMenuBar | kStatusBar},
     {K::Window, "Map Tree", 560, 20, 200, 450, nullptr, &G::mapTreeWindow, kTitleBar | kStatusBar},
     {K::Window, "Tools", 20, 105, 110, 450, &G::mainWindow, &G::toolsWindow, kTitleBar | kStatusBar},
     {K::GroupFrame, "Curent Tile", 20, 20, 64, 64, &G::toolsWindow, &G::tileFrame},
@@ -118,6 +118,7 @@ constexpr MenuItem kFileItems[] = {{"New Map", kNewMapTag, {'N', kControl}},
                                    {"Export Vorl", kExportTag, {'E', kControl}},
                                    {"Import Map...", kImportTag, {'I', kControl}},
                                    {"Export As...", kExportAsTag, {'E', kControl | kShift}}};
+constexpr MenuItem kEditItems[] = {{"Undo", kUndoTag, {'Z', kControl}}, {"Redo", kRedoTag, {'Z', kControl | kShift}}};
 
 template <std::size_t N>
 void buildTable(platform::Toolkit& tk, const P (&table)[N], Gadgets& g) {
@@ -138,6 +139,8 @@ void buildMenus(platform::Toolkit& tk, Gadgets& g) {
   for (const auto& item : kContextItems) tk.createMenuItem(item.text, item.tag, g.contextMenu);
   g.fileMenu = tk.createMenu("File", g.mainWindow);
   for (const auto& item : kFileItems) tk.createMenuItem(item.text, item.tag, g.fileMenu, item.shortcut);
+  g.editMenu = tk.createMenu("Edit", g.mainWindow);
+  for (const auto& item : kEditItems) tk.createMenuItem(item.text, item.tag, g.editMenu, item.shortcut);
   tk.updateMenuBar(g.mainWindow);
 }
 

@@ -46,7 +46,7 @@ MapSize readSize(platform::Toolkit& tk, const DialogGadgets& d) {
 
 }  // namespace
 
-std::optional<MapSize> runNewMapDialog(platform::Toolkit& tk, platform::Handle owner) {
+void runNewMapDialog(platform::Toolkit& tk, platform::Handle owner, const std::function<bool(const MapSize&)>& create) {
   DialogGadgets d;
   d.owner = owner;
   build<DialogGadgets>(tk, kDialog, d);
@@ -55,14 +55,9 @@ std::optional<MapSize> runNewMapDialog(platform::Toolkit& tk, platform::Handle o
     const bool closed = e.kind == platform::EventKind::WindowClose && e.source == d.window;
     const bool action = e.kind == platform::EventKind::GadgetAction;
     if (closed || (action && e.source == d.cancelButton)) break;
-    if (action && e.source == d.createButton) {
-      const MapSize size = readSize(tk, d);
-      tk.destroyWindow(d.window);
-      return size;
-    }
+    if (action && e.source == d.createButton && create(readSize(tk, d))) break;
   }
   tk.destroyWindow(d.window);
-  return std::nullopt;
 }
 
 }  // namespace vorlane::app

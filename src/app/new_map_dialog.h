@@ -2,7 +2,7 @@
 // The "New Map" dialog: asks for the size of a new map in its own event loop, which takes
 // and drops every event that does not end it.
 #include <cstdint>
-#include <optional>
+#include <functional>
 
 #include "platform/toolkit.h"
 
@@ -12,8 +12,11 @@ struct MapSize {
   std::int32_t width, height, depth, tileWidth, tileHeight;
 };
 
-// The sizes read on Create, each raised to its minimum (1 cell, 1 layer, 4 pixels); none on
-// Cancel or close. The dialog is gone when this returns.
-std::optional<MapSize> runNewMapDialog(platform::Toolkit& toolkit, platform::Handle owner);
+// Runs the dialog until Cancel, close, or a Create whose sizes (read from the fields, each
+// raised to its minimum: 1 cell, 1 layer, 4 pixels) `create` accepts. A size it refuses
+// (after saying why) keeps the dialog open with what was typed. The dialog is gone when
+// this returns.
+void runNewMapDialog(platform::Toolkit& toolkit, platform::Handle owner,
+                     const std::function<bool(const MapSize&)>& create);
 
 }  // namespace vorlane::app

@@ -6,7 +6,7 @@ namespace vorlane::app {
 
 Shell::After Shell::render() {
   tk_.surface(g_.mapCanvas);
-  auto lit = lighting::renderCommand(*currentMap_, tk_.text(g_.widthField), tk_.text(g_.heightField),
+  auto lit = lighting::renderCommand(*doc_.map(), tk_.text(g_.widthField), tk_.text(g_.heightField),
                                      tk_.checked(g_.softShadowsBox),
                                      [this](float fraction) { tk_.setProgress(g_.progressBar, fraction); });
   // A refused resolution has changed nothing.
@@ -14,7 +14,7 @@ Shell::After Shell::render() {
     tk_.messageBox(lit.error(), platform::MessageKind::Error);
     return After::step;
   }
-  replaceMap(std::move(lit).value());
+  replaceMap("Render", std::move(lit).value());
   return After::step;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/convert.h"
+#include "edit/commands.h"
 #include "map/view.h"
 
 namespace vorlane::app {
@@ -17,21 +18,22 @@ void Shell::startUp() {
   buildToolWindows(tk_, g_);
   buildMainContent(tk_, g_);
   buildTilesWindow(tk_, g_);
-  tilesets_.emplace(tk_, g_.tilesetTabs);
-  tilesets_->add();
+  tilesets_.emplace(tk_, g_.tilesetTabs, doc_);
+  tilesets_->addFirst();
   buildRenderWindow(tk_, g_);
   buildPivotsWindow(tk_, g_);
   buildLightsWindow(tk_, g_);
   tk_.startTimer(60);
   tk_.surface(g_.mapCanvas);
-  currentMap_ = map::Map::create(0, 0, 0, 0, 0);
   buildMenus(tk_, g_);
-  objects_.emplace(tk_, objects::ObjectGadgets{g_.redField, g_.greenField, g_.blueField, g_.lightShadowsBox,
-                                               g_.rangeField, g_.linkField, g_.recordsList, g_.nameField,
-                                               g_.valueField});
+  objects_.emplace(tk_,
+                   objects::ObjectGadgets{g_.redField, g_.greenField, g_.blueField, g_.lightShadowsBox, g_.rangeField,
+                                          g_.linkField, g_.recordsList, g_.nameField, g_.valueField},
+                   doc_);
   panning_ = false;
   panFirst_ = true;
   buildDispatch();
+  showEditState();
 }
 
 int Shell::run() {
@@ -42,6 +44,7 @@ int Shell::run() {
 void Shell::handle(const Event& event) {
   if (finished_ || !objects_) return;  // closed, or not started up
   if (dispatch(event) == After::step && !finished_) afterEvent();
+  if (!finished_) showEditState();
 }
 
 Shell::After Shell::dispatch(const Event& e) {
@@ -81,27 +84,76 @@ Shell::After Shell::onClose(const Event& e) {
   return it == closes_.end() ? After::step : it->second(e);
 }
 
-// The stroke update, the tile-flag step in both halves, then the object windows' fields.
+// The stroke update, then the tile-flag step: a newly picked tile shows its flags, and takes
+// them as the boxes show them. The boxes and the object windows' fields write only when the
+// user changes them (their actions), so an undone change stays undone.
 void Shell::afterEvent() {
-  if (stroke_.painting) map::updateStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_);
+  if (stroke_.painting)
+    map::updateStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
   const map::Map& tileset = *currentTileset();
   const tiles::TilePtr& picked = tileset.cell(tileset.selectedX, tileset.selectedY, 0);
   if (picked != currentTile_) {
     currentTile_ = picked;
     tk_.setChecked(g_.tileShadowsBox, picked && picked->castShadows != 0);
     tk_.setChecked(g_.tileColliderBox, picked && picked->collider != 0);
+    applyTileFlags();
   }
+}
+
+void Shell::applyTileFlags() {
+  if (!currentTile_) return;
+  const std::int32_t castShadows = tk_.checked(g_.tileShadowsBox) ? 1 : 0;
+  const std::int32_t collider = tk_.checked(g_.tileColliderBox) ? 1 : 0;
+  if (castShadows != currentTile_->castShadows || collider != currentTile_->collider)
+    doc_.push(edit::setTileFlags(currentTile_, castShadows, collider));
+}
+
+Shell::After Shell::tileFlagsChanged() {
+  applyTileFlags();
+  return After::step;
+}
+
+map::CellWriter& Shell::strokeWriter() {
+  if (!strokeCells_) strokeCells_.emplace(doc_, doc_.map(), std::string(map::toolName(currentTool_)));
+  return *strokeCells_;
+}
+
+void Shell::dropStroke() {
+  stroke_.painting = false;
+  strokeCells_.reset();
+}
+
+Shell::After Shell::undo(bool forward) {
+  dropStroke();
+  if (forward ? doc_.redo() : doc_.undo()) refreshViews();
+  return After::step;
+}
+
+void Shell::refreshViews() {
+  tilesets_->show();
+  objects_->showActive();
   if (currentTile_) {
-    currentTile_->castShadows = tk_.checked(g_.tileShadowsBox) ? 1 : 0;
-    currentTile_->collider = tk_.checked(g_.tileColliderBox) ? 1 : 0;
+    tk_.setChecked(g_.tileShadowsBox, currentTile_->castShadows != 0);
+    tk_.setChecked(g_.tileColliderBox, currentTile_->collider != 0);
   }
-  objects_->syncFields();
+}
+
+// Only what changed is handed to the toolkit.
+void Shell::showEditState() {
+  const std::string& name = doc_.projectName();
+  const std::string status = (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "");
+  if (doc_.revision() == shownRevision_ && status == shownProject_) return;
+  shownRevision_ = doc_.revision();
+  shownProject_ = status;
+  tk_.setStatusText(g_.mainWindow, status);
+  tk_.setMenuItem(g_.editMenu, kUndoTag, doc_.undoText(), doc_.history().canUndo());
+  tk_.setMenuItem(g_.editMenu, kRedoTag, doc_.redoText(), doc_.history().canRedo());
 }
 
 // Redraws the map, tileset and current-tile canvases, in that order. The tileset's grid
 // lies under its tiles, the map's over them.
 Shell::After Shell::onTick(const Event&) {
-  map::Map& m = *currentMap_;
+  map::Map& m = *doc_.map();
   platform::Surface& mapSurface = tk_.surface(g_.mapCanvas);
   mapSurface.clear();
   m.markCell(m.selectedX, m.selectedY);
@@ -143,11 +195,14 @@ Shell::After Shell::onMouseDown(const Event& e) {
     if (e.source == g_.mapCanvas) {
       const platform::Surface& s = tk_.surface(g_.mapCanvas);
       const auto px = static_cast<float>(mapMouseX_), py = static_cast<float>(mapMouseY_);
-      map::LightPtr light = map::pickLight(*currentMap_, s, px, py);
+      map::LightPtr light = map::pickLight(*doc_.map(), s, px, py);
       if (light) objects_->selectLight(light);
-      map::PivotPtr pivot = map::pickPivot(*currentMap_, s, px, py);
+      map::PivotPtr pivot = map::pickPivot(*doc_.map(), s, px, py);
       if (pivot) objects_->selectPivot(pivot);
-      if (!light && !pivot) map::beginStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_);
+      if (!light && !pivot) {
+        strokeCells_.reset();
+        map::beginStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
+      }
     }
   }
   return After::step;
@@ -160,8 +215,10 @@ Shell::After Shell::onMouseUp(const Event& e) {
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = false;
     if (!stroke_.painting) return After::skip;
-    map::endStroke(stroke_, *currentMap_, currentTool_, currentLayer_, currentTile_, e.source == g_.mapCanvas);
-    stroke_.painting = false;
+    map::endStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_,
+                   e.source == g_.mapCanvas);
+    // The stroke's cells become one step.
+    dropStroke();
   }
   return After::step;
 }
@@ -177,14 +234,14 @@ Shell::After Shell::onMouseMove(const Event& e) {
     const float dx = x - panLastX_, dy = y - panLastY_;
     panLastX_ = x;
     panLastY_ = y;
-    if (e.source == g_.mapCanvas) map::scroll(*currentMap_, -dx, -dy);
+    if (e.source == g_.mapCanvas) map::scroll(*doc_.map(), -dx, -dy);
     if (e.source == g_.tilesetCanvas)
       map::scrollClamped(*currentTileset(), tk_.surface(g_.tilesetCanvas), -dx * 4.0f, -dy * 4.0f);
   }
   if (e.source == g_.mapCanvas) {
     mapMouseX_ = e.x;
     mapMouseY_ = e.y;
-    map::pickCell(*currentMap_, tk_.surface(g_.mapCanvas), e.x, e.y);
+    map::pickCell(*doc_.map(), tk_.surface(g_.mapCanvas), e.x, e.y);
   }
   if (e.source == g_.tilesetCanvas) {
     tilesetMouseX_ = e.x;
@@ -197,7 +254,7 @@ Shell::After Shell::onMouseMove(const Event& e) {
 // One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
 Shell::After Shell::onWheel(const Event& e) {
   if (e.source != g_.mapCanvas) return After::step;
-  map::Map& m = *currentMap_;
+  map::Map& m = *doc_.map();
   const float zoom = m.getZoom() * 1.0f + static_cast<float>(e.datum) * 0.01f;
   m.setZoom(std::max(zoom, map::kMinZoom));
   map::pickCell(m, tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
@@ -218,25 +275,26 @@ void Shell::toggleWindow(platform::Handle window, bool& shown) {
   shown = !shown;
 }
 
-// A new map object takes over: nothing active may point into the old one. The layer, its
-// field and the stroke start stay as they were; the cell writers ignore cells outside the map.
-void Shell::replaceMap(map::MapPtr map) {
-  currentMap_ = std::move(map);
-  objects_->clear();
+// A new map object takes over as one step: nothing active may point into the old one. The
+// layer, its field and the stroke start stay as they were; the cell writers ignore cells
+// outside the map.
+void Shell::replaceMap(const char* label, map::MapPtr map) {
+  strokeCells_.reset();  // a stroke going on writes into the new map from now on
+  doc_.replaceMap(label, std::move(map));
 }
 
 Shell::After Shell::contextAdd(bool light) {
   const platform::Surface& s = tk_.surface(g_.mapCanvas);
-  const map::MapPoint p = map::canvasToMap(*currentMap_, s, contextX_, contextY_);
+  const map::MapPoint p = map::canvasToMap(*doc_.map(), s, contextX_, contextY_);
   if (light)
-    objects_->addLightAt(*currentMap_, p.x, p.y, currentLayer_);
+    objects_->addLightAt(p.x, p.y, currentLayer_);
   else
-    objects_->addPivotAt(*currentMap_, p.x, p.y, currentLayer_);
+    objects_->addPivotAt(p.x, p.y, currentLayer_);
   return After::step;
 }
 
 Shell::After Shell::contextDelete() {
-  objects_->deleteAt(*currentMap_, tk_.surface(g_.mapCanvas), contextX_, contextY_);
+  objects_->deleteAt(tk_.surface(g_.mapCanvas), contextX_, contextY_);
   return After::step;
 }
 

@@ -12,6 +12,8 @@
 
 #include "app/gadgets.h"
 #include "app/tilesets.h"
+#include "edit/cells.h"
+#include "edit/document.h"
 #include "map/map.h"
 #include "map/tools.h"
 #include "objects/object_editor.h"
@@ -23,6 +25,12 @@ inline constexpr const char* kNotAValidFile = "Not a valid file.";
 inline constexpr const char* kMapTooLarge = map::kMapTooLarge;
 inline constexpr const char* kImageFilter = "Image Files:png,jpg,bmp;";
 inline constexpr const char* kMapFilter = "Map files:vorl;";
+// The close question's buttons, in order.
+inline constexpr const char* kSaveButton = "Save";
+inline constexpr const char* kDiscardButton = "Discard";
+inline constexpr const char* kCancelButton = "Cancel";
+// The project name where there is none yet.
+inline constexpr const char* kUntitled = "Untitled";
 inline constexpr const char* kImportLeftOut = "Imported without what Vorlane cannot hold:";
 
 class Shell {
@@ -42,14 +50,21 @@ class Shell {
   const Gadgets& gadgets() const { return g_; }
   bool finished() const { return finished_; }
 
+  // The document: map, tilesets, project name, active objects and the undo history.
+  // Commands from outside the shell (scripts, imports) push here, then call refreshViews.
+  edit::Document& document() { return doc_; }
+  const edit::Document& document() const { return doc_; }
+  // The windows show the document again after it changed under them.
+  void refreshViews();
+
   // Shell state.
-  const map::MapPtr& currentMap() const { return currentMap_; }
-  const map::MapPtr& currentTileset() const { return tilesets_->current(); }
+  const map::MapPtr& currentMap() const { return doc_.map(); }
+  const map::MapPtr& currentTileset() const { return doc_.currentTileset(); }
   const tiles::TilePtr& currentTile() const { return currentTile_; }
   const Tilesets& tilesets() const { return *tilesets_; }
   std::int32_t currentTool() const { return currentTool_; }
   std::int32_t currentLayer() const { return currentLayer_; }
-  const std::string& projectName() const { return projectName_; }
+  const std::string& projectName() const { return doc_.projectName(); }
   const map::Stroke& stroke() const { return stroke_; }
   bool leftHeld() const { return leftHeld_; }
   bool panning() const { return panning_; }
@@ -65,6 +80,8 @@ class Shell {
   void buildDispatch();
   After dispatch(const platform::Event& e);
   void afterEvent();
+  // The Edit menu's items and the main window's status bar, when the history changed.
+  void showEditState();
 
   // Event kinds.
   After onMenu(const platform::Event& e);
@@ -81,7 +98,11 @@ class Shell {
   After newMap();
   After loadTile();
   After loadProject();
-  After saveProject(bool ask);
+  // False when nothing was saved (cancelled requester, failed write).
+  bool saveProject(bool ask);
+  After undo(bool forward);
+  After tileFlagsChanged();
+  void applyTileFlags();
   After exportMap();
   // Other editors' maps (file_commands.cpp): the formats table's readers and writers.
   After importMap();
@@ -95,7 +116,10 @@ class Shell {
   After closeMain();
   void toggleWindow(platform::Handle window, bool& shown);
   void hideWindow(platform::Handle window, bool& shown);
-  void replaceMap(map::MapPtr map);
+  void replaceMap(const char* label, map::MapPtr map);
+  // Ends a stroke in progress without writing more (before a step is undone or redone).
+  void dropStroke();
+  map::CellWriter& strokeWriter();
 
   platform::Toolkit& tk_;
   Gadgets g_;
@@ -106,7 +130,11 @@ class Shell {
   std::unordered_map<int, Handler> menuTags_;
   std::vector<std::pair<platform::Shortcut, Handler>> keys_;
 
-  map::MapPtr currentMap_;
+  edit::Document doc_;
+  // Records the cells of the stroke in progress, one step per stroke.
+  std::optional<edit::CellRecorder> strokeCells_;
+  std::uint64_t shownRevision_ = ~std::uint64_t{0};
+  std::string shownProject_;
   tiles::TilePtr currentTile_;
   std::int32_t currentTool_ = map::kNoTool;
   std::int32_t currentLayer_ = 0;
@@ -114,7 +142,6 @@ class Shell {
   bool leftHeld_ = false;
   std::int32_t mapMouseX_ = 0, mapMouseY_ = 0;
   std::int32_t tilesetMouseX_ = 0, tilesetMouseY_ = 0;
-  std::string projectName_;
   bool renderShown_ = false, lightsShown_ = false, pivotsShown_ = false;
   bool panning_ = false, panFirst_ = true;
   float panLastX_ = 0, panLastY_ = 0;

@@ -1,6 +1,7 @@
 #include "app/tilesets.h"
 
 #include "base/convert.h"
+#include "edit/commands.h"
 
 namespace vorlane::app {
 
@@ -8,50 +9,71 @@ namespace {
 std::string tooltipFor(int number) { return "View tileset " + base::intToText(number); }
 }  // namespace
 
+io::TilesetEntry Tilesets::fresh() const {
+  return {"Tileset " + base::intToText(count() + 1), map::Map::createTileset()};
+}
+
+map::MapPtr Tilesets::addFirst() {
+  io::TilesetEntry first = fresh();
+  map::MapPtr tileset = first.tileset;
+  doc_.setTilesets({std::move(first)}, tileset);
+  show();
+  return tileset;
+}
+
 map::MapPtr Tilesets::add() {
   if (count() >= kMaxTilesets) {
     tk_.messageBox(kTilesetsFull, platform::MessageKind::Information);
     return nullptr;
   }
-  const int number = count() + 1;
-  sets_.push_back({"Tileset " + base::intToText(number), map::Map::createTileset()});
-  current_ = sets_.back().tileset;
-  tk_.addItem(tabs_, sets_.back().label, tooltipFor(number));
+  std::vector<io::TilesetEntry> sets = doc_.tilesets();
+  sets.push_back(fresh());
+  map::MapPtr tileset = sets.back().tileset;
+  doc_.push(edit::setTilesets("New Set", std::move(sets), tileset));
+  tk_.addItem(tabs_, doc_.tilesets().back().label, tooltipFor(count()));
+  shown_.push_back(tileset);
   tk_.selectItem(tabs_, count() - 1);
-  return current_;
+  return tileset;
 }
 
 bool Tilesets::removeSelected() {
-  if (sets_.empty()) return false;
-  if (sets_.size() == 1) {
-    sets_.clear();
+  if (count() == 0) return false;
+  std::vector<io::TilesetEntry> sets = doc_.tilesets();
+  if (count() == 1) {
+    doc_.push(edit::setTilesets("Delete Set", {}, doc_.currentTileset()));
     tk_.removeItem(tabs_, 0);
+    shown_.clear();
     return true;
   }
   const int s = tk_.selectedItem(tabs_);
   // No tab selected (or a strip out of step): nothing to delete.
   if (s < 0 || s >= count()) return false;
-  sets_.erase(sets_.begin() + s);
+  sets.erase(sets.begin() + s);
+  const int next = s == 0 ? static_cast<int>(sets.size()) - 1 : s - 1;
+  map::MapPtr shownNext = sets[static_cast<std::size_t>(next)].tileset;
+  doc_.push(edit::setTilesets("Delete Set", std::move(sets), std::move(shownNext)));
   tk_.removeItem(tabs_, s);
-  const int next = s == 0 ? count() - 1 : s - 1;
+  shown_.erase(shown_.begin() + s);
   tk_.selectItem(tabs_, next);
-  current_ = sets_[static_cast<std::size_t>(next)].tileset;
   return false;
 }
 
-void Tilesets::choose(int index) {
-  if (index < 0 || index >= count()) return;
-  current_ = sets_[static_cast<std::size_t>(index)].tileset;
-}
+void Tilesets::choose(int index) { doc_.chooseTileset(index); }
 
-void Tilesets::replaceAll(std::vector<io::TilesetEntry> entries) {
-  tk_.clearItems(tabs_);
-  if (entries.size() > static_cast<std::size_t>(kMaxTilesets)) entries.resize(kMaxTilesets);
-  sets_ = std::move(entries);
-  for (int i = 0; i < count(); ++i) tk_.addItem(tabs_, sets_[static_cast<std::size_t>(i)].label, tooltipFor(i + 1));
-  if (sets_.empty()) return;
-  tk_.selectItem(tabs_, 0);
-  current_ = sets_.front().tileset;
+void Tilesets::show() {
+  const std::vector<io::TilesetEntry>& sets = doc_.tilesets();
+  bool same = shown_.size() == sets.size();
+  for (std::size_t i = 0; same && i < sets.size(); ++i) same = shown_[i] == sets[i].tileset;
+  if (!same) {
+    tk_.clearItems(tabs_);
+    shown_.clear();
+    for (const io::TilesetEntry& e : sets) {
+      shown_.push_back(e.tileset);
+      tk_.addItem(tabs_, e.label, tooltipFor(static_cast<int>(shown_.size())));
+    }
+  }
+  const int current = doc_.currentTilesetIndex();
+  if (current >= 0 && tk_.selectedItem(tabs_) != current) tk_.selectItem(tabs_, current);
 }
 
 }  // namespace vorlane::app

@@ -1,42 +1,48 @@
 #pragma once
-// The tileset viewer: up to 255 tilesets, one tab each, and the one on show. Keeps the tab
-// strip and the slots in step and never addresses a slot outside those in use.
+// The tileset viewer: the document's tileset slots, one tab each, and the one on show. New
+// Set and Delete Set are steps of the document; the tab strip follows the slots.
 #include <string>
 #include <vector>
 
-#include "io/project.h"
+#include "edit/document.h"
 #include "map/map.h"
 #include "platform/toolkit.h"
 
 namespace vorlane::app {
 
-inline constexpr int kMaxTilesets = io::kMaxTilesets;
+inline constexpr int kMaxTilesets = edit::kMaxTilesets;
 inline constexpr const char* kTilesetsFull = "No more than 255 tilesets fit.";
 
 class Tilesets {
  public:
-  Tilesets(platform::Toolkit& toolkit, platform::Handle tabs) : tk_(toolkit), tabs_(tabs) {}
+  Tilesets(platform::Toolkit& toolkit, platform::Handle tabs, edit::Document& doc)
+      : tk_(toolkit), tabs_(tabs), doc_(doc) {}
 
   // A new 8 × 128 tileset in a new, selected tab labelled by the count; it becomes current.
-  // At capacity an information message, and none is returned.
+  // At capacity an information message, and none is returned. The first one, made at
+  // start-up, is no step of the history.
   map::MapPtr add();
+  map::MapPtr addFirst();
   // The Delete Set button. Returns whether the after-event step runs.
   bool removeSelected();
   // The tab strip's action: the tab now selected becomes current.
   void choose(int index);
-  // A loaded project's tilesets replace all tabs; with none, the current one stays on show.
-  void replaceAll(std::vector<io::TilesetEntry> entries);
+  // The tabs show the document's slots again, the current one selected (after a load,
+  // an undo or a redo); unchanged tabs are left alone.
+  void show();
 
-  int count() const { return static_cast<int>(sets_.size()); }
-  const std::vector<io::TilesetEntry>& entries() const { return sets_; }
-  const map::MapPtr& current() const { return current_; }
+  int count() const { return doc_.tilesetCount(); }
+  const std::vector<io::TilesetEntry>& entries() const { return doc_.tilesets(); }
+  const map::MapPtr& current() const { return doc_.currentTileset(); }
 
  private:
+  io::TilesetEntry fresh() const;
+  // What the tab strip shows, in order.
+  std::vector<map::MapPtr> shown_;
+
   platform::Toolkit& tk_;
   platform::Handle tabs_;
-  std::vector<io::TilesetEntry> sets_;
-  // Kept apart from the slots: deleting the last tileset leaves it on show.
-  map::MapPtr current_;
+  edit::Document& doc_;
 };
 
 }  // namespace vorlane::app

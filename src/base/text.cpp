@@ -30,8 +30,17 @@ std::uint32_t nextCodePoint(std::string_view s, std::size_t& i) {
 void appendUtf8(std::string& out, std::uint32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
-  } else {
+  } else if (cp < 0x800) {
     out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
@@ -61,6 +70,30 @@ std::string fromFileBytes(std::string_view bytes) {
   out.reserve(bytes.size());
   for (char c : bytes) appendUtf8(out, static_cast<unsigned char>(c));
   return out;
+}
+
+std::string withFileDetail(std::string_view message, std::string_view file, std::string_view reason) {
+  std::string out(message);
+  out += '\n';
+  out += file;
+  out += ": ";
+  out += reason;
+  return out;
+}
+
+std::string toUtf8(std::uint32_t codePoint) {
+  std::string out;
+  appendUtf8(out, codePoint);
+  return out;
+}
+
+std::optional<std::uint32_t> firstUnstorable(std::string_view utf8) {
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const std::uint32_t cp = nextCodePoint(utf8, i);
+    if (cp > 0xFF || cp == 0x00 || cp == 0x0A || cp == 0x0D) return cp;
+  }
+  return std::nullopt;
 }
 
 std::string asciiLower(std::string_view text) {

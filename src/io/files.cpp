@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "base/console.h"
+#include "base/text.h"
 #include "io/project.h"
 #include "platform/encode.h"
 #include "platform/files.h"
@@ -22,9 +23,7 @@ namespace vorlane::io {
 
 namespace fs = std::filesystem;
 
-std::string saveFileName(const std::string& name) { return name + ".vorl"; }
-
-std::string exportFileName(const std::string& name) {
+std::string saveFileName(const std::string& name) {
   const auto dot = name.rfind('.');
   const bool hasExtension = dot != std::string::npos && name.find_first_of("/\\", dot) == std::string::npos;
   if (hasExtension && name.compare(dot + 1, std::string::npos, "vorl") == 0) return name;
@@ -77,10 +76,23 @@ base::Result<FileBytes> readFile(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+std::string whatWasWrong(const std::string& error, const ParseFailure& where, std::size_t size) {
+  if (error != base::kReadError) return error;  // a value out of range, or memory
+  if (where.mapSectionOnly) return "an exported map (the map alone, without tilesets), not a project";
+  return "the file ends after " + std::to_string(size) + " bytes, inside the " + (where.inTilesets ? "tilesets" : "map");
+}
+
+}  // namespace
+
 base::Result<Project> loadProjectFile(const std::string& path, Accept accept) {
   auto file = readFile(path);
   if (!file) return base::Error{file.error()};
-  return parseProject(std::span<const std::uint8_t>(file->data.get(), file->size), accept);
+  ParseFailure where;
+  auto project = parseProject(std::span<const std::uint8_t>(file->data.get(), file->size), accept, &where);
+  if (project) return project;
+  return base::Error{base::withFileDetail(base::kReadError, path, whatWasWrong(project.error(), where, file->size))};
 }
 
 base::Result<std::optional<std::vector<TilesetEntry>>> loadProject(const std::string& name, map::Map& current) {
@@ -174,11 +186,26 @@ base::Status writeFileAtomically(const std::string& path, const std::function<vo
   return base::success();
 }
 
+namespace {
+
+// The plan comes first: a text the file cannot hold stops the save before any file is touched.
+base::Result<SavePlan> planSave(const map::Map& map, std::span<const TilesetEntry> tilesets) {
+  try {
+    return SavePlan(map, tilesets);
+  } catch (const base::FormatError& e) {
+    return base::Error{e.what()};
+  }
+}
+
+}  // namespace
+
 base::Status saveProjectFile(const std::string& name, const map::Map& map, std::span<const TilesetEntry> tilesets) {
   if (name.empty()) return base::success();
+  const auto plan = planSave(map, tilesets);
+  if (!plan) return base::Error{plan.error()};
   auto status = writeFileAtomically(saveFileName(name), [&](base::ByteWriter& out) {
-    saveMap(map, out);
-    writeTilesetSection(tilesets, out);
+    saveMap(map, out, plan.value());
+    writeTilesetSection(tilesets, out, plan.value());
   });
   // Printed only once the file is really in place, so the console never claims a failed save.
   if (status) base::consoleLine("Saved:" + name);
@@ -187,7 +214,9 @@ base::Status saveProjectFile(const std::string& name, const map::Map& map, std::
 
 base::Status exportMapFile(const std::string& name, const map::Map& map) {
   if (name.empty()) return base::success();
-  return writeFileAtomically(exportFileName(name), [&](base::ByteWriter& out) { saveMap(map, out); });
+  const auto plan = planSave(map, {});
+  if (!plan) return base::Error{plan.error()};
+  return writeFileAtomically(saveFileName(name), [&](base::ByteWriter& out) { saveMap(map, out, plan.value()); });
 }
 
 base::Status writePngFile(const std::string& path, const platform::Image& image) {

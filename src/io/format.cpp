@@ -103,14 +103,14 @@ void readCells(ByteReader& in, map::Map& map) {
   }
 }
 
-void writeTilesetCells(const map::Map* tileset, ByteWriter& out) {
+void writeTilesetCells(const map::Map* tileset, ByteWriter& out, const SavePlan& plan) {
   for (std::int32_t y = 0; y < kTilesetRows; ++y) {
     for (std::int32_t x = 0; x < kTilesetColumns; ++x) {
       static const TilePtr none;
       const TilePtr& tile = tileset ? tileset->cell(x, y, 0) : none;
       if (tile) {
         out.byte(kOccupied);
-        tile->write(out);
+        tile->write(out, plan.pathOf(*tile));
       } else {
         out.byte(kEmpty);
       }
@@ -120,25 +120,30 @@ void writeTilesetCells(const map::Map* tileset, ByteWriter& out) {
 
 }  // namespace
 
-void saveMap(const map::Map& map, ByteWriter& out) {
+std::vector<const Tile*> tilesInUse(const map::Map& map) {
+  std::vector<const Tile*> order;
+  std::unordered_map<const Tile*, std::int32_t> seen;
+  const Tile* last = nullptr;
+  for (const TilePtr& cell : map.cells) {
+    if (!cell || cell.get() == last) continue;
+    last = cell.get();
+    if (seen.emplace(last, static_cast<std::int32_t>(order.size())).second) order.push_back(last);
+  }
+  return order;
+}
+
+void saveMap(const map::Map& map, ByteWriter& out) { saveMap(map, out, SavePlan(map, {})); }
+
+void saveMap(const map::Map& map, ByteWriter& out, const SavePlan& plan) {
   out.int32(map.width);
   out.int32(map.height);
   out.int32(map.depth);
   out.int32(map.tileWidth);
   out.int32(map.tileHeight);
-  // The tiles in order of first use, by object identity (two tiles from one file stay two).
-  std::vector<const Tile*> order;
-  {
-    std::unordered_map<const Tile*, std::int32_t> seen;
-    const Tile* last = nullptr;
-    for (const TilePtr& cell : map.cells) {
-      if (!cell || cell.get() == last) continue;
-      last = cell.get();
-      if (seen.emplace(last, static_cast<std::int32_t>(order.size())).second) order.push_back(last);
-    }
-  }
+  // Two tiles from one file stay two.
+  const std::vector<const Tile*> order = tilesInUse(map);
   out.int32(static_cast<std::int32_t>(order.size()));
-  for (const Tile* tile : order) tile->write(out);
+  for (const Tile* tile : order) tile->write(out, plan.pathOf(*tile));
   writeCells(map, order, out);
   out.int32(static_cast<std::int32_t>(map.lights.size()));
   for (const auto& light : map.lights) light->write(out);
@@ -146,14 +151,24 @@ void saveMap(const map::Map& map, ByteWriter& out) {
   for (const auto& pivot : map.pivots) pivot->write(out);
 }
 
-void writeTilesetSection(std::span<const TilesetEntry> tilesets, ByteWriter& out) {
+void writeTilesetSection(std::span<const TilesetEntry> tilesets, ByteWriter& out, const SavePlan& plan) {
   if (tilesets.size() > static_cast<std::size_t>(kMaxTilesets))
     throw FormatError("tilesetCount must lie in 0..255 (" + std::to_string(tilesets.size()) + ")");
   out.int32(static_cast<std::int32_t>(tilesets.size()));
   for (const auto& entry : tilesets) {
     out.line(entry.label);
-    writeTilesetCells(entry.tileset.get(), out);
+    writeTilesetCells(entry.tileset.get(), out, plan);
   }
+}
+
+void writeTilesetSection(std::span<const TilesetEntry> tilesets, ByteWriter& out) {
+  writeTilesetSection(tilesets, out, SavePlan(map::Map(), tilesets));
+}
+
+void writeProject(const map::Map& map, std::span<const TilesetEntry> tilesets, ByteWriter& out) {
+  const SavePlan plan(map, tilesets);
+  saveMap(map, out, plan);
+  writeTilesetSection(tilesets, out, plan);
 }
 
 map::MapPtr readMapSection(ByteReader& in) {
@@ -252,11 +267,12 @@ void loadMap(map::Map& target, ByteReader& in) {
   applyMapSection(target, *parsed);
 }
 
-base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept accept) {
+base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept accept, ParseFailure* failure) {
   try {
     ByteReader in(bytes);
     Project project;
     project.map = readMapSection(in);
+    if (failure) *failure = {true, in.atEnd()};
     if (accept == Accept::projectOrExport && in.atEnd()) return project;
     project.tilesets = readTilesetSection(in, project.map->tileTable);
     project.hasTilesetSection = true;

@@ -18,6 +18,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/bytes.h"
@@ -53,11 +54,36 @@ enum class Accept { projectOnly, projectOrExport };
 
 // ---- Byte level (in-memory streams) ----
 
+// The distinct tiles of the map's cells, in order of first use (by identity, not path).
+std::vector<const tiles::Tile*> tilesInUse(const map::Map& map);
+
+// What a save settles before its first byte, so that the file reads back as it was meant:
+// every text a line can hold, and no two tiles of different size or pixels under one path
+// (letters A-Z folded, as the reader joins them). The later of two such tiles is written
+// under its path with " (n)" appended; memory keeps the tile's own path. A tile without a
+// path clashes only when it is in a tileset: the map's cells join their tiles by index,
+// and the lit tiles of a render all come without one.
+class SavePlan {
+ public:
+  // Throws base::FormatError naming a text that a file cannot hold, and why.
+  SavePlan(const map::Map& map, std::span<const TilesetEntry> tilesets);
+  const std::string& pathOf(const tiles::Tile& tile) const;
+
+ private:
+  std::unordered_map<const tiles::Tile*, std::string> renamed_;
+};
+
 // The map section: sizes, the tiles used (by identity, in cell order), cell indices,
-// lights, pivots. Throws base::StreamError when the writer's file refuses a write.
+// lights, pivots. Throws base::StreamError when the writer's file refuses a write, and
+// base::FormatError as SavePlan does (then before writing anything).
 void saveMap(const map::Map& map, base::ByteWriter& out);
-// The tileset section. Throws base::FormatError for more than 255 tilesets.
+void saveMap(const map::Map& map, base::ByteWriter& out, const SavePlan& plan);
+// The tileset section, with the plan made for the map section before it; without one it is
+// planned on its own (for tileset sections written alone; a whole file is writeProject).
+void writeTilesetSection(std::span<const TilesetEntry> tilesets, base::ByteWriter& out, const SavePlan& plan);
 void writeTilesetSection(std::span<const TilesetEntry> tilesets, base::ByteWriter& out);
+// A whole project file: both sections under one plan.
+void writeProject(const map::Map& map, std::span<const TilesetEntry> tilesets, base::ByteWriter& out);
 
 // Reads a map section into a fresh Map. Throws base::StreamError when the bytes end early,
 // base::FormatError naming the field when a count or index breaks its range.
@@ -79,18 +105,25 @@ void loadMap(map::Map& target, base::ByteReader& in);
 // tile.", "Read.", "Read tiles.", "Replaced tile."). Bytes after the tileset section are
 // ignored; with Accept::projectOrExport a file ending exactly after the map section is an
 // export file.
-base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept accept = Accept::projectOnly);
+// Where a parse stopped, so that a message can say what was wrong with the file.
+struct ParseFailure {
+  bool inTilesets = false;      // the map section had been read whole
+  bool mapSectionOnly = false;  // and the file ended right after it: an exported map
+};
+base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept accept = Accept::projectOnly,
+                                   ParseFailure* failure = nullptr);
 
 // ---- Files ----
 
-// "level" -> "level.vorl", always.
+// The file that Save and Export write: ".vorl" appended unless the extension (after the last
+// dot, no slash after it) is exactly "vorl", so "level.vorl" is never written as "level.vorl.vorl".
 std::string saveFileName(const std::string& name);
-// Appends ".vorl" unless the extension (after the last dot, no slash after it) is exactly "vorl".
-std::string exportFileName(const std::string& name);
 // "" and " " come from a cancelled requester.
 bool isCancelledLoadName(const std::string& name);
 
-// Reads and parses the file at exactly this path.
+// Reads and parses the file at exactly this path. A file that does not parse fails with
+// "Error reading from stream" and, below it, the file and what was wrong (cut short, an
+// exported map, a value out of range).
 base::Result<Project> loadProjectFile(const std::string& path, Accept accept = Accept::projectOnly);
 
 // The Load command up to the tilesets: nullopt for a cancelled name; on failure nothing
@@ -102,7 +135,7 @@ base::Result<std::optional<std::vector<TilesetEntry>>> loadProject(const std::st
 // "" does nothing. On failure the previous file is untouched.
 base::Status saveProjectFile(const std::string& name, const map::Map& map, std::span<const TilesetEntry> tilesets);
 
-// The Export command: the map section alone into exportFileName(name). "" does nothing.
+// The Export command: the map section alone into saveFileName(name). "" does nothing.
 base::Status exportMapFile(const std::string& name, const map::Map& map);
 
 // Writes a file at exactly `path` through a temporary file beside it, flushed and synced

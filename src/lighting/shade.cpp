@@ -53,9 +53,10 @@ inline float byteOf(std::uint32_t word, int k) { return static_cast<float>((word
 // renderer's definition, kept exactly; the loop only runs several pixels at once (wider
 // vectors where the processor has them: IEEE division and square root round the same).
 // Unshaded lights skip the product with a factor of 1, which changes no value.
+// The body is a template inlined into one multiversioned function per variant: clang
+// cannot multiversion templates.
 template <bool Shaded>
-[[gnu::target_clones("avx512f", "avx2", "default")]] void addLight(const LightParams& L, std::size_t n,
-                                                                   BlockScratch& s) {
+[[gnu::always_inline]] inline void addLightBody(const LightParams& L, std::size_t n, BlockScratch& s) {
   const float dz = kLightHeight;
   const float dz2 = dz * dz;
   const float red = L.red, green = L.green, blue = L.blue, range = L.range, lx = L.x, ly = L.y;
@@ -89,6 +90,16 @@ template <bool Shaded>
     g[p] += facing ? termG : 0.0f;
     b[p] += facing ? termB : 0.0f;
   }
+}
+
+[[gnu::target_clones("avx512f", "avx2", "default")]] void addShadedLight(const LightParams& L, std::size_t n,
+                                                                        BlockScratch& s) {
+  addLightBody<true>(L, n, s);
+}
+
+[[gnu::target_clones("avx512f", "avx2", "default")]] void addOpenLight(const LightParams& L, std::size_t n,
+                                                                      BlockScratch& s) {
+  addLightBody<false>(L, n, s);
 }
 
 // Every shadow factor's value / 255, computed once.
@@ -195,9 +206,9 @@ void shadePixels(const map::Map& map, const Frame& frame, const std::vector<Ligh
           const std::uint8_t* texels = L.shadow + static_cast<std::size_t>(sampling.tx[i]) * frame.height;
           for (std::size_t j = 0; j < hh; ++j) shade[j] = shadeTable.values[texels[sampling.ty[j]]];
         }
-        addLight<true>(L, n, s);
+        addShadedLight(L, n, s);
       } else {
-        addLight<false>(L, n, s);
+        addOpenLight(L, n, s);
       }
     }
     finishChannels(tone, n, s);

@@ -47,18 +47,18 @@ void Map::setCell(std::int32_t x, std::int32_t y, std::int32_t layer, TilePtr ti
 }
 
 // Both loops below stop at once for a map without cells, however long its other sides.
-void Map::fillLayer(std::int32_t layer, const TilePtr& tile) {
+void Map::fillLayer(std::int32_t layer, const TilePtr& tile, CellWriter& out) const {
   if (cells.empty() || layer < 0 || layer >= depth) return;
   for (std::int32_t x = 0; x < width; ++x)
-    for (std::int32_t y = 0; y < height; ++y) setCell(x, y, layer, tile);
+    for (std::int32_t y = 0; y < height; ++y) out.setCell(x, y, layer, tile);
 }
 
-bool Map::addToFirstFreeCell(TilePtr tile) {
+bool Map::addToFirstFreeCell(TilePtr tile, CellWriter& out) const {
   if (cells.empty()) return false;
   for (std::int32_t y = 0; y < height; ++y) {
     for (std::int32_t x = 0; x < width; ++x) {
       if (!cells[cellIndex(x, y, 0)]) {
-        setCell(x, y, 0, std::move(tile));
+        out.setCell(x, y, 0, std::move(tile));
         return true;
       }
     }

@@ -21,7 +21,15 @@ inline constexpr const char* kMapTooLarge = "The map is too large to create.";
 class Map;
 using MapPtr = std::shared_ptr<Map>;
 
-class Map {
+// Every cell write of the editing tools goes through one of these, so that an editor can
+// record what a stroke changed; a Map writes straight into its own grid.
+class CellWriter {
+ public:
+  virtual ~CellWriter() = default;
+  virtual void setCell(std::int32_t x, std::int32_t y, std::int32_t layer, TilePtr tile) = 0;
+};
+
+class Map : public CellWriter {
  public:
   // Cell (x, y, layer) at (x * height + y) * depth + layer. Every cell write goes through
   // setCell.
@@ -73,10 +81,13 @@ class Map {
   void addPivot(PivotPtr pivot) { pivots.push_back(std::move(pivot)); }
 
   // Cell writers ignore any coordinate or layer outside the grid.
-  void setCell(std::int32_t x, std::int32_t y, std::int32_t layer, TilePtr tile);
-  void fillLayer(std::int32_t layer, const TilePtr& tile);
+  void setCell(std::int32_t x, std::int32_t y, std::int32_t layer, TilePtr tile) override;
+  void fillLayer(std::int32_t layer, const TilePtr& tile) { fillLayer(layer, tile, *this); }
+  // The same walk, writing through `out` (which must write into this map's grid shape).
+  void fillLayer(std::int32_t layer, const TilePtr& tile, CellWriter& out) const;
   // First empty cell of layer 0, row by row; a full map drops the tile. Returns whether it was stored.
-  bool addToFirstFreeCell(TilePtr tile);
+  bool addToFirstFreeCell(TilePtr tile) { return addToFirstFreeCell(std::move(tile), *this); }
+  bool addToFirstFreeCell(TilePtr tile, CellWriter& out) const;
   void markCell(std::int32_t x, std::int32_t y);
   bool isMarked(std::int32_t x, std::int32_t y) const { return highlight.contains({x, y}); }
 

@@ -7,6 +7,11 @@
 
 namespace vorlane::map {
 
+std::string_view toolName(std::int32_t tool) {
+  constexpr std::string_view names[] = {"", "Plot", "Line", "Rect", "Block", "Fill"};
+  return tool >= kPlot && tool <= kFill ? names[tool] : names[0];
+}
+
 void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
                  const std::function<void(std::int32_t, std::int32_t)>& visit) {
   float dx = static_cast<float>(x2) - static_cast<float>(x1);
@@ -26,9 +31,9 @@ void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t
   } while (n >= -0.5f && --left > 0);
 }
 
-void paintLine(Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t layer,
+void paintLine(CellWriter& out, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t layer,
                const TilePtr& tile) {
-  steppedLine(x1, y1, x2, y2, [&](std::int32_t x, std::int32_t y) { map.setCell(x, y, layer, tile); });
+  steppedLine(x1, y1, x2, y2, [&](std::int32_t x, std::int32_t y) { out.setCell(x, y, layer, tile); });
 }
 
 void markLine(Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
@@ -60,30 +65,32 @@ void shapeLines(std::int32_t tool, std::int32_t x0, std::int32_t y0, std::int32_
 
 }  // namespace
 
-void beginStroke(Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, const TilePtr& tile) {
+void beginStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
+                 const TilePtr& tile) {
   stroke.painting = true;
   stroke.startX = map.selectedX;
   stroke.startY = map.selectedY;
-  if (tool == kFill) map.fillLayer(layer, tile);
+  if (tool == kFill) map.fillLayer(layer, tile, out);
 }
 
-void updateStroke(const Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, const TilePtr& tile) {
+void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
+                  const TilePtr& tile) {
   if (!stroke.painting) return;
   if (tool == kPlot) {
-    map.setCell(map.selectedX, map.selectedY, layer, tile);
+    out.setCell(map.selectedX, map.selectedY, layer, tile);
     return;
   }
   shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
              [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { markLine(map, a, b, c, d); });
 }
 
-void endStroke(Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, const TilePtr& tile,
-               bool releasedOnMapCanvas) {
+void endStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
+               const TilePtr& tile, bool releasedOnMapCanvas) {
   if (!stroke.painting) return;
   stroke.painting = false;
   if (!releasedOnMapCanvas) return;
   shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
-             [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { paintLine(map, a, b, c, d, layer, tile); });
+             [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { paintLine(out, a, b, c, d, layer, tile); });
 }
 
 // Raised to 0 first, then lowered to the last layer: a map without layers gives -1, which

@@ -9,12 +9,14 @@
 namespace vorlane::map {
 
 enum Tool : std::int32_t { kNoTool = 0, kPlot = 1, kLine = 2, kRect = 3, kBlock = 4, kFill = 5 };
+// "Plot", "Line", "Rect", "Block", "Fill"; "" for no tool.
+std::string_view toolName(std::int32_t tool);
 
 // Visits the cells of the stepped line from (x1, y1) to (x2, y2) in 32-bit float steps.
 void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
                  const std::function<void(std::int32_t, std::int32_t)>& visit);
 // Writes the tile (none erases) into every cell of the line on one layer.
-void paintLine(Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t layer,
+void paintLine(CellWriter& out, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t layer,
                const TilePtr& tile);
 // Marks every cell of the line for a red outline.
 void markLine(Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
@@ -25,14 +27,17 @@ struct Stroke {
   std::int32_t startX = 0, startY = 0;
 };
 
+// The stroke steps read the map's selection and marks and write cells through `out`.
 // Starts a stroke at the map's selected cell; Fill fills the layer at once.
-void beginStroke(Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, const TilePtr& tile);
+void beginStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
+                 const TilePtr& tile);
 // After every event while painting: Plot writes the selected cell, Line/Rect/Block mark
 // their preview from the start to the selected cell.
-void updateStroke(const Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, const TilePtr& tile);
+void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
+                  const TilePtr& tile);
 // Ends the stroke; Line/Rect/Block write their cells only when the release came from the map canvas.
-void endStroke(Stroke& stroke, Map& map, std::int32_t tool, std::int32_t layer, const TilePtr& tile,
-               bool releasedOnMapCanvas);
+void endStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
+               const TilePtr& tile, bool releasedOnMapCanvas);
 
 // The layer steps: the layer field's text as a layer, and the two buttons. Each raises to 0
 // and lowers to depth - 1 in that order, so a map without layers gives -1.

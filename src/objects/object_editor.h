@@ -1,9 +1,10 @@
 #pragma once
 // Placing, selecting, deleting and editing lights, pivots and records through the map
-// canvas and the "Lights" and "Pivots" windows. Keeps the active light, pivot and record,
-// and never lets them point at an object that was removed or belongs to another pivot.
+// canvas and the "Lights" and "Pivots" windows. Every edit is a command of the document;
+// a user's change of a field is one command, typing into one field merges into one step.
 #include <string>
 
+#include "edit/document.h"
 #include "map/map.h"
 #include "platform/toolkit.h"
 
@@ -17,39 +18,49 @@ struct ObjectGadgets {
 
 class ObjectEditor {
  public:
-  ObjectEditor(platform::Toolkit& toolkit, const ObjectGadgets& gadgets) : tk_(toolkit), g_(gadgets) {}
+  ObjectEditor(platform::Toolkit& toolkit, const ObjectGadgets& gadgets, edit::Document& doc)
+      : tk_(toolkit), g_(gadgets), doc_(doc) {}
 
-  // "Add Light here" / "Add pivot here" at a map point, on the current layer.
-  void addLightAt(map::Map& map, float wx, float wy, std::int32_t layer);
-  void addPivotAt(map::Map& map, float wx, float wy, std::int32_t layer);
+  // "Add Light here" / "Add pivot here" at a point of the current map, on the current layer.
+  void addLightAt(float wx, float wy, std::int32_t layer);
+  void addPivotAt(float wx, float wy, std::int32_t layer);
   // The context "Delete": removes the light and the pivot under the canvas point (both when both are hit).
-  void deleteAt(map::Map& map, const platform::Surface& surface, std::int32_t x, std::int32_t y);
+  void deleteAt(const platform::Surface& surface, std::int32_t x, std::int32_t y);
 
   // Selection into the windows; the previous object's `selected` is cleared.
   void selectLight(const map::LightPtr& light);
   void selectPivot(const map::PivotPtr& pivot);
 
-  void pickColour();          // "Pick"
-  void browseLink();          // "Browse"
+  void pickColour();             // "Pick"
+  void browseLink();             // "Browse"
   void selectRecord(int index);  // the records list's action
-  void newRecord();           // "New"
-  void deleteRecord();        // the records "Delete"
+  void newRecord();              // "New"
+  void deleteRecord();           // the records "Delete"
 
-  // The after-event copy of the windows' fields into the active objects.
-  void syncFields();
-  // The map was replaced: nothing is active any more.
-  void clear();
+  // The user changed one of the windows' fields or the light's box: what it now shows goes
+  // into the active object. False for a gadget that is not one of them.
+  bool fieldChanged(platform::Handle gadget);
+  // The objects changed under the windows (undo, redo, a script): they show them again.
+  void showActive();
 
-  const map::LightPtr& activeLight() const { return activeLight_; }
-  const map::PivotPtr& activePivot() const { return activePivot_; }
-  const map::RecordPtr& activeRecord() const { return activeRecord_; }
+  const map::LightPtr& activeLight() const { return doc_.active().light; }
+  const map::PivotPtr& activePivot() const { return doc_.active().pivot; }
+  const map::RecordPtr& activeRecord() const { return doc_.active().record; }
 
  private:
+  // Which control a light change came from; changes from one control merge.
+  enum LightField { kRed, kGreen, kBlue, kRange, kShadows, kPick, kShown };
+  // The light takes what its fields show (as whole numbers), as one command if that differs.
+  void applyLightFields(LightField from);
+  void applyLink();
+  void applyRecordText(bool name);
+  void showLight(const map::Light& light);
+  void listRecords(const map::Pivot& pivot);
+  void setActive(edit::Active active) { doc_.setActive(std::move(active)); }
+
   platform::Toolkit& tk_;
   ObjectGadgets g_;
-  map::LightPtr activeLight_;
-  map::PivotPtr activePivot_;
-  map::RecordPtr activeRecord_;
+  edit::Document& doc_;
 };
 
 }  // namespace vorlane::objects

@@ -47,7 +47,7 @@ base::Result<Decoded> decodeByContent(std::span<const std::uint8_t> bytes) {
   if (startsWith(bytes, {0x89, 'P', 'N', 'G'})) return decodePng(bytes);
   if (startsWith(bytes, {0xFF, 0xD8})) return decodeJpeg(bytes);
   if (startsWith(bytes, {'B', 'M'})) return decodeBmp(bytes);
-  return base::Error{"Not a valid image."};
+  return base::Error{"not a PNG, JPEG or BMP image"};
 }
 
 base::Result<Image> decodeImage(std::span<const std::uint8_t> bytes) {

@@ -1,5 +1,6 @@
 #include <bit>
 #include <cstring>
+#include <optional>
 
 #include "platform/decode.h"
 
@@ -8,6 +9,8 @@ namespace vorlane::platform {
 namespace {
 
 constexpr std::uint32_t kBiRgb = 0;
+constexpr std::uint32_t kBiRle8 = 1;
+constexpr std::uint32_t kBiRle4 = 2;
 constexpr std::uint32_t kBiBitfields = 3;
 constexpr std::uint32_t kBiAlphaBitfields = 6;
 constexpr std::size_t kFileHeader = 14;
@@ -42,6 +45,49 @@ struct Field {
     return static_cast<std::uint8_t>((v * 255 + max / 2) / max);
   }
 };
+
+// A run-length coded file may describe a large image in few bytes (long runs, skips); like
+// JPEG, the pixel count it may ask for grows with its size.
+constexpr std::uint64_t kRlePixelsPerByte = 1024;
+constexpr std::uint64_t kRleFreePixels = 1u << 20;
+
+// Expands RLE8 or RLE4 codes, row by row as stored, into the image through `put`. Runs
+// reaching past a row's end and skips (delta, end of line) leading outside the image write
+// nothing; every code consumes bytes, so the walk ends with the data. nullopt when the
+// image ends (end of bitmap, or past its last row), else the reason it could not.
+template <typename Put>
+std::optional<const char*> expandRle(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t bpp,
+                                     std::int64_t height, Put put) {
+  constexpr const char* kTruncated = "pixel data truncated";
+  const auto nibble = [](std::uint8_t byte, std::uint32_t i) { return i % 2 == 0 ? byte >> 4 : byte & 0x0F; };
+  std::int64_t x = 0, y = 0;
+  while (y < height) {
+    if (end - p < 2) return kTruncated;
+    const std::uint32_t count = p[0], code = p[1];
+    p += 2;
+    if (count > 0) {  // a run of one index, or of two alternating ones
+      for (std::uint32_t i = 0; i < count; ++i) put(x++, y, bpp == 8 ? code : nibble(static_cast<std::uint8_t>(code), i));
+      continue;
+    }
+    if (code == 0) {  // end of line
+      x = 0;
+      ++y;
+    } else if (code == 1) {  // end of bitmap
+      return std::nullopt;
+    } else if (code == 2) {  // delta
+      if (end - p < 2) return kTruncated;
+      x += p[0];
+      y += p[1];
+      p += 2;
+    } else {  // `code` indices as they are, padded to 16 bits
+      const std::size_t bytes = bpp == 8 ? code : (code + 1) / 2;
+      if (static_cast<std::size_t>(end - p) < bytes) return kTruncated;
+      for (std::uint32_t i = 0; i < code; ++i) put(x++, y, bpp == 8 ? p[i] : nibble(p[i / 2], i));
+      p += std::min(bytes + bytes % 2, static_cast<std::size_t>(end - p));
+    }
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -93,6 +139,8 @@ base::Result<Decoded> decodeBmp(std::span<const std::uint8_t> bytes) {
     for (std::size_t k = 0; k < 4; ++k)
       if ((bpp == 16 && masks[k] > 0xFFFFu) || !fields[k].set(masks[k])) return bad("bad bit masks");
     bitfields = true;
+  } else if (compression == kBiRle8 || compression == kBiRle4) {
+    if (core || bpp != (compression == kBiRle8 ? 8u : 4u)) return bad("run-length coding needs 8 or 4 bits per pixel");
   } else if (compression != kBiRgb) {
     return bad("unsupported compression");
   } else if (bpp == 16) {
@@ -120,6 +168,30 @@ base::Result<Decoded> decodeBmp(std::span<const std::uint8_t> bytes) {
       palette[i][2] = e[0];
     }
     tableOffset += paletteCount * entrySize;
+  }
+
+  if (compression == kBiRle8 || compression == kBiRle4) {
+    if (dataOffset < kFileHeader + headerSize || dataOffset > size) return bad("bad pixel data offset");
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) >
+        kRleFreePixels + (size - dataOffset) * kRlePixelsPerByte)
+      return bad("pixel data truncated");
+    Decoded decoded;
+    decoded.image = Image(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
+    Image& image = decoded.image;
+    // What the codes skip shows index 0, as in a reader that expands into zeroed indices.
+    const auto colour = [&](std::uint32_t index, std::uint8_t* out) {
+      if (index < paletteCount) std::memcpy(out, palette[index], 3);
+      else std::memset(out, 0, 3);
+      out[3] = 255;
+    };
+    for (std::int32_t y = 0; y < image.height; ++y)
+      for (std::int32_t x = 0; x < image.width; ++x) colour(0, image.at(x, y));
+    const auto put = [&](std::int64_t x, std::int64_t row, std::uint32_t index) {
+      if (x >= width || row >= height) return;
+      colour(index, image.at(static_cast<std::int32_t>(x), static_cast<std::int32_t>(topDown ? row : height - 1 - row)));
+    };
+    if (auto failure = expandRle(d + dataOffset, d + size, bpp, height, put)) return bad(*failure);
+    return decoded;
   }
 
   // The pixel rows, each padded to 4 bytes; the last row's padding may be missing.

@@ -73,6 +73,10 @@ bool readHeader(jpeg_decompress_struct* cinfo, JpegError* err, jpeg_progress_mgr
     case JCS_RGB:
       cinfo->out_color_space = JCS_RGB;
       break;
+    case JCS_CMYK:
+    case JCS_YCCK:  // libjpeg turns YCCK into CMYK
+      cinfo->out_color_space = JCS_CMYK;
+      break;
     default:
       std::snprintf(err->message, sizeof err->message, "Invalid JPEG file: only grey and colour images are supported.");
       return false;
@@ -80,6 +84,17 @@ bool readHeader(jpeg_decompress_struct* cinfo, JpegError* err, jpeg_progress_mgr
   header->width = cinfo->image_width;
   header->height = cinfo->image_height;
   return true;
+}
+
+// Ink over white. Adobe's applications store every channel inverted (0 is full ink), and
+// libjpeg passes that on; others store the ink itself.
+void cmykToRgba(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width, bool inverted) {
+  const auto scaled = [](unsigned a, unsigned b) { return static_cast<std::uint8_t>((a * b + 127) / 255); };
+  for (JDIMENSION x = 0; x < width; ++x, in += 4, out += 4) {
+    const unsigned k = inverted ? in[3] : 255u - in[3];
+    for (int c = 0; c < 3; ++c) out[c] = scaled(inverted ? in[c] : 255u - in[c], k);
+    out[3] = 255;
+  }
 }
 
 bool readPixels(jpeg_decompress_struct* cinfo, JpegError* err, std::uint8_t* pixels) {
@@ -97,6 +112,10 @@ bool readPixels(jpeg_decompress_struct* cinfo, JpegError* err, std::uint8_t* pix
       return false;
     }
     const JSAMPLE* in = row[0];
+    if (components == 4) {
+      cmykToRgba(in, out, width, cinfo->saw_Adobe_marker != 0);
+      continue;
+    }
     for (JDIMENSION x = 0; x < width; ++x, out += 4, in += components) {
       out[0] = in[0];
       out[1] = in[components == 1 ? 0 : 1];

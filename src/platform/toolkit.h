@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/surface.h"
 
@@ -126,6 +127,8 @@ class Toolkit {
   // of the program (unless the focused gadget uses the key, as a text field uses Ctrl+Z).
   virtual void createMenuItem(std::string_view text, int tag, Handle menu, Shortcut shortcut = {}) = 0;
   virtual void updateMenuBar(Handle window) = 0;
+  // The text of the item with this tag, and whether it can be chosen.
+  virtual void setMenuItem(Handle menu, int tag, std::string_view text, bool enabled) = 0;
   // Shows the popup at the pointer; a chosen item is queued as a menu action.
   virtual void openPopupMenu(Handle window, Handle menu) = 0;
 
@@ -138,6 +141,9 @@ class Toolkit {
   virtual Colour lastColour() = 0;
   // Waits until the user closes it.
   virtual void messageBox(std::string_view text, MessageKind kind) = 0;
+  // A question with these buttons, left to right; waits for the answer: the index of the
+  // button pressed, the last one's when the box is closed otherwise.
+  virtual int question(std::string_view text, const std::vector<std::string>& buttons) = 0;
 
   // Blocks until an event is queued, then takes it.
   virtual Event waitEvent() = 0;

@@ -5,6 +5,7 @@
 
 #include "base/console.h"
 #include "base/convert.h"
+#include "base/text.h"
 #include "platform/decode.h"
 #include "platform/files.h"
 #include "tiles/companion.h"
@@ -13,12 +14,16 @@ namespace vorlane::tiles {
 
 base::Result<ScanSource> loadScanSource(const std::string& path) {
   const std::string companion = companionPath(path);
-  if (!platform::isRegularFile(companion)) return base::Error{kNoNormalMap};
+  // A cancelled requester names no file to tell about.
+  if (!platform::isRegularFile(companion))
+    return base::Error{path.empty() ? std::string(kNoNormalMap)
+                                    : base::withFileDetail(kNoNormalMap, companion,
+                                                           "no such file (the normal map is this BMP beside the image)")};
   ScanSource source;
   if (auto normal = platform::decodeImageFile(companion)) source.normal = std::move(normal).value();
   base::consoleLine("Loaded normal");
   auto image = platform::decodeImageFile(path);
-  if (!image) return base::Error{kNotAValidFile};
+  if (!image) return base::Error{base::withFileDetail(kNotAValidFile, path, image.error())};
   source.image = std::move(image).value();
   return source;
 }

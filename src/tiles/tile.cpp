@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/console.h"
+#include "base/text.h"
 #include "platform/decode.h"
 #include "platform/files.h"
 #include "tiles/companion.h"
@@ -14,7 +15,7 @@ using base::consoleLine;
 base::Result<TilePtr> Tile::fromFile(const std::string& path) {
   consoleLine("loading tile.");
   auto decoded = platform::decodeImageFile(path);
-  if (!decoded) return base::Error{kFileNotFound};
+  if (!decoded) return base::Error{base::withFileDetail(kFileNotFound, path, decoded.error())};
   auto tile = std::make_shared<Tile>();
   tile->image = std::make_shared<platform::Image>(std::move(decoded).value());
   consoleLine("Creating rgb map.");
@@ -23,7 +24,7 @@ base::Result<TilePtr> Tile::fromFile(const std::string& path) {
   if (platform::isRegularFile(companion)) {
     consoleLine("Creating normal map");
     auto normal = platform::decodeImageFile(companion);
-    if (!normal) return base::Error{kNormalMapNotFound};
+    if (!normal) return base::Error{base::withFileDetail(kNormalMapNotFound, companion, normal.error())};
     tile->normalGrid = ChannelGrid::fromImage(*normal);
     consoleLine(companion + " found.");
   } else {
@@ -46,10 +47,10 @@ void Tile::draw(platform::Surface& surface, float x, float y, std::int32_t width
   if (image) surface.drawImage(*image, x, y, static_cast<float>(width), static_cast<float>(height));
 }
 
-void Tile::write(base::ByteWriter& out) const {
+void Tile::write(base::ByteWriter& out, std::string_view storedPath) const {
   static const platform::Image empty;
   const platform::Image& img = image ? *image : empty;
-  out.line(path);
+  out.line(storedPath);
   out.int32(img.width);
   out.int32(img.height);
   out.byte(castShadows);

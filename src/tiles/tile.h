@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "base/bytes.h"
 #include "base/result.h"
@@ -43,7 +44,9 @@ class Tile {
 
   // The tile record. A missing grid is written as one made from the image (colour) or of
   // flat normals (normal), so every record reads back.
-  void write(base::ByteWriter& out) const;
+  void write(base::ByteWriter& out) const { write(out, path); }
+  // The same record under another path (a save keeps different tiles' paths apart).
+  void write(base::ByteWriter& out, std::string_view storedPath) const;
   // Throws base::StreamError on a short stream, base::FormatError on a negative size.
   void read(base::ByteReader& in);
 };

@@ -110,16 +110,34 @@ TEST_F(NewMap, ClearsTheActiveObjects) {
   EXPECT_TRUE(shell.currentMap()->lights.empty());
 }
 
-TEST_F(NewMap, AbsurdSizesShowAnErrorAndKeepTheMap) {
+// The dialog stays open with what was typed, so the user can correct it.
+TEST_F(NewMap, AbsurdSizesShowAnErrorAndKeepTheMapAndTheDialog) {
   newMap();
   runScript();
   const map::MapPtr before = shell.currentMap();
   newMap({"100000", "100000", "4"});
+  std::vector<std::string> shown;
+  map::MapPtr whileOpen;
+  tk.postLater([&](FakeToolkit& t) {
+    whileOpen = shell.currentMap();
+    std::vector<platform::Handle> fields;
+    for (platform::Handle h : t.children(t.findWindow("New Map")))
+      if (t.at(h).kind == GadgetKind::TextField) fields.push_back(h);
+    for (platform::Handle h : fields) shown.push_back(t.at(h).text);
+    if (fields.size() == 5) {
+      t.setText(fields[0], "10");
+      t.setText(fields[1], "12");
+    }
+    return platform::Event{EventKind::GadgetAction, t.find(GadgetKind::Button, "Create"), 0, 0, 0};
+  });
   runScript();
-  EXPECT_EQ(shell.currentMap(), before);
+  EXPECT_EQ(whileOpen, before);
   ASSERT_EQ(tk.messages.size(), 1u);
   EXPECT_EQ(tk.messages[0].text, app::kMapTooLarge);
   EXPECT_EQ(tk.messages[0].kind, platform::MessageKind::Error);
+  EXPECT_THAT(shown, ElementsAre("100000", "100000", "4", "64", "64"));
+  EXPECT_EQ(sizes(*shell.currentMap()), std::make_tuple(10, 12, 4, 64, 64));
+  EXPECT_EQ(tk.findWindow("New Map"), platform::kNoHandle);
 }
 
 struct TilesetTabs : ShellTest {

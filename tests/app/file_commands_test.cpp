@@ -69,8 +69,10 @@ TEST_F(LoadTile, FailuresAreReportedAndTheEditorCarriesOn) {
       {"", "Not a valid file.", MessageKind::Information},  // cancelled
       {dir.file("missing.png"), "Not a valid file.", MessageKind::Information},
       {dir.path().string(), "Not a valid file.", MessageKind::Information},  // a folder
-      {dir.file("broken.png"), "File not found.", MessageKind::Error},
-      {dir.file("rock.png"), "Image normal map not found.", MessageKind::Error},
+      {dir.file("broken.png"), "File not found.\n" + dir.file("broken.png") + ": not a PNG, JPEG or BMP image",
+       MessageKind::Error},
+      {dir.file("rock.png"), "Image normal map not found.\n" + dir.file("NMrock.bmp") + ": not a PNG, JPEG or BMP image",
+       MessageKind::Error},
   };
   for (const Case& c : cases) {
     tk.messages.clear();
@@ -107,7 +109,7 @@ TEST_F(SaveCommands, SaveAsAlwaysAsksAndACancelledAnswerEmptiesTheName) {
   runScript();
   EXPECT_EQ(shell.projectName(), "");
   EXPECT_EQ(tk.fileRequests.size(), 2u);
-  tk.fileAnswers = {dir.file("b")};
+  tk.fileAnswers = {dir.file("b.vorl")};  // written as it stands, not as b.vorl.vorl
   tk.press(g.saveButton);  // asks again
   runScript();
   EXPECT_EQ(tk.fileRequests.size(), 3u);
@@ -141,7 +143,9 @@ TEST_F(SaveCommands, ExportAppendsTheExtensionUnlessItIsExactlyVorl) {
 
 using LoadProject = FileCommands;
 
-TEST_F(LoadProject, ReadsIntoTheSameMapAndReplacesTheTilesets) {
+// The loaded map is a map object of its own (so that undo can bring back the one before),
+// with everything of the current one the file does not hold: view, selection, objects.
+TEST_F(LoadProject, ReadsTheMapKeepingViewAndSelectionAndReplacesTheTilesets) {
   // A 3 × 2 × 2 map with one tile, saved with two tilesets.
   newMap({"3", "2", "2", "32", "32"});
   tk.press(g.newSetButton);
@@ -166,7 +170,7 @@ TEST_F(LoadProject, ReadsIntoTheSameMapAndReplacesTheTilesets) {
   EXPECT_EQ(tk.fileRequests.back().filter, "Map files:vorl;");
   EXPECT_EQ(tk.fileRequests.back().mode, FileMode::Open);
   EXPECT_TRUE(tk.messages.empty());
-  EXPECT_EQ(shell.currentMap(), mapObject);
+  EXPECT_NE(shell.currentMap(), mapObject);
   const map::Map& m = *shell.currentMap();
   EXPECT_EQ(std::tie(m.width, m.height, m.depth, m.tileWidth), std::make_tuple(3, 2, 2, 32));
   ASSERT_NE(m.cell(2, 1, 1), nullptr);
@@ -205,6 +209,12 @@ TEST_F(LoadProject, AFailedLoadKeepsEverythingAndSaysWhy) {
     runScript();
     ASSERT_EQ(tk.messages.size(), 1u) << name;
     EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(tk.messages[0].text.rfind(name == dir.file("short.vorl")
+                                            ? "Error reading from stream\n" + name + ": the file ends after"
+                                            : std::string("Unable to open file."),
+                                        0),
+              0u)
+        << tk.messages[0].text;
     const map::Map& m = *shell.currentMap();
     EXPECT_EQ(std::tie(m.width, m.height, m.depth), std::make_tuple(3, 3, 1));
     EXPECT_EQ(m.cell(0, 0, 0), tile);

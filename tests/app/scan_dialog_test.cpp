@@ -148,9 +148,9 @@ TEST_F(ScanDialogTest, FailuresBeforeTheDialogCreateNothing) {
   tk.fileAnswers.push_back(dir.file("junk.png"));
   run();
   ASSERT_EQ(tk.messages.size(), 2u);
-  EXPECT_EQ(tk.messages[0].text, "No normal map present.");
+  EXPECT_EQ(tk.messages[0].text.rfind("No normal map present.\n", 0), 0u);
   EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
-  EXPECT_EQ(tk.messages[1].text, "Not a valid file.");
+  EXPECT_EQ(tk.messages[1].text, "Not a valid file.\n" + dir.file("junk.png") + ": not a PNG, JPEG or BMP image");
   EXPECT_EQ(tk.messages[1].kind, MessageKind::Error);
   EXPECT_EQ(tk.gadgetCount(), gadgets);  // no dialog was ever opened
   EXPECT_TRUE(added.empty());

@@ -24,7 +24,7 @@ struct WindowRow {
 
 TEST_F(StartUp, SevenWindowsWithCaptionsFramesAndPlaces) {
   const WindowRow rows[] = {
-      {&G::mainWindow, "Vorlane V0.1 (c) 2026 the Vorlane team", 125, 20, 580, 530, nullptr, kTitleBar | kMenuBar},
+      {&G::mainWindow, "Vorlane V0.1 (c) 2026 the Vorlane team", 125, 20, 580, 530, nullptr, kTitleBar | kMenuBar | kStatusBar},
       {&G::mapTreeWindow, "Map Tree", 560, 20, 200, 450, nullptr, kTitleBar | kStatusBar},
       {&G::toolsWindow, "Tools", 20, 105, 110, 450, &G::mainWindow, kTitleBar | kStatusBar},
       {&G::tilesWindow, "Tiles", 120, 350, 500, 200, &G::mainWindow, kTitleBar},
@@ -59,7 +59,7 @@ TEST_F(StartUp, GadgetSampleWithTextsGeometryAndParents) {
   // Inner sizes in the fake: windows lose 2 + 2 across and 2 + 20 per title, menu bar and
   // 16 per status bar down; frames lose 16 + 2 down.
   const GadgetRow rows[] = {
-      {&G::mapCanvas, K::Canvas, "", 0, 40, 576, 448, &G::mainWindow},
+      {&G::mapCanvas, K::Canvas, "", 0, 40, 576, 432, &G::mainWindow},
       {&G::layerField, K::TextField, "1", 380, 15, 40, 20, &G::mainWindow},
       {&G::layerDownButton, K::Button, "\\/", 360, 15, 20, 20, &G::mainWindow},
       {&G::layerUpButton, K::Button, "/\\", 420, 15, 20, 20, &G::mainWindow},

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "base/text.h"
+
 namespace vorlane::base {
 namespace {
 
@@ -35,6 +39,34 @@ TEST(Bytes, LineEndsAtLineFeedNulOrEndAndDropsEveryCarriageReturn) {
   EXPECT_EQ(r.line(), "d");
   EXPECT_TRUE(r.atEnd());
   EXPECT_EQ(r.line(), "");  // the end simply ends a line
+}
+
+// firstUnstorable names exactly the texts that a line does not give back as they were.
+TEST(Bytes, ALineGivesBackEveryTextWithoutAnUnstorableCharacter) {
+  struct Case {
+    std::string text;
+    std::optional<std::uint32_t> bad;
+  };
+  const Case cases[] = {
+      {"", std::nullopt},
+      {"C:/maps/grass.png 3", std::nullopt},
+      {"caf\xC3\xA9 \xC3\xBF", std::nullopt},  // U+00E9, U+00FF
+      {"a\nb", 0x0A},
+      {"a\rb", 0x0D},
+      {std::string("a\0b", 3), 0x00},
+      {"\xE5\x9C\xB0\xE5\x9B\xBE/grass.png", 0x5730},  // its low byte is 0x30
+      {"x\xE4\xB8\x8A", 0x4E0A},                         // its low byte is 0x0A
+      {"\xF0\x9F\x98\x80", 0x1F600},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(firstUnstorable(c.text), c.bad) << c.text;
+    ByteWriter w;
+    w.line(c.text);
+    w.line("next");
+    ByteReader r(w.data());
+    const bool same = r.line() == c.text && r.line() == "next";
+    EXPECT_EQ(same, !c.bad.has_value()) << c.text;
+  }
 }
 
 TEST(Bytes, ReadingPastTheEndIsAStreamError) {

@@ -14,6 +14,7 @@
 
 #include "gui/editor_fixture.h"
 #include "support/fixtures.h"
+#include "tiles/tile.h"
 
 namespace vorlane::test {
 namespace {
@@ -192,6 +193,43 @@ TEST_F(EditorTest, AClosedSideWindowComesBackWithOnePressOfItsToggle) {
   widget(g().mainWindow)->close();
   settle();
   EXPECT_TRUE(shell->finished());
+}
+
+// A painted stroke taken back with Ctrl+Z (from another window than the menu's) leaves the canvas as it was; closing the editor
+// with that change made asks first, and Cancel keeps it running.
+TEST_F(EditorTest, CtrlZTakesAStrokeBackAndClosingAModifiedDocumentAsks) {
+  pressOnceShown("New Map", "Create");
+  click(g().newMapButton);
+  auto tile = std::make_shared<tiles::Tile>();
+  tile->image = std::make_shared<platform::Image>(solidImage(64, 64, 30, 200, 60));
+  shell->currentTileset()->setCell(0, 0, 0, tile);
+  click(g().plotButton);
+  ASSERT_EQ(shell->currentTile(), tile);
+
+  mouse(g().mapCanvas, Mouse::Move, 100, 100);
+  mouse(g().mapCanvas, Mouse::Press, 100, 100);
+  mouse(g().mapCanvas, Mouse::Move, 170, 100);
+  mouse(g().mapCanvas, Mouse::Release, 170, 100);
+  frame();
+  // At zoom 1 and no scroll, cell (x, y) covers canvas pixels 64x to 64x + 63.
+  ASSERT_TRUE(near(tk->canvas(g().mapCanvas)->grabFramebuffer().pixelColor(96, 96), 30, 200, 60));
+
+  QWidget* tools = widget(g().toolsWindow);
+  tools->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(tools));
+  QTest::keyClick(widget(g().plotButton), Qt::Key_Z, Qt::ControlModifier);
+  settle();
+  frame();
+  const QImage undone = tk->canvas(g().mapCanvas)->grabFramebuffer();
+  EXPECT_TRUE(near(undone.pixelColor(96, 96), 0, 0, 0)) << "cell (1, 1)";
+  EXPECT_TRUE(near(undone.pixelColor(150, 110), 0, 0, 0)) << "cell (2, 1)";
+
+  widget(g().mainWindow)->close();
+  settle();
+  ASSERT_EQ(tk->script.questions.size(), 1u);
+  EXPECT_EQ(tk->script.questions[0].text, "Save changes to Untitled before closing?");
+  EXPECT_FALSE(shell->finished());  // the script answers Cancel
+  EXPECT_TRUE(widget(g().mainWindow)->isVisible());
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // The Qt toolkit on its own: geometry, events raised by real input, ticks and closes.
 #include <QCheckBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -10,11 +13,16 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QWheelEvent>
+#include <clocale>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <vector>
 
+#include "base/convert.h"
 #include "gui/gui_support.h"
 #include "platform/qt/qt_toolkit.h"
+#include "support/fixtures.h"
 
 namespace vorlane::test {
 namespace {
@@ -23,6 +31,7 @@ using platform::Event;
 using platform::EventKind;
 using platform::Handle;
 using platform::qt::QtToolkit;
+using platform::qt::firstExtension;
 using platform::qt::qtFileFilter;
 
 TEST(QtFileFilter, TurnsDescriptionAndExtensionsIntoQtPatterns) {
@@ -31,6 +40,9 @@ TEST(QtFileFilter, TurnsDescriptionAndExtensionsIntoQtPatterns) {
   EXPECT_EQ(qtFileFilter("A:a;B:b,c;"), "A (*.a);;B (*.b *.c)");
   EXPECT_EQ(qtFileFilter("Maps:vorl"), "Maps (*.vorl)");  // the last semicolon missing
   EXPECT_EQ(qtFileFilter(""), "");
+  EXPECT_EQ(firstExtension("Map files:vorl;"), "vorl");
+  EXPECT_EQ(firstExtension("Image Files:png,jpg,bmp;"), "png");
+  EXPECT_EQ(firstExtension(""), "");
 }
 
 class QtToolkitTest : public ::testing::Test {
@@ -426,6 +438,72 @@ TEST_F(QtToolkitTest, ScriptedRequestersAnswerInOrderAndCancelWhenEmpty) {
   tk->messageBox("Not a valid file.", platform::MessageKind::Information);
   ASSERT_EQ(tk->script.messages.size(), 1u);
   EXPECT_EQ(tk->script.messages[0].text, "Not a valid file.");
+}
+
+// Typing "scene" where scene.vorl exists: the requester proposes ".vorl", asks whether to
+// replace scene.vorl, and answers with the path that the save then writes.
+TEST_F(QtToolkitTest, TheSaveRequesterProposesTheFiltersExtensionBeforeAskingToReplace) {
+  TempDir dir;
+  writeFile(dir.file("scene.vorl"), {1});
+  QString suffix, question;
+  // The requester and its question are modal: a timer outside them plays the user.
+  QTimer user;
+  user.setInterval(20);
+  int ticks = 0;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && ++ticks > 500) {  // never left waiting for ever
+      modal->close();
+    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      question = box->text();
+      QMetaObject::invokeMethod(box->button(QMessageBox::Yes), "click", Qt::QueuedConnection);
+    } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && suffix.isNull()) {
+      suffix = dialog->defaultSuffix();
+      dialog->setDirectory(QString::fromStdString(dir.path().string()));
+      dialog->selectFile(QStringLiteral("scene"));
+      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    }
+  });
+  user.start();
+  const std::string chosen = tk->fileRequester("Save a vorlane project.", "Map files:vorl;", platform::FileMode::Save, "");
+  user.stop();
+  EXPECT_EQ(suffix, "vorl");
+  EXPECT_TRUE(question.contains(QStringLiteral("scene.vorl"))) << question.toStdString();
+  EXPECT_EQ(chosen, dir.file("scene.vorl"));
+}
+
+// A desktop language that writes 2,5, as QApplication takes it from the environment. The
+// locale is compiled for the test, so none needs to be installed.
+class CommaLocale {
+ public:
+  CommaLocale() {
+    std::ofstream(dir_.file("comma.src")) << "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"\"\n"
+                                             "grouping -1\nEND LC_NUMERIC\n";
+    const std::string command = "localedef -c -i '" + dir_.file("comma.src") + "' -f ANSI_X3.4-1968 '" +
+                                dir_.file("comma") + "' >/dev/null 2>&1";
+    [[maybe_unused]] const int status = std::system(command.c_str());  // warns of the categories it lacks
+    ::setenv("LOCPATH", dir_.path().c_str(), 1);
+    made_ = std::setlocale(LC_NUMERIC, "comma") != nullptr;
+  }
+  ~CommaLocale() {
+    std::setlocale(LC_NUMERIC, "C");
+    ::unsetenv("LOCPATH");
+  }
+  bool made() const { return made_; }
+
+ private:
+  TempDir dir_;
+  bool made_ = false;
+};
+
+TEST(QtToolkitLocale, NumbersKeepTheirDecimalPointUnderACommaLanguage) {
+  guiApp();
+  CommaLocale comma;
+  if (!comma.made()) GTEST_SKIP() << "localedef could not make a locale here";
+  ASSERT_EQ(base::floatToText(2.5f), "2,50000000") << "the locale is in force";
+  QtToolkit toolkit;
+  EXPECT_EQ(base::floatToText(2.5f), "2.50000000");
+  EXPECT_EQ(base::floatToText(700.0f), "700.000000");
 }
 
 }  // namespace

@@ -57,8 +57,10 @@ std::int32_t textToIntModel(std::string_view s) {
 
 std::vector<std::uint8_t> serialise(const io::Project& project) {
   base::ByteWriter out;
-  io::saveMap(*project.map, out);
-  if (project.hasTilesetSection) io::writeTilesetSection(project.tilesets, out);
+  if (project.hasTilesetSection)
+    io::writeProject(*project.map, project.tilesets, out);
+  else
+    io::saveMap(*project.map, out);
   return out.data();
 }
 

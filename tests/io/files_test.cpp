@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 
 #include "samples.h"
 
@@ -22,10 +23,9 @@ std::vector<std::string> filesIn(const TempDir& dir) {
   return names;
 }
 
-TEST(FileNames, SaveAlwaysAppendsAndExportKeepsAnExactVorlExtension) {
-  EXPECT_EQ(saveFileName("level"), "level.vorl");
-  EXPECT_EQ(saveFileName("level.vorl"), "level.vorl.vorl");
-  const std::pair<const char*, const char*> exports[] = {
+// Save, like Export, writes the file the user chose: ".vorl" only when it is not already there.
+TEST(FileNames, SaveAndExportKeepAnExactVorlExtension) {
+  const std::pair<const char*, const char*> names[] = {
       {"level", "level.vorl"},
       {"level.vorl", "level.vorl"},
       {"level.VORL", "level.VORL.vorl"},
@@ -35,7 +35,7 @@ TEST(FileNames, SaveAlwaysAppendsAndExportKeepsAnExactVorlExtension) {
       {"a/b.vorl", "a/b.vorl"},
       {"level.", "level..vorl"},
   };
-  for (auto [name, expected] : exports) EXPECT_EQ(exportFileName(name), expected) << name;
+  for (auto [name, expected] : names) EXPECT_EQ(saveFileName(name), expected) << name;
   EXPECT_TRUE(isCancelledLoadName(""));
   EXPECT_TRUE(isCancelledLoadName(" "));
   EXPECT_FALSE(isCancelledLoadName("  "));
@@ -48,14 +48,15 @@ TEST(SaveCommand, WritesTheProjectUnderNameDotVorlAndSaysSoOnlyAfterwards) {
   base::ConsoleCapture console;
   ASSERT_TRUE(saveProjectFile(dir.file("level.vorl"), *sample.map, sample.tilesets).ok());
   EXPECT_EQ(console.lines(), std::vector<std::string>{"Saved:" + dir.file("level.vorl")});
-  EXPECT_EQ(filesIn(dir), std::vector<std::string>{"level.vorl.vorl"});
-  EXPECT_EQ(vorlane::test::readFile(dir.file("level.vorl.vorl")), test::projectBytes(sample));
+  ASSERT_TRUE(saveProjectFile(dir.file("other"), *sample.map, sample.tilesets).ok());
+  EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"level.vorl", "other.vorl"}));
+  EXPECT_EQ(vorlane::test::readFile(dir.file("level.vorl")), test::projectBytes(sample));
 
   console.clear();
   ASSERT_TRUE(saveProjectFile("", *sample.map, sample.tilesets).ok());
   ASSERT_TRUE(exportMapFile("", *sample.map).ok());
   EXPECT_TRUE(console.lines().empty());
-  EXPECT_EQ(filesIn(dir).size(), 1u);
+  EXPECT_EQ(filesIn(dir).size(), 2u);
 }
 
 TEST(ExportCommand, WritesTheMapSectionAloneWithoutConsoleLines) {
@@ -147,6 +148,110 @@ TEST(SaveCommand, AFailedWriteLeavesThePreviousFileAndNoTemporaryFile) {
   EXPECT_EQ(filesIn(dir), std::vector<std::string>{"level.vorl"});
 }
 
+// A text a line cannot give back stops Save and Export before any file exists, says which
+// text and why, and leaves the text as it is.
+TEST(SaveCommand, RefusesATextTheFileCannotHoldAndWritesNothing) {
+  struct Case {
+    const char* what;
+    std::function<std::string&(test::Sample&)> text;
+    std::string value;
+    bool inMapSection;
+    const char* said;
+  };
+  const Case cases[] = {
+      {"map tile path", [](test::Sample& s) -> std::string& { return s.map->cell(0, 0, 0)->path; },
+       "/home/u/\xE4\xB8\x8A/grass.png",  // U+4E0A: its low byte is a line feed
+       true,
+       "The tile path \"/home/u/\xE4\xB8\x8A/grass.png\" holds the character \"\xE4\xB8\x8A\" (U+4E0A), which is "
+       "not a Latin-1 character: the file keeps one byte per character.\nMove the image to a folder whose name uses "
+       "Latin-1 characters only"},
+      {"tileset tile path", [](test::Sample& s) -> std::string& { return s.tilesets[0].tileset->cell(7, 127, 0)->path; },
+       "maps/other\r.png", false, "The tile path \"maps/other<CR>.png\" holds a carriage return (CR), which reading drops."},
+      {"pivot link", [](test::Sample& s) -> std::string& { return s.map->pivots[0]->link; }, "\xF0\x9F\x98\x80.lua", true,
+       "The link of pivot 1 \"\xF0\x9F\x98\x80.lua\" holds the character \"\xF0\x9F\x98\x80\" (U+1F600)"},
+      {"record name", [](test::Sample& s) -> std::string& { return s.map->pivots[0]->records[1]->name; }, "two\nlines",
+       true, "The name of record 2 of pivot 1 \"two<LF>lines\" holds a line break (LF), at which the text would end."},
+      {"record value", [](test::Sample& s) -> std::string& { return s.map->pivots[0]->records[0]->value; },
+       std::string("do\0or", 5), true, "The value of record 1 of pivot 1 \"do"},
+      {"tileset label", [](test::Sample& s) -> std::string& { return s.tilesets[1].label; }, "Tiles \xE4\xB8\x8A", false,
+       "The label of tileset 2 \"Tiles \xE4\xB8\x8A\" holds the character"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    auto sample = test::sampleProject();
+    std::string& text = c.text(sample);
+    text = c.value;
+    const std::string kept = text;
+    base::ConsoleCapture console;
+    auto saved = saveProjectFile(dir.file("level"), *sample.map, sample.tilesets);
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error().rfind("A project file cannot hold this text, so nothing was written.\n", 0), 0u);
+    EXPECT_NE(saved.error().find(c.said), std::string::npos) << saved.error();
+    auto exported = exportMapFile(dir.file("game"), *sample.map);
+    EXPECT_EQ(exported.ok(), !c.inMapSection);
+    if (!exported.ok()) {
+      EXPECT_EQ(exported.error(), saved.error());
+    }
+    EXPECT_EQ(filesIn(dir), c.inMapSection ? std::vector<std::string>{} : std::vector<std::string>{"game.vorl"});
+    EXPECT_TRUE(console.lines().empty());
+    EXPECT_EQ(text, kept);
+  }
+}
+
+// Tiles of other size or pixels under one path (letters A-Z folded, as the reader joins
+// them) are written under paths of their own, so each cell reads back with what it showed.
+TEST(SaveCommand, DifferentTilesUnderOnePathGetPathsOfTheirOwn) {
+  TempDir dir;
+  // The same image scanned at two tile sizes: two sets with the same names.
+  auto small = test::makeTile("Scan.png 0", 2, 3), large = test::makeTile("scan.png 0", 4, 4);
+  auto taken = test::makeTile("scan.png 0 (2)", 1, 1);  // a later suffix must pass it
+  auto map = map::Map::create(2, 1, 1, 32, 32);
+  map->setCell(0, 0, 0, large);
+  map->setCell(1, 0, 0, taken);
+  auto first = map::Map::createTileset(), second = map::Map::createTileset();
+  first->setCell(0, 0, 0, small);
+  second->setCell(0, 0, 0, large);
+  const std::vector<TilesetEntry> tilesets{{"Tileset 1", first}, {"Tileset 2", second}};
+  base::ConsoleCapture quiet;
+  ASSERT_TRUE(saveProjectFile(dir.file("level"), *map, tilesets).ok());
+  EXPECT_EQ(small->path, "Scan.png 0");  // memory keeps its paths
+
+  auto loaded = loadProjectFile(dir.file("level.vorl"));
+  ASSERT_TRUE(loaded.ok()) << loaded.error();
+  const auto& m = *loaded->map;
+  const auto& sets = loaded->tilesets;
+  EXPECT_EQ(m.cell(0, 0, 0)->path, "scan.png 0");
+  EXPECT_EQ(m.cell(0, 0, 0)->image->width, 4);
+  EXPECT_EQ(m.cell(1, 0, 0)->path, "scan.png 0 (2)");
+  const auto& fromFirst = sets[0].tileset->cell(0, 0, 0);
+  EXPECT_EQ(fromFirst->path, "Scan.png 0 (3)");
+  EXPECT_EQ(fromFirst->image->pixels, small->image->pixels);
+  EXPECT_EQ(sets[1].tileset->cell(0, 0, 0), m.cell(0, 0, 0));  // the very tile the map shows
+}
+
+// Without such a clash every tile is written under its own path: tiles that look alike may
+// share one (the reader joins them), and the map's tiles without a path (a render's) clash
+// with nothing but a tileset's.
+TEST(SavePlan, KeepsEveryPathWithoutAClash) {
+  auto sample = test::sampleProject();  // "MAPS/grass.PNG" looks like "Maps/Grass.png"
+  const SavePlan plan(*sample.map, sample.tilesets);
+  for (const map::Map* m : {sample.map.get(), sample.tilesets[0].tileset.get()})
+    for (const auto& cell : m->cells)
+      if (cell) {
+        EXPECT_EQ(plan.pathOf(*cell), cell->path);
+      }
+
+  auto lit = map::Map::create(3, 1, 1, 32, 32);
+  for (int x = 0; x < 3; ++x) lit->setCell(x, 0, 0, test::makeTile("", x + 1, 1));
+  const SavePlan litPlan(*lit, {});
+  for (const auto& cell : lit->cells) EXPECT_EQ(litPlan.pathOf(*cell), "");
+  auto tileset = map::Map::createTileset();
+  tileset->setCell(0, 0, 0, test::makeTile("", 5, 5));
+  const std::vector<TilesetEntry> withTileset{{"Tileset 1", tileset}};
+  EXPECT_EQ(SavePlan(*lit, withTileset).pathOf(*tileset->cell(0, 0, 0)), " (2)");
+}
+
 // Everything loadProject could change, as bytes and object identities.
 struct Snapshot {
   Bytes bytes;
@@ -178,10 +283,15 @@ TEST(LoadCommand, AFailedLoadChangesNothing) {
   current->zoom = 3;
   const Snapshot before(*current);
 
+  // "Error reading from stream" first, then the file and what was wrong with it.
+  const auto unreadable = [&](const char* name, const std::string& why) {
+    return "Error reading from stream\n" + dir.file(name) + ": " + why;
+  };
   const std::pair<std::string, std::string> cases[] = {
-      {"cut.vorl", "Error reading from stream"},
-      {"export.vorl", "Error reading from stream"},
-      {"badcount.vorl", "tilesetCount must lie in 0..255 (256)"},
+      {"cut.vorl", unreadable("cut.vorl", "the file ends after " + std::to_string(whole.size() - 10) +
+                                              " bytes, inside the tilesets")},
+      {"export.vorl", unreadable("export.vorl", "an exported map (the map alone, without tilesets), not a project")},
+      {"badcount.vorl", unreadable("badcount.vorl", "tilesetCount must lie in 0..255 (256)")},
       {"absent.vorl", "Unable to open file."},
   };
   base::ConsoleCapture quiet;

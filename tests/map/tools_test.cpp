@@ -72,12 +72,12 @@ struct StrokeTest : ::testing::Test {
   // Press at `from`, drag to `to` with an update after each event, release.
   void drag(int tool, std::pair<int, int> from, std::pair<int, int> to, bool onCanvas = true) {
     m->selectedX = from.first, m->selectedY = from.second;
-    beginStroke(stroke, *m, tool, layer, tile);
-    updateStroke(stroke, *m, tool, layer, tile);
+    beginStroke(stroke, *m, *m, tool, layer, tile);
+    updateStroke(stroke, *m, *m, tool, layer, tile);
     m->selectedX = to.first, m->selectedY = to.second;
-    updateStroke(stroke, *m, tool, layer, tile);
-    endStroke(stroke, *m, tool, layer, tile, onCanvas);
-    updateStroke(stroke, *m, tool, layer, tile);
+    updateStroke(stroke, *m, *m, tool, layer, tile);
+    endStroke(stroke, *m, *m, tool, layer, tile, onCanvas);
+    updateStroke(stroke, *m, *m, tool, layer, tile);
   }
   std::set<std::pair<int, int>> cellSet() {
     auto c = filled(*m, layer);
@@ -87,15 +87,15 @@ struct StrokeTest : ::testing::Test {
 
 TEST_F(StrokeTest, RectWritesTheOutlineOnlyAndPreviewsTheSameCells) {
   m->selectedX = 1, m->selectedY = 1;
-  beginStroke(stroke, *m, kRect, layer, tile);
+  beginStroke(stroke, *m, *m, kRect, layer, tile);
   m->selectedX = 3, m->selectedY = 4;
-  updateStroke(stroke, *m, kRect, layer, tile);
+  updateStroke(stroke, *m, *m, kRect, layer, tile);
   EXPECT_TRUE(filled(*m, layer).empty());  // a preview only
   std::set<std::pair<int, int>> marked;
   for (int x = 0; x < 6; ++x)
     for (int y = 0; y < 6; ++y)
       if (m->isMarked(x, y)) marked.emplace(x, y);
-  endStroke(stroke, *m, kRect, layer, tile, true);
+  endStroke(stroke, *m, *m, kRect, layer, tile, true);
   EXPECT_FALSE(stroke.painting);
   std::set<std::pair<int, int>> want;
   for (int x = 1; x <= 3; ++x) want.insert({{x, 1}, {x, 4}});
@@ -131,13 +131,13 @@ TEST_F(StrokeTest, FillWritesOneLayerOnThePressAndNothingOnRelease) {
   auto other = newTile();
   m->setCell(2, 2, 0, other);
   m->selectedX = 0, m->selectedY = 0;
-  beginStroke(stroke, *m, kFill, layer, tile);
+  beginStroke(stroke, *m, *m, kFill, layer, tile);
   EXPECT_EQ(filled(*m, layer).size(), 36u);
   EXPECT_EQ(filled(*m, 0), (Cells{{2, 2}}));
   EXPECT_TRUE(filled(*m, 2).empty());
   m->setCell(0, 0, layer, nullptr);
-  updateStroke(stroke, *m, kFill, layer, tile);
-  endStroke(stroke, *m, kFill, layer, tile, true);
+  updateStroke(stroke, *m, *m, kFill, layer, tile);
+  endStroke(stroke, *m, *m, kFill, layer, tile, true);
   EXPECT_FALSE(m->cell(0, 0, layer));
 }
 

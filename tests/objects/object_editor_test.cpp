@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/console.h"
+#include "edit/document.h"
 #include "support/fake_toolkit.h"
 
 namespace vorlane::objects {
@@ -16,9 +17,12 @@ using platform::MessageKind;
 struct ObjectEditorTest : ::testing::Test {
   test::FakeToolkit tk;
   ObjectGadgets g = makeGadgets();
-  ObjectEditor ed{tk, g};
+  edit::Document doc;
+  ObjectEditor ed{tk, g, doc};
   map::MapPtr m = Map::create(10, 10, 3, 32, 32);
   test::RecordingSurface canvas{400, 300};
+
+  void SetUp() override { doc.restoreState({m, {}, nullptr, {}}); }
 
   ObjectGadgets makeGadgets() {
     auto lights = tk.createWindow("Lights", 0, 0, 200, 200, platform::kNoHandle, platform::kTitleBar);
@@ -52,8 +56,8 @@ struct ObjectEditorTest : ::testing::Test {
 };
 
 TEST_F(ObjectEditorTest, AddingPlacesWhiteLightsAndTruncatedPivotsWithoutActivating) {
-  ed.addLightAt(*m, 12.5f, -3.25f, 2);
-  ed.addPivotAt(*m, 10.9f, -3.7f, 2);
+  ed.addLightAt(12.5f, -3.25f, 2);
+  ed.addPivotAt(10.9f, -3.7f, 2);
   ASSERT_EQ(m->lights.size(), 1u);
   const Light& l = *m->lights[0];
   EXPECT_EQ(std::tie(l.x, l.y, l.layer, l.red, l.green, l.blue, l.range), std::make_tuple(12.5f, -3.25f, 2, 255.f, 255.f, 255.f, 700.f));
@@ -91,7 +95,7 @@ TEST_F(ObjectEditorTest, SelectingFillsTheWindowsAndMovesTheSelectedFlag) {
   EXPECT_EQ(ed.activePivot(), p);
 }
 
-TEST_F(ObjectEditorTest, SyncCopiesFieldsIntoTheActiveObjects) {
+TEST_F(ObjectEditorTest, FieldChangesGoIntoTheActiveObjects) {
   auto l = Light::createLight(0, 0, 0, 1, 1, 1);
   ed.selectLight(l);
   struct Case {
@@ -100,25 +104,32 @@ TEST_F(ObjectEditorTest, SyncCopiesFieldsIntoTheActiveObjects) {
   };
   for (Case c : {Case{"12.7", 12}, {"$FF", 255}, {"%101", 5}, {"abc", 0}, {"", 0}}) {
     tk.setText(g.redField, c.text);
-    ed.syncFields();
+    EXPECT_TRUE(ed.fieldChanged(g.redField));
     EXPECT_EQ(l->red, c.value) << c.text;
   }
   tk.setText(g.rangeField, "0");
+  ed.fieldChanged(g.rangeField);
   tk.setChecked(g.lightShadowsBox, true);
-  ed.syncFields();
+  ed.fieldChanged(g.lightShadowsBox);
   EXPECT_EQ(l->range, 0);
   EXPECT_EQ(l->castShadows, 1);
+  // Typing into one field is one step; each other field another.
+  EXPECT_EQ(doc.history().size(), 3u);
+  EXPECT_EQ(doc.undoText(), "Undo Light Shadows");
+  EXPECT_FALSE(ed.fieldChanged(g.recordsList));
 
   auto p = pivotWithRecords(3);
   ed.selectPivot(p);
   tk.setText(g.linkField, "chest.dat");
+  ed.fieldChanged(g.linkField);
   ed.selectRecord(1);
   EXPECT_EQ(text(g.nameField), "b");
   EXPECT_EQ(text(g.valueField), "v1");
   tk.selectItem(g.recordsList, 1);
   tk.setText(g.nameField, "gold");
+  ed.fieldChanged(g.nameField);
   tk.setText(g.valueField, "12");
-  ed.syncFields();
+  ed.fieldChanged(g.valueField);
   EXPECT_EQ(p->link, "chest.dat");
   EXPECT_EQ(p->records[1]->name, "gold");
   EXPECT_EQ(p->records[1]->value, "12");
@@ -201,7 +212,7 @@ TEST_F(ObjectEditorTest, DeleteRecordShiftsAndTheHighlightedRecordBecomesActive)
   EXPECT_EQ(p->recordCount, 0);
   // What is typed now reaches no record, least of all a deleted one.
   tk.setText(g.valueField, "lost");
-  ed.syncFields();
+  ed.fieldChanged(g.valueField);
   for (const auto& r : {a, b, c}) EXPECT_NE(r->value, "lost");
 }
 
@@ -213,7 +224,7 @@ TEST_F(ObjectEditorTest, ActiveRecordNeverOutlivesItsPlace) {
   ed.selectPivot(p);
   ed.selectRecord(0);
   ed.selectPivot(q);
-  ed.syncFields();
+  ed.fieldChanged(g.valueField);
   EXPECT_EQ(ed.activeRecord(), nullptr);
   EXPECT_EQ(p->records[0]->value, "v0");
   EXPECT_EQ(p->selected, 0);
@@ -226,12 +237,12 @@ TEST_F(ObjectEditorTest, ActiveRecordNeverOutlivesItsPlace) {
   ed.deleteRecord();
   EXPECT_EQ(ed.activeRecord(), p->records[0]);
   tk.setText(g.valueField, "kept");
-  ed.syncFields();
+  ed.fieldChanged(g.valueField);
   EXPECT_EQ(removed->value, "v1");
   EXPECT_EQ(p->records[0]->value, "kept");
 
   // Deleting the pivot through the context menu clears pivot and record.
-  ed.deleteAt(*m, canvas, 200, 150);
+  ed.deleteAt(canvas, 200, 150);
   EXPECT_EQ(ed.activePivot(), nullptr);
   EXPECT_EQ(ed.activeRecord(), nullptr);
   EXPECT_EQ(m->pivots.size(), 1u);
@@ -247,15 +258,17 @@ TEST_F(ObjectEditorTest, ContextDeleteRemovesBothObjectsUnderThePoint) {
   auto p = pivotWithRecords(0);
   ed.selectLight(l);
   ed.selectPivot(p);
-  ed.deleteAt(*m, canvas, 50, 290);  // nothing there
+  ed.deleteAt(canvas, 50, 290);  // nothing there
   EXPECT_EQ(m->lights.size(), 2u);
-  ed.deleteAt(*m, canvas, 203, 148);
+  ed.deleteAt(canvas, 203, 148);
   EXPECT_EQ(console.lines(), (std::vector<std::string>{"Deleted called.", "Deleted called."}));
   EXPECT_EQ(m->lights, (std::vector<map::LightPtr>{other}));
   EXPECT_TRUE(m->pivots.empty());
   EXPECT_EQ(ed.activeLight(), nullptr);
   EXPECT_EQ(ed.activePivot(), nullptr);
-  ed.syncFields();  // nothing active: nothing to write
+  const std::size_t steps = doc.history().size();
+  for (platform::Handle field : {g.redField, g.linkField, g.nameField}) ed.fieldChanged(field);  // nothing active
+  EXPECT_EQ(doc.history().size(), steps);
 }
 
 // A cancelled requester changes no field, so the light and the pivot keep their values.
@@ -266,7 +279,6 @@ TEST_F(ObjectEditorTest, PickFillsAConfirmedColourAndACancelChangesNothing) {
   tk.colourAnswers.push_back(std::nullopt);  // before any colour was ever confirmed
   ed.pickColour();
   EXPECT_EQ(text(g.redField), "10.0000000");
-  ed.syncFields();
   EXPECT_EQ(std::tie(l->red, l->green, l->blue), std::make_tuple(10.f, 20.f, 30.f));
   tk.colourAnswers.push_back(platform::Colour{1, 2, 3});
   ed.pickColour();
@@ -287,6 +299,63 @@ TEST_F(ObjectEditorTest, BrowsePutsAChosenPathIntoTheLinkFieldAndACancelNothing)
   EXPECT_EQ(tk.fileRequests[0].mode, platform::FileMode::Open);
   ed.browseLink();  // cancelled
   EXPECT_EQ(text(g.linkField), "/levels/door.lua");
+  auto p = pivotWithRecords(0);
+  ed.selectPivot(p);
+  tk.fileAnswers.push_back("/levels/chest.lua");
+  ed.browseLink();
+  EXPECT_EQ(p->link, "/levels/chest.lua");
+}
+
+// The windows show the objects again once an undo changed them, and the fields write only
+// on a user's change, so the undone values stay.
+TEST_F(ObjectEditorTest, UndoneChangesShowInTheWindowsAndStayUndone) {
+  auto l = Light::createLight(0, 0, 0, 10, 20, 30);
+  m->addLight(l);
+  ed.selectLight(l);
+  for (const char* typed : {"1", "12", "120"}) {
+    tk.setText(g.greenField, typed);
+    ed.fieldChanged(g.greenField);
+  }
+  auto p = pivotWithRecords(2);
+  ed.selectPivot(p);
+  ed.selectRecord(1);
+  tk.selectItem(g.recordsList, 1);
+  tk.setText(g.nameField, "gold");
+  ed.fieldChanged(g.nameField);
+  EXPECT_EQ(doc.history().size(), 2u);
+  doc.undo();
+  ed.showActive();
+  EXPECT_EQ(p->records[1]->name, "b");
+  EXPECT_EQ(text(g.nameField), "b");
+  EXPECT_EQ(listTexts(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(tk.selectedItem(g.recordsList), 1);
+  doc.undo();
+  ed.showActive();
+  EXPECT_EQ(l->green, 20);
+  EXPECT_EQ(text(g.greenField), "20.0000000");
+  // Undo of a new record makes the record active before it active again.
+  ed.newRecord();
+  doc.undo();
+  ed.showActive();
+  EXPECT_EQ(p->recordCount, 2);
+  EXPECT_EQ(listTexts(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(ed.activeRecord(), p->records[1]);
+  EXPECT_EQ(text(g.nameField), "b");
+}
+
+// A light whose values are no whole numbers takes what its fields show once selected.
+TEST_F(ObjectEditorTest, SelectingALightOfFractionsRoundsItAsOneStep) {
+  auto l = Light::createLight(0, 0, 0, 10.5f, 20, 30);
+  l->castShadows = 5;
+  m->addLight(l);
+  ed.selectLight(l);
+  EXPECT_EQ(l->red, 10);
+  EXPECT_EQ(l->castShadows, 1);
+  EXPECT_EQ(doc.history().size(), 1u);
+  auto whole = Light::createLight(0, 0, 0, 1, 2, 3);
+  m->addLight(whole);
+  ed.selectLight(whole);
+  EXPECT_EQ(doc.history().size(), 1u);
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ TEST(BrokenFiles, Bmp) {
   add("0 bits per pixel", bmp, [](Bytes& b) { putLe16(b, 28, 0); }, "bits per pixel");
   add("2 bits per pixel", bmp, [](Bytes& b) { putLe16(b, 28, 2); }, "bits per pixel");
   add("64 bits per pixel", bmp, [](Bytes& b) { putLe16(b, 28, 64); }, "bits per pixel");
-  add("RLE8", bmp, [](Bytes& b) { putLe32(b, 30, 1); }, "compression");
+  add("RLE8 at 24 bits", bmp, [](Bytes& b) { putLe32(b, 30, 1); }, "run-length coding needs 8 or 4 bits");
   add("embedded PNG", bmp, [](Bytes& b) { putLe32(b, 30, 5); }, "compression");
   add("compression 0xFFFFFFFF", bmp, [](Bytes& b) { putLe32(b, 30, 0xFFFFFFFFu); }, "compression");
   add("bit fields on 24 bits", bmp, [](Bytes& b) { putLe32(b, 30, 3); }, "bit fields");
@@ -245,7 +245,6 @@ TEST(BrokenFiles, Jpeg) {
     for (std::size_t i = 2; i < 40; ++i) b[i] = static_cast<std::uint8_t>(i * 37);
   });
   cases.push_back({"SOI alone", {0xFF, 0xD8, 0xFF, 0xD9}});
-  cases.push_back({"CMYK", test::encodeJpeg(source, 4), "grey and colour"});
   expectRefused(cases, decodeJpeg);
 }
 

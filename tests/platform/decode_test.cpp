@@ -231,10 +231,46 @@ TEST(DecodeJpeg, GreyAndColourWithinTolerance) {
   }
 }
 
-TEST(DecodeJpeg, CmykIsRefused) {
-  auto decoded = decodeJpeg(test::encodeJpeg(smoothImage(8, 8), 4));
-  ASSERT_FALSE(decoded);
-  EXPECT_NE(decoded.error().find("grey and colour"), std::string::npos) << decoded.error();
+// What print tools write. Adobe's files (always with their marker, CMYK or YCCK) hold every
+// channel inverted; a file without the marker holds the ink itself.
+TEST(DecodeJpeg, CmykAndYcckBecomeRgb) {
+  const Image source = smoothImage(16, 12);
+  const auto stored = [&](auto channel) {
+    Image img = source;
+    for (int y = 0; y < img.height; ++y)
+      for (int x = 0; x < img.width; ++x)
+        for (int k = 0; k < 4; ++k) img.at(x, y)[k] = channel(source.at(x, y), k);
+    return img;
+  };
+  // Inverted: the colour itself, with K at 255 (no black ink) or 128 (half the light).
+  const Image adobe = stored([](const std::uint8_t* p, int k) { return k < 3 ? p[k] : std::uint8_t{255}; });
+  const Image adobeDark = stored([](const std::uint8_t* p, int k) { return k < 3 ? p[k] : std::uint8_t{128}; });
+  const Image ink = stored([](const std::uint8_t* p, int k) { return static_cast<std::uint8_t>(k < 3 ? 255 - p[k] : 0); });
+  struct Case {
+    const char* name;
+    const Image& stored;
+    test::CmykForm form;
+    int lightOf255;  // the expected colour is source × this / 255
+  };
+  const Case cases[] = {
+      {"Adobe CMYK", adobe, {false, true}, 255},
+      {"Adobe CMYK with black", adobeDark, {false, true}, 128},
+      {"Adobe YCCK", adobe, {true, true}, 255},
+      {"plain CMYK", ink, {false, false}, 255},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto decoded = decodeJpeg(test::encodeJpeg(c.stored, 4, 95, false, c.form));
+    ASSERT_TRUE(decoded) << decoded.error();
+    EXPECT_FALSE(decoded->hasAlpha);
+    ASSERT_EQ(decoded->image.width, 16);
+    for (int y = 0; y < 12; ++y)
+      for (int x = 0; x < 16; ++x) {
+        const std::uint8_t* p = decoded->image.at(x, y);
+        ASSERT_EQ(p[3], 255);
+        for (int k = 0; k < 3; ++k) ASSERT_NEAR(p[k], source.at(x, y)[k] * c.lightOf255 / 255, 12) << x << "," << y;
+      }
+  }
 }
 
 struct BmpCase {
@@ -391,6 +427,89 @@ TEST(DecodeBmp, LastRowWithoutPaddingAndIndexBeyondPalette) {
                                                          {0x44, 0x55, 0x66, 255},
                                                          {0x11, 0x22, 0x33, 255},
                                                          {0x44, 0x55, 0x66, 255}}));
+}
+
+// Palette BMPs as ImageMagick writes them by default: runs, literal indices padded to 16
+// bits, deltas, ends of line and of bitmap; what the codes skip shows index 0.
+TEST(DecodeBmp, RunLengthCodedPaletteImages) {
+  const auto colourOf = [](std::uint32_t i) { return 0x100000u * i + 0x000F00u * (15 - i) + i; };
+  std::vector<std::uint32_t> palette;
+  for (std::uint32_t i = 0; i < 16; ++i) palette.push_back(colourOf(i));
+  struct Case {
+    const char* name;
+    int bitsPerPixel;
+    std::int32_t height;  // negative: top row first
+    std::vector<std::uint8_t> codes;
+    std::vector<std::uint32_t> indices;  // top row first, 5 a row
+  };
+  const Case cases[] = {
+      {"RLE8 runs, literals, a delta", 8, 3,
+       {3, 1, 2, 2, 0, 0,                 // bottom row: 1 1 1 2 2, end of line
+        0, 3, 4, 5, 6, 0, 2, 7, 0, 0,     // 3 literals and their padding, then 7 7
+        1, 3, 0, 2, 2, 0, 2, 8, 0, 1},    // 3, skip 2, 8 8, end of bitmap
+       {3, 0, 0, 8, 8, 4, 5, 6, 7, 7, 1, 1, 1, 2, 2}},
+      {"RLE8 a run past the row's end, a delta down, an early end", 8, 3,
+       {7, 9, 0, 0, 0, 2, 1, 0, 2, 5, 0, 2, 0, 1, 1, 6, 0, 1},
+       {0, 0, 0, 6, 0, 0, 5, 5, 0, 0, 9, 9, 9, 9, 9}},
+      {"RLE4 nibble runs and literals", 4, 2,
+       {5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 2, 0x67, 0, 1},
+       {3, 4, 5, 6, 7, 1, 2, 1, 2, 1}},
+      {"RLE8 top-down", 8, -2, {5, 3, 0, 0, 5, 4, 0, 1}, {3, 3, 3, 3, 3, 4, 4, 4, 4, 4}},
+      {"RLE8 the last row ends the data without an end code", 8, 1, {5, 2, 0, 0}, {2, 2, 2, 2, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::BmpLayout shape;
+    shape.width = 5;
+    shape.height = c.height;
+    shape.bitsPerPixel = c.bitsPerPixel;
+    shape.compression = c.bitsPerPixel == 8 ? 1 : 2;
+    shape.palette = palette;
+    shape.colorsUsed = 16;
+    shape.runLengthCodes = c.codes;
+    auto decoded = decodeBmp(test::encodeBmpRaw(shape));
+    ASSERT_TRUE(decoded) << decoded.error();
+    EXPECT_FALSE(decoded->hasAlpha);
+    std::vector<Rgba> expected;
+    for (std::uint32_t i : c.indices) {
+      const std::uint32_t rgb = colourOf(i);
+      expected.push_back({static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                          static_cast<std::uint8_t>(rgb), 255});
+    }
+    EXPECT_EQ(pixelsOf(decoded->image), expected);
+  }
+}
+
+TEST(DecodeBmp, BrokenRunLengthCodesAreRefused) {
+  struct Case {
+    const char* name;
+    int bitsPerPixel, compression;
+    std::int32_t width;
+    std::vector<std::uint8_t> codes;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"rows missing", 8, 1, 5, {3, 1}, "pixel data truncated"},
+      {"literals cut short", 8, 1, 5, {0, 5, 1, 2}, "pixel data truncated"},
+      {"a delta cut short", 4, 2, 5, {0, 2, 1}, "pixel data truncated"},
+      {"RLE8 at 4 bits", 4, 1, 5, {0, 1}, "run-length coding needs 8 or 4 bits per pixel"},
+      {"RLE4 at 8 bits", 8, 2, 5, {0, 1}, "run-length coding needs 8 or 4 bits per pixel"},
+      {"a huge image from a few bytes", 8, 1, 16384, {0, 1}, "pixel data truncated"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::BmpLayout shape;
+    shape.width = c.width;
+    shape.height = c.width == 5 ? 2 : 16384;
+    shape.bitsPerPixel = c.bitsPerPixel;
+    shape.compression = static_cast<std::uint32_t>(c.compression);
+    shape.palette = {0x112233, 0x445566};
+    shape.colorsUsed = 2;
+    shape.runLengthCodes = c.codes;
+    auto decoded = decodeBmp(test::encodeBmpRaw(shape));
+    ASSERT_FALSE(decoded);
+    EXPECT_EQ(decoded.error(), std::string("Invalid BMP file: ") + c.error + ".");
+  }
 }
 
 TEST(DecodeBmp, ExistingWriterRoundTrips) {

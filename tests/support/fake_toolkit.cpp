@@ -107,6 +107,22 @@ Handle FakeToolkit::createMenu(std::string_view text, Handle window) {
   return add({GadgetKind::Menu, std::string(text), 0, 0, 0, 0, window});
 }
 
+void FakeToolkit::setMenuItem(Handle menu, int tag, std::string_view text, bool enabled) {
+  FakeGadget& m = at(menu);
+  for (auto& [itemText, itemTag] : m.menuItems)
+    if (itemTag == tag) itemText = std::string(text);
+  std::erase(m.disabledTags, tag);
+  if (!enabled) m.disabledTags.push_back(tag);
+}
+
+int FakeToolkit::question(std::string_view text, const std::vector<std::string>& buttons) {
+  questions.push_back({std::string(text), buttons});
+  if (questionAnswers.empty()) return static_cast<int>(buttons.size()) - 1;
+  const int answer = questionAnswers.front();
+  questionAnswers.pop_front();
+  return answer;
+}
+
 void FakeToolkit::createMenuItem(std::string_view text, int tag, Handle menu, platform::Shortcut shortcut) {
   at(menu).menuItems.push_back({std::string(text), tag});
   at(menu).menuShortcuts.push_back(shortcut);

@@ -34,6 +34,7 @@ struct FakeGadget {
   std::vector<FakeItem> items{};
   int selected = -1;
   std::vector<std::pair<std::string, int>> menuItems{};  // text, tag
+  std::vector<int> disabledTags{};
   std::vector<platform::Shortcut> menuShortcuts{};        // one per menu item
   std::string status{};                                   // windows: the status bar's text
   int statusChanges = 0;
@@ -82,6 +83,8 @@ class FakeToolkit : public platform::Toolkit {
   platform::Handle createMenu(std::string_view text, platform::Handle window) override;
   void createMenuItem(std::string_view text, int tag, platform::Handle menu, platform::Shortcut shortcut = {}) override;
   void updateMenuBar(platform::Handle window) override { ++menuBarUpdates[window]; }
+  void setMenuItem(platform::Handle menu, int tag, std::string_view text, bool enabled) override;
+  int question(std::string_view text, const std::vector<std::string>& buttons) override;
   void openPopupMenu(platform::Handle window, platform::Handle menu) override { popups.push_back({window, menu}); }
   std::string fileRequester(std::string_view title, std::string_view filter, platform::FileMode mode,
                             std::string_view initialPath) override;
@@ -138,6 +141,12 @@ class FakeToolkit : public platform::Toolkit {
     platform::MessageKind kind;
   };
   std::vector<Message> messages;
+  struct Question {
+    std::string text;
+    std::vector<std::string> buttons;
+  };
+  std::vector<Question> questions;
+  std::deque<int> questionAnswers;  // none left: the box is closed (the last button)
   std::vector<std::pair<platform::Handle, platform::Handle>> popups;
   std::map<platform::Handle, int> menuBarUpdates;
   int timerHertz = 0;

@@ -167,7 +167,8 @@ struct JpegWriteError {
 };
 }  // namespace
 
-std::vector<std::uint8_t> encodeJpeg(const platform::Image& image, int components, int quality, bool progressive) {
+std::vector<std::uint8_t> encodeJpeg(const platform::Image& image, int components, int quality, bool progressive,
+                                     CmykForm cmyk) {
   jpeg_compress_struct cinfo;
   JpegWriteError err;
   cinfo.err = jpeg_std_error(&err.mgr);
@@ -187,6 +188,10 @@ std::vector<std::uint8_t> encodeJpeg(const platform::Image& image, int component
   cinfo.input_components = components;
   cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&cinfo);
+  if (components == 4) {
+    jpeg_set_colorspace(&cinfo, cmyk.ycck ? JCS_YCCK : JCS_CMYK);
+    cinfo.write_Adobe_marker = cmyk.adobeMarker ? TRUE : FALSE;
+  }
   jpeg_set_quality(&cinfo, quality, TRUE);
   if (progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
@@ -246,6 +251,10 @@ std::vector<std::uint8_t> encodeBmpRaw(const BmpLayout& shape) {
     v.push_back(static_cast<std::uint8_t>(c >> 8));
     v.push_back(static_cast<std::uint8_t>(c >> 16));
     if (!core) v.push_back(0);
+  }
+  if (shape.compression == 1 || shape.compression == 2) {
+    v.insert(v.end(), shape.runLengthCodes.begin(), shape.runLengthCodes.end());
+    return v;
   }
   for (std::uint32_t row = 0; row < h; ++row) {
     const std::uint32_t y = shape.height < 0 ? row : h - 1 - row;

@@ -54,12 +54,18 @@ struct PngLayout {
 };
 std::vector<std::uint8_t> encodePngRaw(const PngLayout& shape);
 
+// How a 4-component JPEG stores its four channels: as CMYK or converted to YCCK, with or
+// without the Adobe marker (whose readers take the values as inverted).
+struct CmykForm {
+  bool ycck = false;
+  bool adobeMarker = true;
+};
 // A baseline JPEG of the image: 3 components (RGB), 1 (channel 0 as grey) or 4 (CMYK
-// from the four channels).
+// from the four channels, stored as they are).
 std::vector<std::uint8_t> encodeJpeg(const platform::Image& image, int components = 3, int quality = 95,
-                                     bool progressive = false);
+                                     bool progressive = false, CmykForm cmyk = {});
 
-// Any uncompressed or bit-field BMP. `pixels` are listed top to bottom whatever the row
+// Any uncompressed, bit-field or run-length coded BMP. `pixels` are listed top to bottom whatever the row
 // order in the file: palette indices for 1/4/8 bits, 0xAARRGGBB for 24/32 bits without
 // masks, the raw value for 16 bits and for bit fields.
 struct BmpLayout {
@@ -72,6 +78,7 @@ struct BmpLayout {
   std::uint32_t colorsUsed = 0;        // written as is (0: the full palette)
   std::array<std::uint32_t, 4> masks{};  // red, green, blue, alpha
   std::vector<std::uint32_t> pixels;
+  std::vector<std::uint8_t> runLengthCodes;  // written in place of the rows (compression 1 or 2)
 };
 std::vector<std::uint8_t> encodeBmpRaw(const BmpLayout& shape);
 

@@ -122,15 +122,16 @@ TEST_F(LoadScanSourceTest, FailsWithoutCompanionOrWithABadImage) {
   test::writeFile(dir.file("sheet.png"), test::encodePng(test::patternImage(5, 4)));
   auto missing = loadScanSource(dir.file("sheet.png"));
   ASSERT_FALSE(missing.ok());
-  EXPECT_EQ(missing.error(), "No normal map present.");
+  EXPECT_EQ(missing.error(), "No normal map present.\n" + dir.file("NMsheet.bmp") +
+                                 ": no such file (the normal map is this BMP beside the image)");
   EXPECT_TRUE(console.lines().empty());
-  EXPECT_FALSE(loadScanSource("").ok());
+  EXPECT_EQ(loadScanSource("").error(), "No normal map present.");  // cancelled: no file to name
 
   test::writeFile(dir.file("junk.png"), {1, 2, 3, 4});
   test::writeFile(dir.file("NMjunk.bmp"), test::encodeBmp(test::solidImage(2, 2, 1, 2, 3)));
   auto bad = loadScanSource(dir.file("junk.png"));
   ASSERT_FALSE(bad.ok());
-  EXPECT_EQ(bad.error(), "Not a valid file.");
+  EXPECT_EQ(bad.error(), "Not a valid file.\n" + dir.file("junk.png") + ": not a PNG, JPEG or BMP image");
 }
 
 }  // namespace

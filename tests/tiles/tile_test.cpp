@@ -81,11 +81,13 @@ TEST(Tile, FromFileWithoutCompanionGetsFlatNormals) {
 TEST(Tile, FromFileReportsUndecodableImageAndCompanion) {
   TempDir dir;
   test::writeFile(dir.file("bad.png"), {'n', 'o', 'p', 'e'});
-  EXPECT_EQ(load(dir.file("bad.png")).tile.error(), "File not found.");
-  EXPECT_EQ(load(dir.file("missing.png")).tile.error(), "File not found.");
+  // The known message first, then the file and why.
+  EXPECT_EQ(load(dir.file("bad.png")).tile.error(), "File not found.\n" + dir.file("bad.png") + ": not a PNG, JPEG or BMP image");
+  EXPECT_EQ(load(dir.file("missing.png")).tile.error().rfind("File not found.\n" + dir.file("missing.png") + ": ", 0), 0u);
   test::writeFile(dir.file("ok.png"), test::encodePng(test::patternImage(2, 2)));
   test::writeFile(dir.file("NMok.bmp"), {'B', 'M', 1, 2});
-  EXPECT_EQ(load(dir.file("ok.png")).tile.error(), "Image normal map not found.");
+  EXPECT_EQ(load(dir.file("ok.png")).tile.error(),
+            "Image normal map not found.\n" + dir.file("NMok.bmp") + ": Invalid BMP file: file too short.");
 }
 
 TEST(Tile, RecordRoundTripsPathFlagsPixelsAndGrids) {

@@ -65,8 +65,10 @@ int bake(const BakeOptions& o) {
   if (!lit) return fail(o.input, lit.error());
 
   auto status = io::writeFileAtomically(o.output, [&](base::ByteWriter& out) {
-    io::saveMap(**lit, out);
-    if (!o.exportOnly) io::writeTilesetSection(project->tilesets, out);
+    if (o.exportOnly)
+      io::saveMap(**lit, out);
+    else
+      io::writeProject(**lit, project->tilesets, out);
   });
   if (!status) return fail(o.output, status.error());
   return kExitOk;

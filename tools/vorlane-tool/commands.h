@@ -26,6 +26,8 @@ void addNormalsCommand(CLI::App& app, int& exitCode);
 void addRunCommand(CLI::App& app, int& exitCode);
 
 // Shared by the sub-commands (common.cpp).
+// An error of several lines as one.
+std::string oneLine(std::string text);
 // Writes "PATH: REASON" to standard error and returns kExitBadInput.
 int fail(const std::string& path, const std::string& reason);
 // Reads a project or export file; the reader's progress lines are not the tool's output.

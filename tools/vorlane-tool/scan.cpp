@@ -35,7 +35,7 @@ int runScan(const std::string& image, const std::string& out, TileSize size) {
     return kExitBadInput;
   }
   auto source = tiles::loadScanSource(image);
-  if (!source) return fail(image, source.error());
+  if (!source) return fail(image, oneLine(source.error()));
 
   auto map = map::Map::create(1, 1, 1, size.width, size.height);
   auto tileset = map::Map::createTileset();
@@ -43,10 +43,7 @@ int runScan(const std::string& image, const std::string& out, TileSize size) {
     tileset->addToFirstFreeCell(std::move(piece));
   const io::TilesetEntry entries[] = {{"Tileset 1", tileset}};
   // Written at exactly the path given (no extension added), through a temporary file.
-  auto status = io::writeFileAtomically(out, [&](base::ByteWriter& w) {
-    io::saveMap(*map, w);
-    io::writeTilesetSection(entries, w);
-  });
+  auto status = io::writeFileAtomically(out, [&](base::ByteWriter& w) { io::writeProject(*map, entries, w); });
   if (!status) return fail(out, status.error());
   return kExitOk;
 }

@@ -20,6 +20,7 @@
 #include <QTabBar>
 #include <algorithm>
 #include <cctype>
+#include <clocale>
 #include <cmath>
 
 #include "platform/qt/compact_style.h"
@@ -74,6 +75,12 @@ QString qtFileFilter(std::string_view filter) {
   return types.join(QStringLiteral(";;"));
 }
 
+QString firstExtension(std::string_view filter) {
+  const QString text = qs(filter);
+  const qsizetype colon = text.indexOf(QLatin1Char(':'));
+  return text.mid(colon + 1).section(QLatin1Char(';'), 0, 0).section(QLatin1Char(','), 0, 0).trimmed();
+}
+
 namespace {
 
 struct KeyPair {
@@ -117,6 +124,9 @@ Shortcut shortcutFromQt(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 QtToolkit::QtToolkit() {
+  // QApplication set the C library's locale from the desktop's language; numbers shown and
+  // printed keep a decimal point whatever that language writes.
+  std::setlocale(LC_NUMERIC, "C");
   useCompactLook();
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setSingleShot(true);
@@ -553,6 +563,7 @@ void QtToolkit::createMenuItem(std::string_view text, int tag, Handle handle, Sh
   Entry* e = find(handle, Kind::Menu);
   if (!e) return;
   QAction* action = e->menu->addAction(caption(text));
+  menuItems_[{handle, tag}] = action;
   if (shortcut) {
     action->setShortcut(qtKeySequence(shortcut));
     // Every window of the program, not only the one holding the menu bar.
@@ -565,6 +576,13 @@ void QtToolkit::updateMenuBar(Handle window) {
   Entry* w = find(window, Kind::Window);
   if (!w) return;
   if (QMenuBar* bar = static_cast<ToolWindow*>(w->widget.data())->menuBar()) bar->update();
+}
+
+void QtToolkit::setMenuItem(Handle menu, int tag, std::string_view text, bool enabled) {
+  auto it = menuItems_.find({menu, tag});
+  if (it == menuItems_.end() || !it->second) return;
+  it->second->setText(caption(text));
+  it->second->setEnabled(enabled);
 }
 
 void QtToolkit::openPopupMenu(Handle, Handle handle) {
@@ -583,10 +601,17 @@ std::string QtToolkit::fileRequester(std::string_view title, std::string_view fi
     script.fileAnswers.pop_front();
     return answer;
   }
-  const QString chosen = mode == FileMode::Open
-                             ? QFileDialog::getOpenFileName(dialogParent(), qs(title), qs(initialPath), qtFileFilter(filter))
-                             : QFileDialog::getSaveFileName(dialogParent(), qs(title), qs(initialPath), qtFileFilter(filter));
-  return chosen.toStdString();
+  QFileDialog dialog(dialogParent(), qs(title), qs(initialPath), qtFileFilter(filter));
+  if (mode == FileMode::Save) {
+    // The typed name gets the filter's extension before the overwrite question, so the
+    // question is about the file that will be written.
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(firstExtension(filter));
+  } else {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first().toStdString();
 }
 
 bool QtToolkit::colourRequester(int red, int green, int blue) {
@@ -614,6 +639,25 @@ void QtToolkit::messageBox(std::string_view text, MessageKind kind) {
   QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
                   QStringLiteral("Vorlane"), qs(text), QMessageBox::Ok, dialogParent());
   box.exec();
+}
+
+int QtToolkit::question(std::string_view text, const std::vector<std::string>& buttons) {
+  const int last = static_cast<int>(buttons.size()) - 1;
+  if (script.active) {
+    script.questions.push_back({std::string(text), buttons});
+    if (script.questionAnswers.empty()) return last;
+    const int answer = script.questionAnswers.front();
+    script.questionAnswers.pop_front();
+    return answer;
+  }
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Vorlane"), qs(text), QMessageBox::NoButton, dialogParent());
+  std::vector<QPushButton*> pressed;
+  for (const std::string& b : buttons) pressed.push_back(box.addButton(caption(b), QMessageBox::ActionRole));
+  if (!pressed.empty()) box.setEscapeButton(pressed.back());
+  box.exec();
+  for (int i = 0; i < static_cast<int>(pressed.size()); ++i)
+    if (box.clickedButton() == pressed[static_cast<std::size_t>(i)]) return i;
+  return last;
 }
 
 // --- events ---

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 #include <deque>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "platform/toolkit.h"
 
+class QAction;
 class QListWidget;
 class QMenu;
 class QOpenGLWidget;
@@ -28,6 +30,8 @@ class GlCanvas;
 // "Description:ext,ext;" (types separated by semicolons) in Qt's form
 // "Description (*.ext *.ext)" (types separated by ";;").
 QString qtFileFilter(std::string_view filter);
+// The first extension of such a filter ("vorl" of "Map files:vorl;"), empty for none.
+QString firstExtension(std::string_view filter);
 
 // Keys between the toolkit's codes and Qt's; keys the editor has no code for give key 0.
 QKeySequence qtKeySequence(Shortcut shortcut);
@@ -72,6 +76,8 @@ class QtToolkit final : public Toolkit {
   Handle createMenu(std::string_view text, Handle window) override;
   void createMenuItem(std::string_view text, int tag, Handle menu, Shortcut shortcut = {}) override;
   void updateMenuBar(Handle window) override;
+  void setMenuItem(Handle menu, int tag, std::string_view text, bool enabled) override;
+  int question(std::string_view text, const std::vector<std::string>& buttons) override;
   void openPopupMenu(Handle window, Handle menu) override;
   std::string fileRequester(std::string_view title, std::string_view filter, FileMode mode,
                             std::string_view initialPath) override;
@@ -110,6 +116,12 @@ class QtToolkit final : public Toolkit {
       MessageKind kind;
     };
     std::vector<Message> messages;
+    struct Question {
+      std::string text;
+      std::vector<std::string> buttons;
+    };
+    std::vector<Question> questions;
+    std::deque<int> questionAnswers;  // none left: the box is closed (the last button)
   };
   Script script;
 
@@ -140,6 +152,8 @@ class QtToolkit final : public Toolkit {
 
   std::vector<Entry> entries_;  // handle h at index h - 1
   std::vector<std::unique_ptr<QMenu>> popups_;
+  // Menu items by menu and tag, for changing their text and state.
+  std::map<std::pair<Handle, int>, QPointer<QAction>> menuItems_;
   std::vector<QPointer<QWidget>> pendingShow_;
   std::vector<Handle> rebuilding_;
   std::deque<Event> queue_;

@@ -1,0 +1,86 @@
+// The undo history under heavy painting: 1,000 Fill strokes on a 1024 × 1024 × 4 map, the
+// memory the history then holds, and the time of one undo of a Fill (and its redo).
+#include <benchmark/benchmark.h>
+
+#include "edit/cells.h"
+#include "edit/document.h"
+
+namespace {
+
+using namespace vorlane;
+
+constexpr std::int32_t kSide = 1024, kDepth = 4;
+
+struct Painted {
+  edit::Document doc;
+  tiles::TilePtr a = std::make_shared<tiles::Tile>(), b = std::make_shared<tiles::Tile>();
+
+  Painted() { doc.replaceMap("New Map", map::Map::create(kSide, kSide, kDepth, 16, 16)); }
+
+  void fill(int stroke) {
+    edit::CellRecorder rec(doc, doc.map(), "Fill");
+    doc.map()->fillLayer(stroke % kDepth, (stroke / kDepth) % 2 ? a : b, rec);
+  }
+};
+
+void reportHistory(benchmark::State& state, const edit::Document& doc) {
+  state.counters["history_MiB"] = static_cast<double>(doc.history().bytes()) / (1 << 20);
+  state.counters["steps"] = static_cast<double>(doc.history().size());
+}
+
+// 1,000 strokes, each filling one whole layer with the tile the layer does not hold.
+void BM_ThousandFillStrokes(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto painted = std::make_unique<Painted>();
+    state.ResumeTiming();
+    for (int i = 0; i < 1000; ++i) painted->fill(i);
+    state.PauseTiming();
+    reportHistory(state, painted->doc);
+    painted.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ThousandFillStrokes)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One undo of a Fill at the top of that history; each undo is followed by its redo
+// (untimed) so that every iteration undoes the same stroke.
+void BM_UndoOneFill(benchmark::State& state) {
+  Painted painted;
+  for (int i = 0; i < 1000; ++i) painted.fill(i);
+  for (auto _ : state) {
+    painted.doc.undo();
+    state.PauseTiming();
+    painted.doc.redo();
+    state.ResumeTiming();
+  }
+  reportHistory(state, painted.doc);
+}
+BENCHMARK(BM_UndoOneFill)->Unit(benchmark::kMillisecond);
+
+// The worst case for the runs: a Fill over a layer whose cells alternate, so every cell
+// is a run of its own. Reports the bytes that one such stroke records.
+void BM_FillOverCheckeredLayer(benchmark::State& state) {
+  Painted painted;
+  map::Map& m = *painted.doc.map();
+  for (std::int32_t x = 0; x < kSide; ++x)
+    for (std::int32_t y = 0; y < kSide; ++y) m.setCell(x, y, 0, (x + y) % 2 ? painted.a : painted.b);
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::size_t before = painted.doc.history().bytes();
+    {
+      edit::CellRecorder rec(painted.doc, painted.doc.map(), "Fill");
+      m.fillLayer(0, nullptr, rec);
+    }
+    bytes = painted.doc.history().bytes() - before;
+    state.PauseTiming();
+    painted.doc.undo();
+    state.ResumeTiming();
+  }
+  state.counters["stroke_MiB"] = static_cast<double>(bytes) / (1 << 20);
+}
+BENCHMARK(BM_FillOverCheckeredLayer)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

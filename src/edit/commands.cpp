@@ -1,0 +1,398 @@
+#include "edit/commands.h"
+
+#include <algorithm>
+
+namespace vorlane::edit {
+
+namespace {
+
+template <typename T>
+std::size_t objectBytes(const std::vector<std::shared_ptr<T>>& list) {
+  return list.capacity() * sizeof(std::shared_ptr<T>) + list.size() * sizeof(T);
+}
+
+template <typename Ptr>
+std::ptrdiff_t indexIn(const std::vector<Ptr>& list, const Ptr& object) {
+  auto it = std::find(list.begin(), list.end(), object);
+  return it == list.end() ? -1 : it - list.begin();
+}
+
+template <typename Ptr>
+void insertAt(std::vector<Ptr>& list, std::ptrdiff_t index, Ptr object) {
+  index = std::clamp<std::ptrdiff_t>(index, 0, static_cast<std::ptrdiff_t>(list.size()));
+  list.insert(list.begin() + index, std::move(object));
+}
+
+template <typename Ptr>
+void eraseObject(std::vector<Ptr>& list, const Ptr& object) {
+  auto it = std::find(list.begin(), list.end(), object);
+  if (it != list.end()) list.erase(it);
+}
+
+class SetTileFlags final : public Command {
+ public:
+  SetTileFlags(map::TilePtr tile, std::int32_t castShadows, std::int32_t collider)
+      : tile_(std::move(tile)), before_{tile_->castShadows, tile_->collider}, after_{castShadows, collider} {}
+  std::string label() const override { return "Tile Flags"; }
+  void redo(Document&) override { set(after_); }
+  void undo(Document&) override { set(before_); }
+  std::size_t cost() const override { return sizeof(*this); }
+
+ private:
+  void set(const std::array<std::int32_t, 2>& flags) {
+    tile_->castShadows = flags[0];
+    tile_->collider = flags[1];
+  }
+  map::TilePtr tile_;
+  std::array<std::int32_t, 2> before_, after_;
+};
+
+// Appends one light or pivot.
+template <typename Ptr, std::vector<Ptr> map::Map::*List>
+class AddObject final : public Command {
+ public:
+  AddObject(map::MapPtr map, Ptr object, std::string label)
+      : map_(std::move(map)), object_(std::move(object)), label_(std::move(label)) {}
+  std::string label() const override { return label_; }
+  void redo(Document&) override { ((*map_).*List).push_back(object_); }
+  void undo(Document&) override { eraseObject((*map_).*List, object_); }
+  std::size_t cost() const override { return sizeof(*this) + sizeof(*object_); }
+
+ private:
+  map::MapPtr map_;
+  Ptr object_;
+  std::string label_;
+};
+
+class RemoveObjects final : public Command {
+ public:
+  RemoveObjects(map::MapPtr map, map::LightPtr light, map::PivotPtr pivot)
+      : map_(std::move(map)), light_(std::move(light)), pivot_(std::move(pivot)) {}
+  std::string label() const override { return "Delete"; }
+  void redo(Document& doc) override {
+    Active active = doc.active();
+    was_ = {};
+    if (light_) {
+      lightAt_ = indexIn(map_->lights, light_);
+      eraseObject(map_->lights, light_);
+      if (active.light == light_) std::swap(was_.light, active.light);
+    }
+    if (pivot_) {
+      pivotAt_ = indexIn(map_->pivots, pivot_);
+      eraseObject(map_->pivots, pivot_);
+      if (active.pivot == pivot_) {
+        std::swap(was_.pivot, active.pivot);
+        std::swap(was_.record, active.record);
+      }
+    }
+    doc.setActive(std::move(active));
+  }
+  void undo(Document& doc) override {
+    if (light_ && lightAt_ >= 0) insertAt(map_->lights, lightAt_, light_);
+    if (pivot_ && pivotAt_ >= 0) insertAt(map_->pivots, pivotAt_, pivot_);
+    Active active = doc.active();
+    if (!active.light && was_.light) active.light = was_.light;
+    if (!active.pivot && was_.pivot) {
+      active.pivot = was_.pivot;
+      active.record = was_.record;
+    }
+    doc.setActive(std::move(active));
+  }
+  std::size_t cost() const override { return sizeof(*this); }
+
+ private:
+  map::MapPtr map_;
+  map::LightPtr light_;
+  map::PivotPtr pivot_;
+  std::ptrdiff_t lightAt_ = -1, pivotAt_ = -1;
+  Active was_;  // the active objects the removal cleared
+};
+
+class SetLightFields final : public Command {
+ public:
+  SetLightFields(map::LightPtr light, LightFields fields, std::string label, int field)
+      : light_(std::move(light)), before_(LightFields::of(*light_)), after_(fields), label_(std::move(label)),
+        field_(field) {}
+  std::string label() const override { return label_; }
+  void redo(Document&) override { set(after_); }
+  void undo(Document&) override { set(before_); }
+  std::size_t cost() const override { return sizeof(*this) + label_.capacity(); }
+  bool merge(const Command& next) override {
+    auto* n = dynamic_cast<const SetLightFields*>(&next);
+    if (!n || n->light_ != light_ || n->field_ != field_) return false;
+    after_ = n->after_;
+    return true;
+  }
+
+ private:
+  void set(const LightFields& f) {
+    light_->red = f.red;
+    light_->green = f.green;
+    light_->blue = f.blue;
+    light_->range = f.range;
+    light_->castShadows = f.castShadows;
+  }
+  map::LightPtr light_;
+  LightFields before_, after_;
+  std::string label_;
+  int field_;
+};
+
+// One text of an object: a pivot's link, a record's name or value.
+template <typename Ptr>
+class SetText final : public Command {
+ public:
+  SetText(Ptr object, std::string* (*slot)(const Ptr&), std::string text, std::string label, int field)
+      : object_(std::move(object)), slot_(slot), before_(*slot(object_)), after_(std::move(text)),
+        label_(std::move(label)), field_(field) {}
+  std::string label() const override { return label_; }
+  void redo(Document&) override { *slot_(object_) = after_; }
+  void undo(Document&) override { *slot_(object_) = before_; }
+  std::size_t cost() const override { return sizeof(*this) + before_.capacity() + after_.capacity(); }
+  bool merge(const Command& next) override {
+    auto* n = dynamic_cast<const SetText*>(&next);
+    if (!n || n->object_ != object_ || n->field_ != field_) return false;
+    after_ = n->after_;
+    return true;
+  }
+
+ private:
+  Ptr object_;
+  std::string* (*slot_)(const Ptr&);
+  std::string before_, after_, label_;
+  int field_;
+};
+
+// A pivot's records as a whole: ≤ 255 references, so a snapshot is cheap and exact (the
+// slots beyond the count included).
+struct Records {
+  std::vector<map::RecordPtr> slots;
+  std::int32_t count = 0;
+  static Records of(const map::Pivot& p) { return {p.records, p.recordCount}; }
+  void into(map::Pivot& p) const {
+    p.records = slots;
+    p.recordCount = count;
+  }
+};
+
+class NewRecord final : public Command {
+ public:
+  NewRecord(map::PivotPtr pivot, std::string name, std::string value)
+      : pivot_(std::move(pivot)), record_(std::make_shared<map::record>()) {
+    record_->name = std::move(name);
+    record_->value = std::move(value);
+  }
+  std::string label() const override { return "New Record"; }
+  void redo(Document& doc) override {
+    before_ = Records::of(*pivot_);
+    map::Pivot& p = *pivot_;
+    if (p.recordCount < 0 || p.recordCount >= map::kMaxRecords) return;
+    auto slot = static_cast<std::size_t>(p.recordCount++);
+    if (p.records.size() <= slot) p.records.resize(slot + 1);
+    p.records[slot] = record_;
+    previous_ = doc.active().record;
+    if (doc.active().pivot == pivot_) {
+      Active a = doc.active();
+      a.record = record_;
+      doc.setActive(std::move(a));
+    }
+  }
+  void undo(Document& doc) override {
+    before_.into(*pivot_);
+    if (doc.active().record == record_) {
+      Active a = doc.active();
+      a.record = previous_;
+      doc.setActive(std::move(a));
+    }
+  }
+  std::size_t cost() const override {
+    return sizeof(*this) + sizeof(map::record) + before_.slots.capacity() * sizeof(map::RecordPtr);
+  }
+
+ private:
+  map::PivotPtr pivot_;
+  map::RecordPtr record_, previous_;
+  Records before_;
+};
+
+class DeleteRecord final : public Command {
+ public:
+  DeleteRecord(map::PivotPtr pivot, std::int32_t index) : pivot_(std::move(pivot)), index_(index) {}
+  std::string label() const override { return "Delete Record"; }
+  void redo(Document& doc) override {
+    map::Pivot& p = *pivot_;
+    before_ = Records::of(p);
+    wasActive_ = false;
+    if (index_ < 0 || index_ >= p.recordCount) return;
+    const map::RecordPtr removed = p.records[static_cast<std::size_t>(index_)];
+    if (p.recordCount == 1) {
+      p.recordCount = 0;
+    } else {
+      for (std::int32_t j = index_ + 1; j < p.recordCount; ++j)
+        p.records[static_cast<std::size_t>(j - 1)] = p.records[static_cast<std::size_t>(j)];
+      --p.recordCount;
+    }
+    if (doc.active().record == removed) {
+      Active a = doc.active();
+      a.record.reset();
+      doc.setActive(std::move(a));
+      wasActive_ = true;
+    }
+  }
+  void undo(Document& doc) override {
+    before_.into(*pivot_);
+    if (wasActive_ && doc.active().pivot == pivot_ && !doc.active().record) {
+      Active a = doc.active();
+      a.record = pivot_->records[static_cast<std::size_t>(index_)];
+      doc.setActive(std::move(a));
+    }
+  }
+  std::size_t cost() const override { return sizeof(*this) + before_.slots.capacity() * sizeof(map::RecordPtr); }
+
+ private:
+  map::PivotPtr pivot_;
+  std::int32_t index_;
+  Records before_;
+  bool wasActive_ = false;
+};
+
+class SetTilesets final : public Command {
+ public:
+  SetTilesets(std::string label, std::vector<io::TilesetEntry> tilesets, map::MapPtr current)
+      : label_(std::move(label)), after_(std::move(tilesets)), afterCurrent_(std::move(current)) {}
+  std::string label() const override { return label_; }
+  void redo(Document& doc) override {
+    before_ = doc.tilesets();
+    beforeCurrent_ = doc.currentTileset();
+    doc.setTilesets(after_, afterCurrent_);
+  }
+  void undo(Document& doc) override { doc.setTilesets(before_, beforeCurrent_); }
+  // Only tilesets that one side holds and the other does not are kept alive by the step.
+  std::size_t cost() const override {
+    std::size_t bytes = sizeof(*this) + (before_.capacity() + after_.capacity()) * sizeof(io::TilesetEntry);
+    const auto only = [&](const std::vector<io::TilesetEntry>& a, const std::vector<io::TilesetEntry>& b) {
+      for (const io::TilesetEntry& e : a)
+        if (std::none_of(b.begin(), b.end(), [&](const io::TilesetEntry& f) { return f.tileset == e.tileset; }))
+          bytes += mapBytes(*e.tileset);
+    };
+    only(before_, after_);
+    only(after_, before_);
+    return bytes;
+  }
+
+ private:
+  std::string label_;
+  std::vector<io::TilesetEntry> before_, after_;
+  map::MapPtr beforeCurrent_, afterCurrent_;
+};
+
+class ReplaceState final : public Command {
+ public:
+  ReplaceState(std::string label, DocumentState next) : label_(std::move(label)), after_(std::move(next)) {}
+  std::string label() const override { return label_; }
+  void redo(Document& doc) override {
+    before_ = doc.state();
+    doc.restoreState(after_);
+  }
+  void undo(Document& doc) override { doc.restoreState(before_); }
+  // The map and tilesets that are not current are what the step keeps alive.
+  std::size_t cost() const override {
+    std::size_t bytes = sizeof(*this);
+    if (before_.map && before_.map != after_.map) bytes += mapBytes(*before_.map);
+    for (const io::TilesetEntry& e : before_.tilesets)
+      if (std::none_of(after_.tilesets.begin(), after_.tilesets.end(),
+                       [&](const io::TilesetEntry& f) { return f.tileset == e.tileset; }))
+        bytes += mapBytes(*e.tileset);
+    return bytes;
+  }
+
+ private:
+  std::string label_;
+  DocumentState before_, after_;
+};
+
+std::string* pivotLink(const map::PivotPtr& p) { return &p->link; }
+std::string* recordName(const map::RecordPtr& r) { return &r->name; }
+std::string* recordValue(const map::RecordPtr& r) { return &r->value; }
+
+}  // namespace
+
+void Group::redo(Document& doc) {
+  for (auto& part : parts_) part->redo(doc);
+}
+
+void Group::undo(Document& doc) {
+  for (auto it = parts_.rbegin(); it != parts_.rend(); ++it) (*it)->undo(doc);
+}
+
+std::size_t Group::cost() const {
+  std::size_t bytes = sizeof(*this) + label_.capacity();
+  for (const auto& part : parts_) bytes += part->cost();
+  return bytes;
+}
+
+void Group::add(std::unique_ptr<Command> command) {
+  if (!parts_.empty() && parts_.back()->merge(*command)) return;
+  parts_.push_back(std::move(command));
+}
+
+std::unique_ptr<Command> setTileFlags(map::TilePtr tile, std::int32_t castShadows, std::int32_t collider) {
+  return std::make_unique<SetTileFlags>(std::move(tile), castShadows, collider);
+}
+
+std::unique_ptr<Command> addLight(map::MapPtr map, map::LightPtr light) {
+  return std::make_unique<AddObject<map::LightPtr, &map::Map::lights>>(std::move(map), std::move(light), "Add Light");
+}
+
+std::unique_ptr<Command> addPivot(map::MapPtr map, map::PivotPtr pivot) {
+  return std::make_unique<AddObject<map::PivotPtr, &map::Map::pivots>>(std::move(map), std::move(pivot), "Add Pivot");
+}
+
+std::unique_ptr<Command> removeObjects(map::MapPtr map, map::LightPtr light, map::PivotPtr pivot) {
+  return std::make_unique<RemoveObjects>(std::move(map), std::move(light), std::move(pivot));
+}
+
+LightFields LightFields::of(const map::Light& light) {
+  return {light.red, light.green, light.blue, light.range, light.castShadows};
+}
+
+std::unique_ptr<Command> setLightFields(map::LightPtr light, LightFields fields, std::string label, int field) {
+  return std::make_unique<SetLightFields>(std::move(light), fields, std::move(label), field);
+}
+
+std::unique_ptr<Command> setPivotLink(map::PivotPtr pivot, std::string link) {
+  return std::make_unique<SetText<map::PivotPtr>>(std::move(pivot), &pivotLink, std::move(link), "Pivot Link", 0);
+}
+
+std::unique_ptr<Command> setRecordText(map::RecordPtr rec, RecordField field, std::string text) {
+  const bool name = field == RecordField::name;
+  return std::make_unique<SetText<map::RecordPtr>>(std::move(rec), name ? &recordName : &recordValue,
+                                                   std::move(text), name ? "Record Name" : "Record Value",
+                                                   name ? 0 : 1);
+}
+
+std::unique_ptr<Command> newRecord(map::PivotPtr pivot, std::string name, std::string value) {
+  return std::make_unique<NewRecord>(std::move(pivot), std::move(name), std::move(value));
+}
+
+std::unique_ptr<Command> deleteRecord(map::PivotPtr pivot, std::int32_t index) {
+  return std::make_unique<DeleteRecord>(std::move(pivot), index);
+}
+
+std::unique_ptr<Command> setTilesets(std::string label, std::vector<io::TilesetEntry> tilesets, map::MapPtr current) {
+  return std::make_unique<SetTilesets>(std::move(label), std::move(tilesets), std::move(current));
+}
+
+std::unique_ptr<Command> replaceState(std::string label, DocumentState next) {
+  return std::make_unique<ReplaceState>(std::move(label), std::move(next));
+}
+
+std::size_t mapBytes(const map::Map& m) {
+  std::size_t bytes = sizeof(map::Map) + m.cells.capacity() * sizeof(map::TilePtr) +
+                      m.tileTable.capacity() * sizeof(map::TilePtr) + objectBytes(m.lights) + objectBytes(m.pivots);
+  for (const map::LightPtr& l : m.lights) bytes += l->shadowMap.capacity();
+  for (const map::PivotPtr& p : m.pivots) bytes += p->records.capacity() * (sizeof(map::RecordPtr) + sizeof(map::record));
+  return bytes;
+}
+
+}  // namespace vorlane::edit

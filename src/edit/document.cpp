@@ -1,0 +1,172 @@
+#include "edit/document.h"
+
+#include <algorithm>
+
+#include "edit/cells.h"
+#include "edit/commands.h"
+
+namespace vorlane::edit {
+
+Document::Document() : map_(map::Map::create(0, 0, 0, 0, 0)) {}
+
+int Document::currentTilesetIndex() const {
+  for (int i = 0; i < tilesetCount(); ++i)
+    if (tilesets_[static_cast<std::size_t>(i)].tileset == currentTileset_) return i;
+  return -1;
+}
+
+void Document::chooseTileset(int index) {
+  if (index >= 0 && index < tilesetCount()) currentTileset_ = tilesets_[static_cast<std::size_t>(index)].tileset;
+}
+
+void Document::push(std::unique_ptr<Command> command) {
+  flushRecorder();
+  command->redo(*this);
+  add(std::move(command));
+}
+
+void Document::record(std::unique_ptr<Command> command) {
+  flushRecorder();
+  add(std::move(command));
+}
+
+void Document::add(std::unique_ptr<Command> command) {
+  ++revision_;
+  if (open_)
+    open_->add(std::move(command));
+  else
+    history_.add(std::move(command));
+}
+
+void Document::flushRecorder() {
+  if (recorder_) recorder_->finish();
+}
+
+void Document::recordFrom(CellRecorder* recorder, std::unique_ptr<Command> command) {
+  if (recorder == recorder_) add(std::move(command));
+}
+
+bool Document::undo() {
+  if (open_) return false;
+  flushRecorder();
+  if (!history_.undo(*this)) return false;
+  dropStaleActive();
+  ++revision_;
+  return true;
+}
+
+bool Document::redo() {
+  if (open_) return false;
+  flushRecorder();
+  if (!history_.redo(*this)) return false;
+  dropStaleActive();
+  ++revision_;
+  return true;
+}
+
+std::string Document::undoText() const {
+  const Command* c = history_.nextUndo();
+  return c ? "Undo " + c->label() : "Undo";
+}
+
+std::string Document::redoText() const {
+  const Command* c = history_.nextRedo();
+  return c ? "Redo " + c->label() : "Redo";
+}
+
+void Document::replaceMap(std::string label, map::MapPtr map) {
+  DocumentState next = state();
+  next.map = std::move(map);
+  next.active = {};
+  replaceState(std::move(label), std::move(next));
+}
+
+void Document::replaceState(std::string label, DocumentState next) {
+  push(edit::replaceState(std::move(label), std::move(next)));
+}
+
+void Document::load(io::Project project) {
+  // A copy of the current map without its cells, which the file's replace anyway.
+  map::Map& current = *map_;
+  std::vector<map::TilePtr> cells = std::move(current.cells);
+  map::MapPtr next;
+  try {
+    next = std::make_shared<map::Map>(current);
+  } catch (...) {
+    current.cells = std::move(cells);
+    throw;
+  }
+  current.cells = std::move(cells);
+  io::applyMapSection(*next, *project.map);
+  DocumentState s = state();
+  s.map = std::move(next);
+  if (project.tilesets.size() > static_cast<std::size_t>(kMaxTilesets)) project.tilesets.resize(kMaxTilesets);
+  s.tilesets = std::move(project.tilesets);
+  if (!s.tilesets.empty()) s.currentTileset = s.tilesets.front().tileset;
+  replaceState("Load", std::move(s));
+  markClean();
+}
+
+DocumentState Document::state() const { return {map_, tilesets_, currentTileset_, active_}; }
+
+void Document::restoreState(const DocumentState& s) {
+  map_ = s.map;
+  tilesets_ = s.tilesets;
+  currentTileset_ = s.currentTileset;
+  active_ = s.active;
+}
+
+void Document::setTilesets(std::vector<io::TilesetEntry> tilesets, map::MapPtr current) {
+  tilesets_ = std::move(tilesets);
+  currentTileset_ = std::move(current);
+}
+
+void Document::dropStaleActive() {
+  const auto in = [](const auto& list, const auto& object) {
+    return std::find(list.begin(), list.end(), object) != list.end();
+  };
+  if (active_.light && !in(map_->lights, active_.light)) active_.light.reset();
+  if (active_.pivot && !in(map_->pivots, active_.pivot)) active_.pivot.reset();
+  if (active_.record) {
+    const map::Pivot* p = active_.pivot.get();
+    const auto used = p ? std::clamp(p->recordCount, 0, static_cast<std::int32_t>(p->records.size())) : 0;
+    if (!p || std::find(p->records.begin(), p->records.begin() + used, active_.record) == p->records.begin() + used)
+      active_.record.reset();
+  }
+}
+
+Transaction::Transaction(Document& doc, std::string label)
+    : doc_(doc), outer_(doc.open_), group_(std::make_unique<Group>(std::move(label))) {
+  doc_.flushRecorder();
+  doc_.open_ = this;
+}
+
+Transaction::~Transaction() {
+  if (group_) rollback();
+}
+
+void Transaction::add(std::unique_ptr<Command> command) { group_->add(std::move(command)); }
+
+bool Transaction::empty() const { return !group_ || group_->empty(); }
+
+void Transaction::close() { doc_.open_ = outer_; }
+
+void Transaction::commit() {
+  if (!group_) return;
+  doc_.flushRecorder();
+  close();
+  std::unique_ptr<Group> group = std::move(group_);
+  if (!group->empty()) doc_.add(std::move(group));
+}
+
+void Transaction::rollback() {
+  if (!group_) return;
+  doc_.flushRecorder();
+  close();
+  std::unique_ptr<Group> group = std::move(group_);
+  group->undo(doc_);
+  doc_.dropStaleActive();
+  doc_.touch();
+}
+
+}  // namespace vorlane::edit

@@ -1,0 +1,149 @@
+#pragma once
+// The document being edited: the current map, the tileset slots, the project name, the
+// active objects, and the undo history with its revision counter and clean mark. Every
+// change that the user can undo goes through a command pushed here.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "edit/history.h"
+#include "io/project.h"
+#include "map/map.h"
+
+namespace vorlane::edit {
+
+inline constexpr int kMaxTilesets = io::kMaxTilesets;
+
+// The objects the Lights and Pivots windows edit. Never an object outside the current map
+// (or a record outside the active pivot's records in use).
+struct Active {
+  map::LightPtr light;
+  map::PivotPtr pivot;
+  map::RecordPtr record;
+  bool operator==(const Active&) const = default;
+};
+
+// Everything that replacing the map (New Map, Render, Load, imports) swaps as a whole.
+struct DocumentState {
+  map::MapPtr map;
+  std::vector<io::TilesetEntry> tilesets;
+  map::MapPtr currentTileset;
+  Active active;
+};
+
+class Transaction;
+class CellRecorder;
+
+class Document {
+ public:
+  // The start-up document: a map without cells, no tilesets, nothing active, clean.
+  Document();
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  const map::MapPtr& map() const { return map_; }
+  const std::vector<io::TilesetEntry>& tilesets() const { return tilesets_; }
+  int tilesetCount() const { return static_cast<int>(tilesets_.size()); }
+  // The tileset on show; kept apart from the slots, so deleting the last one leaves it there.
+  const map::MapPtr& currentTileset() const { return currentTileset_; }
+  // Its slot, or -1 when it is in none.
+  int currentTilesetIndex() const;
+  // Choosing a tab is no edit: no history, no revision.
+  void chooseTileset(int index);
+
+  const Active& active() const { return active_; }
+  // Selection is no edit either.
+  void setActive(Active active) { active_ = std::move(active); }
+  const std::string& projectName() const { return projectName_; }
+  void setProjectName(std::string name) { projectName_ = std::move(name); }
+
+  // Does the command, then records it (inside an open transaction: as part of it).
+  void push(std::unique_ptr<Command> command);
+  // Records a command whose change is already made (a stroke painted as it went).
+  void record(std::unique_ptr<Command> command);
+  // False when there is nothing to undo or redo, or a transaction is open.
+  bool undo();
+  bool redo();
+  const UndoStack& history() const { return history_; }
+  void setHistoryLimits(HistoryLimits limits) { history_.setLimits(limits); }
+  // "Undo Fill" / "Redo Fill", or "Undo" / "Redo" alone when there is none.
+  std::string undoText() const;
+  std::string redoText() const;
+
+  // Raised by every change, undo and redo; views compare it to redraw only what changed.
+  std::uint64_t revision() const { return revision_; }
+  // For a change made outside any command (working data a view must pick up).
+  void touch() { ++revision_; }
+  // Changed since the last Save or Load.
+  bool modified() const { return !history_.isClean(); }
+  void markClean() { history_.setClean(); }
+
+  // A map of its own replaces the current one as one step labelled `label` ("New Map",
+  // "Render"): tilesets stay, nothing is active; undo brings back map and active objects.
+  void replaceMap(std::string label, map::MapPtr map);
+  // The same for a whole new state (Load: map and tilesets).
+  void replaceState(std::string label, DocumentState next);
+  // A parsed project file as one step "Load", and the saved state: its map section goes into
+  // a map that keeps the current one's view, selection and objects (the file's objects
+  // after them), its tilesets replace the slots (when it has none, the one on show stays).
+  void load(io::Project project);
+  DocumentState state() const;
+
+  // For commands: set parts of the document without history.
+  void restoreState(const DocumentState& s);
+  void setTilesets(std::vector<io::TilesetEntry> tilesets, map::MapPtr current);
+  // Clears active objects that are no longer in the map (or pivot).
+  void dropStaleActive();
+
+ private:
+  friend class Transaction;
+  friend class CellRecorder;
+  void add(std::unique_ptr<Command> command);
+  // An open recorder's cells become a step before anything else is recorded or undone.
+  void flushRecorder();
+  void openRecorder(CellRecorder* recorder) { recorder_ = recorder; }
+  void closeRecorder(CellRecorder* recorder) {
+    if (recorder_ == recorder) recorder_ = nullptr;
+  }
+  void recordFrom(CellRecorder* recorder, std::unique_ptr<Command> command);
+
+  map::MapPtr map_;
+  std::vector<io::TilesetEntry> tilesets_;
+  map::MapPtr currentTileset_;
+  Active active_;
+  std::string projectName_;
+  UndoStack history_;
+  std::uint64_t revision_ = 0;
+  Transaction* open_ = nullptr;
+  CellRecorder* recorder_ = nullptr;
+};
+
+// Groups every command pushed while it is open into one step:
+//   edit::Transaction tx(doc, "Run Script"); doc.push(...); ...; tx.commit();
+// Destroyed uncommitted it rolls its commands back. Transactions nest; an inner one joins
+// the outer one's step.
+class Transaction {
+ public:
+  Transaction(Document& doc, std::string label);
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  // Ends the group; it becomes one step when it changed anything.
+  void commit();
+  // Undoes what the group did so far and ends it.
+  void rollback();
+  bool empty() const;
+
+ private:
+  friend class Document;
+  void add(std::unique_ptr<Command> command);
+  void close();
+
+  Document& doc_;
+  Transaction* outer_;
+  std::unique_ptr<class Group> group_;
+};
+
+}  // namespace vorlane::edit
