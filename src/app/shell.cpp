@@ -150,32 +150,41 @@ void Shell::showEditState() {
   tk_.setMenuItem(g_.editMenu, kRedoTag, doc_.redoText(), doc_.history().canRedo());
 }
 
-// Redraws the map, tileset and current-tile canvases, in that order. The tileset's grid
-// lies under its tiles, the map's over them.
+// Redraws the map, tileset and current-tile canvases, in that order, those whose content
+// changed since their last frame. The tileset's grid lies under its tiles, the map's over them.
 Shell::After Shell::onTick(const Event&) {
   map::Map& m = *doc_.map();
   platform::Surface& mapSurface = tk_.surface(g_.mapCanvas);
-  mapSurface.clear();
   m.markCell(m.selectedX, m.selectedY);
-  map::draw(m, mapSurface);
-  map::drawGrid(m, mapSurface);
-  mapSurface.present();
+  if (!mapFrame_.unchanged(m, mapSurface)) {
+    mapSurface.clear();
+    map::draw(m, mapSurface);
+    map::drawGrid(m, mapSurface);
+    mapSurface.present();
+    mapFrame_.drawn(m);
+  }
 
   map::Map& ts = *currentTileset();
   platform::Surface& tilesetSurface = tk_.surface(g_.tilesetCanvas);
-  tilesetSurface.clear();
-  map::drawGrid(ts, tilesetSurface);
   ts.markCell(ts.selectedX, ts.selectedY);
-  map::draw(ts, tilesetSurface);
-  tilesetSurface.present();
+  if (!tilesetFrame_.unchanged(ts, tilesetSurface)) {
+    tilesetSurface.clear();
+    map::drawGrid(ts, tilesetSurface);
+    map::draw(ts, tilesetSurface);
+    tilesetSurface.present();
+    tilesetFrame_.drawn(ts);
+  }
 
   platform::Surface& tileSurface = tk_.surface(g_.tileCanvas);
-  tileSurface.clear();
-  if (currentTile_)
-    currentTile_->draw(tileSurface, 0, 0, tk_.innerWidth(g_.tileCanvas), tk_.innerHeight(g_.tileCanvas));
-  else
-    tileSurface.drawText("No Tile", 0, 0);
-  tileSurface.present();
+  if (!tileFrame_.unchanged(currentTile_.get(), tileSurface)) {
+    tileSurface.clear();
+    if (currentTile_)
+      currentTile_->draw(tileSurface, 0, 0, tk_.innerWidth(g_.tileCanvas), tk_.innerHeight(g_.tileCanvas));
+    else
+      tileSurface.drawText("No Tile", 0, 0);
+    tileSurface.present();
+    tileFrame_.drawn(currentTile_.get(), tileSurface);
+  }
   return After::step;
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/frames.h"
 #include "app/gadgets.h"
 #include "app/tilesets.h"
 #include "edit/cells.h"
@@ -147,6 +148,8 @@ class Shell {
   float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
   bool finished_ = false;
+  MapFrame mapFrame_, tilesetFrame_;
+  TileFrame tileFrame_;
 };
 
 }  // namespace vorlane::app

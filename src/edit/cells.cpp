@@ -39,6 +39,7 @@ void CellChanges::undo(map::Map& map) const {
       const auto i = static_cast<std::size_t>(std::int64_t{r->first} + k * r->stride);
       if (i < map.cells.size()) map.cells[i] = palette_[r->from];
     }
+  map.revision = map::Map::nextRevision();
 }
 
 void CellChanges::redo(map::Map& map) const {
@@ -47,6 +48,7 @@ void CellChanges::redo(map::Map& map) const {
       const auto i = static_cast<std::size_t>(std::int64_t{r.first} + k * r.stride);
       if (i < map.cells.size()) map.cells[i] = palette_[r.to];
     }
+  map.revision = map::Map::nextRevision();
 }
 
 std::size_t CellChanges::cost() const {
@@ -94,6 +96,7 @@ void CellRecorder::setCell(std::int32_t x, std::int32_t y, std::int32_t layer, m
   if (cell == tile) return;
   changes_.add(m.cellIndex(x, y, layer), cell, tile);
   cell = std::move(tile);
+  m.revision = map::Map::nextRevision();
   doc_.touch();
 }
 

@@ -97,6 +97,9 @@ void Document::load(io::Project project) {
     throw;
   }
   current.cells = std::move(cells);
+  // The loaded map is a map of its own: no canvas has shown it, and it keeps no far pictures.
+  next->revision = map::Map::nextRevision();
+  next->farPictures.reset();
   io::applyMapSection(*next, *project.map);
   DocumentState s = state();
   s.map = std::move(next);

@@ -1,6 +1,7 @@
 #include "map/map.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <stdexcept>
 
@@ -12,6 +13,11 @@ namespace {
 constexpr std::uint64_t kMaxCells = std::uint64_t{1} << 28;
 
 }  // namespace
+
+std::uint64_t Map::nextRevision() {
+  static std::atomic<std::uint64_t> last{0};
+  return ++last;
+}
 
 MapPtr Map::create(std::int32_t width, std::int32_t height, std::int32_t depth, std::int32_t tileWidth,
                    std::int32_t tileHeight) {
@@ -31,6 +37,7 @@ void Map::resize(std::int32_t w, std::int32_t h, std::int32_t d) {
     throw std::length_error("map too large");
   std::vector<TilePtr> newCells(columns * static_cast<std::uint64_t>(d));
   cells = std::move(newCells);
+  revision = nextRevision();
   highlight.clear();
   width = w;
   height = h;
@@ -43,7 +50,9 @@ const TilePtr& Map::cell(std::int32_t x, std::int32_t y, std::int32_t layer) con
 }
 
 void Map::setCell(std::int32_t x, std::int32_t y, std::int32_t layer, TilePtr tile) {
-  if (contains(x, y, layer)) cells[cellIndex(x, y, layer)] = std::move(tile);
+  if (!contains(x, y, layer)) return;
+  cells[cellIndex(x, y, layer)] = std::move(tile);
+  revision = nextRevision();
 }
 
 // Both loops below stop at once for a map without cells, however long its other sides.

@@ -19,6 +19,7 @@ using tiles::TilePtr;
 inline constexpr const char* kMapTooLarge = "The map is too large to create.";
 
 class Map;
+struct FarPictures;
 using MapPtr = std::shared_ptr<Map>;
 
 // Every cell write of the editing tools goes through one of these, so that an editor can
@@ -54,6 +55,14 @@ class Map : public CellWriter {
   std::int32_t selectedY = 0;
   std::int32_t lightmapWidth = 0;
   std::int32_t lightmapHeight = 0;
+  // Changes with every cell write, to a value no map has had before: a canvas showing this map
+  // knows from it whether the cells changed since its last frame.
+  std::uint64_t revision = nextRevision();
+
+  static std::uint64_t nextRevision();
+  // Pictures of blocks of cells the view keeps for far zooms (checked against the cells
+  // whenever drawn).
+  std::shared_ptr<FarPictures> farPictures;
 
   // A new map with these sizes and every other field at its start value. Negative sizes
   // count as 0; throws std::length_error when the grid could not be held in memory.

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <map>
+#include <tuple>
 #include <numbers>
 #include <vector>
 
 #include "base/convert.h"
+#include "map/sampling.h"
 
 namespace vorlane::map {
 
@@ -141,16 +144,163 @@ void markerCentre(const Axis& ax, const Axis& ay, float x, float y, float& sx, f
 
 }  // namespace
 
-void draw(Map& map, Surface& surface) {
-  const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
-  const float zoom = map.zoom;
-  const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
-  // A map without cells may still be huge along one side: no range to work out then.
-  const bool hasCells = map.width > 0 && map.height > 0;
-  const CellRange cols = hasCells ? visibleCells(ax, map.width, surface.width()) : CellRange{};
-  const CellRange rows = hasCells ? visibleCells(ay, map.height, surface.height()) : CellRange{};
+// ---- Far zooms ----
+// When cells shrink to a few canvas pixels, drawing each tile would cost a quad per cell
+// and layer for a dot or two. Instead, blocks of cells are drawn from pictures holding
+// kx × ky texels per cell (powers of two above twice the cell's span, so the canvas always
+// minifies them and picks one texel per pixel, never mixing neighbouring cells), the layers
+// flattened as the mask draws them: the topmost texel with alpha of one half or more wins.
+// Each texel is the tile sampled at its centre as the canvas would sample it at this zoom.
+// Pictures are checked against the cells on every frame and redrawn where a cell changed.
 
-  surface.setScale(zoom, zoom);
+struct FarPictures {
+  struct Block {
+    platform::Image picture;
+    std::vector<std::uint32_t> cellKeys;  // per cell: a hash of its layers' images
+    std::uint64_t lastUse = 0;
+  };
+  std::map<std::tuple<std::int32_t, std::int32_t, int, int, int>, Block> blocks;  // (bx, by, kx, ky, span key)
+  // An image's texels at kx × ky per cell, by (serial, kx, ky, span key), with their last use.
+  std::map<std::tuple<std::uint64_t, int, int, int>, std::pair<std::vector<std::uint8_t>, std::uint64_t>> reduced;
+  std::uint64_t frame = 0;
+};
+
+namespace {
+
+constexpr std::int32_t kBlockCells = 64;
+// Pictures and reduced images not used for this many frames are dropped.
+constexpr std::uint64_t kPictureAge = 120;
+
+int texelsPerCell(float span) {
+  int k = 1;
+  while (static_cast<float>(k) <= 2 * span) k *= 2;
+  return k;
+}
+
+// An image's texels at kx × ky per cell: each texel is what the canvas samples at its centre
+// when the cell spans spanX × spanY pixels (bilinear magnification; trilinear minification
+// through mipmaps, or the nearest pixel without them).
+const std::vector<std::uint8_t>& reducedImage(FarPictures& far, const platform::Image& image, int kx, int ky,
+                                              float spanX, float spanY, int spanKey) {
+  auto [it, added] = far.reduced.try_emplace({image.serial, kx, ky, spanKey});
+  it->second.second = far.frame;
+  std::vector<std::uint8_t>& out = it->second.first;
+  if (!added) return out;
+  out.assign(static_cast<std::size_t>(kx) * static_cast<std::size_t>(ky) * 4, 0);
+  const TileSampler sampler(image, TileSampler::lodFor(image, spanX, spanY));
+  for (int ty = 0; ty < ky; ++ty) {
+    for (int tx = 0; tx < kx; ++tx) {
+      float c[4];
+      sampler.sample((static_cast<float>(tx) + 0.5f) / static_cast<float>(kx),
+                     (static_cast<float>(ty) + 0.5f) / static_cast<float>(ky), c);
+      std::uint8_t* texel =
+          out.data() + (static_cast<std::size_t>(ty) * static_cast<std::size_t>(kx) + static_cast<std::size_t>(tx)) * 4;
+      for (int k = 0; k < 4; ++k) texel[k] = static_cast<std::uint8_t>(std::clamp(std::lround(c[k]), 0l, 255l));
+    }
+  }
+  return out;
+}
+
+const platform::Image* drawnImage(const TilePtr& tile) {
+  const platform::Image* image = tile ? tile->image.get() : nullptr;
+  if (!image || image->width <= 0 || image->height <= 0 ||
+      image->pixels.size() < static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 4)
+    return nullptr;
+  return image;
+}
+
+std::uint32_t cellKey(const Map& map, std::int32_t x, std::int32_t y) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (std::int32_t layer = 0; layer < map.depth; ++layer) {
+    const platform::Image* image = drawnImage(map.cells[map.cellIndex(x, y, layer)]);
+    h = (h ^ (image ? image->serial : 0)) * 1099511628211ull;
+  }
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+// Brings a block's picture up to date with its cells; true when it has any texel to show.
+void refreshBlock(FarPictures& far, FarPictures::Block& block, const Map& map, std::int32_t bx, std::int32_t by, int kx,
+                  int ky, float spanX, float spanY, int spanKey) {
+  const std::int32_t x0 = bx * kBlockCells, y0 = by * kBlockCells;
+  const std::int32_t cw = std::min(kBlockCells, map.width - x0), ch = std::min(kBlockCells, map.height - y0);
+  const std::size_t cells = static_cast<std::size_t>(cw) * static_cast<std::size_t>(ch);
+  const bool fresh = block.cellKeys.size() != cells;
+  if (fresh) {
+    block.picture = platform::Image(cw * kx, ch * ky);
+    block.cellKeys.assign(cells, 0);
+  }
+  std::vector<std::uint8_t> next;  // filled only when a cell changed
+  for (std::int32_t cx = 0; cx < cw; ++cx) {
+    for (std::int32_t cy = 0; cy < ch; ++cy) {
+      const std::uint32_t key = cellKey(map, x0 + cx, y0 + cy);
+      std::uint32_t& kept = block.cellKeys[static_cast<std::size_t>(cy) * static_cast<std::size_t>(cw) + static_cast<std::size_t>(cx)];
+      if (!fresh && kept == key) continue;
+      kept = key;
+      // New pixels in a new buffer, so a canvas that uploaded the old ones sees a change.
+      if (next.empty()) next = block.picture.pixels;
+      for (std::int32_t ty = 0; ty < ky; ++ty)
+        std::fill_n(next.data() + ((static_cast<std::size_t>(cy * ky + ty) * static_cast<std::size_t>(cw * kx)) +
+                                   static_cast<std::size_t>(cx * kx)) * 4,
+                    static_cast<std::size_t>(kx) * 4, std::uint8_t{0});
+      for (std::int32_t layer = 0; layer < map.depth; ++layer) {
+        const platform::Image* image = drawnImage(map.cells[map.cellIndex(x0 + cx, y0 + cy, layer)]);
+        if (!image) continue;
+        const std::vector<std::uint8_t>& texels = reducedImage(far, *image, kx, ky, spanX, spanY, spanKey);
+        for (int ty = 0; ty < ky; ++ty) {
+          for (int tx = 0; tx < kx; ++tx) {
+            const std::uint8_t* src = texels.data() + (static_cast<std::size_t>(ty * kx + tx)) * 4;
+            if (src[3] < 128) continue;  // the mask's alpha test at one half
+            std::uint8_t* dst = next.data() + ((static_cast<std::size_t>(cy * ky + ty) * static_cast<std::size_t>(cw * kx)) +
+                                               static_cast<std::size_t>(cx * kx + tx)) * 4;
+            dst[0] = src[0], dst[1] = src[1], dst[2] = src[2], dst[3] = 255;
+          }
+        }
+      }
+    }
+  }
+  if (!next.empty()) block.picture.pixels.swap(next);
+}
+
+void forget(FarPictures& far) {
+  std::erase_if(far.blocks, [&](const auto& b) { return b.second.lastUse + kPictureAge < far.frame; });
+  std::erase_if(far.reduced, [&](const auto& r) { return r.second.second + kPictureAge < far.frame; });
+}
+
+// Whether the view is far enough out (and ordinary enough) for pictures.
+bool drawsPictures(const Map& map, const Axis& ax, const Axis& ay) {
+  return ax.monotone() && map.tileWidth > 0 && map.tileHeight > 0 && ax.cellSpan() < kPictureCellSpan &&
+         ay.cellSpan() < kPictureCellSpan;
+}
+
+void drawPictures(Map& map, Surface& surface, const Axis& ax, const Axis& ay, const CellRange& cols,
+                  const CellRange& rows) {
+  if (!map.farPictures) map.farPictures = std::make_shared<FarPictures>();
+  FarPictures& far = *map.farPictures;
+  ++far.frame;
+  const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
+  const int kx = texelsPerCell(spanX), ky = texelsPerCell(spanY);
+  // Texels follow the zoom in steps of a 1/256 of a pixel per cell.
+  const int spanKey = static_cast<int>(std::lround(spanX * 256)) * 1024 + static_cast<int>(std::lround(spanY * 256));
+  surface.setScale(1, 1);
+  if (cols.last > cols.first && rows.last > rows.first) {
+    for (std::int32_t bx = cols.first / kBlockCells; bx <= (cols.last - 1) / kBlockCells; ++bx) {
+      for (std::int32_t by = rows.first / kBlockCells; by <= (rows.last - 1) / kBlockCells; ++by) {
+        FarPictures::Block& block = far.blocks[{bx, by, kx, ky, spanKey}];
+        block.lastUse = far.frame;
+        refreshBlock(far, block, map, bx, by, kx, ky, spanX, spanY, spanKey);
+        const float X0 = ax.cellCorner(bx * kBlockCells), Y0 = ay.cellCorner(by * kBlockCells);
+        const float X1 = ax.cellCorner(std::min(map.width, (bx + 1) * kBlockCells));
+        const float Y1 = ay.cellCorner(std::min(map.height, (by + 1) * kBlockCells));
+        surface.drawImage(block.picture, X0, Y0, X1 - X0, Y1 - Y0);
+      }
+    }
+  }
+  if (far.frame % 64 == 0) forget(far);
+}
+
+// Each visible cell's tiles, layer by layer, a column at a time.
+void drawTiles(const Map& map, Surface& surface, const Axis& ax, const Axis& ay, const CellRange& cols,
+               const CellRange& rows) {
   for (std::int32_t x = cols.first; x < cols.last; ++x) {
     if (!cols.contains(x)) continue;
     const float X = ax.cellCorner(x);
@@ -162,6 +312,25 @@ void draw(Map& map, Surface& surface) {
         if (tile) tile->draw(surface, X, Y, map.tileWidth, map.tileHeight);
       }
     }
+  }
+}
+
+}  // namespace
+
+void draw(Map& map, Surface& surface) {
+  const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
+  const float zoom = map.zoom;
+  const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
+  // A map without cells may still be huge along one side: no range to work out then.
+  const bool hasCells = map.width > 0 && map.height > 0;
+  const CellRange cols = hasCells ? visibleCells(ax, map.width, surface.width()) : CellRange{};
+  const CellRange rows = hasCells ? visibleCells(ay, map.height, surface.height()) : CellRange{};
+
+  surface.setScale(zoom, zoom);
+  if (hasCells && drawsPictures(map, ax, ay)) {
+    drawPictures(map, surface, ax, ay, cols, rows);
+  } else {
+    drawTiles(map, surface, ax, ay, cols, rows);
   }
   surface.setScale(1, 1);
 
@@ -205,7 +374,8 @@ void draw(Map& map, Surface& surface) {
 // change a pixel, and they go out in one batch. A segment lies on the border of its cell;
 // a cell whose rectangle, grown by twice the line width, misses the canvas has all four
 // edges (each at most 2 pixels wide on either side) wholly outside it, and they would
-// draw nothing: such cells are skipped, which keeps the cost to the visible part.
+// draw nothing: such cells are skipped, which keeps the cost to the visible part. The
+// segments depend on the view and the map's sizes alone, so the surface may keep them.
 void drawGrid(const Map& map, Surface& surface) {
   constexpr float kLineWidth = 4;
   constexpr float kMargin = 2 * kLineWidth;
@@ -216,9 +386,11 @@ void drawGrid(const Map& map, Surface& surface) {
 
   const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
   const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
+  // Lines along an axis whose cells are too small for them are left out.
+  const bool vertical = std::abs(spanX) >= kMinGridSpacing, horizontal = std::abs(spanY) >= kMinGridSpacing;
   CellRange cols, rows;
-  if (map.width <= 0 || map.height <= 0) {
-    // No cells: nothing to draw, however long the other side.
+  if (map.width <= 0 || map.height <= 0 || (!vertical && !horizontal)) {
+    // No cells or no lines: nothing to draw, however long the other side.
   } else if (ax.monotone() && ay.monotone()) {
     // A cell reaches from its corner by its span, which is negative for a negative size.
     cols = cellsBetween(ax, map.width, -std::max(spanX, 0.0f) - kMargin,
@@ -231,20 +403,30 @@ void drawGrid(const Map& map, Surface& surface) {
     rows.last = std::max(map.height, 0);
   }
 
-  std::vector<LineSegment> segs;
-  if (cols.last > cols.first && rows.last > rows.first)
-    segs.reserve(static_cast<std::size_t>(cols.last - cols.first) * static_cast<std::size_t>(rows.last - rows.first) * 4);
-  for (std::int32_t x = cols.first; x < cols.last; ++x) {
-    const float X = ax.cellCorner(x);
-    for (std::int32_t y = rows.first; y < rows.last; ++y) {
-      const float Y = ay.cellCorner(y);
-      segs.push_back({X, Y, X + spanX, Y});
-      segs.push_back({X, Y, X, Y + spanY});
-      segs.push_back({X, Y + spanY, X + spanX, Y + spanY});
-      segs.push_back({X + spanX, Y, X + spanX, Y + spanY});
-    }
+  if (cols.last > cols.first && rows.last > rows.first) {
+    struct {
+      std::int32_t w, h, width, height, tileWidth, tileHeight;
+      float scrollX, scrollY, zoom;
+    } const key{surface.width(), surface.height(), map.width,   map.height, map.tileWidth,
+                map.tileHeight,  map.scrollX,      map.scrollY, map.zoom};
+    static_assert(sizeof key == 9 * 4, "no padding bytes in the key");
+    const std::string_view keyBytes(reinterpret_cast<const char*>(&key), sizeof key);
+    surface.drawLineSet(keyBytes, [&](std::vector<LineSegment>& segs) {
+      const std::size_t perCell = (vertical ? 2 : 0) + (horizontal ? 2 : 0);
+      segs.reserve(static_cast<std::size_t>(cols.last - cols.first) * static_cast<std::size_t>(rows.last - rows.first) *
+                   perCell);
+      for (std::int32_t x = cols.first; x < cols.last; ++x) {
+        const float X = ax.cellCorner(x);
+        for (std::int32_t y = rows.first; y < rows.last; ++y) {
+          const float Y = ay.cellCorner(y);
+          if (horizontal) segs.push_back({X, Y, X + spanX, Y});
+          if (vertical) segs.push_back({X, Y, X, Y + spanY});
+          if (horizontal) segs.push_back({X, Y + spanY, X + spanX, Y + spanY});
+          if (vertical) segs.push_back({X + spanX, Y, X + spanX, Y + spanY});
+        }
+      }
+    });
   }
-  if (!segs.empty()) surface.drawLines(segs);
 
   surface.setColor(255, 255, 255);
   surface.setAlpha(1.0f);

@@ -10,7 +10,8 @@ namespace vorlane::map {
 // Tiles of every layer (visible columns and rows only), red outlines of highlighted cells
 // (clearing their flags), light markers with range circles, pivot markers.
 void draw(Map& map, platform::Surface& surface);
-// The cell grid over the whole map; leaves mask blending, alpha 1 and white.
+// The cell grid over the whole map, leaving out lines closer than kMinGridSpacing (they
+// would merge into a sheet); leaves mask blending, alpha 1 and white.
 void drawGrid(const Map& map, platform::Surface& surface);
 
 // Sets selectedX/selectedY to the cell strictly inside which (px, py) lies; else no change.
@@ -29,6 +30,13 @@ struct MapPoint {
 };
 // The map pixel under a canvas point (the inverse used to place lights and pivots).
 MapPoint canvasToMap(const Map& map, const platform::Surface& surface, int cx, int cy);
+
+// Grid lines are drawn only this many canvas pixels apart or more (twice their width).
+inline constexpr float kMinGridSpacing = 8;
+
+// Cells smaller than this many canvas pixels along both sides are drawn from pictures of
+// blocks of cells rather than tile by tile.
+inline constexpr float kPictureCellSpan = 4;
 
 // The lowest zoom the wheel may reach, so the view never inverts.
 inline constexpr float kMinZoom = 0.05f;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -136,6 +137,9 @@ TEST_F(ToolFiles, BakeAndPngRefuseWithAReasonAndAnExitCode) {
       {"png " + path("huge.vorl") + " -o " + path("x.png"), 1, "more than the 268435456 pixels"},
       {"png " + path("missing.vorl") + " -o " + path("x.png"), 1, "missing.vorl: "},
       {"png " + path("level.vorl"), 2, "output"},
+      {"png " + path("level.vorl") + " -o " + path("x.png") + " --scale 0", 2, "scale"},
+      {"png " + path("level.vorl") + " -o " + path("x.png") + " --scale 1.5", 2, "scale"},
+      {"png " + path("level.vorl") + " -o " + path("x.png") + " --max-side 0", 2, "max-side"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
@@ -193,6 +197,43 @@ TEST_F(ToolFiles, PngDrawsLayersUpwardsSkippingHalfTransparentPixels) {
   for (std::int32_t y = 0; y < lit.height; ++y)
     for (std::int32_t x = 0; x < lit.width; ++x)
       ASSERT_TRUE(std::equal(lit.at(x, y), lit.at(x, y) + 3, want->at(x, y))) << x << "," << y;
+}
+
+// A preview draws each cell as the canvas does at that zoom: solid tiles stay solid, holes
+// show the layer below, and --max-side shrinks a map too big to composite whole.
+TEST_F(ToolFiles, PngPreviewScalesAndShrinksToAMaximumSide) {
+  auto m = map::Map::create(3, 2, 2, 8, 8);
+  const auto solid = [](std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a, bool mipmapped) {
+    auto t = std::make_shared<tiles::Tile>();
+    t->image = std::make_shared<platform::Image>(test::solidImage(8, 8, r, g, b, a));
+    t->image->mipmapped = mipmapped;
+    return t;
+  };
+  m->fillLayer(0, solid(200, 10, 10, 255, true));
+  m->setCell(1, 0, 0, solid(10, 200, 10, 255, false));
+  m->setCell(2, 1, 1, solid(10, 10, 200, 255, true));
+  m->setCell(0, 1, 1, solid(250, 250, 250, 100, true));  // below the mask's half
+  m->setCell(1, 1, 0, nullptr);
+  writeMapFile(dir.file("small.vorl"), *m, nullptr);
+  ASSERT_EQ(runTool(dir, "png " + path("small.vorl") + " -o " + path("half.png") + " --scale 0.5").exitCode, 0);
+  auto half = readPng(dir.file("half.png"));
+  ASSERT_EQ(std::make_pair(half.width, half.height), std::make_pair(12, 8));
+  const auto rgb = [](const platform::Image& image, int x, int y) {
+    return std::array<int, 3>{image.at(x, y)[0], image.at(x, y)[1], image.at(x, y)[2]};
+  };
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(rgb(half, x, 0), (std::array<int, 3>{200, 10, 10})) << x;
+  EXPECT_EQ(rgb(half, 4, 3), (std::array<int, 3>{10, 200, 10}));
+  EXPECT_EQ(rgb(half, 1, 5), (std::array<int, 3>{200, 10, 10})) << "the hole shows the layer below";
+  EXPECT_EQ(rgb(half, 5, 5), (std::array<int, 3>{0, 0, 0})) << "an empty cell stays black";
+  EXPECT_EQ(rgb(half, 11, 7), (std::array<int, 3>{10, 10, 200}));
+
+  auto huge = map::Map::create(1000, 1000, 1, 512, 512);
+  huge->fillLayer(0, solid(1, 2, 3, 255, true));
+  writeMapFile(dir.file("huge.vorl"), *huge, nullptr);
+  ASSERT_EQ(runTool(dir, "png " + path("huge.vorl") + " -o " + path("huge.png") + " --max-side 300").exitCode, 0);
+  auto shrunk = readPng(dir.file("huge.png"));
+  ASSERT_EQ(std::make_pair(shrunk.width, shrunk.height), std::make_pair(300, 300));
+  EXPECT_EQ(rgb(shrunk, 150, 299), (std::array<int, 3>{1, 2, 3}));
 }
 
 TEST(Composite, RefusesMapsWithoutPixelsOrWithTooMany) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <tuple>
 
@@ -57,16 +58,19 @@ std::vector<std::tuple<float, float>> walkTiles(const Map& m, int W, int H) {
 
 using Seg = std::tuple<float, float, float, float>;
 
+// Every cell's four edges, without the lines of an axis whose cells are closer than the
+// grid's minimum spacing.
 std::vector<Seg> walkGrid(const Map& m, int W, int H) {
   std::vector<Seg> out;
   float sw = m.tileWidth * m.zoom, sh = m.tileHeight * m.zoom;
+  const bool vertical = std::abs(sw) >= kMinGridSpacing, horizontal = std::abs(sh) >= kMinGridSpacing;
   for (int x = 0; x < m.width; ++x)
     for (int y = 0; y < m.height; ++y) {
       float X = corner(x, m.tileWidth, m.scrollX, m.zoom, W), Y = corner(y, m.tileHeight, m.scrollY, m.zoom, H);
-      out.emplace_back(X, Y, X + sw, Y);
-      out.emplace_back(X, Y, X, Y + sh);
-      out.emplace_back(X, Y + sh, X + sw, Y + sh);
-      out.emplace_back(X + sw, Y, X + sw, Y + sh);
+      if (horizontal) out.emplace_back(X, Y, X + sw, Y);
+      if (vertical) out.emplace_back(X, Y, X, Y + sh);
+      if (horizontal) out.emplace_back(X, Y + sh, X + sw, Y + sh);
+      if (vertical) out.emplace_back(X + sw, Y, X + sw, Y + sh);
     }
   return out;
 }
@@ -187,6 +191,60 @@ TEST(MapView, ColumnVisibilityBoundsAreStrict) {
   EXPECT_EQ(s.callsOf(Op::Image)[0].a, 463);
 }
 
+TilePtr solidTile(int w, int h, std::array<std::uint8_t, 4> left, std::array<std::uint8_t, 4> right, bool mipmapped) {
+  auto t = std::make_shared<tiles::Tile>();
+  t->image = std::make_shared<platform::Image>(w, h);
+  t->image->mipmapped = mipmapped;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) std::copy_n((x < w / 2 ? left : right).begin(), 4, t->image->at(x, y));
+  return t;
+}
+
+// At 1.6 pixels a cell, blocks of 64 × 64 cells are drawn as pictures of 4 × 4 texels a
+// cell (powers of two above twice the span): each texel the topmost one of alpha one half or
+// more, sampled as the canvas samples the tile there. A changed cell changes its texels in
+// the same picture; nothing shows through where no layer is opaque.
+TEST(MapView, FarViewsDrawBlocksOfCellsFromPictures) {
+  constexpr std::array<std::uint8_t, 4> red{255, 0, 0, 255}, blue{0, 0, 255, 255}, clear{9, 9, 9, 0};
+  auto m = Map::create(100, 70, 2, 16, 16);
+  m->fillLayer(0, solidTile(16, 16, red, red, true));
+  m->setCell(3, 4, 1, solidTile(16, 16, clear, blue, false));
+  m->setCell(5, 4, 1, solidTile(16, 16, red, blue, true));  // the average of a texel's box
+  m->setCell(99, 69, 0, nullptr);
+  m->zoom = 0.1f;
+  RecordingSurface s(400, 300);
+  draw(*m, s);
+  const auto pictures = s.callsOf(Op::Image);
+  ASSERT_EQ(pictures.size(), 4u);
+  EXPECT_EQ(pictures[0].a, corner(0, 16, 0, 0.1f, 400));
+  EXPECT_EQ(pictures[0].b, corner(0, 16, 0, 0.1f, 300));
+  EXPECT_EQ(pictures[0].c, corner(64, 16, 0, 0.1f, 400) - corner(0, 16, 0, 0.1f, 400));
+  EXPECT_EQ(pictures[3].a + pictures[3].c, corner(100, 16, 0, 0.1f, 400));
+  const platform::Image& first = *pictures[0].image;
+  ASSERT_EQ(std::make_pair(first.width, first.height), std::make_pair(256, 256));
+  const auto texel = [](const platform::Image& image, int x, int y) {
+    const std::uint8_t* p = image.at(x, y);
+    return std::array<int, 4>{p[0], p[1], p[2], p[3]};
+  };
+  EXPECT_EQ(texel(first, 0, 0), (std::array<int, 4>{255, 0, 0, 255}));
+  EXPECT_EQ(texel(first, 13, 16), (std::array<int, 4>{255, 0, 0, 255})) << "the hole shows the layer below";
+  EXPECT_EQ(texel(first, 14, 19), (std::array<int, 4>{0, 0, 255, 255}));
+  // Mipmapped: the blend of levels a cell of this size takes, red on the left, blue on the right.
+  EXPECT_GT(texel(first, 20, 16)[0], texel(first, 20, 16)[2]);
+  EXPECT_LT(texel(first, 23, 16)[0], texel(first, 23, 16)[2]);
+  EXPECT_GT(texel(first, 20, 16)[2], 0) << "levels blended";
+  const platform::Image& last = *pictures[3].image;
+  ASSERT_EQ(std::make_pair(last.width, last.height), std::make_pair(144, 24));
+  EXPECT_EQ(texel(last, 143, 23)[3], 0) << "an empty cell stays transparent";
+
+  m->setCell(3, 4, 1, nullptr);
+  s.reset();
+  draw(*m, s);
+  ASSERT_EQ(s.callsOf(Op::Image).size(), 4u);
+  EXPECT_EQ(s.callsOf(Op::Image)[0].n, pictures[0].n) << "the same picture, redrawn";
+  EXPECT_EQ(texel(*s.callsOf(Op::Image)[0].image, 14, 19), (std::array<int, 4>{255, 0, 0, 255}));
+}
+
 // Tile sizes as typed or read from a file: negative ones turn the corners backwards.
 const std::pair<std::int32_t, std::int32_t> kTileSizes[] = {{24, 20}, {-24, 20}, {24, -20}, {-24, -20}, {0, 20}};
 
@@ -197,6 +255,8 @@ TEST(MapView, TilePassMatchesTheFullWalkForEveryView) {
       for (int y = 0; y < 30; ++y)
         if ((x * 7 + y * 3) % 4 != 0) m->setCell(x, y, (x + y) % 2, imageTile());
     for (const View& v : kViews) {
+      // Far views draw pictures instead (below).
+      if (tw > 0 && th > 0 && v.zoom > 0 && tw * v.zoom < kPictureCellSpan && th * v.zoom < kPictureCellSpan) continue;
       m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
       RecordingSurface s(400, 300);
       draw(*m, s);

@@ -15,6 +15,7 @@ struct Call {
   float a = 0, b = 0, c = 0, d = 0;  // coordinates, or colour / alpha / width / scale values
   std::int64_t n = 0;                // Lines: segment count; Image: image serial; Blend: 0 mask 1 alpha
   std::string text{};
+  const platform::Image* image = nullptr;  // Image: the image drawn, while it lives
 };
 
 class RecordingSurface : public platform::Surface {
@@ -26,6 +27,7 @@ class RecordingSurface : public platform::Surface {
   void resize(int w, int h) { w_ = w, h_ = h; }
   void clear() override { add({Op::Clear}); }
   void present() override { add({Op::Present}); }
+  bool frameLost() const override { return lost; }
   void setColor(int r, int g, int b) override;
   void setAlpha(float alpha) override;
   void setBlend(platform::BlendMode mode) override;
@@ -37,11 +39,13 @@ class RecordingSurface : public platform::Surface {
   void drawOval(float x, float y, float w, float h) override { add({Op::Oval, x, y, w, h}); }
   void drawText(std::string_view text, float x, float y) override { add({Op::Text, x, y, 0, 0, 0, std::string(text)}); }
   void drawImage(const platform::Image& image, float x, float y, float w, float h) override {
-    add({Op::Image, x, y, w, h, static_cast<std::int64_t>(image.serial)});
+    add({Op::Image, x, y, w, h, static_cast<std::int64_t>(image.serial), {}, &image});
   }
 
   // When false, calls are only counted (benchmarks).
   bool keep = true;
+  // When true, the canvas claims it never shows the last frame: every tick must draw.
+  bool lost = false;
   std::int64_t callCount = 0;
   std::vector<Call> calls;
   // Every segment drawn, one by one or in batches, with its state at the time.

@@ -705,7 +705,7 @@ Surface& QtToolkit::surface(Handle handle) {
   static NullSurface none;
   Entry* e = find(handle, Kind::Canvas);
   if (!e) return none;
-  e->canvas->surface().makeCurrent();
+  // The surface makes its context current when it draws; a tick that draws nothing switches none.
   return e->canvas->surface();
 }
 
