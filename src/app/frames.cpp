@@ -26,8 +26,10 @@ void MapFrame::describe(const map::Map& map, const platform::Surface& surface, K
 
 // Compares in place and copies the marks only for a frame that is drawn: a resting tick
 // allocates nothing.
-bool MapFrame::unchanged(map::Map& map, const platform::Surface& surface) {
+bool MapFrame::unchanged(map::Map& map, const platform::Surface& surface, const map::Map* tiles) {
   describe(map, surface, now_);
+  now_.tiles = tiles;
+  now_.tilesRevision = tiles ? tiles->revision : 0;
   if (valid_ && !surface.frameLost() && now_ == shown_ && map.highlight == shownMarks_) {
     // The same view shows the same marks, and drawing would leave the same ones.
     std::erase_if(map.highlight, [&](const auto& mark) { return !leftover_.contains(mark); });

@@ -18,7 +18,8 @@ class MapFrame {
  public:
   // True when the map, marked for this tick, would draw what the last frame shows; the marks
   // that drawing would have cleared are then cleared as it would have.
-  bool unchanged(map::Map& map, const platform::Surface& surface);
+  // `tiles`: the map whose cells are drawn in place of the map's, if any.
+  bool unchanged(map::Map& map, const platform::Surface& surface, const map::Map* tiles = nullptr);
   // After a frame of this map was drawn and presented.
   void drawn(const map::Map& map);
 
@@ -26,6 +27,9 @@ class MapFrame {
   using Marks = std::set<std::pair<std::int32_t, std::int32_t>>;
   struct Key {
     const map::Map* map = nullptr;
+    // A freed map's address may come back for a new one; its revision never does.
+    const map::Map* tiles = nullptr;
+    std::uint64_t tilesRevision = 0;
     std::uint64_t revision = 0;
     const void* cells = nullptr;
     std::int32_t columns = 0, rows = 0, depth = 0, tileWidth = 0, tileHeight = 0;

@@ -1,5 +1,8 @@
 #pragma once
 // Every window, gadget and menu of the editor by name, and the tables that build them.
+#include <span>
+
+#include "app/actions.h"
 #include "platform/toolkit.h"
 
 namespace vorlane::app {
@@ -22,6 +25,8 @@ struct Gadgets {
   // Render window.
   H shadowsFrame{}, widthLabel{}, widthField{}, heightLabel{}, heightField{}, softShadowsBox{};
   H renderFrame{}, progressBar{}, progressLabel{}, renderButton{};
+  H optionsFrame{}, ambientLabel{}, ambientRedField{}, ambientGreenField{}, ambientBlueField{};
+  H intensityLabel{}, intensityField{}, castShadowsFlagsBox{}, previewBox{};
   // Pivots window.
   H pivotFrame{}, linkLabel{}, linkField{}, browseButton{}, recordsList{}, recordsLabel{};
   H newRecordButton{}, deleteRecordButton{}, nameField{}, nameLabel{}, valueField{}, valueLabel{};
@@ -29,7 +34,7 @@ struct Gadgets {
   H lightFrame{}, redLabel{}, redField{}, greenLabel{}, greenField{}, blueLabel{}, blueField{};
   H pickButton{}, lightShadowsBox{}, rangeField{}, rangeLabel{};
   // Menus.
-  H contextMenu{}, fileMenu{}, editMenu{};
+  H contextMenu{}, fileMenu{}, editMenu{}, renderMenu{};
 };
 
 // The start-up steps that create gadgets, each one table, in start-up order.
@@ -39,22 +44,24 @@ void buildTilesWindow(platform::Toolkit& toolkit, Gadgets& g);
 void buildRenderWindow(platform::Toolkit& toolkit, Gadgets& g);
 void buildPivotsWindow(platform::Toolkit& toolkit, Gadgets& g);
 void buildLightsWindow(platform::Toolkit& toolkit, Gadgets& g);
-void buildMenus(platform::Toolkit& toolkit, Gadgets& g);
+// The context menu, then the main window's File, Edit and Render menus with the commands they show.
+void buildMenus(platform::Toolkit& toolkit, Gadgets& g, std::span<const Action> actions);
 
-// Menu item tags.
+// Menu item tags: the commands' ids.
 enum MenuTag : int {
-  kAddLightTag = 1,
-  kAddPivotTag = 2,
-  kDeleteTag = 3,
-  kLoadTag = 4,
-  kSaveTag = 5,
-  kSaveAsTag = 6,
-  kExportTag = 7,
-  kNewMapTag = 8,
-  kImportTag = 9,
-  kExportAsTag = 10,
-  kUndoTag = 11,
-  kRedoTag = 12,
+  kAddLightTag = tagOf(ActionId::addLight),
+  kAddPivotTag = tagOf(ActionId::addPivot),
+  kDeleteTag = tagOf(ActionId::deleteHere),
+  kLoadTag = tagOf(ActionId::load),
+  kSaveTag = tagOf(ActionId::save),
+  kSaveAsTag = tagOf(ActionId::saveAs),
+  kExportTag = tagOf(ActionId::exportMap),
+  kNewMapTag = tagOf(ActionId::newMap),
+  kImportTag = tagOf(ActionId::importMap),
+  kExportAsTag = tagOf(ActionId::exportAs),
+  kUndoTag = tagOf(ActionId::undo),
+  kRedoTag = tagOf(ActionId::redo),
+  kPreviewTag = tagOf(ActionId::togglePreview),
 };
 
 }  // namespace vorlane::app

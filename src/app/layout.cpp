@@ -68,6 +68,16 @@ constexpr P kRenderWindow[] = {
     {K::ProgressBar, "", 0, 0, 200, 20, &G::renderFrame, &G::progressBar},
     {K::Label, "Progress...", 205, 3, 120, 20, &G::renderFrame, &G::progressLabel},
     {K::Button, "Render", 0, 20, 50, 20, &G::renderFrame, &G::renderButton},
+    // Lighting beyond the default; the defaults bake as without them.
+    {K::GroupFrame, "Lighting", 5, 160, 390, 130, &G::renderWindow, &G::optionsFrame},
+    {K::Label, "Ambient R, G, B", 5, 0, 120, 14, &G::optionsFrame, &G::ambientLabel},
+    {K::TextField, "0", 5, 15, 40, 20, &G::optionsFrame, &G::ambientRedField},
+    {K::TextField, "0", 50, 15, 40, 20, &G::optionsFrame, &G::ambientGreenField},
+    {K::TextField, "0", 95, 15, 40, 20, &G::optionsFrame, &G::ambientBlueField},
+    {K::Label, "Intensity", 150, 0, 60, 14, &G::optionsFrame, &G::intensityLabel},
+    {K::TextField, "4", 150, 15, 60, 20, &G::optionsFrame, &G::intensityField},
+    {K::CheckBox, "Cast Shadows Flags", 5, 40, 200, 20, &G::optionsFrame, &G::castShadowsFlagsBox},
+    {K::CheckBox, "Preview", 60, 20, 80, 20, &G::renderFrame, &G::previewBox},
 };
 
 constexpr P kPivotsWindow[] = {
@@ -101,25 +111,6 @@ constexpr P kLightsWindow[] = {
     {K::Label, "Range", 150, 45, 60, 20, &G::lightFrame, &G::rangeLabel},
 };
 
-struct MenuItem {
-  const char* text;
-  int tag;
-  platform::Shortcut shortcut{};
-};
-
-using platform::kControl;
-using platform::kShift;
-
-constexpr MenuItem kContextItems[] = {{"Add Light here", kAddLightTag}, {"Add pivot here", kAddPivotTag}, {"Delete", kDeleteTag}};
-constexpr MenuItem kFileItems[] = {{"New Map", kNewMapTag, {'N', kControl}},
-                                   {"Load Map", kLoadTag, {'O', kControl}},
-                                   {"Save Map", kSaveTag, {'S', kControl}},
-                                   {"Save As", kSaveAsTag, {'S', kControl | kShift}},
-                                   {"Export Vorl", kExportTag, {'E', kControl}},
-                                   {"Import Map...", kImportTag, {'I', kControl}},
-                                   {"Export As...", kExportAsTag, {'E', kControl | kShift}}};
-constexpr MenuItem kEditItems[] = {{"Undo", kUndoTag, {'Z', kControl}}, {"Redo", kRedoTag, {'Z', kControl | kShift}}};
-
 template <std::size_t N>
 void buildTable(platform::Toolkit& tk, const P (&table)[N], Gadgets& g) {
   build<Gadgets>(tk, std::span<const P>(table), g);
@@ -134,13 +125,13 @@ void buildRenderWindow(platform::Toolkit& tk, Gadgets& g) { buildTable(tk, kRend
 void buildPivotsWindow(platform::Toolkit& tk, Gadgets& g) { buildTable(tk, kPivotsWindow, g); }
 void buildLightsWindow(platform::Toolkit& tk, Gadgets& g) { buildTable(tk, kLightsWindow, g); }
 
-void buildMenus(platform::Toolkit& tk, Gadgets& g) {
+void buildMenus(platform::Toolkit& tk, Gadgets& g, std::span<const Action> actions) {
   g.contextMenu = tk.createMenu("Context", platform::kNoHandle);
-  for (const auto& item : kContextItems) tk.createMenuItem(item.text, item.tag, g.contextMenu);
   g.fileMenu = tk.createMenu("File", g.mainWindow);
-  for (const auto& item : kFileItems) tk.createMenuItem(item.text, item.tag, g.fileMenu, item.shortcut);
   g.editMenu = tk.createMenu("Edit", g.mainWindow);
-  for (const auto& item : kEditItems) tk.createMenuItem(item.text, item.tag, g.editMenu, item.shortcut);
+  g.renderMenu = tk.createMenu("Render", g.mainWindow);
+  for (const Action& a : actions)
+    if (a.menu) tk.createMenuItem(a.label, tagOf(a.id), g.*(a.menu), a.shortcut);
   tk.updateMenuBar(g.mainWindow);
 }
 

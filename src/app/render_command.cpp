@@ -1,21 +1,80 @@
-// The Render button: the lit map of the current one replaces it.
+// The Render button: the lit map of the current one replaces it. The Lighting options are
+// read from the window at each render and kept nowhere else.
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
 #include "app/shell.h"
+#include "base/convert.h"
 #include "lighting/render.h"
 
 namespace vorlane::app {
+
+namespace {
+
+// The tool's limit for --intensity.
+constexpr float kMaxIntensity = 1000.0f;
+
+// Read as leniently as the window's other fields: leading blanks skipped, the number that
+// follows taken up to the first character that does not fit, none read as 0.
+float textToFactor(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  float value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+  return value >= 0 ? std::min(value, kMaxIntensity) : 0.0f;
+}
+
+}  // namespace
+
+lighting::Options Shell::lightingOptions() const {
+  lighting::Options o;
+  const platform::Handle fields[] = {g_.ambientRedField, g_.ambientGreenField, g_.ambientBlueField};
+  for (std::size_t k = 0; k < 3; ++k) o.ambient[k] = std::clamp(base::textToInt(tk_.text(fields[k])), 0, 255);
+  o.intensity = textToFactor(tk_.text(g_.intensityField));
+  o.castShadowsFlags = tk_.checked(g_.castShadowsFlagsBox);
+  return o;
+}
 
 Shell::After Shell::render() {
   tk_.surface(g_.mapCanvas);
   auto lit = lighting::renderCommand(*doc_.map(), tk_.text(g_.widthField), tk_.text(g_.heightField),
                                      tk_.checked(g_.softShadowsBox),
-                                     [this](float fraction) { tk_.setProgress(g_.progressBar, fraction); });
+                                     [this](float fraction) { tk_.setProgress(g_.progressBar, fraction); },
+                                     lightingOptions());
   // A refused resolution has changed nothing.
   if (!lit) {
     tk_.messageBox(lit.error(), platform::MessageKind::Error);
     return After::step;
   }
   replaceMap("Render", std::move(lit).value());
+  // The lit map has no lights: previewed, it would show black, not what was just rendered.
+  if (previewOn_) setPreview(false);
   return After::step;
+}
+
+Shell::After Shell::setPreview(bool on) {
+  previewOn_ = on;
+  tk_.setChecked(g_.previewBox, on);
+  previewKey_.reset();
+  if (on && !preview_) preview_ = std::make_unique<PreviewBaker>();
+  if (!on && preview_) preview_->clear();
+  return After::step;
+}
+
+// The same snapshot, settings and options as Render, at a resolution the preview can keep up with.
+void Shell::requestPreview() {
+  if (!previewOn_) return;
+  const map::Map& m = *doc_.map();
+  const auto side = [&](platform::Handle field) {
+    return std::clamp(base::textToInt(tk_.text(field)), lighting::kMinResolution, kMaxPreviewResolution);
+  };
+  const PreviewKey key{&m,           doc_.revision(), m.revision, side(g_.widthField), side(g_.heightField),
+                       tk_.checked(g_.softShadowsBox), lightingOptions()};
+  if (previewKey_ == key) return;
+  previewKey_ = key;
+  preview_->request(lighting::Snapshot(m),
+                    lighting::Settings{key.width, key.height, key.soft, lighting::kBlurRadius, key.options, 0}, &m);
 }
 
 }  // namespace vorlane::app

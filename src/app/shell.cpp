@@ -1,6 +1,7 @@
 #include "app/shell.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/convert.h"
 #include "edit/commands.h"
@@ -25,7 +26,7 @@ void Shell::startUp() {
   buildLightsWindow(tk_, g_);
   tk_.startTimer(60);
   tk_.surface(g_.mapCanvas);
-  buildMenus(tk_, g_);
+  buildMenus(tk_, g_, actions());
   objects_.emplace(tk_,
                    objects::ObjectGadgets{g_.redField, g_.greenField, g_.blueField, g_.lightShadowsBox, g_.rangeField,
                                           g_.linkField, g_.recordsList, g_.nameField, g_.valueField},
@@ -44,7 +45,11 @@ int Shell::run() {
 void Shell::handle(const Event& event) {
   if (finished_ || !objects_) return;  // closed, or not started up
   if (dispatch(event) == After::step && !finished_) afterEvent();
-  if (!finished_) showEditState();
+  if (finished_) return;
+  requestPreview();
+  // Only events move the pointer, the view or the map.
+  if (event.kind != EventKind::TimerTick) place_ = placeUnderPointer();
+  showEditState();
 }
 
 Shell::After Shell::dispatch(const Event& e) {
@@ -59,29 +64,23 @@ Shell::After Shell::dispatch(const Event& e) {
     case EventKind::MouseMove: return onMouseMove(e);
     case EventKind::MouseWheel: return onWheel(e);
     case EventKind::KeyDown: return onKey(e);
+    case EventKind::MouseLeave: return onMouseLeave(e);
   }
   return After::step;
 }
 
-Shell::After Shell::onMenu(const Event& e) {
-  auto it = menuTags_.find(e.datum);
-  return it == menuTags_.end() ? After::step : it->second(e);
-}
+Shell::After Shell::onMenu(const Event& e) { return run(findAction(actions(), ActionId{e.datum}), e); }
 
 Shell::After Shell::onGadget(const Event& e) {
-  auto it = actions_.find(e.source);
-  return it == actions_.end() ? After::step : it->second(e);
+  auto it = gadgetActions_.find(e.source);
+  return it == gadgetActions_.end() ? After::step : run(it->second, e);
 }
 
-Shell::After Shell::onKey(const Event& e) {
-  const platform::Shortcut key = platform::shortcutOf(e);
-  auto it = std::find_if(keys_.begin(), keys_.end(), [&](const auto& k) { return k.first == key; });
-  return it == keys_.end() ? After::step : it->second(e);
-}
+Shell::After Shell::onKey(const Event& e) { return run(findShortcut(actions(), platform::shortcutOf(e)), e); }
 
 Shell::After Shell::onClose(const Event& e) {
-  auto it = closes_.find(e.source);
-  return it == closes_.end() ? After::step : it->second(e);
+  auto it = closeActions_.find(e.source);
+  return it == closeActions_.end() ? After::step : run(it->second, e);
 }
 
 // The stroke update, then the tile-flag step: a newly picked tile shows its flags, and takes
@@ -125,6 +124,7 @@ void Shell::dropStroke() {
 
 Shell::After Shell::undo(bool forward) {
   dropStroke();
+  objects_->endDrag();
   if (forward ? doc_.redo() : doc_.undo()) refreshViews();
   return After::step;
 }
@@ -138,16 +138,60 @@ void Shell::refreshViews() {
   }
 }
 
-// Only what changed is handed to the toolkit.
+// Only what changed is handed to the toolkit: a stroke changes the revision at every cell
+// but neither the name nor the place.
 void Shell::showEditState() {
   const std::string& name = doc_.projectName();
-  const std::string status = (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "");
-  if (doc_.revision() == shownRevision_ && status == shownProject_) return;
-  shownRevision_ = doc_.revision();
+  const bool baking = previewOn_ && preview_->busy();
+  const std::string status =
+      (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "") + (baking ? kPreviewBaking : "");
+  const bool renamed = status != shownProject_;
+  if (doc_.revision() != shownRevision_ || renamed) {
+    shownRevision_ = doc_.revision();
+    for (const auto& [id, text] : {std::pair{ActionId::undo, doc_.undoText()}, {ActionId::redo, doc_.redoText()}}) {
+      const Action& item = *findAction(actions(), id);
+      tk_.setMenuItem(g_.*(item.menu), tagOf(id), text, item.enabled(*this));
+    }
+  }
+  if (!renamed && place_ == shownPlace_) return;
   shownProject_ = status;
-  tk_.setStatusText(g_.mainWindow, status);
-  tk_.setMenuItem(g_.editMenu, kUndoTag, doc_.undoText(), doc_.history().canUndo());
-  tk_.setMenuItem(g_.editMenu, kRedoTag, doc_.redoText(), doc_.history().canRedo());
+  shownPlace_ = place_;
+  std::string text = status + kStatusGap;
+  const Place& p = place_;
+  if (p.onCell)
+    text += "Cell " + std::to_string(p.column) + ", " + std::to_string(p.row) + " · Layer " + std::to_string(p.layer) +
+            " · Pixel " + std::to_string(p.pixelX) + ", " + std::to_string(p.pixelY) + " · Zoom " +
+            std::to_string(p.zoomPercent) + "%";
+  else
+    text += "Map " + std::to_string(p.width) + " × " + std::to_string(p.height) + " × " + std::to_string(p.depth) +
+            " · Tiles " + std::to_string(p.tileWidth) + " × " + std::to_string(p.tileHeight);
+  tk_.setStatusText(g_.mainWindow, text);
+}
+
+Shell::Place Shell::placeUnderPointer() {
+  const map::Map& m = *doc_.map();
+  Place p;
+  if (pointerOnMap_) {
+    const platform::Surface& s = tk_.surface(g_.mapCanvas);
+    const bool inside = mapMouseX_ >= 0 && mapMouseY_ >= 0 && mapMouseX_ < s.width() && mapMouseY_ < s.height();
+    if (const auto cell = inside ? map::cellAt(m, s, mapMouseX_, mapMouseY_) : std::nullopt) {
+      const map::MapPoint pixel = map::canvasToMap(m, s, mapMouseX_, mapMouseY_);
+      p.onCell = true;
+      p.column = cell->x;
+      p.row = cell->y;
+      p.layer = currentLayer_ + 1;  // as the layer field counts
+      p.pixelX = static_cast<std::int32_t>(std::floor(pixel.x));
+      p.pixelY = static_cast<std::int32_t>(std::floor(pixel.y));
+      p.zoomPercent = static_cast<std::int32_t>(std::lround(m.getZoom() * 100.0f));
+      return p;
+    }
+  }
+  p.width = m.width;
+  p.height = m.height;
+  p.depth = m.depth;
+  p.tileWidth = m.tileWidth;
+  p.tileHeight = m.tileHeight;
+  return p;
 }
 
 // Redraws the map, tileset and current-tile canvases, in that order, those whose content
@@ -156,9 +200,15 @@ Shell::After Shell::onTick(const Event&) {
   map::Map& m = *doc_.map();
   platform::Surface& mapSurface = tk_.surface(g_.mapCanvas);
   m.markCell(m.selectedX, m.selectedY);
-  if (!mapFrame_.unchanged(m, mapSurface)) {
+  // The newest finished preview bake of this map, if any, shows in place of its tiles.
+  map::Map* lit = nullptr;
+  if (previewOn_) {
+    preview_->poll();
+    if (preview_->shown() && preview_->shownOwner() == &m) lit = preview_->shown()->map.get();
+  }
+  if (!mapFrame_.unchanged(m, mapSurface, lit)) {
     mapSurface.clear();
-    map::draw(m, mapSurface);
+    map::draw(m, mapSurface, lit);
     map::drawGrid(m, mapSurface);
     mapSurface.present();
     mapFrame_.drawn(m);
@@ -208,6 +258,7 @@ Shell::After Shell::onMouseDown(const Event& e) {
       if (light) objects_->selectLight(light);
       map::PivotPtr pivot = map::pickPivot(*doc_.map(), s, px, py);
       if (pivot) objects_->selectPivot(pivot);
+      if (light || pivot) objects_->beginDrag(light, pivot, map::canvasToMap(*doc_.map(), s, mapMouseX_, mapMouseY_));
       if (!light && !pivot) {
         strokeCells_.reset();
         map::beginStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
@@ -223,6 +274,7 @@ Shell::After Shell::onMouseUp(const Event& e) {
     panFirst_ = true;
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = false;
+    objects_->endDrag();
     if (!stroke_.painting) return After::skip;
     map::endStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_,
                    e.source == g_.mapCanvas);
@@ -247,10 +299,13 @@ Shell::After Shell::onMouseMove(const Event& e) {
     if (e.source == g_.tilesetCanvas)
       map::scrollClamped(*currentTileset(), tk_.surface(g_.tilesetCanvas), -dx * 4.0f, -dy * 4.0f);
   }
+  pointerOnMap_ = e.source == g_.mapCanvas;
   if (e.source == g_.mapCanvas) {
     mapMouseX_ = e.x;
     mapMouseY_ = e.y;
-    map::pickCell(*doc_.map(), tk_.surface(g_.mapCanvas), e.x, e.y);
+    const platform::Surface& s = tk_.surface(g_.mapCanvas);
+    map::pickCell(*doc_.map(), s, e.x, e.y);
+    if (leftHeld_ && objects_->dragging()) objects_->dragTo(map::canvasToMap(*doc_.map(), s, e.x, e.y));
   }
   if (e.source == g_.tilesetCanvas) {
     tilesetMouseX_ = e.x;
@@ -260,13 +315,39 @@ Shell::After Shell::onMouseMove(const Event& e) {
   return After::step;
 }
 
-// One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
+Shell::After Shell::onMouseLeave(const Event& e) {
+  if (e.source == g_.mapCanvas) pointerOnMap_ = false;
+  return After::skip;
+}
+
 Shell::After Shell::onWheel(const Event& e) {
   if (e.source != g_.mapCanvas) return After::step;
+  zoomBy(e.datum);
+  map::pickCell(*doc_.map(), tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  return After::step;
+}
+
+// One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
+Shell::After Shell::zoomBy(std::int32_t notches) {
   map::Map& m = *doc_.map();
-  const float zoom = m.getZoom() * 1.0f + static_cast<float>(e.datum) * 0.01f;
-  m.setZoom(std::max(zoom, map::kMinZoom));
-  map::pickCell(m, tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  return zoomTo(std::max(m.getZoom() * 1.0f + static_cast<float>(notches) * 0.01f, map::kMinZoom));
+}
+
+// The highlighted cell stays the one under the pointer.
+Shell::After Shell::zoomTo(float zoom) {
+  map::Map& m = *doc_.map();
+  m.setZoom(zoom);
+  if (pointerOnMap_) map::pickCell(m, tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  return After::step;
+}
+
+Shell::After Shell::abandonStroke() {
+  objects_->abandonDrag();
+  if (!stroke_.painting) return After::step;
+  stroke_.painting = false;
+  if (strokeCells_) strokeCells_->abandon();
+  strokeCells_.reset();
+  doc_.map()->highlight.clear();  // the preview goes with the next frame
   return After::step;
 }
 
@@ -276,19 +357,21 @@ Shell::After Shell::layerChanged(std::int32_t layer) {
   return After::step;
 }
 
-void Shell::toggleWindow(platform::Handle window, bool& shown) {
+Shell::After Shell::toggleWindow(platform::Handle window, bool& shown) {
   if (shown)
     tk_.hide(window);
   else
     tk_.show(window);
   shown = !shown;
+  return After::step;
 }
 
 // A new map object takes over as one step: nothing active may point into the old one. The
 // layer, its field and the stroke start stay as they were; the cell writers ignore cells
 // outside the map.
 void Shell::replaceMap(const char* label, map::MapPtr map) {
-  strokeCells_.reset();  // a stroke going on writes into the new map from now on
+  strokeCells_.reset();
+  objects_->endDrag();  // a stroke going on writes into the new map from now on
   doc_.replaceMap(label, std::move(map));
 }
 

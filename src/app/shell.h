@@ -2,19 +2,22 @@
 // The editor shell: builds every window at start-up, then turns each event of the toolkit's
 // queue into a command and runs the after-event step. Owns all state that outlives an event.
 #include <array>
-#include <functional>
 #include <memory>
+#include <span>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "app/actions.h"
 #include "app/frames.h"
 #include "app/gadgets.h"
+#include "app/preview.h"
 #include "app/tilesets.h"
 #include "edit/cells.h"
 #include "edit/document.h"
+#include "lighting/render.h"
 #include "map/map.h"
 #include "map/tools.h"
 #include "objects/object_editor.h"
@@ -32,7 +35,13 @@ inline constexpr const char* kDiscardButton = "Discard";
 inline constexpr const char* kCancelButton = "Cancel";
 // The project name where there is none yet.
 inline constexpr const char* kUntitled = "Untitled";
+// Between the document's name and the pointer's place in the main window's status bar.
+inline constexpr const char* kStatusGap = " | ";
 inline constexpr const char* kImportLeftOut = "Imported without what Vorlane cannot hold:";
+// The status bar's mark while a newer preview bake is running.
+inline constexpr const char* kPreviewBaking = " | baking preview...";
+// The preview's light maps are at most this many texels along each side.
+inline constexpr std::int32_t kMaxPreviewResolution = 1024;
 
 class Shell {
  public:
@@ -73,16 +82,31 @@ class Shell {
   bool lightsShown() const { return lightsShown_; }
   bool pivotsShown() const { return pivotsShown_; }
   const objects::ObjectEditor& objects() const { return *objects_; }
+  bool previewOn() const { return previewOn_; }
+  // The preview's bakes; none before the preview was first turned on.
+  PreviewBaker* previewBaker() { return preview_.get(); }
+
+  // Every command the user can start (actions.cpp).
+  static std::span<const Action> actions();
 
  private:
-  enum class After { step, skip };  // whether the after-event step follows the command
-  using Handler = std::function<After(const platform::Event&)>;
+  using After = app::After;
 
   void buildDispatch();
   After dispatch(const platform::Event& e);
+  // A command of the table, when there is one and it is enabled.
+  After run(const Action* action, const platform::Event& e);
   void afterEvent();
   // The Edit menu's items and the main window's status bar, when the history changed.
   void showEditState();
+  // Where the pointer is on the map, for the status bar.
+  struct Place {
+    bool onCell = false;
+    std::int32_t column = 0, row = 0, layer = 0, pixelX = 0, pixelY = 0, zoomPercent = 0;
+    std::int32_t width = 0, height = 0, depth = 0, tileWidth = 0, tileHeight = 0;
+    bool operator==(const Place&) const = default;
+  };
+  Place placeUnderPointer();
 
   // Event kinds.
   After onMenu(const platform::Event& e);
@@ -94,6 +118,7 @@ class Shell {
   After onMouseMove(const platform::Event& e);
   After onWheel(const platform::Event& e);
   After onKey(const platform::Event& e);
+  After onMouseLeave(const platform::Event& e);
 
   // Commands.
   After newMap();
@@ -109,14 +134,27 @@ class Shell {
   After importMap();
   After exportAs();
   After render();
+  // The live preview: on or off, and a new bake whenever what it shows may have changed.
+  After setPreview(bool on);
+  void requestPreview();
+  // The Render window's Lighting options.
+  lighting::Options lightingOptions() const;
   After layerChanged(std::int32_t layer);
+  // The map view's zoom, about the canvas centre: one wheel notch per step, or a zoom of its own.
+  After zoomBy(std::int32_t notches);
+  After zoomTo(float zoom);
+  // Ends a stroke in progress and takes back what it wrote.
+  After abandonStroke();
   After contextAdd(bool light);
   After contextDelete();
+  After chooseTool(std::int32_t tool);
+  After scan();
+  After deleteRecord();
   After selectRecord(int index);
   After chooseTileset(int index);
   After closeMain();
-  void toggleWindow(platform::Handle window, bool& shown);
-  void hideWindow(platform::Handle window, bool& shown);
+  After toggleWindow(platform::Handle window, bool& shown);
+  After hideWindow(platform::Handle window, bool& shown);
   void replaceMap(const char* label, map::MapPtr map);
   // Ends a stroke in progress without writing more (before a step is undone or redone).
   void dropStroke();
@@ -126,28 +164,39 @@ class Shell {
   Gadgets g_;
   std::optional<Tilesets> tilesets_;
   std::optional<objects::ObjectEditor> objects_;
-  std::unordered_map<platform::Handle, Handler> actions_;
-  std::unordered_map<platform::Handle, Handler> closes_;
-  std::unordered_map<int, Handler> menuTags_;
-  std::vector<std::pair<platform::Shortcut, Handler>> keys_;
+  // The commands of the gadgets' actions and of the windows' closes.
+  std::unordered_map<platform::Handle, const Action*> gadgetActions_, closeActions_;
 
   edit::Document doc_;
   // Records the cells of the stroke in progress, one step per stroke.
   std::optional<edit::CellRecorder> strokeCells_;
   std::uint64_t shownRevision_ = ~std::uint64_t{0};
   std::string shownProject_;
+  Place place_, shownPlace_;
   tiles::TilePtr currentTile_;
   std::int32_t currentTool_ = map::kNoTool;
   std::int32_t currentLayer_ = 0;
   map::Stroke stroke_;
   bool leftHeld_ = false;
   std::int32_t mapMouseX_ = 0, mapMouseY_ = 0;
+  bool pointerOnMap_ = false;  // the last pointer event came from the map canvas
   std::int32_t tilesetMouseX_ = 0, tilesetMouseY_ = 0;
   bool renderShown_ = false, lightsShown_ = false, pivotsShown_ = false;
   bool panning_ = false, panFirst_ = true;
   float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
   bool finished_ = false;
+  bool previewOn_ = false;
+  struct PreviewKey {
+    const map::Map* map;
+    std::uint64_t docRevision, mapRevision;
+    std::int32_t width, height;
+    bool soft;
+    lighting::Options options;
+    bool operator==(const PreviewKey&) const = default;
+  };
+  std::optional<PreviewKey> previewKey_;  // what the newest preview bake was asked for
+  std::unique_ptr<PreviewBaker> preview_;
   MapFrame mapFrame_, tilesetFrame_;
   TileFrame tileFrame_;
 };

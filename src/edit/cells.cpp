@@ -107,4 +107,11 @@ void CellRecorder::finish() {
   doc_.recordFrom(this, setCells(target_, label_, std::move(done)));
 }
 
+void CellRecorder::abandon() {
+  if (changes_.empty()) return;
+  changes_.undo(*target_);
+  changes_ = CellChanges{};
+  doc_.touch();
+}
+
 }  // namespace vorlane::edit

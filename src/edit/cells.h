@@ -48,6 +48,8 @@ class CellRecorder final : public map::CellWriter {
   void setCell(std::int32_t x, std::int32_t y, std::int32_t layer, map::TilePtr tile) override;
   // Records the changes so far as one step (none when nothing changed); writing may go on.
   void finish();
+  // Puts back the cells written since the last finish, recording nothing.
+  void abandon();
 
  private:
   Document& doc_;

@@ -138,6 +138,26 @@ class SetLightFields final : public Command {
   int field_;
 };
 
+template <typename Ptr>
+class MoveObject final : public Command {
+ public:
+  MoveObject(Ptr object, Position from, Position to, std::string label)
+      : object_(std::move(object)), from_(from), to_(to), label_(std::move(label)) {}
+  std::string label() const override { return label_; }
+  void redo(Document&) override { set(to_); }
+  void undo(Document&) override { set(from_); }
+  std::size_t cost() const override { return sizeof(*this) + label_.capacity(); }
+
+ private:
+  void set(Position p) {
+    object_->x = p.x;
+    object_->y = p.y;
+  }
+  Ptr object_;
+  Position from_, to_;
+  std::string label_;
+};
+
 // One text of an object: a pivot's link, a record's name or value.
 template <typename Ptr>
 class SetText final : public Command {
@@ -358,6 +378,14 @@ LightFields LightFields::of(const map::Light& light) {
 
 std::unique_ptr<Command> setLightFields(map::LightPtr light, LightFields fields, std::string label, int field) {
   return std::make_unique<SetLightFields>(std::move(light), fields, std::move(label), field);
+}
+
+std::unique_ptr<Command> moveLight(map::LightPtr light, Position from, Position to) {
+  return std::make_unique<MoveObject<map::LightPtr>>(std::move(light), from, to, "Move Light");
+}
+
+std::unique_ptr<Command> movePivot(map::PivotPtr pivot, Position from, Position to) {
+  return std::make_unique<MoveObject<map::PivotPtr>>(std::move(pivot), from, to, "Move Pivot");
 }
 
 std::unique_ptr<Command> setPivotLink(map::PivotPtr pivot, std::string link) {

@@ -46,6 +46,14 @@ struct LightFields {
 };
 // `field` tells typing runs apart: changes with the same light and field merge.
 std::unique_ptr<Command> setLightFields(map::LightPtr light, LightFields fields, std::string label, int field);
+// A light's or a pivot's position from `from` to `to` ("Move Light", "Move Pivot").
+struct Position {
+  float x = 0, y = 0;
+  bool operator==(const Position&) const = default;
+};
+std::unique_ptr<Command> moveLight(map::LightPtr light, Position from, Position to);
+std::unique_ptr<Command> movePivot(map::PivotPtr pivot, Position from, Position to);
+
 std::unique_ptr<Command> setPivotLink(map::PivotPtr pivot, std::string link);
 
 enum class RecordField { name, value };

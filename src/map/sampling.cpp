@@ -12,7 +12,7 @@ TileSampler::TileSampler(const platform::Image& image, float lod)
   // Levels as far as the level of detail reaches, each the 2 × 2 box average of the last.
   const std::uint8_t* prev = image.pixels.data();
   while ((sizes_.back().first > 1 || sizes_.back().second > 1) && static_cast<float>(sizes_.size()) <= lod + 1) {
-    const auto [w, h] = sizes_.back();
+    const std::int32_t w = sizes_.back().first, h = sizes_.back().second;
     const std::int32_t nw = std::max(1, w / 2), nh = std::max(1, h / 2);
     std::vector<std::uint8_t> next(static_cast<std::size_t>(nw) * static_cast<std::size_t>(nh) * 4);
     const auto at = [&](std::int32_t px, std::int32_t py, int c) {
@@ -37,7 +37,7 @@ float TileSampler::lodFor(const platform::Image& image, float spanX, float spanY
 }
 
 void TileSampler::bilinear(std::size_t level, float u, float v, float out[4]) const {
-  const auto [w, h] = sizes_[level];
+  const std::int32_t w = sizes_[level].first, h = sizes_[level].second;
   const std::uint8_t* pixels = level == 0 ? image_.pixels.data() : levels_[level - 1].data();
   const float x = u * static_cast<float>(w) - 0.5f, y = v * static_cast<float>(h) - 0.5f;
   const float fx0 = std::floor(x), fy0 = std::floor(y), fx = x - fx0, fy = y - fy0;

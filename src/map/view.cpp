@@ -317,7 +317,11 @@ void drawTiles(const Map& map, Surface& surface, const Axis& ax, const Axis& ay,
 
 }  // namespace
 
-void draw(Map& map, Surface& surface) {
+void draw(Map& map, Surface& surface, Map* tiles) {
+  Map& cells = tiles && tiles->width == map.width && tiles->height == map.height && tiles->depth == map.depth &&
+                       tiles->tileWidth == map.tileWidth && tiles->tileHeight == map.tileHeight
+                   ? *tiles
+                   : map;
   const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
   const float zoom = map.zoom;
   const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
@@ -328,9 +332,9 @@ void draw(Map& map, Surface& surface) {
 
   surface.setScale(zoom, zoom);
   if (hasCells && drawsPictures(map, ax, ay)) {
-    drawPictures(map, surface, ax, ay, cols, rows);
+    drawPictures(cells, surface, ax, ay, cols, rows);
   } else {
-    drawTiles(map, surface, ax, ay, cols, rows);
+    drawTiles(cells, surface, ax, ay, cols, rows);
   }
   surface.setScale(1, 1);
 
@@ -473,14 +477,20 @@ Ptr pickMarker(const Map& map, const Surface& surface, const std::vector<Ptr>& l
 
 }  // namespace
 
+std::optional<CellPoint> cellAt(const Map& map, const Surface& surface, int px, int py) {
+  if (map.width <= 0 || map.height <= 0) return std::nullopt;  // no cells, however long the other side
+  const std::int32_t x = cellUnder(xAxis(map, surface), map.width, static_cast<float>(px));
+  if (x < 0) return std::nullopt;
+  const std::int32_t y = cellUnder(yAxis(map, surface), map.height, static_cast<float>(py));
+  if (y < 0) return std::nullopt;
+  return CellPoint{x, y};
+}
+
 void pickCell(Map& map, const Surface& surface, int px, int py) {
-  if (map.width <= 0 || map.height <= 0) return;  // no cells, however long the other side
-  std::int32_t x = cellUnder(xAxis(map, surface), map.width, static_cast<float>(px));
-  if (x < 0) return;
-  std::int32_t y = cellUnder(yAxis(map, surface), map.height, static_cast<float>(py));
-  if (y < 0) return;
-  map.selectedX = x;
-  map.selectedY = y;
+  if (const auto cell = cellAt(map, surface, px, py)) {
+    map.selectedX = cell->x;
+    map.selectedY = cell->y;
+  }
 }
 
 LightPtr pickLight(const Map& map, const Surface& surface, float px, float py) {

@@ -2,6 +2,8 @@
 // Showing a map in a canvas and turning canvas points back into cells, lights and pivots.
 // Every function works on the surface the caller made current and uses its width W and
 // height H; the view transform scales about the canvas centre.
+#include <optional>
+
 #include "map/map.h"
 #include "platform/surface.h"
 
@@ -9,12 +11,19 @@ namespace vorlane::map {
 
 // Tiles of every layer (visible columns and rows only), red outlines of highlighted cells
 // (clearing their flags), light markers with range circles, pivot markers.
-void draw(Map& map, platform::Surface& surface);
+// With `tiles`, a map of the same sizes (a lit preview of this one), its cells are drawn in
+// place of the map's; the marks and markers stay the map's.
+void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr);
 // The cell grid over the whole map, leaving out lines closer than kMinGridSpacing (they
 // would merge into a sheet); leaves mask blending, alpha 1 and white.
 void drawGrid(const Map& map, platform::Surface& surface);
 
-// Sets selectedX/selectedY to the cell strictly inside which (px, py) lies; else no change.
+struct CellPoint {
+  std::int32_t x, y;
+};
+// The cell strictly inside which (px, py) lies, or none.
+std::optional<CellPoint> cellAt(const Map& map, const platform::Surface& surface, int px, int py);
+// Sets selectedX/selectedY to cellAt's cell; else no change.
 void pickCell(Map& map, const platform::Surface& surface, int px, int py);
 // The first light (pivot) whose pick box holds the point strictly, or none.
 LightPtr pickLight(const Map& map, const platform::Surface& surface, float px, float py);

@@ -1,6 +1,7 @@
 #include "objects/object_editor.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/console.h"
 #include "base/convert.h"
@@ -75,6 +76,46 @@ void ObjectEditor::selectPivot(const map::PivotPtr& pivot) {
   a.record.reset();
   setActive(std::move(a));
   applyLink();
+}
+
+void ObjectEditor::beginDrag(map::LightPtr light, map::PivotPtr pivot, map::MapPoint at) {
+  drag_ = {};
+  if (light) drag_.lightFrom = {light->x, light->y};
+  if (pivot) drag_.pivotFrom = {pivot->x, pivot->y};
+  drag_.light = std::move(light);
+  drag_.pivot = std::move(pivot);
+  drag_.start = at;
+}
+
+// Moves are working data until the drag ends: the views and the preview follow the
+// document's revision.
+void ObjectEditor::dragTo(map::MapPoint at) {
+  if (!dragging()) return;
+  const std::int32_t dx = floatToInt(at.x - drag_.start.x), dy = floatToInt(at.y - drag_.start.y);
+  if (dx == drag_.dx && dy == drag_.dy) return;
+  drag_.dx = dx;
+  drag_.dy = dy;
+  const auto place = [&](auto& object, edit::Position from) {
+    object->x = from.x + static_cast<float>(dx);
+    object->y = from.y + static_cast<float>(dy);
+  };
+  if (drag_.light) place(drag_.light, drag_.lightFrom);
+  if (drag_.pivot) place(drag_.pivot, drag_.pivotFrom);
+  doc_.touch();
+}
+
+void ObjectEditor::abandonDrag() {
+  dragTo(drag_.start);
+  drag_ = {};
+}
+
+void ObjectEditor::endDrag() {
+  Drag d = std::exchange(drag_, {});
+  if (d.dx == 0 && d.dy == 0) return;
+  edit::Transaction move(doc_, d.light && d.pivot ? "Move" : d.light ? "Move Light" : "Move Pivot");
+  if (d.light) doc_.push(edit::moveLight(d.light, d.lightFrom, {d.light->x, d.light->y}));
+  if (d.pivot) doc_.push(edit::movePivot(d.pivot, d.pivotFrom, {d.pivot->x, d.pivot->y}));
+  move.commit();
 }
 
 // A cancelled requester leaves the fields, and so the light, as they were.

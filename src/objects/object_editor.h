@@ -4,8 +4,10 @@
 // a user's change of a field is one command, typing into one field merges into one step.
 #include <string>
 
+#include "edit/commands.h"
 #include "edit/document.h"
 #include "map/map.h"
+#include "map/view.h"
 #include "platform/toolkit.h"
 
 namespace vorlane::objects {
@@ -30,6 +32,17 @@ class ObjectEditor {
   // Selection into the windows; the previous object's `selected` is cleared.
   void selectLight(const map::LightPtr& light);
   void selectPivot(const map::PivotPtr& pivot);
+
+  // Dragging what a press selected: `at` is the pointer's map point at the press, then at
+  // each move. The objects follow by whole map pixels; ending the drag makes the move one
+  // step ("Move Light", "Move Pivot", "Move" for both), and no step when they are back
+  // where they were.
+  void beginDrag(map::LightPtr light, map::PivotPtr pivot, map::MapPoint at);
+  void dragTo(map::MapPoint at);
+  void endDrag();
+  // Puts the dragged objects back where the drag found them, leaving no step (Escape).
+  void abandonDrag();
+  bool dragging() const { return drag_.light || drag_.pivot; }
 
   void pickColour();             // "Pick"
   void browseLink();             // "Browse"
@@ -61,6 +74,13 @@ class ObjectEditor {
   platform::Toolkit& tk_;
   ObjectGadgets g_;
   edit::Document& doc_;
+  struct Drag {
+    map::LightPtr light;
+    map::PivotPtr pivot;
+    map::MapPoint start{0, 0};
+    edit::Position lightFrom, pivotFrom;
+    std::int32_t dx = 0, dy = 0;
+  } drag_;
 };
 
 }  // namespace vorlane::objects

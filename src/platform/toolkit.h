@@ -26,6 +26,7 @@ enum class EventKind {
   MouseMove,
   MouseWheel,  // datum: +1 per notch away from the user, -1 toward
   KeyDown,     // datum: the key; x: its modifiers. Keys the focused gadget uses (typing) raise none.
+  MouseLeave,  // the pointer left the canvas
 };
 
 struct Event {

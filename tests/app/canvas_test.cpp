@@ -152,6 +152,96 @@ TEST_F(StrokeFixture, PressOnALightSelectsItAndStartsNoStroke) {
   EXPECT_EQ(filled(), 0);
 }
 
+// Dragging a light, a pivot or both: whole map pixels, one step, none without a move.
+struct Drag : StrokeFixture {
+  void addAt(int x, int y, int tag) {
+    move(g.mapCanvas, x, y);
+    down(g.mapCanvas, kRightButton);
+    tk.chooseMenu(g.contextMenu, tag);
+  }
+  void drag(int x0, int y0, std::vector<std::pair<int, int>> path) {
+    move(g.mapCanvas, x0, y0);
+    down(g.mapCanvas, kLeftButton);
+    for (auto [x, y] : path) move(g.mapCanvas, x, y);
+    up(g.mapCanvas, kLeftButton);
+  }
+  std::string undoText() const { return shell.document().undoText(); }
+};
+
+TEST_F(Drag, ALightFollowsThePointerAndTheMoveIsOneStep) {
+  tk.press(g.plotButton);
+  addAt(100, 100, app::kAddLightTag);
+  drag(102, 101, {{110, 101}, {131, 90}});
+  runScript();
+  const map::Light& light = *shell.currentMap()->lights.at(0);
+  EXPECT_EQ(std::tie(light.x, light.y), std::make_tuple(129.0f, 89.0f));
+  EXPECT_EQ(shell.objects().activeLight(), shell.currentMap()->lights[0]);
+  EXPECT_EQ(filled(), 0);  // no stroke under the light
+  EXPECT_EQ(undoText(), "Undo Move Light");
+  ASSERT_TRUE(shell.document().undo());
+  EXPECT_EQ(std::tie(light.x, light.y), std::make_tuple(100.0f, 100.0f));
+  EXPECT_EQ(undoText(), "Undo Add Light");
+  ASSERT_TRUE(shell.document().redo());
+  EXPECT_EQ(std::tie(light.x, light.y), std::make_tuple(129.0f, 89.0f));
+}
+
+TEST_F(Drag, ReleasingWhereItStartedLeavesNoStep) {
+  addAt(100, 100, app::kAddPivotTag);
+  drag(100, 100, {});
+  drag(100, 100, {{140, 100}, {100, 100}});  // out and back
+  runScript();
+  const map::Pivot& pivot = *shell.currentMap()->pivots.at(0);
+  EXPECT_EQ(std::tie(pivot.x, pivot.y), std::make_tuple(100.0f, 100.0f));
+  EXPECT_EQ(undoText(), "Undo Add Pivot");
+  EXPECT_EQ(shell.objects().activePivot(), shell.currentMap()->pivots[0]);
+}
+
+TEST_F(Drag, EscapePutsTheObjectBackAndTheReleaseThenMovesNothing) {
+  addAt(100, 100, app::kAddLightTag);
+  move(g.mapCanvas, 100, 100);
+  down(g.mapCanvas, kLeftButton);
+  move(g.mapCanvas, 150, 120);
+  tk.key(platform::kKeyEscape);
+  move(g.mapCanvas, 170, 120);
+  up(g.mapCanvas, kLeftButton);
+  runScript();
+  const map::Light& light = *shell.currentMap()->lights.at(0);
+  EXPECT_EQ(std::tie(light.x, light.y), std::make_tuple(100.0f, 100.0f));
+  EXPECT_EQ(undoText(), "Undo Add Light");
+}
+
+TEST_F(Drag, ObjectsUnderOnePressMoveTogetherAndAStrokeElsewhereStillPaints) {
+  tk.press(g.plotButton);
+  addAt(100, 100, app::kAddLightTag);
+  addAt(100, 100, app::kAddPivotTag);
+  drag(100, 100, {{60, 150}});
+  drag(200, 200, {{210, 210}});  // no object here: a stroke
+  runScript();
+  const map::Map& m = *shell.currentMap();
+  EXPECT_EQ(std::tie(m.lights[0]->x, m.lights[0]->y), std::make_tuple(60.0f, 150.0f));
+  EXPECT_EQ(std::tie(m.pivots[0]->x, m.pivots[0]->y), std::make_tuple(60.0f, 150.0f));
+  EXPECT_EQ(filled(), 1);
+  ASSERT_TRUE(shell.document().undo());  // the stroke
+  EXPECT_EQ(undoText(), "Undo Move");
+  ASSERT_TRUE(shell.document().undo());
+  EXPECT_EQ(std::tie(m.lights[0]->x, m.pivots[0]->y), std::make_tuple(100.0f, 100.0f));
+}
+
+TEST_F(Drag, ZoomedInTheMoveIsInWholeMapPixels) {
+  addAt(100, 100, app::kAddLightTag);
+  runScript();
+  shell.currentMap()->setZoom(2);
+  const platform::Surface& s = tk.surface(g.mapCanvas);
+  // The light's marker centre on the canvas at zoom 2.
+  const int cx = static_cast<int>(s.width() / 2 + (100 - s.width() / 2) * 2);
+  const int cy = static_cast<int>(s.height() / 2 + (100 - s.height() / 2) * 2);
+  drag(cx, cy, {{cx + 1, cy}});  // half a map pixel: no move
+  drag(cx, cy, {{cx + 5, cy - 3}});
+  runScript();
+  const map::Light& light = *shell.currentMap()->lights[0];
+  EXPECT_EQ(std::tie(light.x, light.y), std::make_tuple(102.0f, 99.0f));
+}
+
 using Pointer = ShellTest;
 
 TEST_F(Pointer, ContextMenuUsesTheLastMovePositionAndAddsAtThatPoint) {

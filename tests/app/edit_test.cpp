@@ -24,7 +24,11 @@ struct EditCommands : ShellTest {
       if (t == tag) return {text, std::find(menu.disabledTags.begin(), menu.disabledTags.end(), tag) == menu.disabledTags.end()};
     return {};
   }
-  std::string status() { return tk.at(g.mainWindow).status; }
+  // The status bar's document part (the pointer's place follows it).
+  std::string status() {
+    const std::string& text = tk.at(g.mainWindow).status;
+    return text.substr(0, text.find(app::kStatusGap));
+  }
 
   // A tile picked in the first tileset's cell (0, 0) and a 4 × 4 × 2 map to paint on.
   tiles::TilePtr paintable() {

@@ -668,4 +668,9 @@ void GlCanvas::wheelEvent(QWheelEvent* e) {
   e->accept();
 }
 
+void GlCanvas::leaveEvent(QEvent* e) {
+  sink_(EventKind::MouseLeave, 0, 0, 0);
+  QOpenGLWidget::leaveEvent(e);
+}
+
 }  // namespace vorlane::platform::qt

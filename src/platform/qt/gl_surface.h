@@ -156,6 +156,7 @@ class GlCanvas final : public QOpenGLWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
+  void leaveEvent(QEvent* e) override;
 
  private:
   Sink sink_;

@@ -1,0 +1,46 @@
+// The live preview from a light's move to a bake ready for the canvas to upload, through the
+// editor's preview baker (snapshot, worker thread, hand-over): 96 × 96 cells of 32-pixel
+// tiles, six lights, a 512 × 512 light map. Full: every bake starts afresh; incremental:
+// each is relit from the one before, as the editor does while a light is dragged.
+#include <benchmark/benchmark.h>
+
+#include "app/preview.h"
+#include "lighting/scenes.h"
+
+namespace {
+
+using namespace vorlane;
+
+void BM_PreviewBakerAfterALightMove(benchmark::State& state) {
+  const bool incremental = state.range(0) != 0;
+  auto m = scenes::benchCity(96, 32);
+  const lighting::Settings settings{512, 512, false, lighting::kBlurRadius, {}, 0};
+  app::PreviewBaker baker;
+  baker.request(lighting::Snapshot(*m), settings, m.get());
+  baker.wait();
+  float step = 8;
+  for (auto _ : state) {
+    if (!incremental) {
+      state.PauseTiming();
+      baker.clear();
+      state.ResumeTiming();
+    }
+    m->lights[2]->x += step;
+    step = -step;
+    baker.request(lighting::Snapshot(*m), settings, m.get());
+    baker.wait();
+    if (!baker.poll()) state.SkipWithError("no bake to show");
+  }
+  state.counters["kept"] = static_cast<double>(baker.shown() ? baker.shown()->shadowMapsKept : 0);
+}
+
+BENCHMARK(BM_PreviewBakerAfterALightMove)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("incremental")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

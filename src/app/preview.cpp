@@ -1,0 +1,102 @@
+#include "app/preview.h"
+
+#include <algorithm>
+
+namespace vorlane::app {
+
+PreviewBaker::PreviewBaker() : worker_([this](std::stop_token quit) { work(quit); }) {}
+
+PreviewBaker::~PreviewBaker() {
+  {
+    std::lock_guard lock(mutex_);
+    inFlight_.request_stop();
+  }
+  worker_.request_stop();
+  worker_.join();
+}
+
+void PreviewBaker::request(lighting::Snapshot scene, const lighting::Settings& settings, const void* owner) {
+  std::lock_guard lock(mutex_);
+  if (!working_ || std::chrono::steady_clock::now() - lastEnd_ < kStall) {
+    inFlight_.request_stop();
+    inFlight_ = std::stop_source();
+  }
+  pending_ = Job{std::move(scene), settings, owner, ++requested_};
+  changed_.notify_all();
+}
+
+void PreviewBaker::clear() {
+  {
+    std::lock_guard lock(mutex_);
+    inFlight_.request_stop();
+    inFlight_ = std::stop_source();
+    pending_.reset();
+    previous_.reset();
+    finished_.reset();
+    dropped_ = requested_;
+    ended_ = requested_;
+    failure_.clear();
+    changed_.notify_all();
+  }
+  shown_.reset();
+  shownOwner_ = nullptr;
+}
+
+bool PreviewBaker::poll() {
+  std::lock_guard lock(mutex_);
+  if (!finished_ || finishedSerial_ <= shownSerial_) return false;
+  shown_ = finished_;
+  shownOwner_ = finishedOwner_;
+  shownSerial_ = finishedSerial_;
+  return true;
+}
+
+bool PreviewBaker::busy() {
+  std::lock_guard lock(mutex_);
+  return ended_ < requested_ || (finished_ && finishedSerial_ > shownSerial_);
+}
+
+std::string PreviewBaker::failure() {
+  std::lock_guard lock(mutex_);
+  return failure_;
+}
+
+void PreviewBaker::wait() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return ended_ >= requested_; });
+}
+
+void PreviewBaker::work(std::stop_token quit) {
+  std::unique_lock lock(mutex_);
+  while (changed_.wait(lock, quit, [&] { return pending_.has_value(); })) {
+    Job job = std::move(*pending_);
+    pending_.reset();
+    const std::stop_token stop = inFlight_.get_token();
+    LitPtr previous = previous_;
+    working_ = true;
+    lock.unlock();
+    auto lit = previous ? lighting::relight(*previous, job.scene, job.settings, {}, stop)
+                        : lighting::render(job.scene, job.settings, {}, stop);
+    LitPtr done = lit ? std::make_shared<const lighting::Lit>(std::move(lit).value()) : nullptr;
+    const std::uint64_t serial = job.serial;
+    const void* owner = job.owner;
+    job = {};  // the snapshot's references go before the lock is taken again
+    lock.lock();
+    working_ = false;
+    lastEnd_ = std::chrono::steady_clock::now();
+    if (serial <= dropped_) continue;
+    ended_ = std::max(ended_, serial);
+    if (done) {
+      previous_ = done;
+      finished_ = std::move(done);
+      finishedOwner_ = owner;
+      finishedSerial_ = serial;
+      failure_.clear();
+    } else if (lit.error() != lighting::kCancelled) {
+      failure_ = lit.error();
+    }
+    changed_.notify_all();
+  }
+}
+
+}  // namespace vorlane::app

@@ -1,0 +1,241 @@
+// The Render window's Lighting options and the live preview.
+#include <gmock/gmock.h>
+
+#include "app/preview.h"
+#include "lighting/render.h"
+#include "shell_fixture.h"
+
+namespace vorlane::test {
+namespace {
+
+using platform::kLeftButton;
+using platform::kRightButton;
+
+// A 2 × 2 map of 16-pixel cells, two of them painted, one white light at (10, 10).
+struct Lighting : ShellTest {
+  tiles::TilePtr tile = makeTile();
+  void SetUp() override {
+    ShellTest::SetUp();
+    newMap({"2", "2", "1", "16", "16"});
+    move(g.mapCanvas, 10, 10);
+    down(g.mapCanvas, kRightButton);
+    tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+    runScript();
+    shell.currentMap()->setCell(0, 0, 0, tile);
+    shell.currentMap()->setCell(1, 1, 0, tile);
+  }
+  // The lit pixels of both painted cells.
+  static std::vector<std::uint8_t> pixels(const map::Map& lit) {
+    if (!lit.cell(0, 0, 0) || !lit.cell(1, 1, 0)) return {};
+    std::vector<std::uint8_t> out = lit.cell(0, 0, 0)->image->pixels;
+    const auto& more = lit.cell(1, 1, 0)->image->pixels;
+    out.insert(out.end(), more.begin(), more.end());
+    return out;
+  }
+  std::vector<std::uint8_t> bake(const lighting::Options& options) const {
+    lighting::Settings settings{16, 16, false, lighting::kBlurRadius, options, 1};
+    return pixels(*lighting::render(lighting::Snapshot(*shell.currentMap()), settings).value().map);
+  }
+  std::vector<std::uint8_t> renderButton() {
+    tk.setText(g.widthField, "16");
+    tk.setText(g.heightField, "16");
+    tk.press(g.renderButton);
+    runScript();
+    std::vector<std::uint8_t> out = pixels(*shell.currentMap());
+    EXPECT_TRUE(shell.document().undo());
+    return out;
+  }
+};
+
+TEST_F(Lighting, RenderTakesTheWindowsOptionsReadLikeItsOtherFields) {
+  const std::vector<std::uint8_t> plain = bake({});
+  EXPECT_EQ(renderButton(), plain);  // untouched fields: the bake as without options
+
+  tk.setText(g.ambientRedField, "10");
+  tk.setText(g.ambientGreenField, "300");  // beyond 255
+  tk.setText(g.ambientBlueField, "abc");   // no digits
+  tk.setText(g.intensityField, " 2.5x");
+  tk.setChecked(g.castShadowsFlagsBox, true);
+  const std::vector<std::uint8_t> lit = renderButton();
+  EXPECT_EQ(lit, bake({{10, 255, 0}, 2.5f, true}));
+  EXPECT_NE(lit, plain);
+
+  // Back at the defaults, the bytes are today's again; the options never reach the document.
+  tk.setText(g.ambientRedField, "0");
+  tk.setText(g.ambientGreenField, "0");
+  tk.setText(g.ambientBlueField, "0");
+  tk.setText(g.intensityField, "4");
+  tk.setChecked(g.castShadowsFlagsBox, false);
+  EXPECT_EQ(renderButton(), plain);
+}
+
+// The images of the last frame the canvas drew since its recording was reset.
+std::vector<const platform::Image*> drawnImages(FakeToolkit& tk, platform::Handle canvas) {
+  std::vector<const platform::Image*> out;
+  for (const Call& c : tk.recording(canvas).calls) {
+    if (c.op == Op::Clear) out.clear();
+    if (c.op == Op::Image) out.push_back(c.image);
+  }
+  return out;
+}
+
+struct Preview : Lighting {
+  // A tick asks for a bake of what changed; once it finished, the next tick takes and draws it.
+  void settle() {
+    tk.recording(g.mapCanvas).reset();
+    tk.tick();
+    runScript();
+    if (shell.previewBaker()) shell.previewBaker()->wait();
+    tk.tick();
+    runScript();
+  }
+  std::vector<const platform::Image*> drawn() { return drawnImages(tk, g.mapCanvas); }
+  const map::Map& litShown() {
+    const auto& lit = shell.previewBaker()->shown();
+    EXPECT_TRUE(lit) << shell.previewBaker()->failure();
+    static const auto none = map::Map::create(0, 0, 0, 0, 0);
+    return lit ? *lit->map : *none;
+  }
+};
+
+TEST_F(Preview, BoxKeyAndMenuToggleItWithoutTouchingTheDocument) {
+  const std::uint64_t revision = shell.document().revision();
+  const std::string undo = shell.document().undoText();
+  const bool modified = shell.document().modified();
+  tk.toggle(g.previewBox);
+  runScript();
+  EXPECT_TRUE(shell.previewOn());
+  tk.key('L', platform::kControl);
+  runScript();
+  EXPECT_FALSE(shell.previewOn());
+  EXPECT_FALSE(tk.checked(g.previewBox));
+  tk.chooseMenu(g.renderMenu, app::kPreviewTag);
+  settle();
+  EXPECT_TRUE(shell.previewOn());
+  EXPECT_TRUE(tk.checked(g.previewBox));
+  EXPECT_EQ(shell.document().revision(), revision);
+  EXPECT_EQ(shell.document().undoText(), undo);
+  EXPECT_EQ(shell.document().modified(), modified);
+  EXPECT_TRUE(shell.currentMap()->lights[0]->shadowMap.empty());  // the document's lights are not baked
+  EXPECT_EQ(shell.currentMap()->lightmapWidth, 0);
+}
+
+TEST_F(Preview, EveryChangeBakesAgainAndTheCanvasDrawsTheNewestBakeInPlaceOfTheTiles) {
+  tk.setText(g.widthField, "16");
+  tk.setText(g.heightField, "16");
+  settle();
+  EXPECT_THAT(drawn(), ::testing::Each(tile->image.get()));  // off: the source tiles
+
+  tk.toggle(g.previewBox);
+  settle();
+  const app::PreviewBaker::LitPtr firstBake = shell.previewBaker()->shown();
+  const map::Map* first = &litShown();
+  EXPECT_THAT(drawn(), ::testing::UnorderedElementsAre(first->cell(0, 0, 0)->image.get(),
+                                                        first->cell(1, 1, 0)->image.get()));
+  EXPECT_EQ(pixels(*first), bake({}));
+
+  // Dragging the light: the newest bake is of the moved light, exactly as Render would bake it.
+  move(g.mapCanvas, 10, 10);
+  down(g.mapCanvas, kLeftButton);
+  move(g.mapCanvas, 28, 26);
+  up(g.mapCanvas, kLeftButton);
+  settle();
+  const app::PreviewBaker::LitPtr secondBake = shell.previewBaker()->shown();
+  const map::Map* second = &litShown();
+  ASSERT_NE(second, first);
+  EXPECT_EQ(pixels(*second), bake({}));
+  EXPECT_NE(pixels(*second), pixels(*first));
+  EXPECT_THAT(drawn(), ::testing::Contains(second->cell(0, 0, 0)->image.get()));
+
+  // Options and undo bake again; a tick with nothing new draws nothing.
+  tk.setText(g.ambientRedField, "40");
+  tk.tick();
+  settle();
+  EXPECT_EQ(pixels(litShown()), bake({{40, 0, 0}, lighting::kIntensity, false}));
+  tk.recording(g.mapCanvas).reset();
+  tk.tick();
+  runScript();
+  EXPECT_TRUE(drawn().empty());
+  tk.setText(g.ambientRedField, "0");
+  ASSERT_TRUE(shell.document().undo());  // the move
+  settle();
+  EXPECT_EQ(pixels(litShown()), pixels(*first));
+
+  tk.toggle(g.previewBox);  // off: the source tiles again
+  settle();
+  EXPECT_THAT(drawn(), ::testing::Each(tile->image.get()));
+  EXPECT_EQ(shell.previewBaker()->shown(), nullptr);
+}
+
+// A tile's flag set while the preview is on bakes again with the flag as it was when asked.
+TEST_F(Preview, TileFlagsBakeAgainFromTheirSnapshot) {
+  shell.currentTileset()->setCell(0, 0, 0, tile);  // the current tile from the next event on
+  tk.setChecked(g.castShadowsFlagsBox, true);
+  tk.toggle(g.previewBox);
+  settle();
+  const app::PreviewBaker::LitPtr before = shell.previewBaker()->shown();
+  ASSERT_TRUE(before);
+  tk.toggle(g.tileShadowsBox);
+  settle();
+  const app::PreviewBaker::LitPtr after = shell.previewBaker()->shown();
+  ASSERT_NE(after, before);
+  const map::Map& m = *shell.currentMap();
+  const std::size_t painted = m.cellIndex(1, 1, 0);
+  EXPECT_EQ(before->source.castShadows()[painted], 0);
+  EXPECT_EQ(after->source.castShadows()[painted], 1);
+  EXPECT_EQ(tile->castShadows, 1);
+}
+
+TEST_F(Preview, StatusBarMarksABakeInFlight) {
+  tk.setText(g.widthField, "1024");
+  tk.setText(g.heightField, "1024");
+  tk.toggle(g.previewBox);
+  runScript();
+  EXPECT_THAT(tk.at(g.mainWindow).status, ::testing::HasSubstr(app::kPreviewBaking));
+  settle();
+  EXPECT_THAT(tk.at(g.mainWindow).status, ::testing::Not(::testing::HasSubstr(app::kPreviewBaking)));
+}
+
+TEST_F(Preview, RenderTurnsItOffAndTheRenderedMapShowsAsItIs) {
+  tk.setText(g.widthField, "16");
+  tk.setText(g.heightField, "16");
+  tk.toggle(g.previewBox);
+  settle();
+  tk.press(g.renderButton);
+  settle();
+  EXPECT_FALSE(shell.previewOn());
+  EXPECT_FALSE(tk.checked(g.previewBox));
+  EXPECT_THAT(drawn(), ::testing::Contains(shell.currentMap()->cell(0, 0, 0)->image.get()));
+}
+
+// The baker alone: a newer request cancels the bake in flight, clear forgets everything.
+TEST(PreviewBaker, TheNewestRequestWinsAndClearDropsWhatIsInFlight) {
+  auto big = map::Map::create(64, 64, 1, 32, 32);
+  auto tile = std::make_shared<tiles::Tile>();
+  tile->image = std::make_shared<platform::Image>(solidImage(32, 32, 100, 100, 100));
+  big->fillLayer(0, tile);
+  for (int k = 0; k < 4; ++k) big->addLight(map::Light::createLight(100.0f * k, 50, 1, 255, 255, 255));
+  const lighting::Settings slow{1024, 1024, true, lighting::kBlurRadius, {}, 1};
+  const lighting::Settings quick{16, 16, false, lighting::kBlurRadius, {}, 1};
+
+  app::PreviewBaker baker;
+  int owner1 = 0, owner2 = 0;
+  baker.request(lighting::Snapshot(*big), slow, &owner1);
+  baker.request(lighting::Snapshot(*big), quick, &owner2);
+  baker.wait();
+  ASSERT_TRUE(baker.poll());
+  EXPECT_EQ(baker.shownOwner(), &owner2);
+  EXPECT_EQ(baker.shown()->width, 16);
+  EXPECT_FALSE(baker.busy());
+
+  baker.request(lighting::Snapshot(*big), slow, &owner1);
+  EXPECT_TRUE(baker.busy());
+  baker.clear();
+  baker.wait();
+  EXPECT_FALSE(baker.poll());
+  EXPECT_EQ(baker.shown(), nullptr);
+  EXPECT_FALSE(baker.busy());
+}
+
+}  // namespace
+}  // namespace vorlane::test
