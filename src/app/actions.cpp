@@ -47,6 +47,8 @@ std::span<const Action> Shell::actions() {
        .run = [](Shell& s, const Event&) { return s.importMap(); }},
       {.id = A::exportAs, .label = "Export As...", .menu = &G::fileMenu, .shortcut = {'E', kControl | kShift},
        .run = [](Shell& s, const Event&) { return s.exportAs(); }},
+      {.id = A::runScript, .label = "Run Script...", .menu = &G::fileMenu,
+       .run = [](Shell& s, const Event&) { return s.runScript(); }},
 
       // Edit. Ctrl+Y is the other habit for Redo.
       {.id = A::undo, .label = "Undo", .menu = &G::editMenu, .shortcut = {'Z', kControl},

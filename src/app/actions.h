@@ -57,6 +57,7 @@ enum class ActionId : int {
   abandonStroke,
   togglePreview,
   previewBox,
+  runScript,
   // Window closes.
   closeMain,
   hideRender,

@@ -1,6 +1,7 @@
 // The commands that read and write files: Load Tile, project Load, Save, Save As, Export, and
 // Import Map and Export As for other editors' maps.
 #include "app/shell.h"
+#include "edit/commands.h"
 #include "formats/formats.h"
 #include "io/project.h"
 #include "platform/files.h"
@@ -111,6 +112,39 @@ Shell::After Shell::exportAs() {
     tk_.messageBox(notes.error(), MessageKind::Error);
   else if (!notes->empty())
     tk_.messageBox(notes->front(), MessageKind::Information);
+  return After::step;
+}
+
+// The script edits a copy of the map; what it leaves becomes one step that undo takes back
+// whole. A script still running after a while is offered a stop rather than freezing the editor.
+Shell::After Shell::runScript() {
+  const std::string path = tk_.fileRequester("Run a Lua script.", kScriptFilter, FileMode::Open, "");
+  if (path.empty()) return After::step;
+  dropStroke();
+  objects_->endDrag();
+  auto run = script::runOnDocument(scripts_, path, *doc_.map(), [this] {
+    return tk_.question(kScriptRunning, {"Stop", "Keep Running"}) == 0;
+  }, scriptClock_);
+  if (!run) {
+    tk_.messageBox(run.error(), MessageKind::Error);
+    return After::step;
+  }
+  edit::Transaction step(doc_, "Run Script");
+  for (const script::TileFlags& changed : run->changed) {
+    // The command takes the flags it finds as the ones undo brings back.
+    const std::int32_t castShadows = changed.tile->castShadows, collider = changed.tile->collider;
+    changed.tile->castShadows = changed.castShadows;
+    changed.tile->collider = changed.collider;
+    doc_.push(edit::setTileFlags(changed.tile, castShadows, collider));
+  }
+  if (run->map) {
+    edit::DocumentState next = doc_.state();
+    next.map = std::move(run->map);
+    next.active = {};
+    doc_.push(edit::replaceState("Run Script", std::move(next)));
+  }
+  step.commit();
+  refreshViews();
   return After::step;
 }
 

@@ -62,6 +62,7 @@ enum MenuTag : int {
   kUndoTag = tagOf(ActionId::undo),
   kRedoTag = tagOf(ActionId::redo),
   kPreviewTag = tagOf(ActionId::togglePreview),
+  kRunScriptTag = tagOf(ActionId::runScript),
 };
 
 }  // namespace vorlane::app

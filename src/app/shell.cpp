@@ -25,6 +25,7 @@ void Shell::startUp() {
   buildPivotsWindow(tk_, g_);
   buildLightsWindow(tk_, g_);
   tk_.startTimer(60);
+  scripts_.start();
   tk_.surface(g_.mapCanvas);
   buildMenus(tk_, g_, actions());
   objects_.emplace(tk_,

@@ -22,13 +22,16 @@
 #include "map/tools.h"
 #include "objects/object_editor.h"
 #include "platform/toolkit.h"
+#include "script/document_run.h"
 
 namespace vorlane::app {
 
 inline constexpr const char* kNotAValidFile = "Not a valid file.";
-inline constexpr const char* kMapTooLarge = "The map is too large to create.";
+inline constexpr const char* kMapTooLarge = map::kMapTooLarge;
 inline constexpr const char* kImageFilter = "Image Files:png,jpg,bmp;";
 inline constexpr const char* kMapFilter = "Map files:vorl;";
+inline constexpr const char* kScriptFilter = "Lua scripts:lua;";
+inline constexpr const char* kScriptRunning = "The script is still running. Stop it?";
 // The close question's buttons, in order.
 inline constexpr const char* kSaveButton = "Save";
 inline constexpr const char* kDiscardButton = "Discard";
@@ -66,6 +69,8 @@ class Shell {
   const edit::Document& document() const { return doc_; }
   // The windows show the document again after it changed under them.
   void refreshViews();
+  // How long a script has run is read from here (tests pass a clock of their own).
+  void setScriptClock(script::Clock clock) { scriptClock_ = std::move(clock); }
 
   // Shell state.
   const map::MapPtr& currentMap() const { return doc_.map(); }
@@ -133,6 +138,8 @@ class Shell {
   // Other editors' maps (file_commands.cpp): the formats table's readers and writers.
   After importMap();
   After exportAs();
+  // A Lua script on the document (file_commands.cpp): one undoable step, or nothing when it fails.
+  After runScript();
   After render();
   // The live preview: on or off, and a new bake whenever what it shows may have changed.
   After setPreview(bool on);
@@ -197,6 +204,9 @@ class Shell {
   };
   std::optional<PreviewKey> previewKey_;  // what the newest preview bake was asked for
   std::unique_ptr<PreviewBaker> preview_;
+  // Started with the editor; File > Run Script gives each script a fresh state of it.
+  script::ScriptEngine scripts_;
+  script::Clock scriptClock_ = std::chrono::steady_clock::now;
   MapFrame mapFrame_, tilesetFrame_;
   TileFrame tileFrame_;
 };

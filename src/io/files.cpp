@@ -12,6 +12,7 @@
 #include "base/console.h"
 #include "base/text.h"
 #include "io/project.h"
+#include "platform/encode.h"
 #include "platform/files.h"
 
 namespace vorlane::io {
@@ -128,6 +129,11 @@ base::Status exportMapFile(const std::string& name, const map::Map& map) {
   const auto plan = planSave(map, {});
   if (!plan) return base::Error{plan.error()};
   return writeFileAtomically(saveFileName(name), [&](base::ByteWriter& out) { saveMap(map, out, plan.value()); });
+}
+
+base::Status writePngFile(const std::string& path, const platform::Image& image) {
+  if (image.width <= 0 || image.height <= 0) return base::Error{"An image without pixels cannot be a PNG."};
+  return writeFileAtomically(path, [&](base::ByteWriter& out) { platform::encodePng(image, false, out); });
 }
 
 }  // namespace vorlane::io

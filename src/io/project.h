@@ -26,6 +26,7 @@
 #include "map/map.h"
 #include "platform/atomic_write.h"
 #include "platform/files.h"
+#include "platform/image.h"
 
 namespace vorlane::io {
 
@@ -159,5 +160,8 @@ base::Status exportMapFile(const std::string& name, const map::Map& map);
 
 // Every writer goes through the platform's temporary-then-rename path.
 using platform::writeFileAtomically;
+
+// The image as an RGB PNG at exactly `path`, written as writeFileAtomically writes.
+base::Status writePngFile(const std::string& path, const platform::Image& image);
 
 }  // namespace vorlane::io

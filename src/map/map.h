@@ -15,6 +15,9 @@ namespace vorlane::map {
 
 using tiles::TilePtr;
 
+// What a map whose grid could not be held makes the editor say.
+inline constexpr const char* kMapTooLarge = "The map is too large to create.";
+
 class Map;
 struct FarPictures;
 using MapPtr = std::shared_ptr<Map>;

@@ -46,6 +46,7 @@ struct record {
 };
 
 inline constexpr std::int32_t kMaxRecords = 255;
+inline constexpr const char* kRecordsFull = "A pivot holds at most 255 records.";
 
 struct Pivot : MapObject {
   float x = 0, y = 0;

@@ -18,7 +18,6 @@ using base::textToInt;
 namespace {
 
 constexpr const char* kRecordTooltip = "Data Element";
-constexpr const char* kRecordsFull = "A pivot holds at most 255 records.";
 
 }  // namespace
 
@@ -152,7 +151,7 @@ void ObjectEditor::newRecord() {
   const map::PivotPtr pivot = activePivot();
   if (!pivot) return;
   if (pivot->recordCount >= map::kMaxRecords) {
-    tk_.messageBox(kRecordsFull, platform::MessageKind::Information);
+    tk_.messageBox(map::kRecordsFull, platform::MessageKind::Information);
     return;
   }
   std::string name = "Data " + intToText(static_cast<std::int64_t>(pivot->recordCount) + 1);

@@ -338,5 +338,65 @@ TEST_F(ForeignMaps, ExportAsWritesTheFormatOfTheNameOrTmx) {
   EXPECT_EQ(back->map->cell(1, 0, 0)->image->pixels, shell.currentMap()->cell(1, 0, 0)->image->pixels);
 }
 
+using RunScript = FileCommands;
+
+// The script's edits are one step; a failing or stopped script changes nothing and says why.
+TEST_F(RunScript, TheDocumentChangesAsOneUndoableStepOrNotAtAll) {
+  newMap();
+  runScript();
+  const tiles::TilePtr tile = makeTile();
+  shell.currentMap()->setCell(0, 0, 0, tile);
+  const map::MapPtr before = shell.currentMap();
+  const auto script = [&](const std::string& name, const std::string& text) {
+    writeFile(dir.file(name), std::vector<std::uint8_t>(text.begin(), text.end()));
+    return dir.file(name);
+  };
+  const std::string good = script("good.lua",
+                                  "local m = vorlane.map\n"
+                                  "m:addLight{x=4, y=4, red=1}\n"
+                                  "m:setCell(1, 0, 0, m:cell(0, 0, 0))\n"
+                                  "m:cell(0, 0, 0).castShadows = 1\n"
+                                  "print('done')\n");
+  const std::string bad = script("bad.lua", "vorlane.map:setCell(0, 0, 0, nil)\nerror('no luck')\n");
+  const std::string endless = script("endless.lua", "vorlane.map:setCell(0, 0, 0, nil)\nwhile true do end\n");
+  auto seconds = std::chrono::steady_clock::time_point{};
+  shell.setScriptClock([&] { return seconds += std::chrono::seconds(1); });
+  tk.questionAnswers = {0};
+  tk.fileAnswers = {bad, endless, ""};
+  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::kRunScriptTag);
+  runScript();
+  EXPECT_EQ(tk.fileRequests.back().title, "Run a Lua script.");
+  EXPECT_EQ(tk.fileRequests.back().filter, "Lua scripts:lua;");
+  ASSERT_EQ(tk.messages.size(), 2u);
+  EXPECT_NE(tk.messages[0].text.find("bad.lua:2: no luck"), std::string::npos) << tk.messages[0].text;
+  EXPECT_NE(tk.messages[1].text.find("endless.lua:2: Script stopped."), std::string::npos) << tk.messages[1].text;
+  ASSERT_EQ(tk.questions.size(), 1u);
+  EXPECT_EQ(tk.questions[0].text, "The script is still running. Stop it?");
+  EXPECT_EQ(shell.currentMap(), before);
+  EXPECT_EQ(before->cell(0, 0, 0), tile);
+  EXPECT_EQ(shell.document().history().nextUndo()->label(), "New Map");
+
+  tk.fileAnswers = {good};
+  tk.chooseMenu(g.fileMenu, app::kRunScriptTag);
+  runScript();
+  EXPECT_THAT(quiet.lines(), ::testing::Contains("done"));
+  ASSERT_EQ(shell.currentMap()->lights.size(), 1u);
+  EXPECT_EQ(shell.currentMap()->cell(1, 0, 0), tile);
+  EXPECT_EQ(tile->castShadows, 1);
+  EXPECT_EQ(shell.document().history().nextUndo()->label(), "Run Script");
+  EXPECT_TRUE(before->lights.empty());
+  EXPECT_FALSE(before->cell(1, 0, 0));
+
+  tk.chooseMenu(g.editMenu, app::kUndoTag);
+  runScript();
+  EXPECT_EQ(shell.currentMap(), before);
+  EXPECT_EQ(tile->castShadows, 0);
+  EXPECT_EQ(shell.document().history().nextUndo()->label(), "New Map");
+  tk.chooseMenu(g.editMenu, app::kRedoTag);
+  runScript();
+  EXPECT_EQ(shell.currentMap()->lights.size(), 1u);
+  EXPECT_EQ(tile->castShadows, 1);
+}
+
 }  // namespace
 }  // namespace vorlane::test

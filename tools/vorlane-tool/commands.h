@@ -23,6 +23,7 @@ void addScanCommand(CLI::App& app, int& exitCode);
 void addImportCommand(CLI::App& app, int& exitCode);
 void addExportCommand(CLI::App& app, int& exitCode);
 void addNormalsCommand(CLI::App& app, int& exitCode);
+void addRunCommand(CLI::App& app, int& exitCode);
 
 // Shared by the sub-commands (common.cpp).
 // An error of several lines as one.

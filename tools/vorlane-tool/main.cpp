@@ -1,4 +1,5 @@
-// vorlane-tool: inspects, validates, bakes, scans, imports and exports project files for build pipelines.
+// vorlane-tool: inspects, validates, bakes, scans, imports and exports project files and runs
+// scripts for build pipelines.
 #include "commands.h"
 
 namespace {
@@ -18,6 +19,7 @@ constexpr Example kExamples[] = {
     {"normals", "vorlane-tool normals tiles/grass.png --strength 6   # writes tiles/NMgrass.bmp"},
     {"import", "vorlane-tool import town.tmx -o town.vorl --lossy"},
     {"export", "vorlane-tool export town-lit.vorl --format tmx --normals -o game/town.tmx"},
+    {"run", "vorlane-tool run examples/scripts/pivots_csv.lua level.vorl > records.csv"},
 };
 
 void addExamples(CLI::App& app) {
@@ -34,7 +36,7 @@ void addExamples(CLI::App& app) {
 
 int main(int argc, char** argv) {
   using namespace vorlane::tool;
-  CLI::App app{"vorlane-tool: inspect, check, bake, scan, import and export Vorlane project files"};
+  CLI::App app{"vorlane-tool: inspect, check, bake, scan, import and export Vorlane project files, run scripts"};
   app.require_subcommand(1);
   int exitCode = kExitOk;
   addInfoCommand(app, exitCode);
@@ -45,6 +47,7 @@ int main(int argc, char** argv) {
   addImportCommand(app, exitCode);
   addExportCommand(app, exitCode);
   addNormalsCommand(app, exitCode);
+  addRunCommand(app, exitCode);
   addExamples(app);
   try {
     app.parse(argc, argv);

@@ -1,0 +1,24 @@
+-- Lists every record of every pivot of a project as CSV on standard output.
+--   vorlane-tool run pivots_csv.lua PROJECT > records.csv
+local path = arg[1]
+if not path then error("usage: pivots_csv.lua PROJECT", 0) end
+
+-- Quoted when needed, doubling quotes inside.
+local function field(text)
+  text = tostring(text)
+  if text:find('[,"\r\n]') then return '"' .. text:gsub('"', '""') .. '"' end
+  return text
+end
+
+local function row(...)
+  local fields = {}
+  for i = 1, select("#", ...) do fields[i] = field(select(i, ...)) end
+  print(table.concat(fields, ","))
+end
+
+row("pivot", "x", "y", "layer", "link", "name", "value")
+for index, pivot in ipairs(vorlane.load(path):pivots()) do
+  for _, record in ipairs(pivot:records()) do
+    row(index - 1, pivot.x, pivot.y, pivot.layer, pivot.link, record.name, record.value)
+  end
+end

@@ -1,0 +1,51 @@
+#pragma once
+// The module's userdata types and their registration. Internal to the module.
+#include "map/map.h"
+#include "map/objects.h"
+#include "script/userdata.h"
+#include "tiles/tile.h"
+
+namespace vorlane::script {
+
+template <>
+struct TypeName<map::Map> {
+  static constexpr const char* value = "vorlane.Map";
+};
+template <>
+struct TypeName<tiles::Tile> {
+  static constexpr const char* value = "vorlane.Tile";
+};
+template <>
+struct TypeName<map::Light> {
+  static constexpr const char* value = "vorlane.Light";
+};
+template <>
+struct TypeName<map::Pivot> {
+  static constexpr const char* value = "vorlane.Pivot";
+};
+template <>
+struct TypeName<map::record> {
+  static constexpr const char* value = "vorlane.Record";
+};
+
+// Metatables of Tile, Light, Pivot and Record (objects.cpp) and Map (map_methods.cpp).
+void registerObjectTypes(lua_State* state);
+void registerMapType(lua_State* state);
+
+// Light and pivot fields from a table, as addLight and addPivot take them.
+map::LightPtr lightFromTable(lua_State* state, int tableIndex);
+map::PivotPtr pivotFromTable(lua_State* state, int tableIndex);
+
+// A Lua array (1-based) of the objects, pushed.
+template <typename T>
+void pushArray(lua_State* state, const std::vector<std::shared_ptr<T>>& objects, std::size_t count) {
+  lua_createtable(state, static_cast<int>(std::min(count, objects.size())), 0);
+  lua_Integer n = 0;
+  for (std::size_t i = 0; i < count && i < objects.size(); ++i) {
+    if (!objects[i]) continue;
+    pushShared(state, objects[i]);
+    lua_rawseti(state, -2, ++n);
+  }
+}
+
+}  // namespace vorlane::script
