@@ -131,7 +131,7 @@ base::Status ScriptEngine::run(std::string_view text, const std::string& chunkNa
 }
 
 base::Status ScriptEngine::runFile(const std::string& path) {
-  auto bytes = platform::readWholeFile(path);
+  auto bytes = platform::readWholeFile(path, kMaxScriptBytes);
   if (!bytes) return base::Error{path + ": " + bytes.error()};
   std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
   // Keep the skipped line's end, so line numbers stay those of the file.

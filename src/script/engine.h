@@ -23,6 +23,8 @@ inline constexpr const char* kScriptStopped = "Script stopped.";
 inline constexpr int kHookInstructions = 10000;
 // What a script's own Lua values may occupy; beyond it allocations fail as "not enough memory".
 inline constexpr std::size_t kDefaultMemoryLimit = std::size_t{1} << 30;
+// A script file larger than this is refused before it is read.
+inline constexpr std::uint64_t kMaxScriptBytes = std::uint64_t{64} << 20;
 
 class ScriptEngine {
  public:

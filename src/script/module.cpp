@@ -72,7 +72,8 @@ int scan(lua_State* state) {
   auto source = tiles::loadScanSource(path);
   if (!source) raise(state, source.error());
   auto pieces = tiles::cutImage(*source, tileWidth, tileHeight, path);
-  pushArray(state, pieces, pieces.size());
+  if (!pieces) raise(state, pieces.error());
+  pushArray(state, *pieces, pieces->size());
   return 1;
 }
 

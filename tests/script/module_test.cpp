@@ -213,7 +213,9 @@ TEST_F(ScriptTest, LoadTileAndScanFollowTheEditorsRules) {
   EXPECT_EQ(m->cell(0, 0, 0)->normalGrid->values, (*want)->normalGrid->values) << "the companion's normals";
   auto source = tiles::loadScanSource(dir.file("sheet.png"));
   auto pieces = tiles::cutImage(*source, 8, 8, dir.file("sheet.png"));
-  for (int i = 1; i < 6; ++i) EXPECT_EQ(m->cell(i, 0, 0)->image->pixels, pieces[static_cast<std::size_t>(i)]->image->pixels);
+  ASSERT_TRUE(pieces) << pieces.error();
+  for (int i = 1; i < 6; ++i)
+    EXPECT_EQ(m->cell(i, 0, 0)->image->pixels, (*pieces)[static_cast<std::size_t>(i)]->image->pixels);
 }
 
 TEST_F(ScriptTest, FilesListsTheRegularFilesOfAFolder) {
