@@ -24,7 +24,8 @@ std::int64_t intField(const json& object, const char* key, std::int64_t fallback
   if (f->is_number_integer()) return f->get<std::int64_t>();
   if (f->is_number_float()) {
     const double d = f->get<double>();
-    if (d == static_cast<double>(static_cast<std::int64_t>(d)) && d > -9e18 && d < 9e18) return static_cast<std::int64_t>(d);
+    // The range first: converting a double outside int64 is undefined.
+    if (d > -9e18 && d < 9e18 && d == static_cast<double>(static_cast<std::int64_t>(d))) return static_cast<std::int64_t>(d);
   }
   if (f->is_boolean()) return f->get<bool>() ? 1 : 0;
   refuse(std::string("the field ") + key + " is not a whole number");

@@ -201,6 +201,8 @@ TEST(Import, BadFilesGiveAClearError) {
        [&] { return replaced(sampleTmx(), "#ff102030", "#ff10203"); }, "is not #AARRGGBB or #RRGGBB"},
       {"bad number", 0, [&] { return replaced(sampleTmx(), "tilewidth=\"4\" tileheight=\"4\" infinite", "tilewidth=\"4px\" tileheight=\"4\" infinite"); },
        "is not a whole number"},
+      {"number past int64", 1, [&] { return replaced(sampleTmj(), R"("width":3)", R"("width":2.5e60)"); },
+       "is not a whole number"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
