@@ -127,6 +127,10 @@ std::string checkImported(const base::Result<formats::Imported>& imported, bool 
   base::ByteWriter out;
   try {
     io::writeProject(*m, imported->tilesets, out);
+  } catch (const base::FormatError& e) {
+    // Texts a project line cannot hold (a line break, a character past Latin-1) are refused
+    // at save with a message naming them; the import itself may keep them.
+    return *e.what() ? "" : "the save refused the import without a message";
   } catch (const std::exception& e) {
     return std::string("the imported map does not save: ") + e.what();
   }
