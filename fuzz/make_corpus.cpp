@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "formats/layer_data.h"
 #include "io/project.h"
 #include "map/map.h"
 #include "support/fixtures.h"
@@ -190,6 +191,57 @@ void bakeCorpus() {
   put("bake", "walls.export", project(*m, nullptr));
 }
 
+// 3 × 2 maps over the fuzz check's folder: an embedded tileset of tiles.png (GIDs 1-4) and
+// the external set.tsx / set.tsj (GIDs 5-8), in each layer data encoding.
+void importCorpus() {
+  const std::uint32_t gids[6] = {1, 2, 3, 4, 0, 5};
+  for (const formats::Encoding e :
+       {formats::Encoding::csv, formats::Encoding::base64, formats::Encoding::zlib, formats::Encoding::gzip,
+        formats::Encoding::zstd}) {
+    const std::string name(formats::encodingName(e));
+    std::string data;
+    formats::encodeGids(gids, 3, e, data);
+    const bool compressed = e != formats::Encoding::csv && e != formats::Encoding::base64;
+    std::string tmx =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<map version=\"1.8\" orientation=\"orthogonal\" renderorder=\"right-down\" width=\"3\" height=\"2\" "
+        "tilewidth=\"4\" tileheight=\"4\" infinite=\"0\">\n"
+        " <tileset firstgid=\"1\" name=\"tiles\" tilewidth=\"4\" tileheight=\"4\" tilecount=\"4\" columns=\"2\">\n"
+        "  <image source=\"tiles.png\" width=\"8\" height=\"8\"/>\n"
+        "  <tile id=\"1\"><properties><property name=\"castShadows\" type=\"bool\" value=\"true\"/>"
+        "</properties></tile>\n"
+        " </tileset>\n"
+        " <tileset firstgid=\"5\" source=\"set.tsx\"/>\n"
+        " <layer id=\"1\" name=\"ground\" width=\"3\" height=\"2\">\n"
+        "  <data encoding=\"" +
+        std::string(e == formats::Encoding::csv ? "csv" : "base64") + "\"" +
+        (compressed ? " compression=\"" + name + "\"" : "") + ">" + data +
+        "</data>\n"
+        " </layer>\n"
+        " <objectgroup id=\"2\" name=\"things\">\n"
+        "  <object id=\"1\" name=\"lamp\" type=\"light\" x=\"6\" y=\"2\"><point/></object>\n"
+        " </objectgroup>\n"
+        "</map>\n";
+    put("import", name + ".tmx", text(tmx));
+    const std::string jsonData =
+        e == formats::Encoding::csv
+            ? "\"data\":[" + data + "]"
+            : "\"encoding\":\"base64\"," + (compressed ? "\"compression\":\"" + name + "\"," : std::string()) +
+                  "\"data\":\"" + data + "\"";
+    const std::string tmj =
+        R"({"type":"map","version":"1.8","orientation":"orthogonal","renderorder":"right-down","width":3,)"
+        R"("height":2,"tilewidth":4,"tileheight":4,"infinite":false,"tilesets":[)"
+        R"({"firstgid":1,"name":"tiles","tilewidth":4,"tileheight":4,"tilecount":4,"columns":2,)"
+        R"("image":"tiles.png","imagewidth":8,"imageheight":8,"tiles":[{"id":1,"properties":)"
+        R"([{"name":"castShadows","type":"bool","value":true}]}]},{"firstgid":5,"source":"set.tsj"}],)"
+        R"("layers":[{"type":"tilelayer","id":1,"name":"ground","width":3,"height":2,"visible":true,)" +
+        jsonData +
+        R"(},{"type":"objectgroup","id":2,"name":"things","objects":[)"
+        R"({"id":1,"name":"lamp","type":"light","x":6,"y":2,"point":true}]}]})";
+    put("import", name + ".tmj", text(tmj));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -203,5 +255,6 @@ int main(int argc, char** argv) {
   textCorpus();
   projectCorpus();
   bakeCorpus();
+  importCorpus();
   return 0;
 }

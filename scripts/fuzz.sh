@@ -10,7 +10,7 @@ build="${1:-build-fuzz}"
 seconds="${2:-60}"
 shift $(( $# > 2 ? 2 : $# ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp image text_to_int project bake)
+[ ${#targets[@]} -gt 0 ] || targets=(bmp image text_to_int project bake import)
 extra=(${FUZZ_FLAGS:-})
 # The bake target's renderer would start a thread per core; a fuzzer has one.
 export OMP_NUM_THREADS=1

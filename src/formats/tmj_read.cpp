@@ -24,10 +24,18 @@ std::int64_t intField(const json& object, const char* key, std::int64_t fallback
   if (f->is_number_integer()) return f->get<std::int64_t>();
   if (f->is_number_float()) {
     const double d = f->get<double>();
-    if (d == static_cast<double>(static_cast<std::int64_t>(d)) && d > -9e18 && d < 9e18) return static_cast<std::int64_t>(d);
+    // The range first: converting a double outside int64 is undefined.
+    if (d > -9e18 && d < 9e18 && d == static_cast<double>(static_cast<std::int64_t>(d))) return static_cast<std::int64_t>(d);
   }
   if (f->is_boolean()) return f->get<bool>() ? 1 : 0;
   refuse(std::string("the field ") + key + " is not a whole number");
+}
+
+// Sizes and offsets held as int32: a larger number is refused, not wrapped.
+std::int32_t int32Field(const json& object, const char* key, std::int32_t fallback) {
+  const std::int64_t v = intField(object, key, fallback);
+  if (v < INT32_MIN || v > INT32_MAX) refuse(std::string("the field ") + key + " is out of range: " + std::to_string(v));
+  return static_cast<std::int32_t>(v);
 }
 
 float floatField(const json& object, const char* key, float fallback = 0) {
@@ -77,14 +85,14 @@ TilesetSource readTileset(const json& node, const std::string& folder) {
   if (!node.is_object()) refuse("a tileset is not a JSON object");
   TilesetSource source;
   source.name = stringField(node, "name");
-  source.tileWidth = static_cast<std::int32_t>(intField(node, "tilewidth", 0));
-  source.tileHeight = static_cast<std::int32_t>(intField(node, "tileheight", 0));
-  source.spacing = static_cast<std::int32_t>(intField(node, "spacing", 0));
-  source.margin = static_cast<std::int32_t>(intField(node, "margin", 0));
-  source.tileCount = static_cast<std::int32_t>(intField(node, "tilecount", -1));
+  source.tileWidth = int32Field(node, "tilewidth", 0);
+  source.tileHeight = int32Field(node, "tileheight", 0);
+  source.spacing = int32Field(node, "spacing", 0);
+  source.margin = int32Field(node, "margin", 0);
+  source.tileCount = int32Field(node, "tilecount", -1);
   if (const json* offset = field(node, "tileoffset")) {
-    source.offsetX = static_cast<std::int32_t>(intField(*offset, "x", 0));
-    source.offsetY = static_cast<std::int32_t>(intField(*offset, "y", 0));
+    source.offsetX = int32Field(*offset, "x", 0);
+    source.offsetY = int32Field(*offset, "y", 0);
   }
   if (const std::string image = stringField(node, "image"); !image.empty()) source.image = resolvePath(folder, image);
   source.transparent = stringField(node, "transparentcolor");

@@ -22,6 +22,13 @@ std::int64_t intAttr(pugi::xml_node node, const char* name, std::int64_t fallbac
   return parseWhole(a.value(), where(node, name));
 }
 
+// Sizes and offsets held as int32: a larger number is refused, not wrapped.
+std::int32_t int32Attr(pugi::xml_node node, const char* name, std::int32_t fallback) {
+  const std::int64_t v = intAttr(node, name, fallback);
+  if (v < INT32_MIN || v > INT32_MAX) refuse(where(node, name) + " is out of range: " + std::to_string(v));
+  return static_cast<std::int32_t>(v);
+}
+
 float floatAttr(pugi::xml_node node, const char* name) {
   pugi::xml_attribute a = node.attribute(name);
   return a ? parseNumber(a.value(), where(node, name)) : 0.0f;
@@ -45,14 +52,14 @@ constexpr int kMaxGroupDepth = 64;
 TilesetSource readTileset(pugi::xml_node node, const std::string& folder) {
   TilesetSource source;
   source.name = node.attribute("name").value();
-  source.tileWidth = static_cast<std::int32_t>(intAttr(node, "tilewidth", 0));
-  source.tileHeight = static_cast<std::int32_t>(intAttr(node, "tileheight", 0));
-  source.spacing = static_cast<std::int32_t>(intAttr(node, "spacing", 0));
-  source.margin = static_cast<std::int32_t>(intAttr(node, "margin", 0));
-  source.tileCount = static_cast<std::int32_t>(intAttr(node, "tilecount", -1));
+  source.tileWidth = int32Attr(node, "tilewidth", 0);
+  source.tileHeight = int32Attr(node, "tileheight", 0);
+  source.spacing = int32Attr(node, "spacing", 0);
+  source.margin = int32Attr(node, "margin", 0);
+  source.tileCount = int32Attr(node, "tilecount", -1);
   if (pugi::xml_node offset = node.child("tileoffset")) {
-    source.offsetX = static_cast<std::int32_t>(intAttr(offset, "x", 0));
-    source.offsetY = static_cast<std::int32_t>(intAttr(offset, "y", 0));
+    source.offsetX = int32Attr(offset, "x", 0);
+    source.offsetY = int32Attr(offset, "y", 0);
   }
   auto imageOf = [&](pugi::xml_node owner, std::string& path, std::string* transparent) {
     pugi::xml_node image = owner.child("image");

@@ -201,6 +201,13 @@ TEST(Import, BadFilesGiveAClearError) {
        [&] { return replaced(sampleTmx(), "#ff102030", "#ff10203"); }, "is not #AARRGGBB or #RRGGBB"},
       {"bad number", 0, [&] { return replaced(sampleTmx(), "tilewidth=\"4\" tileheight=\"4\" infinite", "tilewidth=\"4px\" tileheight=\"4\" infinite"); },
        "is not a whole number"},
+      // 2^32 + 2 once wrapped to a spacing of 2 and imported as if nothing were wrong.
+      {"tileset number past int32", 0, [&] { return replaced(sampleTmx(), "spacing=\"2\"", "spacing=\"4294967298\""); },
+       "is out of range"},
+      {"tileset number past int32", 1, [&] { return replaced(sampleTmj(), R"("spacing":2)", R"("spacing":4294967298)"); },
+       "is out of range"},
+      {"number past int64", 1, [&] { return replaced(sampleTmj(), R"("width":3)", R"("width":2.5e60)"); },
+       "is not a whole number"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

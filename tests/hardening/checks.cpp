@@ -1,11 +1,17 @@
 #include "hardening/checks.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string_view>
 #include <vector>
 
+#include <unistd.h>
+
 #include "base/bytes.h"
 #include "base/convert.h"
+#include "formats/formats.h"
+#include "formats/png_encode.h"
 #include "io/project.h"
 #include "lighting/composite.h"
 #include "lighting/render.h"
@@ -66,6 +72,71 @@ std::vector<std::uint8_t> serialise(const io::Project& project) {
 
 std::int32_t side(const platform::ImagePtr& image, bool wide) {
   return image ? std::max(wide ? image->width : image->height, 0) : 0;
+}
+
+void writeText(const std::filesystem::path& path, std::string_view text) {
+  std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// The files a fuzzed map may refer to, made once per process and removed at its end.
+class ImportFolder {
+ public:
+  ImportFolder() {
+    path_ = std::filesystem::temp_directory_path() / ("vorlane-fuzz-import-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path_);
+    platform::Image image;
+    image.width = image.height = 8;
+    image.pixels.resize(8 * 8 * 4);
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<std::uint8_t>(i * 37 + 255);
+    if (auto png = formats::encodePng(image, true))
+      writeText(path_ / "tiles.png", {reinterpret_cast<const char*>(png->data()), png->size()});
+    writeText(path_ / "set.tsx",
+              "<tileset name=\"set\" tilewidth=\"4\" tileheight=\"4\" tilecount=\"4\" columns=\"2\">"
+              "<image source=\"tiles.png\" width=\"8\" height=\"8\"/></tileset>");
+    writeText(path_ / "set.tsj",
+              R"({"type":"tileset","name":"set","tilewidth":4,"tileheight":4,"tilecount":4,"columns":2,)"
+              R"("image":"tiles.png","imagewidth":8,"imageheight":8})");
+  }
+  ~ImportFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ImportFolder(const ImportFolder&) = delete;
+  ImportFolder& operator=(const ImportFolder&) = delete;
+  std::string path() const { return path_.string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string checkImported(const base::Result<formats::Imported>& imported, bool lossy) {
+  if (!imported) return imported.error().empty() ? "refused without a message" : "";
+  const map::Map* m = imported->map.get();
+  if (!m) return "no map";
+  // No tile layers (only objects) is a map of depth 0.
+  const std::uint64_t cells = static_cast<std::uint64_t>(std::max(m->width, 0)) *
+                              static_cast<std::uint64_t>(std::max(m->height, 0)) *
+                              static_cast<std::uint64_t>(std::max(m->depth, 0));
+  if (m->width < 1 || m->height < 1 || m->depth < 0 || m->cells.size() != cells)
+    return "the map's cells do not match its sizes";
+  for (const io::TilesetEntry& set : imported->tilesets)
+    if (!set.tileset) return "a tileset without a map";
+  if (!lossy && !imported->leftOut.empty()) return "a strict import left something out";
+  // What an import makes is saved as a project next; big maps cost time better spent on odd ones.
+  if (cells > 4096) return "";
+  base::ByteWriter out;
+  try {
+    io::writeProject(*m, imported->tilesets, out);
+  } catch (const base::FormatError& e) {
+    // Texts a project line cannot hold (a line break, a character past Latin-1) are refused
+    // at save with a message naming them; the import itself may keep them.
+    return *e.what() ? "" : "the save refused the import without a message";
+  } catch (const std::exception& e) {
+    return std::string("the imported map does not save: ") + e.what();
+  }
+  auto again = io::parseProject(out.data(), io::Accept::projectOrExport);
+  if (!again) return "the saved import does not read back: " + again.error();
+  return "";
 }
 
 }  // namespace
@@ -142,6 +213,18 @@ std::string checkBake(std::span<const std::uint8_t> bytes) {
   if (picture && picture->pixels.size() != static_cast<std::size_t>(picture->width) * picture->height * 4)
     return "the composite's pixels do not match its size";
   return "";
+}
+
+std::string checkImport(std::span<const std::uint8_t> bytes) {
+  static const ImportFolder folder;
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  // One input either way: the odd sizes try the lossy import, which accepts more.
+  formats::ImportOptions options;
+  options.lossy = (bytes.size() & 1) != 0;
+  std::string problem = checkImported(formats::importTmx(text, folder.path(), options), options.lossy);
+  if (!problem.empty()) return "TMX: " + problem;
+  problem = checkImported(formats::importTmj(text, folder.path(), options), options.lossy);
+  return problem.empty() ? "" : "TMJ: " + problem;
 }
 
 }  // namespace vorlane::hardening

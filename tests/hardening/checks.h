@@ -20,5 +20,8 @@ std::string checkProject(std::span<const std::uint8_t> bytes);
 // A small map that parseProject accepts bakes (renderLightmap) into a lit map of the same
 // sizes whose tiles match their sources, which writes back, reads again and composites.
 std::string checkBake(std::span<const std::uint8_t> bytes);
+// importTmx and importTmj of the bytes, beside a small tileset image and external tilesets
+// (tiles.png, set.tsx, set.tsj): an error text, or a map whose cells match its sizes.
+std::string checkImport(std::span<const std::uint8_t> bytes);
 
 }  // namespace vorlane::hardening

@@ -26,7 +26,7 @@ struct Target {
 
 const Target kTargets[] = {
     {"bmp", checkBmp},         {"image", checkImage}, {"text_to_int", checkTextToInt},
-    {"project", checkProject}, {"bake", checkBake}};
+    {"project", checkProject}, {"bake", checkBake},   {"import", checkImport}};
 
 TEST(FuzzInputs, SeedsAndPastFindingsPassEveryCheck) {
   base::ConsoleCapture quiet;
