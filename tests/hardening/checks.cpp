@@ -11,7 +11,7 @@
 #include "base/bytes.h"
 #include "base/convert.h"
 #include "formats/formats.h"
-#include "formats/png_encode.h"
+#include "platform/encode.h"
 #include "io/project.h"
 #include "lighting/composite.h"
 #include "lighting/render.h"
@@ -88,7 +88,7 @@ class ImportFolder {
     image.width = image.height = 8;
     image.pixels.resize(8 * 8 * 4);
     for (std::size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<std::uint8_t>(i * 37 + 255);
-    if (auto png = formats::encodePng(image, true))
+    if (auto png = platform::encodePng(image, true))
       writeText(path_ / "tiles.png", {reinterpret_cast<const char*>(png->data()), png->size()});
     writeText(path_ / "set.tsx",
               "<tileset name=\"set\" tilewidth=\"4\" tileheight=\"4\" tilecount=\"4\" columns=\"2\">"
