@@ -183,12 +183,15 @@ void BM_City96_Bake(benchmark::State& state) {
 }
 
 // The live preview on the 96 × 96 map at 512 × 512: from a light's move (taking the snapshot
-// included) to a finished bake, in full (0) or relit from the previous result (1).
+// included) to a finished bake, in full (0) or relit from the previous result (1). It lights
+// the cells an 800 × 600 canvas at zoom 1 shows at the map's corner (26 × 20 of 32 pixels,
+// the draw pass taking one partly past the far edges) and one more around them.
 void BM_PreviewAfterALightMove(benchmark::State& state) {
   const auto side = static_cast<std::int32_t>(state.range(0));
   const bool incremental = state.range(1) != 0;
   auto m = scenes::benchCity(96, side);
-  const lighting::Settings settings{512, 512, false, 4.0f, {}, 0};
+  lighting::Settings settings{512, 512, false, 4.0f, {}, 0};
+  settings.region = lighting::CellRegion{0, 0, 27, 21};
   auto previous = lighting::render(lighting::Snapshot(*m), settings).value();
   float step = 8;
   for (auto _ : state) {

@@ -2,7 +2,16 @@
 
 #include <algorithm>
 
+#include "map/view.h"
+
 namespace vorlane::app {
+
+lighting::CellRegion shownRegion(const map::Map& map, const platform::Surface& surface, std::int32_t margin) {
+  const map::CellBox shown = map::shownCells(map, surface);
+  if (shown.column1 <= shown.column0 || shown.row1 <= shown.row0) return {};
+  return {std::max(shown.column0 - margin, 0), std::max(shown.row0 - margin, 0),
+          std::min(shown.column1 + margin, map.width), std::min(shown.row1 + margin, map.height)};
+}
 
 PreviewBaker::PreviewBaker() : worker_([this](std::stop_token quit) { work(quit); }) {}
 
@@ -39,6 +48,7 @@ void PreviewBaker::clear() {
     changed_.notify_all();
   }
   shown_.reset();
+  shownTiles_.reset();
   shownOwner_ = nullptr;
 }
 
@@ -46,6 +56,17 @@ bool PreviewBaker::poll() {
   std::lock_guard lock(mutex_);
   if (!finished_ || finishedSerial_ <= shownSerial_) return false;
   shown_ = finished_;
+  shownTiles_ = shown_->map;
+  if (!shown_->litCells.empty()) {
+    const map::Map& source = shown_->source.map();
+    shownTiles_ = map::Map::create(source.width, source.height, source.depth, source.tileWidth, source.tileHeight);
+    shownTiles_->cells = shown_->map->cells;
+    for (std::size_t k = 0; k < source.cells.size(); ++k) {
+      const auto column = static_cast<std::int32_t>(k / static_cast<std::size_t>(source.depth) / static_cast<std::size_t>(source.height));
+      const auto row = static_cast<std::int32_t>(k / static_cast<std::size_t>(source.depth) % static_cast<std::size_t>(source.height));
+      if (!shown_->isLit(column, row)) shownTiles_->cells[k] = source.cells[k];
+    }
+  }
   shownOwner_ = finishedOwner_;
   shownSerial_ = finishedSerial_;
   return true;

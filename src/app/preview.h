@@ -16,8 +16,12 @@
 #include <thread>
 
 #include "lighting/render.h"
+#include "platform/surface.h"
 
 namespace vorlane::app {
+
+// The cells the map view draws on `surface`, and `margin` more on every side (within the map).
+lighting::CellRegion shownRegion(const map::Map& map, const platform::Surface& surface, std::int32_t margin);
 
 class PreviewBaker {
  public:
@@ -38,6 +42,9 @@ class PreviewBaker {
   // The newest finished bake taken by poll, and what it was taken of.
   const LitPtr& shown() const { return shown_; }
   const void* shownOwner() const { return shownOwner_; }
+  // What the canvas draws of the shown bake: its lit cells, and the tiles its snapshot held
+  // where it lit none (outside its region), so cells not lit yet look as without the preview.
+  map::Map* shownTiles() const { return shownTiles_.get(); }
   // A bake newer than the one shown was requested and is not yet shown.
   bool busy();
   // Why the newest bake failed (empty when it did not).
@@ -68,6 +75,7 @@ class PreviewBaker {
   std::chrono::steady_clock::time_point lastEnd_ = std::chrono::steady_clock::now();
   // The editor's thread's own.
   LitPtr shown_;
+  map::MapPtr shownTiles_;
   const void* shownOwner_ = nullptr;
   std::uint64_t shownSerial_ = 0;
 

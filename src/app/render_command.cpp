@@ -71,10 +71,15 @@ void Shell::requestPreview() {
   };
   const PreviewKey key{&m,           doc_.revision(), m.revision, side(g_.widthField), side(g_.heightField),
                        tk_.checked(g_.softShadowsBox), lightingOptions()};
-  if (previewKey_ == key) return;
+  // The cells the canvas shows and one more around them; the rest are lit once shown.
+  const platform::Surface& canvas = tk_.surface(g_.mapCanvas);
+  const lighting::CellRegion region = shownRegion(m, canvas, 1);
+  if (previewKey_ == key && previewRegion_.contains(shownRegion(m, canvas, 0))) return;
   previewKey_ = key;
-  preview_->request(lighting::Snapshot(m),
-                    lighting::Settings{key.width, key.height, key.soft, lighting::kBlurRadius, key.options, 0}, &m);
+  previewRegion_ = region;
+  lighting::Settings settings{key.width, key.height, key.soft, lighting::kBlurRadius, key.options, 0};
+  settings.region = region;
+  preview_->request(lighting::Snapshot(m), settings, &m);
 }
 
 }  // namespace vorlane::app

@@ -205,7 +205,7 @@ Shell::After Shell::onTick(const Event&) {
   map::Map* lit = nullptr;
   if (previewOn_) {
     preview_->poll();
-    if (preview_->shown() && preview_->shownOwner() == &m) lit = preview_->shown()->map.get();
+    if (preview_->shown() && preview_->shownOwner() == &m) lit = preview_->shownTiles();
   }
   if (!mapFrame_.unchanged(m, mapSurface, lit)) {
     mapSurface.clear();

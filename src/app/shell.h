@@ -203,6 +203,7 @@ class Shell {
     bool operator==(const PreviewKey&) const = default;
   };
   std::optional<PreviewKey> previewKey_;  // what the newest preview bake was asked for
+  lighting::CellRegion previewRegion_;     // and the cells it lights
   std::unique_ptr<PreviewBaker> preview_;
   // Started with the editor; File > Run Script gives each script a fresh state of it.
   script::ScriptEngine scripts_;

@@ -43,11 +43,13 @@ map::LightPtr copyWithoutShadowMap(const map::Light& l) {
 base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& frame,
                                      const std::vector<detail::LightParams>& lights, const detail::Tone& tone,
                                      const Progress& progress, const std::stop_token& stop, const LitCells& sink,
-                                     std::uint64_t bandBytes) {
+                                     std::uint64_t bandBytes, const std::vector<std::uint8_t>& toLight,
+                                     const map::Map* start) {
   auto report = [&](float f) {
     if (progress) progress(f);
   };
   auto lit = map::Map::create(map.width, map.height, map.depth, map.tileWidth, map.tileHeight);
+  if (start) lit->cells = start->cells;
   // One flat-normal grid per image size, shared by the lit tiles (grids are never changed).
   std::map<std::pair<std::int32_t, std::int32_t>, tiles::ChannelGridPtr> flats;
   for (const auto& tile : map.cells) {
@@ -81,6 +83,7 @@ base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& f
         const std::int32_t c = static_cast<std::int32_t>(k / cellsPerColumn);
         const std::int32_t r = static_cast<std::int32_t>(k / map.depth % map.height);
         const std::int32_t d = static_cast<std::int32_t>(k % map.depth);
+        if (!toLight.empty() && !toLight[static_cast<std::size_t>(k / map.depth)]) continue;
         auto target = std::make_shared<tiles::Tile>();
         const auto& flat = flats.at({detail::imageWidth(*source), detail::imageHeight(*source)});
         detail::lightCell(map, frame, lights, tone, *source, *target, c, r, d, flat);
@@ -180,6 +183,19 @@ base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings,
   lit.source = scene;
   lit.settings = settings;
   std::vector<const std::vector<std::uint8_t>*> known(map.lights.size());
+  // Per (column, row): 1 where a cell is to be lit; empty for all of them.
+  const std::size_t cellColumnsRows =
+      static_cast<std::size_t>(std::max(map.width, 0)) * static_cast<std::size_t>(std::max(map.height, 0));
+  std::vector<std::uint8_t> toLight;
+  if (settings.region) {
+    toLight.assign(cellColumnsRows, 0);
+    const CellRegion& r = *settings.region;
+    for (std::int32_t c = std::max(r.column0, 0); c < std::min(r.column1, map.width); ++c)
+      for (std::int32_t row = std::max(r.row0, 0); row < std::min(r.row1, map.height); ++row)
+        toLight[static_cast<std::size_t>(c) * static_cast<std::size_t>(map.height) + static_cast<std::size_t>(row)] = 1;
+  }
+  lit.litCells = toLight;
+  const map::Map* start = nullptr;  // the lit cells to start from
   if (previous && sameShadowInputs(*previous, scene, settings)) {
     const bool flags = o.castShadowsFlags;
     std::map<ShadowKey, const std::vector<std::uint8_t>*> before;
@@ -192,10 +208,21 @@ base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings,
     }
     lit.shadowMapsKept = static_cast<std::size_t>(std::count_if(known.begin(), known.end(), [](auto* m) { return m; }));
     if (previous->map && o == previous->settings.options && sameLights(previous->source.map(), map)) {
-      for (const auto* m : known) lit.shadowMaps.push_back(*m);
-      lit.map = previous->map;
-      lit.litMapKept = true;
-      return lit;
+      // Every cell the previous bake lit is still right: light only what it left out.
+      if (toLight.empty()) toLight.assign(cellColumnsRows, 1);
+      if (previous->litCells.empty()) toLight.assign(cellColumnsRows, 0);
+      for (std::size_t k = 0; k < previous->litCells.size(); ++k)
+        if (previous->litCells[k]) toLight[k] = 0;
+      if (std::find(toLight.begin(), toLight.end(), 1) == toLight.end()) {
+        for (const auto* m : known) lit.shadowMaps.push_back(*m);
+        lit.map = previous->map;
+        lit.litCells = previous->litCells;
+        lit.litMapKept = true;
+        return lit;
+      }
+      start = previous->map.get();
+      if (!lit.litCells.empty())
+        for (std::size_t k = 0; k < lit.litCells.size(); ++k) lit.litCells[k] |= previous->litCells[k];
     }
   }
   lit.shadowMaps =
@@ -206,7 +233,8 @@ base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings,
   for (const auto& m : lit.shadowMaps) maps.push_back(&m);
   const detail::Tone tone{o.intensity, {o.ambient[0], o.ambient[1], o.ambient[2]}};
   auto cells =
-      lightCells(map, frame, detail::lightParams(map, frame, maps), tone, progress, stop, sink, settings.bandBytes);
+      lightCells(map, frame, detail::lightParams(map, frame, maps), tone, progress, stop, sink, settings.bandBytes,
+                 toLight, start);
   if (!cells) return base::Error{cells.error()};
   lit.map = std::move(cells).value();
   return lit;
@@ -254,7 +282,7 @@ base::Result<Lit> relight(const Lit& previous, const Snapshot& scene, const Sett
 }
 
 void apply(const Lit& lit, map::Map& rendered) {
-  Lit shadows{nullptr, lit.width, lit.height, lit.shadowMaps, {}, {}, 0, false};
+  Lit shadows{nullptr, lit.width, lit.height, lit.shadowMaps, {}, {}, 0, false, {}};
   apply(std::move(shadows), rendered);
 }
 

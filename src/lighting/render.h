@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stop_token>
 #include <string_view>
@@ -58,6 +59,19 @@ struct Options {
   bool operator==(const Options&) const = default;
 };
 
+// Columns [column0, column1) and rows [row0, row1) of every layer; empty when either range is.
+struct CellRegion {
+  std::int32_t column0 = 0, row0 = 0, column1 = 0, row1 = 0;
+  bool contains(std::int32_t column, std::int32_t row) const {
+    return column >= column0 && column < column1 && row >= row0 && row < row1;
+  }
+  bool contains(const CellRegion& r) const {
+    return r.column0 >= r.column1 || r.row0 >= r.row1 ||
+           (r.column0 >= column0 && r.column1 <= column1 && r.row0 >= row0 && r.row1 <= row1);
+  }
+  bool operator==(const CellRegion&) const = default;
+};
+
 struct Settings {
   std::int32_t width = kDefaultResolution, height = kDefaultResolution;  // texels
   bool soft = false;
@@ -68,6 +82,9 @@ struct Settings {
   std::int32_t threads = 0;
   // How many bytes of lit tiles a render with a sink holds at once (at least one cell).
   std::uint64_t bandBytes = std::uint64_t{64} << 20;
+  // When set, only these cells are lit (a preview lights what its canvas shows); shadow maps
+  // still cover the whole light map.
+  std::optional<CellRegion> region = std::nullopt;
 };
 
 // What a bake reads of a map, fixed when taken: the sizes, the cell table (sharing the map's
@@ -104,6 +121,12 @@ struct Lit {
   // lit map as it was.
   std::size_t shadowMapsKept = 0;
   bool litMapKept = false;
+  // Per (column, row), column-major: 1 where the map's cells were lit. Empty when all were.
+  std::vector<std::uint8_t> litCells;
+  bool isLit(std::int32_t column, std::int32_t row) const {
+    return litCells.empty() || litCells[static_cast<std::size_t>(column) * static_cast<std::size_t>(map->height) +
+                                        static_cast<std::size_t>(row)] != 0;
+  }
 };
 
 // Takes the lit cells band by band as they are done: cells [first, first + cells.size()) of
@@ -111,7 +134,7 @@ struct Lit {
 using LitCells = std::function<void(std::size_t first, std::span<const tiles::TilePtr> cells)>;
 
 // Checks the resolution (checkResolution), computes every light's shadow map and lights every
-// occupied cell. Prints nothing. Fails with checkResolution's message, with kCancelled once
+// occupied cell (of settings.region only, when set: the others stay empty). Prints nothing. Fails with checkResolution's message, with kCancelled once
 // `stop` is requested (checked between lights and between cells), or with "Not enough memory
 // to ..." when an allocation fails. With `sink`, the lit cells go there and the returned map
 // keeps only the sizes: memory holds one band of lit tiles at a time.
@@ -145,6 +168,8 @@ void announce(const map::Map& map, const Settings& settings);
 // position, layer (and flag) are unchanged keeps its shadow map. Every pixel faces every light
 // at any distance (beyond its range a light darkens), so the tiles are all lit again unless
 // neither the lights nor the options changed, in which case the lit map is kept as it was.
+// With a region, cells outside it keep the previous lit cell when that is still valid (nothing
+// above changed and it was lit) and stay empty otherwise.
 base::Result<Lit> relight(const Lit& previous, const Snapshot& scene, const Settings& settings,
                           const Progress& progress = {}, std::stop_token stop = {});
 

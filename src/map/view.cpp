@@ -373,6 +373,14 @@ void draw(Map& map, Surface& surface, Map* tiles) {
   surface.setColor(255, 255, 255);
 }
 
+CellBox shownCells(const Map& map, const Surface& surface) {
+  if (map.width <= 0 || map.height <= 0) return {};
+  const CellRange cols = visibleCells(xAxis(map, surface), map.width, surface.width());
+  const CellRange rows = visibleCells(yAxis(map, surface), map.height, surface.height());
+  // A walked range may skip cells inside it: the whole run is reported.
+  return {cols.first, rows.first, cols.last, rows.last};
+}
+
 // Every cell draws its four edges, so inner edges are drawn twice (and show darker under
 // alpha blending). All grid segments share one colour and alpha, so their order does not
 // change a pixel, and they go out in one batch. A segment lies on the border of its cell;

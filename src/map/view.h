@@ -18,6 +18,13 @@ void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr);
 // would merge into a sheet); leaves mask blending, alpha 1 and white.
 void drawGrid(const Map& map, platform::Surface& surface);
 
+// Columns [column0, column1) and rows [row0, row1).
+struct CellBox {
+  std::int32_t column0 = 0, row0 = 0, column1 = 0, row1 = 0;
+};
+// The cells draw shows tiles of (every cell of the map for a degenerate view).
+CellBox shownCells(const Map& map, const platform::Surface& surface);
+
 struct CellPoint {
   std::int32_t x, y;
 };

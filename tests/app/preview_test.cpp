@@ -208,6 +208,69 @@ TEST_F(Preview, RenderTurnsItOffAndTheRenderedMapShowsAsItIs) {
   EXPECT_THAT(drawn(), ::testing::Contains(shell.currentMap()->cell(0, 0, 0)->image.get()));
 }
 
+// A 40 × 30 map of 16-pixel cells: the 400 × 300 canvas shows a part of it at a time.
+struct PreviewOfALargeMap : Preview {
+  void SetUp() override {
+    ShellTest::SetUp();
+    newMap({"40", "30", "1", "16", "16"});
+    move(g.mapCanvas, 10, 10);
+    down(g.mapCanvas, kRightButton);
+    tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+    runScript();
+    shell.currentMap()->fillLayer(0, tile);
+    tk.recording(g.mapCanvas).resize(400, 300);
+    shell.currentMap()->setZoom(1);
+    shell.currentMap()->scrollX = shell.currentMap()->scrollY = 0;
+    tk.setText(g.widthField, "16");
+    tk.setText(g.heightField, "16");
+  }
+  static lighting::CellRegion region(const app::PreviewBaker::LitPtr& lit) {
+    return lit && lit->settings.region ? *lit->settings.region : lighting::CellRegion{-1, -1, -1, -1};
+  }
+};
+
+TEST_F(PreviewOfALargeMap, LightsTheCellsShownAndTheRestOnceScrolledTo) {
+  tk.toggle(g.previewBox);
+  settle();
+  app::PreviewBaker& baker = *shell.previewBaker();
+  const app::PreviewBaker::LitPtr first = baker.shown();
+  // The draw pass takes columns 0–25 and rows 0–19; one more of each is lit beside them.
+  EXPECT_EQ(region(first), (lighting::CellRegion{0, 0, 27, 21}));
+  ASSERT_TRUE(first && baker.shownTiles());
+  EXPECT_NE(first->map->cell(26, 20, 0), nullptr);
+  EXPECT_EQ(first->map->cell(27, 0, 0), nullptr);
+  // Cells not lit yet draw as their tiles do without the preview.
+  EXPECT_EQ(baker.shownTiles()->cell(27, 0, 0), tile);
+  EXPECT_EQ(baker.shownTiles()->cell(26, 20, 0), first->map->cell(26, 20, 0));
+
+  // Within the lit margin: no new bake.
+  map::scroll(*shell.currentMap(), 8, 8);
+  settle();
+  EXPECT_EQ(baker.shown(), first);
+
+  // Ten columns on: a new bake lights the cells now shown and keeps those lit before.
+  map::scroll(*shell.currentMap(), 152, -8);
+  settle();
+  const app::PreviewBaker::LitPtr second = baker.shown();
+  ASSERT_NE(second, first);
+  EXPECT_EQ(region(second), (lighting::CellRegion{9, 0, 37, 21}));
+  EXPECT_TRUE(second->isLit(0, 0));
+  EXPECT_TRUE(second->isLit(36, 20));
+  EXPECT_FALSE(second->isLit(37, 0));
+  EXPECT_EQ(second->map->cell(0, 0, 0), first->map->cell(0, 0, 0));
+  EXPECT_EQ(pixels(*second->map), bake({}));
+
+  // A light moved: only the shown cells are lit again.
+  shell.currentMap()->lights[0]->x += 20;
+  ++shell.currentMap()->revision;
+  settle();
+  const app::PreviewBaker::LitPtr third = baker.shown();
+  ASSERT_NE(third, second);
+  EXPECT_FALSE(third->isLit(0, 0));
+  EXPECT_EQ(third->map->cell(0, 0, 0), nullptr);
+  EXPECT_TRUE(third->isLit(9, 0));
+}
+
 // The baker alone: a newer request cancels the bake in flight, clear forgets everything.
 TEST(PreviewBaker, TheNewestRequestWinsAndClearDropsWhatIsInFlight) {
   auto big = map::Map::create(64, 64, 1, 32, 32);

@@ -240,3 +240,76 @@ TEST(BakeApi, RelightWithTheCastShadowsOptionSeesFlagEdits) {
 
 }  // namespace
 }  // namespace vorlane
+
+namespace vorlane {
+namespace {
+
+using lighting::CellRegion;
+
+// Holds a bake against a full one: cells where `lit` holds are the full bake's bytes, the
+// others are empty, and the bake says which it lit.
+void expectLitWhere(const lighting::Lit& got, const lighting::Lit& full,
+                    const std::function<bool(std::int32_t, std::int32_t)>& lit) {
+  const map::Map &g = *got.map, &f = *full.map;
+  EXPECT_EQ(got.shadowMaps, full.shadowMaps);
+  for (std::int32_t c = 0; c < f.width; ++c) {
+    for (std::int32_t r = 0; r < f.height; ++r) {
+      EXPECT_EQ(got.isLit(c, r), lit(c, r)) << c << "," << r;
+      for (std::int32_t d = 0; d < f.depth; ++d) {
+        SCOPED_TRACE(testing::Message() << "cell " << c << "," << r << "," << d);
+        const auto &gc = g.cell(c, r, d), &fc = f.cell(c, r, d);
+        if (!lit(c, r) || !fc) {
+          EXPECT_FALSE(gc);
+        } else {
+          ASSERT_TRUE(gc);
+          EXPECT_EQ(gc->image->pixels, fc->image->pixels);
+        }
+      }
+    }
+  }
+}
+
+// A region lights exactly its cells, with the bytes of a full bake, from a fresh render and
+// from a relight, whether the previous bake's cells are still valid or not.
+TEST(BakeApi, ARegionLightsItsCellsAsAFullBakeDoes) {
+  const std::vector<std::pair<const char*, CellRegion>> regions = {
+      {"empty", {2, 2, 2, 5}},         {"one cell", {3, 2, 4, 3}},         {"past the right edge", {6, 0, 9, 6}},
+      {"before the corner", {-2, -1, 2, 2}}, {"the whole map", {0, 0, 8, 6}},
+  };
+  const CellRegion before{0, 0, 3, 3};
+  for (const auto& [name, region] : regions) {
+    SCOPED_TRACE(name);
+    const CellRegion r = region;
+    auto m = sceneWithLights();
+    Settings settings{40, 30, false, 4.0f, {}};
+    const auto full = lighting::render(Snapshot(*m), settings).value();
+    Settings regional = settings;
+    regional.region = r;
+    auto inRegion = [&](std::int32_t c, std::int32_t row) { return r.contains(c, row); };
+    expectLitWhere(lighting::render(Snapshot(*m), regional).value(), full, inRegion);
+
+    Settings first = settings;
+    first.region = before;
+    const auto previous = lighting::render(Snapshot(*m), first).value();
+    // Nothing changed: the previous cells stay lit beside the region's.
+    const auto same = lighting::relight(previous, Snapshot(*m), regional).value();
+    expectLitWhere(same, full, [&](std::int32_t c, std::int32_t row) { return r.contains(c, row) || before.contains(c, row); });
+    bool covered = true;  // every cell of the region on the map was lit before
+    for (std::int32_t c = 0; c < m->width; ++c)
+      for (std::int32_t row = 0; row < m->height; ++row) covered = covered && (!r.contains(c, row) || before.contains(c, row));
+    EXPECT_EQ(same.litMapKept, covered);
+    // No region: everything lit, as a full bake.
+    expectLitWhere(lighting::relight(previous, Snapshot(*m), settings).value(), full,
+                   [](std::int32_t, std::int32_t) { return true; });
+
+    // A light moved: the previous cells are stale and only the region is lit.
+    m->lights[1]->x += 7;
+    const auto moved = lighting::render(Snapshot(*m), settings).value();
+    const auto relit = lighting::relight(previous, Snapshot(*m), regional).value();
+    expectLitWhere(relit, moved, inRegion);
+    EXPECT_EQ(relit.shadowMapsKept, 1u);
+  }
+}
+
+}  // namespace
+}  // namespace vorlane
