@@ -184,7 +184,7 @@ constexpr luaL_Reg kMapMethods[] = {{"cell", guarded<cell>},
 
 void registerMapType(lua_State* state) {
   registerType(state, TypeName<Map>::value, kMapMethods, getFieldOf<Map, kMapFields>, setFieldOf<Map, kMapFields>,
-               collectBox<Map>, equalBoxes<Map>, mapToString);
+               collectBox, equalBoxes<Map>, mapToString);
 }
 
 void pushMap(lua_State* state, map::MapPtr map) {

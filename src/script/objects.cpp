@@ -69,7 +69,7 @@ constexpr luaL_Reg kPivotMethods[] = {{"addRecord", guarded<addRecord>}, {"recor
 
 template <typename T, const auto& Fields>
 void registerWithFields(lua_State* state, const luaL_Reg* methods, lua_CFunction toString) {
-  registerType(state, TypeName<T>::value, methods, getFieldOf<T, Fields>, setFieldOf<T, Fields>, collectBox<T>,
+  registerType(state, TypeName<T>::value, methods, getFieldOf<T, Fields>, setFieldOf<T, Fields>, collectBox,
                equalBoxes<T>, toString);
 }
 

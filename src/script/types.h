@@ -7,26 +7,32 @@
 
 namespace vorlane::script {
 
+// Arrays, not pointers to literals: a box's tag is compared by address, and only a variable
+// has one address in every translation unit (sanitizer builds do not merge literals).
 template <>
 struct TypeName<map::Map> {
-  static constexpr const char* value = "vorlane.Map";
+  static constexpr char value[] = "vorlane.Map";
 };
 template <>
 struct TypeName<tiles::Tile> {
-  static constexpr const char* value = "vorlane.Tile";
+  static constexpr char value[] = "vorlane.Tile";
 };
 template <>
 struct TypeName<map::Light> {
-  static constexpr const char* value = "vorlane.Light";
+  static constexpr char value[] = "vorlane.Light";
 };
 template <>
 struct TypeName<map::Pivot> {
-  static constexpr const char* value = "vorlane.Pivot";
+  static constexpr char value[] = "vorlane.Pivot";
 };
 template <>
 struct TypeName<map::record> {
-  static constexpr const char* value = "vorlane.Record";
+  static constexpr char value[] = "vorlane.Record";
 };
+
+inline int collectBox(lua_State* state) {
+  return collectAnyBox<map::Map, tiles::Tile, map::Light, map::Pivot, map::record>(state);
+}
 
 // Metatables of Tile, Light, Pivot and Record (objects.cpp) and Map (map_methods.cpp).
 void registerObjectTypes(lua_State* state);

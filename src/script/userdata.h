@@ -107,14 +107,26 @@ void openCellBudget(lua_State* state);
 void reserveCells(lua_State* state, std::uint64_t bytes, const char* message);
 void chargeCells(lua_State* state, std::int64_t bytes);
 
-// Drops the reference but leaves the box a valid empty one, so a second call is harmless.
+// Drops the reference if a live box of type T is at `index`, leaving a valid empty box so
+// that a second call is harmless. False when no box of T is there.
 template <typename T>
-int collectBox(lua_State* state) {
-  if (auto* box = testBox<T>(state, 1)) {
-    box->object.reset();
-    if (box->charge) chargeCells(state, -static_cast<std::int64_t>(box->charge));
-    box->charge = 0;
-  }
+bool dropBox(lua_State* state, int index) {
+  // Read only as far as a box of T reaches; a foreign userdata's first word is never a tag.
+  void* memory = lua_touserdata(state, index);
+  if (!memory || lua_rawlen(state, index) != sizeof(Box<T>)) return false;
+  auto* box = static_cast<Box<T>*>(memory);
+  if (box->tag != TypeName<T>::value) return false;
+  box->object.reset();
+  if (box->charge) chargeCells(state, -static_cast<std::int64_t>(box->charge));
+  box->charge = 0;
+  return true;
+}
+
+// __gc of every type: the debug library can give a box another type's metatable, and its
+// reference must still be dropped.
+template <typename... Ts>
+int collectAnyBox(lua_State* state) {
+  (dropBox<Ts>(state, 1) || ...);
   return 0;
 }
 
