@@ -16,13 +16,17 @@ struct Lighting : ShellTest {
   tiles::TilePtr tile = makeTile();
   void SetUp() override {
     ShellTest::SetUp();
-    newMap({"2", "2", "1", "16", "16"});
+    newMapWithALight({"2", "2", "1", "16", "16"});
+    shell.currentMap()->setCell(0, 0, 0, tile);
+    shell.currentMap()->setCell(1, 1, 0, tile);
+  }
+  // A new map of these sizes with a white light added through the context menu at (10, 10).
+  void newMapWithALight(const std::vector<std::string>& sizes) {
+    newMap(sizes);
     move(g.mapCanvas, 10, 10);
     down(g.mapCanvas, kRightButton);
     tk.chooseMenu(g.contextMenu, app::kAddLightTag);
     runScript();
-    shell.currentMap()->setCell(0, 0, 0, tile);
-    shell.currentMap()->setCell(1, 1, 0, tile);
   }
   // The lit pixels of both painted cells.
   static std::vector<std::uint8_t> pixels(const map::Map& lit) {
@@ -212,11 +216,7 @@ TEST_F(Preview, RenderTurnsItOffAndTheRenderedMapShowsAsItIs) {
 struct PreviewOfALargeMap : Preview {
   void SetUp() override {
     ShellTest::SetUp();
-    newMap({"40", "30", "1", "16", "16"});
-    move(g.mapCanvas, 10, 10);
-    down(g.mapCanvas, kRightButton);
-    tk.chooseMenu(g.contextMenu, app::kAddLightTag);
-    runScript();
+    newMapWithALight({"40", "30", "1", "16", "16"});
     shell.currentMap()->fillLayer(0, tile);
     tk.recording(g.mapCanvas).resize(400, 300);
     shell.currentMap()->setZoom(1);
