@@ -3,9 +3,9 @@
 #include <array>
 
 #include "base/text.h"
-#include "formats/png_encode.h"
 #include "formats/tiled_export.h"
 #include "formats/tiled_read.h"
+#include "io/project.h"
 #include "lighting/composite.h"
 #include "platform/files.h"
 
@@ -21,7 +21,7 @@ base::Result<Imported> readTiledFile(const std::string& path, const ImportOption
 base::Result<Notes> writePicture(const std::string& path, const map::Map& map, const ExportOptions&) {
   auto image = lighting::compositeMap(map);
   if (!image) return base::Error{image.error()};
-  auto status = writePngFile(path, *image, false);
+  auto status = io::writePngFile(path, *image, false);
   if (!status) return base::Error{status.error()};
   return Notes{};
 }

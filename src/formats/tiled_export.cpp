@@ -9,7 +9,6 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "formats/png_encode.h"
 
 namespace vorlane::formats::tiled {
 
@@ -205,7 +204,7 @@ base::Result<ExportPlan> writeAtlases(const map::Map& m, const std::string& mapP
     }
     for (auto [image, name] : {std::pair{&atlas, p.image}, std::pair{&normals, p.normals}}) {
       if (name.empty()) continue;
-      auto status = writePngFile(beside(name), *image, true);
+      auto status = io::writePngFile(beside(name), *image, true);
       if (!status) {
         removeAtlases(plan);
         return base::Error{beside(name) + ": " + status.error()};

@@ -150,7 +150,9 @@ void saveMap(const map::Map& map, ByteWriter& out) { saveMap(map, out, SavePlan(
 void saveMap(const map::Map& map, ByteWriter& out, const SavePlan& plan) {
   writeSizes(map, out);
   // Two tiles from one file stay two.
-  const std::vector<const Tile*> order = tilesInUse(map);
+  std::vector<const Tile*> own;
+  const std::vector<const Tile*>* planned = plan.tilesInUseOf(map);
+  const std::vector<const Tile*>& order = planned ? *planned : (own = tilesInUse(map));
   out.int32(static_cast<std::int32_t>(order.size()));
   for (const Tile* tile : order) tile->write(out, plan.pathOf(*tile));
   writeCells(map, order, out);

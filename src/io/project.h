@@ -70,9 +70,16 @@ class SavePlan {
   // Throws base::FormatError naming a text that a file cannot hold, and why.
   SavePlan(const map::Map& map, std::span<const TilesetEntry> tilesets);
   const std::string& pathOf(const tiles::Tile& tile) const;
+  // tilesInUse of the map the plan was made for, so a save walks the cells for it once;
+  // null for any other map.
+  const std::vector<const tiles::Tile*>* tilesInUseOf(const map::Map& map) const {
+    return &map == map_ ? &mapTiles_ : nullptr;
+  }
 
  private:
   std::unordered_map<const tiles::Tile*, std::string> renamed_;
+  const map::Map* map_ = nullptr;
+  std::vector<const tiles::Tile*> mapTiles_;
 };
 
 // The map section: sizes, the tiles used (by identity, in cell order), cell indices,
@@ -161,7 +168,8 @@ base::Status exportMapFile(const std::string& name, const map::Map& map);
 // Every writer goes through the platform's temporary-then-rename path.
 using platform::writeFileAtomically;
 
-// The image as an RGB PNG at exactly `path`, written as writeFileAtomically writes.
-base::Status writePngFile(const std::string& path, const platform::Image& image);
+// The image as an 8-bit RGBA (or, without alpha, RGB) PNG at exactly `path`, written as
+// writeFileAtomically writes.
+base::Status writePngFile(const std::string& path, const platform::Image& image, bool withAlpha = false);
 
 }  // namespace vorlane::io

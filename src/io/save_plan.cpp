@@ -78,9 +78,10 @@ bool samePicture(const Tile& a, const Tile& b) {
 
 }  // namespace
 
-SavePlan::SavePlan(const map::Map& map, std::span<const TilesetEntry> tilesets) {
+SavePlan::SavePlan(const map::Map& map, std::span<const TilesetEntry> tilesets)
+    : map_(&map), mapTiles_(tilesInUse(map)) {
   // Every tile once, in the order of the file: the map's first, then the tilesets'.
-  std::vector<const Tile*> order = tilesInUse(map);
+  std::vector<const Tile*> order = mapTiles_;
   std::unordered_set<const Tile*> seen(order.begin(), order.end()), inTileset;
   for (std::size_t t = 0; t < tilesets.size(); ++t) {
     check(tilesets[t].label, "The label of tileset " + std::to_string(t + 1));
