@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/convert.h"
+#include "lighting/parallel.h"
 
 namespace vorlane::lighting {
 
@@ -108,23 +109,24 @@ void MapPreview::drawRows(std::int32_t first, std::int32_t count, std::uint8_t* 
   const map::Map& map = *map_;
   std::vector<Along> columns(static_cast<std::size_t>(width_));
   for (std::int32_t x = 0; x < width_; ++x) columns[static_cast<std::size_t>(x)] = along(x, map.tileWidth, scale_, map.width);
-#pragma omp parallel for schedule(dynamic, 1)
-  for (std::int32_t r = 0; r < count; ++r) {
-    const Along row = along(first + r, map.tileHeight, scale_, map.height);
-    std::uint8_t* out = rgb + static_cast<std::size_t>(r) * static_cast<std::size_t>(width_) * 3;
-    for (std::int32_t x = 0; x < width_; ++x, out += 3) {
-      const Along& column = columns[static_cast<std::size_t>(x)];
-      out[0] = out[1] = out[2] = 0;
-      for (std::int32_t layer = 0; layer < map.depth; ++layer) {
-        const platform::Image* image = drawable(map.cells[map.cellIndex(column.cell, row.cell, layer)]);
-        if (!image) continue;
-        float c[4];
-        samplers_.at(image).sample(column.at, row.at, c);
-        if (c[3] < 127.5f) continue;  // the mask's alpha test at one half
-        for (int k = 0; k < 3; ++k) out[k] = static_cast<std::uint8_t>(std::clamp(std::lround(c[k]), 0l, 255l));
+  detail::forEachRange(count, 1, [&](std::int64_t r0, std::int64_t r1) {
+    for (auto r = static_cast<std::int32_t>(r0); r < r1; ++r) {
+      const Along row = along(first + r, map.tileHeight, scale_, map.height);
+      std::uint8_t* out = rgb + static_cast<std::size_t>(r) * static_cast<std::size_t>(width_) * 3;
+      for (std::int32_t x = 0; x < width_; ++x, out += 3) {
+        const Along& column = columns[static_cast<std::size_t>(x)];
+        out[0] = out[1] = out[2] = 0;
+        for (std::int32_t layer = 0; layer < map.depth; ++layer) {
+          const platform::Image* image = drawable(map.cells[map.cellIndex(column.cell, row.cell, layer)]);
+          if (!image) continue;
+          float c[4];
+          samplers_.at(image).sample(column.at, row.at, c);
+          if (c[3] < 127.5f) continue;  // the mask's alpha test at one half
+          for (int k = 0; k < 3; ++k) out[k] = static_cast<std::uint8_t>(std::clamp(std::lround(c[k]), 0l, 255l));
+        }
       }
     }
-  }
+  });
 }
 
 }  // namespace vorlane::lighting

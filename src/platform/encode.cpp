@@ -3,9 +3,11 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <exception>
 #include <functional>
+#include <future>
 
 namespace vorlane::platform {
 
@@ -53,7 +55,16 @@ bool writeRows(png_structp png, png_infop info, PngSink& sink, std::int32_t widt
                withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  for (std::int32_t y = 0; y < height; ++y) png_write_row(png, rowAt(y));
+  for (std::int32_t y = 0; y < height; ++y) {
+    const png_byte* row = nullptr;
+    try {
+      row = rowAt(y);
+    } catch (...) {
+      sink.thrown = std::current_exception();
+    }
+    if (!row) png_error(png, "no row");
+    png_write_row(png, row);
+  }
   png_write_end(png, nullptr);
   return true;
 }
@@ -83,11 +94,24 @@ void encodePng(const Image& image, bool withAlpha, base::ByteWriter& out) {
 
 void encodePngRows(std::int32_t width, std::int32_t height, const PngRows& rows, base::ByteWriter& out) {
   constexpr std::int32_t kBand = 64;
-  const std::size_t stride = static_cast<std::size_t>(width) * 3;
-  std::vector<png_byte> band(stride * static_cast<std::size_t>(std::min(kBand, height)));
+  const std::size_t stride = static_cast<std::size_t>(std::max(width, 0)) * 3;
+  // Two bands: the next one is drawn on another thread while libpng compresses this one, so
+  // the compression, which cannot be split, does not leave the drawing threads idle.
+  std::array<std::vector<png_byte>, 2> bands;
+  for (auto& band : bands) band.resize(stride * static_cast<std::size_t>(std::clamp(height, 0, kBand)));
+  const auto draw = [&](std::int32_t first) {
+    png_byte* into = bands[static_cast<std::size_t>(first / kBand % 2)].data();
+    const std::int32_t count = std::min(kBand, height - first);
+    return std::async(std::launch::async, [&rows, first, count, into] { rows(first, count, into); });
+  };
+  std::future<void> next;
+  if (height > 0) next = draw(0);
   write(width, height, false, [&](std::int32_t y) -> const png_byte* {
-    if (y % kBand == 0) rows(y, std::min(kBand, height - y), band.data());
-    return band.data() + static_cast<std::size_t>(y % kBand) * stride;
+    if (y % kBand == 0) {
+      next.get();
+      if (y + kBand < height) next = draw(y + kBand);
+    }
+    return bands[static_cast<std::size_t>(y / kBand % 2)].data() + static_cast<std::size_t>(y % kBand) * stride;
   }, out);
 }
 

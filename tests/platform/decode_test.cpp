@@ -3,11 +3,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <tuple>
 #include <string>
 #include <vector>
 
 #include "platform/decode.h"
+#include "platform/encode.h"
 #include "support/fixtures.h"
 
 namespace vorlane::platform {
@@ -179,6 +181,31 @@ TEST(DecodePng, LargerInterlacedImageMatchesTheSource) {
   auto decoded = decodePng(test::encodePngRaw(shape));
   ASSERT_TRUE(decoded) << decoded.error();
   EXPECT_EQ(decoded->image.pixels, source.pixels);
+}
+
+// Bands are drawn on another thread while the previous one is compressed: every row must still
+// land in its place, and a band that fails must fail the whole picture.
+TEST(EncodePngRows, BandsArriveInOrderAndAFailingBandFailsThePicture) {
+  const std::int32_t width = 5, height = 200;  // four bands, the last one short
+  auto draw = [&](std::int32_t first, std::int32_t count, std::uint8_t* rgb) {
+    for (std::int32_t y = first; y < first + count; ++y)
+      for (std::int32_t x = 0; x < width; ++x, rgb += 3) rgb[0] = std::uint8_t(y), rgb[1] = std::uint8_t(x), rgb[2] = 7;
+  };
+  base::ByteWriter out;
+  encodePngRows(width, height, draw, out);
+  auto decoded = decodePng(out.data());
+  ASSERT_TRUE(decoded) << decoded.error();
+  ASSERT_EQ(decoded->image.height, height);
+  for (std::int32_t y = 0; y < height; ++y)
+    for (std::int32_t x = 0; x < width; ++x)
+      ASSERT_EQ(decoded->image.at(x, y)[0] + 256 * decoded->image.at(x, y)[1], y + 256 * x) << x << "," << y;
+
+  base::ByteWriter refused;
+  auto failing = [&](std::int32_t first, std::int32_t count, std::uint8_t* rgb) {
+    if (first >= 128) throw std::bad_alloc();
+    draw(first, count, rgb);
+  };
+  EXPECT_THROW(encodePngRows(width, height, failing, refused), std::bad_alloc);
 }
 
 // Mean absolute difference over the colour channels.
