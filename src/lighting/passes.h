@@ -89,9 +89,10 @@ std::uint64_t litCellBytes(std::int32_t w, std::int32_t h);
 // has cells to light.
 std::vector<std::size_t> litBands(const map::Map& map, std::uint64_t bandBytes);
 
-// Lights one cell into `target` (image, colour grid of it, the given flat-normal grid).
+// Lights one cell into `target` (image, colour grid of it unless left out, the given
+// flat-normal grid).
 void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
                const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,
-               std::int32_t layer, tiles::ChannelGridPtr flatNormals);
+               std::int32_t layer, tiles::ChannelGridPtr flatNormals, bool withColourGrid = true);
 
 }  // namespace vorlane::lighting::detail

@@ -86,7 +86,7 @@ base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& f
         if (!toLight.empty() && !toLight[static_cast<std::size_t>(k / map.depth)]) continue;
         auto target = std::make_shared<tiles::Tile>();
         const auto& flat = flats.at({detail::imageWidth(*source), detail::imageHeight(*source)});
-        detail::lightCell(map, frame, lights, tone, *source, *target, c, r, d, flat);
+        detail::lightCell(map, frame, lights, tone, *source, *target, c, r, d, flat, !sink);
         lit->cells[static_cast<std::size_t>(k)] = std::move(target);
       }
     });

@@ -223,7 +223,7 @@ void shadePixels(const map::Map& map, const Frame& frame, const std::vector<Ligh
 
 void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
                const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,
-               std::int32_t layer, tiles::ChannelGridPtr flatNormals) {
+               std::int32_t layer, tiles::ChannelGridPtr flatNormals, bool withColourGrid) {
   const std::int32_t w = imageWidth(source), h = imageHeight(source);
   auto lit = std::make_shared<platform::Image>(w, h);
   // An image without pixels may still be huge along one side: nothing to light.
@@ -233,7 +233,7 @@ void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightP
   target.path.clear();
   target.castShadows = 0;
   target.collider = 0;
-  target.colourGrid = tiles::ChannelGrid::fromImage(*lit);
+  target.colourGrid = withColourGrid ? tiles::ChannelGrid::fromImage(*lit) : nullptr;
   target.normalGrid = flatNormals ? std::move(flatNormals) : tiles::ChannelGrid::flatNormals(w, h);
 }
 

@@ -5,6 +5,7 @@
 #include "lighting/occlusion.h"
 #include "lighting/parallel.h"
 #include "lighting/passes.h"
+#include "platform/memory.h"
 
 namespace vorlane::lighting::detail {
 
@@ -44,6 +45,21 @@ void CellSampling::compute(const map::Map& map, const Frame& frame, std::int32_t
 }
 
 namespace {
+
+// `size` texels of `value`, the pages faulted in by every thread at once: the kernel clears a
+// page on its first touch, which for a big light map took longer than the fill itself and
+// kept the other threads waiting.
+std::vector<std::uint8_t> texels(std::size_t size, std::uint8_t value) {
+  std::vector<std::uint8_t> v;
+  v.reserve(size);
+  constexpr std::size_t kChunk = std::size_t{4} << 20;
+  forEachRange(static_cast<std::int64_t>((size + kChunk - 1) / kChunk), 1, [&](std::int64_t a, std::int64_t b) {
+    const std::size_t from = static_cast<std::size_t>(a) * kChunk;
+    platform::populate(v.data() + from, std::min(size, static_cast<std::size_t>(b) * kChunk) - from);
+  });
+  v.assign(size, value);
+  return v;
+}
 
 void dedupe(std::vector<std::int32_t>& v) {
   std::sort(v.begin(), v.end());
@@ -99,7 +115,7 @@ void softenInto(const std::vector<std::uint8_t>& hard, std::vector<std::uint8_t>
 }  // namespace
 
 std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& frame) {
-  std::vector<std::uint8_t> lowest(static_cast<std::size_t>(frame.width) * frame.height, 255);
+  std::vector<std::uint8_t> lowest = texels(static_cast<std::size_t>(frame.width) * frame.height, 255);
   if (map.cells.empty()) return lowest;  // one side may still be huge
   CellSampling s;
   for (std::int32_t c = 0; c < map.width; ++c) {
@@ -170,7 +186,7 @@ std::vector<std::uint8_t> boxMinimum(const std::vector<std::uint8_t>& values, st
     }
   };
   // Along y within each column: items are single texels.
-  std::vector<std::uint8_t> columns(values.size(), 255), result(values.size(), 255);
+  std::vector<std::uint8_t> columns = texels(values.size(), 255), result = texels(values.size(), 255);
   forEachRange(width, 16, [&](std::int64_t x0, std::int64_t x1) {
     thread_local std::vector<std::uint8_t> forward, backward;
     for (std::int64_t x = x0; x < x1; ++x) {
@@ -224,7 +240,7 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
     gridOf[k] = grid.get();
   }
   std::vector<std::vector<std::uint8_t>> maps(n);
-  std::vector<std::uint8_t> hard(soft ? size : 0);
+  std::vector<std::uint8_t> hard = texels(soft ? size : 0, 255);
   for (std::size_t k = 0; k < n; ++k) {
     if (stop.stop_requested()) return {};
     if (progress) progress(static_cast<float>(k) / static_cast<float>(n));
@@ -235,14 +251,16 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
     const map::Light& light = *map.lights[k];
     const OccluderGrid& grid = *gridOf[k];
     const std::int32_t lx = floatToInt(light.x), ly = floatToInt(light.y);
-    maps[k].assign(size, 255);
+    maps[k] = texels(size, 255);
     std::uint8_t* factors = soft ? hard.data() : maps[k].data();
-    if (soft) std::fill(hard.begin(), hard.end(), 255);
-    if (!grid.empty()) {
+    // The soft pass's working map is cleared a column at a time by the thread that tests it.
+    if (!grid.empty() || soft) {
       forEachRange(width, 2, [&](std::int64_t x0, std::int64_t x1) {
         OcclusionHint hint;
         for (std::int64_t x = x0; x < x1 && !stop.stop_requested(); ++x) {
           std::uint8_t* column = factors + static_cast<std::size_t>(x) * height;
+          if (soft) std::fill_n(column, height, std::uint8_t{255});
+          if (grid.empty()) continue;
           const std::int32_t sampleX = floatToInt(static_cast<float>(x) * frame.wf);
           const std::uint8_t* columnNeed = need.data() + static_cast<std::size_t>(x) * height;
           for (std::int32_t y = 0; y < height; ++y) {

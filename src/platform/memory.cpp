@@ -1,5 +1,6 @@
 #include "platform/memory.h"
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -40,5 +41,17 @@ std::uint64_t addressSpaceLeft() {
 }  // namespace
 
 std::uint64_t availableMemory() { return std::min(physicalAvailable(), addressSpaceLeft()); }
+
+void populate(void* begin, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto first = reinterpret_cast<std::uintptr_t>(begin) & ~(page - 1);
+  const auto end = reinterpret_cast<std::uintptr_t>(begin) + bytes;
+  if (bytes > 0) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+  (void)begin;
+  (void)bytes;
+#endif
+}
 
 }  // namespace vorlane::platform

@@ -68,14 +68,21 @@ void Tile::write(base::ByteWriter& out, std::string_view storedPath) const {
   // no columns: its height alone must not size a buffer, nor its width alone run a loop.
   const bool hasPixels = img.width > 0 && img.height > 0;
   std::vector<std::uint8_t> column(hasPixels ? static_cast<std::size_t>(img.height) * 4 : 0);
-  for (std::int32_t x = 0; hasPixels && x < img.width; ++x) {
-    for (std::int32_t y = 0; y < img.height; ++y) std::memcpy(column.data() + static_cast<std::size_t>(y) * 4, img.at(x, y), 4);
-    out.bytes(column.data(), column.size());
-  }
-  if (colourGrid)
+  auto writeColumns = [&] {
+    for (std::int32_t x = 0; hasPixels && x < img.width; ++x) {
+      for (std::int32_t y = 0; y < img.height; ++y) std::memcpy(column.data() + static_cast<std::size_t>(y) * 4, img.at(x, y), 4);
+      out.bytes(column.data(), column.size());
+    }
+  };
+  writeColumns();
+  if (colourGrid) {
     colourGrid->write(out);
-  else
-    ChannelGrid::fromImage(img)->write(out);
+  } else {
+    // The grid of the image holds the same columns.
+    out.int32(img.width);
+    out.int32(img.height);
+    writeColumns();
+  }
   if (normalGrid)
     normalGrid->write(out);
   else
