@@ -57,14 +57,16 @@ MemoryEstimate estimateMemory(const map::Map& map, const Settings& settings, boo
                  layers.size() * columns * 2;
 
   // Each occupied cell gets a lit tile; one flat-normal grid is shared per image size.
-  std::uint64_t all = 0, largestBand = 0, band = 0;
+  // Streamed, a band is written while the next is lit: the two largest neighbours count.
+  std::uint64_t all = 0, largestBand = 0, band = 0, before = 0;
   std::int32_t tallest = 0, widest = 0;
   std::set<std::pair<std::int32_t, std::int32_t>> sizes;
-  const auto bands = detail::litBands(map, settings.bandBytes);
+  const auto bands = detail::litBands(map, settings.bandBytes / 2);
   std::size_t next = 1;
   for (std::size_t k = 0; k < map.cells.size(); ++k) {
     if (next < bands.size() && k == bands[next]) {
-      largestBand = std::max(largestBand, band);
+      largestBand = std::max(largestBand, before + band);
+      before = band;
       band = 0;
       ++next;
     }
@@ -78,7 +80,7 @@ MemoryEstimate estimateMemory(const map::Map& map, const Settings& settings, boo
     widest = std::max(widest, w);
     sizes.insert({w, h});
   }
-  largestBand = std::max(largestBand, band);
+  largestBand = std::max(largestBand, before + band);
   std::uint64_t flats = 0;
   for (const auto& [w, h] : sizes) flats += std::uint64_t{static_cast<std::uint32_t>(w)} * static_cast<std::uint32_t>(h) * 4;
   e.litCells = cells * sizeof(tiles::TilePtr) + flats + (streamed ? largestBand : all);

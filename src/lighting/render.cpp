@@ -2,6 +2,7 @@
 
 #include <tbb/info.h>
 #include <tbb/task_arena.h>
+#include <tbb/task_group.h>
 #include <sched.h>
 
 #include <algorithm>
@@ -60,41 +61,57 @@ base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& f
   }
   // One pass a band (the whole table when nothing streams). Runs of cells go to whichever
   // thread is free; the rendering thread reports the column it has reached when it takes a run.
+  // A band goes to the sink while the next one is lit, so two bands live at once: each gets
+  // half the budget.
   const std::int64_t cellsPerColumn = std::int64_t{map.height} * map.depth;
   const std::int64_t cellCount = static_cast<std::int64_t>(map.cells.size());
   const std::thread::id caller = std::this_thread::get_id();
   std::int64_t reported = 0;
   if (map.width > 0) report(0.0f);
   const std::vector<std::size_t> bands =
-      sink ? detail::litBands(map, bandBytes) : std::vector<std::size_t>{0, static_cast<std::size_t>(cellCount)};
-  for (std::size_t b = 0; b + 1 < bands.size(); ++b) {
-    const auto bandBegin = static_cast<std::int64_t>(bands[b]), bandEnd = static_cast<std::int64_t>(bands[b + 1]);
-    // An allocation failing in a body reaches the caller once the other threads have stopped.
-    detail::forEachRange(bandEnd - bandBegin, 8, [&](std::int64_t first, std::int64_t last) {
-      const std::int64_t k0 = bandBegin + first, k1 = bandBegin + last;
-      const std::int64_t c0 = k0 / cellsPerColumn;
-      if (std::this_thread::get_id() == caller && c0 > reported) {
-        reported = c0;
-        report(static_cast<float>(c0) / static_cast<float>(map.width));
-      }
-      for (std::int64_t k = k0; k < k1 && !stop.stop_requested(); ++k) {
-        const auto& source = map.cells[static_cast<std::size_t>(k)];
-        if (!source) continue;
-        const std::int32_t c = static_cast<std::int32_t>(k / cellsPerColumn);
-        const std::int32_t r = static_cast<std::int32_t>(k / map.depth % map.height);
-        const std::int32_t d = static_cast<std::int32_t>(k % map.depth);
-        if (!toLight.empty() && !toLight[static_cast<std::size_t>(k / map.depth)]) continue;
-        auto target = std::make_shared<tiles::Tile>();
-        const auto& flat = flats.at({detail::imageWidth(*source), detail::imageHeight(*source)});
-        detail::lightCell(map, frame, lights, tone, *source, *target, c, r, d, flat, !sink);
-        lit->cells[static_cast<std::size_t>(k)] = std::move(target);
-      }
-    });
-    if (stop.stop_requested()) break;
-    if (!sink) continue;
-    const std::span<tiles::TilePtr> band(lit->cells.data() + bandBegin, static_cast<std::size_t>(bandEnd - bandBegin));
-    sink(static_cast<std::size_t>(bandBegin), band);
-    for (auto& cell : band) cell.reset();
+      sink ? detail::litBands(map, bandBytes / 2) : std::vector<std::size_t>{0, static_cast<std::size_t>(cellCount)};
+  tbb::task_group writing;
+  try {
+    for (std::size_t b = 0; b + 1 < bands.size(); ++b) {
+      const auto bandBegin = static_cast<std::int64_t>(bands[b]), bandEnd = static_cast<std::int64_t>(bands[b + 1]);
+      // An allocation failing in a body reaches the caller once the other threads have stopped.
+      detail::forEachRange(bandEnd - bandBegin, 8, [&](std::int64_t first, std::int64_t last) {
+        const std::int64_t k0 = bandBegin + first, k1 = bandBegin + last;
+        const std::int64_t c0 = k0 / cellsPerColumn;
+        if (std::this_thread::get_id() == caller && c0 > reported) {
+          reported = c0;
+          report(static_cast<float>(c0) / static_cast<float>(map.width));
+        }
+        for (std::int64_t k = k0; k < k1 && !stop.stop_requested(); ++k) {
+          const auto& source = map.cells[static_cast<std::size_t>(k)];
+          if (!source) continue;
+          const std::int32_t c = static_cast<std::int32_t>(k / cellsPerColumn);
+          const std::int32_t r = static_cast<std::int32_t>(k / map.depth % map.height);
+          const std::int32_t d = static_cast<std::int32_t>(k % map.depth);
+          if (!toLight.empty() && !toLight[static_cast<std::size_t>(k / map.depth)]) continue;
+          auto target = std::make_shared<tiles::Tile>();
+          const auto& flat = flats.at({detail::imageWidth(*source), detail::imageHeight(*source)});
+          detail::lightCell(map, frame, lights, tone, *source, *target, c, r, d, flat, !sink);
+          lit->cells[static_cast<std::size_t>(k)] = std::move(target);
+        }
+      });
+      if (stop.stop_requested()) break;
+      if (!sink) continue;
+      writing.wait();  // the band before, written; what the sink threw is thrown here
+      const std::span<tiles::TilePtr> band(lit->cells.data() + bandBegin, static_cast<std::size_t>(bandEnd - bandBegin));
+      writing.run([&sink, band, first = static_cast<std::size_t>(bandBegin)] {
+        sink(first, band);
+        for (auto& cell : band) cell.reset();
+      });
+    }
+    writing.wait();
+  } catch (...) {
+    // Whatever failed, the band being written must be done before its cells go away.
+    try {
+      writing.wait();
+    } catch (...) {
+    }
+    throw;
   }
   report(0.0f);
   if (stop.stop_requested()) return base::Error{kCancelled};

@@ -130,7 +130,8 @@ struct Lit {
 };
 
 // Takes the lit cells band by band as they are done: cells [first, first + cells.size()) of
-// the map's cell table, in order, on the thread that renders. The renderer drops them after.
+// the map's cell table, in order, one band at a time, on any of the renderer's threads while
+// it lights the next band. The renderer drops them after.
 // Their colour grids are left out: a tile's writer derives the grid from its image.
 using LitCells = std::function<void(std::size_t first, std::span<const tiles::TilePtr> cells)>;
 
