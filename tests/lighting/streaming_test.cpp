@@ -48,6 +48,22 @@ TEST(StreamedBake, BandsWrittenAsTheyComeAreTheBytesOfTheWholeLitMap) {
   for (const auto& cell : streamed->map->cells) EXPECT_EQ(cell, nullptr);
 }
 
+// The sink runs beside the lighting of the next band: a write that fails still reaches the
+// caller as it was thrown, once no band is being written any more.
+TEST(StreamedBake, AFailingWriteReachesTheCaller) {
+  auto m = scenes::makeScene({7, 5, 2, 16, 16, {0.9, 0.3}, {{16, 16}}, 3});
+  m->addLight(scenes::light(30, 40, 1, 90));
+  const Settings settings{64, 48, false, 4.0f, {}, 0, 3 * lighting::detail::litCellBytes(16, 16)};
+  const Snapshot scene(*m);
+  int bands = 0;
+  EXPECT_THROW((void)lighting::render(scene, settings, {}, {},
+                                      [&](std::size_t, std::span<const tiles::TilePtr>) {
+                                        if (++bands == 2) throw base::StreamError("disk full");
+                                      }),
+               base::StreamError);
+  EXPECT_EQ(bands, 2);
+}
+
 TEST(StreamedBake, TheWriterRefusesToFinishWithTilesMissing) {
   auto m = scenes::makeScene({3, 3, 1, 8, 8, {1.0}, {{8, 8}}, 1});
   base::ByteWriter out;
