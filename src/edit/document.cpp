@@ -97,7 +97,7 @@ void Document::load(io::Project project) {
     throw;
   }
   current.cells = std::move(cells);
-  // The loaded map is a map of its own: no canvas has shown it, and it keeps no far pictures.
+  // The loaded map is a map of its own: no canvas has shown it, and it keeps no far picture.
   next->revision = map::Map::nextRevision();
   next->farPictures.reset();
   io::applyMapSection(*next, *project.map);

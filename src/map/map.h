@@ -60,8 +60,8 @@ class Map : public CellWriter {
   std::uint64_t revision = nextRevision();
 
   static std::uint64_t nextRevision();
-  // Pictures of blocks of cells the view keeps for far zooms (checked against the cells
-  // whenever drawn).
+  // The picture the view draws at far zooms, kept so the canvas replaces its upload rather
+  // than adding one a frame.
   std::shared_ptr<FarPictures> farPictures;
 
   // A new map with these sizes and every other field at its start value. Negative sizes

@@ -1,10 +1,14 @@
 #include "map/view.h"
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 #include <numbers>
 #include <vector>
 
@@ -145,61 +149,19 @@ void markerCentre(const Axis& ax, const Axis& ay, float x, float y, float& sx, f
 }  // namespace
 
 // ---- Far zooms ----
-// When cells shrink to a few canvas pixels, drawing each tile would cost a quad per cell
-// and layer for a dot or two. Instead, blocks of cells are drawn from pictures holding
-// kx × ky texels per cell (powers of two above twice the cell's span, so the canvas always
-// minifies them and picks one texel per pixel, never mixing neighbouring cells), the layers
-// flattened as the mask draws them: the topmost texel with alpha of one half or more wins.
-// Each texel is the tile sampled at its centre as the canvas would sample it at this zoom.
-// Pictures are checked against the cells on every frame and redrawn where a cell changed.
+// When cells shrink to a few canvas pixels, drawing each tile would cost a quad per cell and
+// layer for a dot or two. Instead the canvas gets one picture of the whole view, made here:
+// each pixel samples the tile of its cell at the pixel's centre as the canvas samples a tile
+// stretched over its cell (see TileSampler), the layers flattened as the mask draws them (the
+// topmost sample with alpha of one half or more wins). A cell covers the pixel centres from
+// its corner up to its corner plus its span, as the canvas's quad does; where cells overlap,
+// the later one wins, as it is drawn later.
 
 struct FarPictures {
-  struct Block {
-    platform::Image picture;
-    std::vector<std::uint32_t> cellKeys;  // per cell: a hash of its layers' images
-    std::uint64_t lastUse = 0;
-  };
-  std::map<std::tuple<std::int32_t, std::int32_t, int, int, int>, Block> blocks;  // (bx, by, kx, ky, span key)
-  // An image's texels at kx × ky per cell, by (serial, kx, ky, span key), with their last use.
-  std::map<std::tuple<std::uint64_t, int, int, int>, std::pair<std::vector<std::uint8_t>, std::uint64_t>> reduced;
-  std::uint64_t frame = 0;
+  platform::Image picture;  // one picture, so the canvas replaces its upload
 };
 
 namespace {
-
-constexpr std::int32_t kBlockCells = 64;
-// Pictures and reduced images not used for this many frames are dropped.
-constexpr std::uint64_t kPictureAge = 120;
-
-int texelsPerCell(float span) {
-  int k = 1;
-  while (static_cast<float>(k) <= 2 * span) k *= 2;
-  return k;
-}
-
-// An image's texels at kx × ky per cell: each texel is what the canvas samples at its centre
-// when the cell spans spanX × spanY pixels (bilinear magnification; trilinear minification
-// through mipmaps, or the nearest pixel without them).
-const std::vector<std::uint8_t>& reducedImage(FarPictures& far, const platform::Image& image, int kx, int ky,
-                                              float spanX, float spanY, int spanKey) {
-  auto [it, added] = far.reduced.try_emplace({image.serial, kx, ky, spanKey});
-  it->second.second = far.frame;
-  std::vector<std::uint8_t>& out = it->second.first;
-  if (!added) return out;
-  out.assign(static_cast<std::size_t>(kx) * static_cast<std::size_t>(ky) * 4, 0);
-  const TileSampler sampler(image, TileSampler::lodFor(image, spanX, spanY));
-  for (int ty = 0; ty < ky; ++ty) {
-    for (int tx = 0; tx < kx; ++tx) {
-      float c[4];
-      sampler.sample((static_cast<float>(tx) + 0.5f) / static_cast<float>(kx),
-                     (static_cast<float>(ty) + 0.5f) / static_cast<float>(ky), c);
-      std::uint8_t* texel =
-          out.data() + (static_cast<std::size_t>(ty) * static_cast<std::size_t>(kx) + static_cast<std::size_t>(tx)) * 4;
-      for (int k = 0; k < 4; ++k) texel[k] = static_cast<std::uint8_t>(std::clamp(std::lround(c[k]), 0l, 255l));
-    }
-  }
-  return out;
-}
 
 const platform::Image* drawnImage(const TilePtr& tile) {
   const platform::Image* image = tile ? tile->image.get() : nullptr;
@@ -209,93 +171,105 @@ const platform::Image* drawnImage(const TilePtr& tile) {
   return image;
 }
 
-std::uint32_t cellKey(const Map& map, std::int32_t x, std::int32_t y) {
-  std::uint64_t h = 1469598103934665603ull;
-  for (std::int32_t layer = 0; layer < map.depth; ++layer) {
-    const platform::Image* image = drawnImage(map.cells[map.cellIndex(x, y, layer)]);
-    h = (h ^ (image ? image->serial : 0)) * 1099511628211ull;
-  }
-  return static_cast<std::uint32_t>(h ^ (h >> 32));
-}
-
-// Brings a block's picture up to date with its cells; true when it has any texel to show.
-void refreshBlock(FarPictures& far, FarPictures::Block& block, const Map& map, std::int32_t bx, std::int32_t by, int kx,
-                  int ky, float spanX, float spanY, int spanKey) {
-  const std::int32_t x0 = bx * kBlockCells, y0 = by * kBlockCells;
-  const std::int32_t cw = std::min(kBlockCells, map.width - x0), ch = std::min(kBlockCells, map.height - y0);
-  const std::size_t cells = static_cast<std::size_t>(cw) * static_cast<std::size_t>(ch);
-  const bool fresh = block.cellKeys.size() != cells;
-  if (fresh) {
-    block.picture = platform::Image(cw * kx, ch * ky);
-    block.cellKeys.assign(cells, 0);
-  }
-  std::vector<std::uint8_t> next;  // filled only when a cell changed
-  for (std::int32_t cx = 0; cx < cw; ++cx) {
-    for (std::int32_t cy = 0; cy < ch; ++cy) {
-      const std::uint32_t key = cellKey(map, x0 + cx, y0 + cy);
-      std::uint32_t& kept = block.cellKeys[static_cast<std::size_t>(cy) * static_cast<std::size_t>(cw) + static_cast<std::size_t>(cx)];
-      if (!fresh && kept == key) continue;
-      kept = key;
-      // New pixels in a new buffer, so a canvas that uploaded the old ones sees a change.
-      if (next.empty()) next = block.picture.pixels;
-      for (std::int32_t ty = 0; ty < ky; ++ty)
-        std::fill_n(next.data() + ((static_cast<std::size_t>(cy * ky + ty) * static_cast<std::size_t>(cw * kx)) +
-                                   static_cast<std::size_t>(cx * kx)) * 4,
-                    static_cast<std::size_t>(kx) * 4, std::uint8_t{0});
-      for (std::int32_t layer = 0; layer < map.depth; ++layer) {
-        const platform::Image* image = drawnImage(map.cells[map.cellIndex(x0 + cx, y0 + cy, layer)]);
-        if (!image) continue;
-        const std::vector<std::uint8_t>& texels = reducedImage(far, *image, kx, ky, spanX, spanY, spanKey);
-        for (int ty = 0; ty < ky; ++ty) {
-          for (int tx = 0; tx < kx; ++tx) {
-            const std::uint8_t* src = texels.data() + (static_cast<std::size_t>(ty * kx + tx)) * 4;
-            if (src[3] < 128) continue;  // the mask's alpha test at one half
-            std::uint8_t* dst = next.data() + ((static_cast<std::size_t>(cy * ky + ty) * static_cast<std::size_t>(cw * kx)) +
-                                               static_cast<std::size_t>(cx * kx + tx)) * 4;
-            dst[0] = src[0], dst[1] = src[1], dst[2] = src[2], dst[3] = 255;
-          }
-        }
-      }
-    }
-  }
-  if (!next.empty()) block.picture.pixels.swap(next);
-}
-
-void forget(FarPictures& far) {
-  std::erase_if(far.blocks, [&](const auto& b) { return b.second.lastUse + kPictureAge < far.frame; });
-  std::erase_if(far.reduced, [&](const auto& r) { return r.second.second + kPictureAge < far.frame; });
-}
-
-// Whether the view is far enough out (and ordinary enough) for pictures.
+// Whether the view is far enough out (and ordinary enough) for a picture.
 bool drawsPictures(const Map& map, const Axis& ax, const Axis& ay) {
   return ax.monotone() && map.tileWidth > 0 && map.tileHeight > 0 && ax.cellSpan() < kPictureCellSpan &&
          ay.cellSpan() < kPictureCellSpan;
 }
 
-void drawPictures(Map& map, Surface& surface, const Axis& ax, const Axis& ay, const CellRange& cols,
-                  const CellRange& rows) {
+// Along one axis, the cell whose span holds each pixel centre (-1 for none) and where across
+// the cell the centre lies.
+struct Across {
+  std::vector<std::int32_t> cell;
+  std::vector<float> at;
+};
+
+Across across(const Axis& a, std::int32_t count, int pixels) {
+  Across r;
+  r.cell.assign(static_cast<std::size_t>(std::max(pixels, 0)), -1);
+  r.at.assign(r.cell.size(), 0.0f);
+  const float span = a.cellSpan();
+  for (int p = 0; p < pixels; ++p) {
+    const float centre = static_cast<float>(p) + 0.5f;
+    // The last cell whose corner lies at or before the centre.
+    const std::int32_t i = firstTrue(count, [&](std::int32_t k) { return a.cellCorner(k) > centre; }) - 1;
+    if (i < 0) continue;
+    const float corner = a.cellCorner(i);
+    if (!(centre < corner + span)) continue;
+    r.cell[static_cast<std::size_t>(p)] = i;
+    r.at[static_cast<std::size_t>(p)] = (centre - corner) / span;
+  }
+  return r;
+}
+
+void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const Axis& ay) {
   if (!map.farPictures) map.farPictures = std::make_shared<FarPictures>();
   FarPictures& far = *map.farPictures;
-  ++far.frame;
+  const int w = surface.width(), h = surface.height();
+  if (w <= 0 || h <= 0) return;
+  const Across columns = across(ax, cells.width, w), rows = across(ay, cells.height, h);
   const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
-  const int kx = texelsPerCell(spanX), ky = texelsPerCell(spanY);
-  // Texels follow the zoom in steps of a 1/256 of a pixel per cell.
-  const int spanKey = static_cast<int>(std::lround(spanX * 256)) * 1024 + static_cast<int>(std::lround(spanY * 256));
-  surface.setScale(1, 1);
-  if (cols.last > cols.first && rows.last > rows.first) {
-    for (std::int32_t bx = cols.first / kBlockCells; bx <= (cols.last - 1) / kBlockCells; ++bx) {
-      for (std::int32_t by = rows.first / kBlockCells; by <= (rows.last - 1) / kBlockCells; ++by) {
-        FarPictures::Block& block = far.blocks[{bx, by, kx, ky, spanKey}];
-        block.lastUse = far.frame;
-        refreshBlock(far, block, map, bx, by, kx, ky, spanX, spanY, spanKey);
-        const float X0 = ax.cellCorner(bx * kBlockCells), Y0 = ay.cellCorner(by * kBlockCells);
-        const float X1 = ax.cellCorner(std::min(map.width, (bx + 1) * kBlockCells));
-        const float Y1 = ay.cellCorner(std::min(map.height, (by + 1) * kBlockCells));
-        surface.drawImage(block.picture, X0, Y0, X1 - X0, Y1 - Y0);
+  // One sampler per distinct image in sight, made before the work is shared out.
+  const auto [c0, c1] = std::minmax_element(columns.cell.begin(), columns.cell.end());
+  const std::int32_t firstColumn = std::max(*c0, 0), lastColumn = *c1, depth = cells.depth;
+  std::vector<std::pair<std::int32_t, std::pair<int, int>>> bands;  // cell row, its pixel rows
+  for (int y = 0; y < h; ++y) {
+    const std::int32_t cy = rows.cell[static_cast<std::size_t>(y)];
+    if (cy < 0) continue;
+    if (!bands.empty() && bands.back().first == cy)
+      bands.back().second.second = y + 1;
+    else
+      bands.push_back({cy, {y, y + 1}});
+  }
+  std::unordered_map<const platform::Image*, std::size_t> index;
+  std::vector<TileSampler> samplers;
+  for (const auto& band : bands)
+    for (std::int32_t cx = firstColumn; cx <= lastColumn; ++cx)
+      for (std::int32_t layer = 0; layer < depth; ++layer)
+        if (const platform::Image* image = drawnImage(cells.cells[cells.cellIndex(cx, band.first, layer)]))
+          if (index.try_emplace(image, samplers.size()).second)
+            samplers.emplace_back(*image, TileSampler::lodFor(*image, spanX, spanY));
+
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4, 0);
+  const std::size_t seenColumns = lastColumn >= firstColumn ? static_cast<std::size_t>(lastColumn - firstColumn + 1) : 0;
+  const auto drawBand = [&](std::size_t b) {
+    const auto& [cy, pixelRows] = bands[b];
+    // Per cell of the row and layer: its image's sampler, or none.
+    thread_local std::vector<const TileSampler*> row;
+    row.assign(seenColumns * static_cast<std::size_t>(depth), nullptr);
+    for (std::size_t i = 0; i < seenColumns; ++i)
+      for (std::int32_t layer = 0; layer < depth; ++layer)
+        if (const platform::Image* image =
+                drawnImage(cells.cells[cells.cellIndex(firstColumn + static_cast<std::int32_t>(i), cy, layer)]))
+          row[i * static_cast<std::size_t>(depth) + static_cast<std::size_t>(layer)] = &samplers[index.at(image)];
+    for (int y = pixelRows.first; y < pixelRows.second; ++y) {
+      const float v = rows.at[static_cast<std::size_t>(y)];
+      std::uint8_t* out = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w) * 4;
+      for (int x = 0; x < w; ++x, out += 4) {
+        const std::int32_t cx = columns.cell[static_cast<std::size_t>(x)];
+        if (cx < 0) continue;
+        const TileSampler* const* cell = row.data() + static_cast<std::size_t>(cx - firstColumn) * static_cast<std::size_t>(depth);
+        // From the top layer down: the first sample the mask lets through is the one shown.
+        for (std::int32_t layer = depth - 1; layer >= 0; --layer) {
+          if (!cell[layer]) continue;
+          float c[4];
+          cell[layer]->sample(columns.at[static_cast<std::size_t>(x)], v, c);
+          if (c[3] < 127.5f) continue;  // the mask's alpha test at one half
+          for (int k = 0; k < 3; ++k) out[k] = static_cast<std::uint8_t>(std::clamp(std::lround(c[k]), 0l, 255l));
+          out[3] = 255;
+          break;
+        }
       }
     }
-  }
-  if (far.frame % 64 == 0) forget(far);
+  };
+  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, bands.size()), [&](const tbb::blocked_range<std::size_t>& r) {
+    for (std::size_t b = r.begin(); b < r.end(); ++b) drawBand(b);
+  });
+  if (far.picture.width != w || far.picture.height != h) far.picture = platform::Image(w, h);
+  // New pixels in a new buffer, so the canvas sees a change and uploads them.
+  far.picture.pixels.swap(pixels);
+  surface.setScale(1, 1);
+  surface.drawImage(far.picture, 0, 0, static_cast<float>(w), static_cast<float>(h));
 }
 
 // Each visible cell's tiles, layer by layer, a column at a time.
@@ -332,7 +306,7 @@ void draw(Map& map, Surface& surface, Map* tiles) {
 
   surface.setScale(zoom, zoom);
   if (hasCells && drawsPictures(map, ax, ay)) {
-    drawPictures(cells, surface, ax, ay, cols, rows);
+    drawPictures(map, cells, surface, ax, ay);
   } else {
     drawTiles(cells, surface, ax, ay, cols, rows);
   }

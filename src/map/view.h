@@ -50,8 +50,8 @@ MapPoint canvasToMap(const Map& map, const platform::Surface& surface, int cx, i
 // Grid lines are drawn only this many canvas pixels apart or more (twice their width).
 inline constexpr float kMinGridSpacing = 8;
 
-// Cells smaller than this many canvas pixels along both sides are drawn from pictures of
-// blocks of cells rather than tile by tile.
+// Cells smaller than this many canvas pixels along both sides are drawn as one picture of the
+// view rather than tile by tile.
 inline constexpr float kPictureCellSpan = 4;
 
 // The lowest zoom the wheel may reach, so the view never inverts.

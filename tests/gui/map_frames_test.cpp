@@ -1,7 +1,7 @@
 // Frames of the map view as the real canvas shows them, against frames kept in
 // tests/gui/frames (drawn by a canvas that gave every image its own texture and every cell its
-// own quad). Near zooms must match to the pixel; far zooms, where the canvas draws pictures of
-// blocks of cells, must stay close on average. VORLANE_WRITE_FRAMES=folder writes the frames
+// own quad). Near zooms must match to the pixel; far zooms, where the view is one picture
+// sampled on the processor, must stay close on average. VORLANE_WRITE_FRAMES=folder writes the frames
 // there instead.
 #include <QImage>
 #include <QOpenGLWidget>
@@ -91,7 +91,7 @@ constexpr View kNear[] = {{"zoom1", 1, 0, 0}, {"zoom1-shifted", 1, 13.5f, 7.25f}
 constexpr View kFar[] = {{"quarter", 0.25f, 2440, 1840}, {"tenth", 0.1f, 2440, 1840}, {"twentieth", 0.05f, 2440, 1840}};
 
 // Mean difference per channel, in 255ths, allowed at far zooms.
-constexpr double kFarDifference = 6.0;
+constexpr double kFarDifference = 2.0;
 
 class MapFramesTest : public ::testing::Test {
  protected:
@@ -177,7 +177,8 @@ TEST_F(MapFramesTest, FarZoomsStayCloseToTheKeptPixels) {
     if (want.isNull()) continue;
     ASSERT_EQ(got.size(), want.size());
     const double difference = meanDifference(got, want);
-    // Pictures sample each cell at a few fixed points rather than at every pixel's centre.
+    // The sampler's arithmetic is not the GPU's: a few pixels at the edge of a cell or of a
+    // hole come out otherwise.
     EXPECT_LT(difference, kFarDifference) << v.name;
     RecordProperty(v.name, std::to_string(difference));
   }

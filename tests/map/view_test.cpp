@@ -200,49 +200,46 @@ TilePtr solidTile(int w, int h, std::array<std::uint8_t, 4> left, std::array<std
   return t;
 }
 
-// At 1.6 pixels a cell, blocks of 64 × 64 cells are drawn as pictures of 4 × 4 texels a
-// cell (powers of two above twice the span): each texel the topmost one of alpha one half or
-// more, sampled as the canvas samples the tile there. A changed cell changes its texels in
-// the same picture; nothing shows through where no layer is opaque.
-TEST(MapView, FarViewsDrawBlocksOfCellsFromPictures) {
+// At 3.2 pixels a cell the view is one picture of the canvas: each pixel the topmost sample
+// of alpha one half or more, taken at the pixel's centre as the canvas samples the tile there.
+// Cells start at 160 + 3.2 i across and 120 + 3.2 j down. A changed cell changes the same
+// picture; nothing shows through where no layer is opaque, nor off the map.
+TEST(MapView, FarViewsDrawOnePictureSampledAtEveryPixel) {
   constexpr std::array<std::uint8_t, 4> red{255, 0, 0, 255}, blue{0, 0, 255, 255}, clear{9, 9, 9, 0};
   auto m = Map::create(100, 70, 2, 16, 16);
   m->fillLayer(0, solidTile(16, 16, red, red, true));
-  m->setCell(3, 4, 1, solidTile(16, 16, clear, blue, false));
-  m->setCell(5, 4, 1, solidTile(16, 16, red, blue, true));  // the average of a texel's box
-  m->setCell(99, 69, 0, nullptr);
-  m->zoom = 0.1f;
+  m->setCell(3, 4, 1, solidTile(16, 16, clear, blue, false));  // pixels 170-172, 133-135
+  m->setCell(5, 4, 1, solidTile(16, 16, red, blue, true));    // pixels 176-178
+  m->setCell(10, 10, 0, nullptr);                              // pixels 192-194, 152-154
+  m->zoom = 0.2f;
   RecordingSurface s(400, 300);
   draw(*m, s);
   const auto pictures = s.callsOf(Op::Image);
-  ASSERT_EQ(pictures.size(), 4u);
-  EXPECT_EQ(pictures[0].a, corner(0, 16, 0, 0.1f, 400));
-  EXPECT_EQ(pictures[0].b, corner(0, 16, 0, 0.1f, 300));
-  EXPECT_EQ(pictures[0].c, corner(64, 16, 0, 0.1f, 400) - corner(0, 16, 0, 0.1f, 400));
-  EXPECT_EQ(pictures[3].a + pictures[3].c, corner(100, 16, 0, 0.1f, 400));
-  const platform::Image& first = *pictures[0].image;
-  ASSERT_EQ(std::make_pair(first.width, first.height), std::make_pair(256, 256));
-  const auto texel = [](const platform::Image& image, int x, int y) {
+  ASSERT_EQ(pictures.size(), 1u);
+  EXPECT_EQ(std::make_tuple(pictures[0].a, pictures[0].b, pictures[0].c, pictures[0].d), std::make_tuple(0.f, 0.f, 400.f, 300.f));
+  const platform::Image& picture = *pictures[0].image;
+  ASSERT_EQ(std::make_pair(picture.width, picture.height), std::make_pair(400, 300));
+  const auto pixel = [](const platform::Image& image, int x, int y) {
     const std::uint8_t* p = image.at(x, y);
     return std::array<int, 4>{p[0], p[1], p[2], p[3]};
   };
-  EXPECT_EQ(texel(first, 0, 0), (std::array<int, 4>{255, 0, 0, 255}));
-  EXPECT_EQ(texel(first, 13, 16), (std::array<int, 4>{255, 0, 0, 255})) << "the hole shows the layer below";
-  EXPECT_EQ(texel(first, 14, 19), (std::array<int, 4>{0, 0, 255, 255}));
+  EXPECT_EQ(pixel(picture, 161, 121), (std::array<int, 4>{255, 0, 0, 255}));
+  EXPECT_EQ(pixel(picture, 170, 133), (std::array<int, 4>{255, 0, 0, 255})) << "the hole shows the layer below";
+  EXPECT_EQ(pixel(picture, 172, 133), (std::array<int, 4>{0, 0, 255, 255})) << "the nearest pixel, without mipmaps";
   // Mipmapped: the blend of levels a cell of this size takes, red on the left, blue on the right.
-  EXPECT_GT(texel(first, 20, 16)[0], texel(first, 20, 16)[2]);
-  EXPECT_LT(texel(first, 23, 16)[0], texel(first, 23, 16)[2]);
-  EXPECT_GT(texel(first, 20, 16)[2], 0) << "levels blended";
-  const platform::Image& last = *pictures[3].image;
-  ASSERT_EQ(std::make_pair(last.width, last.height), std::make_pair(144, 24));
-  EXPECT_EQ(texel(last, 143, 23)[3], 0) << "an empty cell stays transparent";
+  EXPECT_GT(pixel(picture, 176, 133)[0], pixel(picture, 176, 133)[2]);
+  EXPECT_LT(pixel(picture, 178, 133)[0], pixel(picture, 178, 133)[2]);
+  EXPECT_GT(pixel(picture, 177, 133)[0], 0) << "levels blended";
+  EXPECT_GT(pixel(picture, 177, 133)[2], 0) << "levels blended";
+  EXPECT_EQ(pixel(picture, 193, 153)[3], 0) << "an empty cell stays transparent";
+  EXPECT_EQ(pixel(picture, 159, 119)[3], 0) << "off the map";
 
   m->setCell(3, 4, 1, nullptr);
   s.reset();
   draw(*m, s);
-  ASSERT_EQ(s.callsOf(Op::Image).size(), 4u);
+  ASSERT_EQ(s.callsOf(Op::Image).size(), 1u);
   EXPECT_EQ(s.callsOf(Op::Image)[0].n, pictures[0].n) << "the same picture, redrawn";
-  EXPECT_EQ(texel(*s.callsOf(Op::Image)[0].image, 14, 19), (std::array<int, 4>{255, 0, 0, 255}));
+  EXPECT_EQ(pixel(*s.callsOf(Op::Image)[0].image, 172, 133), (std::array<int, 4>{255, 0, 0, 255}));
 }
 
 // Tile sizes as typed or read from a file: negative ones turn the corners backwards.
