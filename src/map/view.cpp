@@ -210,8 +210,14 @@ void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const 
   const Across columns = across(ax, cells.width, w), rows = across(ay, cells.height, h);
   const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
   // One sampler per distinct image in sight, made before the work is shared out.
-  const auto [c0, c1] = std::minmax_element(columns.cell.begin(), columns.cell.end());
-  const std::int32_t firstColumn = std::max(*c0, 0), lastColumn = *c1, depth = cells.depth;
+  // Cells rise with the pixels: the first and last pixels on the map give the columns in sight.
+  std::int32_t firstColumn = 0, lastColumn = -1;
+  for (const std::int32_t cx : columns.cell)
+    if (cx >= 0) {
+      if (lastColumn < 0) firstColumn = cx;
+      lastColumn = cx;
+    }
+  const std::int32_t depth = cells.depth;
   std::vector<std::pair<std::int32_t, std::pair<int, int>>> bands;  // cell row, its pixel rows
   for (int y = 0; y < h; ++y) {
     const std::int32_t cy = rows.cell[static_cast<std::size_t>(y)];
