@@ -29,7 +29,7 @@ std::vector<std::size_t> litBands(const map::Map& map, std::uint64_t bandBytes) 
     const auto& tile = map.cells[k];
     if (!tile) continue;
     bytes += litCellBytes(imageWidth(*tile), imageHeight(*tile));
-    if (bytes >= bandBytes) {
+    if (bytes >= bandBytes / 2) {
       bands.push_back(k + 1);
       bytes = 0;
     }
@@ -61,7 +61,7 @@ MemoryEstimate estimateMemory(const map::Map& map, const Settings& settings, boo
   std::uint64_t all = 0, largestBand = 0, band = 0, before = 0;
   std::int32_t tallest = 0, widest = 0;
   std::set<std::pair<std::int32_t, std::int32_t>> sizes;
-  const auto bands = detail::litBands(map, settings.bandBytes / 2);
+  const auto bands = detail::litBands(map, settings.bandBytes);
   std::size_t next = 1;
   for (std::size_t k = 0; k < map.cells.size(); ++k) {
     if (next < bands.size() && k == bands[next]) {

@@ -84,9 +84,9 @@ struct Tone {
 
 // What one lit cell of an image of w × h holds: its image, its colour grid and the objects.
 std::uint64_t litCellBytes(std::int32_t w, std::int32_t h);
-// Band boundaries over the map's cells (0, …, cell count): each band ends with the cell that
-// brings its lit cells to bandBytes, so a band in memory is small while every thread still
-// has cells to light.
+// Band boundaries over the map's cells (0, …, cell count) for a streamed bake, which writes a
+// band while it lights the next: each band ends with the cell that brings its lit cells to half
+// of bandBytes, so the two bands in memory are small while every thread still has cells to light.
 std::vector<std::size_t> litBands(const map::Map& map, std::uint64_t bandBytes);
 
 // Lights one cell into `target` (image, colour grid of it unless left out, the given

@@ -61,15 +61,14 @@ base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& f
   }
   // One pass a band (the whole table when nothing streams). Runs of cells go to whichever
   // thread is free; the rendering thread reports the column it has reached when it takes a run.
-  // A band goes to the sink while the next one is lit, so two bands live at once: each gets
-  // half the budget.
+  // A band goes to the sink while the next one is lit (litBands gives each half the budget).
   const std::int64_t cellsPerColumn = std::int64_t{map.height} * map.depth;
   const std::int64_t cellCount = static_cast<std::int64_t>(map.cells.size());
   const std::thread::id caller = std::this_thread::get_id();
   std::int64_t reported = 0;
   if (map.width > 0) report(0.0f);
   const std::vector<std::size_t> bands =
-      sink ? detail::litBands(map, bandBytes / 2) : std::vector<std::size_t>{0, static_cast<std::size_t>(cellCount)};
+      sink ? detail::litBands(map, bandBytes) : std::vector<std::size_t>{0, static_cast<std::size_t>(cellCount)};
   tbb::task_group writing;
   try {
     for (std::size_t b = 0; b + 1 < bands.size(); ++b) {

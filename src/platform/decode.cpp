@@ -1,5 +1,6 @@
 #include "platform/decode.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -63,6 +64,16 @@ base::Result<Image> blankImage(std::int32_t w, std::int32_t h) {
   } catch (const std::bad_alloc&) {
     return base::outOfMemory("decode an image of " + base::intToText(w) + " x " + base::intToText(h) + " pixels");
   }
+}
+
+bool blankImageInto(std::uint32_t w, std::uint32_t h, Image& into, char* message, std::size_t size) {
+  auto blank = blankImage(static_cast<std::int32_t>(w), static_cast<std::int32_t>(h));
+  if (!blank) {
+    std::snprintf(message, size, "%s", blank.error().c_str());
+    return false;
+  }
+  into = std::move(*blank);
+  return true;
 }
 
 base::Result<Decoded> decodeByContent(std::span<const std::uint8_t> bytes) {

@@ -21,6 +21,9 @@ inline constexpr const char* kImageFileTooLarge =
 
 // An image of w × h for a decoder, or "Not enough memory to decode an image of W x H pixels."
 base::Result<Image> blankImage(std::int32_t w, std::int32_t h);
+// The same for the decoders over C libraries: false with blankImage's message in their
+// fixed-size error buffer.
+bool blankImageInto(std::uint32_t w, std::uint32_t h, Image& into, char* message, std::size_t size);
 
 // Decodes by content (not by extension). Files without an alpha channel get the
 // black-to-transparent rule; files with one keep theirs.

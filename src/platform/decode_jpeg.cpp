@@ -154,18 +154,8 @@ base::Result<Decoded> decodeJpeg(std::span<const std::uint8_t> bytes) {
       ok = false;
     }
   }
-  if (ok) {
-    auto blank = blankImage(static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height));
-    if (!blank) {
-      std::snprintf(err.message, sizeof err.message, "%s", blank.error().c_str());
-      ok = false;
-    } else {
-      decoded.image = std::move(*blank);
-    }
-  }
-  if (ok) {
-    ok = readPixels(&cinfo, &err, decoded.image.pixels.data());
-  }
+  if (ok) ok = blankImageInto(header.width, header.height, decoded.image, err.message, sizeof err.message);
+  if (ok) ok = readPixels(&cinfo, &err, decoded.image.pixels.data());
   jpeg_destroy_decompress(&cinfo);
   if (!ok) return base::Error{err.message};
   return decoded;

@@ -142,15 +142,7 @@ base::Result<Decoded> decodePng(std::span<const std::uint8_t> bytes) {
       ok = false;
     }
   }
-  if (ok) {
-    auto blank = blankImage(static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height));
-    if (!blank) {
-      std::snprintf(state.message, sizeof state.message, "%s", blank.error().c_str());
-      ok = false;
-    } else {
-      decoded.image = std::move(*blank);
-    }
-  }
+  if (ok) ok = blankImageInto(header.width, header.height, decoded.image, state.message, sizeof state.message);
   if (ok) {
     decoded.hasAlpha = header.hasAlpha;
     rows.resize(header.height);
