@@ -1,7 +1,8 @@
 // The editor as installed, started as a program of its own with a project on its command
 // line, against the same project opened in this process: the screen over the map canvas must
 // show the same picture. tests/packaging/install_test.sh runs it on a display of its own with
-// VORLANE_EDITOR (the installed program) and VORLANE_PROJECT (the installed example).
+// VORLANE_EDITOR (the installed program) and VORLANE_PROJECT (the installed example);
+// VORLANE_KEEP_FRAMES=folder keeps both pictures there.
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
