@@ -1,5 +1,6 @@
 // The editor program: the Qt toolkit handed to the shell.
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -97,6 +98,9 @@ int main(int argc, char** argv) {
     }
   }
   QApplication::setQuitOnLastWindowClosed(false);
+  // Task bars match the windows to the menu entry and its icon by these.
+  QGuiApplication::setDesktopFileName(QStringLiteral("vorlane"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vorlane")));
   vorlane::platform::qt::QtToolkit toolkit;
   vorlane::app::Shell shell(toolkit);
   shell.startUp();
