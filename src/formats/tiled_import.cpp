@@ -1,6 +1,7 @@
 #include "formats/tiled_import.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -34,12 +35,24 @@ base::Result<platform::Image> readImage(const std::string& path, const std::stri
   return std::move(decoded->image);
 }
 
-// "ff00ff" or "#ff00ff": pixels of exactly that colour become transparent.
-void applyTransparentColour(platform::Image& image, std::string colour) {
-  if (!colour.empty() && colour[0] == '#') colour.erase(0, 1);
-  if (colour.size() != 6) return;
+// The last three bytes of "#AARRGGBB", "#RRGGBB" or either without "#"; false for any
+// other text (the file's words, never a thrown conversion).
+bool hexColour(std::string_view text, std::uint8_t rgb[3]) {
+  if (!text.empty() && text[0] == '#') text.remove_prefix(1);
+  if (text.size() != 6 && text.size() != 8) return false;
+  text.remove_prefix(text.size() - 6);
+  for (int k = 0; k < 3; ++k) {
+    const char* first = text.data() + k * 2;
+    auto [end, ec] = std::from_chars(first, first + 2, rgb[k], 16);
+    if (ec != std::errc{} || end != first + 2) return false;
+  }
+  return true;
+}
+
+// Pixels of exactly the tileset's transparent colour ("ff00ff" or "#ff00ff") become transparent.
+void applyTransparentColour(platform::Image& image, const std::string& colour) {
   std::uint8_t rgb[3];
-  for (int k = 0; k < 3; ++k) rgb[k] = static_cast<std::uint8_t>(std::stoul(colour.substr(k * 2, 2), nullptr, 16));
+  if (colour.empty() || !hexColour(colour, rgb)) return;
   for (std::size_t i = 0; i < image.pixels.size(); i += 4)
     if (std::memcmp(&image.pixels[i], rgb, 3) == 0) image.pixels[i + 3] = 0;
 }
@@ -86,12 +99,10 @@ const Property* findProperty(const std::vector<Property>& properties, std::strin
 }
 
 // "#AARRGGBB" or "#RRGGBB" (alpha is not a light's).
-bool parseColour(std::string text, float rgb[3]) {
-  if (!text.empty() && text[0] == '#') text.erase(0, 1);
-  if (text.size() != 6 && text.size() != 8) return false;
-  if (text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-  const std::size_t at = text.size() - 6;
-  for (int k = 0; k < 3; ++k) rgb[k] = static_cast<float>(std::stoul(text.substr(at + k * 2, 2), nullptr, 16));
+bool parseColour(const std::string& text, float rgb[3]) {
+  std::uint8_t bytes[3];
+  if (!hexColour(text, bytes)) return false;
+  for (int k = 0; k < 3; ++k) rgb[k] = bytes[k];
   return true;
 }
 
@@ -152,6 +163,8 @@ std::string Builder::uniquePath(const std::string& path) {
 base::Status Builder::addTileset(const TilesetSource& source) {
   const std::string owner = "tileset " + quoted(source.name);
   if (source.firstGid < 1) return base::Error{owner + ": firstgid must be at least 1"};
+  if (std::uint8_t rgb[3]; !source.transparent.empty() && (source.transparent.size() > 7 || !hexColour(source.transparent, rgb)))
+    return base::Error{owner + ": the transparent colour " + quoted(source.transparent) + " is not #RRGGBB"};
   if (source.offsetX != 0 || source.offsetY != 0) leaveOut("the tile offset of " + owner);
   if (source.wangSets) leaveOut("the terrain and Wang sets of " + owner);
   for (const Property& p : source.properties)
