@@ -203,7 +203,8 @@ base::Result<ExportPlan> writeAtlases(const map::Map& m, const std::string& mapP
     }
     for (auto [image, name] : {std::pair{&atlas, p.image}, std::pair{&normals, p.normals}}) {
       if (name.empty()) continue;
-      auto status = files.add(beside(name), [&](base::ByteWriter& out) { platform::encodePng(*image, true, out); });
+      const platform::Image& picture = *image;
+      auto status = files.add(beside(name), [&picture](base::ByteWriter& out) { platform::encodePng(picture, true, out); });
       if (!status) return base::Error{beside(name) + ": " + status.error()};
     }
     plan.pages.push_back(std::move(p));

@@ -36,6 +36,9 @@ int fail(const std::string& path, const std::string& reason);
 CLI::Validator wholeNumberFrom(int low, int high);
 CLI::Validator numberFrom(double low, double high);
 CLI::Validator nonEmptyPath();
+// Keeps the cause of a refused write to standard output for closeStandardOutput; call it
+// right after the write, while errno holds the cause.
+void noteOutputError();
 // Flushes and closes standard output: a refused write (a full disk, /dev/full) is an error.
 base::Status closeStandardOutput();
 // A bare file name names a file of the current folder: the companion rule needs a folder.

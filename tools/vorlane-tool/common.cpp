@@ -68,6 +68,14 @@ CLI::Validator nonEmptyPath() {
                         "a file name");
 }
 
+namespace {
+int firstOutputError = 0;
+}  // namespace
+
+void noteOutputError() {
+  if (firstOutputError == 0) firstOutputError = errno;
+}
+
 base::Status closeStandardOutput() {
   // A write refused earlier (a full disk) leaves the error flag; the buffer's last bytes go now
   // (std::cout shares the buffer of stdout).
@@ -77,6 +85,7 @@ base::Status closeStandardOutput() {
   std::cout.flush();
   const bool failedBefore = std::ferror(stdout) != 0;
   if (std::fclose(stdout) != 0 && error == 0) error = errno;
+  if (error == 0) error = firstOutputError;
   if (flushed && !failedBefore && error == 0) return base::success();
   return base::Error{std::string("cannot write the output: ") + (error != 0 ? std::strerror(error) : "a write was refused")};
 }
