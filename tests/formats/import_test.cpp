@@ -233,6 +233,24 @@ TEST(Import, BadFilesGiveAClearError) {
   }
 }
 
+// Images are decoded only once nothing is refused for what the files say: a strict import
+// refuses before it reads a pixel (an image whose pixels are broken shows which came first).
+TEST(Import, RefusalsComeBeforeAnyImageIsDecoded) {
+  TempDir dir;
+  writeSampleFiles(dir);
+  auto png = vorlane::test::readFile(dir.file("atlas.png"));
+  png.resize(40);  // the header and no pixels
+  vorlane::test::writeFile(dir.file("atlas.png"), png);
+  SampleParts sky;
+  sky.extra = " <imagelayer id=\"9\" name=\"Sky\"/>\n";
+  auto strict = importText(dir, kVariants[0], sampleTmx(sky));
+  ASSERT_FALSE(strict);
+  EXPECT_EQ(strict.error().rfind(kCannotHold, 0), 0u) << strict.error();
+  auto lossy = importText(dir, kVariants[0], sampleTmx(sky), true);
+  ASSERT_FALSE(lossy);
+  EXPECT_NE(lossy.error().find("cannot read the image"), std::string::npos) << lossy.error();
+}
+
 TEST(Import, TmxMapMayNameAJsonTileset) {
   TempDir dir;
   writeSampleFiles(dir);
