@@ -170,7 +170,14 @@ TEST(KilledWriters, LeaveTheOldFileOrTheNewOneWhole) {
       ::kill(child, SIGKILL);
       waitFor(child);
       const ExportSet now = exportSetAt(target);
-      EXPECT_TRUE(now == before || now == after) << "trial " << trial;
+      // Which file is of which set, when they are mixed.
+      std::string which;
+      for (const auto& [file, bytes] : now) {
+        const bool isOld = before.contains(file) && before.at(file) == bytes;
+        const bool isNew = after.contains(file) && after.at(file) == bytes;
+        which += " " + fs::path(file).filename().string() + (isOld ? " old" : isNew ? " new" : " neither");
+      }
+      EXPECT_TRUE(now == before || now == after) << "trial " << trial << ":" << which;
     }
   }
   // A save after the killed ones clears what they left.
