@@ -16,8 +16,12 @@ constexpr const char* kCannotHold = "A TMX file cannot hold this text, so nothin
 // character reference.
 bool xmlAllows(unsigned char c) { return c >= 0x20 || c == '\t' || c == '\n' || c == '\r'; }
 
+std::string_view::const_iterator firstForbidden(std::string_view text) {
+  return std::find_if_not(text.begin(), text.end(), [](char c) { return xmlAllows(static_cast<unsigned char>(c)); });
+}
+
 void check(std::string_view text, const std::string& what) {
-  const auto bad = std::find_if_not(text.begin(), text.end(), [](char c) { return xmlAllows(static_cast<unsigned char>(c)); });
+  const auto bad = firstForbidden(text);
   if (bad == text.end()) return;
   std::string shown;
   for (char c : text) {
@@ -54,7 +58,7 @@ class XmlOut {
   }
   // ` name="value"`, escaped for an attribute.
   XmlOut& attr(std::string_view name, std::string_view value) {
-    check(value, "The " + std::string(name));
+    if (firstForbidden(value) != value.end()) check(value, "The " + std::string(name));
     std::string text = " ";
     text += name;
     text += "=\"";
