@@ -240,6 +240,29 @@ void importCorpus() {
         R"({"id":1,"name":"lamp","type":"light","x":6,"y":2,"point":true}]}]})";
     put("import", name + ".tmj", text(tmj));
   }
+  // Colours: a transparent colour on the tileset image, a light's color property.
+  put("import", "colours.tmx",
+      text("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<map version=\"1.8\" orientation=\"orthogonal\" width=\"2\" height=\"1\" tilewidth=\"4\" "
+           "tileheight=\"4\" backgroundcolor=\"#102030\">\n"
+           " <tileset firstgid=\"1\" name=\"tiles\" tilewidth=\"4\" tileheight=\"4\" tilecount=\"4\" columns=\"2\">\n"
+           "  <image source=\"tiles.png\" trans=\"ff00ff\" width=\"8\" height=\"8\"/>\n"
+           " </tileset>\n"
+           " <layer id=\"1\" name=\"ground\" width=\"2\" height=\"1\"><data encoding=\"csv\">1,2</data></layer>\n"
+           " <objectgroup id=\"2\" name=\"things\">\n"
+           "  <object id=\"1\" name=\"lamp\" type=\"light\" x=\"6\" y=\"2\"><properties>"
+           "<property name=\"color\" type=\"color\" value=\"#ffff8000\"/></properties><point/></object>\n"
+           "  <object id=\"2\" name=\"a&#x9;b\" x=\"1\" y=\"1\"><point/></object>\n"
+           " </objectgroup>\n"
+           "</map>\n"));
+  put("import", "colours.tmj",
+      text(R"({"type":"map","version":"1.8","orientation":"orthogonal","width":2,"height":1,"tilewidth":4,)"
+           R"("tileheight":4,"backgroundcolor":"#102030","tilesets":[{"firstgid":1,"name":"tiles","tilewidth":4,)"
+           R"("tileheight":4,"tilecount":4,"columns":2,"image":"tiles.png","imagewidth":8,"imageheight":8,)"
+           R"("transparentcolor":"#ff00ff"}],"layers":[{"type":"tilelayer","id":1,"name":"ground","width":2,)"
+           R"("height":1,"data":[1,2]},{"type":"objectgroup","id":2,"name":"things","objects":[{"id":1,)"
+           R"("name":"lamp","type":"light","x":6,"y":2,"point":true,"properties":[{"name":"color",)"
+           R"("type":"color","value":"#ffff8000"}]}]}]})"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "formats/tiled_import.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -10,6 +11,7 @@
 #include "base/text.h"
 #include "platform/decode.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "tiles/companion.h"
 
 namespace vorlane::formats::tiled {
@@ -34,12 +36,24 @@ base::Result<platform::Image> readImage(const std::string& path, const std::stri
   return std::move(decoded->image);
 }
 
-// "ff00ff" or "#ff00ff": pixels of exactly that colour become transparent.
-void applyTransparentColour(platform::Image& image, std::string colour) {
-  if (!colour.empty() && colour[0] == '#') colour.erase(0, 1);
-  if (colour.size() != 6) return;
+// The last three bytes of "#AARRGGBB", "#RRGGBB" or either without "#"; false for any
+// other text (the file's words, never a thrown conversion).
+bool hexColour(std::string_view text, std::uint8_t rgb[3]) {
+  if (!text.empty() && text[0] == '#') text.remove_prefix(1);
+  if (text.size() != 6 && text.size() != 8) return false;
+  text.remove_prefix(text.size() - 6);
+  for (int k = 0; k < 3; ++k) {
+    const char* first = text.data() + k * 2;
+    auto [end, ec] = std::from_chars(first, first + 2, rgb[k], 16);
+    if (ec != std::errc{} || end != first + 2) return false;
+  }
+  return true;
+}
+
+// Pixels of exactly the tileset's transparent colour ("ff00ff" or "#ff00ff") become transparent.
+void applyTransparentColour(platform::Image& image, const std::string& colour) {
   std::uint8_t rgb[3];
-  for (int k = 0; k < 3; ++k) rgb[k] = static_cast<std::uint8_t>(std::stoul(colour.substr(k * 2, 2), nullptr, 16));
+  if (colour.empty() || !hexColour(colour, rgb)) return;
   for (std::size_t i = 0; i < image.pixels.size(); i += 4)
     if (std::memcmp(&image.pixels[i], rgb, 3) == 0) image.pixels[i + 3] = 0;
 }
@@ -62,8 +76,8 @@ base::Result<std::optional<platform::Image>> readNormalMap(const std::string& im
 }
 
 // The rectangle at (ox, oy) of the image and of its normal map (flat where it has none).
-tiles::TilePtr cutTile(const platform::Image& image, const platform::Image* normal, std::int32_t ox, std::int32_t oy,
-                       std::int32_t w, std::int32_t h) {
+void cutTile(tiles::Tile& tile, const platform::Image& image, const platform::Image* normal, std::int32_t ox,
+             std::int32_t oy, std::int32_t w, std::int32_t h) {
   auto piece = std::make_shared<platform::Image>(w, h);
   platform::Image normalPiece(w, h);
   for (std::size_t i = 0; i < normalPiece.pixels.size(); i += 4)
@@ -74,9 +88,7 @@ tiles::TilePtr cutTile(const platform::Image& image, const platform::Image* norm
     const std::int32_t n = std::min(w, normal->width - ox);
     std::memcpy(normalPiece.at(0, y), normal->at(ox, oy + y), static_cast<std::size_t>(n) * 4);
   }
-  auto tile = std::make_shared<tiles::Tile>();
-  (void)tile->setImages(std::move(piece), &normalPiece);  // both exist: cannot fail
-  return tile;
+  (void)tile.setImages(std::move(piece), &normalPiece);  // both exist: cannot fail
 }
 
 const Property* findProperty(const std::vector<Property>& properties, std::string_view name) {
@@ -86,12 +98,10 @@ const Property* findProperty(const std::vector<Property>& properties, std::strin
 }
 
 // "#AARRGGBB" or "#RRGGBB" (alpha is not a light's).
-bool parseColour(std::string text, float rgb[3]) {
-  if (!text.empty() && text[0] == '#') text.erase(0, 1);
-  if (text.size() != 6 && text.size() != 8) return false;
-  if (text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-  const std::size_t at = text.size() - 6;
-  for (int k = 0; k < 3; ++k) rgb[k] = static_cast<float>(std::stoul(text.substr(at + k * 2, 2), nullptr, 16));
+bool parseColour(const std::string& text, float rgb[3]) {
+  std::uint8_t bytes[3];
+  if (!hexColour(text, bytes)) return false;
+  for (int k = 0; k < 3; ++k) rgb[k] = bytes[k];
   return true;
 }
 
@@ -152,6 +162,8 @@ std::string Builder::uniquePath(const std::string& path) {
 base::Status Builder::addTileset(const TilesetSource& source) {
   const std::string owner = "tileset " + quoted(source.name);
   if (source.firstGid < 1) return base::Error{owner + ": firstgid must be at least 1"};
+  if (std::uint8_t rgb[3]; !source.transparent.empty() && (source.transparent.size() > 7 || !hexColour(source.transparent, rgb)))
+    return base::Error{owner + ": the transparent colour " + quoted(source.transparent) + " is not #RRGGBB"};
   if (source.offsetX != 0 || source.offsetY != 0) leaveOut("the tile offset of " + owner);
   if (source.wangSets) leaveOut("the terrain and Wang sets of " + owner);
   for (const Property& p : source.properties)
@@ -169,11 +181,8 @@ base::Status Builder::addTileset(const TilesetSource& source) {
         source.tileHeight > kMaxTileSide)
       return base::Error{owner + ": the tile width and height must be from 1 to " + std::to_string(kMaxTileSide)};
     if (source.spacing < 0 || source.margin < 0) return base::Error{owner + ": spacing and margin must not be negative"};
-    auto image = readImage(source.image, owner);
+    auto image = probe(source.image, owner);
     if (!image) return base::Error{image.error()};
-    applyTransparentColour(*image, source.transparent);
-    auto normal = readNormalMap(source.image, normalProperty ? normalProperty->value : "", owner);
-    if (!normal) return base::Error{normal.error()};
     const std::int64_t stepX = std::int64_t{source.tileWidth} + source.spacing;
     const std::int64_t stepY = std::int64_t{source.tileHeight} + source.spacing;
     const std::int64_t columns = std::max<std::int64_t>(0, (image->width - 2 * std::int64_t{source.margin} + source.spacing) / stepX);
@@ -182,16 +191,17 @@ base::Status Builder::addTileset(const TilesetSource& source) {
     if (source.tileCount >= 0) count = std::min<std::int64_t>(count, source.tileCount);
     if (tilesMade_ + static_cast<std::uint64_t>(count) > kMaxTiles)
       return base::Error{"the tilesets hold more than the " + std::to_string(kMaxTiles) + " tiles an import may hold"};
+    if (auto fits = reserve(static_cast<std::uint64_t>(count), source.tileWidth, source.tileHeight, *image); !fits)
+      return fits;
     stretched(source.tileWidth, source.tileHeight);
-    const platform::Image* normalImage = *normal ? &**normal : nullptr;
     made.reserve(static_cast<std::size_t>(count));
     for (std::int64_t i = 0; i < count; ++i) {
-      const auto ox = static_cast<std::int32_t>(source.margin + (i % columns) * stepX);
-      const auto oy = static_cast<std::int32_t>(source.margin + (i / columns) * stepY);
-      auto tile = cutTile(*image, normalImage, ox, oy, source.tileWidth, source.tileHeight);
-      tile->path = uniquePath(source.image + " " + std::to_string(i));
-      made.push_back(std::move(tile));
+      made.push_back(std::make_shared<tiles::Tile>());
+      made.back()->path = uniquePath(source.image + " " + std::to_string(i));
     }
+    cuts_.push_back({source.image, normalProperty ? normalProperty->value : "", owner, source.transparent, *image,
+                     source.tileWidth, source.tileHeight, source.margin, source.spacing,
+                     static_cast<std::int32_t>(std::max<std::int64_t>(columns, 1)), made});
   }
   // The <tile> entries: the images of a collection, and flags, animations and shapes of any tile.
   for (const TileEntry& entry : source.tiles) {
@@ -199,15 +209,15 @@ base::Status Builder::addTileset(const TilesetSource& source) {
     if (source.image.empty() && !entry.image.empty()) {
       if (entry.id >= kMaxTiles || tilesMade_ + made.size() >= kMaxTiles)
         return base::Error{tileOwner + ": more tiles than the " + std::to_string(kMaxTiles) + " an import may hold"};
-      auto image = readImage(entry.image, tileOwner);
+      auto image = probe(entry.image, tileOwner);
       if (!image) return base::Error{image.error()};
-      applyTransparentColour(*image, source.transparent);
+      if (auto fits = reserve(1, image->width, image->height, *image); !fits) return fits;
       const Property* named = findProperty(entry.properties, "normalmap");
-      auto normal = readNormalMap(entry.image, named ? named->value : "", tileOwner);
-      if (!normal) return base::Error{normal.error()};
       stretched(image->width, image->height);
-      auto tile = cutTile(*image, *normal ? &**normal : nullptr, 0, 0, image->width, image->height);
+      auto tile = std::make_shared<tiles::Tile>();
       tile->path = uniquePath(entry.image);
+      cuts_.push_back({entry.image, named ? named->value : "", tileOwner, source.transparent, *image, image->width,
+                       image->height, 0, 0, 1, {tile}});
       if (made.size() <= entry.id) made.resize(entry.id + 1);
       made[entry.id] = std::move(tile);
     }
@@ -237,6 +247,46 @@ base::Status Builder::addTileset(const TilesetSource& source) {
   }
   ranges_.push_back({source.firstGid, std::move(made)});
   std::stable_sort(ranges_.begin(), ranges_.end(), [](const Range& a, const Range& b) { return a.first < b.first; });
+  return base::success();
+}
+
+base::Result<platform::ImageSize> Builder::probe(const std::string& path, const std::string& owner) {
+  auto bytes = platform::readWholeFile(path, platform::kMaxImageFileBytes);
+  if (!bytes) return base::Error{owner + ": cannot open the image " + path};
+  auto size = platform::imageSize(*bytes);
+  if (!size) return base::Error{owner + ": cannot read the image " + path + " (" + size.error() + ")"};
+  return size;
+}
+
+base::Status Builder::reserve(std::uint64_t tiles, std::int64_t width, std::int64_t height, platform::ImageSize source) {
+  // A tile keeps its image, colour grid and normal grid (4 bytes a pixel each); the image it
+  // is cut from and its normal map are held while it is cut.
+  constexpr std::uint64_t kTileBytes = 512, kTileBytesPerPixel = 12, kSourceBytesPerPixel = 8;
+  tileBytes_ += tiles * (kTileBytes + kTileBytesPerPixel * static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height));
+  sourceBytes_ = std::max(sourceBytes_, kSourceBytesPerPixel * static_cast<std::uint64_t>(source.width) *
+                                            static_cast<std::uint64_t>(source.height));
+  const std::uint64_t need = tileBytes_ + sourceBytes_, available = platform::availableMemory();
+  if (need <= available) return base::success();
+  auto mib = [](std::uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); };
+  return base::Error{"not enough memory to import this map: its tiles need about " + mib(need) + " MiB, and " +
+                     mib(available) + " MiB are available"};
+}
+
+base::Status Builder::cut(const Cuts& cuts) {
+  auto image = readImage(cuts.image, cuts.owner);
+  if (!image) return base::Error{image.error()};
+  if (image->width != cuts.size.width || image->height != cuts.size.height)
+    return base::Error{cuts.owner + ": the image " + cuts.image + " changed while the map was read"};
+  applyTransparentColour(*image, cuts.transparent);
+  auto normal = readNormalMap(cuts.image, cuts.normal, cuts.owner);
+  if (!normal) return base::Error{normal.error()};
+  const platform::Image* normalImage = *normal ? &**normal : nullptr;
+  const std::int64_t stepX = std::int64_t{cuts.width} + cuts.spacing, stepY = std::int64_t{cuts.height} + cuts.spacing;
+  for (std::size_t i = 0; i < cuts.tiles.size(); ++i) {
+    const auto ox = static_cast<std::int32_t>(cuts.margin + static_cast<std::int64_t>(i % static_cast<std::size_t>(cuts.columns)) * stepX);
+    const auto oy = static_cast<std::int32_t>(cuts.margin + static_cast<std::int64_t>(i / static_cast<std::size_t>(cuts.columns)) * stepY);
+    cutTile(*cuts.tiles[i], *image, normalImage, ox, oy, cuts.width, cuts.height);
+  }
   return base::success();
 }
 
@@ -333,6 +383,14 @@ base::Result<Imported> Builder::finish() {
     for (const auto& [item, count] : leftOut_) message += "\n  " + item;
     return base::Error{message};
   }
+  // Pixels only now, once nothing is refused for what the files say.
+  try {
+    for (const Cuts& cuts : cuts_)
+      if (auto done = cut(cuts); !done) return base::Error{done.error()};
+  } catch (const std::bad_alloc&) {
+    return base::Error{"not enough memory for the tiles of this map"};
+  }
+  std::vector<Cuts>().swap(cuts_);
   // Cells in the map's own order (column, row, layer), each GID looked up once per run.
   map::Map& m = *map_;
   try {

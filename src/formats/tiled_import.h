@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/formats.h"
+#include "platform/decode.h"
 
 namespace vorlane::formats::tiled {
 
@@ -90,6 +91,20 @@ class Builder {
   // Tile paths are their identity in a project file: no two tiles may share one.
   std::string uniquePath(const std::string& path);
 
+  // Tiles whose pixels come from one image, cut once nothing is refused (finish).
+  struct Cuts {
+    std::string image, normal, owner, transparent;
+    platform::ImageSize size;  // from the image's header
+    std::int32_t width, height, margin, spacing, columns;  // of the tiles, in the image
+    std::vector<tiles::TilePtr> tiles;
+  };
+  // The image's sides, from its header alone.
+  base::Result<platform::ImageSize> probe(const std::string& path, const std::string& owner);
+  // Counts `tiles` tiles of width × height cut from an image of `source`: refused with the
+  // estimate when the tiles so far would not fit in memory.
+  base::Status reserve(std::uint64_t tiles, std::int64_t width, std::int64_t height, platform::ImageSize source);
+  base::Status cut(const Cuts& cuts);
+
   ImportOptions options_;
   map::MapPtr map_;
   std::vector<io::TilesetEntry> tilesets_;
@@ -97,6 +112,8 @@ class Builder {
   std::vector<std::vector<std::uint32_t>> layers_;  // the GIDs of each layer, row by row
   std::int32_t layersRead_ = 0;
   std::uint64_t tilesMade_ = 0;
+  std::vector<Cuts> cuts_;
+  std::uint64_t tileBytes_ = 0, sourceBytes_ = 0;
   std::unordered_set<std::string> paths_;
   std::vector<std::pair<std::string, int>> leftOut_;
 };

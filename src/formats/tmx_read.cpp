@@ -1,6 +1,7 @@
 // TMX: the XML form of tile maps (.tmx) and tilesets (.tsx), read with pugixml.
 #include <pugixml.hpp>
 
+#include <cstdio>
 #include <cstring>
 
 #include "formats/tiled_import.h"
@@ -85,12 +86,35 @@ TilesetSource readTileset(pugi::xml_node node, const std::string& folder) {
   return source;
 }
 
+// The first control character XML 1.0 forbids (all but tab, line feed and carriage return),
+// or 0. pugixml takes them, raw and as references; the other readers of these files do not.
+unsigned char forbiddenControl(std::string_view text) {
+  for (char c : text)
+    if (const auto u = static_cast<unsigned char>(c); u < 0x20 && u != '\t' && u != '\n' && u != '\r') return u;
+  return 0;
+}
+
 pugi::xml_document parseXml(std::string_view text, const char* what) {
   pugi::xml_document doc;
   pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
   if (!result)
     refuse(std::string("broken XML in the ") + what + " at byte " + std::to_string(result.offset) + ": " +
            result.description());
+  struct Walker : pugi::xml_tree_walker {
+    unsigned char found = 0;
+    bool for_each(pugi::xml_node& node) override {
+      found = forbiddenControl(node.value());
+      for (pugi::xml_attribute a = node.first_attribute(); a && !found; a = a.next_attribute()) found = forbiddenControl(a.value());
+      return !found;
+    }
+  } walker;
+  walker.found = forbiddenControl(text);
+  if (!walker.found) doc.traverse(walker);
+  if (walker.found) {
+    char code[8];
+    std::snprintf(code, sizeof code, "U+%04X", walker.found);
+    refuse(std::string("broken XML in the ") + what + ": the control character " + code + " is not allowed in XML");
+  }
   return doc;
 }
 

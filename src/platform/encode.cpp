@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <future>
+#include <string>
 
 namespace vorlane::platform {
 
@@ -18,6 +19,7 @@ namespace {
 struct PngSink {
   base::ByteWriter* out;
   std::exception_ptr thrown;
+  std::string refused;  // libpng's own error, when it was not the writer's
 };
 
 void onWrite(png_structp png, png_bytep data, png_size_t n) {
@@ -31,7 +33,11 @@ void onWrite(png_structp png, png_bytep data, png_size_t n) {
 }
 
 void onFlush(png_structp) {}
-void onError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void onError(png_structp png, png_const_charp message) {
+  if (auto* sink = static_cast<PngSink*>(png_get_io_ptr(png)); sink && !sink->thrown && sink->refused.empty())
+    sink->refused = message ? message : "";
+  png_longjmp(png, 1);
+}
 void onWarning(png_structp, png_const_charp) {}
 
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
@@ -70,12 +76,14 @@ bool writeRows(png_structp png, png_infop info, PngSink& sink, std::int32_t widt
 }
 
 void write(std::int32_t width, std::int32_t height, bool withAlpha, const RowAt& rowAt, base::ByteWriter& out) {
-  PngSink sink{&out, nullptr};
+  PngSink sink{&out, nullptr, {}};
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, &onError, &onWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   const bool ok = png && info && writeRows(png, info, sink, width, height, withAlpha, rowAt);
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
   if (sink.thrown) std::rethrow_exception(sink.thrown);
+  // Nothing failed to write: the picture itself was refused.
+  if (!ok && !sink.refused.empty()) throw base::FormatError("The PNG encoder refused the picture: " + sink.refused + ".");
   if (!ok) throw base::StreamError(base::kWriteError);
 }
 

@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "base/console.h"
 #include "formats/formats.h"
@@ -317,6 +318,48 @@ TEST_F(ForeignMaps, ImportReplacesMapAndTilesetsAndListsWhatWasLeftOut) {
   ASSERT_EQ(shell.tilesets().count(), 1);
   EXPECT_EQ(shell.tilesets().entries()[0].label, "t");
   EXPECT_EQ(shell.tilesets().entries()[0].tileset->cell(3, 0, 0), m.cell(1, 0, 0));
+}
+
+// A transparent colour that is no colour once ended the editor with the unsaved work.
+TEST_F(ForeignMaps, AMapThatCannotBeImportedLeavesTheDocumentAsItWas) {
+  const auto bytes = readFile(writeTmx(*this));
+  std::string tmx(bytes.begin(), bytes.end());
+  tmx.replace(tmx.find("<image source"), 6, "<image trans=\"zzzzzz\"");
+  writeFile(dir.file("m.tmx"), std::vector<std::uint8_t>(tmx.begin(), tmx.end()));
+  const map::MapPtr before = shell.currentMap();
+  tk.fileAnswers = {dir.file("m.tmx")};
+  tk.chooseMenu(g.fileMenu, app::kImportTag);
+  runScript();
+  ASSERT_EQ(tk.messages.size(), 1u);
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+  EXPECT_NE(tk.messages[0].text.find("tileset 't': the transparent colour 'zzzzzz' is not #RRGGBB"), std::string::npos)
+      << tk.messages[0].text;
+  EXPECT_EQ(shell.currentMap(), before);
+  EXPECT_FALSE(shell.document().modified());
+}
+
+// A toolkit whose requester fails by throwing, as any code under a command might.
+struct ThrowingToolkit : FakeToolkit {
+  std::string fileRequester(std::string_view, std::string_view, FileMode, std::string_view) override {
+    throw std::runtime_error("the requester broke");
+  }
+};
+
+TEST(CommandBoundary, WhatACommandThrowsIsAnErrorBoxAndTheEditorCarriesOn) {
+  ThrowingToolkit tk;
+  app::Shell shell{tk};
+  shell.startUp();
+  const map::MapPtr before = shell.currentMap();
+  tk.chooseMenu(shell.gadgets().fileMenu, app::kImportTag);
+  tk.chooseMenu(shell.gadgets().fileMenu, app::kExportAsTag);
+  EXPECT_THROW(shell.run(), ScriptEnded);
+  ASSERT_EQ(tk.messages.size(), 2u);
+  EXPECT_EQ(tk.messages[0].text, "Import Map stopped: the requester broke");
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+  EXPECT_EQ(tk.messages[1].text, "Export As stopped: the requester broke");
+  EXPECT_FALSE(shell.finished());
+  EXPECT_EQ(shell.currentMap(), before);
+  EXPECT_FALSE(shell.document().modified());
 }
 
 TEST_F(ForeignMaps, ExportAsWritesTheFormatOfTheNameOrTmx) {

@@ -208,6 +208,22 @@ TEST(Import, BadFilesGiveAClearError) {
        "is out of range"},
       {"number past int64", 1, [&] { return replaced(sampleTmj(), R"("width":3)", R"("width":2.5e60)"); },
        "is not a whole number"},
+      // Both once ended the program from a number conversion that threw.
+      {"bad transparent colour", 0,
+       [&] { return replaced(sampleTmx(), "<image source=\"atlas.png\"", "<image source=\"atlas.png\" trans=\"zzzzzz\""); },
+       "tileset 'atlas': the transparent colour 'zzzzzz' is not #RRGGBB"},
+      {"bad transparent colour", 1,
+       [&] { return replaced(sampleTmj(), R"("image":"atlas.png",)", R"("image":"atlas.png","transparentcolor":"#gggggg",)"); },
+       "the transparent colour '#gggggg' is not #RRGGBB"},
+      {"signed transparent colour", 0,
+       [&] { return replaced(sampleTmx(), "<image source=\"atlas.png\"", "<image source=\"atlas.png\" trans=\"+f+f+f\""); },
+       "is not #RRGGBB"},
+      {"signed light colour", 0, [&] { return replaced(sampleTmx(), "#ff102030", "#ff10-030"); }, "is not #AARRGGBB or #RRGGBB"},
+      // XML 1.0 forbids these even as references; other readers refuse them.
+      {"control character reference", 0, [&] { return replaced(sampleTmx(), "door.lua", "door&#x1;.lua"); },
+       "the control character U+0001 is not allowed in XML"},
+      {"raw control character", 0, [&] { return replaced(sampleTmx(), "door.lua", "door\x1f.lua"); },
+       "the control character U+001F is not allowed in XML"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -215,6 +231,24 @@ TEST(Import, BadFilesGiveAClearError) {
     ASSERT_FALSE(imported);
     EXPECT_NE(imported.error().find(c.error), std::string::npos) << imported.error();
   }
+}
+
+// Images are decoded only once nothing is refused for what the files say: a strict import
+// refuses before it reads a pixel (an image whose pixels are broken shows which came first).
+TEST(Import, RefusalsComeBeforeAnyImageIsDecoded) {
+  TempDir dir;
+  writeSampleFiles(dir);
+  auto png = vorlane::test::readFile(dir.file("atlas.png"));
+  png.resize(40);  // the header and no pixels
+  vorlane::test::writeFile(dir.file("atlas.png"), png);
+  SampleParts sky;
+  sky.extra = " <imagelayer id=\"9\" name=\"Sky\"/>\n";
+  auto strict = importText(dir, kVariants[0], sampleTmx(sky));
+  ASSERT_FALSE(strict);
+  EXPECT_EQ(strict.error().rfind(kCannotHold, 0), 0u) << strict.error();
+  auto lossy = importText(dir, kVariants[0], sampleTmx(sky), true);
+  ASSERT_FALSE(lossy);
+  EXPECT_NE(lossy.error().find("cannot read the image"), std::string::npos) << lossy.error();
 }
 
 TEST(Import, TmxMapMayNameAJsonTileset) {

@@ -58,6 +58,7 @@ class ProgressLine {
 };
 
 int bake(const BakeOptions& o) {
+  if (auto refused = refuseOwnInput(o.output, {o.input})) return *refused;
   auto project = readProject(o.input);
   if (!project) return fail(o.input, project.error());
   const map::Map& source = *project->map;

@@ -18,6 +18,7 @@ struct ImportArgs {
 };
 
 int runImport(const ImportArgs& a) {
+  if (auto refused = refuseOwnInput(a.output, {a.input})) return *refused;
   const formats::Format* format = formats::formatForPath(a.input);
   if (format && !format->read) return fail(a.input, "maps of this kind cannot be imported");
   base::Result<formats::Imported> imported = base::Error{};
@@ -41,6 +42,7 @@ struct ExportArgs {
 };
 
 int runExport(const ExportArgs& a) {
+  if (auto refused = refuseOwnInput(a.output, {a.input})) return *refused;
   const formats::Format* format = formats::formatNamed(a.format);
   auto project = readProject(a.input);
   if (!project) return fail(a.input, project.error());

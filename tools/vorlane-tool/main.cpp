@@ -56,6 +56,12 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
     return code == 0 ? kExitOk : kExitUsage;
+  } catch (const std::bad_alloc&) {
+    exitCode = fail("vorlane-tool", "not enough memory");
+  } catch (const std::exception& e) {
+    // Whatever a command missed still ends as a failure in one line, never as an abort.
+    exitCode = fail("vorlane-tool", e.what());
   }
+  if (auto written = closeStandardOutput(); !written) exitCode = fail("vorlane-tool", written.error());
   return exitCode;
 }
