@@ -96,7 +96,7 @@ std::string xmlProblem(pugi::xml_parse_status status) {
     case pugi::status_unrecognized_tag: return "a tag is not written as XML writes tags";
     case pugi::status_bad_attribute: return "an attribute is not written as name=\"value\"";
     case pugi::status_bad_start_element: case pugi::status_bad_end_element: return "a tag is not closed";
-    case pugi::status_no_document_element: return "it holds no element at all (is it an XML file?)";
+    case pugi::status_no_document_element: return "there is no XML element in it (is it XML at all?)";
     default: return "it is not well-formed XML";
   }
 }
