@@ -63,6 +63,7 @@ enum MenuTag : int {
   kRedoTag = tagOf(ActionId::redo),
   kPreviewTag = tagOf(ActionId::togglePreview),
   kRunScriptTag = tagOf(ActionId::runScript),
+  kBakeMapFileTag = tagOf(ActionId::bakeMapFile),
 };
 
 }  // namespace vorlane::app
