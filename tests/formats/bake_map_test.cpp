@@ -27,6 +27,11 @@ void writeText(const std::string& path, const std::string& text) {
   vorlane::test::writeFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  text.replace(text.find(from), from.size(), to);
+  return text;
+}
+
 std::string readText(const std::string& path) {
   const auto bytes = vorlane::test::readFile(path);
   return std::string(bytes.begin(), bytes.end());
@@ -211,6 +216,76 @@ TEST(ToolBake, InPlaceDrawsAsTheProjectBakeAndKeepsTheDocument) {
                                                     << composite.width << " x " << composite.height;
     EXPECT_EQ(withoutTiles(readText(out)), withoutTiles(readText(dir.file(c.file))));
     EXPECT_TRUE(fs::exists(dir.file("lit/" + stem + "_lit.png")));
+  }
+}
+
+// Cells keep their flip bits (the lit tile is stored the way its source tile faces), and the
+// lit tiles made from the fence carry its class, properties and collision shape.
+TEST(ToolBake, LitTilesKeepFlipsPropertiesAndShapes) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  TempDir dir;
+  writeGradientTiles(dir);
+  const MapCase flips = smallCases()[0];
+  writeText(dir.file(flips.file), flips.text);
+  auto baked = runTool(dir, "bake " + quoted(dir.file(flips.file)) + " -o " + quoted(dir.file("lit.tmx")) + " --quiet");
+  ASSERT_EQ(baked.exitCode, 0) << baked.err;
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_file(dir.file("lit.tmx").c_str()));
+  pugi::xml_node map = doc.child("map");
+  ASSERT_EQ(std::distance(map.children("tileset").begin(), map.children("tileset").end()), 1);
+  pugi::xml_node tileset = map.child("tileset");
+  EXPECT_EQ(std::string(tileset.child("image").attribute("source").value()), "lit_lit.png");
+  std::vector<std::uint32_t> gids;
+  std::stringstream csv(map.child("layer").child("data").text().get());
+  for (std::string n; std::getline(csv, n, ',');) gids.push_back(static_cast<std::uint32_t>(std::stoul(n)));
+  const std::uint32_t original[] = {1, 2147483649u, 1073741825u, 536870913u, 3758096385u, 2684354562u};
+  ASSERT_EQ(gids.size(), 6u);
+  for (std::size_t i = 0; i < 6; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(gids[i] & 0xE0000000u, original[i] & 0xE0000000u);
+    const std::uint32_t id = (gids[i] & 0x1FFFFFFFu) - tileset.attribute("firstgid").as_uint();
+    pugi::xml_node tile = tileset.find_child_by_attribute("tile", "id", std::to_string(id).c_str());
+    const bool fence = (original[i] & 0x1FFFFFFFu) == 2;
+    EXPECT_EQ(std::string(tile.attribute("type").value()), fence ? "fence" : "");
+    EXPECT_EQ(std::string(tile.child("properties").child("property").attribute("name").value()), fence ? "solid" : "");
+    EXPECT_EQ(static_cast<bool>(tile.child("objectgroup").child("object")), fence);
+  }
+}
+
+// A refused bake says which file and why, and leaves nothing behind.
+TEST(ToolBake, RefusalsNameTheFileAndWriteNothing) {
+  TempDir dir;
+  writeGradientTiles(dir);
+  const MapCase flips = smallCases()[0];
+  writeText(dir.file("map.tmx"), flips.text);
+  writeText(dir.file("broken.tmx"), flips.text.substr(0, 150));
+  vorlane::test::writeFile(dir.file("picture.tmx"), vorlane::test::readFile(dir.file("grad.png")));
+  writeText(dir.file("gone.tmx"), replaced(flips.text, "grad.png", "gone.png"));
+  struct Case {
+    std::string args, error;
+  };
+  const Case cases[] = {
+      {"broken.tmx -o out.tmx", "broken.tmx: broken XML in the map at line "},
+      {"picture.tmx -o out.tmx", "picture.tmx: this is not a tile map but binary data"},
+      {"gone.tmx -o out.tmx", "cannot open the image"},
+      {"absent.tmx -o out.tmx", "absent.tmx: "},
+      {"map.tmx -o out.tmj", "out.tmj: a baked map keeps the syntax of its source; name it .tmx"},
+      {"map.tmx -o map.tmx", "map.tmx: the lit map would replace the map it is baked from"},
+      {"map.tmx -o out.tmx --export", "--export is for projects"},
+      {"map.tmx -o nofolder/out.tmx", "nofolder/out.tmx: "},
+  };
+  runTool(dir, "--help");  // its output files are there from now on
+  const auto before = std::distance(fs::directory_iterator(dir.path()), {});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    std::string args;
+    std::stringstream words(c.args);
+    for (std::string w; words >> w;) args += " " + (w[0] == '-' || w.find('.') == std::string::npos ? w : quoted(dir.file(w)));
+    auto run = runTool(dir, "bake" + args + " --quiet");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), before);
   }
 }
 
