@@ -144,7 +144,14 @@ base::Result<Notes> bakeMapFile(const std::string& input, const std::string& out
   auto settings = lighting::commandSettings(source, request.width, request.height, request.soft, request.options,
                                             request.threads);
   if (!settings) return base::Error{input + ": " + settings.error()};
-  const lighting::MemoryEstimate need = lighting::estimateMemory(source, *settings, true);
+  lighting::MemoryEstimate need = lighting::estimateMemory(source, *settings, true);
+  // Distinct lit tiles are held until the atlases are written: at most one per occupied cell,
+  // and one atlas page.
+  const auto occupied = static_cast<std::uint64_t>(
+      std::count_if(source.cells.begin(), source.cells.end(), [](const tiles::TilePtr& t) { return t != nullptr; }));
+  const std::uint64_t side = static_cast<std::uint64_t>(request.maxAtlasSide);
+  need.litCells += occupied * static_cast<std::uint64_t>(source.tileWidth) * static_cast<std::uint64_t>(source.tileHeight) * 4 +
+                   side * side * 4;
   if (auto fits = lighting::checkMemory(need, platform::availableMemory()); !fits) return base::Error{input + ": " + fits.error()};
 
   lighting::announce(source, *settings);
