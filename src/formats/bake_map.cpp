@@ -18,6 +18,10 @@ namespace vorlane::formats {
 
 namespace tiled {
 
+namespace {
+constexpr int kAtlasZlibLevel = 1;
+}  // namespace
+
 LitAtlas::LitAtlas(const Imported& source, std::int32_t maxAtlasSide)
     : source_(source),
       w_(source.map->tileWidth),
@@ -38,16 +42,21 @@ void LitAtlas::take(std::size_t first, std::span<const tiles::TilePtr> cells) {
     const std::size_t c = first + k, d = c % depth, y = (c / depth) % height, x = c / depth / height;
     const std::size_t at = y * static_cast<std::size_t>(m.width) + x;
     const std::uint32_t gid = source_.gids[d][at];
-    const platform::Image unflipped = flipImage(*tile->image, gid & kFlipBits, true);
-    scratch_.assign(tileBytes_ + 4, 0);
-    // Nearest pixel, centres on centres, as the map is drawn at zoom 1.
-    for (std::int32_t ty = 0; ty < h_; ++ty)
-      for (std::int32_t tx = 0; tx < w_; ++tx) {
-        const auto sx = static_cast<std::int32_t>((2 * std::int64_t{tx} + 1) * unflipped.width / (2 * std::int64_t{w_}));
-        const auto sy = static_cast<std::int32_t>((2 * std::int64_t{ty} + 1) * unflipped.height / (2 * std::int64_t{h_}));
-        std::memcpy(&scratch_[(static_cast<std::size_t>(ty) * static_cast<std::size_t>(w_) + static_cast<std::size_t>(tx)) * 4],
-                    unflipped.at(sx, sy), 4);
-      }
+    const platform::Image& image = *tile->image;
+    scratch_.resize(tileBytes_ + 4);
+    if ((gid & kFlipBits) == 0 && image.width == w_ && image.height == h_) {
+      std::memcpy(scratch_.data(), image.pixels.data(), tileBytes_);
+    } else {
+      const platform::Image unflipped = flipImage(image, gid & kFlipBits, true);
+      // Nearest pixel, centres on centres, as the map is drawn at zoom 1.
+      for (std::int32_t ty = 0; ty < h_; ++ty)
+        for (std::int32_t tx = 0; tx < w_; ++tx) {
+          const auto sx = static_cast<std::int32_t>((2 * std::int64_t{tx} + 1) * unflipped.width / (2 * std::int64_t{w_}));
+          const auto sy = static_cast<std::int32_t>((2 * std::int64_t{ty} + 1) * unflipped.height / (2 * std::int64_t{h_}));
+          std::memcpy(&scratch_[(static_cast<std::size_t>(ty) * static_cast<std::size_t>(w_) + static_cast<std::size_t>(tx)) * 4],
+                      unflipped.at(sx, sy), 4);
+        }
+    }
     // Tiles made from different source tiles stay apart, even when they light alike: each
     // keeps its own tile's properties and shapes.
     const std::uint32_t base = gid & ~kGidFlags;
@@ -94,7 +103,10 @@ base::Result<std::vector<LitAtlas::Page>> LitAtlas::write(const std::string& fol
                     rowBytes);
     }
     const std::string path = folder.empty() ? p.file : folder + "/" + p.file;
-    if (auto status = io::writePngFile(path, image, true); !status) return base::Error{path + ": " + status.error()};
+    // Fast compression: a bake's atlases are written on every bake, and most of their size
+    // goes anyway (lit tiles rarely repeat).
+    if (auto status = io::writePngFile(path, image, true, kAtlasZlibLevel); !status)
+      return base::Error{path + ": " + status.error()};
     written.push_back(path);
     pages.push_back(std::move(p));
   }
