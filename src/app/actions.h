@@ -58,6 +58,7 @@ enum class ActionId : int {
   togglePreview,
   previewBox,
   runScript,
+  bakeMapFile,
   // Window closes.
   closeMain,
   hideRender,

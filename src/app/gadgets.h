@@ -64,6 +64,7 @@ enum MenuTag : int {
   kRedoTag = tagOf(ActionId::redo),
   kPreviewTag = tagOf(ActionId::togglePreview),
   kRunScriptTag = tagOf(ActionId::runScript),
+  kBakeMapFileTag = tagOf(ActionId::bakeMapFile),
 };
 
 }  // namespace vorlane::app

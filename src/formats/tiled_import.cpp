@@ -9,6 +9,7 @@
 
 #include "base/convert.h"
 #include "base/text.h"
+#include "formats/flips.h"
 #include "platform/decode.h"
 #include "platform/files.h"
 #include "platform/memory.h"
@@ -18,7 +19,6 @@ namespace vorlane::formats::tiled {
 
 namespace {
 
-constexpr std::uint32_t kFlipFlags = 0xF0000000u;  // horizontal, vertical, diagonal, hexagonal turn
 constexpr std::int64_t kMaxTileSide = platform::kMaxImageSide;
 constexpr std::int32_t kTilesetCells = io::kTilesetColumns * io::kTilesetRows;
 
@@ -105,6 +105,15 @@ bool parseColour(const std::string& text, float rgb[3]) {
   return true;
 }
 
+// "h", "v", "d" or a mix, for the path of a flipped copy.
+std::string flipName(std::uint32_t gid) {
+  std::string name;
+  if (gid & kFlipHorizontal) name += 'h';
+  if (gid & kFlipVertical) name += 'v';
+  if (gid & kFlipDiagonal) name += 'd';
+  return name;
+}
+
 bool parseFloat(const std::string& text, float& out) {
   try {
     std::size_t used = 0;
@@ -124,6 +133,18 @@ std::string resolvePath(const std::string& folder, const std::string& path) {
   return p.lexically_normal().generic_string();
 }
 
+void Builder::note(const std::string& what) {
+  if (std::find(notes_.begin(), notes_.end(), what) == notes_.end()) notes_.push_back(what);
+}
+
+void Builder::setOrigin(std::int64_t column, std::int64_t row) {
+  originColumn_ = column;
+  originRow_ = row;
+  if (column != 0 || row != 0)
+    note("the infinite map's chunks start at column " + std::to_string(column) + ", row " + std::to_string(row) +
+         "; that cell is cell 0, 0 here and objects moved with it");
+}
+
 void Builder::leaveOut(const std::string& what) {
   for (auto& [item, count] : leftOut_)
     if (item == what) {
@@ -136,7 +157,7 @@ void Builder::leaveOut(const std::string& what) {
 base::Status Builder::begin(const std::string& orientation, bool infinite, std::int64_t width, std::int64_t height,
                             std::int64_t tileWidth, std::int64_t tileHeight, std::int64_t depth) {
   if (orientation != "orthogonal") leaveOut("the " + orientation + " orientation (imported as orthogonal)");
-  if (infinite) leaveOut("the tiles of an infinite map (its layers are imported empty)");
+  if (infinite) note("an infinite map, imported as a finite map over its chunks");
   if (width < 1 || height < 1 || tileWidth < 1 || tileHeight < 1)
     return base::Error{"the map's width, height, tile width and tile height must be at least 1"};
   if (tileWidth > kMaxTileSide || tileHeight > kMaxTileSide)
@@ -187,8 +208,15 @@ base::Status Builder::addTileset(const TilesetSource& source) {
     const std::int64_t stepY = std::int64_t{source.tileHeight} + source.spacing;
     const std::int64_t columns = std::max<std::int64_t>(0, (image->width - 2 * std::int64_t{source.margin} + source.spacing) / stepX);
     const std::int64_t rows = std::max<std::int64_t>(0, (image->height - 2 * std::int64_t{source.margin} + source.spacing) / stepY);
+    // A tileset file saved before its image grew (or shrank): tiles come from the image as it
+    // is, as the editors draw them. An image as large as the file says may hold fewer tiles
+    // than it has room for.
     std::int64_t count = columns * rows;
-    if (source.tileCount >= 0) count = std::min<std::int64_t>(count, source.tileCount);
+    const bool sameImage = source.imageWidth == image->width && source.imageHeight == image->height;
+    if (sameImage && source.tileCount >= 0 && source.tileCount <= count) count = source.tileCount;
+    if (source.tileCount >= 0 && source.tileCount != count)
+      note(owner + ": the image holds " + std::to_string(count) + " tiles where the tileset says " +
+           std::to_string(source.tileCount) + "; the tiles are cut from the image as it is");
     if (tilesMade_ + static_cast<std::uint64_t>(count) > kMaxTiles)
       return base::Error{"the tilesets hold more than the " + std::to_string(kMaxTiles) + " tiles an import may hold"};
     if (auto fits = reserve(static_cast<std::uint64_t>(count), source.tileWidth, source.tileHeight, *image); !fits)
@@ -302,17 +330,16 @@ const tiles::TilePtr* Builder::lookup(std::uint32_t gid) const {
 
 base::Status Builder::addLayer(const std::string& name, std::vector<std::uint32_t> gids) {
   if (!gids.empty() && gids.size() != layerSize()) return base::Error{"layer '" + name + "': wrong size"};
-  std::uint64_t flipped = 0;
+  std::uint64_t turned = 0;
   // Runs of one GID are common: the last lookup is kept.
   std::uint32_t lastGid = 0;
   const tiles::TilePtr* last = nullptr;
   for (std::size_t i = 0; i < gids.size(); ++i) {
-    std::uint32_t gid = gids[i];
-    if (gid & kFlipFlags) {
-      ++flipped;
-      gid &= ~kFlipFlags;
-      gids[i] = gid;
+    if (gids[i] & kHexagonalTurn) {
+      ++turned;
+      gids[i] &= ~kHexagonalTurn;
     }
+    const std::uint32_t gid = gids[i] & ~kGidFlags;
     if (gid == 0 || gid == lastGid) continue;
     last = lookup(gid);
     if (!last)
@@ -321,7 +348,7 @@ base::Status Builder::addLayer(const std::string& name, std::vector<std::uint32_
                          std::to_string(i / static_cast<std::size_t>(map_->width)) + " is past the last tile"};
     lastGid = gid;
   }
-  if (flipped > 0) leaveOut("the flips and turns of tiles (imported unflipped)");
+  if (turned > 0) leaveOut("the hexagonal turns of tiles (imported unturned)");
   layers_.push_back(std::move(gids));
   ++layersRead_;
   return base::success();
@@ -352,7 +379,7 @@ base::Status Builder::addObject(const ObjectSource& object, std::int32_t layer) 
         leaveOut("light properties other than color, range, layer and castShadows");
       }
     }
-    auto light = map::Light::createLight(object.x, object.y, static_cast<float>(lightLayer), rgb[0], rgb[1], rgb[2]);
+    auto light = map::Light::createLight(object.x - shiftX(), object.y - shiftY(), static_cast<float>(lightLayer), rgb[0], rgb[1], rgb[2]);
     light->layer = lightLayer;
     light->range = range;
     light->castShadows = castShadows;
@@ -363,11 +390,13 @@ base::Status Builder::addObject(const ObjectSource& object, std::int32_t layer) 
     leaveOut("objects that are not points or lights");
     return base::success();
   }
+  if (!object.type.empty()) leaveOut("the types of objects");
   auto pivot = map::Pivot::createPivot(0, 0, layer);
-  pivot->x = object.x;
-  pivot->y = object.y;
+  pivot->x = object.x - shiftX();
+  pivot->y = object.y - shiftY();
   pivot->link = object.name;
   for (const Property& p : object.properties) {
+    if (p.type != "string" && !p.nested) leaveOut("the types of object properties (kept as text)");
     if (p.nested)
       leaveOut("properties of class type");
     else if (!pivot->addRecord(p.name, p.value))
@@ -409,13 +438,23 @@ base::Result<Imported> Builder::finish() {
         const std::uint32_t gid = layer[static_cast<std::size_t>(y) * static_cast<std::size_t>(m.width) + static_cast<std::size_t>(x)];
         if (gid == 0) continue;
         if (gid != lastGid) {
-          last = lookup(gid);
+          last = lookup(gid & ~kGidFlags);
           lastGid = gid;
+          if (gid & kFlipBits) {
+            tiles::TilePtr& copy = flipped_[gid];
+            if (!copy) {
+              copy = flippedTile(**last, gid & kFlipBits);
+              copy->path = uniquePath((*last)->path + " flipped " + flipName(gid));
+            }
+            last = &copy;
+          }
         }
         m.cells[c] = *last;
       }
+  Imported imported{std::move(map_), std::move(tilesets_), {}, std::move(notes_), {}, originColumn_, originRow_, 1};
+  if (options_.keepGids) imported.gids = std::move(layers_);
   std::vector<std::vector<std::uint32_t>>().swap(layers_);
-  Imported imported{std::move(map_), std::move(tilesets_), {}};
+  for (const Range& r : ranges_) imported.gidEnd = std::max<std::uint64_t>(imported.gidEnd, r.first + std::uint64_t{r.tiles.size()});
   for (const auto& [item, count] : leftOut_) imported.leftOut.push_back(item);
   return imported;
 }

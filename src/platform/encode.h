@@ -18,7 +18,8 @@ base::Result<std::vector<std::uint8_t>> encodePng(const Image& image, bool withA
 // The same written row by row through `out` (so through the atomic file path). Throws
 // base::StreamError when the writer's file refuses bytes, base::FormatError with libpng's
 // reason when it refuses the picture itself.
-void encodePng(const Image& image, bool withAlpha, base::ByteWriter& out);
+// `zlibLevel` 0 to 9 trades size for time; -1 is libpng's default.
+void encodePng(const Image& image, bool withAlpha, base::ByteWriter& out, int zlibLevel = -1);
 // An 8-bit RGB PNG of width × height pixels whose rows `rows` fills a band at a time (first
 // row, count, 3 bytes a pixel), written through `out` as the above: a picture too large to
 // hold whole is never in memory.

@@ -289,7 +289,7 @@ std::string writeTmx(FileCommands& f) {
   const std::string tmx =
       "<map orientation=\"orthogonal\" width=\"2\" height=\"1\" tilewidth=\"4\" tileheight=\"4\">"
       "<tileset firstgid=\"1\" name=\"t\" tilewidth=\"4\" tileheight=\"4\"><image source=\"t.png\"/></tileset>"
-      "<layer name=\"L\" width=\"2\" height=\"1\"><data encoding=\"csv\">1,4</data></layer>"
+      "<layer name=\"Layer 1\" width=\"2\" height=\"1\"><data encoding=\"csv\">1,4</data></layer>"
       "<imagelayer name=\"Sky\"/></map>";
   writeFile(f.dir.file("m.tmx"), std::vector<std::uint8_t>(tmx.begin(), tmx.end()));
   return f.dir.file("m.tmx");
@@ -379,6 +379,32 @@ TEST_F(ForeignMaps, ExportAsWritesTheFormatOfTheNameOrTmx) {
   auto back = formats::importMapFile(dir.file("game.json"), {});
   ASSERT_TRUE(back) << back.error();
   EXPECT_EQ(back->map->cell(1, 0, 0)->image->pixels, shell.currentMap()->cell(1, 0, 0)->image->pixels);
+}
+
+// The Render window's settings; the open map stays; a refusal writes nothing and says why.
+TEST_F(ForeignMaps, BakeMapFileWritesTheSameMapLit) {
+  const std::string path = writeTmx(*this);
+  const map::MapPtr before = shell.currentMap();
+  tk.setText(g.widthField, "20");
+  tk.setText(g.heightField, "24");
+  tk.fileAnswers = {path, dir.file("lit.tmx"), path, dir.file("lit.tmj"), path, ""};
+  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::kBakeMapFileTag);
+  base::ConsoleCapture console;
+  runScript();
+  EXPECT_THAT(console.lines(), ::testing::Contains("Rendering shadow map at a resolution of 20x24"));
+  ASSERT_EQ(tk.fileRequests.size(), 6u);
+  EXPECT_EQ(tk.fileRequests[0].filter, "TMX maps:tmx;JSON maps:tmj,json;");
+  EXPECT_EQ(tk.fileRequests[1].mode, FileMode::Save);
+  ASSERT_EQ(tk.messages.size(), 2u);
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Information);
+  EXPECT_EQ(tk.messages[0].text.rfind("The lit map was written to " + dir.file("lit.tmx") + ".", 0), 0u);
+  EXPECT_EQ(tk.messages[1].kind, MessageKind::Error);
+  EXPECT_NE(tk.messages[1].text.find("keeps the syntax of its source"), std::string::npos);
+  EXPECT_THAT(files(), ElementsAre("lit.tmx", "lit_lit.png", "m.tmx", "t.png"));
+  EXPECT_EQ(shell.currentMap(), before);
+  auto lit = formats::importMapFile(dir.file("lit.tmx"), {true});
+  ASSERT_TRUE(lit) << lit.error();
+  EXPECT_TRUE(lit->map->cell(1, 0, 0));
 }
 
 using RunScript = FileCommands;

@@ -32,6 +32,8 @@ void addRunCommand(CLI::App& app, int& exitCode);
 std::string oneLine(std::string text);
 // Writes "PATH: REASON" to standard error as one line (oneLine) and returns kExitBadInput.
 int fail(const std::string& path, const std::string& reason);
+// The same for a message that names its file already.
+int failWhole(const std::string& message);
 // Option checks whose refusal is a usage error saying what is accepted, in words.
 CLI::Validator wholeNumberFrom(int low, int high);
 CLI::Validator numberFrom(double low, double high);

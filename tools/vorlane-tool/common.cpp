@@ -31,6 +31,11 @@ int fail(const std::string& path, const std::string& reason) {
   return kExitBadInput;
 }
 
+int failWhole(const std::string& message) {
+  std::cerr << oneLine(message) << '\n';
+  return kExitBadInput;
+}
+
 namespace {
 
 std::string numberText(double v) {

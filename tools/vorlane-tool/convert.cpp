@@ -26,13 +26,14 @@ int runImport(const ImportArgs& a) {
     base::ConsoleCapture quiet;
     imported = formats::importMapFile(a.input, {a.lossy});
   }
-  if (!imported) return fail(a.input, imported.error());
+  if (!imported) return failWhole(imported.error());
   auto status = io::writeFileAtomically(a.output, [&](base::ByteWriter& out) {
     io::saveMap(*imported->map, out);
     io::writeTilesetSection(imported->tilesets, out);
   });
   if (!status) return fail(a.output, status.error());
   for (const std::string& item : imported->leftOut) std::cout << "left out: " << item << '\n';
+  for (const std::string& item : imported->notes) std::cout << "note: " << item << '\n';
   return kExitOk;
 }
 

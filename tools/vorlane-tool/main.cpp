@@ -14,7 +14,8 @@ struct Example {
 constexpr Example kExamples[] = {
     {"info", "vorlane-tool info level.vorl --json"},
     {"check", "vorlane-tool check level.vorl || echo broken"},
-    {"bake", "vorlane-tool bake level.vorl -o level-lit.vorl --width 1024 --height 1024 --soft"},
+    {"bake", "vorlane-tool bake level.vorl -o level-lit.vorl --width 1024 --height 1024 --soft\n"
+             "  vorlane-tool bake town.tmx -o lit/town.tmx --soft   # the same map back, lit"},
     {"png", "vorlane-tool png level-lit.vorl -o level-lit.png"},
     {"scan", "vorlane-tool scan sheet.png --tile 32x32 -o sheet.vorl"},
     {"normals", "vorlane-tool normals tiles/grass.png --strength 6   # writes tiles/NMgrass.bmp"},
