@@ -103,8 +103,6 @@ class Document {
 
   // Raised by every change, undo and redo; views compare it to redraw only what changed.
   std::uint64_t revision() const { return revision_; }
-  // For a change made outside any command (working data a view must pick up).
-  void touch() { ++revision_; }
   // Changed since the last Save or Load.
   bool modified() const { return !history_.isClean(); }
   void markClean();
@@ -138,6 +136,8 @@ class Document {
     if (recorder_ == recorder) recorder_ = nullptr;
   }
   void recordFrom(CellRecorder* recorder, std::unique_ptr<Command> command);
+  // A recorder's cell written, or taken back, ahead of its step.
+  void touch() { ++revision_; }
 
   map::MapPtr map_;
   std::vector<io::TilesetEntry> tilesets_;

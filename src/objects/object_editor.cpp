@@ -164,9 +164,9 @@ void ObjectEditor::deleteRecord() {
   if (!pivot) return;
   const int i = tk_.selectedItem(g_.recordsList);
   if (i < 0 || pivot->recordCount <= 0 || i >= pivot->recordCount) return;
-  doc_.push(edit::deleteRecord(pivot, i));
-  tk_.removeItem(g_.recordsList, i);
-  const int next = i == 0 ? tk_.itemCount(g_.recordsList) - 1 : i - 1;
+  doc_.push(edit::deleteRecord(pivot, i));  // the list shows what is left
+  listRecords(*pivot);
+  const int next = i == 0 ? pivot->recordCount - 1 : i - 1;
   tk_.selectItem(g_.recordsList, next);
   // The highlighted record is the one the fields edit; with none left they show nothing.
   if (next >= 0) {
