@@ -23,6 +23,11 @@ namespace vorlane::app {
 // The cells the map view draws on `surface`, and `margin` more on every side (within the map).
 lighting::CellRegion shownRegion(const map::Map& map, const platform::Surface& surface, std::int32_t margin);
 
+// How many map pixels along each side one lit point stands for at this zoom: the largest
+// power of two a canvas pixel covers (1 from zoom one half up).
+std::int32_t previewDensity(float zoom);
+inline constexpr std::int32_t kMaxPreviewDensity = 1024;
+
 class PreviewBaker {
  public:
   using LitPtr = std::shared_ptr<const lighting::Lit>;
@@ -45,6 +50,8 @@ class PreviewBaker {
   // What the canvas draws of the shown bake: its lit cells, and the tiles its snapshot held
   // where it lit none (outside its region), so cells not lit yet look as without the preview.
   map::Map* shownTiles() const { return shownTiles_.get(); }
+  // A reduced bake's lit points, drawn over its cells; null for a bake at full density.
+  const map::CellPicture* shownPicture() const { return shown_ ? shown_->picture.get() : nullptr; }
   // A bake newer than the one shown was requested and is not yet shown.
   bool busy();
   // Why the newest bake failed (empty when it did not).

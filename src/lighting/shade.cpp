@@ -219,7 +219,93 @@ void shadePixels(const map::Map& map, const Frame& frame, const std::vector<Ligh
   }
 }
 
+// One channel word of a grid, or of the fallback where the grid is short.
+std::uint32_t gatherPixel(const tiles::ChannelGrid* grid, std::int32_t i, std::int32_t j, const platform::Image* image,
+                          const std::uint8_t* fallback) {
+  std::uint32_t word;
+  const bool inGrid = grid && i < grid->width && j < grid->height;
+  std::memcpy(&word, inGrid ? grid->at(i, j) : (image ? image->at(i, j) : fallback), 4);
+  return word;
+}
+
 }  // namespace
+
+void lightPoints(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
+                 std::int32_t column, std::int32_t row0, std::int32_t row1, std::int32_t layer,
+                 std::int32_t cellWidth, std::int32_t cellHeight, std::uint8_t* picture, std::size_t rowPixels,
+                 std::size_t at) {
+  // Points of many cells are lit together, so that a cell of a few points costs no more than
+  // its share of a long run through the vector loops.
+  constexpr std::size_t kRun = 2048;
+  thread_local BlockScratch s;
+  thread_local std::vector<std::int32_t> tx, ty;
+  thread_local std::vector<std::size_t> where;
+  s.resize(kRun);
+  tx.resize(kRun);
+  ty.resize(kRun);
+  where.resize(kRun);
+  std::size_t n = 0;
+  const auto flush = [&] {
+    decodeNormals(s, n);
+    std::fill_n(s.r.begin(), n, 0.0f);
+    std::fill_n(s.g.begin(), n, 0.0f);
+    std::fill_n(s.b.begin(), n, 0.0f);
+    for (const LightParams& L : lights) {
+      if (layer < L.layer && L.shadow) {
+        for (std::size_t p = 0; p < n; ++p)
+          s.shade[p] = shadeTable.values[L.shadow[static_cast<std::size_t>(tx[p]) * frame.height + ty[p]]];
+        addShadedLight(L, n, s);
+      } else {
+        addOpenLight(L, n, s);
+      }
+    }
+    finishChannels(tone, n, s);
+    for (std::size_t p = 0; p < n; ++p) std::memcpy(picture + where[p] * 4, &s.lit[p], 4);
+    n = 0;
+  };
+  // The map points and texels of the sampled columns and rows, as CellSampling computes them.
+  thread_local std::vector<float> px, py;
+  thread_local std::vector<std::int32_t> columnTexel, rowTexel;
+  px.resize(static_cast<std::size_t>(cellWidth));
+  columnTexel.resize(px.size());
+  py.resize(static_cast<std::size_t>(cellHeight));
+  rowTexel.resize(py.size());
+  const float left = static_cast<float>(std::int64_t{column} * map.tileWidth);
+  for (std::int32_t row = row0; row < row1; ++row) {
+    const auto& tile = map.cells[map.cellIndex(column, row, layer)];
+    if (!tile) continue;
+    const std::int32_t w = imageWidth(*tile), h = imageHeight(*tile);
+    if (w == 0 || h == 0) continue;
+    const float sx = static_cast<float>(map.tileWidth) / static_cast<float>(w);
+    const float sy = static_cast<float>(map.tileHeight) / static_cast<float>(h);
+    const float top = static_cast<float>(std::int64_t{row} * map.tileHeight);
+    for (std::int32_t k = 0; k < cellWidth; ++k) {
+      px[k] = left + static_cast<float>(sampledPixel(k, cellWidth, w)) * sx;
+      columnTexel[k] = clampIndex(floatToInt(px[k] * frame.kx), frame.width);
+    }
+    for (std::int32_t k = 0; k < cellHeight; ++k) {
+      py[k] = top + static_cast<float>(sampledPixel(k, cellHeight, h)) * sy;
+      rowTexel[k] = clampIndex(floatToInt(py[k] * frame.ky), frame.height);
+    }
+    const std::size_t cellAt = at + static_cast<std::size_t>(row - row0) * static_cast<std::size_t>(cellHeight) * rowPixels;
+    for (std::int32_t a = 0; a < cellWidth; ++a) {
+      const std::int32_t i = sampledPixel(a, cellWidth, w);
+      for (std::int32_t b = 0; b < cellHeight; ++b) {
+        if (n == kRun) flush();
+        const std::int32_t j = sampledPixel(b, cellHeight, h);
+        s.px[n] = px[a];
+        s.py[n] = py[b];
+        tx[n] = columnTexel[a];
+        ty[n] = rowTexel[b];
+        s.colour[n] = gatherPixel(tile->colourGrid.get(), i, j, tile->image.get(), nullptr);
+        s.normal[n] = gatherPixel(tile->normalGrid.get(), i, j, nullptr, tiles::kFlatNormal);
+        where[n] = cellAt + static_cast<std::size_t>(b) * rowPixels + static_cast<std::size_t>(a);
+        ++n;
+      }
+    }
+  }
+  if (n > 0) flush();
+}
 
 void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
                const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,

@@ -5,6 +5,7 @@
 #include "lighting/occlusion.h"
 #include "lighting/parallel.h"
 #include "lighting/passes.h"
+#include "lighting/render.h"
 #include "platform/memory.h"
 
 namespace vorlane::lighting::detail {
@@ -114,12 +115,13 @@ void softenInto(const std::vector<std::uint8_t>& hard, std::vector<std::uint8_t>
 
 }  // namespace
 
-std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& frame) {
+std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& frame, const Sampled& sampled) {
   std::vector<std::uint8_t> lowest = texels(static_cast<std::size_t>(frame.width) * frame.height, 255);
   if (map.cells.empty()) return lowest;  // one side may still be huge
   CellSampling s;
-  for (std::int32_t c = 0; c < map.width; ++c) {
-    for (std::int32_t r = 0; r < map.height; ++r) {
+  std::vector<std::int32_t> columns, rows;
+  for (std::int32_t c = std::max(sampled.column0, 0); c < std::min(sampled.column1, map.width); ++c) {
+    for (std::int32_t r = std::max(sampled.row0, 0); r < std::min(sampled.row1, map.height); ++r) {
       for (std::int32_t d = 0; d < map.depth; ++d) {
         const auto& tile = map.cells[map.cellIndex(c, r, d)];
         if (!tile) continue;
@@ -127,12 +129,21 @@ std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& f
         const std::int32_t w = imageWidth(*tile), h = imageHeight(*tile);
         if (w == 0 || h == 0) continue;
         s.compute(map, frame, c, r, w, h);
-        dedupe(s.tx);
-        dedupe(s.ty);
+        columns.clear();
+        rows.clear();
+        if (sampled.cellWidth > 0) {
+          for (std::int32_t k = 0; k < sampled.cellWidth; ++k) columns.push_back(s.tx[sampledPixel(k, sampled.cellWidth, w)]);
+          for (std::int32_t k = 0; k < sampled.cellHeight; ++k) rows.push_back(s.ty[sampledPixel(k, sampled.cellHeight, h)]);
+        } else {
+          columns.swap(s.tx);
+          rows.swap(s.ty);
+        }
+        dedupe(columns);
+        dedupe(rows);
         const auto mark = static_cast<std::uint8_t>(std::min(d, 254));
-        for (std::int32_t x : s.tx) {
+        for (std::int32_t x : columns) {
           std::uint8_t* column = lowest.data() + static_cast<std::size_t>(x) * frame.height;
-          for (std::int32_t y : s.ty) column[y] = std::min(column[y], mark);
+          for (std::int32_t y : rows) column[y] = std::min(column[y], mark);
         }
       }
     }
@@ -215,19 +226,35 @@ std::vector<std::uint8_t> boxMinimum(const std::vector<std::uint8_t>& values, st
 std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Frame& frame, bool soft,
                                                   float blurRadius, Blockers blockers,
                                                   const std::vector<const std::vector<std::uint8_t>*>& known,
-                                                  const std::function<void(float)>& progress, std::stop_token stop) {
+                                                  const std::function<void(float)>& progress, std::stop_token stop,
+                                                  const Sampled& sampled, const ShadowCache* reuse,
+                                                  ShadowCache* cache) {
   const std::int32_t width = frame.width, height = frame.height;
   const std::size_t size = static_cast<std::size_t>(width) * height;
   const std::size_t n = map.lights.size();
-  const std::vector<std::uint8_t> lowest = lowestReadingLayer(map, frame);
-  // For soft maps a hard texel matters when the box of a read soft texel covers it.
-  const std::vector<std::uint8_t> lowestNear =
-      soft ? boxMinimum(lowest, width, height, -std::int64_t{floatToInt(blurRadius)},
-                        -std::int64_t{floatToInt(-blurRadius)})
-           : std::vector<std::uint8_t>{};
-  const std::vector<std::uint8_t>& need = soft ? lowestNear : lowest;
+  ShadowCache local;
+  ShadowCache& built = cache ? *cache : local;
+  if (reuse) built.grids = reuse->grids;
+  const bool sameNeed = reuse && reuse->sampled == sampled && reuse->width == width && reuse->height == height &&
+                        reuse->soft == soft && (!soft || reuse->blurRadius == blurRadius) &&
+                        reuse->need.size() == size;
+  built.sampled = sampled;
+  built.width = width;
+  built.height = height;
+  built.soft = soft;
+  built.blurRadius = blurRadius;
+  if (sameNeed) {
+    built.need = reuse->need;
+  } else {
+    std::vector<std::uint8_t> lowest = lowestReadingLayer(map, frame, sampled);
+    // For soft maps a hard texel matters when the box of a read soft texel covers it.
+    built.need = soft ? boxMinimum(lowest, width, height, -std::int64_t{floatToInt(blurRadius)},
+                                   -std::int64_t{floatToInt(-blurRadius)})
+                      : std::move(lowest);
+  }
+  const std::vector<std::uint8_t>& need = built.need;
 
-  std::map<std::int32_t, std::unique_ptr<OccluderGrid>> grids;  // one per light layer
+  auto& grids = built.grids;  // one per light layer
   const OccluderGrid none(map, -1);
   std::vector<const OccluderGrid*> gridOf(n);
   for (std::size_t k = 0; k < n; ++k) {
@@ -236,7 +263,7 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
       continue;
     }
     auto& grid = grids[map.lights[k]->layer];
-    if (!grid) grid = std::make_unique<OccluderGrid>(map, map.lights[k]->layer, blockers.castShadows);
+    if (!grid) grid = std::make_shared<const OccluderGrid>(map, map.lights[k]->layer, blockers.castShadows);
     gridOf[k] = grid.get();
   }
   std::vector<std::vector<std::uint8_t>> maps(n);
