@@ -51,6 +51,12 @@ struct Sampled {
   std::int32_t cellWidth = 0, cellHeight = 0;
   bool operator==(const Sampled&) const = default;
   static Sampled all(const map::Map& m) { return {0, 0, std::max(m.width, 0), std::max(m.height, 0)}; }
+  // Whether every texel the points of `b` read is read by these points too.
+  bool covers(const Sampled& b) const {
+    return cellWidth == b.cellWidth && cellHeight == b.cellHeight &&
+           (b.column0 >= b.column1 || b.row0 >= b.row1 ||
+            (b.column0 >= column0 && b.column1 <= column1 && b.row0 >= row0 && b.row1 <= row1));
+  }
 };
 
 // Per texel, the lowest layer whose lit pixels read it (254 standing for 254 and above), 255
@@ -83,9 +89,10 @@ struct Blockers {
 
 // Every light's shadow map, in list order, with progress k / n before light k: hard factors,
 // softened with a box of radius blurRadius when soft. Entries that no lit pixel reads are
-// not tested (they hold 255 before softening). A light with an entry in `known` takes that map
-// as its own. Returns empty maps once `stop` is requested. What `reuse` (built from the same
-// cells and flags) holds is taken over; `cache`, when given, receives what was used.
+// not tested (they hold 255 before softening). A light with an entry in `known` (a map of the
+// bake `reuse` describes, from the same cells, flags and settings) takes that map as its own,
+// a hard one with the texels tested that these points read and its points did not. Returns
+// empty maps once `stop` is requested. `cache`, when given, receives what was built or reused.
 std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Frame& frame, bool soft,
                                                   float blurRadius, Blockers blockers,
                                                   const std::vector<const std::vector<std::uint8_t>*>& known,

@@ -52,8 +52,9 @@ base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& f
   auto lit = map::Map::create(map.width, map.height, map.depth, map.tileWidth, map.tileHeight);
   if (start) lit->cells = start->cells;
   // The area's cells in the table's order: each column's run of rows is contiguous there.
-  const std::int32_t columns = std::max(area.column1 - area.column0, 0);
+  // A map without cells may still be huge along one side: nothing to walk then.
   const std::int64_t perColumn = std::int64_t{std::max(area.row1 - area.row0, 0)} * map.depth;
+  const std::int32_t columns = perColumn > 0 ? std::max(area.column1 - area.column0, 0) : 0;
   const std::int64_t cellCount = columns * perColumn;
   const auto cellOf = [&](std::int64_t q) {
     const auto c = static_cast<std::int32_t>(q / perColumn);
@@ -146,10 +147,13 @@ base::Result<std::shared_ptr<const map::CellPicture>> lightPicture(const map::Ma
   picture->row1 = area.row1;
   picture->density = density;
   const std::int32_t columns = std::max(area.column1 - area.column0, 0), rows = std::max(area.row1 - area.row0, 0);
-  const std::int32_t w = columns * area.cellWidth, h = rows * area.cellHeight;
-  if (w <= 0 || h <= 0) return std::shared_ptr<const map::CellPicture>(picture);
+  const std::int64_t w = std::int64_t{columns} * area.cellWidth, h = std::int64_t{rows} * area.cellHeight;
+  // No cells, or a picture no canvas could take (a region is what a view shows).
+  if (map.cells.empty() || w <= 0 || h <= 0 || w > kMaxResolution * 16 || h > kMaxResolution * 16)
+    return std::shared_ptr<const map::CellPicture>(picture);
   for (std::int32_t d = 0; d < map.depth; ++d) {
-    auto image = std::make_shared<platform::Image>(w, h);  // transparent where no cell is lit
+    // Transparent where no cell is lit.
+    auto image = std::make_shared<platform::Image>(static_cast<std::int32_t>(w), static_cast<std::int32_t>(h));
     detail::forEachRange(columns, 4, [&](std::int64_t c0, std::int64_t c1) {
       for (std::int64_t c = c0; c < c1 && !stop.stop_requested(); ++c)
         detail::lightPoints(map, frame, lights, tone, area.column0 + static_cast<std::int32_t>(c), area.row0, area.row1,
@@ -233,13 +237,6 @@ bool sameLights(const map::Map& a, const map::Map& b) {
   return std::equal(a.lights.begin(), a.lights.end(), b.lights.begin(), b.lights.end(), same);
 }
 
-// Whether the texels points `b` read were all tested for points `a`.
-bool covers(const detail::Sampled& a, const detail::Sampled& b) {
-  return a.cellWidth == b.cellWidth && a.cellHeight == b.cellHeight &&
-         (b.column0 >= b.column1 || b.row0 >= b.row1 ||
-          (b.column0 >= a.column0 && b.column1 <= a.column1 && b.row0 >= a.row0 && b.row1 <= a.row1));
-}
-
 // The points a bake lights: the region's cells (all of them without one), at the density's
 // points when reduced.
 detail::Sampled sampledBy(const map::Map& map, const Settings& settings, bool reduced) {
@@ -290,19 +287,20 @@ base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings,
   const detail::ShadowCache* reuse = nullptr;
   if (previous && sameShadowInputs(*previous, scene, settings)) {
     reuse = previous->shadowCache.get();
-    // A previous map holds tested texels only where its own points read.
-    const bool covered = reuse && covers(reuse->sampled, sampled);
+    // A previous map holds tested texels only where its own points read: a hard one can be
+    // completed, a softened one not.
+    const bool usable = reuse && (!settings.soft || reuse->sampled.covers(sampled));
     const bool flags = o.castShadowsFlags;
     std::map<ShadowKey, const std::vector<std::uint8_t>*> before;
     const auto& was = previous->source.map().lights;
-    for (std::size_t k = 0; covered && k < was.size() && k < previous->shadowMaps.size(); ++k)
+    for (std::size_t k = 0; usable && k < was.size() && k < previous->shadowMaps.size(); ++k)
       before.emplace(shadowKey(*was[k], flags), &previous->shadowMaps[k]);
     for (std::size_t k = 0; k < map.lights.size(); ++k) {
       auto found = before.find(shadowKey(*map.lights[k], flags));
       if (found != before.end()) known[k] = found->second;
     }
     lit.shadowMapsKept = static_cast<std::size_t>(std::count_if(known.begin(), known.end(), [](auto* m) { return m; }));
-    const bool sameLighting = covered && o == previous->settings.options && sameLights(previous->source.map(), map);
+    const bool sameLighting = usable && o == previous->settings.options && sameLights(previous->source.map(), map);
     const auto keepAll = [&] {
       for (const auto* m : known) lit.shadowMaps.push_back(*m);
       lit.map = previous->map;

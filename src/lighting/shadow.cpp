@@ -271,14 +271,18 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
   for (std::size_t k = 0; k < n; ++k) {
     if (stop.stop_requested()) return {};
     if (progress) progress(static_cast<float>(k) / static_cast<float>(n));
+    // A known hard map is complete where both bakes' points read; only the others are tested.
+    const std::uint8_t* tested = nullptr;
     if (k < known.size() && known[k]) {
       maps[k] = *known[k];
-      continue;
+      if (sameNeed || reuse->sampled.covers(sampled)) continue;
+      if (soft || reuse->need.size() != size) maps[k].clear();
+      else tested = reuse->need.data();
     }
     const map::Light& light = *map.lights[k];
     const OccluderGrid& grid = *gridOf[k];
     const std::int32_t lx = floatToInt(light.x), ly = floatToInt(light.y);
-    maps[k] = texels(size, 255);
+    if (!tested) maps[k] = texels(size, 255);
     std::uint8_t* factors = soft ? hard.data() : maps[k].data();
     // The soft pass's working map is cleared a column at a time by the thread that tests it.
     if (!grid.empty() || soft) {
@@ -290,8 +294,10 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
           if (grid.empty()) continue;
           const std::int32_t sampleX = floatToInt(static_cast<float>(x) * frame.wf);
           const std::uint8_t* columnNeed = need.data() + static_cast<std::size_t>(x) * height;
+          const std::uint8_t* columnTested = tested ? tested + static_cast<std::size_t>(x) * height : nullptr;
           for (std::int32_t y = 0; y < height; ++y) {
             if (!texelRead(columnNeed[y], light.layer)) continue;
+            if (columnTested && texelRead(columnTested[y], light.layer)) continue;
             const std::int32_t sampleY = floatToInt(static_cast<float>(y) * frame.hf);
             if (grid.occluded(sampleX, sampleY, lx, ly, hint)) column[y] = 0;
           }
