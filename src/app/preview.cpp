@@ -55,6 +55,7 @@ void PreviewBaker::clear() {
   }
   shown_.reset();
   shownTiles_.reset();
+  shownPicture_ = {};
   shownOwner_ = nullptr;
 }
 
@@ -75,9 +76,26 @@ bool PreviewBaker::poll() {
       for (std::size_t k = first; k < first + depth; ++k) shownTiles_->cells[k] = shown_->map->cells[k];
     }
   }
+  if (shown_->picture) showPicture(*shown_->picture);
   shownOwner_ = finishedOwner_;
   shownSerial_ = finishedSerial_;
   return true;
+}
+
+void PreviewBaker::showPicture(const map::CellPicture& picture) {
+  auto layers = std::move(shownPicture_.layers);
+  shownPicture_ = picture;
+  layers.resize(picture.layers.size());
+  for (std::size_t k = 0; k < layers.size(); ++k) {
+    const platform::Image& from = *picture.layers[k];
+    auto& to = layers[k];
+    if (!to || to->width != from.width || to->height != from.height)
+      to = std::make_shared<platform::Image>(from.width, from.height);
+    // Copied into a new buffer while the old one lives: the canvas tells uploads apart by it.
+    std::vector<std::uint8_t> pixels(from.pixels);
+    to->pixels.swap(pixels);
+  }
+  shownPicture_.layers = std::move(layers);
 }
 
 bool PreviewBaker::busy() {

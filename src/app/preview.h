@@ -50,8 +50,10 @@ class PreviewBaker {
   // What the canvas draws of the shown bake: its lit cells, and the tiles its snapshot held
   // where it lit none (outside its region), so cells not lit yet look as without the preview.
   map::Map* shownTiles() const { return shownTiles_.get(); }
-  // A reduced bake's lit points, drawn over its cells; null for a bake at full density.
-  const map::CellPicture* shownPicture() const { return shown_ ? shown_->picture.get() : nullptr; }
+  // A reduced bake's lit points, drawn over its cells; null for a bake at full density. Its
+  // images stay the same from bake to bake, so the canvas replaces its upload of them rather
+  // than adding one a bake.
+  const map::CellPicture* shownPicture() const { return shown_ && shown_->picture ? &shownPicture_ : nullptr; }
   // A bake newer than the one shown was requested and is not yet shown.
   bool busy();
   // Why the newest bake failed (empty when it did not).
@@ -67,6 +69,7 @@ class PreviewBaker {
     std::uint64_t serial = 0;
   };
   void work(std::stop_token quit);
+  void showPicture(const map::CellPicture& picture);
 
   std::mutex mutex_;
   std::condition_variable_any changed_;
@@ -83,6 +86,7 @@ class PreviewBaker {
   // The editor's thread's own.
   LitPtr shown_;
   map::MapPtr shownTiles_;
+  map::CellPicture shownPicture_;
   const void* shownOwner_ = nullptr;
   std::uint64_t shownSerial_ = 0;
 
