@@ -261,6 +261,8 @@ base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings,
   if (auto status = checkResolution(map, settings.width, settings.height); !status) return base::Error{status.error()};
   const detail::Frame frame = detail::Frame::of(map, settings.width, settings.height);
   const Options& o = settings.options;
+  if (o.castShadowsFlags && scene.castShadows().size() != map.cells.size())
+    return base::Error{"The snapshot was taken without the tiles' Cast Shadows flags."};
   const detail::Blockers blockers{o.castShadowsFlags ? &scene.castShadows() : nullptr};
   const bool reduced = settings.density > 1 && settings.region && map.tileWidth > 0 && map.tileHeight > 0;
   const detail::Sampled sampled = sampledBy(map, settings, reduced);

@@ -441,6 +441,8 @@ TEST(BakeApi, ASnapshotSeesTheCellsAsTheyWereAndSharesAllButTheEditedBlock) {
   EXPECT_EQ(scene.map().cell(50, 50, 0), t);
   EXPECT_EQ(scene.map().cell(50, 50, 1), nullptr);
   EXPECT_TRUE(scene.castShadows().empty());
+  // Without the flags it cannot bake with the option that reads them.
+  EXPECT_FALSE(lighting::render(scene, Settings{16, 16, false, 4.0f, Options{{}, 4.0f, true}}).ok());
   EXPECT_FALSE(scene.map().cells == m->cells);
   m->setCell(50, 50, 0, t);
   m->setCell(50, 50, 1, nullptr);
