@@ -55,7 +55,6 @@ void PreviewBaker::clear() {
   }
   shown_.reset();
   shownTiles_.reset();
-  shownPicture_ = {};
   shownOwner_ = nullptr;
 }
 
@@ -76,26 +75,9 @@ bool PreviewBaker::poll() {
       for (std::size_t k = first; k < first + depth; ++k) shownTiles_->cells[k] = shown_->map->cells[k];
     }
   }
-  if (shown_->picture) showPicture(*shown_->picture);
   shownOwner_ = finishedOwner_;
   shownSerial_ = finishedSerial_;
   return true;
-}
-
-void PreviewBaker::showPicture(const map::CellPicture& picture) {
-  auto layers = std::move(shownPicture_.layers);
-  shownPicture_ = picture;
-  layers.resize(picture.layers.size());
-  for (std::size_t k = 0; k < layers.size(); ++k) {
-    const platform::Image& from = *picture.layers[k];
-    auto& to = layers[k];
-    if (!to || to->width != from.width || to->height != from.height)
-      to = std::make_shared<platform::Image>(from.width, from.height);
-    // Copied into a new buffer while the old one lives: the canvas tells uploads apart by it.
-    std::vector<std::uint8_t> pixels(from.pixels);
-    to->pixels.swap(pixels);
-  }
-  shownPicture_.layers = std::move(layers);
 }
 
 bool PreviewBaker::busy() {
@@ -124,6 +106,13 @@ void PreviewBaker::work(std::stop_token quit) {
     lock.unlock();
     auto lit = previous ? lighting::relight(*previous, job.scene, job.settings, {}, stop)
                         : lighting::render(job.scene, job.settings, {}, stop);
+    if (lit && lit->picture)
+      for (std::size_t k = 0; k < lit->picture->layers.size(); ++k) {
+        // A serial no other image has: that of an image made for it and gone.
+        while (pictureSerials_.size() <= k) pictureSerials_.push_back(platform::Image().serial);
+        // A picture kept from the bake before already carries it (and may be on the canvas).
+        if (lit->picture->layers[k]->serial != pictureSerials_[k]) lit->picture->layers[k]->serial = pictureSerials_[k];
+      }
     LitPtr done = lit ? std::make_shared<const lighting::Lit>(std::move(lit).value()) : nullptr;
     const std::uint64_t serial = job.serial;
     const void* owner = job.owner;

@@ -14,6 +14,7 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "lighting/render.h"
 #include "platform/surface.h"
@@ -50,10 +51,10 @@ class PreviewBaker {
   // What the canvas draws of the shown bake: its lit cells, and the tiles its snapshot held
   // where it lit none (outside its region), so cells not lit yet look as without the preview.
   map::Map* shownTiles() const { return shownTiles_.get(); }
-  // A reduced bake's lit points, drawn over its cells; null for a bake at full density. Its
-  // images stay the same from bake to bake, so the canvas replaces its upload of them rather
-  // than adding one a bake.
-  const map::CellPicture* shownPicture() const { return shown_ && shown_->picture ? &shownPicture_ : nullptr; }
+  // A reduced bake's lit points, drawn over its cells; null for a bake at full density. Layer k
+  // of every bake's picture carries the same image serial, so the canvas replaces its upload
+  // of it rather than adding one a bake.
+  const map::CellPicture* shownPicture() const { return shown_ ? shown_->picture.get() : nullptr; }
   // A bake newer than the one shown was requested and is not yet shown.
   bool busy();
   // Why the newest bake failed (empty when it did not).
@@ -69,7 +70,8 @@ class PreviewBaker {
     std::uint64_t serial = 0;
   };
   void work(std::stop_token quit);
-  void showPicture(const map::CellPicture& picture);
+  // The worker's own: the serials the pictures' layers carry.
+  std::vector<std::uint64_t> pictureSerials_;
 
   std::mutex mutex_;
   std::condition_variable_any changed_;
@@ -86,7 +88,6 @@ class PreviewBaker {
   // The editor's thread's own.
   LitPtr shown_;
   map::MapPtr shownTiles_;
-  map::CellPicture shownPicture_;
   const void* shownOwner_ = nullptr;
   std::uint64_t shownSerial_ = 0;
 

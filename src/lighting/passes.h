@@ -34,13 +34,14 @@ inline std::int32_t imageHeight(const tiles::Tile& t) { return t.image ? std::ma
 inline std::int32_t clampIndex(std::int32_t v, std::int32_t n) { return v < 0 ? 0 : (v >= n ? n - 1 : v); }
 
 // Where the lighting of one cell samples: the map point of each image column and row and
-// the texel it reads (clamped into the light map).
+// the texel it reads (clamped into the light map); with points (pointsAcross, pointsDown
+// above 0), of the columns and rows those points sample only (sampledPixel).
 struct CellSampling {
   std::vector<float> px, py;
   std::vector<std::int32_t> tx, ty;
 
   void compute(const map::Map& map, const Frame& frame, std::int32_t column, std::int32_t row, std::int32_t imageWidth,
-               std::int32_t imageHeight);
+               std::int32_t imageHeight, std::int32_t pointsAcross = 0, std::int32_t pointsDown = 0);
 };
 
 // Which pixels a bake lights: the cells [column0, column1) × [row0, row1) of every layer, all

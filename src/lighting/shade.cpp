@@ -263,40 +263,23 @@ void lightPoints(const map::Map& map, const Frame& frame, const std::vector<Ligh
     for (std::size_t p = 0; p < n; ++p) std::memcpy(picture + where[p] * 4, &s.lit[p], 4);
     n = 0;
   };
-  // The map points and texels of the sampled columns and rows, as CellSampling computes them.
-  thread_local std::vector<float> px, py;
-  thread_local std::vector<std::int32_t> columnTexel, rowTexel;
-  px.resize(static_cast<std::size_t>(cellWidth));
-  columnTexel.resize(px.size());
-  py.resize(static_cast<std::size_t>(cellHeight));
-  rowTexel.resize(py.size());
-  const float left = static_cast<float>(std::int64_t{column} * map.tileWidth);
+  thread_local CellSampling sampling;
   for (std::int32_t row = row0; row < row1; ++row) {
     const auto& tile = map.cells[map.cellIndex(column, row, layer)];
     if (!tile) continue;
     const std::int32_t w = imageWidth(*tile), h = imageHeight(*tile);
     if (w == 0 || h == 0) continue;
-    const float sx = static_cast<float>(map.tileWidth) / static_cast<float>(w);
-    const float sy = static_cast<float>(map.tileHeight) / static_cast<float>(h);
-    const float top = static_cast<float>(std::int64_t{row} * map.tileHeight);
-    for (std::int32_t k = 0; k < cellWidth; ++k) {
-      px[k] = left + static_cast<float>(sampledPixel(k, cellWidth, w)) * sx;
-      columnTexel[k] = clampIndex(floatToInt(px[k] * frame.kx), frame.width);
-    }
-    for (std::int32_t k = 0; k < cellHeight; ++k) {
-      py[k] = top + static_cast<float>(sampledPixel(k, cellHeight, h)) * sy;
-      rowTexel[k] = clampIndex(floatToInt(py[k] * frame.ky), frame.height);
-    }
+    sampling.compute(map, frame, column, row, w, h, cellWidth, cellHeight);
     const std::size_t cellAt = at + static_cast<std::size_t>(row - row0) * static_cast<std::size_t>(cellHeight) * rowPixels;
     for (std::int32_t a = 0; a < cellWidth; ++a) {
       const std::int32_t i = sampledPixel(a, cellWidth, w);
       for (std::int32_t b = 0; b < cellHeight; ++b) {
         if (n == kRun) flush();
         const std::int32_t j = sampledPixel(b, cellHeight, h);
-        s.px[n] = px[a];
-        s.py[n] = py[b];
-        tx[n] = columnTexel[a];
-        ty[n] = rowTexel[b];
+        s.px[n] = sampling.px[a];
+        s.py[n] = sampling.py[b];
+        tx[n] = sampling.tx[a];
+        ty[n] = sampling.ty[b];
         s.colour[n] = gatherPixel(tile->colourGrid.get(), i, j, tile->image.get(), nullptr);
         s.normal[n] = gatherPixel(tile->normalGrid.get(), i, j, nullptr, tiles::kFlatNormal);
         where[n] = cellAt + static_cast<std::size_t>(b) * rowPixels + static_cast<std::size_t>(a);

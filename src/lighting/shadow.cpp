@@ -26,22 +26,27 @@ Frame Frame::of(const map::Map& map, std::int32_t width, std::int32_t height) {
 }
 
 void CellSampling::compute(const map::Map& map, const Frame& frame, std::int32_t column, std::int32_t row,
-                           std::int32_t imageWidth, std::int32_t imageHeight) {
+                           std::int32_t imageWidth, std::int32_t imageHeight, std::int32_t pointsAcross,
+                           std::int32_t pointsDown) {
   const float sx = static_cast<float>(map.tileWidth) / static_cast<float>(imageWidth);
   const float sy = static_cast<float>(map.tileHeight) / static_cast<float>(imageHeight);
   const float left = static_cast<float>(std::int64_t{column} * map.tileWidth);
   const float top = static_cast<float>(std::int64_t{row} * map.tileHeight);
-  px.resize(static_cast<std::size_t>(imageWidth));
-  tx.resize(static_cast<std::size_t>(imageWidth));
-  py.resize(static_cast<std::size_t>(imageHeight));
-  ty.resize(static_cast<std::size_t>(imageHeight));
-  for (std::int32_t i = 0; i < imageWidth; ++i) {
-    px[i] = left + static_cast<float>(i) * sx;
-    tx[i] = clampIndex(floatToInt(px[i] * frame.kx), frame.width);
+  const std::int32_t across = pointsAcross > 0 ? pointsAcross : imageWidth;
+  const std::int32_t down = pointsDown > 0 ? pointsDown : imageHeight;
+  px.resize(static_cast<std::size_t>(across));
+  tx.resize(static_cast<std::size_t>(across));
+  py.resize(static_cast<std::size_t>(down));
+  ty.resize(static_cast<std::size_t>(down));
+  for (std::int32_t k = 0; k < across; ++k) {
+    const std::int32_t i = pointsAcross > 0 ? sampledPixel(k, pointsAcross, imageWidth) : k;
+    px[k] = left + static_cast<float>(i) * sx;
+    tx[k] = clampIndex(floatToInt(px[k] * frame.kx), frame.width);
   }
-  for (std::int32_t j = 0; j < imageHeight; ++j) {
-    py[j] = top + static_cast<float>(j) * sy;
-    ty[j] = clampIndex(floatToInt(py[j] * frame.ky), frame.height);
+  for (std::int32_t k = 0; k < down; ++k) {
+    const std::int32_t j = pointsDown > 0 ? sampledPixel(k, pointsDown, imageHeight) : k;
+    py[k] = top + static_cast<float>(j) * sy;
+    ty[k] = clampIndex(floatToInt(py[k] * frame.ky), frame.height);
   }
 }
 
@@ -119,7 +124,6 @@ std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& f
   std::vector<std::uint8_t> lowest = texels(static_cast<std::size_t>(frame.width) * frame.height, 255);
   if (map.cells.empty()) return lowest;  // one side may still be huge
   CellSampling s;
-  std::vector<std::int32_t> columns, rows;
   for (std::int32_t c = std::max(sampled.column0, 0); c < std::min(sampled.column1, map.width); ++c) {
     for (std::int32_t r = std::max(sampled.row0, 0); r < std::min(sampled.row1, map.height); ++r) {
       for (std::int32_t d = 0; d < map.depth; ++d) {
@@ -128,22 +132,13 @@ std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& f
         // An image without pixels reads no texel; its other side may be huge.
         const std::int32_t w = imageWidth(*tile), h = imageHeight(*tile);
         if (w == 0 || h == 0) continue;
-        s.compute(map, frame, c, r, w, h);
-        columns.clear();
-        rows.clear();
-        if (sampled.cellWidth > 0) {
-          for (std::int32_t k = 0; k < sampled.cellWidth; ++k) columns.push_back(s.tx[sampledPixel(k, sampled.cellWidth, w)]);
-          for (std::int32_t k = 0; k < sampled.cellHeight; ++k) rows.push_back(s.ty[sampledPixel(k, sampled.cellHeight, h)]);
-        } else {
-          columns.swap(s.tx);
-          rows.swap(s.ty);
-        }
-        dedupe(columns);
-        dedupe(rows);
+        s.compute(map, frame, c, r, w, h, sampled.cellWidth, sampled.cellHeight);
+        dedupe(s.tx);
+        dedupe(s.ty);
         const auto mark = static_cast<std::uint8_t>(std::min(d, 254));
-        for (std::int32_t x : columns) {
+        for (std::int32_t x : s.tx) {
           std::uint8_t* column = lowest.data() + static_cast<std::size_t>(x) * frame.height;
-          for (std::int32_t y : rows) column[y] = std::min(column[y], mark);
+          for (std::int32_t y : s.ty) column[y] = std::min(column[y], mark);
         }
       }
     }
