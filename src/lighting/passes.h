@@ -33,6 +33,15 @@ inline std::int32_t imageHeight(const tiles::Tile& t) { return t.image ? std::ma
 
 inline std::int32_t clampIndex(std::int32_t v, std::int32_t n) { return v < 0 ? 0 : (v >= n ? n - 1 : v); }
 
+// The map point of an image pixel along one side of its cell, and the texel it reads.
+inline float mapPoint(std::int32_t cell, std::int32_t tileSize, std::int32_t imageSize, std::int32_t pixel) {
+  const float step = static_cast<float>(tileSize) / static_cast<float>(imageSize);
+  return static_cast<float>(std::int64_t{cell} * tileSize) + static_cast<float>(pixel) * step;
+}
+inline std::int32_t texelOf(float point, float texelsPerPixel, std::int32_t texels) {
+  return clampIndex(base::floatToInt(point * texelsPerPixel), texels);
+}
+
 // Where the lighting of one cell samples: the map point of each image column and row and
 // the texel it reads (clamped into the light map); with points (pointsAcross, pointsDown
 // above 0), of the columns and rows those points sample only (sampledPixel).
@@ -128,13 +137,14 @@ std::uint64_t litCellBytes(std::int32_t w, std::int32_t h);
 // of bandBytes, so the two bands in memory are small while every thread still has cells to light.
 std::vector<std::size_t> litBands(const map::Map& map, std::uint64_t bandBytes);
 
-// Lights the sampled points of the cells of one column and layer, rows [row0, row1), into a
-// picture of rowPixels pixels a row (RGBA) whose cell (column, row0) starts at pixel `at`:
-// each point's value is the one lightCell gives that image pixel.
+// Lights the points of the cells of one column, rows [row0, row1), into a picture of
+// rowPixels pixels a row (RGBA) whose cell (column, row0) starts at pixel `at`: at each point
+// the topmost layer whose pixel there the canvas's mask lets through (alpha of one half or
+// more), with the value lightCell gives that pixel; points where no layer's pixel passes are
+// left as they are.
 void lightPoints(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
-                 std::int32_t column, std::int32_t row0, std::int32_t row1, std::int32_t layer,
-                 std::int32_t cellWidth, std::int32_t cellHeight, std::uint8_t* picture, std::size_t rowPixels,
-                 std::size_t at);
+                 std::int32_t column, std::int32_t row0, std::int32_t row1, std::int32_t cellWidth,
+                 std::int32_t cellHeight, std::uint8_t* picture, std::size_t rowPixels, std::size_t at);
 
 // Lights one cell into `target` (image, colour grid of it unless left out, the given
 // flat-normal grid).

@@ -133,8 +133,8 @@ base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& f
   return lit;
 }
 
-// The sampled points of every layer of the area into one picture a layer. Fails only when
-// stopped.
+// The points of the area's cells into one picture, each the lit pixel of the topmost layer the
+// canvas would show there. Fails only when stopped.
 base::Result<std::shared_ptr<const map::CellPicture>> lightPicture(const map::Map& map, const detail::Frame& frame,
                                                                    const std::vector<detail::LightParams>& lights,
                                                                    const detail::Tone& tone,
@@ -151,18 +151,16 @@ base::Result<std::shared_ptr<const map::CellPicture>> lightPicture(const map::Ma
   // No cells, or a picture no canvas could take (a region is what a view shows).
   if (map.cells.empty() || w <= 0 || h <= 0 || w > kMaxResolution * 16 || h > kMaxResolution * 16)
     return std::shared_ptr<const map::CellPicture>(picture);
-  for (std::int32_t d = 0; d < map.depth; ++d) {
-    // Transparent where no cell is lit.
-    auto image = std::make_shared<platform::Image>(static_cast<std::int32_t>(w), static_cast<std::int32_t>(h));
-    detail::forEachRange(columns, 4, [&](std::int64_t c0, std::int64_t c1) {
-      for (std::int64_t c = c0; c < c1 && !stop.stop_requested(); ++c)
-        detail::lightPoints(map, frame, lights, tone, area.column0 + static_cast<std::int32_t>(c), area.row0, area.row1,
-                            d, area.cellWidth, area.cellHeight, image->pixels.data(), static_cast<std::size_t>(w),
-                            static_cast<std::size_t>(c) * static_cast<std::size_t>(area.cellWidth));
-    });
-    if (stop.stop_requested()) return base::Error{kCancelled};
-    picture->layers.push_back(std::move(image));
-  }
+  // Transparent where no layer shows.
+  auto image = std::make_shared<platform::Image>(static_cast<std::int32_t>(w), static_cast<std::int32_t>(h));
+  detail::forEachRange(columns, 4, [&](std::int64_t c0, std::int64_t c1) {
+    for (std::int64_t c = c0; c < c1 && !stop.stop_requested(); ++c)
+      detail::lightPoints(map, frame, lights, tone, area.column0 + static_cast<std::int32_t>(c), area.row0, area.row1,
+                          area.cellWidth, area.cellHeight, image->pixels.data(), static_cast<std::size_t>(w),
+                          static_cast<std::size_t>(c) * static_cast<std::size_t>(area.cellWidth));
+  });
+  if (stop.stop_requested()) return base::Error{kCancelled};
+  picture->layers.push_back(std::move(image));
   return std::shared_ptr<const map::CellPicture>(picture);
 }
 

@@ -88,7 +88,8 @@ struct Settings {
   std::optional<CellRegion> region = std::nullopt;
   // Above 1 (with a region), a preview zoomed out: each cell is lit at ceil(tileWidth / density)
   // by ceil(tileHeight / density) points only, into Lit::picture, each point the image pixel
-  // at the centre of its share of the image, lit exactly as the full bake lights that pixel.
+  // at the centre of its share of the image, of the topmost layer whose pixel there has alpha
+  // of one half or more (what the canvas shows), lit exactly as the full bake lights it.
   std::int32_t density = 1;
 };
 

@@ -38,15 +38,16 @@ void CellSampling::compute(const map::Map& map, const Frame& frame, std::int32_t
   tx.resize(static_cast<std::size_t>(across));
   py.resize(static_cast<std::size_t>(down));
   ty.resize(static_cast<std::size_t>(down));
+  // The steps of mapPoint, hoisted.
   for (std::int32_t k = 0; k < across; ++k) {
     const std::int32_t i = pointsAcross > 0 ? sampledPixel(k, pointsAcross, imageWidth) : k;
     px[k] = left + static_cast<float>(i) * sx;
-    tx[k] = clampIndex(floatToInt(px[k] * frame.kx), frame.width);
+    tx[k] = texelOf(px[k], frame.kx, frame.width);
   }
   for (std::int32_t k = 0; k < down; ++k) {
     const std::int32_t j = pointsDown > 0 ? sampledPixel(k, pointsDown, imageHeight) : k;
     py[k] = top + static_cast<float>(j) * sy;
-    ty[k] = clampIndex(floatToInt(py[k] * frame.ky), frame.height);
+    ty[k] = texelOf(py[k], frame.ky, frame.height);
   }
 }
 

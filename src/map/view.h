@@ -11,9 +11,9 @@
 
 namespace vorlane::map {
 
-// A picture of a block of cells, one image per layer (transparent where a cell is empty),
-// each stretched over the block in place of those cells' tiles: a preview lit at less than
-// one point per map pixel.
+// A picture of a block of cells (transparent where no tile shows), its images stretched over
+// the block in turn in place of those cells' tiles: a preview lit at less than one point per
+// map pixel.
 struct CellPicture {
   std::int32_t column0 = 0, row0 = 0, column1 = 0, row1 = 0;
   std::int32_t density = 1;  // map pixels a picture pixel stands for, along each side
