@@ -37,7 +37,8 @@ bool sameLitMaps(const map::Map& a, const map::Map& b) {
 
 // The renderer's shadow pass alone: every light's map, as renderLightmap computes them.
 void fastShadowPass(map::Map& m, std::int32_t W, std::int32_t H, bool soft) {
-  auto maps = lighting::detail::shadowMaps(m, lighting::detail::Frame::of(m, W, H), soft, 4.0f, {}, {}, {}, {});
+  auto maps = lighting::detail::shadowMaps(m, lighting::detail::Frame::of(m, W, H), soft, 4.0f, {}, {}, {}, {},
+                                           lighting::detail::Sampled::all(m));
   for (std::size_t k = 0; k < maps.size(); ++k) m.lights[k]->shadowMap = std::move(maps[k]);
 }
 

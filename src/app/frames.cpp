@@ -5,7 +5,7 @@ namespace vorlane::app {
 void MapFrame::describe(const map::Map& map, const platform::Surface& surface, Key& key) {
   key.map = &map;
   key.revision = map.revision;
-  key.cells = map.cells.data();
+  key.cells = map.cells.identity();
   key.columns = map.width;
   key.rows = map.height;
   key.depth = map.depth;

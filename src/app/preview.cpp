@@ -13,6 +13,12 @@ lighting::CellRegion shownRegion(const map::Map& map, const platform::Surface& s
           std::min(shown.column1 + margin, map.width), std::min(shown.row1 + margin, map.height)};
 }
 
+std::int32_t previewDensity(float zoom) {
+  std::int32_t n = 1;
+  while (n < kMaxPreviewDensity && zoom * static_cast<float>(2 * n) <= 1.0f) n *= 2;
+  return n;
+}
+
 PreviewBaker::PreviewBaker() : worker_([this](std::stop_token quit) { work(quit); }) {}
 
 PreviewBaker::~PreviewBaker() {
@@ -58,13 +64,15 @@ bool PreviewBaker::poll() {
   shown_ = finished_;
   shownTiles_ = shown_->map;
   if (!shown_->litCells.empty()) {
+    // The snapshot's tiles (sharing its blocks), the lit ones put in where cells were lit.
     const map::Map& source = shown_->source.map();
     shownTiles_ = map::Map::create(source.width, source.height, source.depth, source.tileWidth, source.tileHeight);
-    shownTiles_->cells = shown_->map->cells;
-    for (std::size_t k = 0; k < source.cells.size(); ++k) {
-      const auto column = static_cast<std::int32_t>(k / static_cast<std::size_t>(source.depth) / static_cast<std::size_t>(source.height));
-      const auto row = static_cast<std::int32_t>(k / static_cast<std::size_t>(source.depth) % static_cast<std::size_t>(source.height));
-      if (!shown_->isLit(column, row)) shownTiles_->cells[k] = source.cells[k];
+    shownTiles_->cells = source.cells;
+    const auto& lit = shown_->litCells;
+    const std::size_t depth = static_cast<std::size_t>(source.depth);
+    for (auto at = std::find(lit.begin(), lit.end(), 1); at != lit.end(); at = std::find(at + 1, lit.end(), 1)) {
+      const std::size_t first = static_cast<std::size_t>(at - lit.begin()) * depth;
+      for (std::size_t k = first; k < first + depth; ++k) shownTiles_->cells[k] = shown_->map->cells[k];
     }
   }
   shownOwner_ = finishedOwner_;
@@ -98,6 +106,13 @@ void PreviewBaker::work(std::stop_token quit) {
     lock.unlock();
     auto lit = previous ? lighting::relight(*previous, job.scene, job.settings, {}, stop)
                         : lighting::render(job.scene, job.settings, {}, stop);
+    if (lit && lit->picture)
+      for (std::size_t k = 0; k < lit->picture->layers.size(); ++k) {
+        // A serial no other image has: that of an image made for it and gone.
+        while (pictureSerials_.size() <= k) pictureSerials_.push_back(platform::Image().serial);
+        // A picture kept from the bake before already carries it (and may be on the canvas).
+        if (lit->picture->layers[k]->serial != pictureSerials_[k]) lit->picture->layers[k]->serial = pictureSerials_[k];
+      }
     LitPtr done = lit ? std::make_shared<const lighting::Lit>(std::move(lit).value()) : nullptr;
     const std::uint64_t serial = job.serial;
     const void* owner = job.owner;

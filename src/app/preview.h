@@ -14,6 +14,7 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "lighting/render.h"
 #include "platform/surface.h"
@@ -22,6 +23,11 @@ namespace vorlane::app {
 
 // The cells the map view draws on `surface`, and `margin` more on every side (within the map).
 lighting::CellRegion shownRegion(const map::Map& map, const platform::Surface& surface, std::int32_t margin);
+
+// How many map pixels along each side one lit point stands for at this zoom: the largest
+// power of two a canvas pixel covers (1 from zoom one half up).
+std::int32_t previewDensity(float zoom);
+inline constexpr std::int32_t kMaxPreviewDensity = 1024;
 
 class PreviewBaker {
  public:
@@ -45,6 +51,10 @@ class PreviewBaker {
   // What the canvas draws of the shown bake: its lit cells, and the tiles its snapshot held
   // where it lit none (outside its region), so cells not lit yet look as without the preview.
   map::Map* shownTiles() const { return shownTiles_.get(); }
+  // A reduced bake's lit points, drawn over its cells; null for a bake at full density. Layer k
+  // of every bake's picture carries the same image serial, so the canvas replaces its upload
+  // of it rather than adding one a bake.
+  const map::CellPicture* shownPicture() const { return shown_ ? shown_->picture.get() : nullptr; }
   // A bake newer than the one shown was requested and is not yet shown.
   bool busy();
   // Why the newest bake failed (empty when it did not).
@@ -60,6 +70,8 @@ class PreviewBaker {
     std::uint64_t serial = 0;
   };
   void work(std::stop_token quit);
+  // The worker's own: the serials the pictures' layers carry.
+  std::vector<std::uint64_t> pictureSerials_;
 
   std::mutex mutex_;
   std::condition_variable_any changed_;

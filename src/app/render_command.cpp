@@ -96,7 +96,7 @@ void Shell::requestPreview() {
     return std::clamp(base::textToInt(tk_.text(field)), lighting::kMinResolution, kMaxPreviewResolution);
   };
   const PreviewKey key{&m, side(g_.widthField), side(g_.heightField), tk_.checked(g_.softShadowsBox),
-                       lightingOptions()};
+                       lightingOptions(), previewDensity(m.getZoom())};
   // The cells the canvas shows and one more around them; the rest are lit once shown.
   const platform::Surface& canvas = tk_.surface(g_.mapCanvas);
   const lighting::CellRegion region = shownRegion(m, canvas, 1);
@@ -105,7 +105,8 @@ void Shell::requestPreview() {
   previewRegion_ = region;
   lighting::Settings settings{key.width, key.height, key.soft, lighting::kBlurRadius, key.options, 0};
   settings.region = region;
-  preview_->request(lighting::Snapshot(m), settings, &m);
+  settings.density = key.density;
+  preview_->request(lighting::Snapshot(m, key.options.castShadowsFlags), settings, &m);
 }
 
 }  // namespace vorlane::app

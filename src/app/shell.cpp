@@ -157,8 +157,9 @@ void Shell::documentChanged(edit::ChangeSet changes) {
 void Shell::showEditState() {
   const std::string& name = doc_.projectName();
   const bool baking = previewOn_ && preview_->busy();
-  const std::string status =
-      (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "") + (baking ? kPreviewBaking : "");
+  const map::CellPicture* reduced = previewOn_ ? preview_->shownPicture() : nullptr;
+  const std::string status = (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "") +
+                             (reduced ? previewDensityText(reduced->density) : "") + (baking ? kPreviewBaking : "");
   const bool renamed = status != shownProject_;
   if (doc_.revision() != shownRevision_ || renamed) {
     shownRevision_ = doc_.revision();
@@ -216,13 +217,17 @@ Shell::After Shell::onTick(const Event&) {
   m.markCell(m.selectedX, m.selectedY);
   // The newest finished preview bake of this map, if any, shows in place of its tiles.
   map::Map* lit = nullptr;
+  const map::CellPicture* picture = nullptr;
   if (previewOn_) {
     preview_->poll();
-    if (preview_->shown() && preview_->shownOwner() == &m) lit = preview_->shownTiles();
+    if (preview_->shown() && preview_->shownOwner() == &m) {
+      lit = preview_->shownTiles();
+      picture = preview_->shownPicture();
+    }
   }
   if (!mapFrame_.unchanged(m, mapSurface, lit)) {
     mapSurface.clear();
-    map::draw(m, mapSurface, lit);
+    map::draw(m, mapSurface, lit, picture);
     map::drawGrid(m, mapSurface);
     mapSurface.present();
     mapFrame_.drawn(m);

@@ -45,6 +45,10 @@ inline constexpr const char* kStatusGap = " | ";
 inline constexpr const char* kImportLeftOut = "Imported without what Vorlane cannot hold:";
 // The status bar's mark while a newer preview bake is running.
 inline constexpr const char* kPreviewBaking = " | baking preview...";
+// The status bar's mark while the preview shows a reduced bake: " | preview at 1/8 density".
+inline std::string previewDensityText(std::int32_t density) {
+  return " | preview at 1/" + std::to_string(density) + " density";
+}
 // The preview's light maps are at most this many texels along each side.
 inline constexpr std::int32_t kMaxPreviewResolution = 1024;
 
@@ -221,6 +225,7 @@ class Shell {
     std::int32_t width, height;
     bool soft;
     lighting::Options options;
+    std::int32_t density;
     bool operator==(const PreviewKey&) const = default;
   };
   std::optional<PreviewKey> previewKey_;

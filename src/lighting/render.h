@@ -28,6 +28,7 @@
 
 #include "base/result.h"
 #include "map/map.h"
+#include "map/view.h"
 #include "tiles/tile.h"
 
 namespace vorlane::lighting {
@@ -82,10 +83,28 @@ struct Settings {
   std::int32_t threads = 0;
   // How many bytes of lit tiles a render with a sink holds at once (at least one cell).
   std::uint64_t bandBytes = std::uint64_t{64} << 20;
-  // When set, only these cells are lit (a preview lights what its canvas shows); shadow maps
-  // still cover the whole light map.
+  // When set, only these cells are lit (a preview lights what its canvas shows), and only the
+  // shadow-map texels their pixels read are tested.
   std::optional<CellRegion> region = std::nullopt;
+  // Above 1 (with a region), a preview zoomed out: each cell is lit at ceil(tileWidth / density)
+  // by ceil(tileHeight / density) points only, into Lit::picture, each point the image pixel
+  // at the centre of its share of the image, of the topmost layer whose pixel there has alpha
+  // of one half or more (what the canvas shows), lit exactly as the full bake lights it.
+  std::int32_t density = 1;
 };
+
+// The picture's size of one cell along a side of `tileSize` map pixels at this density.
+inline std::int32_t reducedSide(std::int32_t tileSize, std::int32_t density) {
+  return tileSize <= 0 ? 0 : (tileSize + density - 1) / density;
+}
+// The image pixel that point k of n across an image of `size` pixels samples: its centre.
+inline std::int32_t sampledPixel(std::int32_t k, std::int32_t n, std::int32_t size) {
+  return static_cast<std::int32_t>((2 * std::int64_t{k} + 1) * size / (2 * std::int64_t{n}));
+}
+
+namespace detail {
+struct ShadowCache;
+}
 
 // What a bake reads of a map, fixed when taken: the sizes, the cell table (sharing the map's
 // tiles, whose images and grids are never changed once a tile holds them), each cell's tile
@@ -94,11 +113,14 @@ struct Settings {
 class Snapshot {
  public:
   Snapshot();  // a map of no cells and no lights
-  explicit Snapshot(const map::Map& map);
+  // Without `castShadows` the tiles' flags are not kept (a bake without the flags option needs
+  // none), and the snapshot costs one reference a block of cells.
+  explicit Snapshot(const map::Map& map, bool castShadows = true);
 
   // A map holding the snapshot's cells and lights (no tile table, pivots or view state).
   const map::Map& map() const { return data_->map; }
-  // Per cell, in the order of map().cells: 1 where the cell's tile had its flag set.
+  // Per cell, in the order of map().cells: 1 where the cell's tile had its flag set (empty
+  // when not kept).
   const std::vector<std::uint8_t>& castShadows() const { return data_->castShadows; }
 
  private:
@@ -123,6 +145,10 @@ struct Lit {
   bool litMapKept = false;
   // Per (column, row), column-major: 1 where the map's cells were lit. Empty when all were.
   std::vector<std::uint8_t> litCells;
+  // A reduced bake (density above 1): its lit points; `map` then holds no lit cells.
+  std::shared_ptr<const map::CellPicture> picture;
+  // What the shadow pass built from the cells alone, for relight to reuse.
+  std::shared_ptr<const detail::ShadowCache> shadowCache;
   bool isLit(std::int32_t column, std::int32_t row) const {
     return litCells.empty() || litCells[static_cast<std::size_t>(column) * static_cast<std::size_t>(map->height) +
                                         static_cast<std::size_t>(row)] != 0;

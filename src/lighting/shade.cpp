@@ -219,7 +219,84 @@ void shadePixels(const map::Map& map, const Frame& frame, const std::vector<Ligh
   }
 }
 
+// One channel word of a grid, or of the fallback where the grid is short.
+std::uint32_t gatherPixel(const tiles::ChannelGrid* grid, std::int32_t i, std::int32_t j, const platform::Image* image,
+                          const std::uint8_t* fallback) {
+  std::uint32_t word;
+  const bool inGrid = grid && i < grid->width && j < grid->height;
+  std::memcpy(&word, inGrid ? grid->at(i, j) : (image ? image->at(i, j) : fallback), 4);
+  return word;
+}
+
 }  // namespace
+
+void lightPoints(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
+                 std::int32_t column, std::int32_t row0, std::int32_t row1, std::int32_t cellWidth,
+                 std::int32_t cellHeight, std::uint8_t* picture, std::size_t rowPixels, std::size_t at) {
+  // Points of many cells are lit together, so that a cell of a few points costs no more than
+  // its share of a long run through the vector loops.
+  constexpr std::size_t kRun = 2048;
+  thread_local BlockScratch s;
+  thread_local std::vector<std::int32_t> tx, ty, layers;
+  thread_local std::vector<std::size_t> where;
+  s.resize(kRun);
+  tx.resize(kRun);
+  ty.resize(kRun);
+  layers.resize(kRun);
+  where.resize(kRun);
+  std::size_t n = 0;
+  const auto flush = [&] {
+    decodeNormals(s, n);
+    std::fill_n(s.r.begin(), n, 0.0f);
+    std::fill_n(s.g.begin(), n, 0.0f);
+    std::fill_n(s.b.begin(), n, 0.0f);
+    for (const LightParams& L : lights) {
+      if (!L.shadow) {
+        addOpenLight(L, n, s);
+        continue;
+      }
+      // A factor of 1 where the point's layer is not below the light's changes no value.
+      for (std::size_t p = 0; p < n; ++p)
+        s.shade[p] = layers[p] < L.layer
+                         ? shadeTable.values[L.shadow[static_cast<std::size_t>(tx[p]) * frame.height + ty[p]]]
+                         : 1.0f;
+      addShadedLight(L, n, s);
+    }
+    finishChannels(tone, n, s);
+    for (std::size_t p = 0; p < n; ++p) std::memcpy(picture + where[p] * 4, &s.lit[p], 4);
+    n = 0;
+  };
+  const std::int32_t depth = map.depth;
+  for (std::int32_t row = row0; row < row1; ++row) {
+    const std::size_t cellAt = at + static_cast<std::size_t>(row - row0) * static_cast<std::size_t>(cellHeight) * rowPixels;
+    for (std::int32_t a = 0; a < cellWidth; ++a) {
+      for (std::int32_t b = 0; b < cellHeight; ++b) {
+        // The topmost pixel the mask lets through is the only one the canvas would show.
+        for (std::int32_t d = depth - 1; d >= 0; --d) {
+          const auto& tile = map.cells[map.cellIndex(column, row, d)];
+          if (!tile) continue;
+          const std::int32_t w = imageWidth(*tile), h = imageHeight(*tile);
+          if (w == 0 || h == 0) continue;
+          const std::int32_t i = sampledPixel(a, cellWidth, w), j = sampledPixel(b, cellHeight, h);
+          const std::uint32_t colour = gatherPixel(tile->colourGrid.get(), i, j, tile->image.get(), nullptr);
+          if ((colour >> 24) < 128) continue;
+          if (n == kRun) flush();
+          s.px[n] = mapPoint(column, map.tileWidth, w, i);
+          s.py[n] = mapPoint(row, map.tileHeight, h, j);
+          tx[n] = texelOf(s.px[n], frame.kx, frame.width);
+          ty[n] = texelOf(s.py[n], frame.ky, frame.height);
+          layers[n] = d;
+          s.colour[n] = colour;
+          s.normal[n] = gatherPixel(tile->normalGrid.get(), i, j, nullptr, tiles::kFlatNormal);
+          where[n] = cellAt + static_cast<std::size_t>(b) * rowPixels + static_cast<std::size_t>(a);
+          ++n;
+          break;
+        }
+      }
+    }
+  }
+  if (n > 0) flush();
+}
 
 void lightCell(const map::Map& map, const Frame& frame, const std::vector<LightParams>& lights, const Tone& tone,
                const tiles::Tile& source, tiles::Tile& target, std::int32_t column, std::int32_t row,

@@ -5,6 +5,7 @@
 #include "lighting/occlusion.h"
 #include "lighting/parallel.h"
 #include "lighting/passes.h"
+#include "lighting/render.h"
 #include "platform/memory.h"
 
 namespace vorlane::lighting::detail {
@@ -25,22 +26,28 @@ Frame Frame::of(const map::Map& map, std::int32_t width, std::int32_t height) {
 }
 
 void CellSampling::compute(const map::Map& map, const Frame& frame, std::int32_t column, std::int32_t row,
-                           std::int32_t imageWidth, std::int32_t imageHeight) {
+                           std::int32_t imageWidth, std::int32_t imageHeight, std::int32_t pointsAcross,
+                           std::int32_t pointsDown) {
   const float sx = static_cast<float>(map.tileWidth) / static_cast<float>(imageWidth);
   const float sy = static_cast<float>(map.tileHeight) / static_cast<float>(imageHeight);
   const float left = static_cast<float>(std::int64_t{column} * map.tileWidth);
   const float top = static_cast<float>(std::int64_t{row} * map.tileHeight);
-  px.resize(static_cast<std::size_t>(imageWidth));
-  tx.resize(static_cast<std::size_t>(imageWidth));
-  py.resize(static_cast<std::size_t>(imageHeight));
-  ty.resize(static_cast<std::size_t>(imageHeight));
-  for (std::int32_t i = 0; i < imageWidth; ++i) {
-    px[i] = left + static_cast<float>(i) * sx;
-    tx[i] = clampIndex(floatToInt(px[i] * frame.kx), frame.width);
+  const std::int32_t across = pointsAcross > 0 ? pointsAcross : imageWidth;
+  const std::int32_t down = pointsDown > 0 ? pointsDown : imageHeight;
+  px.resize(static_cast<std::size_t>(across));
+  tx.resize(static_cast<std::size_t>(across));
+  py.resize(static_cast<std::size_t>(down));
+  ty.resize(static_cast<std::size_t>(down));
+  // The steps of mapPoint, hoisted.
+  for (std::int32_t k = 0; k < across; ++k) {
+    const std::int32_t i = pointsAcross > 0 ? sampledPixel(k, pointsAcross, imageWidth) : k;
+    px[k] = left + static_cast<float>(i) * sx;
+    tx[k] = texelOf(px[k], frame.kx, frame.width);
   }
-  for (std::int32_t j = 0; j < imageHeight; ++j) {
-    py[j] = top + static_cast<float>(j) * sy;
-    ty[j] = clampIndex(floatToInt(py[j] * frame.ky), frame.height);
+  for (std::int32_t k = 0; k < down; ++k) {
+    const std::int32_t j = pointsDown > 0 ? sampledPixel(k, pointsDown, imageHeight) : k;
+    py[k] = top + static_cast<float>(j) * sy;
+    ty[k] = texelOf(py[k], frame.ky, frame.height);
   }
 }
 
@@ -114,19 +121,19 @@ void softenInto(const std::vector<std::uint8_t>& hard, std::vector<std::uint8_t>
 
 }  // namespace
 
-std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& frame) {
+std::vector<std::uint8_t> lowestReadingLayer(const map::Map& map, const Frame& frame, const Sampled& sampled) {
   std::vector<std::uint8_t> lowest = texels(static_cast<std::size_t>(frame.width) * frame.height, 255);
   if (map.cells.empty()) return lowest;  // one side may still be huge
   CellSampling s;
-  for (std::int32_t c = 0; c < map.width; ++c) {
-    for (std::int32_t r = 0; r < map.height; ++r) {
+  for (std::int32_t c = std::max(sampled.column0, 0); c < std::min(sampled.column1, map.width); ++c) {
+    for (std::int32_t r = std::max(sampled.row0, 0); r < std::min(sampled.row1, map.height); ++r) {
       for (std::int32_t d = 0; d < map.depth; ++d) {
         const auto& tile = map.cells[map.cellIndex(c, r, d)];
         if (!tile) continue;
         // An image without pixels reads no texel; its other side may be huge.
         const std::int32_t w = imageWidth(*tile), h = imageHeight(*tile);
         if (w == 0 || h == 0) continue;
-        s.compute(map, frame, c, r, w, h);
+        s.compute(map, frame, c, r, w, h, sampled.cellWidth, sampled.cellHeight);
         dedupe(s.tx);
         dedupe(s.ty);
         const auto mark = static_cast<std::uint8_t>(std::min(d, 254));
@@ -215,19 +222,35 @@ std::vector<std::uint8_t> boxMinimum(const std::vector<std::uint8_t>& values, st
 std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Frame& frame, bool soft,
                                                   float blurRadius, Blockers blockers,
                                                   const std::vector<const std::vector<std::uint8_t>*>& known,
-                                                  const std::function<void(float)>& progress, std::stop_token stop) {
+                                                  const std::function<void(float)>& progress, std::stop_token stop,
+                                                  const Sampled& sampled, const ShadowCache* reuse,
+                                                  ShadowCache* cache) {
   const std::int32_t width = frame.width, height = frame.height;
   const std::size_t size = static_cast<std::size_t>(width) * height;
   const std::size_t n = map.lights.size();
-  const std::vector<std::uint8_t> lowest = lowestReadingLayer(map, frame);
-  // For soft maps a hard texel matters when the box of a read soft texel covers it.
-  const std::vector<std::uint8_t> lowestNear =
-      soft ? boxMinimum(lowest, width, height, -std::int64_t{floatToInt(blurRadius)},
-                        -std::int64_t{floatToInt(-blurRadius)})
-           : std::vector<std::uint8_t>{};
-  const std::vector<std::uint8_t>& need = soft ? lowestNear : lowest;
+  ShadowCache local;
+  ShadowCache& built = cache ? *cache : local;
+  if (reuse) built.grids = reuse->grids;
+  const bool sameNeed = reuse && reuse->sampled == sampled && reuse->width == width && reuse->height == height &&
+                        reuse->soft == soft && (!soft || reuse->blurRadius == blurRadius) &&
+                        reuse->need.size() == size;
+  built.sampled = sampled;
+  built.width = width;
+  built.height = height;
+  built.soft = soft;
+  built.blurRadius = blurRadius;
+  if (sameNeed) {
+    built.need = reuse->need;
+  } else {
+    std::vector<std::uint8_t> lowest = lowestReadingLayer(map, frame, sampled);
+    // For soft maps a hard texel matters when the box of a read soft texel covers it.
+    built.need = soft ? boxMinimum(lowest, width, height, -std::int64_t{floatToInt(blurRadius)},
+                                   -std::int64_t{floatToInt(-blurRadius)})
+                      : std::move(lowest);
+  }
+  const std::vector<std::uint8_t>& need = built.need;
 
-  std::map<std::int32_t, std::unique_ptr<OccluderGrid>> grids;  // one per light layer
+  auto& grids = built.grids;  // one per light layer
   const OccluderGrid none(map, -1);
   std::vector<const OccluderGrid*> gridOf(n);
   for (std::size_t k = 0; k < n; ++k) {
@@ -236,7 +259,7 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
       continue;
     }
     auto& grid = grids[map.lights[k]->layer];
-    if (!grid) grid = std::make_unique<OccluderGrid>(map, map.lights[k]->layer, blockers.castShadows);
+    if (!grid) grid = std::make_shared<const OccluderGrid>(map, map.lights[k]->layer, blockers.castShadows);
     gridOf[k] = grid.get();
   }
   std::vector<std::vector<std::uint8_t>> maps(n);
@@ -244,14 +267,18 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
   for (std::size_t k = 0; k < n; ++k) {
     if (stop.stop_requested()) return {};
     if (progress) progress(static_cast<float>(k) / static_cast<float>(n));
+    // A known hard map is complete where both bakes' points read; only the others are tested.
+    const std::uint8_t* tested = nullptr;
     if (k < known.size() && known[k]) {
       maps[k] = *known[k];
-      continue;
+      if (sameNeed || reuse->sampled.covers(sampled)) continue;
+      if (soft || reuse->need.size() != size) maps[k].clear();
+      else tested = reuse->need.data();
     }
     const map::Light& light = *map.lights[k];
     const OccluderGrid& grid = *gridOf[k];
     const std::int32_t lx = floatToInt(light.x), ly = floatToInt(light.y);
-    maps[k] = texels(size, 255);
+    if (!tested) maps[k] = texels(size, 255);
     std::uint8_t* factors = soft ? hard.data() : maps[k].data();
     // The soft pass's working map is cleared a column at a time by the thread that tests it.
     if (!grid.empty() || soft) {
@@ -263,8 +290,10 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
           if (grid.empty()) continue;
           const std::int32_t sampleX = floatToInt(static_cast<float>(x) * frame.wf);
           const std::uint8_t* columnNeed = need.data() + static_cast<std::size_t>(x) * height;
+          const std::uint8_t* columnTested = tested ? tested + static_cast<std::size_t>(x) * height : nullptr;
           for (std::int32_t y = 0; y < height; ++y) {
             if (!texelRead(columnNeed[y], light.layer)) continue;
+            if (columnTested && texelRead(columnTested[y], light.layer)) continue;
             const std::int32_t sampleY = floatToInt(static_cast<float>(y) * frame.hf);
             if (grid.occluded(sampleX, sampleY, lx, ly, hint)) column[y] = 0;
           }

@@ -35,8 +35,7 @@ void Map::resize(std::int32_t w, std::int32_t h, std::int32_t d) {
   std::uint64_t columns = static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h);
   if (columns > kMaxCells || columns * static_cast<std::uint64_t>(d) > kMaxCells)
     throw std::length_error("map too large");
-  std::vector<TilePtr> newCells(columns * static_cast<std::uint64_t>(d));
-  cells = std::move(newCells);
+  cells = CellStore(columns * static_cast<std::uint64_t>(d));
   revision = nextRevision();
   highlight.clear();
   width = w;

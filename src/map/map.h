@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "map/cell_store.h"
 #include "map/objects.h"
 #include "tiles/tile.h"
 
@@ -33,8 +34,8 @@ class CellWriter {
 class Map : public CellWriter {
  public:
   // Cell (x, y, layer) at (x * height + y) * depth + layer. Every cell write goes through
-  // setCell.
-  std::vector<TilePtr> cells;
+  // setCell. Copies share blocks of cells until one side writes.
+  CellStore cells;
   // Cells (x, y) to outline in red on the next draw that shows them, which clears them. Kept
   // as a set: a frame marks a handful of cells, and a grid of flags would cost width × height
   // bytes even for a map of no layers.

@@ -295,9 +295,19 @@ void drawTiles(const Map& map, Surface& surface, const Axis& ax, const Axis& ay,
   }
 }
 
+void drawCellPicture(const CellPicture& picture, Surface& surface, const Axis& ax, const Axis& ay) {
+  const float x0 = ax.cellCorner(picture.column0), x1 = ax.cellCorner(picture.column1);
+  const float y0 = ay.cellCorner(picture.row0), y1 = ay.cellCorner(picture.row1);
+  surface.setColor(0, 0, 0);
+  surface.drawRect(x0, y0, x1 - x0, y1 - y0);
+  surface.setColor(255, 255, 255);
+  for (const auto& layer : picture.layers)
+    if (layer) surface.drawImage(*layer, x0, y0, x1 - x0, y1 - y0);
+}
+
 }  // namespace
 
-void draw(Map& map, Surface& surface, Map* tiles) {
+void draw(Map& map, Surface& surface, Map* tiles, const CellPicture* picture) {
   Map& cells = tiles && tiles->width == map.width && tiles->height == map.height && tiles->depth == map.depth &&
                        tiles->tileWidth == map.tileWidth && tiles->tileHeight == map.tileHeight
                    ? *tiles
@@ -317,6 +327,7 @@ void draw(Map& map, Surface& surface, Map* tiles) {
     drawTiles(cells, surface, ax, ay, cols, rows);
   }
   surface.setScale(1, 1);
+  if (picture && hasCells) drawCellPicture(*picture, surface, ax, ay);
 
   // The marks are ordered column by column as the tile pass walks; unseen ones stay for later.
   for (auto it = map.highlight.begin(); it != map.highlight.end();) {

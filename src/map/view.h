@@ -2,18 +2,30 @@
 // Showing a map in a canvas and turning canvas points back into cells, lights and pivots.
 // Every function works on the surface the caller made current and uses its width W and
 // height H; the view transform scales about the canvas centre.
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "map/map.h"
 #include "platform/surface.h"
 
 namespace vorlane::map {
 
+// A picture of a block of cells (transparent where no tile shows), its images stretched over
+// the block in turn in place of those cells' tiles: a preview lit at less than one point per
+// map pixel.
+struct CellPicture {
+  std::int32_t column0 = 0, row0 = 0, column1 = 0, row1 = 0;
+  std::int32_t density = 1;  // map pixels a picture pixel stands for, along each side
+  std::vector<std::shared_ptr<platform::Image>> layers;
+};
+
 // Tiles of every layer (visible columns and rows only), red outlines of highlighted cells
 // (clearing their flags), light markers with range circles, pivot markers.
 // With `tiles`, a map of the same sizes (a lit preview of this one), its cells are drawn in
-// place of the map's; the marks and markers stay the map's.
-void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr);
+// place of the map's; the marks and markers stay the map's. A `picture` is drawn over its
+// cells after them, on black.
+void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr, const CellPicture* picture = nullptr);
 // The cell grid over the whole map, leaving out lines closer than kMinGridSpacing (they
 // would merge into a sheet); leaves mask blending, alpha 1 and white.
 void drawGrid(const Map& map, platform::Surface& surface);

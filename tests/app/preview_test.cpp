@@ -272,6 +272,38 @@ TEST_F(PreviewOfALargeMap, LightsTheCellsShownAndTheRestOnceScrolledTo) {
   EXPECT_TRUE(third->isLit(9, 0));
 }
 
+// Zoomed out, the preview lights one point for each power-of-two square of map pixels a
+// canvas pixel covers, says so in the status bar, and draws its picture over the shown cells.
+TEST_F(PreviewOfALargeMap, ZoomedOutItLightsAtTheCanvasDensityAndSaysSo) {
+  struct Case {
+    float zoom;
+    std::int32_t density;
+  };
+  for (const Case c : {Case{0.5f, 2}, Case{0.26f, 2}, Case{0.25f, 4}, Case{0.05f, 16}, Case{1.0f, 1}, Case{0.51f, 1}})
+    EXPECT_EQ(app::previewDensity(c.zoom), c.density) << c.zoom;
+
+  tk.toggle(g.previewBox);
+  shell.currentMap()->setZoom(0.25f);
+  settle();
+  app::PreviewBaker& baker = *shell.previewBaker();
+  ASSERT_TRUE(baker.shown());
+  const map::CellPicture* picture = baker.shownPicture();
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(picture->density, 4);
+  // The whole 40 × 30 map is on the canvas: one picture of 4 × 4 points a cell.
+  EXPECT_EQ(std::tie(picture->column0, picture->row0, picture->column1, picture->row1), std::make_tuple(0, 0, 40, 30));
+  ASSERT_EQ(picture->layers.size(), 1u);
+  EXPECT_EQ(picture->layers[0]->width, 160);
+  EXPECT_THAT(drawn(), ::testing::Contains(picture->layers[0].get()));
+  EXPECT_THAT(tk.at(g.mainWindow).status, ::testing::HasSubstr("preview at 1/4 density"));
+
+  // Back at zoom 1: the bake's own tiles again, and no mark.
+  shell.currentMap()->setZoom(1);
+  settle();
+  EXPECT_EQ(baker.shownPicture(), nullptr);
+  EXPECT_THAT(tk.at(g.mainWindow).status, ::testing::Not(::testing::HasSubstr("density")));
+}
+
 // The baker alone: a newer request cancels the bake in flight, clear forgets everything.
 TEST(PreviewBaker, TheNewestRequestWinsAndClearDropsWhatIsInFlight) {
   auto big = map::Map::create(64, 64, 1, 32, 32);

@@ -1,5 +1,8 @@
 // The live lighting preview in the real editor: Ctrl+L turns it on, a dragged light's lit
-// pixels move with it.
+// pixels move with it, also zoomed out on a big map.
+#include <fstream>
+#include <string>
+
 #include "edit/commands.h"
 #include "gui/editor_fixture.h"
 #include "support/fixtures.h"
@@ -64,6 +67,61 @@ TEST_F(PreviewTest, CtrlLShowsTheBakeAndADraggedLightTakesItsLightAlong) {
   ctrlL();
   frame();
   EXPECT_TRUE(near(at(116, 116), 100, 100, 100)) << "off: the source tiles again";
+}
+
+// Resident memory of this process in MiB.
+double residentMiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  return 0;
+}
+
+// Zoomed out on a map of 512 × 512 × 2 cells the canvas shows every cell; the preview lights
+// points at the canvas's density, so a dragged light shows at its new place within the
+// fixture's bound, and the editor's memory grows by far less than a full lit map.
+TEST_F(PreviewTest, ZoomedOutOnABigMapADraggedLightShowsSoonAndMemoryStaysBounded) {
+  constexpr int kSide = 512, kTile = 32;
+  auto grey = std::make_shared<tiles::Tile>();
+  grey->image = std::make_shared<platform::Image>(solidImage(kTile, kTile, 100, 100, 100));
+  auto m = map::Map::create(kSide, kSide, 2, kTile, kTile);
+  m->fillLayer(0, grey);
+  const platform::Surface& canvas = tk->surface(g().mapCanvas);
+  const float cx = static_cast<float>(canvas.width()) / 2, cy = static_cast<float>(canvas.height()) / 2;
+  const float centre = kSide * kTile / 2.0f, zoom = 0.05f;
+  m->setZoom(zoom);
+  m->scrollX = centre - cx;
+  m->scrollY = centre - cy;
+  shell->document().replaceMap("New Map", m);
+  auto light = map::Light::createLight(centre - 3000, centre, 1, 255, 255, 255);
+  shell->document().push(edit::addLight(m, light));
+  frame();
+  const double before = residentMiB();
+  const auto canvasAt = [&](float x, float y) {
+    return QPoint(static_cast<int>(cx + ((x - m->scrollX) - cx) * zoom), static_cast<int>(cy + ((y - m->scrollY) - cy) * zoom));
+  };
+  const QPoint from = canvasAt(centre - 3000, centre), to = canvasAt(centre + 3000, centre);
+
+  // The box rather than the shortcut: no window needs the focus for it.
+  click(g().previewBox);
+  ASSERT_TRUE(shell->previewOn());
+  bakedFrame();
+  EXPECT_GT(at(from.x(), from.y()).red(), 120) << "lit at the light";
+  EXPECT_TRUE(near(at(to.x(), to.y()), 0, 0, 0)) << "dark far from it";
+  EXPECT_TRUE(shell->previewBaker()->shownPicture());
+
+  // A drag of twelve steps, each a move of its own as the pointer gives them.
+  for (int step = 1; step <= 12; ++step) {
+    const float x = light->x;
+    shell->document().push(edit::moveLight(light, {x, centre}, {centre - 3000 + 500.0f * static_cast<float>(step), centre}));
+    settle();
+  }
+  EXPECT_TRUE(waitFor([&] {
+    Event e;
+    while (tk->pollEvent(e)) shell->handle(e);
+    return at(to.x(), to.y()).red() > 120 && near(at(from.x(), from.y()), 0, 0, 0);
+  })) << "the light shows where it was dragged to";
+  EXPECT_LT(residentMiB() - before, 300.0);
 }
 
 }  // namespace

@@ -247,11 +247,17 @@ namespace {
 using lighting::CellRegion;
 
 // Holds a bake against a full one: cells where `lit` holds are the full bake's bytes, the
-// others are empty, and the bake says which it lit.
+// others are empty, and the bake says which it lit. A bake that lit every cell tested every
+// texel the full one did.
 void expectLitWhere(const lighting::Lit& got, const lighting::Lit& full,
                     const std::function<bool(std::int32_t, std::int32_t)>& lit) {
   const map::Map &g = *got.map, &f = *full.map;
-  EXPECT_EQ(got.shadowMaps, full.shadowMaps);
+  bool all = true;
+  for (std::int32_t c = 0; c < f.width; ++c)
+    for (std::int32_t r = 0; r < f.height; ++r) all = all && lit(c, r);
+  if (all) {
+    EXPECT_EQ(got.shadowMaps, full.shadowMaps);
+  }
   for (std::int32_t c = 0; c < f.width; ++c) {
     for (std::int32_t r = 0; r < f.height; ++r) {
       EXPECT_EQ(got.isLit(c, r), lit(c, r)) << c << "," << r;
@@ -309,6 +315,139 @@ TEST(BakeApi, ARegionLightsItsCellsAsAFullBakeDoes) {
     expectLitWhere(relit, moved, inRegion);
     EXPECT_EQ(relit.shadowMapsKept, 1u);
   }
+}
+
+}  // namespace
+}  // namespace vorlane
+
+namespace vorlane {
+namespace {
+
+using lighting::CellRegion;
+
+// A reduced bake's picture holds, at each sampled point of each cell of its region, the full
+// bake's pixel there on the topmost layer whose pixel has alpha of one half or more (what the
+// canvas's mask shows), and transparent black where no layer's has.
+void expectPictureOfFullBake(const lighting::Lit& got, const lighting::Lit& full, const CellRegion& region,
+                             std::int32_t density) {
+  ASSERT_TRUE(got.picture);
+  const map::CellPicture& p = *got.picture;
+  const map::Map& f = *full.map;
+  const CellRegion clipped{std::clamp(region.column0, 0, f.width), std::clamp(region.row0, 0, f.height),
+                           std::clamp(region.column1, 0, f.width), std::clamp(region.row1, 0, f.height)};
+  EXPECT_EQ((CellRegion{p.column0, p.row0, p.column1, p.row1}), clipped);
+  EXPECT_EQ(p.density, density);
+  const std::int32_t cw = lighting::reducedSide(f.tileWidth, density), ch = lighting::reducedSide(f.tileHeight, density);
+  if (clipped.column1 <= clipped.column0 || clipped.row1 <= clipped.row0) return;
+  ASSERT_EQ(p.layers.size(), 1u);
+  for (std::int32_t c = clipped.column0; c < clipped.column1; ++c) {
+    for (std::int32_t r = clipped.row0; r < clipped.row1; ++r) {
+      for (std::int32_t a = 0; a < cw; ++a) {
+        for (std::int32_t b = 0; b < ch; ++b) {
+          const std::uint8_t none[4] = {0, 0, 0, 0};
+          const std::uint8_t* want = none;
+          for (std::int32_t d = f.depth - 1; d >= 0 && want == none; --d) {
+            const auto& cell = f.cell(c, r, d);
+            if (!cell) continue;
+            const std::uint8_t* px = cell->image->at(lighting::sampledPixel(a, cw, cell->image->width),
+                                                     lighting::sampledPixel(b, ch, cell->image->height));
+            if (px[3] >= 128) want = px;
+          }
+          const std::uint8_t* g = p.layers[0]->at((c - clipped.column0) * cw + a, (r - clipped.row0) * ch + b);
+          ASSERT_TRUE(std::equal(g, g + 4, want)) << "cell " << c << "," << r << " point " << a << "," << b;
+        }
+      }
+    }
+  }
+}
+
+// Three layers of 16 × 12 cells with images of the tile's size, smaller, and without normals,
+// and lights on each layer above the ground, so points fall in shadow.
+map::MapPtr layeredScene() {
+  auto m = scenes::makeScene({9, 7, 3, 16, 12, {1.0, 0.4, 0.25}, {{16, 12}, {8, 8, std::pair{6, 5}}, {16, 12, std::pair{-1, -1}, std::nullopt}}, 7});
+  m->addLight(light(40, 30, 1, 120));
+  m->addLight(light(100, 50, 2, 90, 255, 120, 60));
+  m->addLight(light(20, 70, 3, 200, 80, 80, 255));
+  return m;
+}
+
+TEST(ReducedBake, EveryPointIsTheFullBakesPixelThere) {
+  const std::vector<std::pair<const char*, CellRegion>> regions = {
+      {"the whole map", {0, 0, 9, 7}}, {"inside", {2, 1, 6, 5}}, {"one cell", {3, 2, 4, 3}},
+      {"past the edges", {-2, -1, 3, 9}}, {"empty", {4, 4, 4, 6}},
+  };
+  for (const bool soft : {false, true}) {
+    auto m = layeredScene();
+    const Settings settings{50, 40, soft, 4.0f, {}};
+    const auto full = lighting::render(Snapshot(*m), settings).value();
+    for (const std::int32_t density : {2, 4, 8, 32}) {
+      for (const auto& [name, region] : regions) {
+        SCOPED_TRACE(testing::Message() << name << ", density " << density << (soft ? ", soft" : ""));
+        Settings reduced = settings;
+        reduced.region = region;
+        reduced.density = density;
+        const auto got = lighting::render(Snapshot(*m), reduced).value();
+        expectPictureOfFullBake(got, full, region, density);
+        for (const auto& cell : got.map->cells) EXPECT_EQ(cell, nullptr);
+      }
+    }
+  }
+}
+
+// While a light is dragged or the view moves, each relight shows what a fresh full bake would.
+TEST(ReducedBake, RelightsFollowLightsAndViewsAsFreshBakes) {
+  for (const bool soft : {false, true}) {
+    SCOPED_TRACE(soft ? "soft" : "hard");
+    auto m = layeredScene();
+    Settings settings{50, 40, soft, 4.0f, {}};
+    settings.region = CellRegion{1, 1, 5, 4};
+    settings.density = 4;
+    auto previous = lighting::render(Snapshot(*m), settings).value();
+
+    m->lights[1]->x += 9;  // a drag step: the other maps are kept
+    auto moved = lighting::relight(previous, Snapshot(*m), settings).value();
+    expectPictureOfFullBake(moved, lighting::render(Snapshot(*m), Settings{50, 40, soft, 4.0f, {}}).value(),
+                            *settings.region, 4);
+    EXPECT_EQ(moved.shadowMapsKept, 2u);
+    const auto same = lighting::relight(moved, Snapshot(*m), settings).value();
+    EXPECT_TRUE(same.litMapKept);
+    EXPECT_EQ(same.picture, moved.picture);
+
+    // The view moves and zooms: other cells, another density, then full density.
+    const auto full = lighting::render(Snapshot(*m), Settings{50, 40, soft, 4.0f, {}}).value();
+    settings.region = CellRegion{4, 2, 9, 7};
+    auto scrolled = lighting::relight(same, Snapshot(*m), settings).value();
+    expectPictureOfFullBake(scrolled, full, *settings.region, 4);
+    EXPECT_EQ(scrolled.shadowMapsKept, soft ? 0u : 3u);  // hard maps are completed, not redone
+    settings.density = 2;
+    auto zoomed = lighting::relight(scrolled, Snapshot(*m), settings).value();
+    expectPictureOfFullBake(zoomed, full, *settings.region, 2);
+    settings.density = 1;
+    const auto near = lighting::relight(zoomed, Snapshot(*m), settings).value();
+    EXPECT_FALSE(near.picture);
+    expectLitWhere(near, full, [&](std::int32_t c, std::int32_t r) { return settings.region->contains(c, r); });
+  }
+}
+
+// A snapshot shares the map's blocks of cells; edits after it copy only the block they touch.
+TEST(BakeApi, ASnapshotSeesTheCellsAsTheyWereAndSharesAllButTheEditedBlock) {
+  auto m = map::Map::create(100, 100, 2, 8, 8);
+  auto t = scenes::makeTile({}, 3);
+  m->fillLayer(0, t);
+  const Snapshot scene(*m, false);
+  EXPECT_EQ(scene.map().cells.sharedBlocks(m->cells), m->cells.blockCount());
+  m->setCell(50, 50, 1, t);
+  m->setCell(50, 50, 0, nullptr);
+  EXPECT_EQ(scene.map().cells.sharedBlocks(m->cells), m->cells.blockCount() - 1);
+  EXPECT_EQ(scene.map().cell(50, 50, 0), t);
+  EXPECT_EQ(scene.map().cell(50, 50, 1), nullptr);
+  EXPECT_TRUE(scene.castShadows().empty());
+  // Without the flags it cannot bake with the option that reads them.
+  EXPECT_FALSE(lighting::render(scene, Settings{16, 16, false, 4.0f, Options{{}, 4.0f, true}}).ok());
+  EXPECT_FALSE(scene.map().cells == m->cells);
+  m->setCell(50, 50, 0, t);
+  m->setCell(50, 50, 1, nullptr);
+  EXPECT_TRUE(scene.map().cells == m->cells);
 }
 
 }  // namespace

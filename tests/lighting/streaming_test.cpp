@@ -68,7 +68,8 @@ TEST(StreamedBake, TheWriterRefusesToFinishWithTilesMissing) {
   auto m = scenes::makeScene({3, 3, 1, 8, 8, {1.0}, {{8, 8}}, 1});
   base::ByteWriter out;
   io::LitMapWriter writer(*m, out);
-  writer.tiles(std::span<const tiles::TilePtr>(m->cells.data(), 4));
+  const std::vector<tiles::TilePtr> first(m->cells.begin(), m->cells.begin() + 4);
+  writer.tiles(first);
   EXPECT_THROW(writer.finish(), base::FormatError);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace vorlane::map {
 namespace {
 
@@ -153,6 +155,35 @@ TEST(Map, ObjectRecordsRoundTrip) {
 TEST(Map, HugeSizesAreRefusedNotAllocated) {
   EXPECT_THROW(Map::create(1 << 20, 1 << 20, 1, 4, 4), std::length_error);
   EXPECT_THROW(Map::create(65536, 65536, 65536, 4, 4), std::length_error);
+}
+
+}  // namespace
+}  // namespace vorlane::map
+
+namespace vorlane::map {
+namespace {
+
+// A copy of the cell table shares its blocks until either side writes; then only the written
+// block is copied, and each side keeps its own cells.
+TEST(CellStore, CopiesShareBlocksUntilWrittenAndKeepTheirCells) {
+  const std::size_t n = 3 * CellStore::kBlockCells + 5;  // a short last block
+  CellStore cells(n);
+  auto t = newTile(), u = newTile();
+  for (std::size_t k = 0; k < n; k += 7) cells[k] = t;
+  const CellStore copy = cells;
+  EXPECT_EQ(copy.sharedBlocks(cells), cells.blockCount());
+  cells[n - 2] = u;
+  cells[0] = nullptr;
+  EXPECT_EQ(copy.sharedBlocks(cells), cells.blockCount() - 2);
+  EXPECT_EQ(copy[0], t);
+  EXPECT_EQ(copy[n - 2], nullptr);
+  EXPECT_EQ(cells[n - 2], u);
+  EXPECT_FALSE(copy == cells);
+  EXPECT_EQ(std::count(copy.begin(), copy.end(), t), static_cast<std::ptrdiff_t>((n + 6) / 7));
+  // A plain table and back: the same cells.
+  const std::vector<TilePtr> plain = copy;
+  EXPECT_TRUE(CellStore(plain) == copy);
+  EXPECT_EQ(plain.size(), n);
 }
 
 }  // namespace

@@ -438,3 +438,40 @@ TEST(MapView, ScrollingAndTheCanvasToMapInverse) {
 
 }  // namespace
 }  // namespace vorlane::map
+
+namespace vorlane::map {
+namespace {
+
+// A lit picture of a block of cells covers exactly those cells' canvas rectangle: black first,
+// then its layers bottom up, after the tiles and before the markers.
+TEST(MapView, ACellPictureCoversItsBlockOfCellsAfterTheTiles) {
+  auto m = Map::create(20, 10, 2, 16, 16);
+  m->fillLayer(0, imageTile());
+  m->addLight(std::make_shared<Light>());
+  m->zoom = 0.25f;
+  m->scrollX = 30;
+  m->scrollY = -10;
+  CellPicture picture{3, 2, 9, 6, 4, {std::make_shared<platform::Image>(24, 16), std::make_shared<platform::Image>(24, 16)}};
+  RecordingSurface s(400, 300);
+  draw(*m, s, nullptr, &picture);
+  const float x0 = corner(3, 16, 30, 0.25f, 400), x1 = corner(9, 16, 30, 0.25f, 400);
+  const float y0 = corner(2, 16, -10, 0.25f, 300), y1 = corner(6, 16, -10, 0.25f, 300);
+  std::vector<Call> after;
+  bool seen = false;
+  for (const Call& c : s.calls) {
+    seen = seen || (c.op == Op::Rect && c.a == x0);
+    if (seen) after.push_back(c);
+  }
+  ASSERT_GE(after.size(), 4u);
+  EXPECT_EQ(std::make_tuple(after[0].a, after[0].b, after[0].c, after[0].d), std::make_tuple(x0, y0, x1 - x0, y1 - y0));
+  for (std::size_t k = 0; k < 2; ++k) {
+    const Call& layer = after[2 + k];
+    ASSERT_EQ(layer.op, Op::Image);
+    EXPECT_EQ(layer.image, picture.layers[k].get());
+    EXPECT_EQ(std::make_tuple(layer.a, layer.b, layer.c, layer.d), std::make_tuple(x0, y0, x1 - x0, y1 - y0));
+  }
+  EXPECT_EQ(std::count_if(after.begin(), after.end(), [](const Call& c) { return c.op == Op::Oval; }), 1);
+}
+
+}  // namespace
+}  // namespace vorlane::map
