@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 
 #include "script/module.h"
 
@@ -19,8 +20,11 @@ struct TileCopies {
   std::unordered_map<const tiles::Tile*, tiles::TilePtr> originalOf;
   std::vector<tiles::TilePtr> originals;  // in order of first use
 
-  void swapIn(std::vector<tiles::TilePtr>& cells) {
-    for (auto& tile : cells) {
+  // Over a map's cell store or its tile table; only cells that hold a tile are written.
+  template <typename Cells>
+  void swapIn(Cells& cells) {
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+      const tiles::TilePtr& tile = std::as_const(cells)[k];
       if (!tile) continue;
       auto [it, added] = copyOf.try_emplace(tile.get());
       if (added) {
@@ -28,12 +32,15 @@ struct TileCopies {
         originalOf.emplace(it->second.get(), tile);
         originals.push_back(tile);
       }
-      tile = it->second;
+      cells[k] = it->second;
     }
   }
-  void swapBack(std::vector<tiles::TilePtr>& cells) const {
-    for (auto& tile : cells)
-      if (auto it = tile ? originalOf.find(tile.get()) : originalOf.end(); it != originalOf.end()) tile = it->second;
+  template <typename Cells>
+  void swapBack(Cells& cells) const {
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+      const tiles::TilePtr& tile = std::as_const(cells)[k];
+      if (auto it = tile ? originalOf.find(tile.get()) : originalOf.end(); it != originalOf.end()) cells[k] = it->second;
+    }
   }
 };
 
