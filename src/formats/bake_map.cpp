@@ -151,6 +151,10 @@ base::Result<Notes> bakeMapFile(const std::string& input, const std::string& out
   options.keepGids = true;
   auto imported = importMapFile(input, options);
   if (!imported) return base::Error{imported.error()};
+  // The renderer lights cells on a square grid; other grids would come back lit in the wrong places.
+  for (const std::string& item : imported->leftOut)
+    if (item.find(" orientation ") != std::string::npos)
+      return base::Error{input + ": only orthogonal maps can be baked; this one has " + item.substr(0, item.find(" (")).substr(4)};
   if (auto writable = platform::checkWritable(output); !writable) return base::Error{output + ": " + writable.error()};
   const map::Map& source = *imported->map;
   auto settings = lighting::commandSettings(source, request.width, request.height, request.soft, request.options,

@@ -253,6 +253,7 @@ base::Status Builder::addTileset(const TilesetSource& source) {
     tiles::Tile& tile = *made[entry.id];
     if (entry.animated) leaveOut("tile animations (tiles show their own image)");
     if (entry.shapes) leaveOut("the collision shapes of tiles");
+    if (entry.classed) leaveOut("the classes of tiles");
     for (const Property& p : entry.properties) {
       if (p.name == "castShadows") tile.castShadows = truthy(p) ? 1 : 0;
       if (p.name == "collider") tile.collider = truthy(p) ? 1 : 0;

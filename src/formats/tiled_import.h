@@ -34,6 +34,7 @@ struct TileEntry {
   std::vector<Property> properties;
   bool animated = false;
   bool shapes = false;  // collision shapes
+  bool classed = false;  // a class (type) of its own
 };
 
 struct TilesetSource {

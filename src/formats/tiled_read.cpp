@@ -72,6 +72,10 @@ void checkTileLayerName(Builder& builder, const std::string& name) {
   if (name != "Layer " + std::to_string(builder.layersRead() + 1)) builder.leaveOut("the names of tile layers");
 }
 
+void checkObjectLayerName(Builder& builder, const std::string& name) {
+  if (!name.empty() && name != "Lights" && name != "Pivots") builder.leaveOut("the names of object layers");
+}
+
 std::string textPlace(std::string_view text, std::size_t offset) {
   offset = std::min(offset, text.size());
   const std::string_view before = text.substr(0, offset);

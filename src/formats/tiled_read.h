@@ -40,8 +40,10 @@ struct ChunkBounds {
 void placeChunk(const std::vector<std::uint32_t>& cells, std::int64_t column, std::int64_t row, std::int64_t width,
                 const Builder& builder, std::vector<std::uint32_t>& gids);
 
-// Tile layers come back named "Layer 1", "Layer 2"...: another name is lost.
+// Tile layers come back named "Layer 1", "Layer 2"..., object layers "Lights" and "Pivots":
+// another name is lost.
 void checkTileLayerName(Builder& builder, const std::string& name);
+void checkObjectLayerName(Builder& builder, const std::string& name);
 
 // A .tsx or .tsj file, by content.
 TilesetSource readExternalTileset(const std::string& path);

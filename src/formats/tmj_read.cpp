@@ -131,6 +131,7 @@ TilesetSource readTileset(const json& node, const std::string& folder) {
     entry.properties = readProperties(t, folder);
     entry.animated = field(t, "animation") != nullptr;
     entry.shapes = field(t, "objectgroup") != nullptr;
+    entry.classed = !stringField(t, "type").empty() || !stringField(t, "class").empty();
     source.tiles.push_back(std::move(entry));
   };
   const json* tiles = field(node, "tiles");
@@ -151,7 +152,7 @@ TilesetSource readTileset(const json& node, const std::string& folder) {
       if (types && types->is_object() && types->contains(key)) owner["propertytypes"] = (*types)[key];
       const std::uint32_t id = tileIdKey(key, source.name);
       auto it = std::find_if(source.tiles.begin(), source.tiles.end(), [&](const TileEntry& e) { return e.id == id; });
-      if (it == source.tiles.end()) it = source.tiles.insert(source.tiles.end(), TileEntry{id, "", {}, false, false});
+      if (it == source.tiles.end()) it = source.tiles.insert(source.tiles.end(), TileEntry{id, "", {}, false, false, false});
       for (Property& p : readProperties(owner, folder)) it->properties.push_back(std::move(p));
     }
   }
@@ -196,6 +197,7 @@ class TmjReader {
                          intField(map, "tileheight", 0), countTileLayers(map, 0)));
     if (infinite_) builder_.setOrigin(bounds.left, bounds.top);
     if (field(map, "properties")) builder_.leaveOut("the map's properties");
+    if (field(map, "backgroundcolor")) builder_.leaveOut("the map's background colour");
     for (const json& t : arrayField(map, "tilesets")) {
       const std::int64_t firstGid = intField(t, "firstgid", 0);
       if (firstGid < 1 || firstGid > UINT32_MAX) refuse("a tileset's firstgid must be from 1 to 4294967295");
@@ -243,6 +245,8 @@ class TmjReader {
     if (field(layer, "tintcolor")) builder_.leaveOut("the tint of " + name);
     if (type == "tilelayer") checkTileLayerName(builder_, stringField(layer, "name"));
     if (type == "group") builder_.leaveOut("the layer groups (their layers imported without them)");
+    if (type == "objectgroup") checkObjectLayerName(builder_, stringField(layer, "name"));
+    if (!stringField(layer, "class").empty()) builder_.leaveOut("the classes of layers");
     for (const Property& p : readProperties(layer, folder_))
       if (type != "objectgroup" || p.name != "layer") builder_.leaveOut("the properties of " + name);
   }

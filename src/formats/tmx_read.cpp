@@ -84,6 +84,7 @@ TilesetSource readTileset(pugi::xml_node node, const std::string& folder) {
     entry.properties = readProperties(t, folder);
     entry.animated = static_cast<bool>(t.child("animation"));
     entry.shapes = static_cast<bool>(t.child("objectgroup"));
+    entry.classed = *t.attribute("type").value() || *t.attribute("class").value();
     source.tiles.push_back(std::move(entry));
   }
   source.wangSets = node.child("wangsets") || node.child("terraintypes");
@@ -154,6 +155,7 @@ class TmxReader {
                          intAttr(map, "tilewidth", 0), intAttr(map, "tileheight", 0), countTileLayers(map, 0)));
     if (infinite_) builder_.setOrigin(bounds.left, bounds.top);
     if (map.child("properties")) builder_.leaveOut("the map's properties");
+    if (map.attribute("backgroundcolor")) builder_.leaveOut("the map's background colour");
     for (pugi::xml_node t : map.children("tileset")) {
       const std::int64_t firstGid = intAttr(t, "firstgid", 0);
       if (firstGid < 1 || firstGid > UINT32_MAX) refuse("a tileset's firstgid must be from 1 to 4294967295");
@@ -201,6 +203,8 @@ class TmxReader {
     if (layer.attribute("tintcolor")) builder_.leaveOut("the tint of " + name);
     if (std::strcmp(layer.name(), "layer") == 0) checkTileLayerName(builder_, layer.attribute("name").value());
     if (std::strcmp(layer.name(), "group") == 0) builder_.leaveOut("the layer groups (their layers imported without them)");
+    if (objects) checkObjectLayerName(builder_, layer.attribute("name").value());
+    if (layer.attribute("class") && *layer.attribute("class").value()) builder_.leaveOut("the classes of layers");
     for (const Property& p : readProperties(layer, folder_))
       if (!objects || p.name != "layer") builder_.leaveOut("the properties of " + name);
   }

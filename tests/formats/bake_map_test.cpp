@@ -261,6 +261,7 @@ TEST(ToolBake, RefusalsNameTheFileAndWriteNothing) {
   writeText(dir.file("broken.tmx"), flips.text.substr(0, 150));
   vorlane::test::writeFile(dir.file("picture.tmx"), vorlane::test::readFile(dir.file("grad.png")));
   writeText(dir.file("gone.tmx"), replaced(flips.text, "grad.png", "gone.png"));
+  writeText(dir.file("iso.tmx"), replaced(flips.text, "\"orthogonal\"", "\"isometric\""));
   struct Case {
     std::string args, error;
   };
@@ -269,6 +270,7 @@ TEST(ToolBake, RefusalsNameTheFileAndWriteNothing) {
       {"picture.tmx -o out.tmx", "picture.tmx: this is not a tile map but binary data"},
       {"gone.tmx -o out.tmx", "cannot open the image"},
       {"absent.tmx -o out.tmx", "absent.tmx: "},
+      {"iso.tmx -o out.tmx", "iso.tmx: only orthogonal maps can be baked; this one has isometric orientation"},
       {"map.tmx -o out.tmj", "out.tmj: a baked map keeps the syntax of its source; name it .tmx"},
       {"map.tmx -o map.tmx", "map.tmx: the lit map would replace the map it is baked from"},
       {"map.tmx -o out.tmx --export", "--export is for projects"},

@@ -79,7 +79,7 @@ std::string sampleTmx(const SampleParts& parts) {
          " </tileset>\n"
          " <tileset firstgid=\"5\" source=\"things.tsx\"/>\n" +
          layer(0) + layer(1) +
-         " <objectgroup id=\"3\" name=\"Things\">\n"
+         " <objectgroup id=\"3\" name=\"Pivots\">\n"
          "  <object id=\"1\" name=\"door.lua\" x=\"5\" y=\"6.5\">\n"
          "   <properties>\n"
          "    <property name=\"a\" value=\"1\"/>\n"
@@ -118,7 +118,7 @@ std::string sampleTmj(const SampleParts& parts) {
          R"("tiles":[{"id":1,"properties":[{"name":"castShadows","type":"bool","value":true}]}]},)"
          R"({"firstgid":5,"source":"things.tsj"}],"layers":[)" +
          layer(0) + "," + layer(1) +
-         R"(,{"id":3,"name":"Things","type":"objectgroup","x":0,"y":0,"opacity":1,"visible":true,"objects":[)"
+         R"(,{"id":3,"name":"Pivots","type":"objectgroup","x":0,"y":0,"opacity":1,"visible":true,"objects":[)"
          R"({"id":1,"name":"door.lua","type":"","x":5,"y":6.5,"point":true,"properties":[)"
          R"({"name":"a","type":"string","value":"1"},{"name":"b","type":"string","value":"x y"},)"
          R"({"name":"c","type":"string","value":"true"}]},)"
