@@ -1,6 +1,7 @@
 #include "formats/tiled_export.h"
 
-#include "platform/encode.h"
+#include <nlohmann/json.hpp>
+#include <pugixml.hpp>
 
 #include <algorithm>
 #include <charconv>
@@ -8,8 +9,15 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <set>
 #include <string_view>
 #include <unordered_map>
+
+#include "formats/tiled_import.h"
+#include "platform/encode.h"
+#include "platform/files.h"
 
 
 namespace vorlane::formats::tiled {
@@ -122,6 +130,99 @@ std::string withSuffix(const std::string& stem, const char* kind, std::size_t pa
   return stem + "_" + kind + (page == 0 ? "" : "_" + std::to_string(page + 1)) + ".png";
 }
 
+// The second name an atlas takes, when the map being replaced names the first with other
+// bytes: no canonical name ends so, and exports alternate between the two.
+std::string alternateName(const std::string& name) { return name.substr(0, name.size() - 4) + "~1.png"; }
+
+// The file names (without folders) of every text in the map file at `path`: a superset of
+// the images it names. Empty when there is no file; nullopt when it cannot be read as XML or
+// JSON, so that any file may be one of them.
+using MapNames = std::optional<std::set<std::string>>;
+MapNames namesInMap(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec) && !ec) return std::set<std::string>{};
+  auto bytes = platform::readWholeFile(path, kMaxMapFileBytes);
+  if (!bytes) return std::nullopt;
+  std::set<std::string> names;
+  auto take = [&names](std::string_view text) {
+    const std::size_t slash = text.find_last_of("/\\");
+    names.emplace(slash == std::string_view::npos ? text : text.substr(slash + 1));
+  };
+  const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+  const std::size_t first = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+  if (first != std::string_view::npos && text[first] == '<') {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) return std::nullopt;
+    struct Walker : pugi::xml_tree_walker {
+      std::function<void(std::string_view)> take;
+      bool for_each(pugi::xml_node& node) override {
+        take(node.value());
+        for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) take(a.value());
+        return true;
+      }
+    } walker;
+    walker.take = take;
+    doc.traverse(walker);
+    return names;
+  }
+  const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
+  if (doc.is_discarded()) return std::nullopt;
+  // A stack, not recursion: the file's nesting is not ours to bound.
+  std::vector<const nlohmann::json*> pending{&doc};
+  while (!pending.empty()) {
+    const nlohmann::json& value = *pending.back();
+    pending.pop_back();
+    if (value.is_string()) take(value.get_ref<const std::string&>());
+    if (value.is_structured())
+      for (const auto& item : value) pending.push_back(&item);
+  }
+  return names;
+}
+
+bool sameBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::error_code ec;
+  if (std::filesystem::file_size(path, ec) != bytes.size() || ec) return false;
+  auto existing = platform::readWholeFile(path, bytes.size());
+  return existing && *existing == bytes;
+}
+
+// Stages an atlas under `name` unless the map being replaced names that file with other
+// bytes: then under its alternate, so the old map's images stay until the new map replaces
+// it. An atlas the old map names with the same bytes is not written again. Returns the name
+// the new map gives it.
+base::Result<std::string> stageAtlas(const platform::Image& picture, const std::string& name, const MapNames& old,
+                                     const std::string& folder, platform::StagedFiles& files) {
+  namespace fs = std::filesystem;
+  auto beside = [&](const std::string& n) { return folder.empty() ? n : folder + "/" + n; };
+  const std::string alternate = alternateName(name);
+  auto named = [&](const std::string& n) {
+    std::error_code ec;
+    return fs::exists(beside(n), ec) && (!old || old->contains(n));
+  };
+  const bool namedFirst = named(name), namedSecond = named(alternate);
+  std::string chosen = name;
+  base::Status status = base::success();
+  if (!namedFirst && !namedSecond) {
+    status = files.add(beside(name), [&picture](base::ByteWriter& out) { platform::encodePng(picture, true, out); });
+  } else {
+    auto bytes = platform::encodePng(picture, true);
+    if (!bytes) return base::Error{beside(name) + ": " + bytes.error()};
+    if (namedFirst && sameBytes(beside(name), *bytes)) return name;
+    if (namedSecond && sameBytes(beside(alternate), *bytes)) return alternate;
+    if (namedFirst && namedSecond) {
+      // Both named, both changed (a map written by hand, or one no reader understands):
+      // the older file is the less likely to be the one the map shows.
+      std::error_code ec;
+      if (fs::last_write_time(beside(alternate), ec) < fs::last_write_time(beside(name), ec)) chosen = alternate;
+    } else if (namedFirst) {
+      chosen = alternate;
+    }
+    status = files.add(beside(chosen), [&bytes](base::ByteWriter& out) { out.bytes(bytes->data(), bytes->size()); });
+  }
+  if (!status) return base::Error{beside(chosen) + ": " + status.error()};
+  return chosen;
+}
+
 }  // namespace
 
 std::string floatText(float value) {
@@ -168,7 +269,7 @@ base::Result<ExportPlan> writeAtlases(const map::Map& m, const std::string& mapP
   const fs::path target(mapPath);
   const std::string folder = target.parent_path().generic_string();
   const std::string stem = target.stem().generic_string();
-  auto beside = [&](const std::string& name) { return folder.empty() ? name : folder + "/" + name; };
+  const MapNames old = namesInMap(mapPath);
 
   const std::int32_t maxColumns = side / m.tileWidth;
   const std::int32_t maxRows = side / m.tileHeight;
@@ -201,11 +302,11 @@ base::Result<ExportPlan> writeAtlases(const map::Map& m, const std::string& mapP
       }
       if (tile.castShadows || tile.collider) p.flags.push_back({i, tile.castShadows != 0, tile.collider != 0});
     }
-    for (auto [image, name] : {std::pair{&atlas, p.image}, std::pair{&normals, p.normals}}) {
-      if (name.empty()) continue;
-      const platform::Image& picture = *image;
-      auto status = files.add(beside(name), [&picture](base::ByteWriter& out) { platform::encodePng(picture, true, out); });
-      if (!status) return base::Error{beside(name) + ": " + status.error()};
+    for (auto [image, name] : {std::pair{&atlas, &p.image}, std::pair{&normals, &p.normals}}) {
+      if (name->empty()) continue;
+      auto staged = stageAtlas(*image, *name, old, folder, files);
+      if (!staged) return base::Error{staged.error()};
+      *name = std::move(*staged);
     }
     plan.pages.push_back(std::move(p));
   }

@@ -32,7 +32,8 @@ struct ExportPlan {
   Notes notes;
 };
 
-// Stages the atlases beside `mapPath` in `files` and fills the plan; nothing is replaced
+// Stages the atlases beside `mapPath` in `files` and fills the plan (an atlas the map being
+// replaced names with other bytes takes its second name); nothing is replaced
 // until `files` is committed.
 base::Result<ExportPlan> writeAtlases(const map::Map& map, const std::string& mapPath, const ExportOptions& options,
                                       platform::StagedFiles& files);

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <map>
+#include <regex>
+#include <set>
 
 #include "formats/formats.h"
 #include "formats/samples.h"
@@ -260,6 +262,63 @@ TEST(ExportSet, AFailedExportKeepsTheOldSetAndEveryFileItDidNotMake) {
     ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
     if (outcome.text == "skip") GTEST_SKIP() << "no small disk: this system lets no test mount one";
     EXPECT_EQ(outcome.text, "");
+  }
+}
+
+// The atlases a map file names, by the ".png" names in its text.
+std::set<std::string> atlasesNamed(const std::vector<std::uint8_t>& map) {
+  const std::string text(map.begin(), map.end());
+  static const std::regex image("[A-Za-z0-9_~]+\\.png");
+  std::set<std::string> names;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), image); it != std::sregex_iterator(); ++it)
+    names.insert(it->str());
+  return names;
+}
+
+TEST(ExportSet, AReExportNamesTheAlternateOfEachChangedAtlasAndLeavesTheOldSetWhole) {
+  auto moved = sampleMap();
+  moved->lights[0]->x += 1;  // the map changes, its tiles do not
+  using Files = std::map<std::string, std::vector<std::uint8_t>>;
+  struct Case {
+    const char* name;
+    Files before;  // besides the map and atlases the sequence writes
+    std::vector<map::MapPtr> exports;
+    std::set<std::string> named;  // by the last map
+    std::size_t files;            // in the folder at the end
+  };
+  const std::vector<std::uint8_t> user{1, 2, 3};
+  const Case cases[] = {
+      {"a first export", {}, {sampleMap()}, {"x_tiles.png", "x_normals.png"}, 3},
+      {"unchanged tiles keep their names", {}, {sampleMap(), moved}, {"x_tiles.png", "x_normals.png"}, 3},
+      {"changed tiles take the alternates", {}, {sampleMap(), noisyMap()}, {"x_tiles~1.png", "x_normals~1.png"}, 5},
+      {"and the names alternate", {}, {sampleMap(), noisyMap(), moved}, {"x_tiles.png", "x_normals.png"}, 5},
+      {"a file the old map does not name is replaced", {{"x_tiles.png", user}, {"x.", {'{', '}'}}}, {sampleMap()},
+       {"x_tiles.png", "x_normals.png"}, 3},
+      {"a map no reader understands may name any file", {{"x_tiles.png", user}, {"x.", {'{'}}}, {sampleMap()},
+       {"x_tiles~1.png", "x_normals.png"}, 4},
+  };
+  for (const char* format : {"tmx", "tmj"}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(format) + ": " + c.name);
+      TempDir dir;
+      const std::string mapName = std::string("x.") + format, map = dir.file(mapName);
+      for (const auto& [name, bytes] : c.before)
+        vorlane::test::writeFile(name == "x." ? map : dir.file(name), bytes);
+      for (const auto& m : c.exports) {
+        const Files old = filesIn(dir.path());
+        ASSERT_TRUE(formatNamed(format)->write(map, *m, {true, Encoding::csv}));
+        // Every file the old map names holds what it held.
+        for (const std::string& atlas : atlasesNamed(old.count(mapName) ? old.at(mapName) : std::vector<std::uint8_t>{}))
+          if (old.count(atlas)) {
+            EXPECT_EQ(vorlane::test::readFile(dir.file(atlas)), old.at(atlas)) << atlas;
+          }
+      }
+      EXPECT_EQ(atlasesNamed(vorlane::test::readFile(map)), c.named);
+      EXPECT_EQ(filesIn(dir.path()).size(), c.files);
+      if (c.before.count("x_tiles.png") && !c.named.count("x_tiles.png")) {
+        EXPECT_EQ(vorlane::test::readFile(dir.file("x_tiles.png")), user);
+      }
+    }
   }
 }
 

@@ -78,7 +78,7 @@ using ExportSet = std::map<std::string, Bytes>;
 ExportSet exportSetAt(const std::string& mapPath) {
   ExportSet set{{mapPath, test::readFile(mapPath)}};
   const std::string text(set[mapPath].begin(), set[mapPath].end());
-  static const std::regex image("[A-Za-z0-9_]+\\.png");
+  static const std::regex image("[A-Za-z0-9_~]+\\.png");
   for (auto it = std::sregex_iterator(text.begin(), text.end(), image); it != std::sregex_iterator(); ++it) {
     const std::string atlas = (fs::path(mapPath).parent_path() / it->str()).string();
     set[atlas] = fs::exists(atlas) ? test::readFile(atlas) : Bytes{};
