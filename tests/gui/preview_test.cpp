@@ -112,8 +112,8 @@ TEST_F(PreviewTest, ZoomedOutOnABigMapADraggedLightShowsSoonAndMemoryStaysBounde
 
   // A drag of twelve steps, each a move of its own as the pointer gives them.
   for (int step = 1; step <= 12; ++step) {
-    const float x = light->x;
-    shell->document().push(edit::moveLight(light, {x, centre}, {centre - 3000 + 500.0f * static_cast<float>(step), centre}));
+    shell->document().push(
+        edit::moveObjects(light, {centre - 3000 + 500.0f * static_cast<float>(step), centre}, nullptr, {}));
     settle();
   }
   EXPECT_TRUE(waitFor([&] {
