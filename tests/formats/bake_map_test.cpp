@@ -272,7 +272,7 @@ TEST(ToolBake, RefusalsNameTheFileAndWriteNothing) {
       {"absent.tmx -o out.tmx", "absent.tmx: "},
       {"iso.tmx -o out.tmx", "iso.tmx: only orthogonal maps can be baked; this one has isometric orientation"},
       {"map.tmx -o out.tmj", "out.tmj: a baked map keeps the syntax of its source; name it .tmx"},
-      {"map.tmx -o map.tmx", "map.tmx: the lit map would replace the map it is baked from"},
+      {"map.tmx -o map.tmx", "map.tmx: this is the input"},
       {"map.tmx -o out.tmx --export", "--export is for projects"},
       {"map.tmx -o nofolder/out.tmx", "nofolder/out.tmx: "},
   };

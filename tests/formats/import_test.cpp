@@ -361,7 +361,7 @@ TEST(Import, RefusalsComeBeforeAnyImageIsDecoded) {
   sky.extra = " <imagelayer id=\"9\" name=\"Sky\"/>\n";
   auto strict = importText(dir, kVariants[0], sampleTmx(sky));
   ASSERT_FALSE(strict);
-  EXPECT_EQ(strict.error().rfind(kCannotHold, 0), 0u) << strict.error();
+  EXPECT_NE(strict.error().find(kCannotHold), std::string::npos) << strict.error();
   auto lossy = importText(dir, kVariants[0], sampleTmx(sky), true);
   ASSERT_FALSE(lossy);
   EXPECT_NE(lossy.error().find("cannot read the image"), std::string::npos) << lossy.error();
