@@ -4,14 +4,18 @@
 # make fuzz: runs each fuzz target for FUZZ_SECONDS (default 60).
 # make examples: makes the example project and docs/before.png, docs/after.png again.
 # make screenshots: the README's picture of the editor (docs/editor.png), under Xvfb.
+# make install: installs into PREFIX (default /usr/local); DESTDIR stages it elsewhere.
+# make package: the Debian package, in build/package/.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 HARDEN ?= 1
 FUZZ_SECONDS ?= 60
 FUZZ_BUILD ?= build-fuzz
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps build run test bench fuzz examples screenshots clean
+.PHONY: all deps build run test bench fuzz examples screenshots install package clean
 
 all: build
 
@@ -41,6 +45,12 @@ screenshots: build
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
+
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) build-*

@@ -12,6 +12,8 @@ packages=(
   clang-14 libclang-rt-14-dev libomp-14-dev
   libpugixml-dev nlohmann-json3-dev libzstd-dev liblua5.4-dev libtbb-dev
   tiled openbox x11-utils xdotool
+  help2man librsvg2-bin dpkg-dev lintian desktop-file-utils shared-mime-info xdg-utils
+  libfile-mimeinfo-perl bash-completion
 )
 
 missing=()

@@ -32,7 +32,10 @@ Shell::After Shell::loadTile() {
 // The file is parsed whole before anything changes, so a failure keeps map and tilesets.
 // The loaded document is one step (undo brings back the one before) and the saved state.
 Shell::After Shell::loadProject() {
-  const std::string name = tk_.fileRequester("Load a vorlane project.", kMapFilter, FileMode::Open, "");
+  return loadProjectNamed(tk_.fileRequester("Load a vorlane project.", kMapFilter, FileMode::Open, ""));
+}
+
+Shell::After Shell::loadProjectNamed(const std::string& name) {
   if (io::isCancelledLoadName(name)) return After::step;
   auto project = io::loadProjectFile(name);
   if (!project) {

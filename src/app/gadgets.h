@@ -3,11 +3,12 @@
 #include <span>
 
 #include "app/actions.h"
+#include "base/version.h"
 #include "platform/toolkit.h"
 
 namespace vorlane::app {
 
-inline constexpr const char* kMainCaption = "Vorlane V0.1 (c) 2026 the Vorlane team";
+inline constexpr const char* kMainCaption = "Vorlane V" VORLANE_VERSION " (c) 2026 the Vorlane team";
 
 struct Gadgets {
   using H = platform::Handle;

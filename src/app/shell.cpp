@@ -38,6 +38,12 @@ void Shell::startUp() {
   showEditState();
 }
 
+void Shell::openAtStart(const std::string& path) {
+  if (!objects_) return;  // not started up
+  if (loadProjectNamed(path) == After::step) afterEvent();
+  showEditState();
+}
+
 int Shell::run() {
   while (!finished_) handle(tk_.waitEvent());
   return 0;

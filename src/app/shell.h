@@ -55,6 +55,9 @@ class Shell {
 
   // Builds the windows, menus, first tileset, timer and start-up map, in start-up order.
   void startUp();
+  // After startUp: loads the project file named on the command line, as Load does with the
+  // name its requester returned, failure messages included.
+  void openAtStart(const std::string& path);
   // Takes and handles events until the main window is closed; returns the exit status 0.
   int run();
   // One event: its command, then the after-event step unless the command ends early.
@@ -129,6 +132,7 @@ class Shell {
   After newMap();
   After loadTile();
   After loadProject();
+  After loadProjectNamed(const std::string& name);
   // False when nothing was saved (cancelled requester, failed write).
   bool saveProject(bool ask);
   After undo(bool forward);

@@ -1,5 +1,6 @@
 // vorlane-tool: inspects, validates, bakes, scans, imports and exports project files and runs
 // scripts for build pipelines.
+#include "base/version.h"
 #include "commands.h"
 
 namespace {
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   using namespace vorlane::tool;
   CLI::App app{"vorlane-tool: inspect, check, bake, scan, import and export Vorlane project files, run scripts"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "vorlane-tool " VORLANE_VERSION);
   int exitCode = kExitOk;
   addInfoCommand(app, exitCode);
   addCheckCommand(app, exitCode);
