@@ -5,6 +5,7 @@
 
 #include "base/convert.h"
 #include "edit/commands.h"
+#include "map/stamp.h"
 #include "map/view.h"
 
 namespace vorlane::app {
@@ -70,6 +71,7 @@ Shell::After Shell::dispatch(const Event& e) {
     case EventKind::MouseUp: return onMouseUp(e);
     case EventKind::MouseMove: return onMouseMove(e);
     case EventKind::MouseWheel: return onWheel(e);
+    case EventKind::ZoomWheel: return onZoomWheel(e);
     case EventKind::KeyDown: return onKey(e);
     case EventKind::MouseLeave: return onMouseLeave(e);
   }
@@ -265,6 +267,7 @@ Shell::After Shell::onMouseDown(const Event& e) {
       if (light) objects_->selectLight(light);
       map::PivotPtr pivot = map::pickPivot(*doc_.map(), s, px, py);
       if (pivot) objects_->selectPivot(pivot);
+      if (light || pivot) lastPickedLight_ = light != nullptr;
       if (light || pivot) objects_->beginDrag(light, pivot, map::canvasToMap(*doc_.map(), s, mapMouseX_, mapMouseY_));
       if (!light && !pivot) {
         strokeCells_.reset();
@@ -332,6 +335,39 @@ Shell::After Shell::onWheel(const Event& e) {
   zoomBy(e.datum);
   map::pickCell(*doc_.map(), tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
   return After::step;
+}
+
+// Ctrl+wheel: one ladder step per notch, the map point under the pointer staying there.
+Shell::After Shell::onZoomWheel(const Event& e) {
+  if (e.source != g_.mapCanvas) return After::step;
+  map::Map& m = *doc_.map();
+  const platform::Surface& s = tk_.surface(g_.mapCanvas);
+  const map::MapPoint at = map::canvasToMap(m, s, e.x, e.y);
+  float zoom = m.getZoom();
+  for (std::int32_t n = 0; n < std::abs(e.datum); ++n) zoom = e.datum > 0 ? map::zoomStepIn(zoom) : map::zoomStepOut(zoom);
+  m.setZoom(zoom);
+  const float cx = static_cast<float>(s.width()) / 2.0f, cy = static_cast<float>(s.height()) / 2.0f;
+  m.scrollX = at.x - cx - (static_cast<float>(e.x) - cx) / zoom;
+  m.scrollY = at.y - cy - (static_cast<float>(e.y) - cy) / zoom;
+  mapMouseX_ = e.x;
+  mapMouseY_ = e.y;
+  map::pickCell(m, s, e.x, e.y);
+  return After::step;
+}
+
+Shell::After Shell::zoomStep(std::int32_t steps) {
+  const float zoom = doc_.map()->getZoom();
+  return zoomTo(steps > 0 ? map::zoomStepIn(zoom) : map::zoomStepOut(zoom));
+}
+
+// The map's centre goes to the canvas centre.
+Shell::After Shell::zoomToFit() {
+  map::Map& m = *doc_.map();
+  const platform::Surface& s = tk_.surface(g_.mapCanvas);
+  const std::int64_t w = std::int64_t{m.width} * m.tileWidth, h = std::int64_t{m.height} * m.tileHeight;
+  m.scrollX = static_cast<float>(w) / 2.0f - static_cast<float>(s.width()) / 2.0f;
+  m.scrollY = static_cast<float>(h) / 2.0f - static_cast<float>(s.height()) / 2.0f;
+  return zoomTo(map::zoomToFit(w, h, s.width(), s.height()));
 }
 
 // One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.

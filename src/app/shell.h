@@ -125,6 +125,7 @@ class Shell {
   After onMouseUp(const platform::Event& e);
   After onMouseMove(const platform::Event& e);
   After onWheel(const platform::Event& e);
+  After onZoomWheel(const platform::Event& e);
   After onKey(const platform::Event& e);
   After onMouseLeave(const platform::Event& e);
 
@@ -154,6 +155,11 @@ class Shell {
   // The map view's zoom, about the canvas centre: one wheel notch per step, or a zoom of its own.
   After zoomBy(std::int32_t notches);
   After zoomTo(float zoom);
+  // The zoom keys' ladder, about the canvas centre; "Zoom to Fit" shows the whole map.
+  After zoomStep(std::int32_t steps);
+  After zoomToFit();
+  // The Delete key: the light or pivot picked last on the canvas, when it is still active.
+  After deleteSelected();
   // Ends a stroke in progress and takes back what it wrote.
   After abandonStroke();
   After contextAdd(bool light);
@@ -196,6 +202,7 @@ class Shell {
   bool panning_ = false, panFirst_ = true;
   float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
+  bool lastPickedLight_ = false;  // which of the active light and pivot a click picked last
   bool finished_ = false;
   bool previewOn_ = false;
   struct PreviewKey {

@@ -4,12 +4,13 @@
 #include <cmath>
 
 #include "base/convert.h"
+#include "map/stamp.h"
 
 namespace vorlane::map {
 
 std::string_view toolName(std::int32_t tool) {
-  constexpr std::string_view names[] = {"", "Plot", "Line", "Rect", "Block", "Fill"};
-  return tool >= kPlot && tool <= kFill ? names[tool] : names[0];
+  constexpr std::string_view names[] = {"", "Plot", "Line", "Rect", "Block", "Fill", "Eraser", "Bucket"};
+  return tool >= kPlot && tool <= kBucket ? names[tool] : names[0];
 }
 
 void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
@@ -71,13 +72,16 @@ void beginStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t t
   stroke.startX = map.selectedX;
   stroke.startY = map.selectedY;
   if (tool == kFill) map.fillLayer(layer, tile, out);
+  // "No Tile" in the bucket clears the area, as it clears the layer with Fill.
+  if (tool == kBucket)
+    bucketFill(map, out, stroke.startX, stroke.startY, layer, tile ? Stamp::single(tile) : Stamp::eraser(1, 1));
 }
 
 void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
                   const TilePtr& tile) {
   if (!stroke.painting) return;
-  if (tool == kPlot) {
-    out.setCell(map.selectedX, map.selectedY, layer, tile);
+  if (tool == kPlot || tool == kEraser) {
+    out.setCell(map.selectedX, map.selectedY, layer, tool == kPlot ? tile : nullptr);
     return;
   }
   shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,

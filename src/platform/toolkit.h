@@ -24,7 +24,8 @@ enum class EventKind {
   MouseDown,  // datum: 1 left, 2 right, 3 middle; x, y relative to the canvas
   MouseUp,
   MouseMove,
-  MouseWheel,  // datum: +1 per notch away from the user, -1 toward
+  MouseWheel,  // datum: +1 per notch away from the user, -1 toward; x, y: the pointer
+  ZoomWheel,   // the wheel turned with Ctrl held: as MouseWheel
   KeyDown,     // datum: the key; x: its modifiers. Keys the focused gadget uses (typing) raise none.
   MouseLeave,  // the pointer left the canvas
 };
@@ -108,6 +109,7 @@ class Toolkit {
   // Caption or field content. Setting a text field's text raises no event.
   virtual void setText(Handle gadget, std::string_view text) = 0;
   virtual std::string text(Handle gadget) = 0;
+  // A button set checked shows pressed (the active tool's); a click still raises only its action.
   virtual bool checked(Handle checkBox) = 0;
   virtual void setChecked(Handle checkBox, bool on) = 0;
   virtual void setProgress(Handle progressBar, float fraction) = 0;

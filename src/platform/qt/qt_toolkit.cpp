@@ -404,6 +404,11 @@ bool QtToolkit::checked(Handle handle) {
 
 void QtToolkit::setChecked(Handle handle, bool on) {
   if (Entry* e = find(handle, Kind::CheckBox)) static_cast<QCheckBox*>(e->widget.data())->setChecked(on);
+  if (Entry* e = find(handle, Kind::Button)) {
+    auto* button = static_cast<QPushButton*>(e->widget.data());
+    button->setCheckable(true);
+    button->setChecked(on);
+  }
 }
 
 void QtToolkit::setProgress(Handle handle, float fraction) {

@@ -1,0 +1,225 @@
+// The designer's tools and commands in the shell: each on a small map, judged by the saved
+// bytes before, after, after undo and after redo; and the small commands around them.
+#include <gmock/gmock.h>
+
+#include <functional>
+
+#include "base/bytes.h"
+#include "io/project.h"
+#include "map/stamp.h"
+#include "map/view.h"
+#include "shell_fixture.h"
+
+namespace vorlane::test {
+namespace {
+
+using platform::EventKind;
+using platform::kControl;
+
+// A 4 × 4 × 2 map of 64-pixel cells (canvas pixels are map pixels at zoom 1): tile A in
+// columns 0 and 1 of layer 0 and at (3, 3) of layer 1; tile B picked in the Tiles window.
+struct Designer : ShellTest {
+  tiles::TilePtr a = makeTile(50), b = makeTile(200);
+
+  void SetUp() override {
+    ShellTest::SetUp();
+    newMap({"4", "4", "2", "64", "64"});
+    runScript();
+    map::Map& m = *shell.currentMap();
+    for (int x = 0; x < 2; ++x)
+      for (int y = 0; y < 4; ++y) m.setCell(x, y, 0, a);
+    m.setCell(3, 3, 1, a);
+    a->path = "a.png";
+    b->path = "b.png";
+    shell.currentTileset()->setCell(0, 0, 0, b);
+    tk.tick();
+    runScript();
+  }
+
+  std::vector<std::uint8_t> saved() {
+    base::ByteWriter out;
+    io::saveMap(*shell.currentMap(), out);
+    return out.data();
+  }
+  static int at(int cell) { return cell * 64 + 32; }
+  void click(int x, int y) { drag(x, y, x, y); }
+  void drag(int x0, int y0, int x1, int y1) {
+    move(g.mapCanvas, at(x0), at(y0));
+    down(g.mapCanvas, platform::kLeftButton, at(x0), at(y0));
+    move(g.mapCanvas, at(x1), at(y1));
+    up(g.mapCanvas, platform::kLeftButton, at(x1), at(y1));
+  }
+  // Layer 0 row by row: '.' empty, 'a', 'b'.
+  std::string layer0() {
+    const map::Map& m = *shell.currentMap();
+    std::string rows;
+    for (int y = 0; y < m.height; ++y) {
+      for (int x = 0; x < m.width; ++x) {
+        const tiles::TilePtr& t = m.cell(x, y, 0);
+        rows += !t ? '.' : t == a ? 'a' : t == b ? 'b' : '?';
+      }
+      rows += '/';
+    }
+    return rows;
+  }
+};
+
+struct Case {
+  const char* name;
+  std::function<void(Designer&)> setUp;  // before the "before" bytes
+  std::function<void(Designer&)> act;
+  std::string layer0;  // after the act
+  std::string undoText;
+};
+
+struct Commands : Designer, ::testing::WithParamInterface<Case> {};
+
+TEST_P(Commands, ChangeTheSavedBytesAsOneStepThatUndoAndRedoTakeBackAndForth) {
+  const Case& c = GetParam();
+  if (c.setUp) c.setUp(*this);
+  runScript();
+  const auto before = saved();
+  c.act(*this);
+  runScript();
+  const auto after = saved();
+  EXPECT_NE(after, before);
+  EXPECT_EQ(layer0(), c.layer0);
+  EXPECT_EQ(shell.document().undoText(), c.undoText);
+  tk.chooseMenu(g.editMenu, app::kUndoTag);
+  runScript();
+  EXPECT_EQ(saved(), before);
+  tk.chooseMenu(g.editMenu, app::kRedoTag);
+  runScript();
+  EXPECT_EQ(saved(), after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Designer, Commands,
+    ::testing::Values(
+        Case{"EraserKeyAndStroke",
+             nullptr,
+             [](Designer& d) {
+               d.tk.key('E');
+               d.drag(0, 0, 1, 0);
+             },
+             "..../aa../aa../aa../", "Undo Eraser"},
+        Case{"EraserButtonOnTheCurrentLayerOnly",
+             nullptr,
+             [](Designer& d) {
+               d.tk.press(d.g.eraserButton);
+               d.tk.press(d.g.layerUpButton);
+               d.click(3, 3);
+             },
+             "aa../aa../aa../aa../", "Undo Eraser"},
+        Case{"BucketFillsTheSameTilesConnectedArea",
+             nullptr,
+             [](Designer& d) {
+               d.tk.key('G');
+               d.click(1, 2);
+             },
+             "bb../bb../bb../bb../", "Undo Bucket"},
+        Case{"BucketFillsAnEmptyAreaUpToOtherTiles",
+             [](Designer& d) { d.shell.currentMap()->setCell(3, 1, 0, d.a); },
+             [](Designer& d) {
+               d.tk.press(d.g.bucketButton);
+               d.click(3, 0);
+             },
+             "aabb/aaba/aabb/aabb/", "Undo Bucket"},
+        Case{"BucketWithNoTileClearsTheArea",
+             [](Designer& d) {
+               d.shell.currentMap()->setCell(1, 1, 0, nullptr);  // splits nothing: 4-connected still
+               d.shell.currentTileset()->selectedX = 1;           // an empty slot
+               d.tk.tick();
+             },
+             [](Designer& d) {
+               d.tk.key('G');
+               d.click(0, 0);
+             },
+             "..../..../..../..../", "Undo Bucket"},
+        Case{"DeleteKeyDeletesTheLightPickedLast",
+             [](Designer& d) {
+               d.move(d.g.mapCanvas, 100, 100);
+               d.down(d.g.mapCanvas, platform::kRightButton, 100, 100);
+               d.tk.chooseMenu(d.g.contextMenu, app::kAddLightTag);
+               d.move(d.g.mapCanvas, 100, 100);
+               d.down(d.g.mapCanvas, platform::kLeftButton, 100, 100);
+               d.up(d.g.mapCanvas, platform::kLeftButton, 100, 100);
+             },
+             [](Designer& d) { d.tk.key(platform::kKeyDelete); },
+             "aa../aa../aa../aa../", "Undo Delete"}),
+    [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
+
+TEST_F(Designer, TheActiveToolsButtonShowsPressedAndTheToolsStatusBarNamesIt) {
+  EXPECT_EQ(tk.at(g.toolsWindow).status, "");
+  for (const app::ToolRow& row : app::toolRows()) {
+    const app::Action& action = *app::findAction(app::Shell::actions(), row.id);
+    tk.key(action.shortcut.key);
+    runScript();
+    EXPECT_EQ(shell.currentTool(), row.tool) << action.label;
+    EXPECT_EQ(tk.at(g.toolsWindow).status, action.label);
+    for (const app::ToolRow& other : app::toolRows())
+      EXPECT_EQ(tk.checked(g.*(other.button)), other.tool == row.tool) << action.label << " shows " << other.tool;
+  }
+}
+
+TEST_F(Designer, QuitAsksAsTheCloseButtonDoes) {
+  click(3, 0);  // no tool: nothing painted, nothing to ask
+  tk.press(g.bucketButton);
+  click(3, 0);
+  tk.questionAnswers = {2};  // Cancel
+  tk.key('Q', kControl);
+  runScript();
+  ASSERT_EQ(tk.questions.size(), 1u);
+  EXPECT_EQ(tk.questions[0].text, "Save changes to Untitled before closing?");
+  EXPECT_FALSE(shell.finished());
+  tk.questionAnswers = {1};  // Discard
+  tk.chooseMenu(g.fileMenu, app::kQuitTag);
+  tk.tick();
+  EXPECT_EQ(shell.run(), 0);
+  EXPECT_TRUE(shell.finished());
+}
+
+TEST_F(Designer, EscapeCancelsTheNewMapDialog) {
+  const map::MapPtr before = shell.currentMap();
+  tk.press(g.newMapButton);
+  tk.key(platform::kKeyEscape);
+  runScript();
+  EXPECT_EQ(shell.currentMap(), before);
+  EXPECT_EQ(tk.findWindow("New Map"), platform::kNoHandle);
+}
+
+TEST_F(Designer, ZoomKeysCtrlWheelAndZoomToFit) {
+  map::Map& m = *shell.currentMap();
+  const platform::Surface& s = tk.surface(g.mapCanvas);
+  // Ctrl+wheel: ladder steps, the map point under the pointer stays under it.
+  const map::MapPoint under = map::canvasToMap(m, s, 200, 150);
+  tk.post({EventKind::ZoomWheel, g.mapCanvas, 2, 200, 150});
+  runScript();
+  EXPECT_EQ(m.getZoom(), 2.0f);
+  const map::MapPoint still = map::canvasToMap(m, s, 200, 150);
+  EXPECT_NEAR(still.x, under.x, 0.01);
+  EXPECT_NEAR(still.y, under.y, 0.01);
+  tk.post({EventKind::ZoomWheel, g.mapCanvas, -1, 200, 150});
+  runScript();
+  EXPECT_EQ(m.getZoom(), 1.5f);
+  // The plain wheel keeps its hundredth per notch.
+  tk.post({EventKind::MouseWheel, g.mapCanvas, 1, 200, 150});
+  runScript();
+  EXPECT_FLOAT_EQ(m.getZoom(), 1.51f);
+
+  // Zoom to Fit: the whole map on the canvas, centred.
+  m.setCell(0, 0, 0, nullptr);  // any map is shown whole
+  tk.chooseMenu(g.viewMenu, app::kZoomToFitTag);
+  runScript();
+  EXPECT_EQ(m.getZoom(), map::zoomToFit(256, 256, s.width(), s.height()));
+  const map::MapPoint topLeft = map::canvasToMap(m, s, 0, 0);
+  const map::MapPoint bottomRight = map::canvasToMap(m, s, s.width(), s.height());
+  EXPECT_LE(topLeft.x, 0.5f);
+  EXPECT_LE(topLeft.y, 0.5f);
+  EXPECT_GE(bottomRight.x, 255.5f);
+  EXPECT_GE(bottomRight.y, 255.5f);
+  EXPECT_NEAR(topLeft.x + bottomRight.x, 256.0f, 1.0f);
+}
+
+}  // namespace
+}  // namespace vorlane::test
