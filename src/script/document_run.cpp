@@ -54,6 +54,9 @@ base::Result<DocumentRun> runOnDocument(ScriptEngine& engine, const std::string&
   lua_setfield(state, -2, "exit");
   lua_pop(state, 1);
   setDocumentMap(state, copyMap(document));
+  // `arg` as `lua script.lua` sets it: the script at 0, the program before it, no arguments.
+  const std::string argv[] = {"vorlane", path};
+  engine.setArgs(argv, 1);
 
   auto next = now() + kOfferStopAfter;
   engine.setInterrupt([&] {

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "base/bytes.h"
+#include "base/console.h"
 #include "io/project.h"
 #include "map/stamp.h"
 #include "map/view.h"
@@ -219,6 +220,31 @@ TEST_F(Designer, ZoomKeysCtrlWheelAndZoomToFit) {
   EXPECT_GE(bottomRight.x, 255.5f);
   EXPECT_GE(bottomRight.y, 255.5f);
   EXPECT_NEAR(topLeft.x + bottomRight.x, 256.0f, 1.0f);
+}
+
+// Run from File > Run Script..., a script finds `arg` as `lua script.lua` sets it, and each
+// example works on the open map.
+TEST_F(Designer, ScriptsGetArgAndTheExamplesWorkOnTheOpenMap) {
+  TempDir dir;
+  base::ConsoleCapture quiet;
+  const std::string argScript = dir.file("args.lua");
+  const std::string text = "print(#arg, arg[-1], arg[0] == '" + argScript + "')\n";
+  writeFile(argScript, std::vector<std::uint8_t>(text.begin(), text.end()));
+  shell.currentMap()->setCell(0, 0, 1, b);
+  const std::string examples = VORLANE_EXAMPLES_DIR "/scripts/";
+  tk.fileAnswers = {argScript, examples + "room.lua", examples + "pivots_csv.lua", examples + "relight.lua"};
+  for (int i = 0; i < 4; ++i) tk.chooseMenu(g.fileMenu, app::kRunScriptTag);
+  runScript();
+  EXPECT_TRUE(tk.messages.empty()) << tk.messages.front().text;
+  EXPECT_THAT(quiet.lines(), ::testing::IsSupersetOf({"0\tvorlane\ttrue", "the open map is a 4x4 room with 4 lights",
+                                                     "pivot,x,y,layer,link,name,value", "the open map relit at 256x256"}));
+  tk.chooseMenu(g.editMenu, app::kUndoTag);  // the bake
+  runScript();
+  const map::Map& room = *shell.currentMap();
+  EXPECT_EQ(room.lights.size(), 4u);
+  EXPECT_EQ(layer0(), "aaaa/aaaa/aaaa/aaaa/");
+  EXPECT_EQ(room.cell(3, 3, 1), b);
+  EXPECT_FALSE(room.cell(1, 1, 1));
 }
 
 }  // namespace
