@@ -104,6 +104,12 @@ std::span<const Action> Shell::actions() {
        .run = [](Shell& s, const Event&) { return s.zoomStep(-1); }},
       {.id = A::zoomToFit, .label = "Zoom to Fit", .menu = &G::viewMenu,
        .run = [](Shell& s, const Event&) { return s.zoomToFit(); }},
+
+      // Layers: which are drawn (the menu's per-layer items follow these two).
+      {.id = A::showOnlyCurrentLayer, .label = "Show Only Current Layer", .menu = &G::layersMenu,
+       .shortcut = {'H', kControl | kShift}, .run = [](Shell& s, const Event&) { return s.showLayers(true); }},
+      {.id = A::showAllLayers, .label = "Show All Layers", .menu = &G::layersMenu,
+       .run = [](Shell& s, const Event&) { return s.showLayers(false); }},
       {.id = A::abandonStroke, .label = "Abandon Stroke", .shortcut = {platform::kKeyEscape},
        .run = [](Shell& s, const Event&) { return s.abandonStroke(); }},
       {.id = A::deleteSelected, .label = "Delete Selected", .shortcut = {platform::kKeyDelete},

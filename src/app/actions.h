@@ -63,6 +63,8 @@ enum class ActionId : int {
   quit,
   zoomToFit,
   deleteSelected,
+  showOnlyCurrentLayer,
+  showAllLayers,
   // Window closes.
   closeMain,
   hideRender,

@@ -132,6 +132,7 @@ void buildMenus(platform::Toolkit& tk, Gadgets& g, std::span<const Action> actio
   g.fileMenu = tk.createMenu("File", g.mainWindow);
   g.editMenu = tk.createMenu("Edit", g.mainWindow);
   g.viewMenu = tk.createMenu("View", g.mainWindow);
+  g.layersMenu = tk.createMenu("Layers", g.mainWindow);
   g.renderMenu = tk.createMenu("Render", g.mainWindow);
   for (const Action& a : actions)
     if (a.menu) tk.createMenuItem(a.label, tagOf(a.id), g.*(a.menu), a.shortcut);

@@ -36,6 +36,7 @@ void Shell::startUp() {
   panning_ = false;
   panFirst_ = true;
   buildDispatch();
+  showLayersMenu();
   showEditState();
 }
 
@@ -56,6 +57,7 @@ void Shell::handle(const Event& event) {
   if (finished_) return;
   requestPreview();
   // Only events move the pointer, the view or the map.
+  showLayersMenu();
   if (event.kind != EventKind::TimerTick) place_ = placeUnderPointer();
   showEditState();
 }
@@ -78,7 +80,10 @@ Shell::After Shell::dispatch(const Event& e) {
   return After::step;
 }
 
-Shell::After Shell::onMenu(const Event& e) { return run(findAction(actions(), ActionId{e.datum}), e); }
+Shell::After Shell::onMenu(const Event& e) {
+  if (e.source == g_.layersMenu && e.datum >= kLayerItemTag) return toggleLayer(e.datum - kLayerItemTag);
+  return run(findAction(actions(), ActionId{e.datum}), e);
+}
 
 Shell::After Shell::onGadget(const Event& e) {
   auto it = gadgetActions_.find(e.source);
@@ -174,6 +179,7 @@ void Shell::showEditState() {
   else
     text += "Map " + std::to_string(p.width) + " × " + std::to_string(p.height) + " × " + std::to_string(p.depth) +
             " · Tiles " + std::to_string(p.tileWidth) + " × " + std::to_string(p.tileHeight);
+  if (p.layerHidden) text += kStatusGap + std::string("Layer ") + std::to_string(currentLayer_ + 1) + " hidden";
   tk_.setStatusText(g_.mainWindow, text);
 }
 
@@ -192,9 +198,11 @@ Shell::Place Shell::placeUnderPointer() {
       p.pixelX = static_cast<std::int32_t>(std::floor(pixel.x));
       p.pixelY = static_cast<std::int32_t>(std::floor(pixel.y));
       p.zoomPercent = static_cast<std::int32_t>(std::lround(m.getZoom() * 100.0f));
+      p.layerHidden = layerHidden(currentLayer_);
       return p;
     }
   }
+  p.layerHidden = layerHidden(currentLayer_);
   p.width = m.width;
   p.height = m.height;
   p.depth = m.depth;
@@ -217,7 +225,7 @@ Shell::After Shell::onTick(const Event&) {
   }
   if (!mapFrame_.unchanged(m, mapSurface, lit)) {
     mapSurface.clear();
-    map::draw(m, mapSurface, lit);
+    map::draw(m, mapSurface, lit, hidden_);
     map::drawGrid(m, mapSurface);
     mapSurface.present();
     mapFrame_.drawn(m);
@@ -269,7 +277,8 @@ Shell::After Shell::onMouseDown(const Event& e) {
       if (pivot) objects_->selectPivot(pivot);
       if (light || pivot) lastPickedLight_ = light != nullptr;
       if (light || pivot) objects_->beginDrag(light, pivot, map::canvasToMap(*doc_.map(), s, mapMouseX_, mapMouseY_));
-      if (!light && !pivot) {
+      // A hidden layer is not painted through.
+      if (!light && !pivot && !layerHidden(currentLayer_)) {
         strokeCells_.reset();
         map::beginStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
       }
@@ -392,6 +401,44 @@ Shell::After Shell::abandonStroke() {
   strokeCells_.reset();
   doc_.map()->highlight.clear();  // the preview goes with the next frame
   return After::step;
+}
+
+bool Shell::layerHidden(std::int32_t layer) const {
+  return layer >= 0 && static_cast<std::size_t>(layer) < hidden_.size() && hidden_[static_cast<std::size_t>(layer)];
+}
+
+Shell::After Shell::showLayers(bool onlyCurrent) {
+  for (std::size_t l = 0; l < hidden_.size(); ++l)
+    hidden_[l] = onlyCurrent && l != static_cast<std::size_t>(currentLayer_) ? 1 : 0;
+  return After::step;
+}
+
+Shell::After Shell::toggleLayer(std::int32_t layer) {
+  if (layer >= 0 && static_cast<std::size_t>(layer) < hidden_.size()) hidden_[static_cast<std::size_t>(layer)] ^= 1;
+  return After::step;
+}
+
+void Shell::showLayersMenu() {
+  const map::Map* m = doc_.map().get();
+  if (m != hiddenOf_ || hidden_.size() != static_cast<std::size_t>(std::max(m->depth, 0))) {
+    hiddenOf_ = m;
+    hidden_.assign(static_cast<std::size_t>(std::max(m->depth, 0)), 0);
+  }
+  if (menuBuilt_ && hidden_ == menuShows_) return;
+  // The canvas shows other layers: its last frame says nothing of the next.
+  if (menuBuilt_) mapFrame_ = MapFrame{};
+  const bool rebuild = !menuBuilt_ || hidden_.size() != menuShows_.size();
+  menuBuilt_ = true;
+  menuShows_ = hidden_;
+  if (rebuild) {
+    tk_.clearMenu(g_.layersMenu);
+    for (const Action& a : actions())
+      if (a.menu == &Gadgets::layersMenu) tk_.createMenuItem(a.label, tagOf(a.id), g_.layersMenu, a.shortcut);
+    for (std::size_t l = 0; l < hidden_.size(); ++l)
+      tk_.createMenuItem("Layer " + std::to_string(l + 1), kLayerItemTag + static_cast<int>(l), g_.layersMenu);
+  }
+  for (std::size_t l = 0; l < hidden_.size(); ++l)
+    tk_.setMenuItemChecked(g_.layersMenu, kLayerItemTag + static_cast<int>(l), hidden_[l] == 0);
 }
 
 Shell::After Shell::layerChanged(std::int32_t layer) {

@@ -112,6 +112,7 @@ class Shell {
     bool onCell = false;
     std::int32_t column = 0, row = 0, layer = 0, pixelX = 0, pixelY = 0, zoomPercent = 0;
     std::int32_t width = 0, height = 0, depth = 0, tileWidth = 0, tileHeight = 0;
+    bool layerHidden = false;  // the current layer
     bool operator==(const Place&) const = default;
   };
   Place placeUnderPointer();
@@ -160,6 +161,12 @@ class Shell {
   After zoomToFit();
   // The Delete key: the light or pivot picked last on the canvas, when it is still active.
   After deleteSelected();
+  // Layer visibility, a view state of the shell: never saved, never baked.
+  After showLayers(bool onlyCurrent);
+  After toggleLayer(std::int32_t layer);
+  bool layerHidden(std::int32_t layer) const;
+  // Every layer shown again for another map object; the Layers menu as the layers now are.
+  void showLayersMenu();
   // Ends a stroke in progress and takes back what it wrote.
   After abandonStroke();
   After contextAdd(bool light);
@@ -202,7 +209,11 @@ class Shell {
   bool panning_ = false, panFirst_ = true;
   float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
-  bool lastPickedLight_ = false;  // which of the active light and pivot a click picked last
+  bool lastPickedLight_ = false;
+  std::vector<std::uint8_t> hidden_;  // per layer of the map below: not 0 when hidden
+  const map::Map* hiddenOf_ = nullptr;
+  std::vector<std::uint8_t> menuShows_;  // the Layers menu's items as last built
+  bool menuBuilt_ = false;  // which of the active light and pivot a click picked last
   bool finished_ = false;
   bool previewOn_ = false;
   struct PreviewKey {

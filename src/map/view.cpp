@@ -171,6 +171,10 @@ const platform::Image* drawnImage(const TilePtr& tile) {
   return image;
 }
 
+bool layerShown(std::span<const std::uint8_t> hidden, std::int32_t layer) {
+  return static_cast<std::size_t>(layer) >= hidden.size() || hidden[static_cast<std::size_t>(layer)] == 0;
+}
+
 // Whether the view is far enough out (and ordinary enough) for a picture.
 bool drawsPictures(const Map& map, const Axis& ax, const Axis& ay) {
   return ax.monotone() && map.tileWidth > 0 && map.tileHeight > 0 && ax.cellSpan() < kPictureCellSpan &&
@@ -202,7 +206,8 @@ Across across(const Axis& a, std::int32_t count, int pixels) {
   return r;
 }
 
-void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const Axis& ay) {
+void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const Axis& ay,
+                  std::span<const std::uint8_t> hidden) {
   if (!map.farPictures) map.farPictures = std::make_shared<FarPictures>();
   FarPictures& far = *map.farPictures;
   const int w = surface.width(), h = surface.height();
@@ -246,7 +251,9 @@ void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const 
     for (std::size_t i = 0; i < seenColumns; ++i)
       for (std::int32_t layer = 0; layer < depth; ++layer)
         if (const platform::Image* image =
-                drawnImage(cells.cells[cells.cellIndex(firstColumn + static_cast<std::int32_t>(i), cy, layer)]))
+                layerShown(hidden, layer)
+                    ? drawnImage(cells.cells[cells.cellIndex(firstColumn + static_cast<std::int32_t>(i), cy, layer)])
+                    : nullptr)
           row[i * static_cast<std::size_t>(depth) + static_cast<std::size_t>(layer)] = &samplers[index.at(image)];
     for (int y = pixelRows.first; y < pixelRows.second; ++y) {
       const float v = rows.at[static_cast<std::size_t>(y)];
@@ -280,7 +287,7 @@ void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const 
 
 // Each visible cell's tiles, layer by layer, a column at a time.
 void drawTiles(const Map& map, Surface& surface, const Axis& ax, const Axis& ay, const CellRange& cols,
-               const CellRange& rows) {
+               const CellRange& rows, std::span<const std::uint8_t> hidden) {
   for (std::int32_t x = cols.first; x < cols.last; ++x) {
     if (!cols.contains(x)) continue;
     const float X = ax.cellCorner(x);
@@ -289,7 +296,7 @@ void drawTiles(const Map& map, Surface& surface, const Axis& ax, const Axis& ay,
       const float Y = ay.cellCorner(y);
       for (std::int32_t layer = 0; layer < map.depth; ++layer) {
         const TilePtr& tile = map.cells[map.cellIndex(x, y, layer)];
-        if (tile) tile->draw(surface, X, Y, map.tileWidth, map.tileHeight);
+        if (tile && layerShown(hidden, layer)) tile->draw(surface, X, Y, map.tileWidth, map.tileHeight);
       }
     }
   }
@@ -297,7 +304,7 @@ void drawTiles(const Map& map, Surface& surface, const Axis& ax, const Axis& ay,
 
 }  // namespace
 
-void draw(Map& map, Surface& surface, Map* tiles) {
+void draw(Map& map, Surface& surface, Map* tiles, std::span<const std::uint8_t> hidden) {
   Map& cells = tiles && tiles->width == map.width && tiles->height == map.height && tiles->depth == map.depth &&
                        tiles->tileWidth == map.tileWidth && tiles->tileHeight == map.tileHeight
                    ? *tiles
@@ -312,9 +319,9 @@ void draw(Map& map, Surface& surface, Map* tiles) {
 
   surface.setScale(zoom, zoom);
   if (hasCells && drawsPictures(map, ax, ay)) {
-    drawPictures(map, cells, surface, ax, ay);
+    drawPictures(map, cells, surface, ax, ay, hidden);
   } else {
-    drawTiles(cells, surface, ax, ay, cols, rows);
+    drawTiles(cells, surface, ax, ay, cols, rows, hidden);
   }
   surface.setScale(1, 1);
 

@@ -2,7 +2,9 @@
 // Showing a map in a canvas and turning canvas points back into cells, lights and pivots.
 // Every function works on the surface the caller made current and uses its width W and
 // height H; the view transform scales about the canvas centre.
+#include <cstdint>
 #include <optional>
+#include <span>
 
 #include "map/map.h"
 #include "platform/surface.h"
@@ -12,8 +14,9 @@ namespace vorlane::map {
 // Tiles of every layer (visible columns and rows only), red outlines of highlighted cells
 // (clearing their flags), light markers with range circles, pivot markers.
 // With `tiles`, a map of the same sizes (a lit preview of this one), its cells are drawn in
-// place of the map's; the marks and markers stay the map's.
-void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr);
+// place of the map's; the marks and markers stay the map's. Layers whose `hidden` entry is
+// not 0 are left out (the view's choice; the map knows nothing of it).
+void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr, std::span<const std::uint8_t> hidden = {});
 // The cell grid over the whole map, leaving out lines closer than kMinGridSpacing (they
 // would merge into a sheet); leaves mask blending, alpha 1 and white.
 void drawGrid(const Map& map, platform::Surface& surface);

@@ -132,6 +132,10 @@ class Toolkit {
   virtual void updateMenuBar(Handle window) = 0;
   // The text of the item with this tag, and whether it can be chosen.
   virtual void setMenuItem(Handle menu, int tag, std::string_view text, bool enabled) = 0;
+  // The item shows a check mark, or an empty box for it.
+  virtual void setMenuItemChecked(Handle menu, int tag, bool on) = 0;
+  // Removes every item of the menu (one built again as the document changes).
+  virtual void clearMenu(Handle menu) = 0;
   // Shows the popup at the pointer; a chosen item is queued as a menu action.
   virtual void openPopupMenu(Handle window, Handle menu) = 0;
 

@@ -247,5 +247,65 @@ TEST_F(Designer, ScriptsGetArgAndTheExamplesWorkOnTheOpenMap) {
   EXPECT_FALSE(room.cell(1, 1, 1));
 }
 
+// Images of tile a and of tile b in the map canvas's last frame.
+std::pair<int, int> imagesDrawn(FakeToolkit& tk, platform::Handle canvas, const tiles::TilePtr& a,
+                                const tiles::TilePtr& b) {
+  const auto& calls = tk.recording(canvas).calls;
+  auto it = std::find_if(calls.rbegin(), calls.rend(), [](const Call& c) { return c.op == Op::Clear; });
+  std::pair<int, int> n{0, 0};
+  for (auto c = calls.rbegin(); c != it; ++c)
+    if (c->op == Op::Image) {
+      n.first += c->image == a->image.get() ? 1 : 0;
+      n.second += c->image == b->image.get() ? 1 : 0;
+    }
+  return n;
+}
+
+// Hiding layers changes what the canvas draws, never the saved bytes; a hidden layer is not painted.
+TEST_F(Designer, LayersMenuHidesAndShowsLayersAsViewStateOnly) {
+  shell.currentMap()->setCell(2, 0, 1, b);
+  tk.tick();
+  runScript();
+  EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9, 1));
+  const FakeGadget& menu = tk.at(g.layersMenu);
+  using Items = std::vector<std::pair<std::string, int>>;
+  EXPECT_EQ(menu.menuItems, (Items{{"Show Only Current Layer", app::kShowOnlyCurrentTag},
+                                   {"Show All Layers", app::kShowAllTag},
+                                   {"Layer 1", app::kLayerItemTag},
+                                   {"Layer 2", app::kLayerItemTag + 1}}));
+  EXPECT_THAT(menu.checkedTags, ::testing::UnorderedElementsAre(app::kLayerItemTag, app::kLayerItemTag + 1));
+  const auto before = saved();
+
+  tk.chooseMenu(g.layersMenu, app::kLayerItemTag);  // hide layer 1
+  tk.tick();
+  runScript();
+  EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(1, 1));
+  EXPECT_THAT(menu.checkedTags, ::testing::ElementsAre(app::kLayerItemTag + 1));
+  tk.key('P');
+  click(3, 3);  // on the hidden current layer: nothing painted
+  runScript();
+  EXPECT_EQ(saved(), before);
+  EXPECT_THAT(tk.at(g.mainWindow).status, ::testing::EndsWith(" | Layer 1 hidden"));
+
+  tk.press(g.layerUpButton);
+  tk.key('H', kControl | platform::kShift);  // only layer 2
+  tk.tick();
+  runScript();
+  EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(1, 1));
+  tk.chooseMenu(g.layersMenu, app::kShowAllTag);
+  tk.tick();
+  runScript();
+  EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9, 1));
+  EXPECT_EQ(saved(), before);
+  EXPECT_THAT(tk.at(g.mainWindow).status, ::testing::Not(::testing::HasSubstr("hidden")));
+
+  // Another map shows every layer, and the menu has one item per layer of it.
+  tk.chooseMenu(g.layersMenu, app::kLayerItemTag);
+  newMap({"2", "2", "3", "16", "16"});
+  runScript();
+  EXPECT_EQ(menu.menuItems.size(), 5u);
+  EXPECT_EQ(menu.checkedTags.size(), 3u);
+}
+
 }  // namespace
 }  // namespace vorlane::test

@@ -590,6 +590,21 @@ void QtToolkit::setMenuItem(Handle menu, int tag, std::string_view text, bool en
   it->second->setEnabled(enabled);
 }
 
+void QtToolkit::setMenuItemChecked(Handle menu, int tag, bool on) {
+  auto it = menuItems_.find({menu, tag});
+  if (it == menuItems_.end() || !it->second) return;
+  it->second->setCheckable(true);
+  it->second->setChecked(on);
+}
+
+void QtToolkit::clearMenu(Handle handle) {
+  Entry* e = find(handle, Kind::Menu);
+  if (!e) return;
+  for (auto it = menuItems_.begin(); it != menuItems_.end();)
+    it = it->first.first == handle ? menuItems_.erase(it) : std::next(it);
+  e->menu->clear();
+}
+
 void QtToolkit::openPopupMenu(Handle, Handle handle) {
   // Not modal: the loop goes on, and a chosen item arrives as a menu action.
   if (Entry* e = find(handle, Kind::Menu)) e->menu->popup(QCursor::pos());
