@@ -102,7 +102,7 @@ Shell::After Shell::onClose(const Event& e) {
 // user changes them (their actions), so an undone change stays undone.
 void Shell::afterEvent() {
   if (stroke_.painting)
-    map::updateStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
+    map::updateStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_, brush());
   const map::Map& tileset = *currentTileset();
   const tiles::TilePtr& picked = tileset.cell(tileset.selectedX, tileset.selectedY, 0);
   if (picked != currentTile_) {
@@ -234,6 +234,9 @@ Shell::After Shell::onTick(const Event&) {
   map::Map& ts = *currentTileset();
   platform::Surface& tilesetSurface = tk_.surface(g_.tilesetCanvas);
   ts.markCell(ts.selectedX, ts.selectedY);
+  if (!stamp_.empty() && !tilesetDrag_)
+    for (std::int32_t x = 0; x < stamp_.width; ++x)
+      for (std::int32_t y = 0; y < stamp_.height; ++y) ts.markCell(stampSlotsX_ + x, stampSlotsY_ + y);
   if (!tilesetFrame_.unchanged(ts, tilesetSurface)) {
     tilesetSurface.clear();
     map::drawGrid(ts, tilesetSurface);
@@ -266,8 +269,13 @@ Shell::After Shell::onMouseDown(const Event& e) {
     }
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = true;
-    if (e.source == g_.tilesetCanvas)
-      map::pickCell(*currentTileset(), tk_.surface(g_.tilesetCanvas), tilesetMouseX_, tilesetMouseY_);
+    if (e.source == g_.tilesetCanvas) {
+      map::Map& ts = *currentTileset();
+      map::pickCell(ts, tk_.surface(g_.tilesetCanvas), tilesetMouseX_, tilesetMouseY_);
+      tilesetDrag_ = true;
+      tilesetPressX_ = ts.selectedX;
+      tilesetPressY_ = ts.selectedY;
+    }
     if (e.source == g_.mapCanvas) {
       const platform::Surface& s = tk_.surface(g_.mapCanvas);
       const auto px = static_cast<float>(mapMouseX_), py = static_cast<float>(mapMouseY_);
@@ -280,7 +288,7 @@ Shell::After Shell::onMouseDown(const Event& e) {
       // A hidden layer is not painted through.
       if (!light && !pivot && !layerHidden(currentLayer_)) {
         strokeCells_.reset();
-        map::beginStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
+        map::beginStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_, brush());
       }
     }
   }
@@ -294,9 +302,19 @@ Shell::After Shell::onMouseUp(const Event& e) {
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = false;
     objects_->endDrag();
+    if (tilesetDrag_) {
+      // A drag over several slots picks them as a stamp; a click picks one tile as always.
+      tilesetDrag_ = false;
+      const map::Map& ts = *currentTileset();
+      const bool block = ts.selectedX != tilesetPressX_ || ts.selectedY != tilesetPressY_;
+      stampSlotsX_ = std::min(tilesetPressX_, ts.selectedX);
+      stampSlotsY_ = std::min(tilesetPressY_, ts.selectedY);
+      stamp_ = block ? map::Stamp::fromTileset(ts, {tilesetPressX_, tilesetPressY_, ts.selectedX, ts.selectedY})
+                     : map::Stamp{};
+    }
     if (!stroke_.painting) return After::skip;
     map::endStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_,
-                   e.source == g_.mapCanvas);
+                   e.source == g_.mapCanvas, brush());
     // The stroke's cells become one step.
     dropStroke();
   }

@@ -19,6 +19,7 @@
 #include "edit/document.h"
 #include "lighting/render.h"
 #include "map/map.h"
+#include "map/stamp.h"
 #include "map/tools.h"
 #include "objects/object_editor.h"
 #include "platform/toolkit.h"
@@ -79,6 +80,8 @@ class Shell {
   const map::MapPtr& currentMap() const { return doc_.map(); }
   const map::MapPtr& currentTileset() const { return doc_.currentTileset(); }
   const tiles::TilePtr& currentTile() const { return currentTile_; }
+  // The block a drag over several Tiles slots picked; empty after a click picks one tile.
+  const map::Stamp& stamp() const { return stamp_; }
   const Tilesets& tilesets() const { return *tilesets_; }
   std::int32_t currentTool() const { return currentTool_; }
   std::int32_t currentLayer() const { return currentLayer_; }
@@ -210,6 +213,10 @@ class Shell {
   float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
   bool lastPickedLight_ = false;
+  map::Stamp stamp_;
+  bool tilesetDrag_ = false;
+  std::int32_t tilesetPressX_ = 0, tilesetPressY_ = 0, stampSlotsX_ = 0, stampSlotsY_ = 0;
+  const map::Stamp* brush() const { return stamp_.empty() ? nullptr : &stamp_; }
   std::vector<std::uint8_t> hidden_;  // per layer of the map below: not 0 when hidden
   const map::Map* hiddenOf_ = nullptr;
   std::vector<std::uint8_t> menuShows_;  // the Layers menu's items as last built

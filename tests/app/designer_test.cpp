@@ -50,6 +50,16 @@ struct Designer : ShellTest {
     move(g.mapCanvas, at(x1), at(y1));
     up(g.mapCanvas, platform::kLeftButton, at(x1), at(y1));
   }
+  // Tileset slots b a / a (empty), dragged over as a 2 × 2 stamp.
+  void pickStamp() {
+    map::Map& ts = *shell.currentTileset();
+    ts.setCell(1, 0, 0, a);
+    ts.setCell(0, 1, 0, a);
+    move(g.tilesetCanvas, 32, 32);
+    down(g.tilesetCanvas, platform::kLeftButton, 32, 32);
+    move(g.tilesetCanvas, 96, 96);
+    up(g.tilesetCanvas, platform::kLeftButton, 96, 96);
+  }
   // Layer 0 row by row: '.' empty, 'a', 'b'.
   std::string layer0() {
     const map::Map& m = *shell.currentMap();
@@ -137,6 +147,34 @@ INSTANTIATE_TEST_SUITE_P(
                d.click(0, 0);
              },
              "..../..../..../..../", "Undo Bucket"},
+        Case{"StampFromATilesDragPlottedAtItsTopLeftEmptySlotsLeaveCells",
+             [](Designer& d) { d.pickStamp(); },
+             [](Designer& d) {
+               d.tk.key('P');
+               d.click(2, 1);
+             },
+             "aa../aaba/aaa./aa../", "Undo Plot"},
+        Case{"StampTiledOverABlock",
+             [](Designer& d) { d.pickStamp(); },
+             [](Designer& d) {
+               d.tk.key('B');
+               d.drag(0, 0, 3, 1);
+             },
+             "baba/aaa./aa../aa../", "Undo Block"},
+        Case{"EraserTakesTheStampsSize",
+             [](Designer& d) { d.pickStamp(); },
+             [](Designer& d) {
+               d.tk.key('E');
+               d.click(1, 1);
+             },
+             "aa../a.../a.../aa../", "Undo Eraser"},
+        Case{"StampOnALineAtEachCell",
+             [](Designer& d) { d.pickStamp(); },
+             [](Designer& d) {
+               d.tk.key('L');
+               d.drag(2, 2, 3, 2);
+             },
+             "aa../aa../aabb/aaaa/", "Undo Line"},
         Case{"DeleteKeyDeletesTheLightPickedLast",
              [](Designer& d) {
                d.move(d.g.mapCanvas, 100, 100);
@@ -149,6 +187,22 @@ INSTANTIATE_TEST_SUITE_P(
              [](Designer& d) { d.tk.key(platform::kKeyDelete); },
              "aa../aa../aa../aa../", "Undo Delete"}),
     [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
+
+TEST_F(Designer, AClickInTheTilesWindowStillPicksOneTile) {
+  pickStamp();
+  runScript();
+  EXPECT_EQ(shell.stamp().width, 2);
+  EXPECT_EQ(shell.stamp().height, 2);
+  move(g.tilesetCanvas, 96, 32);
+  down(g.tilesetCanvas, platform::kLeftButton, 96, 32);
+  up(g.tilesetCanvas, platform::kLeftButton, 96, 32);
+  tk.key('P');
+  click(3, 3);
+  runScript();
+  EXPECT_TRUE(shell.stamp().empty());
+  EXPECT_EQ(shell.currentTile(), a);
+  EXPECT_EQ(layer0(), "aa../aa../aa../aa.a/");
+}
 
 TEST_F(Designer, TheActiveToolsButtonShowsPressedAndTheToolsStatusBarNamesIt) {
   EXPECT_EQ(tk.at(g.toolsWindow).status, "");
