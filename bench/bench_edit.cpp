@@ -1,10 +1,13 @@
 // The undo history under heavy painting: 1,000 Fill strokes on a 1024 × 1024 × 4 map, the
-// memory the history then holds, and the time of one undo of a Fill (and its redo).
+// memory the history then holds, and the time of one undo of a Fill (and its redo). And the
+// history after a Render of 16 lights at 4096 × 4096.
 #include <benchmark/benchmark.h>
 
+#include "base/console.h"
 #include "edit/cells.h"
 #include "edit/document.h"
 #include "map/stamp.h"
+#include "lighting/render.h"
 
 namespace {
 
@@ -101,6 +104,41 @@ void BM_BucketWholeLayer(benchmark::State& state) {
   state.counters["cells"] = static_cast<double>(area);
 }
 BENCHMARK(BM_BucketWholeLayer)->Unit(benchmark::kMillisecond);
+
+// The Render button on a small map with 16 lights at 4096 × 4096: the history keeps the
+// step and the editable map (`keepsShadowMaps` renders as the editor did before, writing every
+// light's shadow map into the map it read, which the step then keeps: 256 MiB).
+void BM_RenderOf16LightsAt4096(benchmark::State& state) {
+  const bool keepsShadowMaps = state.range(0) != 0;
+  for (auto _ : state) {
+    edit::Document doc;
+    auto editable = map::Map::create(8, 8, 2, 16, 16);
+    auto tile = std::make_shared<tiles::Tile>();
+    tile->image = std::make_shared<platform::Image>(16, 16);
+    for (std::int32_t x = 0; x < 8; ++x) editable->setCell(x, 3, 1, tile);
+    for (int k = 0; k < 16; ++k) editable->addLight(map::Light::createLight(8.0f * k, 40, 1, 255, 255, 255));
+    doc.replaceMap("New Map", editable);
+    base::ConsoleCapture quiet;
+    map::MapPtr litMap;
+    if (keepsShadowMaps) {
+      auto lit = lighting::render(lighting::Snapshot(*editable), {4096, 4096, false, lighting::kBlurRadius, {}, 0});
+      if (lit) {
+        litMap = lit->map;
+        lighting::apply(std::move(lit).value(), *editable);
+      }
+    } else if (auto lit = lighting::renderCommand(*editable, 4096, 4096, false)) {
+      litMap = std::move(lit).value();
+    }
+    if (!litMap) {
+      state.SkipWithError("the render failed");
+      break;
+    }
+    doc.replaceMap("Render", std::move(litMap));
+    reportHistory(state, doc);
+    state.counters["undo_brings_back_the_map"] = doc.undo() && doc.map() == editable ? 1 : 0;
+  }
+}
+BENCHMARK(BM_RenderOf16LightsAt4096)->Arg(1)->Arg(0)->ArgName("keepsShadowMaps")->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 

@@ -39,9 +39,7 @@ Shell::After Shell::deleteSelected() {
 
 // The new tileset and the tiles cut into it are one step.
 Shell::After Shell::scan() {
-  edit::Transaction scan(doc_, "Scan");
-  runScanDialog(tk_, g_.mainWindow, [this] { return tilesets_->add(); });
-  scan.commit();
+  runScanDialog(tk_, g_.mainWindow, [this](std::vector<tiles::TilePtr> pieces) { tilesets_->add(std::move(pieces), "Scan"); });
   return After::step;
 }
 
@@ -62,16 +60,20 @@ Shell::After Shell::chooseTileset(int index) {
   return After::step;
 }
 
-// An unmodified document ends the program at once. A modified one asks first; Save ends
-// it only once the project is written, Cancel keeps editing.
+// A modified document is given up only once asked: Save goes on only once the project is
+// written, Discard goes on, Cancel (or closing the box) keeps everything as it was.
+bool Shell::mayReplaceDocument(std::string_view doing) {
+  if (!doc_.modified()) return true;
+  const std::string& name = doc_.projectName();
+  const int answer =
+      tk_.question("Save changes to " + (name.empty() ? std::string(kUntitled) : name) + " before " + std::string(doing) + "?",
+                   {kSaveButton, kDiscardButton, kCancelButton});
+  return answer == 1 || (answer == 0 && saveProject(false));
+}
+
+// An unmodified document ends the program at once; a modified one asks first.
 Shell::After Shell::closeMain() {
-  if (doc_.modified()) {
-    const std::string& name = doc_.projectName();
-    const int answer = tk_.question("Save changes to " + (name.empty() ? std::string(kUntitled) : name) + " before closing?",
-                                    {kSaveButton, kDiscardButton, kCancelButton});
-    if (answer == 0 && !saveProject(false)) return After::step;
-    if (answer != 0 && answer != 1) return After::step;
-  }
+  if (!mayReplaceDocument("closing")) return After::step;
   finished_ = true;
   return After::skip;
 }
@@ -82,7 +84,9 @@ Shell::After Shell::hideWindow(platform::Handle window, bool& shown) {
   return After::step;
 }
 
+// The new map is a document of its own: it has no file yet.
 Shell::After Shell::newMap() {
+  if (!mayReplaceDocument("making a new map")) return After::step;
   runNewMapDialog(tk_, g_.mainWindow, [this](const MapSize& size) {
     map::MapPtr fresh;
     try {
@@ -95,7 +99,12 @@ Shell::After Shell::newMap() {
       tk_.messageBox(kMapTooLarge, platform::MessageKind::Error);
       return false;
     }
-    replaceMap("New Map", std::move(fresh));
+    endGestures();
+    edit::DocumentState next = doc_.state();
+    next.map = std::move(fresh);
+    next.active = {};
+    next.file.clear();
+    doc_.replaceState("New Map", std::move(next));
     return true;
   });
   return After::step;

@@ -30,8 +30,10 @@ Shell::After Shell::loadTile() {
 }
 
 // The file is parsed whole before anything changes, so a failure keeps map and tilesets.
-// The loaded document is one step (undo brings back the one before) and the saved state.
+// The loaded document is one step (undo brings back the one before) and the saved state of
+// the file it came from, which Save then writes.
 Shell::After Shell::loadProject() {
+  if (!mayReplaceDocument("loading another map")) return After::step;
   return loadProjectNamed(tk_.fileRequester("Load a vorlane project.", kMapFilter, FileMode::Open, ""));
 }
 
@@ -42,9 +44,8 @@ Shell::After Shell::loadProjectNamed(const std::string& name) {
     tk_.messageBox(project.error(), MessageKind::Error);
     return After::step;
   }
-  strokeCells_.reset();
-  doc_.load(std::move(project).value());
-  tilesets_->show();
+  endGestures();
+  doc_.load(std::move(project).value(), name);
   return After::step;
 }
 
@@ -69,9 +70,10 @@ Shell::After Shell::exportMap() {
 }
 
 // A foreign map replaces the map and the tilesets as a load does. What Vorlane cannot hold is
-// left out and listed, rather than refusing: the file itself stays as it was. The project
-// name is forgotten, so the next Save asks for one instead of overwriting the last project.
+// left out and listed, rather than refusing: the file itself stays as it was. The document
+// has no file, so the next Save asks for one instead of overwriting the last project.
 Shell::After Shell::importMap() {
+  if (!mayReplaceDocument("importing a map")) return After::step;
   const std::string path = tk_.fileRequester("Import a map.", formats::requesterFilter(true), FileMode::Open, "");
   if (path.empty()) return After::step;
   auto imported = formats::importMapFile(path, {true});
@@ -79,17 +81,16 @@ Shell::After Shell::importMap() {
     tk_.messageBox(imported.error(), MessageKind::Error);
     return After::step;
   }
-  // One step: undo brings back map, tilesets and active objects.
-  strokeCells_.reset();
+  // One step: undo brings back map, tilesets, active objects and file.
+  endGestures();
   edit::DocumentState next = doc_.state();
   next.map = std::move(imported->map);
   next.active = {};
+  next.file.clear();
   if (imported->tilesets.size() > static_cast<std::size_t>(kMaxTilesets)) imported->tilesets.resize(kMaxTilesets);
   next.tilesets = std::move(imported->tilesets);
   if (!next.tilesets.empty()) next.currentTileset = next.tilesets.front().tileset;
   doc_.replaceState("Import Map", std::move(next));
-  tilesets_->show();
-  doc_.setProjectName("");
   if (!imported->leftOut.empty()) {
     std::string list = kImportLeftOut;
     for (const std::string& item : imported->leftOut) list += "\n  " + item;
@@ -118,13 +119,15 @@ Shell::After Shell::exportAs() {
   return After::step;
 }
 
-// The script edits a copy of the map; what it leaves becomes one step that undo takes back
-// whole. A script still running after a while is offered a stop rather than freezing the editor.
+// The script edits copies of the map and its tiles; what it changed becomes one step that
+// undo takes back whole, and a script that changed nothing leaves no step. A script still
+// running after a while is offered a stop rather than freezing the editor.
 Shell::After Shell::runScript() {
   const std::string path = tk_.fileRequester("Run a Lua script.", kScriptFilter, FileMode::Open, "");
   if (path.empty()) return After::step;
   dropStroke();
   objects_->endDrag();
+  pressed_ = {};
   auto run = script::runOnDocument(scripts_, path, *doc_.map(), [this] {
     return tk_.question(kScriptRunning, {"Stop", "Keep Running"}) == 0;
   }, scriptClock_);
@@ -132,14 +135,10 @@ Shell::After Shell::runScript() {
     tk_.messageBox(run.error(), MessageKind::Error);
     return After::step;
   }
+  if (!run->changed()) return After::step;
   edit::Transaction step(doc_, "Run Script");
-  for (const script::TileFlags& changed : run->changed) {
-    // The command takes the flags it finds as the ones undo brings back.
-    const std::int32_t castShadows = changed.tile->castShadows, collider = changed.tile->collider;
-    changed.tile->castShadows = changed.castShadows;
-    changed.tile->collider = changed.collider;
-    doc_.push(edit::setTileFlags(changed.tile, castShadows, collider));
-  }
+  for (script::TileChange& t : run->tiles)
+    doc_.push(edit::setTileFields(std::move(t.tile), std::move(t.path), t.castShadows, t.collider));
   if (run->map) {
     edit::DocumentState next = doc_.state();
     next.map = std::move(run->map);
@@ -147,7 +146,6 @@ Shell::After Shell::runScript() {
     doc_.push(edit::replaceState("Run Script", std::move(next)));
   }
   step.commit();
-  refreshViews();
   return After::step;
 }
 

@@ -69,8 +69,8 @@ void Shell::requestPreview() {
   const auto side = [&](platform::Handle field) {
     return std::clamp(base::textToInt(tk_.text(field)), lighting::kMinResolution, kMaxPreviewResolution);
   };
-  const PreviewKey key{&m,           doc_.revision(), m.revision, side(g_.widthField), side(g_.heightField),
-                       tk_.checked(g_.softShadowsBox), lightingOptions()};
+  const PreviewKey key{&m, side(g_.widthField), side(g_.heightField), tk_.checked(g_.softShadowsBox),
+                       lightingOptions()};
   // The cells the canvas shows and one more around them; the rest are lit once shown.
   const platform::Surface& canvas = tk_.surface(g_.mapCanvas);
   const lighting::CellRegion region = shownRegion(m, canvas, 1);

@@ -53,7 +53,7 @@ bool waitForScan(platform::Toolkit& tk, const ScanDialog& d, std::int32_t& tw, s
 
 }  // namespace
 
-void runScanDialog(platform::Toolkit& tk, Handle owner, const std::function<map::MapPtr()>& addTileset) {
+void runScanDialog(platform::Toolkit& tk, Handle owner, const std::function<void(std::vector<tiles::TilePtr>)>& addTileset) {
   const std::string path = tk.fileRequester("Pick an image to scan", "Image Files:png,jpg,bmp;", platform::FileMode::Open, "");
   if (path.empty()) return;
   auto source = tiles::loadScanSource(path);
@@ -70,8 +70,8 @@ void runScanDialog(platform::Toolkit& tk, Handle owner, const std::function<map:
       auto pieces = tiles::cutImage(*source, tw, th, path);
       if (!pieces)
         tk.messageBox(pieces.error(), MessageKind::Error);
-      else if (map::MapPtr tileset = addTileset())
-        for (tiles::TilePtr& piece : *pieces) tileset->addToFirstFreeCell(std::move(piece));
+      else
+        addTileset(std::move(pieces).value());
     }
   } catch (...) {
     tk.destroyWindow(dialog.window);

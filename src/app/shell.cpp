@@ -33,6 +33,7 @@ void Shell::startUp() {
                    objects::ObjectGadgets{g_.redField, g_.greenField, g_.blueField, g_.lightShadowsBox, g_.rangeField,
                                           g_.linkField, g_.recordsList, g_.nameField, g_.valueField},
                    doc_);
+  shown_ = doc_.listen([this](edit::ChangeSet changes) { documentChanged(changes); });
   panning_ = false;
   panFirst_ = true;
   buildDispatch();
@@ -139,17 +140,23 @@ void Shell::dropStroke() {
 Shell::After Shell::undo(bool forward) {
   dropStroke();
   objects_->endDrag();
-  if (forward ? doc_.redo() : doc_.undo()) refreshViews();
+  pressed_ = {};
+  if (forward)
+    doc_.redo();
+  else
+    doc_.undo();
   return After::step;
 }
 
-void Shell::refreshViews() {
-  tilesets_->show();
-  objects_->showActive();
-  if (currentTile_) {
+// What the shell itself shows of the document: the tile boxes follow the current tile's
+// flags, and the preview bakes again after any change of what it lights.
+void Shell::documentChanged(edit::ChangeSet changes) {
+  if (changes.any(edit::Change::tiles | edit::Change::map) && currentTile_) {
     tk_.setChecked(g_.tileShadowsBox, currentTile_->castShadows != 0);
     tk_.setChecked(g_.tileColliderBox, currentTile_->collider != 0);
   }
+  if (changes.any(edit::Change::cells | edit::Change::objects | edit::Change::tiles | edit::Change::map))
+    previewKey_.reset();
 }
 
 // Only what changed is handed to the toolkit: a stroke changes the revision at every cell
@@ -258,33 +265,50 @@ Shell::After Shell::onTick(const Event&) {
   return After::step;
 }
 
+// A press or release over the map canvas acts at its own position, whatever moves came
+// before it (or did not come: a click right after a menu or another window).
+void Shell::pointAt(const Event& e) {
+  if (e.source == g_.mapCanvas) {
+    pointerOnMap_ = true;
+    mapMouseX_ = e.x;
+    mapMouseY_ = e.y;
+    map::pickCell(*doc_.map(), tk_.surface(g_.mapCanvas), e.x, e.y);
+  } else if (e.source == g_.tilesetCanvas) {
+    tilesetMouseX_ = e.x;
+    tilesetMouseY_ = e.y;
+  }
+}
+
 Shell::After Shell::onMouseDown(const Event& e) {
+  pointAt(e);
   if (e.datum == platform::kMiddleButton) {
     panning_ = true;
   } else if (e.datum == platform::kRightButton) {
     if (e.source == g_.mapCanvas) {
-      contextX_ = mapMouseX_;
-      contextY_ = mapMouseY_;
+      contextX_ = e.x;
+      contextY_ = e.y;
       tk_.openPopupMenu(g_.mainWindow, g_.contextMenu);
     }
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = true;
+    pressed_ = {};
     if (e.source == g_.tilesetCanvas) {
       map::Map& ts = *currentTileset();
-      map::pickCell(ts, tk_.surface(g_.tilesetCanvas), tilesetMouseX_, tilesetMouseY_);
+      map::pickCell(ts, tk_.surface(g_.tilesetCanvas), e.x, e.y);
       tilesetDrag_ = true;
       tilesetPressX_ = ts.selectedX;
       tilesetPressY_ = ts.selectedY;
     }
     if (e.source == g_.mapCanvas) {
       const platform::Surface& s = tk_.surface(g_.mapCanvas);
-      const auto px = static_cast<float>(mapMouseX_), py = static_cast<float>(mapMouseY_);
+      const auto px = static_cast<float>(e.x), py = static_cast<float>(e.y);
       map::LightPtr light = map::pickLight(*doc_.map(), s, px, py);
       if (light) objects_->selectLight(light);
       map::PivotPtr pivot = map::pickPivot(*doc_.map(), s, px, py);
       if (pivot) objects_->selectPivot(pivot);
       if (light || pivot) lastPickedLight_ = light != nullptr;
-      if (light || pivot) objects_->beginDrag(light, pivot, map::canvasToMap(*doc_.map(), s, mapMouseX_, mapMouseY_));
+      // A press only selects: what it hit moves once the pointer has gone past the drag distance.
+      if (light || pivot) pressed_ = {light, pivot, e.x, e.y, map::canvasToMap(*doc_.map(), s, e.x, e.y)};
       // A hidden layer is not painted through.
       if (!light && !pivot && !layerHidden(currentLayer_)) {
         strokeCells_.reset();
@@ -296,12 +320,16 @@ Shell::After Shell::onMouseDown(const Event& e) {
 }
 
 Shell::After Shell::onMouseUp(const Event& e) {
+  if (e.source == g_.mapCanvas || e.source == g_.tilesetCanvas) pointAt(e);
   if (e.datum == platform::kMiddleButton) {
     panning_ = false;
     panFirst_ = true;
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = false;
+    if (objects_->dragging() && e.source == g_.mapCanvas)
+      objects_->dragTo(map::canvasToMap(*doc_.map(), tk_.surface(g_.mapCanvas), e.x, e.y));
     objects_->endDrag();
+    pressed_ = {};
     if (tilesetDrag_) {
       // A drag over several slots picks them as a stamp; a click picks one tile as always.
       tilesetDrag_ = false;
@@ -342,6 +370,9 @@ Shell::After Shell::onMouseMove(const Event& e) {
     mapMouseY_ = e.y;
     const platform::Surface& s = tk_.surface(g_.mapCanvas);
     map::pickCell(*doc_.map(), s, e.x, e.y);
+    if (leftHeld_ && !objects_->dragging() && (pressed_.light || pressed_.pivot) &&
+        std::abs(e.x - pressed_.x) + std::abs(e.y - pressed_.y) >= tk_.dragDistance())
+      objects_->beginDrag(pressed_.light, pressed_.pivot, pressed_.at);
     if (leftHeld_ && objects_->dragging()) objects_->dragTo(map::canvasToMap(*doc_.map(), s, e.x, e.y));
   }
   if (e.source == g_.tilesetCanvas) {
@@ -413,6 +444,7 @@ Shell::After Shell::zoomTo(float zoom) {
 
 Shell::After Shell::abandonStroke() {
   objects_->abandonDrag();
+  pressed_ = {};
   if (!stroke_.painting) return After::step;
   stroke_.painting = false;
   if (strokeCells_) strokeCells_->abandon();
@@ -478,9 +510,16 @@ Shell::After Shell::toggleWindow(platform::Handle window, bool& shown) {
 // layer, its field and the stroke start stay as they were; the cell writers ignore cells
 // outside the map.
 void Shell::replaceMap(const char* label, map::MapPtr map) {
-  strokeCells_.reset();
-  objects_->endDrag();  // a stroke going on writes into the new map from now on
+  endGestures();
   doc_.replaceMap(label, std::move(map));
+}
+
+// Before the document is replaced: a stroke going on writes into the new map from now on,
+// and a drag ends with what it moved.
+void Shell::endGestures() {
+  strokeCells_.reset();
+  objects_->endDrag();
+  pressed_ = {};
 }
 
 Shell::After Shell::contextAdd(bool light) {

@@ -6,6 +6,7 @@
 #include <span>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "map/map.h"
 #include "map/stamp.h"
 #include "map/tools.h"
+#include "map/view.h"
 #include "objects/object_editor.h"
 #include "platform/toolkit.h"
 #include "script/document_run.h"
@@ -67,12 +69,10 @@ class Shell {
   const Gadgets& gadgets() const { return g_; }
   bool finished() const { return finished_; }
 
-  // The document: map, tilesets, project name, active objects and the undo history.
-  // Commands from outside the shell (scripts, imports) push here, then call refreshViews.
+  // The document: map, tilesets, file, active objects and the undo history. Commands from
+  // outside the shell push here; the windows follow its change announcements.
   edit::Document& document() { return doc_; }
   const edit::Document& document() const { return doc_; }
-  // The windows show the document again after it changed under them.
-  void refreshViews();
   // How long a script has run is read from here (tests pass a clock of their own).
   void setScriptClock(script::Clock clock) { scriptClock_ = std::move(clock); }
 
@@ -110,6 +110,10 @@ class Shell {
   void afterEvent();
   // The Edit menu's items and the main window's status bar, when the history changed.
   void showEditState();
+  // A change the document announced.
+  void documentChanged(edit::ChangeSet changes);
+  // The pointer's place over a canvas from a press or release.
+  void pointAt(const platform::Event& e);
   // Where the pointer is on the map, for the status bar.
   struct Place {
     bool onCell = false;
@@ -140,6 +144,9 @@ class Shell {
   After loadProjectNamed(const std::string& name);
   // False when nothing was saved (cancelled requester, failed write).
   bool saveProject(bool ask);
+  // Asks "Save changes to NAME before DOING?" for a modified document; false (Cancel, or a
+  // cancelled or failed save) leaves everything as it was.
+  bool mayReplaceDocument(std::string_view doing);
   After undo(bool forward);
   After tileFlagsChanged();
   void applyTileFlags();
@@ -183,6 +190,8 @@ class Shell {
   After toggleWindow(platform::Handle window, bool& shown);
   After hideWindow(platform::Handle window, bool& shown);
   void replaceMap(const char* label, map::MapPtr map);
+  // Ends the stroke and the drag in progress, before the document is replaced.
+  void endGestures();
   // Ends a stroke in progress without writing more (before a step is undone or redone).
   void dropStroke();
   map::CellWriter& strokeWriter();
@@ -212,7 +221,7 @@ class Shell {
   bool panning_ = false, panFirst_ = true;
   float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
-  bool lastPickedLight_ = false;
+  bool lastPickedLight_ = false;  // which of the active light and pivot a click picked last
   map::Stamp stamp_;
   bool tilesetDrag_ = false;
   std::int32_t tilesetPressX_ = 0, tilesetPressY_ = 0, stampSlotsX_ = 0, stampSlotsY_ = 0;
@@ -220,18 +229,25 @@ class Shell {
   std::vector<std::uint8_t> hidden_;  // per layer of the map below: not 0 when hidden
   const map::Map* hiddenOf_ = nullptr;
   std::vector<std::uint8_t> menuShows_;  // the Layers menu's items as last built
-  bool menuBuilt_ = false;  // which of the active light and pivot a click picked last
+  bool menuBuilt_ = false;
+  // What the left press on the map canvas hit, and where: it moves only once dragged.
+  struct Press {
+    map::LightPtr light;
+    map::PivotPtr pivot;
+    std::int32_t x = 0, y = 0;
+    map::MapPoint at{0, 0};
+  } pressed_;
   bool finished_ = false;
   bool previewOn_ = false;
+  // What the newest preview bake was asked for, besides the document, whose changes drop it.
   struct PreviewKey {
     const map::Map* map;
-    std::uint64_t docRevision, mapRevision;
     std::int32_t width, height;
     bool soft;
     lighting::Options options;
     bool operator==(const PreviewKey&) const = default;
   };
-  std::optional<PreviewKey> previewKey_;  // what the newest preview bake was asked for
+  std::optional<PreviewKey> previewKey_;
   lighting::CellRegion previewRegion_;     // and the cells it lights
   std::unique_ptr<PreviewBaker> preview_;
   // Started with the editor; File > Run Script gives each script a fresh state of it.
@@ -239,6 +255,7 @@ class Shell {
   script::Clock scriptClock_ = std::chrono::steady_clock::now;
   MapFrame mapFrame_, tilesetFrame_;
   TileFrame tileFrame_;
+  edit::Document::Subscription shown_;
 };
 
 }  // namespace vorlane::app

@@ -9,6 +9,11 @@ namespace {
 std::string tooltipFor(int number) { return "View tileset " + base::intToText(number); }
 }  // namespace
 
+Tilesets::Tilesets(platform::Toolkit& toolkit, platform::Handle tabs, edit::Document& doc)
+    : tk_(toolkit), tabs_(tabs), doc_(doc), following_(doc.listen([this](edit::ChangeSet changes) {
+        if (changes.any(edit::Change::tilesets | edit::Change::map)) show();
+      })) {}
+
 io::TilesetEntry Tilesets::fresh() const {
   return {"Tileset " + base::intToText(count() + 1), map::Map::createTileset()};
 }
@@ -21,7 +26,7 @@ map::MapPtr Tilesets::addFirst() {
   return tileset;
 }
 
-map::MapPtr Tilesets::add() {
+map::MapPtr Tilesets::add(std::vector<tiles::TilePtr> tiles, const char* label) {
   if (count() >= kMaxTilesets) {
     tk_.messageBox(kTilesetsFull, platform::MessageKind::Information);
     return nullptr;
@@ -29,10 +34,9 @@ map::MapPtr Tilesets::add() {
   std::vector<io::TilesetEntry> sets = doc_.tilesets();
   sets.push_back(fresh());
   map::MapPtr tileset = sets.back().tileset;
-  doc_.push(edit::setTilesets("New Set", std::move(sets), tileset));
-  tk_.addItem(tabs_, doc_.tilesets().back().label, tooltipFor(count()));
-  shown_.push_back(tileset);
-  tk_.selectItem(tabs_, count() - 1);
+  // Filled before the document holds it: the step brings it whole.
+  for (tiles::TilePtr& tile : tiles) tileset->addToFirstFreeCell(std::move(tile));
+  doc_.push(edit::setTilesets(label, std::move(sets), tileset));
   return tileset;
 }
 
@@ -41,8 +45,6 @@ bool Tilesets::removeSelected() {
   std::vector<io::TilesetEntry> sets = doc_.tilesets();
   if (count() == 1) {
     doc_.push(edit::setTilesets("Delete Set", {}, doc_.currentTileset()));
-    tk_.removeItem(tabs_, 0);
-    shown_.clear();
     return true;
   }
   const int s = tk_.selectedItem(tabs_);
@@ -52,9 +54,6 @@ bool Tilesets::removeSelected() {
   const int next = s == 0 ? static_cast<int>(sets.size()) - 1 : s - 1;
   map::MapPtr shownNext = sets[static_cast<std::size_t>(next)].tileset;
   doc_.push(edit::setTilesets("Delete Set", std::move(sets), std::move(shownNext)));
-  tk_.removeItem(tabs_, s);
-  shown_.erase(shown_.begin() + s);
-  tk_.selectItem(tabs_, next);
   return false;
 }
 

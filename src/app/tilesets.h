@@ -15,13 +15,14 @@ inline constexpr const char* kTilesetsFull = "No more than 255 tilesets fit.";
 
 class Tilesets {
  public:
-  Tilesets(platform::Toolkit& toolkit, platform::Handle tabs, edit::Document& doc)
-      : tk_(toolkit), tabs_(tabs), doc_(doc) {}
+  // The tabs follow the document's slots whenever they change.
+  Tilesets(platform::Toolkit& toolkit, platform::Handle tabs, edit::Document& doc);
 
-  // A new 8 × 128 tileset in a new, selected tab labelled by the count; it becomes current.
-  // At capacity an information message, and none is returned. The first one, made at
-  // start-up, is no step of the history.
-  map::MapPtr add();
+  // A new 8 × 128 tileset holding `tiles` (row by row, as many as fit) in a new, selected tab
+  // labelled by the count; it becomes current, as one step `label`. At capacity an
+  // information message, and none is returned. The first one, made at start-up, is no step
+  // of the history.
+  map::MapPtr add(std::vector<tiles::TilePtr> tiles = {}, const char* label = "New Set");
   map::MapPtr addFirst();
   // The Delete Set button. Returns whether the after-event step runs.
   bool removeSelected();
@@ -43,6 +44,7 @@ class Tilesets {
   platform::Toolkit& tk_;
   platform::Handle tabs_;
   edit::Document& doc_;
+  edit::Document::Subscription following_;
 };
 
 }  // namespace vorlane::app

@@ -63,6 +63,7 @@ class SetCells final : public Command {
   SetCells(map::MapPtr target, std::string label, CellChanges changes)
       : target_(std::move(target)), label_(std::move(label)), changes_(std::move(changes)) {}
   std::string label() const override { return label_; }
+  ChangeSet changes() const override { return Change::cells; }
   void redo(Document&) override { changes_.redo(*target_); }
   void undo(Document&) override { changes_.undo(*target_); }
   std::size_t cost() const override { return sizeof(*this) + label_.capacity() + changes_.cost(); }
@@ -98,6 +99,7 @@ void CellRecorder::setCell(std::int32_t x, std::int32_t y, std::int32_t layer, m
   cell = std::move(tile);
   m.revision = map::Map::nextRevision();
   doc_.touch();
+  doc_.announce(Change::cells);
 }
 
 void CellRecorder::finish() {
@@ -112,6 +114,7 @@ void CellRecorder::abandon() {
   changes_.undo(*target_);
   changes_ = CellChanges{};
   doc_.touch();
+  doc_.announce(Change::cells);
 }
 
 }  // namespace vorlane::edit

@@ -29,22 +29,31 @@ void eraseObject(std::vector<Ptr>& list, const Ptr& object) {
   if (it != list.end()) list.erase(it);
 }
 
-class SetTileFlags final : public Command {
+// A tile's own fields: the flags, and the path a script may rename it to.
+class SetTileFields final : public Command {
  public:
-  SetTileFlags(map::TilePtr tile, std::int32_t castShadows, std::int32_t collider)
-      : tile_(std::move(tile)), before_{tile_->castShadows, tile_->collider}, after_{castShadows, collider} {}
-  std::string label() const override { return "Tile Flags"; }
+  struct Fields {
+    std::string path;
+    std::int32_t castShadows = 0, collider = 0;
+  };
+  SetTileFields(map::TilePtr tile, Fields after, std::string label)
+      : tile_(std::move(tile)), before_{tile_->path, tile_->castShadows, tile_->collider}, after_(std::move(after)),
+        label_(std::move(label)) {}
+  std::string label() const override { return label_; }
+  ChangeSet changes() const override { return Change::tiles; }
   void redo(Document&) override { set(after_); }
   void undo(Document&) override { set(before_); }
-  std::size_t cost() const override { return sizeof(*this); }
+  std::size_t cost() const override { return sizeof(*this) + before_.path.capacity() + after_.path.capacity(); }
 
  private:
-  void set(const std::array<std::int32_t, 2>& flags) {
-    tile_->castShadows = flags[0];
-    tile_->collider = flags[1];
+  void set(const Fields& f) {
+    tile_->path = f.path;
+    tile_->castShadows = f.castShadows;
+    tile_->collider = f.collider;
   }
   map::TilePtr tile_;
-  std::array<std::int32_t, 2> before_, after_;
+  Fields before_, after_;
+  std::string label_;
 };
 
 // Appends one light or pivot.
@@ -54,6 +63,7 @@ class AddObject final : public Command {
   AddObject(map::MapPtr map, Ptr object, std::string label)
       : map_(std::move(map)), object_(std::move(object)), label_(std::move(label)) {}
   std::string label() const override { return label_; }
+  ChangeSet changes() const override { return Change::objects; }
   void redo(Document&) override { ((*map_).*List).push_back(object_); }
   void undo(Document&) override { eraseObject((*map_).*List, object_); }
   std::size_t cost() const override { return sizeof(*this) + sizeof(*object_); }
@@ -69,6 +79,7 @@ class RemoveObjects final : public Command {
   RemoveObjects(map::MapPtr map, map::LightPtr light, map::PivotPtr pivot)
       : map_(std::move(map)), light_(std::move(light)), pivot_(std::move(pivot)) {}
   std::string label() const override { return "Delete"; }
+  ChangeSet changes() const override { return Change::objects | Change::selection; }
   void redo(Document& doc) override {
     Active active = doc.active();
     was_ = {};
@@ -114,6 +125,7 @@ class SetLightFields final : public Command {
       : light_(std::move(light)), before_(LightFields::of(*light_)), after_(fields), label_(std::move(label)),
         field_(field) {}
   std::string label() const override { return label_; }
+  ChangeSet changes() const override { return Change::objects; }
   void redo(Document&) override { set(after_); }
   void undo(Document&) override { set(before_); }
   std::size_t cost() const override { return sizeof(*this) + label_.capacity(); }
@@ -138,24 +150,40 @@ class SetLightFields final : public Command {
   int field_;
 };
 
-template <typename Ptr>
-class MoveObject final : public Command {
+class MoveObjects final : public Command {
  public:
-  MoveObject(Ptr object, Position from, Position to, std::string label)
-      : object_(std::move(object)), from_(from), to_(to), label_(std::move(label)) {}
-  std::string label() const override { return label_; }
-  void redo(Document&) override { set(to_); }
-  void undo(Document&) override { set(from_); }
-  std::size_t cost() const override { return sizeof(*this) + label_.capacity(); }
+  MoveObjects(map::LightPtr light, Position lightTo, map::PivotPtr pivot, Position pivotTo)
+      : light_(std::move(light)), pivot_(std::move(pivot)), lightTo_(lightTo), pivotTo_(pivotTo) {
+    if (light_) lightFrom_ = {light_->x, light_->y};
+    if (pivot_) pivotFrom_ = {pivot_->x, pivot_->y};
+  }
+  std::string label() const override { return light_ && pivot_ ? "Move" : light_ ? "Move Light" : "Move Pivot"; }
+  ChangeSet changes() const override { return Change::objects; }
+  void redo(Document&) override { set(lightTo_, pivotTo_); }
+  void undo(Document&) override { set(lightFrom_, pivotFrom_); }
+  std::size_t cost() const override { return sizeof(*this); }
+  bool merge(const Command& next) override {
+    auto* n = dynamic_cast<const MoveObjects*>(&next);
+    if (!n || n->light_ != light_ || n->pivot_ != pivot_) return false;
+    lightTo_ = n->lightTo_;
+    pivotTo_ = n->pivotTo_;
+    return true;
+  }
 
  private:
-  void set(Position p) {
-    object_->x = p.x;
-    object_->y = p.y;
+  void set(Position light, Position pivot) {
+    if (light_) {
+      light_->x = light.x;
+      light_->y = light.y;
+    }
+    if (pivot_) {
+      pivot_->x = pivot.x;
+      pivot_->y = pivot.y;
+    }
   }
-  Ptr object_;
-  Position from_, to_;
-  std::string label_;
+  map::LightPtr light_;
+  map::PivotPtr pivot_;
+  Position lightFrom_, lightTo_, pivotFrom_, pivotTo_;
 };
 
 // One text of an object: a pivot's link, a record's name or value.
@@ -166,6 +194,7 @@ class SetText final : public Command {
       : object_(std::move(object)), slot_(slot), before_(*slot(object_)), after_(std::move(text)),
         label_(std::move(label)), field_(field) {}
   std::string label() const override { return label_; }
+  ChangeSet changes() const override { return Change::objects; }
   void redo(Document&) override { *slot_(object_) = after_; }
   void undo(Document&) override { *slot_(object_) = before_; }
   std::size_t cost() const override { return sizeof(*this) + before_.capacity() + after_.capacity(); }
@@ -203,6 +232,7 @@ class NewRecord final : public Command {
     record_->value = std::move(value);
   }
   std::string label() const override { return "New Record"; }
+  ChangeSet changes() const override { return Change::objects | Change::selection; }
   void redo(Document& doc) override {
     before_ = Records::of(*pivot_);
     map::Pivot& p = *pivot_;
@@ -239,6 +269,7 @@ class DeleteRecord final : public Command {
  public:
   DeleteRecord(map::PivotPtr pivot, std::int32_t index) : pivot_(std::move(pivot)), index_(index) {}
   std::string label() const override { return "Delete Record"; }
+  ChangeSet changes() const override { return Change::objects | Change::selection; }
   void redo(Document& doc) override {
     map::Pivot& p = *pivot_;
     before_ = Records::of(p);
@@ -281,6 +312,7 @@ class SetTilesets final : public Command {
   SetTilesets(std::string label, std::vector<io::TilesetEntry> tilesets, map::MapPtr current)
       : label_(std::move(label)), after_(std::move(tilesets)), afterCurrent_(std::move(current)) {}
   std::string label() const override { return label_; }
+  ChangeSet changes() const override { return Change::tilesets | Change::cells; }
   void redo(Document& doc) override {
     before_ = doc.tilesets();
     beforeCurrent_ = doc.currentTileset();
@@ -310,6 +342,7 @@ class ReplaceState final : public Command {
  public:
   ReplaceState(std::string label, DocumentState next) : label_(std::move(label)), after_(std::move(next)) {}
   std::string label() const override { return label_; }
+  ChangeSet changes() const override { return ChangeSet::all(); }
   void redo(Document& doc) override {
     before_ = doc.state();
     doc.restoreState(after_);
@@ -345,6 +378,12 @@ void Group::undo(Document& doc) {
   for (auto it = parts_.rbegin(); it != parts_.rend(); ++it) (*it)->undo(doc);
 }
 
+ChangeSet Group::changes() const {
+  ChangeSet all;
+  for (const auto& part : parts_) all = all | part->changes();
+  return all;
+}
+
 std::size_t Group::cost() const {
   std::size_t bytes = sizeof(*this) + label_.capacity();
   for (const auto& part : parts_) bytes += part->cost();
@@ -357,7 +396,15 @@ void Group::add(std::unique_ptr<Command> command) {
 }
 
 std::unique_ptr<Command> setTileFlags(map::TilePtr tile, std::int32_t castShadows, std::int32_t collider) {
-  return std::make_unique<SetTileFlags>(std::move(tile), castShadows, collider);
+  std::string path = tile->path;
+  return std::make_unique<SetTileFields>(std::move(tile), SetTileFields::Fields{std::move(path), castShadows, collider},
+                                         "Tile Flags");
+}
+
+std::unique_ptr<Command> setTileFields(map::TilePtr tile, std::string path, std::int32_t castShadows,
+                                       std::int32_t collider) {
+  return std::make_unique<SetTileFields>(std::move(tile), SetTileFields::Fields{std::move(path), castShadows, collider},
+                                         "Tile");
 }
 
 std::unique_ptr<Command> addLight(map::MapPtr map, map::LightPtr light) {
@@ -380,12 +427,8 @@ std::unique_ptr<Command> setLightFields(map::LightPtr light, LightFields fields,
   return std::make_unique<SetLightFields>(std::move(light), fields, std::move(label), field);
 }
 
-std::unique_ptr<Command> moveLight(map::LightPtr light, Position from, Position to) {
-  return std::make_unique<MoveObject<map::LightPtr>>(std::move(light), from, to, "Move Light");
-}
-
-std::unique_ptr<Command> movePivot(map::PivotPtr pivot, Position from, Position to) {
-  return std::make_unique<MoveObject<map::PivotPtr>>(std::move(pivot), from, to, "Move Pivot");
+std::unique_ptr<Command> moveObjects(map::LightPtr light, Position lightTo, map::PivotPtr pivot, Position pivotTo) {
+  return std::make_unique<MoveObjects>(std::move(light), lightTo, std::move(pivot), pivotTo);
 }
 
 std::unique_ptr<Command> setPivotLink(map::PivotPtr pivot, std::string link) {

@@ -18,6 +18,7 @@ class Group final : public Command {
   std::string label() const override { return label_; }
   void redo(Document& doc) override;
   void undo(Document& doc) override;
+  ChangeSet changes() const override;
   std::size_t cost() const override;
   void add(std::unique_ptr<Command> command);
   bool empty() const { return parts_.empty(); }
@@ -29,6 +30,9 @@ class Group final : public Command {
 
 // A tile's two flags, as the Tools window's boxes set them.
 std::unique_ptr<Command> setTileFlags(map::TilePtr tile, std::int32_t castShadows, std::int32_t collider);
+// A tile's path and flags together ("Tile", as a script leaves them).
+std::unique_ptr<Command> setTileFields(map::TilePtr tile, std::string path, std::int32_t castShadows,
+                                       std::int32_t collider);
 
 // Appends to the map's lights or pivots ("Add Light", "Add Pivot").
 std::unique_ptr<Command> addLight(map::MapPtr map, map::LightPtr light);
@@ -46,13 +50,14 @@ struct LightFields {
 };
 // `field` tells typing runs apart: changes with the same light and field merge.
 std::unique_ptr<Command> setLightFields(map::LightPtr light, LightFields fields, std::string label, int field);
-// A light's or a pivot's position from `from` to `to` ("Move Light", "Move Pivot").
+// A light's and/or a pivot's position, each from where it is to `to` ("Move Light", "Move
+// Pivot", "Move" for both). A move of the same objects right after merges into it, so a
+// drag is one command however many moves it takes.
 struct Position {
   float x = 0, y = 0;
   bool operator==(const Position&) const = default;
 };
-std::unique_ptr<Command> moveLight(map::LightPtr light, Position from, Position to);
-std::unique_ptr<Command> movePivot(map::PivotPtr pivot, Position from, Position to);
+std::unique_ptr<Command> moveObjects(map::LightPtr light, Position lightTo, map::PivotPtr pivot, Position pivotTo);
 
 std::unique_ptr<Command> setPivotLink(map::PivotPtr pivot, std::string link);
 

@@ -7,7 +7,23 @@
 
 namespace vorlane::edit {
 
-Document::Document() : map_(map::Map::create(0, 0, 0, 0, 0)) {}
+struct Document::Subscription::Listeners {
+  std::vector<std::pair<std::uint64_t, Listener>> list;
+  std::uint64_t next = 0;
+};
+
+Document::Subscription::~Subscription() {
+  if (auto listeners = to_.lock()) std::erase_if(listeners->list, [&](const auto& l) { return l.first == id_; });
+}
+
+Document::Document()
+    : map_(map::Map::create(0, 0, 0, 0, 0)), listeners_(std::make_shared<Subscription::Listeners>()) {}
+
+Document::Subscription Document::listen(Listener listener) {
+  const std::uint64_t id = ++listeners_->next;
+  listeners_->list.emplace_back(id, std::move(listener));
+  return Subscription(listeners_, id);
+}
 
 int Document::currentTilesetIndex() const {
   for (int i = 0; i < tilesetCount(); ++i)
@@ -16,18 +32,61 @@ int Document::currentTilesetIndex() const {
 }
 
 void Document::chooseTileset(int index) {
-  if (index >= 0 && index < tilesetCount()) currentTileset_ = tilesets_[static_cast<std::size_t>(index)].tileset;
+  if (index < 0 || index >= tilesetCount() || currentTileset_ == tilesets_[static_cast<std::size_t>(index)].tileset)
+    return;
+  currentTileset_ = tilesets_[static_cast<std::size_t>(index)].tileset;
+  announce(Change::tilesets);
+}
+
+void Document::setActive(Active active) {
+  if (active == active_) return;
+  active_ = std::move(active);
+  announce(Change::selection);
+}
+
+// An object's `selected` flag (saved with it) follows the user's choice of its kind: the
+// newly chosen one gets it, the one before loses it.
+void Document::select(Active active) {
+  const auto pass = [](const auto& was, const auto& now) {
+    if (!now || now == was) return;
+    if (was) was->selected = 0;
+    now->selected = 1;
+  };
+  pass(active_.light, active.light);
+  pass(active_.pivot, active.pivot);
+  setActive(std::move(active));
+}
+
+void Document::setProjectName(std::string name) {
+  file_ = std::move(name);
+  announce(Change::file);
+}
+
+void Document::markClean() {
+  history_.setClean();
+  announce(Change::file);
+}
+
+void Document::announce(ChangeSet changes) {
+  if (changes.empty()) return;
+  // A listener may subscribe or end a subscription meanwhile.
+  const auto list = listeners_->list;
+  for (const auto& [id, listener] : list) listener(changes);
 }
 
 void Document::push(std::unique_ptr<Command> command) {
   flushRecorder();
   command->redo(*this);
+  const ChangeSet changes = command->changes();
   add(std::move(command));
+  announce(changes);
 }
 
 void Document::record(std::unique_ptr<Command> command) {
   flushRecorder();
+  const ChangeSet changes = command->changes();
   add(std::move(command));
+  announce(changes);
 }
 
 void Document::add(std::unique_ptr<Command> command) {
@@ -49,18 +108,26 @@ void Document::recordFrom(CellRecorder* recorder, std::unique_ptr<Command> comma
 bool Document::undo() {
   if (open_) return false;
   flushRecorder();
-  if (!history_.undo(*this)) return false;
+  const Command* step = history_.nextUndo();
+  if (!step) return false;
+  const ChangeSet changes = step->changes() | Change::file;  // the saved state may be reached or left
+  history_.undo(*this);
   dropStaleActive();
   ++revision_;
+  announce(changes);
   return true;
 }
 
 bool Document::redo() {
   if (open_) return false;
   flushRecorder();
-  if (!history_.redo(*this)) return false;
+  const Command* step = history_.nextRedo();
+  if (!step) return false;
+  const ChangeSet changes = step->changes() | Change::file;
+  history_.redo(*this);
   dropStaleActive();
   ++revision_;
+  announce(changes);
   return true;
 }
 
@@ -85,7 +152,7 @@ void Document::replaceState(std::string label, DocumentState next) {
   push(edit::replaceState(std::move(label), std::move(next)));
 }
 
-void Document::load(io::Project project) {
+void Document::load(io::Project project, std::string file) {
   // A copy of the current map without its cells, which the file's replace anyway.
   map::Map& current = *map_;
   std::vector<map::TilePtr> cells = std::move(current.cells);
@@ -106,17 +173,19 @@ void Document::load(io::Project project) {
   if (project.tilesets.size() > static_cast<std::size_t>(kMaxTilesets)) project.tilesets.resize(kMaxTilesets);
   s.tilesets = std::move(project.tilesets);
   if (!s.tilesets.empty()) s.currentTileset = s.tilesets.front().tileset;
+  s.file = std::move(file);
   replaceState("Load", std::move(s));
   markClean();
 }
 
-DocumentState Document::state() const { return {map_, tilesets_, currentTileset_, active_}; }
+DocumentState Document::state() const { return {map_, tilesets_, currentTileset_, active_, file_}; }
 
 void Document::restoreState(const DocumentState& s) {
   map_ = s.map;
   tilesets_ = s.tilesets;
   currentTileset_ = s.currentTileset;
   active_ = s.active;
+  file_ = s.file;
 }
 
 void Document::setTilesets(std::vector<io::TilesetEntry> tilesets, map::MapPtr current) {
@@ -124,6 +193,8 @@ void Document::setTilesets(std::vector<io::TilesetEntry> tilesets, map::MapPtr c
   currentTileset_ = std::move(current);
 }
 
+// A selection left on an object no longer in the document is dropped, so nothing writes
+// through it and the windows show no object rather than a removed one.
 void Document::dropStaleActive() {
   const auto in = [](const auto& list, const auto& object) {
     return std::find(list.begin(), list.end(), object) != list.end();
@@ -167,9 +238,11 @@ void Transaction::rollback() {
   doc_.flushRecorder();
   close();
   std::unique_ptr<Group> group = std::move(group_);
+  const ChangeSet changes = group->changes();
   group->undo(doc_);
   doc_.dropStaleActive();
   doc_.touch();
+  doc_.announce(changes);
 }
 
 }  // namespace vorlane::edit

@@ -3,6 +3,7 @@
 // active objects, and the undo history with its revision counter and clean mark. Every
 // change that the user can undo goes through a command pushed here.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,10 @@ struct DocumentState {
   std::vector<io::TilesetEntry> tilesets;
   map::MapPtr currentTileset;
   Active active;
+  // The file Save writes: the one last loaded or saved; "" for none ("Untitled"). Undoing a
+  // Load brings back the file of the document before it, so Save never writes one
+  // document into the other's file.
+  std::string file;
 };
 
 class Transaction;
@@ -53,10 +58,35 @@ class Document {
   void chooseTileset(int index);
 
   const Active& active() const { return active_; }
-  // Selection is no edit either.
-  void setActive(Active active) { active_ = std::move(active); }
-  const std::string& projectName() const { return projectName_; }
-  void setProjectName(std::string name) { projectName_ = std::move(name); }
+  // Selection is no edit either. `select` is the user's choice, which also moves the
+  // objects' `selected` flags; setActive only points elsewhere (a command's undo).
+  void setActive(Active active);
+  void select(Active active);
+  // The file Save writes ("" for none). Naming the file is no edit.
+  const std::string& projectName() const { return file_; }
+  void setProjectName(std::string name);
+
+  // Called after every change with what it touched: the views refresh from here rather than
+  // comparing what they show after each event. A listener is called while the subscription
+  // lives (and the document).
+  using Listener = std::function<void(ChangeSet)>;
+  class Subscription {
+   public:
+    Subscription() = default;
+    Subscription(Subscription&&) noexcept = default;
+    Subscription& operator=(Subscription&&) noexcept = default;
+    ~Subscription();
+
+   private:
+    friend class Document;
+    struct Listeners;
+    Subscription(std::weak_ptr<Listeners> to, std::uint64_t id) : to_(std::move(to)), id_(id) {}
+    std::weak_ptr<Listeners> to_;
+    std::uint64_t id_ = 0;
+  };
+  [[nodiscard]] Subscription listen(Listener listener);
+  // Tells the listeners (commands announce their own changes as they run).
+  void announce(ChangeSet changes);
 
   // Does the command, then records it (inside an open transaction: as part of it).
   void push(std::unique_ptr<Command> command);
@@ -77,17 +107,18 @@ class Document {
   void touch() { ++revision_; }
   // Changed since the last Save or Load.
   bool modified() const { return !history_.isClean(); }
-  void markClean() { history_.setClean(); }
+  void markClean();
 
   // A map of its own replaces the current one as one step labelled `label` ("New Map",
   // "Render"): tilesets stay, nothing is active; undo brings back map and active objects.
   void replaceMap(std::string label, map::MapPtr map);
   // The same for a whole new state (Load: map and tilesets).
   void replaceState(std::string label, DocumentState next);
-  // A parsed project file as one step "Load", and the saved state: its map section goes into
-  // a map that keeps the current one's view, selection and objects (the file's objects
-  // after them), its tilesets replace the slots (when it has none, the one on show stays).
-  void load(io::Project project);
+  // A parsed project file as one step "Load", and the saved state of `file`: its map section
+  // goes into a map that keeps the current one's view, selection and objects (the file's
+  // objects after them), its tilesets replace the slots (when it has none, the one on show
+  // stays).
+  void load(io::Project project, std::string file);
   DocumentState state() const;
 
   // For commands: set parts of the document without history.
@@ -112,7 +143,8 @@ class Document {
   std::vector<io::TilesetEntry> tilesets_;
   map::MapPtr currentTileset_;
   Active active_;
-  std::string projectName_;
+  std::string file_;
+  std::shared_ptr<Subscription::Listeners> listeners_;
   UndoStack history_;
   std::uint64_t revision_ = 0;
   Transaction* open_ = nullptr;

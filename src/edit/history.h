@@ -11,6 +11,32 @@ namespace vorlane::edit {
 
 class Document;
 
+// What a change touched, so that each view takes up only what it shows.
+enum class Change : unsigned {
+  cells = 1,         // cells of the map or of a tileset
+  objects = 2,       // lights, pivots, records and their fields
+  tiles = 4,         // a tile's own fields (flags, path), wherever it is shown
+  map = 8,           // the map object itself was replaced
+  tilesets = 16,     // the tileset slots or the one on show
+  selection = 32,    // the active light, pivot or record
+  file = 64,         // the file name or the saved state
+};
+class ChangeSet {
+ public:
+  constexpr ChangeSet() = default;
+  constexpr ChangeSet(Change c) : bits_(static_cast<unsigned>(c)) {}  // NOLINT: a set of one
+  constexpr ChangeSet operator|(ChangeSet o) const { return ChangeSet(bits_ | o.bits_); }
+  constexpr bool has(Change c) const { return (bits_ & static_cast<unsigned>(c)) != 0; }
+  constexpr bool any(ChangeSet o) const { return (bits_ & o.bits_) != 0; }
+  constexpr bool empty() const { return bits_ == 0; }
+  static constexpr ChangeSet all() { return ChangeSet(127); }
+
+ private:
+  constexpr explicit ChangeSet(unsigned bits) : bits_(bits) {}
+  unsigned bits_ = 0;
+};
+constexpr ChangeSet operator|(Change a, Change b) { return ChangeSet(a) | ChangeSet(b); }
+
 // One undoable change of a document. A command is recorded once done; undo and redo then
 // alternate, always on the document state that the previous step left.
 class Command {
@@ -20,6 +46,8 @@ class Command {
   virtual std::string label() const = 0;
   virtual void redo(Document& doc) = 0;
   virtual void undo(Document& doc) = 0;
+  // What redo and undo touch, for the document's listeners.
+  virtual ChangeSet changes() const = 0;
   // Bytes of state this command keeps alive (tiles count as references, replaced maps
   // as the objects they are); the history's memory bound adds these up.
   virtual std::size_t cost() const = 0;

@@ -60,11 +60,10 @@ enum class Accept { projectOnly, projectOrExport };
 std::vector<const tiles::Tile*> tilesInUse(const map::Map& map);
 
 // What a save settles before its first byte, so that the file reads back as it was meant:
-// every text a line can hold, and no two tiles of different size or pixels under one path
-// (letters A-Z folded, as the reader joins them). The later of two such tiles is written
-// under its path with " (n)" appended; memory keeps the tile's own path. A tile without a
-// path clashes only when it is in a tileset: the map's cells join their tiles by index,
-// and the lit tiles of a render all come without one.
+// every text a line can hold, and no tileset tile that the reader would join to another,
+// different map tile (the first map tile of its path, letters A-Z folded). Such a tileset
+// tile is written under its path with " (n)" appended; memory keeps the tile's own path.
+// Every other tile is written under its own path.
 class SavePlan {
  public:
   // Throws base::FormatError naming a text that a file cannot hold, and why.

@@ -68,12 +68,13 @@ void checkPivots(const map::Map& map) {
   }
 }
 
-// Sizes and pixels: what a reader could tell apart. A missing image is written as an empty one.
-bool samePicture(const Tile& a, const Tile& b) {
-  static const platform::Image empty;
-  const platform::Image& x = a.image ? *a.image : empty;
-  const platform::Image& y = b.image ? *b.image : empty;
-  return x.width == y.width && x.height == y.height && x.pixels == y.pixels;
+// Everything of a tile record but its path: what a reader could tell apart. A missing image
+// or grid is compared as it would be written.
+bool sameRecord(const Tile& a, const Tile& b) {
+  base::ByteWriter x, y;
+  a.write(x, {});
+  b.write(y, {});
+  return x.data() == y.data();
 }
 
 }  // namespace
@@ -98,15 +99,18 @@ SavePlan::SavePlan(const map::Map& map, std::span<const TilesetEntry> tilesets)
   for (const Tile* tile : order) check(tile->path, "The tile path", kTilePathAdvice);
   checkPivots(map);
 
-  // The reader joins a tileset's tile to the first map tile of its path: that first tile
-  // keeps the path, and a later one that looks different moves aside.
+  // The reader joins a tileset's tile to the first map tile of its path: only a tileset tile
+  // that would so become another tile, different to a reader, moves aside. Every other tile
+  // keeps its path, however many share it (a scan names every piece alike, and the map's
+  // cells join their tiles by index).
   std::unordered_set<std::string> taken;
   for (const Tile* tile : order) taken.insert(base::asciiLower(tile->path));
-  std::unordered_map<std::string, const Tile*> first;
+  std::unordered_map<std::string, const Tile*> firstInMap;
+  for (const Tile* tile : mapTiles_) firstInMap.emplace(base::asciiLower(tile->path), tile);
   for (const Tile* tile : order) {
-    const auto [holder, isFirst] = first.emplace(base::asciiLower(tile->path), tile);
-    if (isFirst || samePicture(*holder->second, *tile)) continue;
-    if (tile->path.empty() && !inTileset.contains(tile)) continue;
+    if (!inTileset.contains(tile)) continue;
+    const auto joined = firstInMap.find(base::asciiLower(tile->path));
+    if (joined == firstInMap.end() || joined->second == tile || sameRecord(*joined->second, *tile)) continue;
     std::string unique;
     for (int n = 2;; ++n) {
       unique = tile->path + " (" + std::to_string(n) + ")";

@@ -337,7 +337,7 @@ void announce(const map::Map& map, const Settings& settings) {
   base::consoleLine("WF:" + base::floatToText(frame.wf) + " HF:" + base::floatToText(frame.hf));
 }
 
-base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::int32_t height, bool soft,
+base::Result<map::MapPtr> renderCommand(const map::Map& map, std::int32_t width, std::int32_t height, bool soft,
                                         const Progress& progress, const Options& options, std::int32_t threads) {
   auto settings = commandSettings(map, width, height, soft, options, threads);
   if (!settings) return base::Error{settings.error()};
@@ -348,12 +348,10 @@ base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::
   announce(map, *settings);
   auto lit = render(Snapshot(map), *settings, progress);
   if (!lit) return base::Error{lit.error()};
-  map::MapPtr litMap = lit->map;
-  apply(std::move(lit).value(), map);
-  return litMap;
+  return lit->map;
 }
 
-base::Result<map::MapPtr> renderCommand(map::Map& map, std::string_view widthText, std::string_view heightText,
+base::Result<map::MapPtr> renderCommand(const map::Map& map, std::string_view widthText, std::string_view heightText,
                                         bool soft, const Progress& progress, const Options& options) {
   return renderCommand(map, base::textToInt(widthText), base::textToInt(heightText), soft, progress, options);
 }

@@ -9,8 +9,8 @@
 //   auto lit = lighting::render(scene, settings, progress, stop.get_token());
 //   if (lit) lighting::apply(*lit, *currentMap);        // only while the map is as it was
 //
-// The Render button goes through renderCommand, which prints the command's lines, renders
-// and applies the result to the map in one call:
+// The Render button goes through renderCommand, which prints the command's lines and renders;
+// the map it reads stays as it was (the shadow maps stay with the bake's result):
 //   auto lit = lighting::renderCommand(*currentMap, widthField.text(), heightField.text(),
 //                                      softShadowsBox.checked(),
 //                                      [&](float f) { progressBar.setValue(f); });
@@ -191,12 +191,13 @@ base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std:
 
 // The Render command: sizes below 16 are raised to 16; a bake whose estimate exceeds the
 // memory available is refused (pointing to vorlane-tool bake); then the lines are printed
-// and the map is rendered with blur radius 4.0 and the result applied.
-base::Result<map::MapPtr> renderCommand(map::Map& map, std::int32_t width, std::int32_t height, bool soft,
+// and the map is rendered with blur radius 4.0. Nothing is written into `map`: an editor
+// keeps it for undo, and shadow maps there would only weigh on its history.
+base::Result<map::MapPtr> renderCommand(const map::Map& map, std::int32_t width, std::int32_t height, bool soft,
                                         const Progress& progress = {}, const Options& options = {},
                                         std::int32_t threads = 0);
 // The same from the texts of the Width and Height fields (read by base::textToInt).
-base::Result<map::MapPtr> renderCommand(map::Map& map, std::string_view widthText, std::string_view heightText,
+base::Result<map::MapPtr> renderCommand(const map::Map& map, std::string_view widthText, std::string_view heightText,
                                         bool soft, const Progress& progress = {}, const Options& options = {});
 
 // ---- Building blocks (exact float arithmetic; also what the tests compare against) ----

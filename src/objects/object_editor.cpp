@@ -21,6 +21,11 @@ constexpr const char* kRecordTooltip = "Data Element";
 
 }  // namespace
 
+ObjectEditor::ObjectEditor(platform::Toolkit& toolkit, const ObjectGadgets& gadgets, edit::Document& doc)
+    : tk_(toolkit), g_(gadgets), doc_(doc), shown_(doc.listen([this](edit::ChangeSet changes) {
+        if (changes.any(edit::Change::objects | edit::Change::selection | edit::Change::map)) showActive();
+      })) {}
+
 void ObjectEditor::addLightAt(float wx, float wy, std::int32_t layer) {
   doc_.push(edit::addLight(doc_.map(), map::Light::createLight(wx, wy, static_cast<float>(layer), 255, 255, 255)));
 }
@@ -59,30 +64,29 @@ void ObjectEditor::listRecords(const map::Pivot& pivot) {
     tk_.addItem(g_.recordsList, pivot.records[static_cast<std::size_t>(i)]->name, kRecordTooltip);
 }
 
+// The document keeps the selected flags with the selection; the windows show it.
 void ObjectEditor::selectLight(const map::LightPtr& light) {
   if (!light) return;
   edit::Active a = doc_.active();
-  if (a.light) a.light->selected = 0;
-  showLight(*light);
   a.light = light;
-  light->selected = 1;
-  setActive(std::move(a));
+  doc_.select(std::move(a));
+  showLight(*light);
   // The light holds what its fields now show: whole numbers, a box of 0 or 1.
   applyLightFields(kShown);
 }
 
+// Another pivot's records: no record is chosen, so the record fields and the list's choice
+// are emptied too.
 void ObjectEditor::selectPivot(const map::PivotPtr& pivot) {
   if (!pivot) return;
   edit::Active a = doc_.active();
-  if (a.pivot) a.pivot->selected = 0;
+  a.pivot = pivot;
+  a.record.reset();
+  doc_.select(std::move(a));
   tk_.setText(g_.linkField, pivot->link);
   listRecords(*pivot);
+  tk_.setText(g_.nameField, "");
   tk_.setText(g_.valueField, "");
-  a.pivot = pivot;
-  pivot->selected = 1;
-  // The Value field was just emptied: no record of this or the previous pivot may take it.
-  a.record.reset();
-  setActive(std::move(a));
   applyLink();
 }
 
@@ -95,35 +99,27 @@ void ObjectEditor::beginDrag(map::LightPtr light, map::PivotPtr pivot, map::MapP
   drag_.start = at;
 }
 
-// Moves are working data until the drag ends: the views and the preview follow the
-// document's revision.
 void ObjectEditor::dragTo(map::MapPoint at) {
   if (!dragging()) return;
   const std::int32_t dx = floatToInt(at.x - drag_.start.x), dy = floatToInt(at.y - drag_.start.y);
   if (dx == drag_.dx && dy == drag_.dy) return;
   drag_.dx = dx;
   drag_.dy = dy;
-  const auto place = [&](auto& object, edit::Position from) {
-    object->x = from.x + static_cast<float>(dx);
-    object->y = from.y + static_cast<float>(dy);
+  const auto moved = [&](edit::Position from) {
+    return edit::Position{from.x + static_cast<float>(dx), from.y + static_cast<float>(dy)};
   };
-  if (drag_.light) place(drag_.light, drag_.lightFrom);
-  if (drag_.pivot) place(drag_.pivot, drag_.pivotFrom);
-  doc_.touch();
+  if (!drag_.moves) {
+    const char* label = drag_.light && drag_.pivot ? "Move" : drag_.light ? "Move Light" : "Move Pivot";
+    drag_.moves = std::make_unique<edit::Transaction>(doc_, label);
+  }
+  doc_.push(edit::moveObjects(drag_.light, moved(drag_.lightFrom), drag_.pivot, moved(drag_.pivotFrom)));
 }
 
-void ObjectEditor::abandonDrag() {
-  dragTo(drag_.start);
-  drag_ = {};
-}
+void ObjectEditor::abandonDrag() { drag_ = {}; }  // the open moves roll back
 
 void ObjectEditor::endDrag() {
   Drag d = std::exchange(drag_, {});
-  if (d.dx == 0 && d.dy == 0) return;
-  edit::Transaction move(doc_, d.light && d.pivot ? "Move" : d.light ? "Move Light" : "Move Pivot");
-  if (d.light) doc_.push(edit::moveLight(d.light, d.lightFrom, {d.light->x, d.light->y}));
-  if (d.pivot) doc_.push(edit::movePivot(d.pivot, d.pivotFrom, {d.pivot->x, d.pivot->y}));
-  move.commit();
+  if (d.moves && (d.dx != 0 || d.dy != 0)) d.moves->commit();
 }
 
 // A cancelled requester leaves the fields, and so the light, as they were.
@@ -166,7 +162,9 @@ void ObjectEditor::newRecord() {
   doc_.push(edit::newRecord(pivot, name, "Null"));
   tk_.setText(g_.valueField, "Null");
   tk_.setText(g_.nameField, name);
-  tk_.addItem(g_.recordsList, name, kRecordTooltip);
+  listRecords(*pivot);
+  // The new record is the one the fields edit, and the one Delete removes.
+  tk_.selectItem(g_.recordsList, pivot->recordCount - 1);
 }
 
 void ObjectEditor::deleteRecord() {
@@ -238,17 +236,41 @@ void ObjectEditor::applyRecordText(bool name) {
   tk_.selectItem(g_.recordsList, selected);
 }
 
+void ObjectEditor::showText(platform::Handle field, const std::string& text) {
+  if (tk_.text(field) != text) tk_.setText(field, text);
+}
+
+// Typed "12" shows 12 as well as "12.0000000" does.
+void ObjectEditor::showNumber(platform::Handle field, float value) {
+  const std::string text = tk_.text(field);
+  if (text.empty() || static_cast<float>(textToInt(text)) != value) tk_.setText(field, floatToText(value));
+}
+
 void ObjectEditor::showActive() {
   const edit::Active& a = doc_.active();
-  if (a.light) showLight(*a.light);
-  if (!a.pivot) return;
-  tk_.setText(g_.linkField, a.pivot->link);
-  const int selected = tk_.selectedItem(g_.recordsList);
-  listRecords(*a.pivot);
-  tk_.selectItem(g_.recordsList, std::min(selected, a.pivot->recordCount - 1));
-  if (!a.record) return;
-  tk_.setText(g_.nameField, a.record->name);
-  tk_.setText(g_.valueField, a.record->value);
+  if (a.light) {
+    showNumber(g_.redField, a.light->red);
+    showNumber(g_.greenField, a.light->green);
+    showNumber(g_.blueField, a.light->blue);
+    showNumber(g_.rangeField, a.light->range);
+    tk_.setChecked(g_.lightShadowsBox, a.light->castShadows != 0);
+  } else {
+    for (platform::Handle field : {g_.redField, g_.greenField, g_.blueField, g_.rangeField}) showText(field, "");
+    tk_.setChecked(g_.lightShadowsBox, false);
+  }
+  if (!a.pivot) {
+    showText(g_.linkField, "");
+    if (tk_.itemCount(g_.recordsList) > 0) tk_.clearItems(g_.recordsList);
+  } else {
+    showText(g_.linkField, a.pivot->link);
+    listRecords(*a.pivot);
+    int selected = -1;
+    for (std::int32_t i = 0; a.record && i < a.pivot->recordCount; ++i)
+      if (a.pivot->records[static_cast<std::size_t>(i)] == a.record) selected = i;
+    tk_.selectItem(g_.recordsList, selected);
+  }
+  showText(g_.nameField, a.record ? a.record->name : "");
+  showText(g_.valueField, a.record ? a.record->value : "");
 }
 
 }  // namespace vorlane::objects

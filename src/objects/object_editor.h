@@ -2,6 +2,7 @@
 // Placing, selecting, deleting and editing lights, pivots and records through the map
 // canvas and the "Lights" and "Pivots" windows. Every edit is a command of the document;
 // a user's change of a field is one command, typing into one field merges into one step.
+#include <memory>
 #include <string>
 
 #include "edit/commands.h"
@@ -20,8 +21,9 @@ struct ObjectGadgets {
 
 class ObjectEditor {
  public:
-  ObjectEditor(platform::Toolkit& toolkit, const ObjectGadgets& gadgets, edit::Document& doc)
-      : tk_(toolkit), g_(gadgets), doc_(doc) {}
+  // The windows follow the document: whatever changes its objects or the selection, they
+  // show the active objects (empty fields when there is none).
+  ObjectEditor(platform::Toolkit& toolkit, const ObjectGadgets& gadgets, edit::Document& doc);
 
   // "Add Light here" / "Add pivot here" at a point of the current map, on the current layer.
   void addLightAt(float wx, float wy, std::int32_t layer);
@@ -36,9 +38,9 @@ class ObjectEditor {
   void selectPivot(const map::PivotPtr& pivot);
 
   // Dragging what a press selected: `at` is the pointer's map point at the press, then at
-  // each move. The objects follow by whole map pixels; ending the drag makes the move one
-  // step ("Move Light", "Move Pivot", "Move" for both), and no step when they are back
-  // where they were.
+  // each move. The objects follow by whole map pixels, each move a command of one open
+  // transaction; ending the drag makes it one step ("Move Light", "Move Pivot", "Move" for
+  // both), and no step when they are back where they were.
   void beginDrag(map::LightPtr light, map::PivotPtr pivot, map::MapPoint at);
   void dragTo(map::MapPoint at);
   void endDrag();
@@ -55,7 +57,8 @@ class ObjectEditor {
   // The user changed one of the windows' fields or the light's box: what it now shows goes
   // into the active object. False for a gadget that is not one of them.
   bool fieldChanged(platform::Handle gadget);
-  // The objects changed under the windows (undo, redo, a script): they show them again.
+  // The windows show the active objects as the document holds them; a field that already
+  // shows its object's value (as typed) is left alone, so typing is never overwritten.
   void showActive();
 
   const map::LightPtr& activeLight() const { return doc_.active().light; }
@@ -73,6 +76,9 @@ class ObjectEditor {
   void listRecords(const map::Pivot& pivot);
   void setActive(edit::Active active) { doc_.setActive(std::move(active)); }
 
+  void showText(platform::Handle field, const std::string& text);
+  void showNumber(platform::Handle field, float value);
+
   platform::Toolkit& tk_;
   ObjectGadgets g_;
   edit::Document& doc_;
@@ -82,7 +88,9 @@ class ObjectEditor {
     map::MapPoint start{0, 0};
     edit::Position lightFrom, pivotFrom;
     std::int32_t dx = 0, dy = 0;
+    std::unique_ptr<edit::Transaction> moves;  // open from the first move on
   } drag_;
+  edit::Document::Subscription shown_;
 };
 
 }  // namespace vorlane::objects

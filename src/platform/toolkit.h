@@ -105,6 +105,9 @@ class Toolkit {
   virtual int innerHeight(Handle handle) = 0;
   virtual int screenWidth() = 0;
   virtual int screenHeight() = 0;
+  // How far (in pixels, along x plus along y) the pointer must move with a button held
+  // before the desktop counts it as a drag rather than a click.
+  virtual int dragDistance() = 0;
 
   // Caption or field content. Setting a text field's text raises no event.
   virtual void setText(Handle gadget, std::string_view text) = 0;

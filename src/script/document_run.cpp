@@ -1,7 +1,9 @@
 #include "script/document_run.h"
 
 #include <lua.hpp>
-#include <unordered_set>
+
+#include <algorithm>
+#include <unordered_map>
 
 #include "script/module.h"
 
@@ -9,25 +11,58 @@ namespace vorlane::script {
 
 namespace {
 
-// What a script can change in the document's own tiles.
-struct TileState {
-  tiles::TilePtr tile;
-  std::string path;
-  std::int32_t castShadows, collider;
+int exitInEditor(lua_State* state) { return luaL_error(state, "%s", kExitInEditor); }
+
+// The document's tiles and the copies the script gets in their place.
+struct TileCopies {
+  std::unordered_map<const tiles::Tile*, tiles::TilePtr> copyOf;
+  std::unordered_map<const tiles::Tile*, tiles::TilePtr> originalOf;
+  std::vector<tiles::TilePtr> originals;  // in order of first use
+
+  void swapIn(std::vector<tiles::TilePtr>& cells) {
+    for (auto& tile : cells) {
+      if (!tile) continue;
+      auto [it, added] = copyOf.try_emplace(tile.get());
+      if (added) {
+        it->second = std::make_shared<tiles::Tile>(*tile);  // images and grids stay shared
+        originalOf.emplace(it->second.get(), tile);
+        originals.push_back(tile);
+      }
+      tile = it->second;
+    }
+  }
+  void swapBack(std::vector<tiles::TilePtr>& cells) const {
+    for (auto& tile : cells)
+      if (auto it = tile ? originalOf.find(tile.get()) : originalOf.end(); it != originalOf.end()) tile = it->second;
+  }
 };
 
-std::vector<TileState> documentTiles(const map::Map& document) {
-  std::unordered_set<const tiles::Tile*> seen;
-  std::vector<TileState> tiles;
-  const auto note = [&](const tiles::TilePtr& tile) {
-    if (tile && seen.insert(tile.get()).second) tiles.push_back({tile, tile->path, tile->castShadows, tile->collider});
-  };
-  for (const auto& tile : document.cells) note(tile);
-  for (const auto& tile : document.tileTable) note(tile);
-  return tiles;
+bool sameLight(const map::Light& a, const map::Light& b) {
+  return a.red == b.red && a.green == b.green && a.blue == b.blue && a.x == b.x && a.y == b.y && a.layer == b.layer &&
+         a.selected == b.selected && a.range == b.range && a.castShadows == b.castShadows;
 }
 
-int exitInEditor(lua_State* state) { return luaL_error(state, "%s", kExitInEditor); }
+bool samePivot(const map::Pivot& a, const map::Pivot& b) {
+  if (a.x != b.x || a.y != b.y || a.layer != b.layer || a.link != b.link || a.recordCount != b.recordCount ||
+      a.selected != b.selected)
+    return false;
+  for (std::int32_t i = 0; i < a.recordCount; ++i) {
+    const map::record &r = *a.records[static_cast<std::size_t>(i)], &s = *b.records[static_cast<std::size_t>(i)];
+    if (r.name != s.name || r.value != s.value) return false;
+  }
+  return true;
+}
+
+// Whether the script's map holds what the document's does (its objects being copies).
+bool sameContent(const map::Map& a, const map::Map& b) {
+  const auto same = [](const auto& x, const auto& y, auto eq) {
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(), [&](const auto& p, const auto& q) { return eq(*p, *q); });
+  };
+  return a.width == b.width && a.height == b.height && a.depth == b.depth && a.tileWidth == b.tileWidth &&
+         a.tileHeight == b.tileHeight && a.cells == b.cells && a.tileTable == b.tileTable &&
+         a.tileCount == b.tileCount && a.lightmapWidth == b.lightmapWidth && a.lightmapHeight == b.lightmapHeight &&
+         same(a.lights, b.lights, sameLight) && same(a.pivots, b.pivots, samePivot);
+}
 
 }  // namespace
 
@@ -53,7 +88,13 @@ base::Result<DocumentRun> runOnDocument(ScriptEngine& engine, const std::string&
   lua_pushcfunction(state, exitInEditor);
   lua_setfield(state, -2, "exit");
   lua_pop(state, 1);
-  setDocumentMap(state, copyMap(document));
+  // The script's tiles are copies as well: a tile the document shares with its tilesets and
+  // its history changes only through the step the run becomes.
+  TileCopies tiles;
+  map::MapPtr copy = copyMap(document);
+  tiles.swapIn(copy->cells);
+  tiles.swapIn(copy->tileTable);
+  setDocumentMap(state, std::move(copy));
   // `arg` as `lua script.lua` sets it: the script at 0, the program before it, no arguments.
   const std::string argv[] = {"vorlane", path};
   engine.setArgs(argv, 1);
@@ -65,23 +106,25 @@ base::Result<DocumentRun> runOnDocument(ScriptEngine& engine, const std::string&
     next = now() + kOfferStopAfter;
     return false;
   });
-  const auto before = documentTiles(document);
   auto status = engine.runFile(path);
   engine.setInterrupt({});
-  DocumentRun run;
-  if (status) run.map = documentMap(state);
+  map::MapPtr result;
+  if (status) result = documentMap(state);
   engine.close();  // drops the script's references to tiles and maps
-
-  for (const auto& t : before) {
-    if (!status) {
-      t.tile->path = t.path;
-      t.tile->castShadows = t.castShadows;
-      t.tile->collider = t.collider;
-    } else if (t.tile->castShadows != t.castShadows || t.tile->collider != t.collider) {
-      run.changed.push_back({t.tile, t.castShadows, t.collider});
-    }
-  }
   if (!status) return base::Error{status.error()};
+
+  DocumentRun run;
+  for (const tiles::TilePtr& original : tiles.originals) {
+    const tiles::Tile& edited = *tiles.copyOf.at(original.get());
+    if (edited.path != original->path || edited.castShadows != original->castShadows ||
+        edited.collider != original->collider)
+      run.tiles.push_back({original, edited.path, edited.castShadows, edited.collider});
+  }
+  if (result) {
+    tiles.swapBack(result->cells);
+    tiles.swapBack(result->tileTable);
+    if (!sameContent(*result, document)) run.map = std::move(result);
+  }
   return run;
 }
 

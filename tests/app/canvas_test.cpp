@@ -142,7 +142,7 @@ TEST_F(StrokeFixture, NoToolChosenChangesNothingAndStartUpMapHasNoCells) {
 TEST_F(StrokeFixture, PressOnALightSelectsItAndStartsNoStroke) {
   tk.press(g.plotButton);
   move(g.mapCanvas, 100, 100);
-  down(g.mapCanvas, kRightButton, 5, 5);
+  down(g.mapCanvas, kRightButton);
   tk.chooseMenu(g.contextMenu, app::kAddLightTag);
   down(g.mapCanvas, kLeftButton);
   runScript();
@@ -235,20 +235,40 @@ TEST_F(Drag, ZoomedInTheMoveIsInWholeMapPixels) {
   // The light's marker centre on the canvas at zoom 2.
   const int cx = static_cast<int>(s.width() / 2 + (100 - s.width() / 2) * 2);
   const int cy = static_cast<int>(s.height() / 2 + (100 - s.height() / 2) * 2);
-  drag(cx, cy, {{cx + 1, cy}});  // half a map pixel: no move
-  drag(cx, cy, {{cx + 5, cy - 3}});
+  drag(cx, cy, {{cx + 11, cy}, {cx + 1, cy}});  // half a map pixel: no move
+  drag(cx, cy, {{cx + 10, cy - 6}});
   runScript();
   const map::Light& light = *shell.currentMap()->lights[0];
-  EXPECT_EQ(std::tie(light.x, light.y), std::make_tuple(102.0f, 99.0f));
+  EXPECT_EQ(std::tie(light.x, light.y), std::make_tuple(105.0f, 97.0f));
+}
+
+// A press on a light only selects it: the pointer's jitter during a click, below the
+// desktop's drag distance (along x plus along y), moves nothing. Past it, the light follows
+// the pointer from where it was pressed.
+TEST_F(Drag, AClickThatJittersMovesNothing) {
+  static_assert(FakeToolkit::kDragDistance == 10);
+  addAt(100, 100, app::kAddLightTag);
+  drag(100, 100, {{104, 103}, {97, 104}, {105, 99}});
+  runScript();
+  const map::Light& light = *shell.currentMap()->lights.at(0);
+  EXPECT_EQ(std::tie(light.x, light.y), std::make_tuple(100.0f, 100.0f));
+  EXPECT_EQ(shell.objects().activeLight(), shell.currentMap()->lights[0]);
+  EXPECT_EQ(undoText(), "Undo Add Light");
+  drag(100, 100, {{106, 104}});
+  runScript();
+  EXPECT_EQ(std::tie(light.x, light.y), std::make_tuple(106.0f, 104.0f));
+  EXPECT_EQ(undoText(), "Undo Move Light");
 }
 
 using Pointer = ShellTest;
 
-TEST_F(Pointer, ContextMenuUsesTheLastMovePositionAndAddsAtThatPoint) {
+// Each press acts where it happened, whatever the last move: the context menu's point, and
+// the cell a left press starts at (after a menu, or after picking a tile in the tileset).
+TEST_F(Pointer, APressActsAtItsOwnPosition) {
   newMap();
   tk.type(g.layerField, "3");
-  move(g.mapCanvas, 40, 50);
-  down(g.mapCanvas, kRightButton, 300, 300);  // the press's own position is not used
+  move(g.mapCanvas, 300, 300);
+  down(g.mapCanvas, kRightButton, 40, 50);
   tk.chooseMenu(g.contextMenu, app::kAddLightTag);
   tk.chooseMenu(g.contextMenu, app::kAddPivotTag);
   down(g.tilesetCanvas, kRightButton, 10, 10);  // no menu over other canvases
@@ -262,6 +282,30 @@ TEST_F(Pointer, ContextMenuUsesTheLastMovePositionAndAddsAtThatPoint) {
   ASSERT_EQ(m.pivots.size(), 1u);
   EXPECT_EQ(std::tie(m.pivots[0]->x, m.pivots[0]->y, m.pivots[0]->layer), std::make_tuple(40.0f, 50.0f, 2));
   EXPECT_EQ(shell.objects().activeLight(), nullptr);  // adding selects nothing
+
+  // A tile picked in the tileset, then a click on the map with no move over it first.
+  const tiles::TilePtr tile = makeTile();
+  shell.currentTileset()->setCell(1, 0, 0, tile);
+  tk.press(g.plotButton);
+  down(g.tilesetCanvas, kLeftButton, 70, 10);
+  up(g.tilesetCanvas, kLeftButton, 70, 10);
+  down(g.mapCanvas, kLeftButton, 200, 140);
+  up(g.mapCanvas, kLeftButton, 200, 140);
+  runScript();
+  ASSERT_EQ(shell.currentTile(), tile);
+  const auto cell = map::cellAt(m, tk.surface(g.mapCanvas), 200, 140);
+  ASSERT_TRUE(cell);
+  EXPECT_EQ(m.cell(cell->x, cell->y, 2), tile);
+  EXPECT_EQ(std::count_if(m.cells.begin(), m.cells.end(), [](const auto& c) { return c != nullptr; }), 1);
+
+  // A line ends where the release happened.
+  tk.press(g.lineButton);
+  down(g.mapCanvas, kLeftButton, 10, 10);
+  up(g.mapCanvas, kLeftButton, 10, 200);
+  runScript();
+  const auto end = map::cellAt(m, tk.surface(g.mapCanvas), 10, 200);
+  ASSERT_TRUE(end);
+  EXPECT_EQ(m.cell(end->x, end->y, 2), tile);
 }
 
 TEST_F(Pointer, ContextDeleteRemovesLightAndPivotAndClearsTheActiveOnes) {

@@ -163,6 +163,7 @@ TEST_F(EditCommands, UndoOfLoadBringsBackThePreviousDocument) {
   ASSERT_EQ(sets.size(), 2u);
   shell.currentMap()->zoom = 2.0f;
 
+  tk.questionAnswers = {1};  // the new set is discarded
   tk.fileAnswers = {dir.file("level.vorl")};
   tk.press(g.loadButton);
   runScript();
@@ -170,7 +171,7 @@ TEST_F(EditCommands, UndoOfLoadBringsBackThePreviousDocument) {
   EXPECT_EQ(shell.currentMap()->zoom, 2.0f);  // the view stays as it was
   EXPECT_EQ(shell.currentMap()->cell(1, 1, 0), shell.currentTileset()->cell(0, 0, 0));
   EXPECT_FALSE(shell.document().modified());
-  EXPECT_EQ(status(), dir.file("level"));
+  EXPECT_EQ(status(), dir.file("level.vorl"));
 
   undo();
   runScript();
@@ -182,6 +183,7 @@ TEST_F(EditCommands, UndoOfLoadBringsBackThePreviousDocument) {
   EXPECT_EQ(tk.itemCount(g.tilesetTabs), 2);
   EXPECT_EQ(tk.selectedItem(g.tilesetTabs), 1);
   EXPECT_TRUE(shell.document().modified());
+  EXPECT_EQ(status(), dir.file("level") + " *");  // and its file
 }
 
 TEST_F(EditCommands, TilesetTabsFollowUndoneSets) {

@@ -164,6 +164,7 @@ TEST_F(LoadProject, ReadsTheMapKeepingViewAndSelectionAndReplacesTheTilesets) {
   mapObject->selectedX = 30;
   mapObject->selectedY = 31;
 
+  tk.questionAnswers = {1};  // the new map is discarded
   tk.fileAnswers = {dir.file("level.vorl")};
   tk.chooseMenu(g.fileMenu, app::kLoadTag);
   runScript();
@@ -185,7 +186,7 @@ TEST_F(LoadProject, ReadsTheMapKeepingViewAndSelectionAndReplacesTheTilesets) {
   EXPECT_EQ(shell.currentLayer(), 3);
   EXPECT_EQ(tk.text(g.layerField), "4");
   EXPECT_EQ(std::tie(m.selectedX, m.selectedY), std::make_tuple(30, 31));
-  EXPECT_EQ(shell.projectName(), dir.file("level"));  // Load does not change the name
+  EXPECT_EQ(shell.projectName(), dir.file("level.vorl"));  // the file Save now writes
 }
 
 TEST_F(LoadProject, AFailedLoadKeepsEverythingAndSaysWhy) {
@@ -253,7 +254,9 @@ TEST_F(Render, RaisesTheResolutionTo16AndReplacesTheMap) {
   tk.press(g.renderButton);
   runScript();
   EXPECT_THAT(console.lines(), ::testing::Contains("Rendering shadow map at a resolution of 16x16"));
-  EXPECT_EQ(std::tie(before->lightmapWidth, before->lightmapHeight), std::make_tuple(16, 16));
+  // The map rendered is kept for undo as it was: no light-map size, no shadow maps.
+  EXPECT_EQ(std::tie(before->lightmapWidth, before->lightmapHeight), std::make_tuple(0, 0));
+  EXPECT_TRUE(before->lights.at(0)->shadowMap.empty());
   ASSERT_NE(shell.currentMap(), before);
   EXPECT_NE(shell.currentMap()->cell(0, 0, 0), nullptr);
   EXPECT_TRUE(shell.currentMap()->lights.empty());

@@ -3,6 +3,7 @@
 
 #include "app/preview.h"
 #include "lighting/render.h"
+#include "edit/commands.h"
 #include "shell_fixture.h"
 
 namespace vorlane::test {
@@ -261,8 +262,8 @@ TEST_F(PreviewOfALargeMap, LightsTheCellsShownAndTheRestOnceScrolledTo) {
   EXPECT_EQ(pixels(*second->map), bake({}));
 
   // A light moved: only the shown cells are lit again.
-  shell.currentMap()->lights[0]->x += 20;
-  ++shell.currentMap()->revision;
+  const map::LightPtr moved = shell.currentMap()->lights[0];
+  shell.document().push(edit::moveObjects(moved, {moved->x + 20, moved->y}, nullptr, {}));
   settle();
   const app::PreviewBaker::LitPtr third = baker.shown();
   ASSERT_NE(third, second);

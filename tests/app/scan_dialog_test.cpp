@@ -34,9 +34,10 @@ struct ScanDialogTest : ::testing::Test {
   base::ConsoleCapture console;
   Handle mainWindow = tk.createWindow("Vorlane", 0, 0, 800, 600, platform::kNoHandle, platform::kTitleBar);
   std::vector<map::MapPtr> added;
-  std::function<map::MapPtr()> addTileset = [this] {
+  // As the shell's add-tileset does: the pieces fill a new tileset row by row.
+  std::function<void(std::vector<tiles::TilePtr>)> addTileset = [this](std::vector<tiles::TilePtr> pieces) {
     added.push_back(map::Map::createTileset());
-    return added.back();
+    for (auto& piece : pieces) added.back()->addToFirstFreeCell(std::move(piece));
   };
   // Handles the dialog will get: the fake numbers gadgets in creation order.
   Handle window = 0, widthField = 0, heightField = 0, scanButton = 0, cancelButton = 0;
@@ -159,7 +160,7 @@ TEST_F(ScanDialogTest, FailuresBeforeTheDialogCreateNothing) {
 TEST_F(ScanDialogTest, NoMoreTilesetsEndsQuietly) {
   image(8, 8);
   tk.press(scanButton);
-  addTileset = [] { return map::MapPtr{}; };
+  addTileset = [](std::vector<tiles::TilePtr>) {};  // the shell had no room for them
   run();
   EXPECT_TRUE(tk.at(window).destroyed);
 }

@@ -2,6 +2,10 @@
 // A started shell over a scripted fake toolkit.
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <map>
+#include <tuple>
+
 #include "app/shell.h"
 #include "support/fake_toolkit.h"
 #include "support/fixtures.h"
@@ -25,13 +29,27 @@ struct ShellTest : ::testing::Test {
     return tile;
   }
 
-  void move(platform::Handle canvas, int x, int y) { tk.mouse(platform::EventKind::MouseMove, canvas, 0, x, y); }
-  void down(platform::Handle canvas, int button, int x = 0, int y = 0) {
-    tk.mouse(platform::EventKind::MouseDown, canvas, button, x, y);
+  // A press or release comes where the pointer is, as a desktop sends it, unless told otherwise.
+  static constexpr int kHere = std::numeric_limits<int>::min();
+  void move(platform::Handle canvas, int x, int y) {
+    pointer[canvas] = {x, y};
+    tk.mouse(platform::EventKind::MouseMove, canvas, 0, x, y);
   }
-  void up(platform::Handle canvas, int button, int x = 0, int y = 0) {
-    tk.mouse(platform::EventKind::MouseUp, canvas, button, x, y);
+  void down(platform::Handle canvas, int button, int x = kHere, int y = kHere) {
+    button_(platform::EventKind::MouseDown, canvas, button, x, y);
   }
+  void up(platform::Handle canvas, int button, int x = kHere, int y = kHere) {
+    button_(platform::EventKind::MouseUp, canvas, button, x, y);
+  }
+  std::map<platform::Handle, std::pair<int, int>> pointer;
+
+ private:
+  void button_(platform::EventKind kind, platform::Handle canvas, int button, int x, int y) {
+    if (x == kHere) std::tie(x, y) = pointer[canvas];
+    tk.mouse(kind, canvas, button, x, y);
+  }
+
+ public:
 
   // The user types when the loop gets there, not when the script is written.
   void typeLater(platform::Handle field, std::string text) {
@@ -41,9 +59,13 @@ struct ShellTest : ::testing::Test {
     });
   }
 
-  // The New Map dialog with these field texts ("" empties a field), then Create.
+  // The New Map dialog with these field texts ("" empties a field), then Create; changes to
+  // the document before are discarded when asked.
   void newMap(const std::vector<std::string>& fields = {}) {
-    tk.press(g.newMapButton);
+    tk.postLater([this](FakeToolkit& t) {
+      if (shell.document().modified()) t.questionAnswers.push_front(1);
+      return platform::Event{platform::EventKind::GadgetAction, g.newMapButton, 0, 0, 0};
+    });
     tk.postLater([fields](FakeToolkit& t) {
       const platform::Handle window = t.findWindow("New Map");
       const auto gadgets = t.children(window);

@@ -74,7 +74,7 @@ struct Sample {
     set1->setCell(0, 0, 0, a);
     set1->setCell(1, 0, 0, b);
     set2->setCell(0, 0, 0, c);
-    doc.restoreState({m, {{"Tileset 1", set1}, {"Tileset 2", set2}}, set1, {light1, pivot, pivot->records[0]}});
+    doc.restoreState({m, {{"Tileset 1", set1}, {"Tileset 2", set2}}, set1, {light1, pivot, pivot->records[0]}, ""});
   }
 };
 

@@ -12,7 +12,9 @@
 #include <QTimer>
 #include <memory>
 
+#include "edit/commands.h"
 #include "gui/editor_fixture.h"
+#include "map/view.h"
 #include "support/fixtures.h"
 #include "tiles/tile.h"
 
@@ -231,6 +233,47 @@ TEST_F(EditorTest, CtrlZTakesAStrokeBackAndClosingAModifiedDocumentAsks) {
   EXPECT_EQ(tk->script.questions[0].text, "Save changes to Untitled before closing?");
   EXPECT_FALSE(shell->finished());  // the script answers Cancel
   EXPECT_TRUE(widget(g().mainWindow)->isVisible());
+}
+
+// A click on a light selects it without moving it, however the hand jitters below the
+// desktop's drag distance; past it the light follows. A click on the map acts where it
+// happened, not where the pointer was last moved over the map.
+TEST_F(EditorTest, AClickOnALightOnlySelectsAndEachClickActsWhereItHappened) {
+  pressOnceShown("New Map", "Create");
+  click(g().newMapButton);
+  auto light = map::Light::createLight(100, 100, 0, 255, 255, 255);
+  shell->document().push(edit::addLight(shell->currentMap(), light));
+  const int jitter = std::max(tk->dragDistance() / 2 - 1, 0);
+  mouse(g().mapCanvas, Mouse::Move, 100, 100);
+  mouse(g().mapCanvas, Mouse::Press, 100, 100);
+  mouse(g().mapCanvas, Mouse::Move, 100 + jitter, 100 + jitter);
+  mouse(g().mapCanvas, Mouse::Release, 100 + jitter, 100 + jitter);
+  EXPECT_EQ(shell->objects().activeLight(), light);
+  EXPECT_EQ(std::tie(light->x, light->y), std::make_tuple(100.0f, 100.0f));
+  EXPECT_EQ(shell->document().undoText(), "Undo Add Light");
+  const int far = tk->dragDistance() + 5;
+  mouse(g().mapCanvas, Mouse::Press, 100, 100);
+  mouse(g().mapCanvas, Mouse::Move, 100 + far, 100);
+  mouse(g().mapCanvas, Mouse::Release, 100 + far, 100);
+  EXPECT_EQ(std::tie(light->x, light->y), std::make_tuple(100.0f + static_cast<float>(far), 100.0f));
+
+  // A tile picked, then a press and a release on the map with no move over it in between:
+  // the stroke starts and ends at the click.
+  auto tile = std::make_shared<tiles::Tile>();
+  tile->image = std::make_shared<platform::Image>(solidImage(64, 64, 30, 200, 60));
+  shell->currentTileset()->setCell(0, 0, 0, tile);
+  click(g().plotButton);
+  mouse(g().tilesetCanvas, Mouse::Move, 10, 10);
+  mouse(g().tilesetCanvas, Mouse::Press, 10, 10);
+  mouse(g().tilesetCanvas, Mouse::Release, 10, 10);
+  ASSERT_EQ(shell->currentTile(), tile);
+  mouse(g().mapCanvas, Mouse::Press, 330, 200);
+  mouse(g().mapCanvas, Mouse::Release, 330, 200);
+  const map::Map& m = *shell->currentMap();
+  const auto cell = map::cellAt(m, tk->surface(g().mapCanvas), 330, 200);
+  ASSERT_TRUE(cell);
+  EXPECT_EQ(m.cell(cell->x, cell->y, 0), tile);
+  EXPECT_EQ(m.cell(1, 1, 0), nullptr) << "the cell of the last move, under the light";
 }
 
 }  // namespace

@@ -253,6 +253,47 @@ TEST(SavePlan, KeepsEveryPathWithoutAClash) {
   EXPECT_EQ(SavePlan(*lit, withTileset).pathOf(*tileset->cell(0, 0, 0)), " (2)");
 }
 
+// A tile moves aside only where the reader would join a tileset's tile to another map tile
+// that differs from it; every other file keeps each tile's path, byte for byte.
+TEST(SavePlan, RenamesOnlyATilesetTileTheReaderWouldTakeForAnother) {
+  const auto patternTile = [](const std::string& path, int w, int h) { return test::makeTile(path, w, h); };
+  struct Case {
+    const char* what;
+    std::vector<tiles::TilePtr> mapTiles, tilesetTiles;
+    std::vector<std::string> tilesetPaths;  // as written
+  };
+  auto big = patternTile("P 0", 4, 4), small = patternTile("p 0", 2, 2), twin = patternTile("P 0", 4, 4);
+  auto flagged = patternTile("P 0", 4, 4);
+  flagged->collider = 1;
+  const Case cases[] = {
+      {"a scan: pieces of one path in a tileset, none in the map", {}, {big, small}, {"P 0", "p 0"}},
+      {"map tiles of one path and no tileset", {big, small}, {}, {}},
+      {"the very map tile in the tileset", {big, small}, {big}, {"P 0"}},
+      {"a later map tile in the tileset", {big, small}, {small}, {"p 0 (2)"}},
+      {"a tileset tile looking like the first map tile", {big}, {twin}, {"P 0"}},
+      {"a tileset tile looking like a later map tile only", {big, small}, {patternTile("P 0", 2, 2)}, {"P 0 (2)"}},
+      {"another size", {big}, {small}, {"p 0 (2)"}},
+      {"other flags", {big}, {flagged}, {"P 0 (2)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto map = map::Map::create(static_cast<std::int32_t>(c.mapTiles.size()), 1, 1, 32, 32);
+    for (std::size_t k = 0; k < c.mapTiles.size(); ++k) map->setCell(static_cast<std::int32_t>(k), 0, 0, c.mapTiles[k]);
+    auto tileset = map::Map::createTileset();
+    for (std::size_t k = 0; k < c.tilesetTiles.size(); ++k)
+      tileset->setCell(static_cast<std::int32_t>(k), 0, 0, c.tilesetTiles[k]);
+    const std::vector<TilesetEntry> tilesets{{"Tileset 1", tileset}};
+    const SavePlan plan(*map, tilesets);
+    for (const auto& tile : c.mapTiles)
+      if (std::find(c.tilesetTiles.begin(), c.tilesetTiles.end(), tile) == c.tilesetTiles.end()) {
+        EXPECT_EQ(plan.pathOf(*tile), tile->path);
+      }
+    std::vector<std::string> written;
+    for (const auto& tile : c.tilesetTiles) written.push_back(plan.pathOf(*tile));
+    EXPECT_EQ(written, c.tilesetPaths);
+  }
+}
+
 // Everything loadProject could change, as bytes and object identities.
 struct Snapshot {
   Bytes bytes;

@@ -22,7 +22,7 @@ struct ObjectEditorTest : ::testing::Test {
   map::MapPtr m = Map::create(10, 10, 3, 32, 32);
   test::RecordingSurface canvas{400, 300};
 
-  void SetUp() override { doc.restoreState({m, {}, nullptr, {}}); }
+  void SetUp() override { doc.restoreState({m, {}, nullptr, {}, ""}); }
 
   ObjectGadgets makeGadgets() {
     auto lights = tk.createWindow("Lights", 0, 0, 200, 200, platform::kNoHandle, platform::kTitleBar);

@@ -51,7 +51,7 @@ TEST_F(DocumentRunTest, TheScriptEditsACopy) {
   EXPECT_EQ(doc->cell(0, 0, 0), tile);
   EXPECT_EQ(std::pair(doc->lights.size(), doc->lights[0]->red), std::pair(std::size_t{1}, 255.0f));
   EXPECT_EQ(doc->pivots[0]->records[0]->value, "b");
-  EXPECT_TRUE(result->changed.empty());
+  EXPECT_TRUE(result->tiles.empty());
 }
 
 TEST_F(DocumentRunTest, AScriptMayHandBackAnotherMap) {
@@ -61,15 +61,31 @@ TEST_F(DocumentRunTest, AScriptMayHandBackAnotherMap) {
   EXPECT_EQ(run("vorlane.map = nil")->map, nullptr);
 }
 
-TEST_F(DocumentRunTest, ChangedTileFlagsAreReportedWithTheirFormerValues) {
+// Only what the script changed comes back: the map when it differs from the document's, the
+// document's tiles with their new fields. The document and its tiles stay as they were.
+TEST_F(DocumentRunTest, WhatTheScriptChangedComesBackAndTheDocumentKeepsItsTiles) {
   const auto tile = doc->cell(0, 0, 0);
   tile->collider = 1;
-  auto result = run("local t = vorlane.map:cell(0, 0, 0) t.castShadows = true t.collider = false");
+  const std::string path = tile->path;
+  auto result = run("local t = vorlane.map:cell(0, 0, 0) t.castShadows = true t.collider = false t.path = 'r.png'");
   ASSERT_TRUE(result.ok()) << result.error();
-  ASSERT_EQ(result->changed.size(), 1u);
-  EXPECT_EQ(result->changed[0].tile, tile);
-  EXPECT_EQ(std::pair(result->changed[0].castShadows, result->changed[0].collider), std::pair(0, 1));
-  EXPECT_EQ(std::pair(tile->castShadows, tile->collider), std::pair(1, 0));
+  EXPECT_EQ(result->map, nullptr) << "the cells still hold the same tiles";
+  ASSERT_EQ(result->tiles.size(), 1u);
+  EXPECT_EQ(result->tiles[0].tile, tile);
+  EXPECT_EQ(std::tuple(result->tiles[0].path, result->tiles[0].castShadows, result->tiles[0].collider),
+            std::tuple(std::string("r.png"), 1, 0));
+  EXPECT_EQ(std::tuple(tile->path, tile->castShadows, tile->collider), std::tuple(path, 0, 1));
+
+  for (const char* unchanged : {"print('hello')", "local m = vorlane.map m:lights()[1].red = 255"}) {
+    auto none = run(unchanged);
+    ASSERT_TRUE(none.ok()) << none.error();
+    EXPECT_FALSE(none->changed()) << unchanged;
+  }
+  auto moved = run("local m = vorlane.map m:setCell(1, 0, 1, m:cell(0, 0, 0))");
+  ASSERT_TRUE(moved.ok()) << moved.error();
+  ASSERT_NE(moved->map, nullptr);
+  EXPECT_EQ(moved->map->cell(1, 0, 1), tile) << "the document's own tile, not the script's copy";
+  EXPECT_TRUE(moved->tiles.empty());
 }
 
 TEST_F(DocumentRunTest, AFailureLeavesTheDocumentsTilesAsTheyWere) {

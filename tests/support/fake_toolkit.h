@@ -50,6 +50,8 @@ class FakeToolkit : public platform::Toolkit {
  public:
   // Frame sizes the fake pretends windows have: inner = outer minus these.
   static constexpr int kBorder = 2, kTitle = 20, kMenu = 20, kStatus = 16, kFrameTop = 16;
+  // A desktop's usual drag distance.
+  static constexpr int kDragDistance = 10;
 
   platform::Handle createWindow(std::string_view caption, int x, int y, int w, int h, platform::Handle owner,
                                 unsigned flags) override;
@@ -69,6 +71,7 @@ class FakeToolkit : public platform::Toolkit {
   int innerHeight(platform::Handle handle) override;
   int screenWidth() override { return screenW; }
   int screenHeight() override { return screenH; }
+  int dragDistance() override { return kDragDistance; }
   void setText(platform::Handle gadget, std::string_view text) override { at(gadget).text = std::string(text); }
   std::string text(platform::Handle gadget) override { return at(gadget).text; }
   bool checked(platform::Handle checkBox) override { return at(checkBox).isChecked; }

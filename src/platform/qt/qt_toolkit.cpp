@@ -361,6 +361,8 @@ int QtToolkit::screenHeight() {
   return screen ? screen->geometry().height() : 0;
 }
 
+int QtToolkit::dragDistance() { return QApplication::startDragDistance(); }
+
 void QtToolkit::setText(Handle handle, std::string_view text) {
   Entry* e = find(handle);
   if (!e) return;

@@ -61,6 +61,7 @@ class QtToolkit final : public Toolkit {
   int innerHeight(Handle handle) override;
   int screenWidth() override;
   int screenHeight() override;
+  int dragDistance() override;
   void setText(Handle gadget, std::string_view text) override;
   std::string text(Handle gadget) override;
   bool checked(Handle checkBox) override;
