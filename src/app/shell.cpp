@@ -230,9 +230,16 @@ Shell::After Shell::onTick(const Event&) {
     preview_->poll();
     if (preview_->shown() && preview_->shownOwner() == &m) lit = preview_->shownTiles();
   }
+  // The brush preview is not in the frame's key: a frame showing another one is not the same.
+  const std::optional<map::Stamp> brushShown = brushPreview();
+  const BrushKey key{brushShown.has_value(), m.selectedX, m.selectedY, currentTile_.get(), &stamp_, stamp_.width,
+                     stamp_.height, currentTool_};
+  if (key != brushKey_) mapFrame_ = MapFrame{};
+  brushKey_ = key;
   if (!mapFrame_.unchanged(m, mapSurface, lit)) {
     mapSurface.clear();
     map::draw(m, mapSurface, lit, hidden_);
+    if (brushShown) map::drawBrush(m, mapSurface, *brushShown, m.selectedX, m.selectedY);
     map::drawGrid(m, mapSurface);
     mapSurface.present();
     mapFrame_.drawn(m);
@@ -277,6 +284,16 @@ void Shell::pointAt(const Event& e) {
     tilesetMouseX_ = e.x;
     tilesetMouseY_ = e.y;
   }
+}
+
+// What a click would paint, under the pointer while no stroke is going on.
+std::optional<map::Stamp> Shell::brushPreview() const {
+  const bool paints = currentTool_ == map::kPlot || currentTool_ == map::kLine || currentTool_ == map::kRect ||
+                      currentTool_ == map::kBlock || currentTool_ == map::kEraser || currentTool_ == map::kBucket;
+  if (!paints || !pointerOnMap_ || stroke_.painting || layerHidden(currentLayer_)) return std::nullopt;
+  const std::int32_t w = stamp_.empty() ? 1 : stamp_.width, h = stamp_.empty() ? 1 : stamp_.height;
+  if (currentTool_ == map::kEraser || (stamp_.empty() && !currentTile_)) return map::Stamp::eraser(w, h);
+  return stamp_.empty() ? map::Stamp::single(currentTile_) : stamp_;
 }
 
 Shell::After Shell::onMouseDown(const Event& e) {

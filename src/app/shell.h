@@ -226,6 +226,15 @@ class Shell {
   bool tilesetDrag_ = false;
   std::int32_t tilesetPressX_ = 0, tilesetPressY_ = 0, stampSlotsX_ = 0, stampSlotsY_ = 0;
   const map::Stamp* brush() const { return stamp_.empty() ? nullptr : &stamp_; }
+  std::optional<map::Stamp> brushPreview() const;
+  struct BrushKey {
+    bool shown = false;
+    std::int32_t x = 0, y = 0;
+    const void* tile = nullptr;
+    const void* stamp = nullptr;
+    std::int32_t width = 0, height = 0, tool = 0;
+    bool operator==(const BrushKey&) const = default;
+  } brushKey_;
   std::vector<std::uint8_t> hidden_;  // per layer of the map below: not 0 when hidden
   const map::Map* hiddenOf_ = nullptr;
   std::vector<std::uint8_t> menuShows_;  // the Layers menu's items as last built

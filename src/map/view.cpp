@@ -14,6 +14,7 @@
 
 #include "base/convert.h"
 #include "map/sampling.h"
+#include "map/stamp.h"
 
 namespace vorlane::map {
 
@@ -375,6 +376,25 @@ CellBox shownCells(const Map& map, const Surface& surface) {
 // edges (each at most 2 pixels wide on either side) wholly outside it, and they would
 // draw nothing: such cells are skipped, which keeps the cost to the visible part. The
 // segments depend on the view and the map's sizes alone, so the surface may keep them.
+void drawBrush(const Map& map, Surface& surface, const Stamp& stamp, std::int32_t x, std::int32_t y) {
+  const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
+  surface.setBlend(platform::BlendMode::Alpha);
+  surface.setAlpha(0.5f);
+  surface.setColor(0, 0, 0);
+  stampCells(map, stamp, x, y, [&](std::int32_t cx, std::int32_t cy) {
+    const float X = ax.cellCorner(cx), Y = ay.cellCorner(cy);
+    if (stamp.erase) {
+      surface.drawRect(X, Y, ax.cellSpan(), ay.cellSpan());
+      return;
+    }
+    surface.setScale(map.zoom, map.zoom);
+    for (std::int32_t l = 0; l < stamp.depth; ++l)
+      if (const TilePtr& t = stamp.at(cx - x, cy - y, l)) t->draw(surface, X, Y, map.tileWidth, map.tileHeight);
+    surface.setScale(1, 1);
+  });
+  surface.setAlpha(1.0f);
+}
+
 void drawGrid(const Map& map, Surface& surface) {
   constexpr float kLineWidth = 4;
   constexpr float kMargin = 2 * kLineWidth;

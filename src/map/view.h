@@ -17,6 +17,10 @@ namespace vorlane::map {
 // place of the map's; the marks and markers stay the map's. Layers whose `hidden` entry is
 // not 0 are left out (the view's choice; the map knows nothing of it).
 void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr, std::span<const std::uint8_t> hidden = {});
+struct Stamp;
+// The brush preview: what painting the stamp at cell (x, y) would write, drawn half
+// transparent; an erasing stamp darkens the cells it would clear. Leaves alpha blending.
+void drawBrush(const Map& map, platform::Surface& surface, const Stamp& stamp, std::int32_t x, std::int32_t y);
 // The cell grid over the whole map, leaving out lines closer than kMinGridSpacing (they
 // would merge into a sheet); leaves mask blending, alpha 1 and white.
 void drawGrid(const Map& map, platform::Surface& surface);

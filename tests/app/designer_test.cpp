@@ -341,6 +341,7 @@ TEST_F(Designer, LayersMenuHidesAndShowsLayersAsViewStateOnly) {
   EXPECT_EQ(saved(), before);
   EXPECT_THAT(tk.at(g.mainWindow).status, ::testing::EndsWith(" | Layer 1 hidden"));
 
+  tk.post({EventKind::MouseLeave, g.mapCanvas, 0, 0, 0});  // no brush preview
   tk.press(g.layerUpButton);
   tk.key('H', kControl | platform::kShift);  // only layer 2
   tk.tick();
@@ -359,6 +360,32 @@ TEST_F(Designer, LayersMenuHidesAndShowsLayersAsViewStateOnly) {
   runScript();
   EXPECT_EQ(menu.menuItems.size(), 5u);
   EXPECT_EQ(menu.checkedTags.size(), 3u);
+}
+
+// The tile or stamp a click would paint shows under the pointer, and goes when the pointer leaves.
+TEST_F(Designer, TheBrushPreviewFollowsThePointerAndLeavesNoTrace) {
+  const auto& calls = tk.recording(g.mapCanvas).calls;
+  tk.key('P');
+  move(g.mapCanvas, at(2), at(1));
+  tk.tick();
+  runScript();
+  EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9, 1));
+  const auto image = std::find_if(calls.rbegin(), calls.rend(), [&](const Call& c) { return c.op == Op::Image && c.image == b->image.get(); });
+  ASSERT_NE(image, calls.rend());
+  EXPECT_EQ(std::make_pair(image->a, image->b), std::make_pair(128.0f, 64.0f));
+  EXPECT_TRUE(std::any_of(image, calls.rend(), [](const Call& c) { return c.op == Op::Alpha && c.a == 0.5f; }));
+
+  pickStamp();
+  move(g.mapCanvas, at(2), at(2));
+  tk.tick();
+  runScript();
+  EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9 + 2, 1)) << "the stamp's three tiles";
+
+  tk.post({EventKind::MouseLeave, g.mapCanvas, 0, 0, 0});
+  tk.tick();
+  runScript();
+  EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9, 0));
+  EXPECT_EQ(shell.document().undoText(), "Undo New Map") << "nothing painted";
 }
 
 }  // namespace
