@@ -1,6 +1,8 @@
 // Writes the interchange benchmark's map for bench/tmx_bench.sh: tmx_map OUTDIR
 //   big.tmx (with big_tiles.png) and big.vorl: 1024 × 1024 cells, 4 full layers, 1,000
 //   distinct 16 × 16 tiles mixed so that runs of one tile stay short.
+// tmx_map OUTDIR SIDE DEPTH LIGHTS makes a map of that size with lights spread over it, for
+// bench/bake_map.sh.
 #include <iostream>
 #include <string>
 
@@ -14,7 +16,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = argv[1];
-  constexpr int kSide = 1024, kDepth = 4, kTiles = 1000, kPixels = 16;
+  const int kSide = argc > 3 ? std::stoi(argv[2]) : 1024, kDepth = argc > 3 ? std::stoi(argv[3]) : 4;
+  const int lights = argc > 4 ? std::stoi(argv[4]) : 0;
+  constexpr int kTiles = 1000, kPixels = 16;
   std::vector<tiles::TilePtr> tileList;
   for (int i = 0; i < kTiles; ++i) {
     auto image = std::make_shared<platform::Image>(kPixels, kPixels);
@@ -34,6 +38,14 @@ int main(int argc, char** argv) {
   for (int x = 0; x < kSide; ++x)
     for (int y = 0; y < kSide; ++y)
       for (int d = 0; d < kDepth; ++d) m->setCell(x, y, d, tileList[(x * 7 + y * 13 + d * 101) % kTiles]);
+  for (int i = 0; i < lights; ++i) {
+    const float x = static_cast<float>((i * 5 + 1) % 8 * kSide * kPixels / 8 + 8);
+    const float y = static_cast<float>((i * 3 + 2) % 8 * kSide * kPixels / 8 + 8);
+    auto light = map::Light::createLight(x, y, 0, 255, 220, 180);
+    light->range = static_cast<float>(kSide * kPixels) / 4;
+    light->castShadows = 1;
+    m->addLight(std::move(light));
+  }
   auto notes = formats::formatNamed("tmx")->write(dir + "/big.tmx", *m, {});
   if (!notes) {
     std::cerr << notes.error() << '\n';

@@ -240,6 +240,59 @@ void importCorpus() {
         R"({"id":1,"name":"lamp","type":"light","x":6,"y":2,"point":true}]}]})";
     put("import", name + ".tmj", text(tmj));
   }
+  // Colours: a transparent colour on the tileset image, a light's color property.
+  put("import", "colours.tmx",
+      text("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<map version=\"1.8\" orientation=\"orthogonal\" width=\"2\" height=\"1\" tilewidth=\"4\" "
+           "tileheight=\"4\" backgroundcolor=\"#102030\">\n"
+           " <tileset firstgid=\"1\" name=\"tiles\" tilewidth=\"4\" tileheight=\"4\" tilecount=\"4\" columns=\"2\">\n"
+           "  <image source=\"tiles.png\" trans=\"ff00ff\" width=\"8\" height=\"8\"/>\n"
+           " </tileset>\n"
+           " <layer id=\"1\" name=\"ground\" width=\"2\" height=\"1\"><data encoding=\"csv\">1,2</data></layer>\n"
+           " <objectgroup id=\"2\" name=\"things\">\n"
+           "  <object id=\"1\" name=\"lamp\" type=\"light\" x=\"6\" y=\"2\"><properties>"
+           "<property name=\"color\" type=\"color\" value=\"#ffff8000\"/></properties><point/></object>\n"
+           "  <object id=\"2\" name=\"a&#x9;b\" x=\"1\" y=\"1\"><point/></object>\n"
+           " </objectgroup>\n"
+           "</map>\n"));
+  put("import", "colours.tmj",
+      text(R"({"type":"map","version":"1.8","orientation":"orthogonal","width":2,"height":1,"tilewidth":4,)"
+           R"("tileheight":4,"backgroundcolor":"#102030","tilesets":[{"firstgid":1,"name":"tiles","tilewidth":4,)"
+           R"("tileheight":4,"tilecount":4,"columns":2,"image":"tiles.png","imagewidth":8,"imageheight":8,)"
+           R"("transparentcolor":"#ff00ff"}],"layers":[{"type":"tilelayer","id":1,"name":"ground","width":2,)"
+           R"("height":1,"data":[1,2]},{"type":"objectgroup","id":2,"name":"things","objects":[{"id":1,)"
+           R"("name":"lamp","type":"light","x":6,"y":2,"point":true,"properties":[{"name":"color",)"
+           R"("type":"color","value":"#ffff8000"}]}]}]})"));
+  // Flipped cells (every flip bit, and the hexagonal turn), infinite maps of chunks with an
+  // empty layer, and the JSON of before 1.2 (properties and tiles as objects).
+  const std::string head =
+      "<map orientation=\"orthogonal\" width=\"3\" height=\"2\" tilewidth=\"4\" tileheight=\"4\" infinite=\"";
+  const std::string tileset =
+      "\"><tileset firstgid=\"1\" name=\"tiles\" tilewidth=\"4\" tileheight=\"4\" tilecount=\"9\" columns=\"2\">"
+      "<image source=\"tiles.png\" width=\"4\" height=\"4\"/></tileset>";
+  put("import", "flips.tmx",
+      text(head + "0" + tileset +
+           "<layer name=\"Layer 1\" width=\"3\" height=\"2\"><data encoding=\"csv\">2147483649,1073741826,536870915,"
+           "3758096388,268435457,2684354562</data></layer></map>"));
+  put("import", "chunks.tmx",
+      text(head + "1" + tileset +
+           "<layer name=\"Layer 1\" width=\"3\" height=\"2\"><data encoding=\"csv\"><chunk x=\"-16\" y=\"-16\" "
+           "width=\"2\" height=\"1\">1,2</chunk><chunk x=\"16\" y=\"0\" width=\"1\" height=\"2\">3,2147483652</chunk>"
+           "</data></layer><layer name=\"Layer 2\" width=\"3\" height=\"2\"><data encoding=\"base64\" "
+           "compression=\"zlib\"/></layer><objectgroup><object type=\"light\" x=\"-30\" y=\"2\"><point/></object>"
+           "</objectgroup></map>"));
+  put("import", "chunks.tmj",
+      text(R"({"type":"map","orientation":"orthogonal","width":3,"height":2,"tilewidth":4,"tileheight":4,"infinite":true,)"
+           R"("tilesets":[{"firstgid":1,"name":"tiles","tilewidth":4,"tileheight":4,"image":"tiles.png"}],)"
+           R"("layers":[{"type":"tilelayer","name":"Layer 1","encoding":"base64","chunks":[{"x":-2,"y":3,"width":1,)"
+           R"("height":1,"data":"AQAAgA=="}]},{"type":"tilelayer","name":"Layer 2","data":[]}]})"));
+  put("import", "old.json",
+      text(R"({"type":"map","version":1,"orientation":"orthogonal","width":2,"height":1,"tilewidth":4,"tileheight":4,)"
+           R"("properties":{"music":"a.ogg"},"propertytypes":{"music":"file"},"tilesets":[{"firstgid":1,"name":"tiles",)"
+           R"("tilewidth":4,"tileheight":4,"tilecount":4,"image":"tiles.png","imagewidth":8,"imageheight":8,)"
+           R"("tiles":{"1":{"type":"fence"}},"tileproperties":{"1":{"castShadows":true}},)"
+           R"("tilepropertytypes":{"1":{"castShadows":"bool"}}}],"layers":[{"type":"tilelayer","name":"Layer 1",)"
+           R"("width":2,"height":1,"data":[2147483650,1]}]})"));
 }
 
 }  // namespace

@@ -47,6 +47,8 @@ std::span<const Action> Shell::actions() {
        .run = [](Shell& s, const Event&) { return s.importMap(); }},
       {.id = A::exportAs, .label = "Export As...", .menu = &G::fileMenu, .shortcut = {'E', kControl | kShift},
        .run = [](Shell& s, const Event&) { return s.exportAs(); }},
+      {.id = A::bakeMapFile, .label = "Bake Map File...", .menu = &G::fileMenu,
+       .run = [](Shell& s, const Event&) { return s.bakeMapFile(); }},
       {.id = A::runScript, .label = "Run Script...", .menu = &G::fileMenu,
        .run = [](Shell& s, const Event&) { return s.runScript(); }},
       {.id = A::quit, .label = "Quit", .menu = &G::fileMenu, .shortcut = {'Q', kControl},

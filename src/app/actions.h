@@ -60,6 +60,7 @@ enum class ActionId : int {
   togglePreview,
   previewBox,
   runScript,
+  bakeMapFile,
   quit,
   zoomToFit,
   deleteSelected,

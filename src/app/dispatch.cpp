@@ -3,6 +3,9 @@
 #include "app/scan_dialog.h"
 #include "app/shell.h"
 
+#include <new>
+#include <string>
+
 namespace vorlane::app {
 
 using platform::Event;
@@ -15,9 +18,22 @@ void Shell::buildDispatch() {
   bind(closeBindings(), closeActions_);
 }
 
+// Whatever a command throws ends the command, never the editor with the user's work. Its
+// open transactions roll back as the exception leaves them; a step it completed stays undoable.
 Shell::After Shell::run(const Action* action, const Event& e) {
   if (!action || (action->enabled && !action->enabled(*this))) return After::step;
-  return action->run(*this, e);
+  std::string failure;
+  try {
+    return action->run(*this, e);
+  } catch (const std::bad_alloc&) {
+    failure = "there was not enough memory";
+  } catch (const std::exception& thrown) {
+    failure = thrown.what();
+  }
+  std::string label = action->label;
+  if (label.ends_with("...")) label.resize(label.size() - 3);
+  tk_.messageBox(label + " stopped: " + failure, platform::MessageKind::Error);
+  return After::step;
 }
 
 // The active tool's button shows pressed and the Tools window's status bar names it.

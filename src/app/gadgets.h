@@ -64,6 +64,7 @@ enum MenuTag : int {
   kRedoTag = tagOf(ActionId::redo),
   kPreviewTag = tagOf(ActionId::togglePreview),
   kRunScriptTag = tagOf(ActionId::runScript),
+  kBakeMapFileTag = tagOf(ActionId::bakeMapFile),
   kQuitTag = tagOf(ActionId::quit),
   kZoomToFitTag = tagOf(ActionId::zoomToFit),
   kShowOnlyCurrentTag = tagOf(ActionId::showOnlyCurrentLayer),

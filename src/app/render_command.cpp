@@ -6,6 +6,8 @@
 
 #include "app/shell.h"
 #include "base/convert.h"
+#include "formats/bake_map.h"
+#include "formats/formats.h"
 #include "lighting/render.h"
 
 namespace vorlane::app {
@@ -50,6 +52,30 @@ Shell::After Shell::render() {
   replaceMap("Render", std::move(lit).value());
   // The lit map has no lights: previewed, it would show black, not what was just rendered.
   if (previewOn_) setPreview(false);
+  return After::step;
+}
+
+// A TMX or TMJ map lit with the Render window's settings and written back as the same map,
+// for games that read it; the open map is not touched.
+Shell::After Shell::bakeMapFile() {
+  const std::string filter = formats::requesterFilter(true);
+  const std::string in = tk_.fileRequester("Bake a map file.", filter, platform::FileMode::Open, "");
+  if (in.empty()) return After::step;
+  const std::string out = tk_.fileRequester("Write the lit map as.", filter, platform::FileMode::Save, "");
+  if (out.empty()) return After::step;
+  formats::BakeMapRequest request;
+  request.width = base::textToInt(tk_.text(g_.widthField));
+  request.height = base::textToInt(tk_.text(g_.heightField));
+  request.soft = tk_.checked(g_.softShadowsBox);
+  request.options = lightingOptions();
+  auto notes = formats::bakeMapFile(in, out, request, [this](float fraction) { tk_.setProgress(g_.progressBar, fraction); });
+  if (!notes) {
+    tk_.messageBox(notes.error(), platform::MessageKind::Error);
+    return After::step;
+  }
+  std::string text = "The lit map was written to " + out + ".";
+  for (const std::string& note : *notes) text += "\n  " + note;
+  tk_.messageBox(text, platform::MessageKind::Information);
   return After::step;
 }
 

@@ -156,6 +156,7 @@ class Shell {
   After exportAs();
   // A Lua script on the document (file_commands.cpp): one undoable step, or nothing when it fails.
   After runScript();
+  After bakeMapFile();
   After render();
   // The live preview: on or off, and a new bake whenever what it shows may have changed.
   After setPreview(bool on);

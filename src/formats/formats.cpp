@@ -65,14 +65,25 @@ std::string requesterFilter(bool forImport) {
   return filter;
 }
 
+bool looksLikeXml(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+  return first != std::string_view::npos && text[first] == '<';
+}
+
 base::Result<Imported> importMapFile(const std::string& path, const ImportOptions& options) {
   auto bytes = platform::readWholeFile(path, tiled::kMaxMapFileBytes);
-  if (!bytes) return base::Error{bytes.error()};
+  if (!bytes) return base::Error{path + ": " + bytes.error()};
   const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-  const std::size_t first = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+  // Neither syntax has a zero byte: a picture or archive under a map's name.
+  if (text.substr(0, 4096).find('\0') != std::string_view::npos)
+    return base::Error{path + ": this is not a tile map but binary data (a picture or an archive?)"};
+  // The extension says which syntax; the content only when it says nothing.
+  const Format* format = formatForPath(path);
+  const bool xml = format && format->name == "tmx" ? true : format && format->name == "tmj" ? false : looksLikeXml(text);
   const std::string folder = tiled::folderOf(path);
-  if (first != std::string_view::npos && text[first] == '<') return importTmx(text, folder, options);
-  return importTmj(text, folder, options);
+  auto imported = xml ? importTmx(text, folder, options) : importTmj(text, folder, options);
+  if (!imported) return base::Error{path + ": " + imported.error()};
+  return imported;
 }
 
 }  // namespace vorlane::formats

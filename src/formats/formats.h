@@ -21,11 +21,22 @@ struct Imported {
   std::vector<io::TilesetEntry> tilesets;
   // What the map held that Vorlane cannot, one item a line; empty unless imported lossily.
   std::vector<std::string> leftOut;
+  // What was read differently from how the file says it, with nothing lost (a tileset whose
+  // image has grown, an infinite map's corner moved to cell 0, 0).
+  std::vector<std::string> notes;
+  // With ImportOptions::keepGids: each tile layer's GIDs as the file holds them (flip bits
+  // kept), row by row over the map; empty for a layer without data.
+  std::vector<std::vector<std::uint32_t>> gids;
+  // The cell of the file's tile layers that became cell (0, 0): not 0 only for infinite maps.
+  std::int64_t originColumn = 0, originRow = 0;
+  // One past the last GID any tileset gives.
+  std::uint64_t gidEnd = 1;
 };
 
 struct ImportOptions {
   // Import what can be held and list the rest, instead of refusing the map.
   bool lossy = false;
+  bool keepGids = false;
 };
 
 struct ExportOptions {
@@ -63,8 +74,11 @@ std::string requesterFilter(bool forImport);
 base::Result<Imported> importTmx(std::string_view text, const std::string& folder, const ImportOptions& options);
 base::Result<Imported> importTmj(std::string_view text, const std::string& folder, const ImportOptions& options);
 
-// By content: XML or JSON, whatever the name says.
+// By the extension (.tmx is XML, .tmj and .json are JSON), by content when it says neither.
+// Errors begin with the path.
 base::Result<Imported> importMapFile(const std::string& path, const ImportOptions& options);
+// The first character that is not white space is '<'.
+bool looksLikeXml(std::string_view text);
 
 // Refusals carry this before the list of what cannot be held.
 inline constexpr const char* kCannotHold = "The map holds what Vorlane cannot:";

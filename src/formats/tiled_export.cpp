@@ -1,5 +1,7 @@
 #include "formats/tiled_export.h"
 
+#include "platform/encode.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -148,11 +150,8 @@ std::vector<PivotRun> pivotRuns(const map::Map& map) {
   return runs;
 }
 
-void removeAtlases(const ExportPlan& plan) {
-  for (const std::string& file : plan.written) std::remove(file.c_str());
-}
-
-base::Result<ExportPlan> writeAtlases(const map::Map& m, const std::string& mapPath, const ExportOptions& options) {
+base::Result<ExportPlan> writeAtlases(const map::Map& m, const std::string& mapPath, const ExportOptions& options,
+                                      platform::StagedFiles& files) {
   namespace fs = std::filesystem;
   const std::int32_t side = options.maxAtlasSide;
   if (m.tileWidth < 1 || m.tileHeight < 1 || m.tileWidth > side || m.tileHeight > side)
@@ -204,12 +203,9 @@ base::Result<ExportPlan> writeAtlases(const map::Map& m, const std::string& mapP
     }
     for (auto [image, name] : {std::pair{&atlas, p.image}, std::pair{&normals, p.normals}}) {
       if (name.empty()) continue;
-      auto status = io::writePngFile(beside(name), *image, true);
-      if (!status) {
-        removeAtlases(plan);
-        return base::Error{beside(name) + ": " + status.error()};
-      }
-      plan.written.push_back(beside(name));
+      const platform::Image& picture = *image;
+      auto status = files.add(beside(name), [&picture](base::ByteWriter& out) { platform::encodePng(picture, true, out); });
+      if (!status) return base::Error{beside(name) + ": " + status.error()};
     }
     plan.pages.push_back(std::move(p));
   }
@@ -219,13 +215,14 @@ base::Result<ExportPlan> writeAtlases(const map::Map& m, const std::string& mapP
 base::Result<Notes> exportWith(const std::string& path, const map::Map& map, const ExportOptions& options,
                                void (*writeMap)(const map::Map&, const ExportPlan&, const ExportOptions&,
                                                 base::ByteWriter&)) {
-  auto plan = writeAtlases(map, path, options);
+  // The map and its atlases change together, the map last: a failure or a kill before then
+  // leaves the old set as it was.
+  platform::StagedFiles files;
+  auto plan = writeAtlases(map, path, options, files);
   if (!plan) return base::Error{plan.error()};
-  auto status = io::writeFileAtomically(path, [&](base::ByteWriter& out) { writeMap(map, *plan, options, out); });
-  if (!status) {
-    removeAtlases(*plan);
-    return base::Error{status.error()};
-  }
+  auto status = files.add(path, [&](base::ByteWriter& out) { writeMap(map, *plan, options, out); });
+  if (status) status = files.commit();
+  if (!status) return base::Error{status.error()};
   return std::move(plan->notes);
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/formats.h"
+#include "platform/atomic_write.h"
 
 namespace vorlane::formats::tiled {
 
@@ -28,16 +29,13 @@ struct AtlasPage {
 struct ExportPlan {
   std::vector<AtlasPage> pages;
   std::vector<std::uint32_t> gids;  // layer by layer, row by row
-  std::vector<std::string> written;  // the atlas files, for clean-up when the map fails
   Notes notes;
 };
 
-// Writes the atlases beside `mapPath` (each through a temporary file) and fills the plan.
-// On failure nothing of it stays behind.
-base::Result<ExportPlan> writeAtlases(const map::Map& map, const std::string& mapPath, const ExportOptions& options);
-
-// Removes the atlas files of a plan whose map could not be written.
-void removeAtlases(const ExportPlan& plan);
+// Stages the atlases beside `mapPath` in `files` and fills the plan; nothing is replaced
+// until `files` is committed.
+base::Result<ExportPlan> writeAtlases(const map::Map& map, const std::string& mapPath, const ExportOptions& options,
+                                      platform::StagedFiles& files);
 
 // The light's colour as "#AARRGGBB" when its channels are whole numbers 0..255, else "".
 std::string exactColour(const map::Light& light);

@@ -1,6 +1,7 @@
 #include "formats/tiled_import.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -8,15 +9,16 @@
 
 #include "base/convert.h"
 #include "base/text.h"
+#include "formats/flips.h"
 #include "platform/decode.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "tiles/companion.h"
 
 namespace vorlane::formats::tiled {
 
 namespace {
 
-constexpr std::uint32_t kFlipFlags = 0xF0000000u;  // horizontal, vertical, diagonal, hexagonal turn
 constexpr std::int64_t kMaxTileSide = platform::kMaxImageSide;
 constexpr std::int32_t kTilesetCells = io::kTilesetColumns * io::kTilesetRows;
 
@@ -34,12 +36,24 @@ base::Result<platform::Image> readImage(const std::string& path, const std::stri
   return std::move(decoded->image);
 }
 
-// "ff00ff" or "#ff00ff": pixels of exactly that colour become transparent.
-void applyTransparentColour(platform::Image& image, std::string colour) {
-  if (!colour.empty() && colour[0] == '#') colour.erase(0, 1);
-  if (colour.size() != 6) return;
+// The last three bytes of "#AARRGGBB", "#RRGGBB" or either without "#"; false for any
+// other text (the file's words, never a thrown conversion).
+bool hexColour(std::string_view text, std::uint8_t rgb[3]) {
+  if (!text.empty() && text[0] == '#') text.remove_prefix(1);
+  if (text.size() != 6 && text.size() != 8) return false;
+  text.remove_prefix(text.size() - 6);
+  for (int k = 0; k < 3; ++k) {
+    const char* first = text.data() + k * 2;
+    auto [end, ec] = std::from_chars(first, first + 2, rgb[k], 16);
+    if (ec != std::errc{} || end != first + 2) return false;
+  }
+  return true;
+}
+
+// Pixels of exactly the tileset's transparent colour ("ff00ff" or "#ff00ff") become transparent.
+void applyTransparentColour(platform::Image& image, const std::string& colour) {
   std::uint8_t rgb[3];
-  for (int k = 0; k < 3; ++k) rgb[k] = static_cast<std::uint8_t>(std::stoul(colour.substr(k * 2, 2), nullptr, 16));
+  if (colour.empty() || !hexColour(colour, rgb)) return;
   for (std::size_t i = 0; i < image.pixels.size(); i += 4)
     if (std::memcmp(&image.pixels[i], rgb, 3) == 0) image.pixels[i + 3] = 0;
 }
@@ -62,8 +76,8 @@ base::Result<std::optional<platform::Image>> readNormalMap(const std::string& im
 }
 
 // The rectangle at (ox, oy) of the image and of its normal map (flat where it has none).
-tiles::TilePtr cutTile(const platform::Image& image, const platform::Image* normal, std::int32_t ox, std::int32_t oy,
-                       std::int32_t w, std::int32_t h) {
+void cutTile(tiles::Tile& tile, const platform::Image& image, const platform::Image* normal, std::int32_t ox,
+             std::int32_t oy, std::int32_t w, std::int32_t h) {
   auto piece = std::make_shared<platform::Image>(w, h);
   platform::Image normalPiece(w, h);
   for (std::size_t i = 0; i < normalPiece.pixels.size(); i += 4)
@@ -74,9 +88,7 @@ tiles::TilePtr cutTile(const platform::Image& image, const platform::Image* norm
     const std::int32_t n = std::min(w, normal->width - ox);
     std::memcpy(normalPiece.at(0, y), normal->at(ox, oy + y), static_cast<std::size_t>(n) * 4);
   }
-  auto tile = std::make_shared<tiles::Tile>();
-  (void)tile->setImages(std::move(piece), &normalPiece);  // both exist: cannot fail
-  return tile;
+  (void)tile.setImages(std::move(piece), &normalPiece);  // both exist: cannot fail
 }
 
 const Property* findProperty(const std::vector<Property>& properties, std::string_view name) {
@@ -86,13 +98,20 @@ const Property* findProperty(const std::vector<Property>& properties, std::strin
 }
 
 // "#AARRGGBB" or "#RRGGBB" (alpha is not a light's).
-bool parseColour(std::string text, float rgb[3]) {
-  if (!text.empty() && text[0] == '#') text.erase(0, 1);
-  if (text.size() != 6 && text.size() != 8) return false;
-  if (text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-  const std::size_t at = text.size() - 6;
-  for (int k = 0; k < 3; ++k) rgb[k] = static_cast<float>(std::stoul(text.substr(at + k * 2, 2), nullptr, 16));
+bool parseColour(const std::string& text, float rgb[3]) {
+  std::uint8_t bytes[3];
+  if (!hexColour(text, bytes)) return false;
+  for (int k = 0; k < 3; ++k) rgb[k] = bytes[k];
   return true;
+}
+
+// "h", "v", "d" or a mix, for the path of a flipped copy.
+std::string flipName(std::uint32_t gid) {
+  std::string name;
+  if (gid & kFlipHorizontal) name += 'h';
+  if (gid & kFlipVertical) name += 'v';
+  if (gid & kFlipDiagonal) name += 'd';
+  return name;
 }
 
 bool parseFloat(const std::string& text, float& out) {
@@ -114,6 +133,18 @@ std::string resolvePath(const std::string& folder, const std::string& path) {
   return p.lexically_normal().generic_string();
 }
 
+void Builder::note(const std::string& what) {
+  if (std::find(notes_.begin(), notes_.end(), what) == notes_.end()) notes_.push_back(what);
+}
+
+void Builder::setOrigin(std::int64_t column, std::int64_t row) {
+  originColumn_ = column;
+  originRow_ = row;
+  if (column != 0 || row != 0)
+    note("the infinite map's chunks start at column " + std::to_string(column) + ", row " + std::to_string(row) +
+         "; that cell is cell 0, 0 here and objects moved with it");
+}
+
 void Builder::leaveOut(const std::string& what) {
   for (auto& [item, count] : leftOut_)
     if (item == what) {
@@ -126,7 +157,7 @@ void Builder::leaveOut(const std::string& what) {
 base::Status Builder::begin(const std::string& orientation, bool infinite, std::int64_t width, std::int64_t height,
                             std::int64_t tileWidth, std::int64_t tileHeight, std::int64_t depth) {
   if (orientation != "orthogonal") leaveOut("the " + orientation + " orientation (imported as orthogonal)");
-  if (infinite) leaveOut("the tiles of an infinite map (its layers are imported empty)");
+  if (infinite) note("an infinite map, imported as a finite map over its chunks");
   if (width < 1 || height < 1 || tileWidth < 1 || tileHeight < 1)
     return base::Error{"the map's width, height, tile width and tile height must be at least 1"};
   if (tileWidth > kMaxTileSide || tileHeight > kMaxTileSide)
@@ -152,6 +183,8 @@ std::string Builder::uniquePath(const std::string& path) {
 base::Status Builder::addTileset(const TilesetSource& source) {
   const std::string owner = "tileset " + quoted(source.name);
   if (source.firstGid < 1) return base::Error{owner + ": firstgid must be at least 1"};
+  if (std::uint8_t rgb[3]; !source.transparent.empty() && (source.transparent.size() > 7 || !hexColour(source.transparent, rgb)))
+    return base::Error{owner + ": the transparent colour " + quoted(source.transparent) + " is not #RRGGBB"};
   if (source.offsetX != 0 || source.offsetY != 0) leaveOut("the tile offset of " + owner);
   if (source.wangSets) leaveOut("the terrain and Wang sets of " + owner);
   for (const Property& p : source.properties)
@@ -169,29 +202,34 @@ base::Status Builder::addTileset(const TilesetSource& source) {
         source.tileHeight > kMaxTileSide)
       return base::Error{owner + ": the tile width and height must be from 1 to " + std::to_string(kMaxTileSide)};
     if (source.spacing < 0 || source.margin < 0) return base::Error{owner + ": spacing and margin must not be negative"};
-    auto image = readImage(source.image, owner);
+    auto image = probe(source.image, owner);
     if (!image) return base::Error{image.error()};
-    applyTransparentColour(*image, source.transparent);
-    auto normal = readNormalMap(source.image, normalProperty ? normalProperty->value : "", owner);
-    if (!normal) return base::Error{normal.error()};
     const std::int64_t stepX = std::int64_t{source.tileWidth} + source.spacing;
     const std::int64_t stepY = std::int64_t{source.tileHeight} + source.spacing;
     const std::int64_t columns = std::max<std::int64_t>(0, (image->width - 2 * std::int64_t{source.margin} + source.spacing) / stepX);
     const std::int64_t rows = std::max<std::int64_t>(0, (image->height - 2 * std::int64_t{source.margin} + source.spacing) / stepY);
+    // A tileset file saved before its image grew (or shrank): tiles come from the image as it
+    // is, as the editors draw them. An image as large as the file says may hold fewer tiles
+    // than it has room for.
     std::int64_t count = columns * rows;
-    if (source.tileCount >= 0) count = std::min<std::int64_t>(count, source.tileCount);
+    const bool sameImage = source.imageWidth == image->width && source.imageHeight == image->height;
+    if (sameImage && source.tileCount >= 0 && source.tileCount <= count) count = source.tileCount;
+    if (source.tileCount >= 0 && source.tileCount != count)
+      note(owner + ": the image holds " + std::to_string(count) + " tiles where the tileset says " +
+           std::to_string(source.tileCount) + "; the tiles are cut from the image as it is");
     if (tilesMade_ + static_cast<std::uint64_t>(count) > kMaxTiles)
       return base::Error{"the tilesets hold more than the " + std::to_string(kMaxTiles) + " tiles an import may hold"};
+    if (auto fits = reserve(static_cast<std::uint64_t>(count), source.tileWidth, source.tileHeight, *image); !fits)
+      return fits;
     stretched(source.tileWidth, source.tileHeight);
-    const platform::Image* normalImage = *normal ? &**normal : nullptr;
     made.reserve(static_cast<std::size_t>(count));
     for (std::int64_t i = 0; i < count; ++i) {
-      const auto ox = static_cast<std::int32_t>(source.margin + (i % columns) * stepX);
-      const auto oy = static_cast<std::int32_t>(source.margin + (i / columns) * stepY);
-      auto tile = cutTile(*image, normalImage, ox, oy, source.tileWidth, source.tileHeight);
-      tile->path = uniquePath(source.image + " " + std::to_string(i));
-      made.push_back(std::move(tile));
+      made.push_back(std::make_shared<tiles::Tile>());
+      made.back()->path = uniquePath(source.image + " " + std::to_string(i));
     }
+    cuts_.push_back({source.image, normalProperty ? normalProperty->value : "", owner, source.transparent, *image,
+                     source.tileWidth, source.tileHeight, source.margin, source.spacing,
+                     static_cast<std::int32_t>(std::max<std::int64_t>(columns, 1)), made});
   }
   // The <tile> entries: the images of a collection, and flags, animations and shapes of any tile.
   for (const TileEntry& entry : source.tiles) {
@@ -199,15 +237,15 @@ base::Status Builder::addTileset(const TilesetSource& source) {
     if (source.image.empty() && !entry.image.empty()) {
       if (entry.id >= kMaxTiles || tilesMade_ + made.size() >= kMaxTiles)
         return base::Error{tileOwner + ": more tiles than the " + std::to_string(kMaxTiles) + " an import may hold"};
-      auto image = readImage(entry.image, tileOwner);
+      auto image = probe(entry.image, tileOwner);
       if (!image) return base::Error{image.error()};
-      applyTransparentColour(*image, source.transparent);
+      if (auto fits = reserve(1, image->width, image->height, *image); !fits) return fits;
       const Property* named = findProperty(entry.properties, "normalmap");
-      auto normal = readNormalMap(entry.image, named ? named->value : "", tileOwner);
-      if (!normal) return base::Error{normal.error()};
       stretched(image->width, image->height);
-      auto tile = cutTile(*image, *normal ? &**normal : nullptr, 0, 0, image->width, image->height);
+      auto tile = std::make_shared<tiles::Tile>();
       tile->path = uniquePath(entry.image);
+      cuts_.push_back({entry.image, named ? named->value : "", tileOwner, source.transparent, *image, image->width,
+                       image->height, 0, 0, 1, {tile}});
       if (made.size() <= entry.id) made.resize(entry.id + 1);
       made[entry.id] = std::move(tile);
     }
@@ -240,6 +278,46 @@ base::Status Builder::addTileset(const TilesetSource& source) {
   return base::success();
 }
 
+base::Result<platform::ImageSize> Builder::probe(const std::string& path, const std::string& owner) {
+  auto bytes = platform::readWholeFile(path, platform::kMaxImageFileBytes);
+  if (!bytes) return base::Error{owner + ": cannot open the image " + path};
+  auto size = platform::imageSize(*bytes);
+  if (!size) return base::Error{owner + ": cannot read the image " + path + " (" + size.error() + ")"};
+  return size;
+}
+
+base::Status Builder::reserve(std::uint64_t tiles, std::int64_t width, std::int64_t height, platform::ImageSize source) {
+  // A tile keeps its image, colour grid and normal grid (4 bytes a pixel each); the image it
+  // is cut from and its normal map are held while it is cut.
+  constexpr std::uint64_t kTileBytes = 512, kTileBytesPerPixel = 12, kSourceBytesPerPixel = 8;
+  tileBytes_ += tiles * (kTileBytes + kTileBytesPerPixel * static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height));
+  sourceBytes_ = std::max(sourceBytes_, kSourceBytesPerPixel * static_cast<std::uint64_t>(source.width) *
+                                            static_cast<std::uint64_t>(source.height));
+  const std::uint64_t need = tileBytes_ + sourceBytes_, available = platform::availableMemory();
+  if (need <= available) return base::success();
+  auto mib = [](std::uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); };
+  return base::Error{"not enough memory to import this map: its tiles need about " + mib(need) + " MiB, and " +
+                     mib(available) + " MiB are available"};
+}
+
+base::Status Builder::cut(const Cuts& cuts) {
+  auto image = readImage(cuts.image, cuts.owner);
+  if (!image) return base::Error{image.error()};
+  if (image->width != cuts.size.width || image->height != cuts.size.height)
+    return base::Error{cuts.owner + ": the image " + cuts.image + " changed while the map was read"};
+  applyTransparentColour(*image, cuts.transparent);
+  auto normal = readNormalMap(cuts.image, cuts.normal, cuts.owner);
+  if (!normal) return base::Error{normal.error()};
+  const platform::Image* normalImage = *normal ? &**normal : nullptr;
+  const std::int64_t stepX = std::int64_t{cuts.width} + cuts.spacing, stepY = std::int64_t{cuts.height} + cuts.spacing;
+  for (std::size_t i = 0; i < cuts.tiles.size(); ++i) {
+    const auto ox = static_cast<std::int32_t>(cuts.margin + static_cast<std::int64_t>(i % static_cast<std::size_t>(cuts.columns)) * stepX);
+    const auto oy = static_cast<std::int32_t>(cuts.margin + static_cast<std::int64_t>(i / static_cast<std::size_t>(cuts.columns)) * stepY);
+    cutTile(*cuts.tiles[i], *image, normalImage, ox, oy, cuts.width, cuts.height);
+  }
+  return base::success();
+}
+
 const tiles::TilePtr* Builder::lookup(std::uint32_t gid) const {
   // The tileset with the largest firstgid not above the GID holds it.
   auto it = std::upper_bound(ranges_.begin(), ranges_.end(), gid, [](std::uint32_t g, const Range& r) { return g < r.first; });
@@ -252,17 +330,16 @@ const tiles::TilePtr* Builder::lookup(std::uint32_t gid) const {
 
 base::Status Builder::addLayer(const std::string& name, std::vector<std::uint32_t> gids) {
   if (!gids.empty() && gids.size() != layerSize()) return base::Error{"layer '" + name + "': wrong size"};
-  std::uint64_t flipped = 0;
+  std::uint64_t turned = 0;
   // Runs of one GID are common: the last lookup is kept.
   std::uint32_t lastGid = 0;
   const tiles::TilePtr* last = nullptr;
   for (std::size_t i = 0; i < gids.size(); ++i) {
-    std::uint32_t gid = gids[i];
-    if (gid & kFlipFlags) {
-      ++flipped;
-      gid &= ~kFlipFlags;
-      gids[i] = gid;
+    if (gids[i] & kHexagonalTurn) {
+      ++turned;
+      gids[i] &= ~kHexagonalTurn;
     }
+    const std::uint32_t gid = gids[i] & ~kGidFlags;
     if (gid == 0 || gid == lastGid) continue;
     last = lookup(gid);
     if (!last)
@@ -271,7 +348,7 @@ base::Status Builder::addLayer(const std::string& name, std::vector<std::uint32_
                          std::to_string(i / static_cast<std::size_t>(map_->width)) + " is past the last tile"};
     lastGid = gid;
   }
-  if (flipped > 0) leaveOut("the flips and turns of tiles (imported unflipped)");
+  if (turned > 0) leaveOut("the hexagonal turns of tiles (imported unturned)");
   layers_.push_back(std::move(gids));
   ++layersRead_;
   return base::success();
@@ -302,7 +379,7 @@ base::Status Builder::addObject(const ObjectSource& object, std::int32_t layer) 
         leaveOut("light properties other than color, range, layer and castShadows");
       }
     }
-    auto light = map::Light::createLight(object.x, object.y, static_cast<float>(lightLayer), rgb[0], rgb[1], rgb[2]);
+    auto light = map::Light::createLight(object.x - shiftX(), object.y - shiftY(), static_cast<float>(lightLayer), rgb[0], rgb[1], rgb[2]);
     light->layer = lightLayer;
     light->range = range;
     light->castShadows = castShadows;
@@ -313,11 +390,13 @@ base::Status Builder::addObject(const ObjectSource& object, std::int32_t layer) 
     leaveOut("objects that are not points or lights");
     return base::success();
   }
+  if (!object.type.empty()) leaveOut("the types of objects");
   auto pivot = map::Pivot::createPivot(0, 0, layer);
-  pivot->x = object.x;
-  pivot->y = object.y;
+  pivot->x = object.x - shiftX();
+  pivot->y = object.y - shiftY();
   pivot->link = object.name;
   for (const Property& p : object.properties) {
+    if (p.type != "string" && !p.nested) leaveOut("the types of object properties (kept as text)");
     if (p.nested)
       leaveOut("properties of class type");
     else if (!pivot->addRecord(p.name, p.value))
@@ -333,6 +412,14 @@ base::Result<Imported> Builder::finish() {
     for (const auto& [item, count] : leftOut_) message += "\n  " + item;
     return base::Error{message};
   }
+  // Pixels only now, once nothing is refused for what the files say.
+  try {
+    for (const Cuts& cuts : cuts_)
+      if (auto done = cut(cuts); !done) return base::Error{done.error()};
+  } catch (const std::bad_alloc&) {
+    return base::Error{"not enough memory for the tiles of this map"};
+  }
+  std::vector<Cuts>().swap(cuts_);
   // Cells in the map's own order (column, row, layer), each GID looked up once per run.
   map::Map& m = *map_;
   try {
@@ -351,13 +438,23 @@ base::Result<Imported> Builder::finish() {
         const std::uint32_t gid = layer[static_cast<std::size_t>(y) * static_cast<std::size_t>(m.width) + static_cast<std::size_t>(x)];
         if (gid == 0) continue;
         if (gid != lastGid) {
-          last = lookup(gid);
+          last = lookup(gid & ~kGidFlags);
           lastGid = gid;
+          if (gid & kFlipBits) {
+            tiles::TilePtr& copy = flipped_[gid];
+            if (!copy) {
+              copy = flippedTile(**last, gid & kFlipBits);
+              copy->path = uniquePath((*last)->path + " flipped " + flipName(gid));
+            }
+            last = &copy;
+          }
         }
         m.cells[c] = *last;
       }
+  Imported imported{std::move(map_), std::move(tilesets_), {}, std::move(notes_), {}, originColumn_, originRow_, 1};
+  if (options_.keepGids) imported.gids = std::move(layers_);
   std::vector<std::vector<std::uint32_t>>().swap(layers_);
-  Imported imported{std::move(map_), std::move(tilesets_), {}};
+  for (const Range& r : ranges_) imported.gidEnd = std::max<std::uint64_t>(imported.gidEnd, r.first + std::uint64_t{r.tiles.size()});
   for (const auto& [item, count] : leftOut_) imported.leftOut.push_back(item);
   return imported;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/formats.h"
+#include "platform/decode.h"
 
 namespace vorlane::formats::tiled {
 
@@ -41,6 +42,7 @@ struct TilesetSource {
   std::int32_t tileWidth = 0, tileHeight = 0, spacing = 0, margin = 0;
   std::int32_t tileCount = -1;       // -1: as many as the image holds
   std::string image;                 // resolved path; empty for a collection of images
+  std::int64_t imageWidth = 0, imageHeight = 0;  // as the file says; 0 when it does not
   std::string transparent;           // "rrggbb" drawn as transparent, or ""
   std::int32_t offsetX = 0, offsetY = 0;
   std::vector<Property> properties;  // `normalmap` is resolved already
@@ -66,18 +68,25 @@ class Builder {
 
   base::Status begin(const std::string& orientation, bool infinite, std::int64_t width, std::int64_t height,
                      std::int64_t tileWidth, std::int64_t tileHeight, std::int64_t depth);
+  // An infinite map: its chunks' cell (column, row) becomes cell (0, 0), objects moving with it.
+  void setOrigin(std::int64_t column, std::int64_t row);
+  std::int64_t originColumn() const { return originColumn_; }
+  std::int64_t originRow() const { return originRow_; }
   base::Status addTileset(const TilesetSource& source);
   // The GIDs of the next tile layer, row by row; none for a layer without data.
   base::Status addLayer(const std::string& name, std::vector<std::uint32_t> gids);
   // GIDs a tile layer holds.
   std::size_t layerSize() const { return static_cast<std::size_t>(map_->width) * static_cast<std::size_t>(map_->height); }
   std::int32_t layersRead() const { return layersRead_; }
+  std::int32_t mapWidth() const { return map_->width; }
   // An object of the group whose pivots take layer `layer`.
   base::Status addObject(const ObjectSource& object, std::int32_t layer);
   base::Result<Imported> finish();
 
   // Something the map holds that Vorlane cannot; counted when said again.
   void leaveOut(const std::string& what);
+  // Something read otherwise than the file says, with nothing lost.
+  void note(const std::string& what);
 
  private:
   // The tiles of one tileset by id, from its first GID on.
@@ -87,16 +96,39 @@ class Builder {
   };
   // The tile of a GID without flags, or null when no tileset holds it.
   const tiles::TilePtr* lookup(std::uint32_t gid) const;
+  // How far objects move with the origin, in pixels.
+  float shiftX() const { return static_cast<float>(originColumn_ * map_->tileWidth); }
+  float shiftY() const { return static_cast<float>(originRow_ * map_->tileHeight); }
   // Tile paths are their identity in a project file: no two tiles may share one.
   std::string uniquePath(const std::string& path);
+
+  // Tiles whose pixels come from one image, cut once nothing is refused (finish).
+  struct Cuts {
+    std::string image, normal, owner, transparent;
+    platform::ImageSize size;  // from the image's header
+    std::int32_t width, height, margin, spacing, columns;  // of the tiles, in the image
+    std::vector<tiles::TilePtr> tiles;
+  };
+  // The image's sides, from its header alone.
+  base::Result<platform::ImageSize> probe(const std::string& path, const std::string& owner);
+  // Counts `tiles` tiles of width × height cut from an image of `source`: refused with the
+  // estimate when the tiles so far would not fit in memory.
+  base::Status reserve(std::uint64_t tiles, std::int64_t width, std::int64_t height, platform::ImageSize source);
+  base::Status cut(const Cuts& cuts);
 
   ImportOptions options_;
   map::MapPtr map_;
   std::vector<io::TilesetEntry> tilesets_;
   std::vector<Range> ranges_;  // by first GID
   std::vector<std::vector<std::uint32_t>> layers_;  // the GIDs of each layer, row by row
+  // Flipped copies of tiles by GID with its flip bits, made once.
+  std::map<std::uint32_t, tiles::TilePtr> flipped_;
+  std::int64_t originColumn_ = 0, originRow_ = 0;
+  std::vector<std::string> notes_;
   std::int32_t layersRead_ = 0;
   std::uint64_t tilesMade_ = 0;
+  std::vector<Cuts> cuts_;
+  std::uint64_t tileBytes_ = 0, sourceBytes_ = 0;
   std::unordered_set<std::string> paths_;
   std::vector<std::pair<std::string, int>> leftOut_;
 };

@@ -1,6 +1,7 @@
 // TMX: the XML form of tile maps (.tmx) and tilesets (.tsx), read with pugixml.
 #include <pugixml.hpp>
 
+#include <cstdio>
 #include <cstring>
 
 #include "formats/tiled_import.h"
@@ -66,7 +67,11 @@ TilesetSource readTileset(pugi::xml_node node, const std::string& folder) {
     if (!image) return;
     if (!image.attribute("source")) refuse("tileset '" + source.name + "': images inside the file are not supported");
     path = resolvePath(folder, image.attribute("source").value());
-    if (transparent) *transparent = image.attribute("trans").value();
+    if (transparent) {
+      *transparent = image.attribute("trans").value();
+      source.imageWidth = intAttr(image, "width", 0);
+      source.imageHeight = intAttr(image, "height", 0);
+    }
   };
   imageOf(node, source.image, &source.transparent);
   source.properties = readProperties(node, folder);
@@ -85,12 +90,47 @@ TilesetSource readTileset(pugi::xml_node node, const std::string& folder) {
   return source;
 }
 
+// The first control character XML 1.0 forbids (all but tab, line feed and carriage return),
+// or 0. pugixml takes them, raw and as references; the other readers of these files do not.
+unsigned char forbiddenControl(std::string_view text) {
+  for (char c : text)
+    if (const auto u = static_cast<unsigned char>(c); u < 0x20 && u != '\t' && u != '\n' && u != '\r') return u;
+  return 0;
+}
+
+// pugixml's own descriptions read as a library's; these say what is wrong with the file.
+std::string xmlProblem(pugi::xml_parse_status status) {
+  switch (status) {
+    case pugi::status_end_element_mismatch: return "an end tag does not match its start tag, or the file breaks off";
+    case pugi::status_unrecognized_tag: return "a tag is not written as XML writes tags";
+    case pugi::status_bad_attribute: return "an attribute is not written as name=\"value\"";
+    case pugi::status_bad_start_element: case pugi::status_bad_end_element: return "a tag is not closed";
+    case pugi::status_no_document_element: return "there is no XML element in it (is it XML at all?)";
+    default: return "it is not well-formed XML";
+  }
+}
+
 pugi::xml_document parseXml(std::string_view text, const char* what) {
   pugi::xml_document doc;
   pugi::xml_parse_result result = doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
   if (!result)
-    refuse(std::string("broken XML in the ") + what + " at byte " + std::to_string(result.offset) + ": " +
-           result.description());
+    refuse(std::string("broken XML in the ") + what + " at " + textPlace(text, static_cast<std::size_t>(result.offset)) +
+           ": " + xmlProblem(result.status));
+  struct Walker : pugi::xml_tree_walker {
+    unsigned char found = 0;
+    bool for_each(pugi::xml_node& node) override {
+      found = forbiddenControl(node.value());
+      for (pugi::xml_attribute a = node.first_attribute(); a && !found; a = a.next_attribute()) found = forbiddenControl(a.value());
+      return !found;
+    }
+  } walker;
+  walker.found = forbiddenControl(text);
+  if (!walker.found) doc.traverse(walker);
+  if (walker.found) {
+    char code[8];
+    std::snprintf(code, sizeof code, "U+%04X", walker.found);
+    refuse(std::string("broken XML in the ") + what + ": the control character " + code + " is not allowed in XML");
+  }
   return doc;
 }
 
@@ -102,9 +142,17 @@ class TmxReader {
     pugi::xml_document doc = parseXml(text, "map");
     pugi::xml_node map = doc.child("map");
     if (!map) refuse("not a TMX map: there is no <map> element");
-    check(builder_.begin(map.attribute("orientation").as_string("orthogonal"), intAttr(map, "infinite", 0) != 0,
-                         intAttr(map, "width", 0), intAttr(map, "height", 0), intAttr(map, "tilewidth", 0),
-                         intAttr(map, "tileheight", 0), countTileLayers(map, 0)));
+    infinite_ = intAttr(map, "infinite", 0) != 0;
+    std::int64_t width = intAttr(map, "width", 0), height = intAttr(map, "height", 0);
+    ChunkBounds bounds;
+    if (infinite_) {
+      chunkBounds(map, bounds, 0);
+      width = bounds.width();
+      height = bounds.height();
+    }
+    check(builder_.begin(map.attribute("orientation").as_string("orthogonal"), infinite_, width, height,
+                         intAttr(map, "tilewidth", 0), intAttr(map, "tileheight", 0), countTileLayers(map, 0)));
+    if (infinite_) builder_.setOrigin(bounds.left, bounds.top);
     if (map.child("properties")) builder_.leaveOut("the map's properties");
     for (pugi::xml_node t : map.children("tileset")) {
       const std::int64_t firstGid = intAttr(t, "firstgid", 0);
@@ -130,6 +178,17 @@ class TmxReader {
     return n;
   }
 
+  // The cells the chunks of every layer cover (one cell when there are none).
+  static void chunkBounds(pugi::xml_node parent, ChunkBounds& bounds, int depth) {
+    if (depth > kMaxGroupDepth) refuse("layer groups are nested more than " + std::to_string(kMaxGroupDepth) + " deep");
+    for (pugi::xml_node child : parent.children()) {
+      if (std::strcmp(child.name(), "group") == 0) chunkBounds(child, bounds, depth + 1);
+      if (std::strcmp(child.name(), "layer") != 0) continue;
+      for (pugi::xml_node chunk : child.child("data").children("chunk"))
+        bounds.add(intAttr(chunk, "x", 0), intAttr(chunk, "y", 0), intAttr(chunk, "width", 0), intAttr(chunk, "height", 0));
+    }
+  }
+
   // What a layer or group shows that Vorlane does not draw. Object groups' offsets move their
   // objects, so they are kept.
   void checkLayerLook(pugi::xml_node layer) {
@@ -140,6 +199,8 @@ class TmxReader {
     if (layer.attribute("opacity") && floatAttr(layer, "opacity") != 1.0f) builder_.leaveOut("the opacity of " + name);
     if (intAttr(layer, "visible", 1) == 0) builder_.leaveOut("the hiding of " + name + " (imported shown)");
     if (layer.attribute("tintcolor")) builder_.leaveOut("the tint of " + name);
+    if (std::strcmp(layer.name(), "layer") == 0) checkTileLayerName(builder_, layer.attribute("name").value());
+    if (std::strcmp(layer.name(), "group") == 0) builder_.leaveOut("the layer groups (their layers imported without them)");
     for (const Property& p : readProperties(layer, folder_))
       if (!objects || p.name != "layer") builder_.leaveOut("the properties of " + name);
   }
@@ -165,19 +226,31 @@ class TmxReader {
     const std::string name = layer.attribute("name").value();
     std::vector<std::uint32_t> gids;
     pugi::xml_node data = layer.child("data");
-    if (data && !data.child("chunk")) {
-      const std::string_view encoding = data.attribute("encoding").value();
-      if (encoding.empty()) {
-        gids = readTileElements(data, builder_.layerSize(), name);
-      } else {
-        auto e = encodingOf(encoding, data.attribute("compression").value());
-        if (!e) refuse("layer '" + name + "': unknown data encoding " + std::string(encoding));
-        auto decoded = decodeGids(data.text().get(), *e, builder_.layerSize());
-        if (!decoded) refuse("layer '" + name + "': " + decoded.error());
-        gids = std::move(decoded).value();
+    if (infinite_) {
+      for (pugi::xml_node chunk : data.children("chunk")) {
+        const std::int64_t w = intAttr(chunk, "width", 0), h = intAttr(chunk, "height", 0);
+        std::vector<std::uint32_t> cells = readData(data, chunk, static_cast<std::size_t>(w * h), name);
+        if (cells.empty()) continue;
+        placeChunk(cells, intAttr(chunk, "x", 0), intAttr(chunk, "y", 0), w, builder_, gids);
       }
+    } else if (data) {
+      gids = readData(data, data, builder_.layerSize(), name);
     }
     check(builder_.addLayer(name, std::move(gids)));
+  }
+
+  // The GIDs of a layer's data or of one of its chunks; none when it holds no text at all.
+  static std::vector<std::uint32_t> readData(pugi::xml_node data, pugi::xml_node holder, std::size_t count,
+                                             const std::string& name) {
+    const std::string_view encoding = data.attribute("encoding").value();
+    if (encoding.empty()) return holder.child("tile") ? readTileElements(holder, count, name) : std::vector<std::uint32_t>{};
+    auto e = encodingOf(encoding, data.attribute("compression").value());
+    if (!e) refuse("layer '" + name + "': unknown data encoding " + std::string(encoding));
+    const std::string_view text = holder.text().get();
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) return {};
+    auto decoded = decodeGids(text, *e, count);
+    if (!decoded) refuse("layer '" + name + "': " + decoded.error());
+    return std::move(decoded).value();
   }
 
   // The oldest form: one <tile gid="..."/> per cell.
@@ -210,6 +283,7 @@ class TmxReader {
 
   std::string folder_;
   Builder builder_;
+  bool infinite_ = false;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Writes a map as TMX: embedded tilesets over the atlases, one tile layer per map layer, the
 // lights in one object group and the pivots in one group per run of pivots on a layer.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +9,45 @@
 namespace vorlane::formats::tiled {
 
 namespace {
+
+constexpr const char* kCannotHold = "A TMX file cannot hold this text, so nothing was written.";
+
+// XML 1.0 allows no control character but tab, line feed and carriage return, not even as a
+// character reference.
+bool xmlAllows(unsigned char c) { return c >= 0x20 || c == '\t' || c == '\n' || c == '\r'; }
+
+std::string_view::const_iterator firstForbidden(std::string_view text) {
+  return std::find_if_not(text.begin(), text.end(), [](char c) { return xmlAllows(static_cast<unsigned char>(c)); });
+}
+
+void check(std::string_view text, const std::string& what) {
+  const auto bad = firstForbidden(text);
+  if (bad == text.end()) return;
+  std::string shown;
+  for (char c : text) {
+    char code[16];
+    std::snprintf(code, sizeof code, "<U+%04X>", static_cast<unsigned char>(c));
+    shown += xmlAllows(static_cast<unsigned char>(c)) ? std::string(1, c) : std::string(code);
+  }
+  char code[8];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned char>(*bad));
+  throw base::FormatError(std::string(kCannotHold) + "\n" + what + " \"" + shown + "\" holds the control character " +
+                          code + ", which XML does not allow.");
+}
+
+// The texts of the map that go into the file, before any file is staged.
+void checkTexts(const map::Map& map) {
+  for (std::size_t p = 0; p < map.pivots.size(); ++p) {
+    const map::Pivot& pivot = *map.pivots[p];
+    const std::string which = "pivot " + std::to_string(p + 1);
+    check(pivot.link, "The link of " + which);
+    for (std::int32_t r = 0; r < pivot.recordCount; ++r) {
+      const std::string of = " of record " + std::to_string(r + 1) + " of " + which;
+      check(pivot.records[static_cast<std::size_t>(r)]->name, "The name" + of);
+      check(pivot.records[static_cast<std::size_t>(r)]->value, "The value" + of);
+    }
+  }
+}
 
 class XmlOut {
  public:
@@ -18,6 +58,7 @@ class XmlOut {
   }
   // ` name="value"`, escaped for an attribute.
   XmlOut& attr(std::string_view name, std::string_view value) {
+    if (firstForbidden(value) != value.end()) check(value, "The " + std::string(name));
     std::string text = " ";
     text += name;
     text += "=\"";
@@ -143,6 +184,11 @@ void writeTmx(const map::Map& m, const ExportPlan& plan, const ExportOptions& op
 }  // namespace
 
 base::Result<Notes> exportTmx(const std::string& path, const map::Map& map, const ExportOptions& options) {
+  try {
+    checkTexts(map);
+  } catch (const base::FormatError& e) {
+    return base::Error{e.what()};
+  }
   return exportWith(path, map, options, writeTmx);
 }
 

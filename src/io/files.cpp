@@ -131,10 +131,10 @@ base::Status exportMapFile(const std::string& name, const map::Map& map) {
   return writeFileAtomically(saveFileName(name), [&](base::ByteWriter& out) { saveMap(map, out, plan.value()); });
 }
 
-base::Status writePngFile(const std::string& path, const platform::Image& image, bool withAlpha) {
+base::Status writePngFile(const std::string& path, const platform::Image& image, bool withAlpha, int zlibLevel) {
   if (image.width <= 0 || image.height <= 0) return base::Error{"An image without pixels cannot be a PNG."};
   // Row by row into the temporary: no second copy of the image as PNG bytes in memory.
-  return writeFileAtomically(path, [&](base::ByteWriter& out) { platform::encodePng(image, withAlpha, out); });
+  return writeFileAtomically(path, [&](base::ByteWriter& out) { platform::encodePng(image, withAlpha, out, zlibLevel); });
 }
 
 }  // namespace vorlane::io

@@ -169,6 +169,7 @@ using platform::writeFileAtomically;
 
 // The image as an 8-bit RGBA (or, without alpha, RGB) PNG at exactly `path`, written as
 // writeFileAtomically writes.
-base::Status writePngFile(const std::string& path, const platform::Image& image, bool withAlpha = false);
+base::Status writePngFile(const std::string& path, const platform::Image& image, bool withAlpha = false,
+                          int zlibLevel = -1);
 
 }  // namespace vorlane::io

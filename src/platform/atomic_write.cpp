@@ -169,7 +169,42 @@ base::Status checkWritable(const std::string& path) {
   return base::success();
 }
 
+StagedFiles::~StagedFiles() { discard(); }
+
+void StagedFiles::discard() {
+  for (const Staged& s : staged_) {
+    ::unlink(s.temporary.c_str());
+    std::fclose(s.file);
+  }
+  staged_.clear();
+}
+
+base::Status StagedFiles::commit() {
+  base::Status status = base::success();
+  std::size_t renamed = 0;
+  // Renamed while still locked, so no cleaner takes one for abandoned in between.
+  for (; renamed < staged_.size() && status; ++renamed) {
+    const Staged& s = staged_[renamed];
+    if (std::rename(s.temporary.c_str(), s.target.c_str()) != 0) status = failure(base::kWriteError, s.target, errno);
+  }
+  if (!status) --renamed;
+  for (std::size_t i = 0; i < staged_.size(); ++i) {
+    if (i >= renamed) ::unlink(staged_[i].temporary.c_str());
+    std::fclose(staged_[i].file);
+    if (i < renamed && (i == 0 || folderOf(staged_[i].target) != folderOf(staged_[i - 1].target)))
+      syncFolder(folderOf(staged_[i].target));
+  }
+  staged_.clear();
+  return status;
+}
+
 base::Status writeFileAtomically(const std::string& path, const std::function<void(base::ByteWriter&)>& body) {
+  StagedFiles file;
+  auto status = file.add(path, body);
+  return status ? file.commit() : status;
+}
+
+base::Status StagedFiles::add(const std::string& path, const std::function<void(base::ByteWriter&)>& body) {
   struct stat existing {};
   bool exists = false;
   auto checked = checkTarget(path, existing, exists);
@@ -209,11 +244,12 @@ base::Status writeFileAtomically(const std::string& path, const std::function<vo
     // Whatever stopped the body, the half-written file must not stay behind.
     status = base::Error{base::kWriteError};
   }
-  // Renamed while still locked, so no cleaner takes it for abandoned in between.
-  if (status && std::rename(temporary.c_str(), target.c_str()) != 0) status = failure(base::kWriteError, target, errno);
-  if (!status) ::unlink(temporary.c_str());
-  std::fclose(file);
-  if (status) syncFolder(folder);
+  if (!status) {
+    ::unlink(temporary.c_str());
+    std::fclose(file);
+    return status;
+  }
+  staged_.push_back({target.string(), std::move(temporary), file});
   return status;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "base/convert.h"
@@ -81,6 +82,69 @@ base::Result<Decoded> decodeByContent(std::span<const std::uint8_t> bytes) {
   if (startsWith(bytes, {0xFF, 0xD8})) return decodeJpeg(bytes);
   if (startsWith(bytes, {'B', 'M'})) return decodeBmp(bytes);
   return base::Error{"not a PNG, JPEG or BMP image"};
+}
+
+namespace {
+
+std::uint32_t bigEndian(const std::uint8_t* p, int n) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < n; ++i) v = v << 8 | p[i];
+  return v;
+}
+
+std::int64_t littleEndian(const std::uint8_t* p, int n) {
+  std::uint32_t v = 0;
+  for (int i = n - 1; i >= 0; --i) v = v << 8 | p[i];
+  return n == 4 ? static_cast<std::int32_t>(v) : static_cast<std::int64_t>(v);
+}
+
+// The frame header of a JPEG: the first start-of-frame marker's sides.
+bool jpegSize(std::span<const std::uint8_t> b, std::int64_t& w, std::int64_t& h) {
+  std::size_t at = 2;
+  while (at + 4 <= b.size()) {
+    if (b[at] != 0xFF) return false;
+    const std::uint8_t marker = b[at + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++at;
+      continue;
+    }
+    const std::size_t length = bigEndian(&b[at + 2], 2);
+    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (at + 9 > b.size()) return false;
+      h = bigEndian(&b[at + 5], 2);
+      w = bigEndian(&b[at + 7], 2);
+      return true;
+    }
+    if (length < 2) return false;
+    at += 2 + length;
+  }
+  return false;
+}
+
+}  // namespace
+
+base::Result<ImageSize> imageSize(std::span<const std::uint8_t> b) {
+  std::int64_t w = 0, h = 0;
+  bool known = false;
+  if (startsWith(b, {0x89, 'P', 'N', 'G'}) && b.size() >= 24 && std::memcmp(&b[12], "IHDR", 4) == 0) {
+    w = bigEndian(&b[16], 4);
+    h = bigEndian(&b[20], 4);
+    known = true;
+  } else if (startsWith(b, {0xFF, 0xD8})) {
+    known = jpegSize(b, w, h);
+  } else if (startsWith(b, {'B', 'M'}) && b.size() >= 26) {
+    const bool core = littleEndian(&b[14], 4) == 12;
+    w = littleEndian(&b[18], core ? 2 : 4);
+    h = littleEndian(&b[core ? 20 : 22], core ? 2 : 4);
+    if (h < 0) h = -h;  // rows top-down
+    known = true;
+  }
+  if (!known) return base::Error{"not a PNG, JPEG or BMP image"};
+  if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide)
+    return base::Error{"an image of " + std::to_string(w) + " x " + std::to_string(h) +
+                       " pixels (the sides may be 1 to " + std::to_string(kMaxImageSide) + ")"};
+  return ImageSize{static_cast<std::int32_t>(w), static_cast<std::int32_t>(h)};
 }
 
 base::Result<Image> decodeImage(std::span<const std::uint8_t> bytes) {

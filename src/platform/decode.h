@@ -30,6 +30,14 @@ bool blankImageInto(std::uint32_t w, std::uint32_t h, Image& into, char* message
 base::Result<Image> decodeImage(std::span<const std::uint8_t> bytes);
 base::Result<Image> decodeImageFile(const std::string& path);
 
+// The sides an image of these bytes has, from its header alone: what decoding it will take
+// is known before any pixel memory. Refuses what is no PNG, JPEG or BMP header, and sides
+// outside 1 to kMaxImageSide.
+struct ImageSize {
+  std::int32_t width = 0, height = 0;
+};
+base::Result<ImageSize> imageSize(std::span<const std::uint8_t> bytes);
+
 // The format decoders; each reports whether the file carried alpha.
 struct Decoded {
   Image image;

@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <future>
+#include <string>
 
 namespace vorlane::platform {
 
@@ -18,6 +19,7 @@ namespace {
 struct PngSink {
   base::ByteWriter* out;
   std::exception_ptr thrown;
+  std::string refused;  // libpng's own error, when it was not the writer's
 };
 
 void onWrite(png_structp png, png_bytep data, png_size_t n) {
@@ -31,7 +33,11 @@ void onWrite(png_structp png, png_bytep data, png_size_t n) {
 }
 
 void onFlush(png_structp) {}
-void onError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void onError(png_structp png, png_const_charp message) {
+  if (auto* sink = static_cast<PngSink*>(png_get_io_ptr(png)); sink && !sink->thrown && sink->refused.empty())
+    sink->refused = message ? message : "";
+  png_longjmp(png, 1);
+}
 void onWarning(png_structp, png_const_charp) {}
 
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
@@ -48,9 +54,10 @@ using RowAt = std::function<const png_byte*(std::int32_t y)>;
 
 // Kept apart from its caller so that no local of the caller lives across a longjmp.
 bool writeRows(png_structp png, png_infop info, PngSink& sink, std::int32_t width, std::int32_t height, bool withAlpha,
-               const RowAt& rowAt) {
+               const RowAt& rowAt, int zlibLevel) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, &sink, onWrite, onFlush);
+  if (zlibLevel >= 0) png_set_compression_level(png, zlibLevel);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
@@ -69,19 +76,22 @@ bool writeRows(png_structp png, png_infop info, PngSink& sink, std::int32_t widt
   return true;
 }
 
-void write(std::int32_t width, std::int32_t height, bool withAlpha, const RowAt& rowAt, base::ByteWriter& out) {
-  PngSink sink{&out, nullptr};
+void write(std::int32_t width, std::int32_t height, bool withAlpha, const RowAt& rowAt, base::ByteWriter& out,
+           int zlibLevel = -1) {
+  PngSink sink{&out, nullptr, {}};
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, &onError, &onWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  const bool ok = png && info && writeRows(png, info, sink, width, height, withAlpha, rowAt);
+  const bool ok = png && info && writeRows(png, info, sink, width, height, withAlpha, rowAt, zlibLevel);
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
   if (sink.thrown) std::rethrow_exception(sink.thrown);
+  // Nothing failed to write: the picture itself was refused.
+  if (!ok && !sink.refused.empty()) throw base::FormatError("The PNG encoder refused the picture: " + sink.refused + ".");
   if (!ok) throw base::StreamError(base::kWriteError);
 }
 
 }  // namespace
 
-void encodePng(const Image& image, bool withAlpha, base::ByteWriter& out) {
+void encodePng(const Image& image, bool withAlpha, base::ByteWriter& out, int zlibLevel) {
   std::vector<png_byte> row(withAlpha ? 0 : static_cast<std::size_t>(image.width) * 3);
   write(image.width, image.height, withAlpha, [&](std::int32_t y) -> const png_byte* {
     const std::uint8_t* p = image.at(0, y);
@@ -89,7 +99,7 @@ void encodePng(const Image& image, bool withAlpha, base::ByteWriter& out) {
     for (std::int32_t x = 0; x < image.width; ++x)
       for (int k = 0; k < 3; ++k) row[static_cast<std::size_t>(x) * 3 + k] = p[x * 4 + k];
     return row.data();
-  }, out);
+  }, out, zlibLevel);
 }
 
 void encodePngRows(std::int32_t width, std::int32_t height, const PngRows& rows, base::ByteWriter& out) {

@@ -10,11 +10,16 @@
 
 namespace vorlane::platform {
 
+// libpng writes no wider or taller image (its user limits).
+inline constexpr std::int64_t kMaxPngSide = 1000000;
+
 // An 8-bit PNG of the image: RGBA, or RGB (alpha dropped) when withAlpha is false.
 base::Result<std::vector<std::uint8_t>> encodePng(const Image& image, bool withAlpha = true);
 // The same written row by row through `out` (so through the atomic file path). Throws
-// base::StreamError when the writer's file refuses bytes or libpng fails.
-void encodePng(const Image& image, bool withAlpha, base::ByteWriter& out);
+// base::StreamError when the writer's file refuses bytes, base::FormatError with libpng's
+// reason when it refuses the picture itself.
+// `zlibLevel` 0 to 9 trades size for time; -1 is libpng's default.
+void encodePng(const Image& image, bool withAlpha, base::ByteWriter& out, int zlibLevel = -1);
 // An 8-bit RGB PNG of width × height pixels whose rows `rows` fills a band at a time (first
 // row, count, 3 bytes a pixel), written through `out` as the above: a picture too large to
 // hold whole is never in memory.

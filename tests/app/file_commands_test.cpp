@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "base/console.h"
 #include "formats/formats.h"
@@ -291,7 +292,7 @@ std::string writeTmx(FileCommands& f) {
   const std::string tmx =
       "<map orientation=\"orthogonal\" width=\"2\" height=\"1\" tilewidth=\"4\" tileheight=\"4\">"
       "<tileset firstgid=\"1\" name=\"t\" tilewidth=\"4\" tileheight=\"4\"><image source=\"t.png\"/></tileset>"
-      "<layer name=\"L\" width=\"2\" height=\"1\"><data encoding=\"csv\">1,4</data></layer>"
+      "<layer name=\"Layer 1\" width=\"2\" height=\"1\"><data encoding=\"csv\">1,4</data></layer>"
       "<imagelayer name=\"Sky\"/></map>";
   writeFile(f.dir.file("m.tmx"), std::vector<std::uint8_t>(tmx.begin(), tmx.end()));
   return f.dir.file("m.tmx");
@@ -322,6 +323,48 @@ TEST_F(ForeignMaps, ImportReplacesMapAndTilesetsAndListsWhatWasLeftOut) {
   EXPECT_EQ(shell.tilesets().entries()[0].tileset->cell(3, 0, 0), m.cell(1, 0, 0));
 }
 
+// A transparent colour that is no colour once ended the editor with the unsaved work.
+TEST_F(ForeignMaps, AMapThatCannotBeImportedLeavesTheDocumentAsItWas) {
+  const auto bytes = readFile(writeTmx(*this));
+  std::string tmx(bytes.begin(), bytes.end());
+  tmx.replace(tmx.find("<image source"), 6, "<image trans=\"zzzzzz\"");
+  writeFile(dir.file("m.tmx"), std::vector<std::uint8_t>(tmx.begin(), tmx.end()));
+  const map::MapPtr before = shell.currentMap();
+  tk.fileAnswers = {dir.file("m.tmx")};
+  tk.chooseMenu(g.fileMenu, app::kImportTag);
+  runScript();
+  ASSERT_EQ(tk.messages.size(), 1u);
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+  EXPECT_NE(tk.messages[0].text.find("tileset 't': the transparent colour 'zzzzzz' is not #RRGGBB"), std::string::npos)
+      << tk.messages[0].text;
+  EXPECT_EQ(shell.currentMap(), before);
+  EXPECT_FALSE(shell.document().modified());
+}
+
+// A toolkit whose requester fails by throwing, as any code under a command might.
+struct ThrowingToolkit : FakeToolkit {
+  std::string fileRequester(std::string_view, std::string_view, FileMode, std::string_view) override {
+    throw std::runtime_error("the requester broke");
+  }
+};
+
+TEST(CommandBoundary, WhatACommandThrowsIsAnErrorBoxAndTheEditorCarriesOn) {
+  ThrowingToolkit tk;
+  app::Shell shell{tk};
+  shell.startUp();
+  const map::MapPtr before = shell.currentMap();
+  tk.chooseMenu(shell.gadgets().fileMenu, app::kImportTag);
+  tk.chooseMenu(shell.gadgets().fileMenu, app::kExportAsTag);
+  EXPECT_THROW(shell.run(), ScriptEnded);
+  ASSERT_EQ(tk.messages.size(), 2u);
+  EXPECT_EQ(tk.messages[0].text, "Import Map stopped: the requester broke");
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
+  EXPECT_EQ(tk.messages[1].text, "Export As stopped: the requester broke");
+  EXPECT_FALSE(shell.finished());
+  EXPECT_EQ(shell.currentMap(), before);
+  EXPECT_FALSE(shell.document().modified());
+}
+
 TEST_F(ForeignMaps, ExportAsWritesTheFormatOfTheNameOrTmx) {
   tk.fileAnswers = {writeTmx(*this)};
   tk.chooseMenu(g.fileMenu, app::kImportTag);
@@ -339,6 +382,32 @@ TEST_F(ForeignMaps, ExportAsWritesTheFormatOfTheNameOrTmx) {
   auto back = formats::importMapFile(dir.file("game.json"), {});
   ASSERT_TRUE(back) << back.error();
   EXPECT_EQ(back->map->cell(1, 0, 0)->image->pixels, shell.currentMap()->cell(1, 0, 0)->image->pixels);
+}
+
+// The Render window's settings; the open map stays; a refusal writes nothing and says why.
+TEST_F(ForeignMaps, BakeMapFileWritesTheSameMapLit) {
+  const std::string path = writeTmx(*this);
+  const map::MapPtr before = shell.currentMap();
+  tk.setText(g.widthField, "20");
+  tk.setText(g.heightField, "24");
+  tk.fileAnswers = {path, dir.file("lit.tmx"), path, dir.file("lit.tmj"), path, ""};
+  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::kBakeMapFileTag);
+  base::ConsoleCapture console;
+  runScript();
+  EXPECT_THAT(console.lines(), ::testing::Contains("Rendering shadow map at a resolution of 20x24"));
+  ASSERT_EQ(tk.fileRequests.size(), 6u);
+  EXPECT_EQ(tk.fileRequests[0].filter, "TMX maps:tmx;JSON maps:tmj,json;");
+  EXPECT_EQ(tk.fileRequests[1].mode, FileMode::Save);
+  ASSERT_EQ(tk.messages.size(), 2u);
+  EXPECT_EQ(tk.messages[0].kind, MessageKind::Information);
+  EXPECT_EQ(tk.messages[0].text.rfind("The lit map was written to " + dir.file("lit.tmx") + ".", 0), 0u);
+  EXPECT_EQ(tk.messages[1].kind, MessageKind::Error);
+  EXPECT_NE(tk.messages[1].text.find("keeps the syntax of its source"), std::string::npos);
+  EXPECT_THAT(files(), ElementsAre("lit.tmx", "lit_lit.png", "m.tmx", "t.png"));
+  EXPECT_EQ(shell.currentMap(), before);
+  auto lit = formats::importMapFile(dir.file("lit.tmx"), {true});
+  ASSERT_TRUE(lit) << lit.error();
+  EXPECT_TRUE(lit->map->cell(1, 0, 0));
 }
 
 using RunScript = FileCommands;

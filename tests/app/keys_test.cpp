@@ -72,7 +72,7 @@ TEST_F(Keys, FileShortcutsAskWhatTheirMenuItemsAsk) {
 
   // Shown in the menu beside their items.
   const auto& file = tk.at(g.fileMenu);
-  ASSERT_EQ(file.menuShortcuts.size(), 9u);
+  ASSERT_EQ(file.menuShortcuts.size(), 10u);
   EXPECT_EQ(file.menuShortcuts[0], (platform::Shortcut{'N', kControl}));
   EXPECT_EQ(file.menuShortcuts[3], (platform::Shortcut{'S', kControl | kShift}));
 }

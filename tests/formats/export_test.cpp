@@ -1,11 +1,16 @@
 // Exporting maps as TMX and TMJ with tile atlases, and importing them back.
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/mount.h>
+
 #include <filesystem>
+#include <map>
 
 #include "formats/formats.h"
 #include "formats/samples.h"
 #include "platform/decode.h"
+#include "support/child.h"
 
 namespace vorlane::formats::test {
 namespace {
@@ -161,13 +166,101 @@ TEST(Export, ManyDistinctTilesSpreadOverAtlasesWithinTheSideLimit) {
   for (int i = 0; i < 40; ++i) EXPECT_EQ(back->map->cell(i, 0, 0)->image->at(3, 3)[0], i);
 }
 
-TEST(Export, FailedWriteLeavesNothingBehind) {
+// XML 1.0 holds no control character but tab, LF and CR, not even as a reference: TMX
+// refuses the others, naming the text, and writes nothing; JSON holds them all.
+TEST(Export, ControlCharactersAreRefusedByTmxAndKeptByTmj) {
   TempDir dir;
-  std::filesystem::create_directory(dir.file("taken.tmx"));  // a folder where the map belongs
-  auto notes = formatNamed("tmx")->write(dir.file("taken.tmx"), *sampleMap(), {true, Encoding::csv});
-  EXPECT_FALSE(notes);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("taken_tiles.png")));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("taken_normals.png")));
+  auto m = map::Map::create(1, 1, 1, 4, 4);
+  auto pivot = map::Pivot::createPivot(1, 2, 0);
+  pivot->link = "tab\there";
+  pivot->addRecord("key", std::string("a\x01" "b"));
+  m->addPivot(pivot);
+  auto refused = formatNamed("tmx")->write(dir.file("x.tmx"), *m, {});
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error(),
+            "A TMX file cannot hold this text, so nothing was written.\nThe value of record 1 of pivot 1 \"a<U+0001>b\" holds "
+            "the control character U+0001, which XML does not allow.");
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  ASSERT_TRUE(formatNamed("tmj")->write(dir.file("x.tmj"), *m, {}));
+  auto back = importMapFile(dir.file("x.tmj"), {});
+  ASSERT_TRUE(back) << back.error();
+  ASSERT_EQ(back->map->pivots.size(), 1u);
+  EXPECT_EQ(back->map->pivots[0]->link, "tab\there");
+  EXPECT_EQ(back->map->pivots[0]->records[0]->value, "a\x01" "b");
+  // Tab alone is allowed in XML, and comes back.
+  pivot->records[0]->value = "a\tb";
+  ASSERT_TRUE(formatNamed("tmx")->write(dir.file("x.tmx"), *m, {}));
+  back = importMapFile(dir.file("x.tmx"), {});
+  ASSERT_TRUE(back) << back.error();
+  EXPECT_EQ(back->map->pivots[0]->records[0]->value, "a\tb");
+}
+
+// Every file of a folder with its bytes: what an export may and may not have touched.
+std::map<std::string, std::vector<std::uint8_t>> filesIn(const std::filesystem::path& folder) {
+  std::map<std::string, std::vector<std::uint8_t>> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    files[entry.path().filename().string()] =
+        entry.is_regular_file() ? vorlane::test::readFile(entry.path().string()) : std::vector<std::uint8_t>{};
+  return files;
+}
+
+// Distinct tiles of noise: an export no small disk holds.
+map::MapPtr noisyMap() {
+  auto m = map::Map::create(16, 16, 1, 32, 32);
+  std::uint32_t seed = 1;
+  for (int i = 0; i < 256; ++i) {
+    platform::Image image(32, 32);
+    for (auto& byte : image.pixels) byte = static_cast<std::uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+    m->setCell(i % 16, i / 16, 0, makeTile(image, solidImage(1, 1, 255, 128, 128)));
+  }
+  return m;
+}
+
+// An export that fails: the folder afterwards holds exactly what it held before (the old
+// map and the atlases it names, any user file of an atlas's name), no temporary either.
+std::string failedExport(const std::string& folder, const char* format, const map::Map& map, bool normals) {
+  const auto before = filesIn(folder);
+  auto notes = formatNamed(format)->write(folder + "/x." + format, map, {normals, Encoding::csv});
+  if (notes) return "written";
+  if (filesIn(folder) != before) return "the folder changed";
+  return notes.error().empty() ? "failed without a message" : "";
+}
+
+bool mountSmallFolder(const std::string& folder) {
+  return ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+}
+
+TEST(ExportSet, AFailedExportKeepsTheOldSetAndEveryFileItDidNotMake) {
+  for (const char* format : {"tmx", "tmj"}) {
+    SCOPED_TRACE(format);
+    TempDir dir;
+    const std::string ext = std::string(".") + format;
+    auto folder = [&](const char* name) {
+      std::filesystem::create_directory(dir.file(name));
+      return dir.file(name);
+    };
+    // The map's place is a folder; a user's file bears the atlas's name.
+    const std::string taken = folder("taken");
+    std::filesystem::create_directory(taken + "/x" + ext);
+    vorlane::test::writeFile(taken + "/x_tiles.png", {1, 2, 3});
+    EXPECT_EQ(failedExport(taken, format, *sampleMap(), true), "");
+    // An earlier export, and a later atlas of the new one that cannot be written.
+    const std::string later = folder("later");
+    ASSERT_TRUE(formatNamed(format)->write(later + "/x" + ext, *sampleMap(), {false, Encoding::csv}));
+    std::filesystem::create_directory(later + "/x_normals.png");
+    EXPECT_EQ(failedExport(later, format, *noisyMap(), true), "");
+    // A full disk part-way through the atlases, in a child that mounts a small disk there.
+    const std::string full = folder("full");
+    const auto outcome = vorlane::test::runInChild([&]() -> std::string {
+      if (!mountSmallFolder(full)) return "skip";
+      if (!formatNamed(format)->write(full + "/x" + ext, *sampleMap(), {true, Encoding::csv})) return "no old set";
+      return failedExport(full, format, *noisyMap(), true);
+    });
+    ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
+    if (outcome.text == "skip") GTEST_SKIP() << "no small disk: this system lets no test mount one";
+    EXPECT_EQ(outcome.text, "");
+  }
 }
 
 TEST(Formats, TableGivesFiltersAndFindsByNameOrExtension) {

@@ -9,12 +9,15 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <random>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/console.h"
+#include "formats/formats.h"
 #include "io/project.h"
 #include "support/big_inputs.h"
 #include "support/child.h"
@@ -70,6 +73,19 @@ std::vector<std::string> temporariesIn(const fs::path& folder) {
   return names;
 }
 
+// A map file and the bytes of every atlas it names (by the ".png" names in its text).
+using ExportSet = std::map<std::string, Bytes>;
+ExportSet exportSetAt(const std::string& mapPath) {
+  ExportSet set{{mapPath, test::readFile(mapPath)}};
+  const std::string text(set[mapPath].begin(), set[mapPath].end());
+  static const std::regex image("[A-Za-z0-9_]+\\.png");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), image); it != std::sregex_iterator(); ++it) {
+    const std::string atlas = (fs::path(mapPath).parent_path() / it->str()).string();
+    set[atlas] = fs::exists(atlas) ? test::readFile(atlas) : Bytes{};
+  }
+  return set;
+}
+
 TEST(KilledWriters, LeaveTheOldFileOrTheNewOneWhole) {
   test::TempDir dir;
   fs::create_directory(dir.path() / "out");
@@ -123,6 +139,45 @@ TEST(KilledWriters, LeaveTheOldFileOrTheNewOneWhole) {
       waitFor(child);
       const Bytes now = test::readFile(target);
       EXPECT_TRUE(now == old || now == fresh) << "trial " << trial << ": " << now.size() << " bytes";
+    }
+  }
+  // Exports write a set: the map and the atlases it names change together or not at all.
+  std::mt19937 again(29);
+  for (const char* format : {"tmx", "tmj"}) {
+    SCOPED_TRACE(std::string("export as ") + format);
+    const std::string target = dir.file(std::string("out/x.") + format);
+    const formats::ExportOptions options{true, formats::Encoding::csv};
+    auto exportSet = [&](const map::Map& m) {
+      return forkWriting([&]() -> base::Status {
+        if (formats::formatNamed(format)->write(target, m, options)) return base::success();
+        return base::Error{"failed"};
+      });
+    };
+    const auto small = map::Map::create(1, 1, 1, 64, 64);
+    small->setCell(0, 0, 0, map->cell(3, 3, 0));
+    ASSERT_EQ(waitFor(exportSet(*small)), 0);
+    const ExportSet before = exportSetAt(target);
+    const auto started = Clock::now();
+    ASSERT_EQ(waitFor(exportSet(*map)), 0);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
+    const ExportSet after = exportSetAt(target);
+    ASSERT_NE(before, after);
+    std::uniform_int_distribution<long long> moment(0, took.count());
+    for (int trial = 0; trial < 8; ++trial) {
+      ASSERT_EQ(waitFor(exportSet(*small)), 0);
+      const pid_t child = exportSet(*map);
+      std::this_thread::sleep_for(std::chrono::microseconds(moment(again)));
+      ::kill(child, SIGKILL);
+      waitFor(child);
+      const ExportSet now = exportSetAt(target);
+      // Which file is of which set, when they are mixed.
+      std::string which;
+      for (const auto& [file, bytes] : now) {
+        const bool isOld = before.contains(file) && before.at(file) == bytes;
+        const bool isNew = after.contains(file) && after.at(file) == bytes;
+        which += " " + fs::path(file).filename().string() + (isOld ? " old" : isNew ? " new" : " neither");
+      }
+      EXPECT_TRUE(now == before || now == after) << "trial " << trial << ":" << which;
     }
   }
   // A save after the killed ones clears what they left.

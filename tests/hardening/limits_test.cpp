@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/console.h"
+#include "formats/formats.h"
 #include "io/project.h"
 #include "lighting/render.h"
 #include "platform/decode.h"
@@ -138,6 +139,47 @@ TEST_F(MemoryLimits, BakesOfLitMapsLargerThanMemory) {
   // 64 tile records of an image and two grids of 4 MiB each.
   EXPECT_GT(std::filesystem::file_size(out), 64 * 12 * kMiB);
   std::filesystem::remove(out);
+}
+
+// A 4096 x 4096 image: 64 MiB decoded, 12 bytes a pixel more for what is made of it.
+TEST_F(MemoryLimits, ImportsAndNormalMapsEstimateBeforeTheyDecode) {
+  const std::string big = dir->file("big.png");
+  test::writeStreamedPng(big, 4096, 4096);
+  // Each tileset naming the 266 KB image as one tile adds 192 MiB; sixteen of them 3 GiB,
+  // from a file of 2 KB.
+  std::string tmx = "<map orientation=\"orthogonal\" width=\"1\" height=\"1\" tilewidth=\"4096\" tileheight=\"4096\">";
+  for (int t = 0; t < 16; ++t)
+    tmx += "<tileset firstgid=\"" + std::to_string(t + 1) + "\" name=\"s" + std::to_string(t) +
+           "\" tilewidth=\"4096\" tileheight=\"4096\"><image source=\"big.png\"/></tileset>";
+  tmx += "<layer name=\"l\" width=\"1\" height=\"1\"><data encoding=\"csv\">1</data></layer></map>";
+  test::writeFile(dir->file("many.tmx"), std::vector<std::uint8_t>(tmx.begin(), tmx.end()));
+  const auto import = [&] {
+    auto imported = formats::importMapFile(dir->file("many.tmx"), {true});
+    return imported ? std::string("imported") : imported.error().substr(0, imported.error().find(':'));
+  };
+  const auto normals = [&] {
+    auto run = test::runProgram(VORLANE_TOOL_PATH, "normals '" + big + "' -o '" + dir->file("NMbig.bmp") + "'", *dir);
+    return "exit " + std::to_string(run.exitCode) + " " + run.err.substr(0, run.err.find(':', run.err.find(':') + 1));
+  };
+  struct Case {
+    std::string name;
+    std::function<std::string()> work;
+    std::uint64_t limit;
+    std::string want;
+  };
+  const Case cases[] = {
+      {"import", import, 1024 * kMiB, "not enough memory to import this map"},
+      // Aborted on bad_alloc once.
+      {"vorlane-tool normals", normals, 200 * kMiB,
+       "exit 1 " + big + ": Not enough memory to derive the normal map of an image of 4096 x 4096 pixels"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const test::ChildOutcome outcome = test::runInChild(c.work, c.limit);
+    ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
+    EXPECT_EQ(outcome.text, c.want);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir->file("NMbig.bmp")));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <span>
@@ -13,6 +14,8 @@
 
 #include "base/console.h"
 #include "commands.h"
+#include "formats/bake_map.h"
+#include "formats/formats.h"
 #include "io/project.h"
 #include "lighting/render.h"
 #include "platform/atomic_write.h"
@@ -57,7 +60,31 @@ class ProgressLine {
   int last_ = -1;
 };
 
+// A TMX or TMJ map is baked in place: the same document back, lit.
+int bakeMap(const BakeOptions& o) {
+  if (o.exportOnly) return fail(o.input, "--export is for projects; a tile map is written back as a tile map");
+  formats::BakeMapRequest request;
+  request.width = o.width;
+  request.height = o.height;
+  request.soft = o.soft;
+  request.options = o.lighting;
+  request.threads = o.threads;
+  std::optional<base::ConsoleCapture> quiet;
+  if (o.quiet) quiet.emplace();
+  base::Result<formats::Notes> notes = base::Error{};
+  {
+    ProgressLine progress(!o.quiet && isatty(STDERR_FILENO));
+    notes = formats::bakeMapFile(o.input, o.output, request, [&](float f) { progress(f); });
+  }
+  if (!notes) return failWhole(notes.error());
+  if (!o.quiet)
+    for (const std::string& note : *notes) std::cout << "note: " << note << '\n';
+  return kExitOk;
+}
+
 int bake(const BakeOptions& o) {
+  if (auto refused = refuseOwnInput(o.output, {o.input})) return *refused;
+  if (const formats::Format* format = formats::formatForPath(o.input); format && format->read) return bakeMap(o);
   auto project = readProject(o.input);
   if (!project) return fail(o.input, project.error());
   const map::Map& source = *project->map;
@@ -94,9 +121,10 @@ int bake(const BakeOptions& o) {
 }  // namespace
 
 void addBakeCommand(CLI::App& app, int& exitCode) {
-  auto* cmd = app.add_subcommand("bake", "Render the light map of a project or export file into a lit map");
+  auto* cmd = app.add_subcommand(
+      "bake", "Render the light map of a project or export file into a lit map, or of a TMX or TMJ map into the same map lit");
   auto o = std::make_shared<BakeOptions>();
-  cmd->add_option("IN", o->input, "Project (.vorl) or export file")->required();
+  cmd->add_option("IN", o->input, "Project (.vorl), export file, or tile map (.tmx, .tmj, .json)")->required();
   cmd->add_option("-o,--output", o->output, "Where to write the lit map")->required()->check(nonEmptyPath());
   // Below 16 is raised to 16, as the Render button does.
   cmd->add_option("--width", o->width, "Light map width in texels (default 256, below 16 taken as 16)")

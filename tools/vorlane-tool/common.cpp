@@ -1,9 +1,15 @@
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 #include <string>
 
 #include "base/console.h"
 #include "commands.h"
+#include "platform/memory.h"
 
 namespace vorlane::tool {
 
@@ -22,6 +28,11 @@ std::string oneLine(std::string text) {
 int fail(const std::string& path, const std::string& reason) {
   // One line a failure, for build logs and grep.
   std::cerr << path << ": " << oneLine(reason) << '\n';
+  return kExitBadInput;
+}
+
+int failWhole(const std::string& message) {
+  std::cerr << oneLine(message) << '\n';
   return kExitBadInput;
 }
 
@@ -60,6 +71,53 @@ CLI::Validator numberFrom(double low, double high) { return rangeInWords(low, hi
 CLI::Validator nonEmptyPath() {
   return CLI::Validator([](std::string& text) -> std::string { return text.empty() ? "must name a file" : ""; },
                         "a file name");
+}
+
+namespace {
+int firstOutputError = 0;
+}  // namespace
+
+void noteOutputError() {
+  if (firstOutputError == 0) firstOutputError = errno;
+}
+
+base::Status closeStandardOutput() {
+  // A write refused earlier (a full disk) leaves the error flag; the buffer's last bytes go now
+  // (std::cout shares the buffer of stdout).
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  int error = flushed ? 0 : errno;
+  std::cout.flush();
+  const bool failedBefore = std::ferror(stdout) != 0;
+  if (std::fclose(stdout) != 0 && error == 0) error = errno;
+  if (error == 0) error = firstOutputError;
+  if (flushed && !failedBefore && error == 0) return base::success();
+  return base::Error{std::string("cannot write the output: ") + (error != 0 ? std::strerror(error) : "a write was refused")};
+}
+
+std::string inThisFolder(const std::string& path) {
+  return path.empty() || path.find_first_of("/\\") != std::string::npos ? path : "./" + path;
+}
+
+base::Status checkMemoryFor(const std::string& what, std::uint64_t need) {
+  const std::uint64_t available = platform::availableMemory();
+  if (need <= available) return base::success();
+  auto mib = [](std::uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); };
+  return base::Error{base::kNotEnoughMemory + what + ": it needs about " + mib(need) + " MiB, and " + mib(available) +
+                     " MiB are available."};
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat first {}, second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+std::optional<int> refuseOwnInput(const std::string& output, std::initializer_list<std::string> inputs) {
+  for (const std::string& input : inputs)
+    if (!input.empty() && sameFile(output, input))
+      return fail(output, "this is the input " + input + "; writing it would replace what is being read");
+  return std::nullopt;
 }
 
 base::Result<io::Project> readProject(const std::string& path) {

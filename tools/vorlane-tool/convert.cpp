@@ -18,6 +18,7 @@ struct ImportArgs {
 };
 
 int runImport(const ImportArgs& a) {
+  if (auto refused = refuseOwnInput(a.output, {a.input})) return *refused;
   const formats::Format* format = formats::formatForPath(a.input);
   if (format && !format->read) return fail(a.input, "maps of this kind cannot be imported");
   base::Result<formats::Imported> imported = base::Error{};
@@ -25,13 +26,14 @@ int runImport(const ImportArgs& a) {
     base::ConsoleCapture quiet;
     imported = formats::importMapFile(a.input, {a.lossy});
   }
-  if (!imported) return fail(a.input, imported.error());
+  if (!imported) return failWhole(imported.error());
   auto status = io::writeFileAtomically(a.output, [&](base::ByteWriter& out) {
     io::saveMap(*imported->map, out);
     io::writeTilesetSection(imported->tilesets, out);
   });
   if (!status) return fail(a.output, status.error());
   for (const std::string& item : imported->leftOut) std::cout << "left out: " << item << '\n';
+  for (const std::string& item : imported->notes) std::cout << "note: " << item << '\n';
   return kExitOk;
 }
 
@@ -41,6 +43,7 @@ struct ExportArgs {
 };
 
 int runExport(const ExportArgs& a) {
+  if (auto refused = refuseOwnInput(a.output, {a.input})) return *refused;
   const formats::Format* format = formats::formatNamed(a.format);
   auto project = readProject(a.input);
   if (!project) return fail(a.input, project.error());

@@ -14,7 +14,8 @@ struct Example {
 constexpr Example kExamples[] = {
     {"info", "vorlane-tool info level.vorl --json"},
     {"check", "vorlane-tool check level.vorl || echo broken"},
-    {"bake", "vorlane-tool bake level.vorl -o level-lit.vorl --width 1024 --height 1024 --soft"},
+    {"bake", "vorlane-tool bake level.vorl -o level-lit.vorl --width 1024 --height 1024 --soft\n"
+             "  vorlane-tool bake town.tmx -o lit/town.tmx --soft   # the same map back, lit"},
     {"png", "vorlane-tool png level-lit.vorl -o level-lit.png"},
     {"scan", "vorlane-tool scan sheet.png --tile 32x32 -o sheet.vorl"},
     {"normals", "vorlane-tool normals tiles/grass.png --strength 6   # writes tiles/NMgrass.bmp"},
@@ -56,6 +57,12 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
     return code == 0 ? kExitOk : kExitUsage;
+  } catch (const std::bad_alloc&) {
+    exitCode = fail("vorlane-tool", "not enough memory");
+  } catch (const std::exception& e) {
+    // Whatever a command missed still ends as a failure in one line, never as an abort.
+    exitCode = fail("vorlane-tool", e.what());
   }
+  if (auto written = closeStandardOutput(); !written) exitCode = fail("vorlane-tool", written.error());
   return exitCode;
 }

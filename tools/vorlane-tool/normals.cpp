@@ -20,14 +20,27 @@ struct NormalsArgs {
   bool force = false;
 };
 
+// Beyond the decoded image: the heights, the normal map and its BMP, 4 bytes a pixel each.
+constexpr std::uint64_t kBytesPerPixel = 12;
+
 int runNormals(const NormalsArgs& args) {
-  const std::string out = args.output.empty() ? tiles::companionPath(args.image) : args.output;
+  const std::string out = args.output.empty() ? tiles::companionPath(inThisFolder(args.image)) : args.output;
+  if (auto refused = refuseOwnInput(out, {args.image})) return *refused;
   std::error_code ec;
   if (!args.force && std::filesystem::exists(out, ec))
     return fail(out, "the file exists; --force replaces it");
   auto image = platform::decodeImageFile(args.image);
   if (!image) return fail(args.image, image.error());
-  const std::vector<std::uint8_t> bmp = platform::encodeBmp(tiles::deriveNormalMap(*image, args.options));
+  const std::string what = "derive the normal map of an image of " + std::to_string(image->width) + " x " +
+                           std::to_string(image->height) + " pixels";
+  const std::uint64_t need = kBytesPerPixel * static_cast<std::uint64_t>(image->width) * static_cast<std::uint64_t>(image->height);
+  if (auto fits = checkMemoryFor(what, need); !fits) return fail(args.image, fits.error());
+  std::vector<std::uint8_t> bmp;
+  try {
+    bmp = platform::encodeBmp(tiles::deriveNormalMap(*image, args.options));
+  } catch (const std::bad_alloc&) {
+    return fail(args.image, base::outOfMemory(what).message);
+  }
   auto status = io::writeFileAtomically(out, [&](base::ByteWriter& w) { w.bytes(bmp.data(), bmp.size()); });
   if (!status) return fail(out, status.error());
   return kExitOk;

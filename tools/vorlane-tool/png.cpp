@@ -15,6 +15,8 @@ namespace vorlane::tool {
 
 namespace {
 
+constexpr const char* kSmallerAdvice = "\n--scale or --max-side draws a smaller picture, a band of rows at a time.";
+
 struct PngOptions {
   std::string input, output;
   float scale = 1;
@@ -37,10 +39,19 @@ int preview(const PngOptions& o) {
 }
 
 int png(const PngOptions& o) {
+  if (auto refused = refuseOwnInput(o.output, {o.input})) return *refused;
   if (o.scale != 1 || o.maxSide > 0) return preview(o);
   auto project = readProject(o.input);
   if (!project) return fail(o.input, project.error());
-  auto image = lighting::compositeMap(*project->map);
+  const map::Map& m = *project->map;
+  const std::int64_t w = std::int64_t{m.width} * m.tileWidth, h = std::int64_t{m.height} * m.tileHeight;
+  // Say which limit a picture of the whole map passes, and how to draw a smaller one.
+  if (w > platform::kMaxPngSide || h > platform::kMaxPngSide)
+    return fail(o.input, "The map is " + std::to_string(w) + "x" + std::to_string(h) + " pixels; a PNG image is at most " +
+                             std::to_string(platform::kMaxPngSide) + " pixels a side." + kSmallerAdvice);
+  auto image = lighting::compositeMap(m);
+  if (!image && w > 0 && h > 0 && static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) > lighting::kMaxCompositePixels)
+    return fail(o.input, image.error() + kSmallerAdvice);
   if (!image) return fail(o.input, image.error());
   // Every pixel is opaque: RGB.
   auto status = io::writeFileAtomically(o.output, [&](base::ByteWriter& out) { platform::encodePng(*image, false, out); });

@@ -18,8 +18,8 @@ int run(const std::string& script, const std::vector<std::string>& args) {
   script::ScriptEngine engine;
   if (!engine.start()) return fail(script, "not enough memory to start the script engine");
   engine.setPrint([](std::string_view line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
+    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fputc('\n', stdout) == EOF)
+      noteOutputError();
   });
   std::vector<std::string> argv{"vorlane-tool", "run", script};
   argv.insert(argv.end(), args.begin(), args.end());

@@ -9,6 +9,7 @@
 #include "base/convert.h"
 #include "commands.h"
 #include "io/project.h"
+#include "tiles/companion.h"
 #include "tiles/scan.h"
 
 namespace vorlane::tool {
@@ -34,7 +35,8 @@ int runScan(const std::string& image, const std::string& out, TileSize size) {
     std::cerr << ok.error() << '\n';
     return kExitBadInput;
   }
-  auto source = tiles::loadScanSource(image);
+  if (auto refused = refuseOwnInput(out, {image, tiles::companionPath(inThisFolder(image))})) return *refused;
+  auto source = tiles::loadScanSource(inThisFolder(image));
   if (!source) return fail(image, source.error());
 
   auto pieces = tiles::cutImage(*source, size.width, size.height, image);
