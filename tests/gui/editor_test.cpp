@@ -97,7 +97,7 @@ TEST_F(EditorTest, StartsWithItsWindowsGadgetsAndCaptions) {
   QStringList file;
   for (QAction* a : tk->menu(g().fileMenu)->actions()) file << a->text();
   EXPECT_EQ(file, QStringList({"New Map", "Load Map", "Save Map", "Save As", "Export Vorl", "Import Map...",
-                               "Export As...", "Run Script..."}));
+                               "Export As...", "Bake Map File...", "Run Script...", "Quit"}));
   EXPECT_EQ(main->findChild<QMenuBar*>()->actions().at(0)->text(), "File");
 
   // No tile yet: the tile canvas says so, and the empty start-up map shows nothing.
