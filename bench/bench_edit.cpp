@@ -6,6 +6,7 @@
 #include "base/console.h"
 #include "edit/cells.h"
 #include "edit/document.h"
+#include "map/stamp.h"
 #include "lighting/render.h"
 
 namespace {
@@ -83,6 +84,26 @@ void BM_FillOverCheckeredLayer(benchmark::State& state) {
   state.counters["stroke_MiB"] = static_cast<double>(bytes) / (1 << 20);
 }
 BENCHMARK(BM_FillOverCheckeredLayer)->Unit(benchmark::kMillisecond);
+
+// The Bucket over a whole 1024 × 1024 layer of one tile, from its centre: the largest area a
+// click can fill, recorded as one step.
+void BM_BucketWholeLayer(benchmark::State& state) {
+  Painted painted;
+  painted.fill(0);
+  const map::Stamp brush = map::Stamp::single(painted.a);
+  std::int64_t area = 0;
+  for (auto _ : state) {
+    {
+      edit::CellRecorder rec(painted.doc, painted.doc.map(), "Bucket");
+      area = map::bucketFill(*painted.doc.map(), rec, kSide / 2, kSide / 2, 0, brush);
+    }
+    state.PauseTiming();
+    painted.doc.undo();
+    state.ResumeTiming();
+  }
+  state.counters["cells"] = static_cast<double>(area);
+}
+BENCHMARK(BM_BucketWholeLayer)->Unit(benchmark::kMillisecond);
 
 // The Render button on a small map with 16 lights at 4096 × 4096: the history keeps the
 // step and the editable map (`keepsShadowMaps` renders as the editor did before, writing every

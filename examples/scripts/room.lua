@@ -2,6 +2,28 @@
 -- corner; saves the room and its bake.
 --   vorlane-tool run room.lua FLOOR_IMAGE WALL_IMAGE OUT [COLUMNS ROWS TILE_SIZE]
 -- writes OUT.vorl (the room) and OUT-lit.vorl (the baked map).
+-- In the editor (File > Run Script...) it makes the open map a room: the tile at its cell
+-- (0, 0) of layer 0 becomes the floor, the one at (0, 0) of the top layer the walls.
+if not arg[1] and vorlane.map then
+  local m = vorlane.map
+  local top = m.depth - 1
+  local floor, wall = m:cell(0, 0, 0), m:cell(0, 0, top)
+  if floor then m:fillLayer(0, floor) end
+  local right, bottom = m.width - 1, m.height - 1
+  if wall then
+    wall.castShadows = true
+    m:line(0, 0, right, 0, top, wall)
+    m:line(0, bottom, right, bottom, top, wall)
+    m:line(0, 0, 0, bottom, top, wall)
+    m:line(right, 0, right, bottom, top, wall)
+  end
+  for _, corner in ipairs{{1, 1}, {right - 1, 1}, {1, bottom - 1}, {right - 1, bottom - 1}} do
+    m:addLight{x = (corner[1] + 0.5) * m.tileWidth, y = (corner[2] + 0.5) * m.tileHeight, layer = top,
+               red = 255, green = 220, blue = 180, range = 8 * m.tileWidth, castShadows = true}
+  end
+  print(("the open map is a %dx%d room with 4 lights"):format(m.width, m.height))
+  return
+end
 local floorImage, wallImage, out = arg[1], arg[2], arg[3]
 if not out then error("usage: room.lua FLOOR_IMAGE WALL_IMAGE OUT [COLUMNS ROWS TILE_SIZE]", 0) end
 local columns = math.tointeger(tonumber(arg[4] or 12))

@@ -51,6 +51,8 @@ std::span<const Action> Shell::actions() {
        .run = [](Shell& s, const Event&) { return s.bakeMapFile(); }},
       {.id = A::runScript, .label = "Run Script...", .menu = &G::fileMenu,
        .run = [](Shell& s, const Event&) { return s.runScript(); }},
+      {.id = A::quit, .label = "Quit", .menu = &G::fileMenu, .shortcut = {'Q', kControl},
+       .run = [](Shell& s, const Event&) { return s.closeMain(); }},
 
       // Edit. Ctrl+Y is the other habit for Redo.
       {.id = A::undo, .label = "Undo", .menu = &G::editMenu, .shortcut = {'Z', kControl},
@@ -71,6 +73,10 @@ std::span<const Action> Shell::actions() {
        .run = [](Shell& s, const Event&) { return s.chooseTool(map::kBlock); }},
       {.id = A::fill, .label = "Fill", .shortcut = {'F'},
        .run = [](Shell& s, const Event&) { return s.chooseTool(map::kFill); }},
+      {.id = A::eraser, .label = "Eraser", .shortcut = {'E'},
+       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kEraser); }},
+      {.id = A::bucket, .label = "Bucket", .shortcut = {'G'},
+       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kBucket); }},
       {.id = A::tileFlags, .label = "Tile Flags", .run = [](Shell& s, const Event&) { return s.tileFlagsChanged(); }},
       {.id = A::toggleLights, .label = "Lights",
        .run = [](Shell& s, const Event&) { return s.toggleWindow(s.g_.lightsWindow, s.lightsShown_); }},
@@ -95,11 +101,21 @@ std::span<const Action> Shell::actions() {
       {.id = A::zoomReset, .label = "Zoom 1", .shortcut = {'0', kControl},
        .run = [](Shell& s, const Event&) { return s.zoomTo(1.0f); }},
       {.id = A::zoomIn, .label = "Zoom In", .shortcut = {platform::kKeyEqual, kControl},
-       .alternate = {'+', kControl | kShift}, .run = [](Shell& s, const Event&) { return s.zoomBy(1); }},
+       .alternate = {'+', kControl | kShift}, .run = [](Shell& s, const Event&) { return s.zoomStep(1); }},
       {.id = A::zoomOut, .label = "Zoom Out", .shortcut = {platform::kKeyMinus, kControl},
-       .run = [](Shell& s, const Event&) { return s.zoomBy(-1); }},
+       .run = [](Shell& s, const Event&) { return s.zoomStep(-1); }},
+      {.id = A::zoomToFit, .label = "Zoom to Fit", .menu = &G::viewMenu,
+       .run = [](Shell& s, const Event&) { return s.zoomToFit(); }},
+
+      // Layers: which are drawn (the menu's per-layer items follow these two).
+      {.id = A::showOnlyCurrentLayer, .label = "Show Only Current Layer", .menu = &G::layersMenu,
+       .shortcut = {'H', kControl | kShift}, .run = [](Shell& s, const Event&) { return s.showLayers(true); }},
+      {.id = A::showAllLayers, .label = "Show All Layers", .menu = &G::layersMenu,
+       .run = [](Shell& s, const Event&) { return s.showLayers(false); }},
       {.id = A::abandonStroke, .label = "Abandon Stroke", .shortcut = {platform::kKeyEscape},
        .run = [](Shell& s, const Event&) { return s.abandonStroke(); }},
+      {.id = A::deleteSelected, .label = "Delete Selected", .shortcut = {platform::kKeyDelete},
+       .run = [](Shell& s, const Event&) { return s.deleteSelected(); }},
 
       // Tiles window.
       {.id = A::loadTile, .label = "Load Tile.", .run = [](Shell& s, const Event&) { return s.loadTile(); }},
@@ -177,6 +193,8 @@ constexpr Binding kGadgets[] = {
     {&G::rectButton, A::rect},
     {&G::blockButton, A::block},
     {&G::fillButton, A::fill},
+    {&G::eraserButton, A::eraser},
+    {&G::bucketButton, A::bucket},
     {&G::lightsToggle, A::toggleLights},
     {&G::pivotsToggle, A::togglePivots},
     {&G::renderToggle, A::toggleRender},
@@ -209,8 +227,16 @@ constexpr Binding kCloses[] = {
     {&G::pivotsWindow, A::hidePivots},
 };
 
+constexpr ToolRow kTools[] = {
+    {map::kPlot, A::plot, &G::plotButton},     {map::kLine, A::line, &G::lineButton},
+    {map::kRect, A::rect, &G::rectButton},     {map::kBlock, A::block, &G::blockButton},
+    {map::kFill, A::fill, &G::fillButton},     {map::kEraser, A::eraser, &G::eraserButton},
+    {map::kBucket, A::bucket, &G::bucketButton},
+};
+
 }  // namespace
 
+std::span<const ToolRow> toolRows() { return kTools; }
 std::span<const Binding> gadgetBindings() { return kGadgets; }
 std::span<const Binding> closeBindings() { return kCloses; }
 

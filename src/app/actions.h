@@ -42,6 +42,8 @@ enum class ActionId : int {
   rect,
   block,
   fill,
+  eraser,
+  bucket,
   layerTyped,
   layerDown,
   layerUp,
@@ -59,6 +61,11 @@ enum class ActionId : int {
   previewBox,
   runScript,
   bakeMapFile,
+  quit,
+  zoomToFit,
+  deleteSelected,
+  showOnlyCurrentLayer,
+  showAllLayers,
   // Window closes.
   closeMain,
   hideRender,
@@ -94,5 +101,13 @@ struct Binding {
 };
 std::span<const Binding> gadgetBindings();
 std::span<const Binding> closeBindings();
+
+// A tool's command and the button that shows it pressed while it is the active one.
+struct ToolRow {
+  std::int32_t tool;
+  ActionId id;
+  platform::Handle Gadgets::*button;
+};
+std::span<const ToolRow> toolRows();
 
 }  // namespace vorlane::app

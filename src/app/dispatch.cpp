@@ -36,8 +36,20 @@ Shell::After Shell::run(const Action* action, const Event& e) {
   return After::step;
 }
 
+// The active tool's button shows pressed and the Tools window's status bar names it.
 Shell::After Shell::chooseTool(std::int32_t tool) {
   currentTool_ = tool;
+  for (const ToolRow& row : toolRows()) tk_.setChecked(g_.*(row.button), row.tool == tool);
+  tk_.setStatusText(g_.toolsWindow, map::toolName(tool));
+  return After::step;
+}
+
+Shell::After Shell::deleteSelected() {
+  map::LightPtr light = lastPickedLight_ ? objects_->activeLight() : nullptr;
+  map::PivotPtr pivot = lastPickedLight_ ? nullptr : objects_->activePivot();
+  if (!light && !pivot) return After::step;
+  objects_->endDrag();
+  objects_->removeObjects(std::move(light), std::move(pivot));
   return After::step;
 }
 

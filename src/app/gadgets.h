@@ -19,7 +19,7 @@ struct Gadgets {
   H layerDownButton{}, layerField{}, layerLabel{}, layerUpButton{}, mapCanvas{};
   // Tools window.
   H tileFrame{}, tileCanvas{}, tileShadowsBox{}, tileColliderBox{};
-  H plotButton{}, lineButton{}, rectButton{}, blockButton{}, fillButton{};
+  H plotButton{}, lineButton{}, rectButton{}, blockButton{}, fillButton{}, eraserButton{}, bucketButton{};
   H windowsFrame{}, lightsToggle{}, pivotsToggle{}, renderToggle{};
   // Tiles window.
   H tilesetTabs{}, tilesetCanvas{}, loadTileButton{}, scanButton{}, newSetButton{}, deleteSetButton{};
@@ -35,7 +35,7 @@ struct Gadgets {
   H lightFrame{}, redLabel{}, redField{}, greenLabel{}, greenField{}, blueLabel{}, blueField{};
   H pickButton{}, lightShadowsBox{}, rangeField{}, rangeLabel{};
   // Menus.
-  H contextMenu{}, fileMenu{}, editMenu{}, renderMenu{};
+  H contextMenu{}, fileMenu{}, editMenu{}, viewMenu{}, layersMenu{}, renderMenu{};
 };
 
 // The start-up steps that create gadgets, each one table, in start-up order.
@@ -45,7 +45,7 @@ void buildTilesWindow(platform::Toolkit& toolkit, Gadgets& g);
 void buildRenderWindow(platform::Toolkit& toolkit, Gadgets& g);
 void buildPivotsWindow(platform::Toolkit& toolkit, Gadgets& g);
 void buildLightsWindow(platform::Toolkit& toolkit, Gadgets& g);
-// The context menu, then the main window's File, Edit and Render menus with the commands they show.
+// The context menu, then the main window's File, Edit, View, Layers and Render menus with the commands they show.
 void buildMenus(platform::Toolkit& toolkit, Gadgets& g, std::span<const Action> actions);
 
 // Menu item tags: the commands' ids.
@@ -65,6 +65,12 @@ enum MenuTag : int {
   kPreviewTag = tagOf(ActionId::togglePreview),
   kRunScriptTag = tagOf(ActionId::runScript),
   kBakeMapFileTag = tagOf(ActionId::bakeMapFile),
+  kQuitTag = tagOf(ActionId::quit),
+  kZoomToFitTag = tagOf(ActionId::zoomToFit),
+  kShowOnlyCurrentTag = tagOf(ActionId::showOnlyCurrentLayer),
+  kShowAllTag = tagOf(ActionId::showAllLayers),
+  // The Layers menu's item of layer L (from 0) has this tag plus L.
+  kLayerItemTag = 1 << 16,
 };
 
 }  // namespace vorlane::app

@@ -26,6 +26,8 @@ constexpr P kToolWindows[] = {
     {K::Button, "Rect", 0, 180, 50, 20, &G::toolsWindow, &G::rectButton},
     {K::Button, "Block", 50, 180, 50, 20, &G::toolsWindow, &G::blockButton},
     {K::Button, "Fill", 0, 200, 50, 20, &G::toolsWindow, &G::fillButton},
+    {K::Button, "Eraser", 50, 200, 50, 20, &G::toolsWindow, &G::eraserButton},
+    {K::Button, "Bucket", 0, 220, 50, 20, &G::toolsWindow, &G::bucketButton},
     {K::GroupFrame, "Windows", 0, 300, 100, 90, &G::toolsWindow, &G::windowsFrame},
     {K::Button, "Lights", 0, 0, 45, 20, &G::windowsFrame, &G::lightsToggle},
     {K::Button, "Pivots", 45, 0, 45, 20, &G::windowsFrame, &G::pivotsToggle},
@@ -129,6 +131,8 @@ void buildMenus(platform::Toolkit& tk, Gadgets& g, std::span<const Action> actio
   g.contextMenu = tk.createMenu("Context", platform::kNoHandle);
   g.fileMenu = tk.createMenu("File", g.mainWindow);
   g.editMenu = tk.createMenu("Edit", g.mainWindow);
+  g.viewMenu = tk.createMenu("View", g.mainWindow);
+  g.layersMenu = tk.createMenu("Layers", g.mainWindow);
   g.renderMenu = tk.createMenu("Render", g.mainWindow);
   for (const Action& a : actions)
     if (a.menu) tk.createMenuItem(a.label, tagOf(a.id), g.*(a.menu), a.shortcut);

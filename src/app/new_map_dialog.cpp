@@ -54,7 +54,8 @@ void runNewMapDialog(platform::Toolkit& tk, platform::Handle owner, const std::f
     const platform::Event e = tk.waitEvent();
     const bool closed = e.kind == platform::EventKind::WindowClose && e.source == d.window;
     const bool action = e.kind == platform::EventKind::GadgetAction;
-    if (closed || (action && e.source == d.cancelButton)) break;
+    const bool escape = e.kind == platform::EventKind::KeyDown && e.datum == platform::kKeyEscape;
+    if (closed || escape || (action && e.source == d.cancelButton)) break;
     if (action && e.source == d.createButton && create(readSize(tk, d))) break;
   }
   tk.destroyWindow(d.window);

@@ -5,6 +5,7 @@
 
 #include "base/convert.h"
 #include "edit/commands.h"
+#include "map/stamp.h"
 #include "map/view.h"
 
 namespace vorlane::app {
@@ -36,6 +37,7 @@ void Shell::startUp() {
   panning_ = false;
   panFirst_ = true;
   buildDispatch();
+  showLayersMenu();
   showEditState();
 }
 
@@ -56,6 +58,7 @@ void Shell::handle(const Event& event) {
   if (finished_) return;
   requestPreview();
   // Only events move the pointer, the view or the map.
+  showLayersMenu();
   if (event.kind != EventKind::TimerTick) place_ = placeUnderPointer();
   showEditState();
 }
@@ -71,13 +74,17 @@ Shell::After Shell::dispatch(const Event& e) {
     case EventKind::MouseUp: return onMouseUp(e);
     case EventKind::MouseMove: return onMouseMove(e);
     case EventKind::MouseWheel: return onWheel(e);
+    case EventKind::ZoomWheel: return onZoomWheel(e);
     case EventKind::KeyDown: return onKey(e);
     case EventKind::MouseLeave: return onMouseLeave(e);
   }
   return After::step;
 }
 
-Shell::After Shell::onMenu(const Event& e) { return run(findAction(actions(), ActionId{e.datum}), e); }
+Shell::After Shell::onMenu(const Event& e) {
+  if (e.source == g_.layersMenu && e.datum >= kLayerItemTag) return toggleLayer(e.datum - kLayerItemTag);
+  return run(findAction(actions(), ActionId{e.datum}), e);
+}
 
 Shell::After Shell::onGadget(const Event& e) {
   auto it = gadgetActions_.find(e.source);
@@ -96,7 +103,7 @@ Shell::After Shell::onClose(const Event& e) {
 // user changes them (their actions), so an undone change stays undone.
 void Shell::afterEvent() {
   if (stroke_.painting)
-    map::updateStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
+    map::updateStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_, brush());
   const map::Map& tileset = *currentTileset();
   const tiles::TilePtr& picked = tileset.cell(tileset.selectedX, tileset.selectedY, 0);
   if (picked != currentTile_) {
@@ -180,6 +187,7 @@ void Shell::showEditState() {
   else
     text += "Map " + std::to_string(p.width) + " × " + std::to_string(p.height) + " × " + std::to_string(p.depth) +
             " · Tiles " + std::to_string(p.tileWidth) + " × " + std::to_string(p.tileHeight);
+  if (p.layerHidden) text += kStatusGap + std::string("Layer ") + std::to_string(currentLayer_ + 1) + " hidden";
   tk_.setStatusText(g_.mainWindow, text);
 }
 
@@ -198,9 +206,11 @@ Shell::Place Shell::placeUnderPointer() {
       p.pixelX = static_cast<std::int32_t>(std::floor(pixel.x));
       p.pixelY = static_cast<std::int32_t>(std::floor(pixel.y));
       p.zoomPercent = static_cast<std::int32_t>(std::lround(m.getZoom() * 100.0f));
+      p.layerHidden = layerHidden(currentLayer_);
       return p;
     }
   }
+  p.layerHidden = layerHidden(currentLayer_);
   p.width = m.width;
   p.height = m.height;
   p.depth = m.depth;
@@ -225,9 +235,16 @@ Shell::After Shell::onTick(const Event&) {
       picture = preview_->shownPicture();
     }
   }
+  // The brush preview is not in the frame's key: a frame showing another one is not the same.
+  const std::optional<map::Stamp> brushShown = brushPreview();
+  const BrushKey key{brushShown.has_value(), m.selectedX, m.selectedY, currentTile_.get(), &stamp_, stamp_.width,
+                     stamp_.height, currentTool_};
+  if (key != brushKey_) mapFrame_ = MapFrame{};
+  brushKey_ = key;
   if (!mapFrame_.unchanged(m, mapSurface, lit)) {
     mapSurface.clear();
-    map::draw(m, mapSurface, lit, picture);
+    map::draw(m, mapSurface, lit, picture, hidden_);
+    if (brushShown) map::drawBrush(m, mapSurface, *brushShown, m.selectedX, m.selectedY);
     map::drawGrid(m, mapSurface);
     mapSurface.present();
     mapFrame_.drawn(m);
@@ -236,6 +253,9 @@ Shell::After Shell::onTick(const Event&) {
   map::Map& ts = *currentTileset();
   platform::Surface& tilesetSurface = tk_.surface(g_.tilesetCanvas);
   ts.markCell(ts.selectedX, ts.selectedY);
+  if (!stamp_.empty() && !tilesetDrag_)
+    for (std::int32_t x = 0; x < stamp_.width; ++x)
+      for (std::int32_t y = 0; y < stamp_.height; ++y) ts.markCell(stampSlotsX_ + x, stampSlotsY_ + y);
   if (!tilesetFrame_.unchanged(ts, tilesetSurface)) {
     tilesetSurface.clear();
     map::drawGrid(ts, tilesetSurface);
@@ -271,6 +291,16 @@ void Shell::pointAt(const Event& e) {
   }
 }
 
+// What a click would paint, under the pointer while no stroke is going on.
+std::optional<map::Stamp> Shell::brushPreview() const {
+  const bool paints = currentTool_ == map::kPlot || currentTool_ == map::kLine || currentTool_ == map::kRect ||
+                      currentTool_ == map::kBlock || currentTool_ == map::kEraser || currentTool_ == map::kBucket;
+  if (!paints || !pointerOnMap_ || stroke_.painting || layerHidden(currentLayer_)) return std::nullopt;
+  const std::int32_t w = stamp_.empty() ? 1 : stamp_.width, h = stamp_.empty() ? 1 : stamp_.height;
+  if (currentTool_ == map::kEraser || (stamp_.empty() && !currentTile_)) return map::Stamp::eraser(w, h);
+  return stamp_.empty() ? map::Stamp::single(currentTile_) : stamp_;
+}
+
 Shell::After Shell::onMouseDown(const Event& e) {
   pointAt(e);
   if (e.datum == platform::kMiddleButton) {
@@ -284,7 +314,13 @@ Shell::After Shell::onMouseDown(const Event& e) {
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = true;
     pressed_ = {};
-    if (e.source == g_.tilesetCanvas) map::pickCell(*currentTileset(), tk_.surface(g_.tilesetCanvas), e.x, e.y);
+    if (e.source == g_.tilesetCanvas) {
+      map::Map& ts = *currentTileset();
+      map::pickCell(ts, tk_.surface(g_.tilesetCanvas), e.x, e.y);
+      tilesetDrag_ = true;
+      tilesetPressX_ = ts.selectedX;
+      tilesetPressY_ = ts.selectedY;
+    }
     if (e.source == g_.mapCanvas) {
       const platform::Surface& s = tk_.surface(g_.mapCanvas);
       const auto px = static_cast<float>(e.x), py = static_cast<float>(e.y);
@@ -292,11 +328,13 @@ Shell::After Shell::onMouseDown(const Event& e) {
       if (light) objects_->selectLight(light);
       map::PivotPtr pivot = map::pickPivot(*doc_.map(), s, px, py);
       if (pivot) objects_->selectPivot(pivot);
+      if (light || pivot) lastPickedLight_ = light != nullptr;
       // A press only selects: what it hit moves once the pointer has gone past the drag distance.
       if (light || pivot) pressed_ = {light, pivot, e.x, e.y, map::canvasToMap(*doc_.map(), s, e.x, e.y)};
-      if (!light && !pivot) {
+      // A hidden layer is not painted through.
+      if (!light && !pivot && !layerHidden(currentLayer_)) {
         strokeCells_.reset();
-        map::beginStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_);
+        map::beginStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_, brush());
       }
     }
   }
@@ -314,9 +352,19 @@ Shell::After Shell::onMouseUp(const Event& e) {
       objects_->dragTo(map::canvasToMap(*doc_.map(), tk_.surface(g_.mapCanvas), e.x, e.y));
     objects_->endDrag();
     pressed_ = {};
+    if (tilesetDrag_) {
+      // A drag over several slots picks them as a stamp; a click picks one tile as always.
+      tilesetDrag_ = false;
+      const map::Map& ts = *currentTileset();
+      const bool block = ts.selectedX != tilesetPressX_ || ts.selectedY != tilesetPressY_;
+      stampSlotsX_ = std::min(tilesetPressX_, ts.selectedX);
+      stampSlotsY_ = std::min(tilesetPressY_, ts.selectedY);
+      stamp_ = block ? map::Stamp::fromTileset(ts, {tilesetPressX_, tilesetPressY_, ts.selectedX, ts.selectedY})
+                     : map::Stamp{};
+    }
     if (!stroke_.painting) return After::skip;
     map::endStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_,
-                   e.source == g_.mapCanvas);
+                   e.source == g_.mapCanvas, brush());
     // The stroke's cells become one step.
     dropStroke();
   }
@@ -369,6 +417,39 @@ Shell::After Shell::onWheel(const Event& e) {
   return After::step;
 }
 
+// Ctrl+wheel: one ladder step per notch, the map point under the pointer staying there.
+Shell::After Shell::onZoomWheel(const Event& e) {
+  if (e.source != g_.mapCanvas) return After::step;
+  map::Map& m = *doc_.map();
+  const platform::Surface& s = tk_.surface(g_.mapCanvas);
+  const map::MapPoint at = map::canvasToMap(m, s, e.x, e.y);
+  float zoom = m.getZoom();
+  for (std::int32_t n = 0; n < std::abs(e.datum); ++n) zoom = e.datum > 0 ? map::zoomStepIn(zoom) : map::zoomStepOut(zoom);
+  m.setZoom(zoom);
+  const float cx = static_cast<float>(s.width()) / 2.0f, cy = static_cast<float>(s.height()) / 2.0f;
+  m.scrollX = at.x - cx - (static_cast<float>(e.x) - cx) / zoom;
+  m.scrollY = at.y - cy - (static_cast<float>(e.y) - cy) / zoom;
+  mapMouseX_ = e.x;
+  mapMouseY_ = e.y;
+  map::pickCell(m, s, e.x, e.y);
+  return After::step;
+}
+
+Shell::After Shell::zoomStep(std::int32_t steps) {
+  const float zoom = doc_.map()->getZoom();
+  return zoomTo(steps > 0 ? map::zoomStepIn(zoom) : map::zoomStepOut(zoom));
+}
+
+// The map's centre goes to the canvas centre.
+Shell::After Shell::zoomToFit() {
+  map::Map& m = *doc_.map();
+  const platform::Surface& s = tk_.surface(g_.mapCanvas);
+  const std::int64_t w = std::int64_t{m.width} * m.tileWidth, h = std::int64_t{m.height} * m.tileHeight;
+  m.scrollX = static_cast<float>(w) / 2.0f - static_cast<float>(s.width()) / 2.0f;
+  m.scrollY = static_cast<float>(h) / 2.0f - static_cast<float>(s.height()) / 2.0f;
+  return zoomTo(map::zoomToFit(w, h, s.width(), s.height()));
+}
+
 // One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
 Shell::After Shell::zoomBy(std::int32_t notches) {
   map::Map& m = *doc_.map();
@@ -392,6 +473,44 @@ Shell::After Shell::abandonStroke() {
   strokeCells_.reset();
   doc_.map()->highlight.clear();  // the preview goes with the next frame
   return After::step;
+}
+
+bool Shell::layerHidden(std::int32_t layer) const {
+  return layer >= 0 && static_cast<std::size_t>(layer) < hidden_.size() && hidden_[static_cast<std::size_t>(layer)];
+}
+
+Shell::After Shell::showLayers(bool onlyCurrent) {
+  for (std::size_t l = 0; l < hidden_.size(); ++l)
+    hidden_[l] = onlyCurrent && l != static_cast<std::size_t>(currentLayer_) ? 1 : 0;
+  return After::step;
+}
+
+Shell::After Shell::toggleLayer(std::int32_t layer) {
+  if (layer >= 0 && static_cast<std::size_t>(layer) < hidden_.size()) hidden_[static_cast<std::size_t>(layer)] ^= 1;
+  return After::step;
+}
+
+void Shell::showLayersMenu() {
+  const map::Map* m = doc_.map().get();
+  if (m != hiddenOf_ || hidden_.size() != static_cast<std::size_t>(std::max(m->depth, 0))) {
+    hiddenOf_ = m;
+    hidden_.assign(static_cast<std::size_t>(std::max(m->depth, 0)), 0);
+  }
+  if (menuBuilt_ && hidden_ == menuShows_) return;
+  // The canvas shows other layers: its last frame says nothing of the next.
+  if (menuBuilt_) mapFrame_ = MapFrame{};
+  const bool rebuild = !menuBuilt_ || hidden_.size() != menuShows_.size();
+  menuBuilt_ = true;
+  menuShows_ = hidden_;
+  if (rebuild) {
+    tk_.clearMenu(g_.layersMenu);
+    for (const Action& a : actions())
+      if (a.menu == &Gadgets::layersMenu) tk_.createMenuItem(a.label, tagOf(a.id), g_.layersMenu, a.shortcut);
+    for (std::size_t l = 0; l < hidden_.size(); ++l)
+      tk_.createMenuItem("Layer " + std::to_string(l + 1), kLayerItemTag + static_cast<int>(l), g_.layersMenu);
+  }
+  for (std::size_t l = 0; l < hidden_.size(); ++l)
+    tk_.setMenuItemChecked(g_.layersMenu, kLayerItemTag + static_cast<int>(l), hidden_[l] == 0);
 }
 
 Shell::After Shell::layerChanged(std::int32_t layer) {

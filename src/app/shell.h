@@ -20,6 +20,7 @@
 #include "edit/document.h"
 #include "lighting/render.h"
 #include "map/map.h"
+#include "map/stamp.h"
 #include "map/tools.h"
 #include "map/view.h"
 #include "objects/object_editor.h"
@@ -83,6 +84,8 @@ class Shell {
   const map::MapPtr& currentMap() const { return doc_.map(); }
   const map::MapPtr& currentTileset() const { return doc_.currentTileset(); }
   const tiles::TilePtr& currentTile() const { return currentTile_; }
+  // The block a drag over several Tiles slots picked; empty after a click picks one tile.
+  const map::Stamp& stamp() const { return stamp_; }
   const Tilesets& tilesets() const { return *tilesets_; }
   std::int32_t currentTool() const { return currentTool_; }
   std::int32_t currentLayer() const { return currentLayer_; }
@@ -120,6 +123,7 @@ class Shell {
     bool onCell = false;
     std::int32_t column = 0, row = 0, layer = 0, pixelX = 0, pixelY = 0, zoomPercent = 0;
     std::int32_t width = 0, height = 0, depth = 0, tileWidth = 0, tileHeight = 0;
+    bool layerHidden = false;  // the current layer
     bool operator==(const Place&) const = default;
   };
   Place placeUnderPointer();
@@ -133,6 +137,7 @@ class Shell {
   After onMouseUp(const platform::Event& e);
   After onMouseMove(const platform::Event& e);
   After onWheel(const platform::Event& e);
+  After onZoomWheel(const platform::Event& e);
   After onKey(const platform::Event& e);
   After onMouseLeave(const platform::Event& e);
 
@@ -166,6 +171,17 @@ class Shell {
   // The map view's zoom, about the canvas centre: one wheel notch per step, or a zoom of its own.
   After zoomBy(std::int32_t notches);
   After zoomTo(float zoom);
+  // The zoom keys' ladder, about the canvas centre; "Zoom to Fit" shows the whole map.
+  After zoomStep(std::int32_t steps);
+  After zoomToFit();
+  // The Delete key: the light or pivot picked last on the canvas, when it is still active.
+  After deleteSelected();
+  // Layer visibility, a view state of the shell: never saved, never baked.
+  After showLayers(bool onlyCurrent);
+  After toggleLayer(std::int32_t layer);
+  bool layerHidden(std::int32_t layer) const;
+  // Every layer shown again for another map object; the Layers menu as the layers now are.
+  void showLayersMenu();
   // Ends a stroke in progress and takes back what it wrote.
   After abandonStroke();
   After contextAdd(bool light);
@@ -210,6 +226,24 @@ class Shell {
   bool panning_ = false, panFirst_ = true;
   float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
+  bool lastPickedLight_ = false;  // which of the active light and pivot a click picked last
+  map::Stamp stamp_;
+  bool tilesetDrag_ = false;
+  std::int32_t tilesetPressX_ = 0, tilesetPressY_ = 0, stampSlotsX_ = 0, stampSlotsY_ = 0;
+  const map::Stamp* brush() const { return stamp_.empty() ? nullptr : &stamp_; }
+  std::optional<map::Stamp> brushPreview() const;
+  struct BrushKey {
+    bool shown = false;
+    std::int32_t x = 0, y = 0;
+    const void* tile = nullptr;
+    const void* stamp = nullptr;
+    std::int32_t width = 0, height = 0, tool = 0;
+    bool operator==(const BrushKey&) const = default;
+  } brushKey_;
+  std::vector<std::uint8_t> hidden_;  // per layer of the map below: not 0 when hidden
+  const map::Map* hiddenOf_ = nullptr;
+  std::vector<std::uint8_t> menuShows_;  // the Layers menu's items as last built
+  bool menuBuilt_ = false;
   // What the left press on the map canvas hit, and where: it moves only once dragged.
   struct Press {
     map::LightPtr light;

@@ -4,12 +4,13 @@
 #include <cmath>
 
 #include "base/convert.h"
+#include "map/stamp.h"
 
 namespace vorlane::map {
 
 std::string_view toolName(std::int32_t tool) {
-  constexpr std::string_view names[] = {"", "Plot", "Line", "Rect", "Block", "Fill"};
-  return tool >= kPlot && tool <= kFill ? names[tool] : names[0];
+  constexpr std::string_view names[] = {"", "Plot", "Line", "Rect", "Block", "Fill", "Eraser", "Bucket"};
+  return tool >= kPlot && tool <= kBucket ? names[tool] : names[0];
 }
 
 void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
@@ -63,21 +64,42 @@ void shapeLines(std::int32_t tool, std::int32_t x0, std::int32_t y0, std::int32_
   }
 }
 
+std::int32_t wrap(std::int64_t v, std::int32_t n) { return static_cast<std::int32_t>(((v % n) + n) % n); }
+
+// The stamp's slot that falls on (x, y) when the stamp repeats from (ax, ay).
+void tiledCell(CellWriter& out, const Stamp& stamp, std::int32_t x, std::int32_t y, std::int32_t ax, std::int32_t ay,
+               std::int32_t layer) {
+  const std::int32_t sx = wrap(std::int64_t{x} - ax, stamp.width), sy = wrap(std::int64_t{y} - ay, stamp.height);
+  for (std::int32_t l = 0; l < stamp.depth; ++l) {
+    const TilePtr& t = stamp.at(sx, sy, l);
+    if (t || stamp.erase) out.setCell(x, y, stamp.depth == 1 ? layer : l, t);
+  }
+}
+
 }  // namespace
 
 void beginStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
-                 const TilePtr& tile) {
+                 const TilePtr& tile, const Stamp* stamp) {
   stroke.painting = true;
   stroke.startX = map.selectedX;
   stroke.startY = map.selectedY;
   if (tool == kFill) map.fillLayer(layer, tile, out);
+  // "No Tile" in the bucket clears the area, as it clears the layer with Fill.
+  if (tool == kBucket)
+    bucketFill(map, out, stroke.startX, stroke.startY, layer,
+               stamp ? *stamp : tile ? Stamp::single(tile) : Stamp::eraser(1, 1));
 }
 
 void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
-                  const TilePtr& tile) {
+                  const TilePtr& tile, const Stamp* stamp) {
   if (!stroke.painting) return;
-  if (tool == kPlot) {
-    out.setCell(map.selectedX, map.selectedY, layer, tile);
+  if (stamp && (tool == kPlot || tool == kEraser)) {
+    paintStamp(out, map, tool == kPlot ? *stamp : Stamp::eraser(stamp->width, stamp->height), map.selectedX,
+               map.selectedY, layer);
+    return;
+  }
+  if (tool == kPlot || tool == kEraser) {
+    out.setCell(map.selectedX, map.selectedY, layer, tool == kPlot ? tile : nullptr);
     return;
   }
   shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
@@ -85,10 +107,23 @@ void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t 
 }
 
 void endStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
-               const TilePtr& tile, bool releasedOnMapCanvas) {
+               const TilePtr& tile, bool releasedOnMapCanvas, const Stamp* stamp) {
   if (!stroke.painting) return;
   stroke.painting = false;
   if (!releasedOnMapCanvas) return;
+  if (stamp) {
+    const std::int32_t ax = std::min(stroke.startX, map.selectedX), ay = std::min(stroke.startY, map.selectedY);
+    shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
+               [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
+                 steppedLine(a, b, c, d, [&](std::int32_t x, std::int32_t y) {
+                   if (tool == kLine)
+                     paintStamp(out, map, *stamp, x, y, layer);
+                   else
+                     tiledCell(out, *stamp, x, y, ax, ay, layer);
+                 });
+               });
+    return;
+  }
   shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
              [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { paintLine(out, a, b, c, d, layer, tile); });
 }

@@ -8,8 +8,11 @@
 
 namespace vorlane::map {
 
-enum Tool : std::int32_t { kNoTool = 0, kPlot = 1, kLine = 2, kRect = 3, kBlock = 4, kFill = 5 };
-// "Plot", "Line", "Rect", "Block", "Fill"; "" for no tool.
+struct Stamp;
+
+// The Eraser strokes as Plot does with empty cells; the Bucket fills the connected area it is pressed on.
+enum Tool : std::int32_t { kNoTool = 0, kPlot = 1, kLine = 2, kRect = 3, kBlock = 4, kFill = 5, kEraser = 6, kBucket = 7 };
+// "Plot", "Line", "Rect", "Block", "Fill", "Eraser", "Bucket"; "" for no tool.
 std::string_view toolName(std::int32_t tool);
 
 // Visits the cells of the stepped line from (x1, y1) to (x2, y2) in 32-bit float steps.
@@ -27,17 +30,20 @@ struct Stroke {
   std::int32_t startX = 0, startY = 0;
 };
 
-// The stroke steps read the map's selection and marks and write cells through `out`.
-// Starts a stroke at the map's selected cell; Fill fills the layer at once.
+// The stroke steps read the map's selection and marks and write cells through `out`. With a
+// `stamp`, Plot, Line and the Eraser paint it (the Eraser its size) anchored at its top-left
+// slot, Rect and Block tile it from the rectangle's top-left cell, the Bucket repeats it; Fill
+// keeps the tile.
+// Starts a stroke at the map's selected cell; Fill fills the layer at once, the Bucket its area.
 void beginStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
-                 const TilePtr& tile);
-// After every event while painting: Plot writes the selected cell, Line/Rect/Block mark
+                 const TilePtr& tile, const Stamp* stamp = nullptr);
+// After every event while painting: Plot writes the selected cell, the Eraser empties it, Line/Rect/Block mark
 // their preview from the start to the selected cell.
 void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
-                  const TilePtr& tile);
+                  const TilePtr& tile, const Stamp* stamp = nullptr);
 // Ends the stroke; Line/Rect/Block write their cells only when the release came from the map canvas.
 void endStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
-               const TilePtr& tile, bool releasedOnMapCanvas);
+               const TilePtr& tile, bool releasedOnMapCanvas, const Stamp* stamp = nullptr);
 
 // The layer steps: the layer field's text as a layer, and the two buttons. Each raises to 0
 // and lowers to depth - 1 in that order, so a map without layers gives -1.

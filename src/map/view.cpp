@@ -14,6 +14,7 @@
 
 #include "base/convert.h"
 #include "map/sampling.h"
+#include "map/stamp.h"
 
 namespace vorlane::map {
 
@@ -171,6 +172,10 @@ const platform::Image* drawnImage(const TilePtr& tile) {
   return image;
 }
 
+bool layerShown(std::span<const std::uint8_t> hidden, std::int32_t layer) {
+  return static_cast<std::size_t>(layer) >= hidden.size() || hidden[static_cast<std::size_t>(layer)] == 0;
+}
+
 // Whether the view is far enough out (and ordinary enough) for a picture.
 bool drawsPictures(const Map& map, const Axis& ax, const Axis& ay) {
   return ax.monotone() && map.tileWidth > 0 && map.tileHeight > 0 && ax.cellSpan() < kPictureCellSpan &&
@@ -202,7 +207,8 @@ Across across(const Axis& a, std::int32_t count, int pixels) {
   return r;
 }
 
-void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const Axis& ay) {
+void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const Axis& ay,
+                  std::span<const std::uint8_t> hidden) {
   if (!map.farPictures) map.farPictures = std::make_shared<FarPictures>();
   FarPictures& far = *map.farPictures;
   const int w = surface.width(), h = surface.height();
@@ -246,7 +252,9 @@ void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const 
     for (std::size_t i = 0; i < seenColumns; ++i)
       for (std::int32_t layer = 0; layer < depth; ++layer)
         if (const platform::Image* image =
-                drawnImage(cells.cells[cells.cellIndex(firstColumn + static_cast<std::int32_t>(i), cy, layer)]))
+                layerShown(hidden, layer)
+                    ? drawnImage(cells.cells[cells.cellIndex(firstColumn + static_cast<std::int32_t>(i), cy, layer)])
+                    : nullptr)
           row[i * static_cast<std::size_t>(depth) + static_cast<std::size_t>(layer)] = &samplers[index.at(image)];
     for (int y = pixelRows.first; y < pixelRows.second; ++y) {
       const float v = rows.at[static_cast<std::size_t>(y)];
@@ -280,7 +288,7 @@ void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const 
 
 // Each visible cell's tiles, layer by layer, a column at a time.
 void drawTiles(const Map& map, Surface& surface, const Axis& ax, const Axis& ay, const CellRange& cols,
-               const CellRange& rows) {
+               const CellRange& rows, std::span<const std::uint8_t> hidden) {
   for (std::int32_t x = cols.first; x < cols.last; ++x) {
     if (!cols.contains(x)) continue;
     const float X = ax.cellCorner(x);
@@ -289,7 +297,7 @@ void drawTiles(const Map& map, Surface& surface, const Axis& ax, const Axis& ay,
       const float Y = ay.cellCorner(y);
       for (std::int32_t layer = 0; layer < map.depth; ++layer) {
         const TilePtr& tile = map.cells[map.cellIndex(x, y, layer)];
-        if (tile) tile->draw(surface, X, Y, map.tileWidth, map.tileHeight);
+        if (tile && layerShown(hidden, layer)) tile->draw(surface, X, Y, map.tileWidth, map.tileHeight);
       }
     }
   }
@@ -307,7 +315,7 @@ void drawCellPicture(const CellPicture& picture, Surface& surface, const Axis& a
 
 }  // namespace
 
-void draw(Map& map, Surface& surface, Map* tiles, const CellPicture* picture) {
+void draw(Map& map, Surface& surface, Map* tiles, const CellPicture* picture, std::span<const std::uint8_t> hidden) {
   Map& cells = tiles && tiles->width == map.width && tiles->height == map.height && tiles->depth == map.depth &&
                        tiles->tileWidth == map.tileWidth && tiles->tileHeight == map.tileHeight
                    ? *tiles
@@ -322,9 +330,9 @@ void draw(Map& map, Surface& surface, Map* tiles, const CellPicture* picture) {
 
   surface.setScale(zoom, zoom);
   if (hasCells && drawsPictures(map, ax, ay)) {
-    drawPictures(map, cells, surface, ax, ay);
+    drawPictures(map, cells, surface, ax, ay, hidden);
   } else {
-    drawTiles(cells, surface, ax, ay, cols, rows);
+    drawTiles(cells, surface, ax, ay, cols, rows, hidden);
   }
   surface.setScale(1, 1);
   if (picture && hasCells) drawCellPicture(*picture, surface, ax, ay);
@@ -379,6 +387,25 @@ CellBox shownCells(const Map& map, const Surface& surface) {
 // edges (each at most 2 pixels wide on either side) wholly outside it, and they would
 // draw nothing: such cells are skipped, which keeps the cost to the visible part. The
 // segments depend on the view and the map's sizes alone, so the surface may keep them.
+void drawBrush(const Map& map, Surface& surface, const Stamp& stamp, std::int32_t x, std::int32_t y) {
+  const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
+  surface.setBlend(platform::BlendMode::Alpha);
+  surface.setAlpha(0.5f);
+  surface.setColor(0, 0, 0);
+  stampCells(map, stamp, x, y, [&](std::int32_t cx, std::int32_t cy) {
+    const float X = ax.cellCorner(cx), Y = ay.cellCorner(cy);
+    if (stamp.erase) {
+      surface.drawRect(X, Y, ax.cellSpan(), ay.cellSpan());
+      return;
+    }
+    surface.setScale(map.zoom, map.zoom);
+    for (std::int32_t l = 0; l < stamp.depth; ++l)
+      if (const TilePtr& t = stamp.at(cx - x, cy - y, l)) t->draw(surface, X, Y, map.tileWidth, map.tileHeight);
+    surface.setScale(1, 1);
+  });
+  surface.setAlpha(1.0f);
+}
+
 void drawGrid(const Map& map, Surface& surface) {
   constexpr float kLineWidth = 4;
   constexpr float kMargin = 2 * kLineWidth;

@@ -2,8 +2,10 @@
 // Showing a map in a canvas and turning canvas points back into cells, lights and pivots.
 // Every function works on the surface the caller made current and uses its width W and
 // height H; the view transform scales about the canvas centre.
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "map/map.h"
@@ -24,8 +26,14 @@ struct CellPicture {
 // (clearing their flags), light markers with range circles, pivot markers.
 // With `tiles`, a map of the same sizes (a lit preview of this one), its cells are drawn in
 // place of the map's; the marks and markers stay the map's. A `picture` is drawn over its
-// cells after them, on black.
-void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr, const CellPicture* picture = nullptr);
+// cells after them, on black. Layers whose `hidden` entry is not 0 are left out (the view's
+// choice; the map knows nothing of it).
+void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr, const CellPicture* picture = nullptr,
+          std::span<const std::uint8_t> hidden = {});
+struct Stamp;
+// The brush preview: what painting the stamp at cell (x, y) would write, drawn half
+// transparent; an erasing stamp darkens the cells it would clear. Leaves alpha blending.
+void drawBrush(const Map& map, platform::Surface& surface, const Stamp& stamp, std::int32_t x, std::int32_t y);
 // The cell grid over the whole map, leaving out lines closer than kMinGridSpacing (they
 // would merge into a sheet); leaves mask blending, alpha 1 and white.
 void drawGrid(const Map& map, platform::Surface& surface);

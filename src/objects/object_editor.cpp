@@ -39,6 +39,14 @@ void ObjectEditor::deleteAt(const platform::Surface& surface, std::int32_t x, st
   const float px = static_cast<float>(x), py = static_cast<float>(y);
   map::LightPtr light = map::pickLight(*doc_.map(), surface, px, py);
   map::PivotPtr pivot = map::pickPivot(*doc_.map(), surface, px, py);
+  removeObjects(std::move(light), std::move(pivot));
+}
+
+void ObjectEditor::removeObjects(map::LightPtr light, map::PivotPtr pivot) {
+  const auto& lights = doc_.map()->lights;
+  const auto& pivots = doc_.map()->pivots;
+  if (light && std::find(lights.begin(), lights.end(), light) == lights.end()) light = nullptr;
+  if (pivot && std::find(pivots.begin(), pivots.end(), pivot) == pivots.end()) pivot = nullptr;
   if (light || pivot) doc_.push(edit::removeObjects(doc_.map(), std::move(light), std::move(pivot)));
 }
 

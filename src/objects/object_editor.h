@@ -30,6 +30,8 @@ class ObjectEditor {
   void addPivotAt(float wx, float wy, std::int32_t layer);
   // The context "Delete": removes the light and the pivot under the canvas point (both when both are hit).
   void deleteAt(const platform::Surface& surface, std::int32_t x, std::int32_t y);
+  // Removes these objects of the current map, as one step (the Delete key's).
+  void removeObjects(map::LightPtr light, map::PivotPtr pivot);
 
   // Selection into the windows; the previous object's `selected` is cleared.
   void selectLight(const map::LightPtr& light);

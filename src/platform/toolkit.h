@@ -24,7 +24,8 @@ enum class EventKind {
   MouseDown,  // datum: 1 left, 2 right, 3 middle; x, y relative to the canvas
   MouseUp,
   MouseMove,
-  MouseWheel,  // datum: +1 per notch away from the user, -1 toward
+  MouseWheel,  // datum: +1 per notch away from the user, -1 toward; x, y: the pointer
+  ZoomWheel,   // the wheel turned with Ctrl held: as MouseWheel
   KeyDown,     // datum: the key; x: its modifiers. Keys the focused gadget uses (typing) raise none.
   MouseLeave,  // the pointer left the canvas
 };
@@ -111,6 +112,7 @@ class Toolkit {
   // Caption or field content. Setting a text field's text raises no event.
   virtual void setText(Handle gadget, std::string_view text) = 0;
   virtual std::string text(Handle gadget) = 0;
+  // A button set checked shows pressed (the active tool's); a click still raises only its action.
   virtual bool checked(Handle checkBox) = 0;
   virtual void setChecked(Handle checkBox, bool on) = 0;
   virtual void setProgress(Handle progressBar, float fraction) = 0;
@@ -133,6 +135,10 @@ class Toolkit {
   virtual void updateMenuBar(Handle window) = 0;
   // The text of the item with this tag, and whether it can be chosen.
   virtual void setMenuItem(Handle menu, int tag, std::string_view text, bool enabled) = 0;
+  // The item shows a check mark, or an empty box for it.
+  virtual void setMenuItemChecked(Handle menu, int tag, bool on) = 0;
+  // Removes every item of the menu (one built again as the document changes).
+  virtual void clearMenu(Handle menu) = 0;
   // Shows the popup at the pointer; a chosen item is queued as a menu action.
   virtual void openPopupMenu(Handle window, Handle menu) = 0;
 

@@ -102,6 +102,9 @@ base::Result<DocumentRun> runOnDocument(ScriptEngine& engine, const std::string&
   tiles.swapIn(copy->cells);
   tiles.swapIn(copy->tileTable);
   setDocumentMap(state, std::move(copy));
+  // `arg` as `lua script.lua` sets it: the script at 0, the program before it, no arguments.
+  const std::string argv[] = {"vorlane", path};
+  engine.setArgs(argv, 1);
 
   auto next = now() + kOfferStopAfter;
   engine.setInterrupt([&] {

@@ -72,7 +72,7 @@ TEST_F(Keys, FileShortcutsAskWhatTheirMenuItemsAsk) {
 
   // Shown in the menu beside their items.
   const auto& file = tk.at(g.fileMenu);
-  ASSERT_EQ(file.menuShortcuts.size(), 9u);
+  ASSERT_EQ(file.menuShortcuts.size(), 10u);
   EXPECT_EQ(file.menuShortcuts[0], (platform::Shortcut{'N', kControl}));
   EXPECT_EQ(file.menuShortcuts[3], (platform::Shortcut{'S', kControl | kShift}));
 }
@@ -133,9 +133,13 @@ TEST_F(Keys, TheActionTableHasOneRowPerCommandAndNoKeyTwice) {
 
   // The menus show each row's label and shortcut under its tag.
   std::size_t items = 0;
-  for (platform::Handle menu : {g.contextMenu, g.fileMenu, g.editMenu, g.renderMenu}) {
+  for (platform::Handle menu : {g.contextMenu, g.fileMenu, g.editMenu, g.viewMenu, g.layersMenu, g.renderMenu}) {
     const FakeGadget& m = tk.at(menu);
     for (std::size_t i = 0; i < m.menuItems.size(); ++i, ++items) {
+      if (m.menuItems[i].second >= app::kLayerItemTag) {  // one per layer, not a row
+        --items;
+        continue;
+      }
       const app::Action* a = app::findAction(actions, app::ActionId{m.menuItems[i].second});
       ASSERT_NE(a, nullptr);
       EXPECT_EQ(g.*(a->menu), menu);
@@ -148,7 +152,7 @@ TEST_F(Keys, TheActionTableHasOneRowPerCommandAndNoKeyTwice) {
             })));
 }
 
-TEST_F(Keys, ZoomKeysStepAsTheWheelDoesAboutTheCentre) {
+TEST_F(Keys, ZoomKeysStepAlongTheLadderAboutTheCentre) {
   newMap();
   runScript();
   map::Map& m = *shell.currentMap();
@@ -158,8 +162,8 @@ TEST_F(Keys, ZoomKeysStepAsTheWheelDoesAboutTheCentre) {
     float zoom;
   };
   tk.focus(g.widthField);  // a field with the focus does not type these
-  for (const Case c : {Case{platform::kKeyEqual, 1.01f}, Case{platform::kKeyEqual, 1.01f + 0.01f},
-                       Case{'0', 1.0f}, Case{platform::kKeyMinus, 0.99f}, Case{'0', 1.0f}}) {
+  for (const Case c : {Case{platform::kKeyEqual, 1.5f}, Case{platform::kKeyEqual, 2.0f}, Case{'0', 1.0f},
+                       Case{platform::kKeyMinus, 0.75f}, Case{platform::kKeyMinus, 0.5f}, Case{'0', 1.0f}}) {
     tk.key(c.key, kControl);
     runScript();
     EXPECT_EQ(m.getZoom(), c.zoom) << static_cast<char>(c.key);

@@ -122,7 +122,7 @@ TEST_F(StartUp, MenusWithTheirTags) {
   EXPECT_EQ(file.menuItems,
             (Items{{"New Map", 8}, {"Load Map", 4}, {"Save Map", 5}, {"Save As", 6}, {"Export Vorl", 7},
                    {"Import Map...", 9}, {"Export As...", 10}, {"Bake Map File...", app::kBakeMapFileTag},
-                   {"Run Script...", app::kRunScriptTag}}));
+                   {"Run Script...", app::kRunScriptTag}, {"Quit", app::kQuitTag}}));
   EXPECT_EQ(tk.menuBarUpdates[g.mainWindow], 1);
 }
 

@@ -12,7 +12,9 @@
 #include <QTimer>
 #include <memory>
 
+#include "base/bytes.h"
 #include "edit/commands.h"
+#include "io/project.h"
 #include "gui/editor_fixture.h"
 #include "map/view.h"
 #include "support/fixtures.h"
@@ -95,7 +97,7 @@ TEST_F(EditorTest, StartsWithItsWindowsGadgetsAndCaptions) {
   QStringList file;
   for (QAction* a : tk->menu(g().fileMenu)->actions()) file << a->text();
   EXPECT_EQ(file, QStringList({"New Map", "Load Map", "Save Map", "Save As", "Export Vorl", "Import Map...",
-                               "Export As...", "Bake Map File...", "Run Script..."}));
+                               "Export As...", "Bake Map File...", "Run Script...", "Quit"}));
   EXPECT_EQ(main->findChild<QMenuBar*>()->actions().at(0)->text(), "File");
 
   // No tile yet: the tile canvas says so, and the empty start-up map shows nothing.
@@ -275,6 +277,59 @@ TEST_F(EditorTest, AClickOnALightOnlySelectsAndEachClickActsWhereItHappened) {
   ASSERT_TRUE(cell);
   EXPECT_EQ(m.cell(cell->x, cell->y, 0), tile);
   EXPECT_EQ(m.cell(1, 1, 0), nullptr) << "the cell of the last move, under the light";
+}
+
+}  // namespace
+}  // namespace vorlane::test
+
+namespace vorlane::test {
+namespace {
+
+// The designer's day in the real editor: a stamp dragged out of the Tiles window, a click paints it, and hiding its layer changes the canvas, not the file.
+TEST_F(EditorTest, AStampFromTheTilesWindowPaintsAndHidesWithItsLayer) {
+  auto solid = [](std::uint8_t r, std::uint8_t gr, std::uint8_t b) {
+    auto tile = std::make_shared<tiles::Tile>();
+    tile->image = std::make_shared<platform::Image>(solidImage(64, 64, r, gr, b));
+    return tile;
+  };
+  shell->currentTileset()->setCell(0, 0, 0, solid(200, 40, 40));
+  shell->currentTileset()->setCell(1, 0, 0, solid(40, 40, 200));
+  pressOnceShown("New Map", "Create");
+  click(g().newMapButton);
+  mouse(g().tilesetCanvas, Mouse::Move, 10, 10);
+  mouse(g().tilesetCanvas, Mouse::Press, 10, 10);
+  mouse(g().tilesetCanvas, Mouse::Move, 74, 10);
+  mouse(g().tilesetCanvas, Mouse::Release, 74, 10);
+  ASSERT_EQ(shell->stamp().width, 2);
+  click(g().plotButton);
+
+  // At zoom 1 and no scroll, cell (x, y) covers canvas pixels 64x to 64x + 63.
+  mouse(g().mapCanvas, Mouse::Move, 100, 100);
+  mouse(g().mapCanvas, Mouse::Press, 100, 100);
+  mouse(g().mapCanvas, Mouse::Release, 100, 100);
+  mouse(g().mapCanvas, Mouse::Move, 300, 300);
+  frame();
+  QImage shown = tk->canvas(g().mapCanvas)->grabFramebuffer();
+  EXPECT_TRUE(near(shown.pixelColor(96, 96), 200, 40, 40, 1));
+  EXPECT_TRUE(near(shown.pixelColor(160, 96), 40, 40, 200, 1));
+
+  base::ByteWriter before;
+  io::saveMap(*shell->currentMap(), before);
+  QAction* layer1 = nullptr;
+  for (QMenu* menu : widget(g().mainWindow)->findChildren<QMenu*>())
+    for (QAction* a : menu->actions())
+      if (a->text() == "Layer 1") layer1 = a;
+  ASSERT_TRUE(layer1);
+  EXPECT_TRUE(layer1->isChecked());
+  layer1->trigger();
+  settle();
+  frame();
+  EXPECT_FALSE(layer1->isChecked());
+  shown = tk->canvas(g().mapCanvas)->grabFramebuffer();
+  EXPECT_TRUE(near(shown.pixelColor(96, 96), 0, 0, 0)) << "layer 1 hidden";
+  base::ByteWriter after;
+  io::saveMap(*shell->currentMap(), after);
+  EXPECT_EQ(after.data(), before.data());
 }
 
 }  // namespace

@@ -123,6 +123,20 @@ int FakeToolkit::question(std::string_view text, const std::vector<std::string>&
   return answer;
 }
 
+void FakeToolkit::setMenuItemChecked(Handle menu, int tag, bool on) {
+  auto& tags = at(menu).checkedTags;
+  tags.erase(std::remove(tags.begin(), tags.end(), tag), tags.end());
+  if (on) tags.push_back(tag);
+}
+
+void FakeToolkit::clearMenu(Handle menu) {
+  FakeGadget& m = at(menu);
+  m.menuItems.clear();
+  m.menuShortcuts.clear();
+  m.disabledTags.clear();
+  m.checkedTags.clear();
+}
+
 void FakeToolkit::createMenuItem(std::string_view text, int tag, Handle menu, platform::Shortcut shortcut) {
   at(menu).menuItems.push_back({std::string(text), tag});
   at(menu).menuShortcuts.push_back(shortcut);

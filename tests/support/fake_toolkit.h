@@ -35,6 +35,7 @@ struct FakeGadget {
   int selected = -1;
   std::vector<std::pair<std::string, int>> menuItems{};  // text, tag
   std::vector<int> disabledTags{};
+  std::vector<int> checkedTags{};
   std::vector<platform::Shortcut> menuShortcuts{};        // one per menu item
   std::string status{};                                   // windows: the status bar's text
   int statusChanges = 0;
@@ -87,6 +88,8 @@ class FakeToolkit : public platform::Toolkit {
   void createMenuItem(std::string_view text, int tag, platform::Handle menu, platform::Shortcut shortcut = {}) override;
   void updateMenuBar(platform::Handle window) override { ++menuBarUpdates[window]; }
   void setMenuItem(platform::Handle menu, int tag, std::string_view text, bool enabled) override;
+  void setMenuItemChecked(platform::Handle menu, int tag, bool on) override;
+  void clearMenu(platform::Handle menu) override;
   int question(std::string_view text, const std::vector<std::string>& buttons) override;
   void openPopupMenu(platform::Handle window, platform::Handle menu) override { popups.push_back({window, menu}); }
   std::string fileRequester(std::string_view title, std::string_view filter, platform::FileMode mode,

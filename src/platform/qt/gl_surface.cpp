@@ -663,8 +663,9 @@ void GlCanvas::wheelEvent(QWheelEvent* e) {
   // Positive angles turn away from the user; 120 eighths of a degree make one notch.
   wheelRest_ += e->angleDelta().y();
   const int x = coordinate(e->position().x()), y = coordinate(e->position().y());
-  for (; wheelRest_ >= 120; wheelRest_ -= 120) sink_(EventKind::MouseWheel, 1, x, y);
-  for (; wheelRest_ <= -120; wheelRest_ += 120) sink_(EventKind::MouseWheel, -1, x, y);
+  const EventKind kind = e->modifiers() & Qt::ControlModifier ? EventKind::ZoomWheel : EventKind::MouseWheel;
+  for (; wheelRest_ >= 120; wheelRest_ -= 120) sink_(kind, 1, x, y);
+  for (; wheelRest_ <= -120; wheelRest_ += 120) sink_(kind, -1, x, y);
   e->accept();
 }
 

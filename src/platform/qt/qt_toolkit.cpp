@@ -406,6 +406,11 @@ bool QtToolkit::checked(Handle handle) {
 
 void QtToolkit::setChecked(Handle handle, bool on) {
   if (Entry* e = find(handle, Kind::CheckBox)) static_cast<QCheckBox*>(e->widget.data())->setChecked(on);
+  if (Entry* e = find(handle, Kind::Button)) {
+    auto* button = static_cast<QPushButton*>(e->widget.data());
+    button->setCheckable(true);
+    button->setChecked(on);
+  }
 }
 
 void QtToolkit::setProgress(Handle handle, float fraction) {
@@ -585,6 +590,21 @@ void QtToolkit::setMenuItem(Handle menu, int tag, std::string_view text, bool en
   if (it == menuItems_.end() || !it->second) return;
   it->second->setText(caption(text));
   it->second->setEnabled(enabled);
+}
+
+void QtToolkit::setMenuItemChecked(Handle menu, int tag, bool on) {
+  auto it = menuItems_.find({menu, tag});
+  if (it == menuItems_.end() || !it->second) return;
+  it->second->setCheckable(true);
+  it->second->setChecked(on);
+}
+
+void QtToolkit::clearMenu(Handle handle) {
+  Entry* e = find(handle, Kind::Menu);
+  if (!e) return;
+  for (auto it = menuItems_.begin(); it != menuItems_.end();)
+    it = it->first.first == handle ? menuItems_.erase(it) : std::next(it);
+  e->menu->clear();
 }
 
 void QtToolkit::openPopupMenu(Handle, Handle handle) {

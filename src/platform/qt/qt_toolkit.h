@@ -78,6 +78,8 @@ class QtToolkit final : public Toolkit {
   void createMenuItem(std::string_view text, int tag, Handle menu, Shortcut shortcut = {}) override;
   void updateMenuBar(Handle window) override;
   void setMenuItem(Handle menu, int tag, std::string_view text, bool enabled) override;
+  void setMenuItemChecked(Handle menu, int tag, bool on) override;
+  void clearMenu(Handle menu) override;
   int question(std::string_view text, const std::vector<std::string>& buttons) override;
   void openPopupMenu(Handle window, Handle menu) override;
   std::string fileRequester(std::string_view title, std::string_view filter, FileMode mode,
