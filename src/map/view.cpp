@@ -391,7 +391,9 @@ void drawBrush(const Map& map, Surface& surface, const Stamp& stamp, std::int32_
   const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
   surface.setBlend(platform::BlendMode::Alpha);
   surface.setAlpha(0.5f);
-  surface.setColor(0, 0, 0);
+  // Images are tinted by the colour: white shows the tile as it is, black darkens what the
+  // Eraser would clear.
+  surface.setColor(stamp.erase ? 0 : 255, stamp.erase ? 0 : 255, stamp.erase ? 0 : 255);
   stampCells(map, stamp, x, y, [&](std::int32_t cx, std::int32_t cy) {
     const float X = ax.cellCorner(cx), Y = ay.cellCorner(cy);
     if (stamp.erase) {
