@@ -274,6 +274,11 @@ void importCorpus() {
       text(head + "0" + tileset +
            "<layer name=\"Layer 1\" width=\"3\" height=\"2\"><data encoding=\"csv\">2147483649,1073741826,536870915,"
            "3758096388,268435457,2684354562</data></layer></map>"));
+  // Flip bits on GID 0: an empty cell (the importer once looked such a cell up as a tile).
+  put("import", "flipped-empty-cell.tmx",
+      text(head + "0" + tileset +
+           "<layer name=\"Layer 1\" width=\"3\" height=\"2\"><data encoding=\"csv\">2147483648,1073741826,536870914,"
+           "3758096388,268435458,2684354562</data></layer></map>"));
   put("import", "chunks.tmx",
       text(head + "1" + tileset +
            "<layer name=\"Layer 1\" width=\"3\" height=\"2\"><data encoding=\"csv\"><chunk x=\"-16\" y=\"-16\" "

@@ -437,7 +437,8 @@ base::Result<Imported> Builder::finish() {
         const auto& layer = layers_[static_cast<std::size_t>(d)];
         if (layer.empty()) continue;
         const std::uint32_t gid = layer[static_cast<std::size_t>(y) * static_cast<std::size_t>(m.width) + static_cast<std::size_t>(x)];
-        if (gid == 0) continue;
+        // Flip bits on no tile still mean an empty cell.
+        if ((gid & ~kGidFlags) == 0) continue;
         if (gid != lastGid) {
           last = lookup(gid & ~kGidFlags);
           lastGid = gid;
@@ -450,7 +451,7 @@ base::Result<Imported> Builder::finish() {
             last = &copy;
           }
         }
-        m.cells[c] = *last;
+        if (last) m.cells[c] = *last;
       }
   Imported imported{std::move(map_), std::move(tilesets_), {}, std::move(notes_), {}, originColumn_, originRow_, 1};
   if (options_.keepGids) imported.gids = std::move(layers_);
