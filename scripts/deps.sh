@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ pkg-config
+  cmake make g++ pkg-config ccache
   qt6-base-dev libqt6opengl6-dev libgl-dev
   libpng-dev zlib1g-dev libjpeg-dev
   libcli11-dev
