@@ -191,47 +191,63 @@ base::Status Builder::addTileset(const TilesetSource& source) {
     if (p.name != "normalmap") leaveOut("the property " + quoted(p.name) + " of " + owner);
 
   std::vector<tiles::TilePtr> made;
-  auto stretched = [&](std::int32_t w, std::int32_t h) {
-    if (w != map_->tileWidth || h != map_->tileHeight)
-      leaveOut("the size of the " + std::to_string(w) + " x " + std::to_string(h) + " tiles of " + owner +
-               " (drawn stretched to their cells)");
-  };
-  const Property* normalProperty = findProperty(source.properties, "normalmap");
-  if (!source.image.empty()) {
-    if (source.tileWidth < 1 || source.tileHeight < 1 || source.tileWidth > kMaxTileSide ||
-        source.tileHeight > kMaxTileSide)
-      return base::Error{owner + ": the tile width and height must be from 1 to " + std::to_string(kMaxTileSide)};
-    if (source.spacing < 0 || source.margin < 0) return base::Error{owner + ": spacing and margin must not be negative"};
-    auto image = probe(source.image, owner);
-    if (!image) return base::Error{image.error()};
-    const std::int64_t stepX = std::int64_t{source.tileWidth} + source.spacing;
-    const std::int64_t stepY = std::int64_t{source.tileHeight} + source.spacing;
-    const std::int64_t columns = std::max<std::int64_t>(0, (image->width - 2 * std::int64_t{source.margin} + source.spacing) / stepX);
-    const std::int64_t rows = std::max<std::int64_t>(0, (image->height - 2 * std::int64_t{source.margin} + source.spacing) / stepY);
-    // A tileset file saved before its image grew (or shrank): tiles come from the image as it
-    // is, as the editors draw them. An image as large as the file says may hold fewer tiles
-    // than it has room for.
-    std::int64_t count = columns * rows;
-    const bool sameImage = source.imageWidth == image->width && source.imageHeight == image->height;
-    if (sameImage && source.tileCount >= 0 && source.tileCount <= count) count = source.tileCount;
-    if (source.tileCount >= 0 && source.tileCount != count)
-      note(owner + ": the image holds " + std::to_string(count) + " tiles where the tileset says " +
-           std::to_string(source.tileCount) + "; the tiles are cut from the image as it is");
-    if (tilesMade_ + static_cast<std::uint64_t>(count) > kMaxTiles)
-      return base::Error{"the tilesets hold more than the " + std::to_string(kMaxTiles) + " tiles an import may hold"};
-    if (auto fits = reserve(static_cast<std::uint64_t>(count), source.tileWidth, source.tileHeight, *image); !fits)
-      return fits;
-    stretched(source.tileWidth, source.tileHeight);
-    made.reserve(static_cast<std::size_t>(count));
-    for (std::int64_t i = 0; i < count; ++i) {
-      made.push_back(std::make_shared<tiles::Tile>());
-      made.back()->path = uniquePath(source.image + " " + std::to_string(i));
-    }
-    cuts_.push_back({source.image, normalProperty ? normalProperty->value : "", owner, source.transparent, *image,
-                     source.tileWidth, source.tileHeight, source.margin, source.spacing,
-                     static_cast<std::int32_t>(std::max<std::int64_t>(columns, 1)), made});
+  if (!source.image.empty())
+    if (auto cut = cutTileset(source, owner, made); !cut) return cut;
+  if (auto entries = addTileEntries(source, owner, made); !entries) return entries;
+  tilesMade_ += made.size();
+  addTab(source.name, owner, made);
+  ranges_.push_back({source.firstGid, std::move(made)});
+  std::stable_sort(ranges_.begin(), ranges_.end(), [](const Range& a, const Range& b) { return a.first < b.first; });
+  return base::success();
+}
+
+void Builder::noteStretched(std::int32_t width, std::int32_t height, const std::string& owner) {
+  if (width != map_->tileWidth || height != map_->tileHeight)
+    leaveOut("the size of the " + std::to_string(width) + " x " + std::to_string(height) + " tiles of " + owner +
+             " (drawn stretched to their cells)");
+}
+
+base::Status Builder::cutTileset(const TilesetSource& source, const std::string& owner,
+                                 std::vector<tiles::TilePtr>& made) {
+  if (source.tileWidth < 1 || source.tileHeight < 1 || source.tileWidth > kMaxTileSide ||
+      source.tileHeight > kMaxTileSide)
+    return base::Error{owner + ": the tile width and height must be from 1 to " + std::to_string(kMaxTileSide)};
+  if (source.spacing < 0 || source.margin < 0) return base::Error{owner + ": spacing and margin must not be negative"};
+  auto image = probe(source.image, owner);
+  if (!image) return base::Error{image.error()};
+  const std::int64_t stepX = std::int64_t{source.tileWidth} + source.spacing;
+  const std::int64_t stepY = std::int64_t{source.tileHeight} + source.spacing;
+  const std::int64_t columns = std::max<std::int64_t>(0, (image->width - 2 * std::int64_t{source.margin} + source.spacing) / stepX);
+  const std::int64_t rows = std::max<std::int64_t>(0, (image->height - 2 * std::int64_t{source.margin} + source.spacing) / stepY);
+  // A tileset file saved before its image grew (or shrank): tiles come from the image as it
+  // is, as the editors draw them. An image as large as the file says may hold fewer tiles
+  // than it has room for.
+  std::int64_t count = columns * rows;
+  const bool sameImage = source.imageWidth == image->width && source.imageHeight == image->height;
+  if (sameImage && source.tileCount >= 0 && source.tileCount <= count) count = source.tileCount;
+  if (source.tileCount >= 0 && source.tileCount != count)
+    note(owner + ": the image holds " + std::to_string(count) + " tiles where the tileset says " +
+         std::to_string(source.tileCount) + "; the tiles are cut from the image as it is");
+  if (tilesMade_ + static_cast<std::uint64_t>(count) > kMaxTiles)
+    return base::Error{"the tilesets hold more than the " + std::to_string(kMaxTiles) + " tiles an import may hold"};
+  if (auto fits = reserve(static_cast<std::uint64_t>(count), source.tileWidth, source.tileHeight, *image); !fits)
+    return fits;
+  noteStretched(source.tileWidth, source.tileHeight, owner);
+  made.reserve(static_cast<std::size_t>(count));
+  for (std::int64_t i = 0; i < count; ++i) {
+    made.push_back(std::make_shared<tiles::Tile>());
+    made.back()->path = uniquePath(source.image + " " + std::to_string(i));
   }
-  // The <tile> entries: the images of a collection, and flags, animations and shapes of any tile.
+  const Property* normalProperty = findProperty(source.properties, "normalmap");
+  cuts_.push_back({source.image, normalProperty ? normalProperty->value : "", owner, source.transparent, *image,
+                   source.tileWidth, source.tileHeight, source.margin, source.spacing,
+                   static_cast<std::int32_t>(std::max<std::int64_t>(columns, 1)), made});
+  return base::success();
+}
+
+// The <tile> entries: the images of a collection, and flags, animations and shapes of any tile.
+base::Status Builder::addTileEntries(const TilesetSource& source, const std::string& owner,
+                                     std::vector<tiles::TilePtr>& made) {
   for (const TileEntry& entry : source.tiles) {
     const std::string tileOwner = owner + " tile " + std::to_string(entry.id);
     if (source.image.empty() && !entry.image.empty()) {
@@ -241,7 +257,7 @@ base::Status Builder::addTileset(const TilesetSource& source) {
       if (!image) return base::Error{image.error()};
       if (auto fits = reserve(1, image->width, image->height, *image); !fits) return fits;
       const Property* named = findProperty(entry.properties, "normalmap");
-      stretched(image->width, image->height);
+      noteStretched(image->width, image->height, owner);
       auto tile = std::make_shared<tiles::Tile>();
       tile->path = uniquePath(entry.image);
       cuts_.push_back({entry.image, named ? named->value : "", tileOwner, source.transparent, *image, image->width,
@@ -261,22 +277,21 @@ base::Status Builder::addTileset(const TilesetSource& source) {
         leaveOut("tile properties other than castShadows and collider");
     }
   }
-  tilesMade_ += made.size();
-
-  if (tilesets_.size() < static_cast<std::size_t>(io::kMaxTilesets)) {
-    auto tab = map::Map::createTileset();
-    std::int32_t placed = 0;
-    for (const auto& tile : made)
-      if (tile && placed < kTilesetCells && tab->addToFirstFreeCell(tile)) ++placed;
-    if (std::count_if(made.begin(), made.end(), [](const auto& t) { return t != nullptr; }) > placed)
-      leaveOut("the tiles of " + owner + " past the 1024 a tileset holds (they stay on the map)");
-    tilesets_.push_back({source.name, std::move(tab)});
-  } else {
-    leaveOut("tilesets past the 255 Vorlane holds (their tiles stay on the map)");
-  }
-  ranges_.push_back({source.firstGid, std::move(made)});
-  std::stable_sort(ranges_.begin(), ranges_.end(), [](const Range& a, const Range& b) { return a.first < b.first; });
   return base::success();
+}
+
+void Builder::addTab(const std::string& name, const std::string& owner, const std::vector<tiles::TilePtr>& made) {
+  if (tilesets_.size() >= static_cast<std::size_t>(io::kMaxTilesets)) {
+    leaveOut("tilesets past the 255 Vorlane holds (their tiles stay on the map)");
+    return;
+  }
+  auto tab = map::Map::createTileset();
+  std::int32_t placed = 0;
+  for (const auto& tile : made)
+    if (tile && placed < kTilesetCells && tab->addToFirstFreeCell(tile)) ++placed;
+  if (std::count_if(made.begin(), made.end(), [](const auto& t) { return t != nullptr; }) > placed)
+    leaveOut("the tiles of " + owner + " past the 1024 a tileset holds (they stay on the map)");
+  tilesets_.push_back({name, std::move(tab)});
 }
 
 base::Result<platform::ImageSize> Builder::probe(const std::string& path, const std::string& owner) {

@@ -102,6 +102,12 @@ class Builder {
   float shiftY() const { return static_cast<float>(originRow_ * map_->tileHeight); }
   // Tile paths are their identity in a project file: no two tiles may share one.
   std::string uniquePath(const std::string& path);
+  // The steps of addTileset: the tiles cut from its one image, its <tile> entries, its tab.
+  base::Status cutTileset(const TilesetSource& source, const std::string& owner, std::vector<tiles::TilePtr>& made);
+  base::Status addTileEntries(const TilesetSource& source, const std::string& owner, std::vector<tiles::TilePtr>& made);
+  void addTab(const std::string& name, const std::string& owner, const std::vector<tiles::TilePtr>& made);
+  // Tiles drawn stretched to cells of another size are worth a note.
+  void noteStretched(std::int32_t width, std::int32_t height, const std::string& owner);
 
   // Tiles whose pixels come from one image, cut once nothing is refused (finish).
   struct Cuts {
