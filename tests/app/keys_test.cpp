@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <string>
 
 #include "map/view.h"
@@ -153,6 +154,14 @@ TEST_F(Keys, TheActionTableHasOneRowPerCommandAndNoKeyTwice) {
   EXPECT_EQ(items, static_cast<std::size_t>(std::count_if(actions.begin(), actions.end(), [](const app::Action& a) {
               return a.menu != nullptr;
             })));
+
+  // A tag or an id that names no row is caught where it is looked up; such a menu event does nothing.
+  EXPECT_EQ(app::actionOfTag(0), nullptr);
+  EXPECT_EQ(app::actionOfTag(static_cast<int>(actions.size()) + 1), nullptr);
+  EXPECT_THROW(app::actionNamed("noSuchCommand"), std::logic_error);
+  tk.chooseMenu(g.fileMenu, static_cast<int>(actions.size()) + 1);
+  runScript();
+  EXPECT_FALSE(shell.finished());
 }
 
 TEST_F(Keys, ZoomKeysStepAlongTheLadderAboutTheCentre) {
