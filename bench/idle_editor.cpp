@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
   tk.script.fileAnswers.push_back(path);
   app::Shell shell(tk);
   shell.startUp();
-  shell.handle({platform::EventKind::MenuAction, shell.gadgets().fileMenu, app::kLoadTag, 0, 0});
+  shell.handle({platform::EventKind::MenuAction, shell.gadgets().fileMenu, app::tagOf("load"), 0, 0});
   if (shell.currentMap()->width != 256) {
     std::fprintf(stderr, "the map did not load\n");
     return 1;

@@ -2,9 +2,12 @@
 #include "app/actions.h"
 
 #include <algorithm>
+#include <stdexcept>
+#include <string>
 
 #include "app/gadgets.h"
 #include "app/shell.h"
+#include "base/convert.h"
 #include "map/tools.h"
 
 namespace vorlane::app {
@@ -12,165 +15,175 @@ namespace vorlane::app {
 using platform::Event;
 using platform::kControl;
 using platform::kShift;
-using A = ActionId;
 using G = Gadgets;
 
-// Defined as a member so that the handlers reach the shell's commands.
-std::span<const Action> Shell::actions() {
+namespace {
+
+// The layer field shows the current layer, counted from 1.
+After layerChanged(EditorContext& c, std::int32_t layer) {
+  c.currentLayer = layer;
+  c.tk.setText(c.g.layerField, base::intToText(std::int64_t{c.currentLayer} + 1));
+  return After::step;
+}
+
+After undo(EditorContext& c, bool forward) {
+  c.stopGestures();
+  if (forward)
+    c.doc.redo();
+  else
+    c.doc.undo();
+  return After::step;
+}
+
+}  // namespace
+
+std::span<const Action> actions() {
   static constexpr Action kActions[] = {
       // The map canvas's context menu.
-      {.id = A::addLight, .label = "Add Light here", .menu = &G::contextMenu,
+      {.id = "addLight", .label = "Add Light here", .menu = &G::contextMenu,
        .run = [](Shell& s, const Event&) { return s.contextAdd(true); }},
-      {.id = A::addPivot, .label = "Add pivot here", .menu = &G::contextMenu,
+      {.id = "addPivot", .label = "Add pivot here", .menu = &G::contextMenu,
        .run = [](Shell& s, const Event&) { return s.contextAdd(false); }},
-      {.id = A::deleteHere, .label = "Delete", .menu = &G::contextMenu,
+      {.id = "deleteHere", .label = "Delete", .menu = &G::contextMenu,
        .run = [](Shell& s, const Event&) { return s.contextDelete(); }},
 
       // File: the main window's buttons and the menu.
-      {.id = A::newMap, .label = "New Map", .menu = &G::fileMenu, .shortcut = {'N', kControl},
-       .run = [](Shell& s, const Event&) { return s.newMap(); }},
-      {.id = A::load, .label = "Load Map", .menu = &G::fileMenu, .shortcut = {'O', kControl},
-       .run = [](Shell& s, const Event&) { return s.loadProject(); }},
-      {.id = A::save, .label = "Save Map", .menu = &G::fileMenu, .shortcut = {'S', kControl},
+      {.id = "newMap", .label = "New Map", .menu = &G::fileMenu, .shortcut = {'N', kControl},
+       .run = [](Shell& s, const Event&) { return s.files().newMap(); }},
+      {.id = "load", .label = "Load Map", .menu = &G::fileMenu, .shortcut = {'O', kControl},
+       .run = [](Shell& s, const Event&) { return s.files().loadProject(); }},
+      {.id = "save", .label = "Save Map", .menu = &G::fileMenu, .shortcut = {'S', kControl},
        .run = [](Shell& s, const Event&) {
-         s.saveProject(false);
+         s.files().saveProject(false);
          return After::step;
        }},
-      {.id = A::saveAs, .label = "Save As", .menu = &G::fileMenu, .shortcut = {'S', kControl | kShift},
+      {.id = "saveAs", .label = "Save As", .menu = &G::fileMenu, .shortcut = {'S', kControl | kShift},
        .run = [](Shell& s, const Event&) {
-         s.saveProject(true);
+         s.files().saveProject(true);
          return After::step;
        }},
-      {.id = A::exportMap, .label = "Export Vorl", .menu = &G::fileMenu, .shortcut = {'E', kControl},
-       .run = [](Shell& s, const Event&) { return s.exportMap(); }},
-      {.id = A::importMap, .label = "Import Map...", .menu = &G::fileMenu, .shortcut = {'I', kControl},
-       .run = [](Shell& s, const Event&) { return s.importMap(); }},
-      {.id = A::exportAs, .label = "Export As...", .menu = &G::fileMenu, .shortcut = {'E', kControl | kShift},
-       .run = [](Shell& s, const Event&) { return s.exportAs(); }},
-      {.id = A::bakeMapFile, .label = "Bake Map File...", .menu = &G::fileMenu,
-       .run = [](Shell& s, const Event&) { return s.bakeMapFile(); }},
-      {.id = A::runScript, .label = "Run Script...", .menu = &G::fileMenu,
-       .run = [](Shell& s, const Event&) { return s.runScript(); }},
-      {.id = A::quit, .label = "Quit", .menu = &G::fileMenu, .shortcut = {'Q', kControl},
-       .run = [](Shell& s, const Event&) { return s.closeMain(); }},
+      {.id = "exportMap", .label = "Export Vorl", .menu = &G::fileMenu, .shortcut = {'E', kControl},
+       .run = [](Shell& s, const Event&) { return s.files().exportMap(); }},
+      {.id = "importMap", .label = "Import Map...", .menu = &G::fileMenu, .shortcut = {'I', kControl},
+       .run = [](Shell& s, const Event&) { return s.files().importMap(); }},
+      {.id = "exportAs", .label = "Export As...", .menu = &G::fileMenu, .shortcut = {'E', kControl | kShift},
+       .run = [](Shell& s, const Event&) { return s.files().exportAs(); }},
+      {.id = "bakeMapFile", .label = "Bake Map File...", .menu = &G::fileMenu,
+       .run = [](Shell& s, const Event&) { return s.files().bakeMapFile(s.render()); }},
+      {.id = "runScript", .label = "Run Script...", .menu = &G::fileMenu,
+       .run = [](Shell& s, const Event&) { return s.files().runScript(); }},
+      {.id = "quit", .label = "Quit", .menu = &G::fileMenu, .shortcut = {'Q', kControl},
+       .run = [](Shell& s, const Event&) { return s.files().quit(); }},
 
       // Edit. Ctrl+Y is the other habit for Redo.
-      {.id = A::undo, .label = "Undo", .menu = &G::editMenu, .shortcut = {'Z', kControl},
-       .enabled = [](const Shell& s) { return s.doc_.history().canUndo(); },
-       .run = [](Shell& s, const Event&) { return s.undo(false); }},
-      {.id = A::redo, .label = "Redo", .menu = &G::editMenu, .shortcut = {'Z', kControl | kShift},
-       .alternate = {'Y', kControl}, .enabled = [](const Shell& s) { return s.doc_.history().canRedo(); },
-       .run = [](Shell& s, const Event&) { return s.undo(true); }},
+      {.id = "undo", .label = "Undo", .menu = &G::editMenu, .shortcut = {'Z', kControl},
+       .enabled = [](const Shell& s) { return s.document().history().canUndo(); },
+       .run = [](Shell& s, const Event&) { return undo(s.context(), false); }},
+      {.id = "redo", .label = "Redo", .menu = &G::editMenu, .shortcut = {'Z', kControl | kShift},
+       .alternate = {'Y', kControl}, .enabled = [](const Shell& s) { return s.document().history().canRedo(); },
+       .run = [](Shell& s, const Event&) { return undo(s.context(), true); }},
 
       // Tools window.
-      {.id = A::plot, .label = "Plot", .shortcut = {'P'},
+      {.id = "plot", .label = "Plot", .shortcut = {'P'},
        .run = [](Shell& s, const Event&) { return s.chooseTool(map::kPlot); }},
-      {.id = A::line, .label = "Line", .shortcut = {'L'},
+      {.id = "line", .label = "Line", .shortcut = {'L'},
        .run = [](Shell& s, const Event&) { return s.chooseTool(map::kLine); }},
-      {.id = A::rect, .label = "Rect", .shortcut = {'R'},
+      {.id = "rect", .label = "Rect", .shortcut = {'R'},
        .run = [](Shell& s, const Event&) { return s.chooseTool(map::kRect); }},
-      {.id = A::block, .label = "Block", .shortcut = {'B'},
+      {.id = "block", .label = "Block", .shortcut = {'B'},
        .run = [](Shell& s, const Event&) { return s.chooseTool(map::kBlock); }},
-      {.id = A::fill, .label = "Fill", .shortcut = {'F'},
+      {.id = "fill", .label = "Fill", .shortcut = {'F'},
        .run = [](Shell& s, const Event&) { return s.chooseTool(map::kFill); }},
-      {.id = A::eraser, .label = "Eraser", .shortcut = {'E'},
+      {.id = "eraser", .label = "Eraser", .shortcut = {'E'},
        .run = [](Shell& s, const Event&) { return s.chooseTool(map::kEraser); }},
-      {.id = A::bucket, .label = "Bucket", .shortcut = {'G'},
+      {.id = "bucket", .label = "Bucket", .shortcut = {'G'},
        .run = [](Shell& s, const Event&) { return s.chooseTool(map::kBucket); }},
-      {.id = A::tileFlags, .label = "Tile Flags", .run = [](Shell& s, const Event&) { return s.tileFlagsChanged(); }},
-      {.id = A::toggleLights, .label = "Lights",
-       .run = [](Shell& s, const Event&) { return s.toggleWindow(s.g_.lightsWindow, s.lightsShown_); }},
-      {.id = A::togglePivots, .label = "Pivots",
-       .run = [](Shell& s, const Event&) { return s.toggleWindow(s.g_.pivotsWindow, s.pivotsShown_); }},
-      {.id = A::toggleRender, .label = "Render Window",
-       .run = [](Shell& s, const Event&) { return s.toggleWindow(s.g_.renderWindow, s.renderShown_); }},
+      {.id = "tileFlags", .label = "Tile Flags", .run = [](Shell& s, const Event&) { return s.tilesets().tileFlagsChanged(); }},
+      {.id = "toggleLights", .label = "Lights",
+       .run = [](Shell& s, const Event&) { return s.objects().toggleLights(); }},
+      {.id = "togglePivots", .label = "Pivots",
+       .run = [](Shell& s, const Event&) { return s.objects().togglePivots(); }},
+      {.id = "toggleRender", .label = "Render Window",
+       .run = [](Shell& s, const Event&) { return s.render().toggleWindow(); }},
 
       // The layer steps.
-      {.id = A::layerTyped, .label = "Layer",
+      {.id = "layerTyped", .label = "Layer",
        .run = [](Shell& s, const Event&) {
-         return s.layerChanged(map::layerFromText(s.tk_.text(s.g_.layerField), s.doc_.map()->depth));
+         EditorContext& c = s.context();
+         return layerChanged(c, map::layerFromText(c.tk.text(c.g.layerField), c.doc.map()->depth));
        }},
-      {.id = A::layerDown, .label = "Layer Down", .shortcut = {platform::kKeyPageDown},
-       .run = [](Shell& s, const Event&) { return s.layerChanged(map::layerDown(s.currentLayer_)); }},
-      {.id = A::layerUp, .label = "Layer Up", .shortcut = {platform::kKeyPageUp},
+      {.id = "layerDown", .label = "Layer Down", .shortcut = {platform::kKeyPageDown},
+       .run = [](Shell& s, const Event&) { return layerChanged(s.context(), map::layerDown(s.currentLayer())); }},
+      {.id = "layerUp", .label = "Layer Up", .shortcut = {platform::kKeyPageUp},
        .run = [](Shell& s, const Event&) {
-         return s.layerChanged(map::layerUp(s.currentLayer_, s.doc_.map()->depth));
+         return layerChanged(s.context(), map::layerUp(s.currentLayer(), s.document().map()->depth));
        }},
 
       // The map view and the stroke in progress.
-      {.id = A::zoomReset, .label = "Zoom 1", .shortcut = {'0', kControl},
+      {.id = "zoomReset", .label = "Zoom 1", .shortcut = {'0', kControl},
        .run = [](Shell& s, const Event&) { return s.zoomTo(1.0f); }},
-      {.id = A::zoomIn, .label = "Zoom In", .shortcut = {platform::kKeyEqual, kControl},
+      {.id = "zoomIn", .label = "Zoom In", .shortcut = {platform::kKeyEqual, kControl},
        .alternate = {'+', kControl | kShift}, .run = [](Shell& s, const Event&) { return s.zoomStep(1); }},
-      {.id = A::zoomOut, .label = "Zoom Out", .shortcut = {platform::kKeyMinus, kControl},
+      {.id = "zoomOut", .label = "Zoom Out", .shortcut = {platform::kKeyMinus, kControl},
        .run = [](Shell& s, const Event&) { return s.zoomStep(-1); }},
-      {.id = A::zoomToFit, .label = "Zoom to Fit", .menu = &G::viewMenu,
+      {.id = "zoomToFit", .label = "Zoom to Fit", .menu = &G::viewMenu,
        .run = [](Shell& s, const Event&) { return s.zoomToFit(); }},
 
       // Layers: which are drawn (the menu's per-layer items follow these two).
-      {.id = A::showOnlyCurrentLayer, .label = "Show Only Current Layer", .menu = &G::layersMenu,
+      {.id = "showOnlyCurrentLayer", .label = "Show Only Current Layer", .menu = &G::layersMenu,
        .shortcut = {'H', kControl | kShift}, .run = [](Shell& s, const Event&) { return s.showLayers(true); }},
-      {.id = A::showAllLayers, .label = "Show All Layers", .menu = &G::layersMenu,
+      {.id = "showAllLayers", .label = "Show All Layers", .menu = &G::layersMenu,
        .run = [](Shell& s, const Event&) { return s.showLayers(false); }},
-      {.id = A::abandonStroke, .label = "Abandon Stroke", .shortcut = {platform::kKeyEscape},
+      {.id = "abandonStroke", .label = "Abandon Stroke", .shortcut = {platform::kKeyEscape},
        .run = [](Shell& s, const Event&) { return s.abandonStroke(); }},
-      {.id = A::deleteSelected, .label = "Delete Selected", .shortcut = {platform::kKeyDelete},
+      {.id = "deleteSelected", .label = "Delete Selected", .shortcut = {platform::kKeyDelete},
        .run = [](Shell& s, const Event&) { return s.deleteSelected(); }},
 
       // Tiles window.
-      {.id = A::loadTile, .label = "Load Tile.", .run = [](Shell& s, const Event&) { return s.loadTile(); }},
-      {.id = A::scan, .label = "Scan Bmp", .run = [](Shell& s, const Event&) { return s.scan(); }},
-      {.id = A::newSet, .label = "New Set.",
+      {.id = "loadTile", .label = "Load Tile.", .run = [](Shell& s, const Event&) { return s.tilesets().loadTile(); }},
+      {.id = "scan", .label = "Scan Bmp", .run = [](Shell& s, const Event&) { return s.tilesets().scan(); }},
+      {.id = "newSet", .label = "New Set.",
        .run = [](Shell& s, const Event&) {
-         s.tilesets_->add();
+         s.tilesets().add();
          return After::step;
        }},
-      {.id = A::deleteSet, .label = "Delete Set",
-       .run = [](Shell& s, const Event&) { return s.tilesets_->removeSelected() ? After::step : After::skip; }},
-      {.id = A::chooseTileset, .label = "Tileset",
-       .run = [](Shell& s, const Event& e) { return s.chooseTileset(e.datum); }},
+      {.id = "deleteSet", .label = "Delete Set",
+       .run = [](Shell& s, const Event&) { return s.tilesets().removeSelected() ? After::step : After::skip; }},
+      {.id = "chooseTileset", .label = "Tileset",
+       .run = [](Shell& s, const Event& e) {
+         s.tilesets().choose(e.datum);
+         return After::step;
+       }},
 
       // Render Lightmap window.
-      {.id = A::render, .label = "Render", .shortcut = {'R', kControl},
-       .run = [](Shell& s, const Event&) { return s.render(); }},
-      {.id = A::togglePreview, .label = "Preview Lighting", .menu = &G::renderMenu, .shortcut = {'L', kControl},
-       .run = [](Shell& s, const Event&) { return s.setPreview(!s.previewOn_); }},
-      {.id = A::previewBox, .label = "Preview",
-       .run = [](Shell& s, const Event&) { return s.setPreview(s.tk_.checked(s.g_.previewBox)); }},
+      {.id = "render", .label = "Render", .shortcut = {'R', kControl},
+       .run = [](Shell& s, const Event&) { return s.render().render(); }},
+      {.id = "togglePreview", .label = "Preview Lighting", .menu = &G::renderMenu, .shortcut = {'L', kControl},
+       .run = [](Shell& s, const Event&) { return s.render().setPreview(!s.render().previewOn()); }},
+      {.id = "previewBox", .label = "Preview",
+       .run = [](Shell& s, const Event&) { return s.render().setPreview(s.context().tk.checked(s.context().g.previewBox)); }},
 
       // Pivots and Lights windows: a user's change of a field goes into the active object at once.
-      {.id = A::objectField, .label = "Object Field",
-       .run = [](Shell& s, const Event& e) {
-         s.objects_->fieldChanged(e.source);
-         return After::step;
-       }},
-      {.id = A::browse, .label = "Browse",
-       .run = [](Shell& s, const Event&) {
-         s.objects_->browseLink();
-         return After::step;
-       }},
-      {.id = A::selectRecord, .label = "Records",
-       .run = [](Shell& s, const Event& e) { return s.selectRecord(e.datum); }},
-      {.id = A::newRecord, .label = "New Record",
-       .run = [](Shell& s, const Event&) {
-         if (s.objects_->activePivot()) s.objects_->newRecord();
-         return After::step;
-       }},
-      {.id = A::deleteRecord, .label = "Delete Record", .run = [](Shell& s, const Event&) { return s.deleteRecord(); }},
-      {.id = A::pickColour, .label = "Pick",
-       .run = [](Shell& s, const Event&) {
-         if (s.objects_->activeLight()) s.objects_->pickColour();
-         return After::step;
-       }},
+      {.id = "objectField", .label = "Object Field",
+       .run = [](Shell& s, const Event& e) { return s.objects().fieldChanged(e.source); }},
+      {.id = "browse", .label = "Browse",
+       .run = [](Shell& s, const Event&) { return s.objects().browse(); }},
+      {.id = "selectRecord", .label = "Records",
+       .run = [](Shell& s, const Event& e) { return s.objects().selectRecord(e.datum); }},
+      {.id = "newRecord", .label = "New Record",
+       .run = [](Shell& s, const Event&) { return s.objects().newRecord(); }},
+      {.id = "deleteRecord", .label = "Delete Record", .run = [](Shell& s, const Event&) { return s.objects().deleteRecord(); }},
+      {.id = "pickColour", .label = "Pick",
+       .run = [](Shell& s, const Event&) { return s.objects().pickColour(); }},
 
       // Window closes.
-      {.id = A::closeMain, .label = "Close", .run = [](Shell& s, const Event&) { return s.closeMain(); }},
-      {.id = A::hideRender, .label = "Hide Render Window",
-       .run = [](Shell& s, const Event&) { return s.hideWindow(s.g_.renderWindow, s.renderShown_); }},
-      {.id = A::hideLights, .label = "Hide Lights",
-       .run = [](Shell& s, const Event&) { return s.hideWindow(s.g_.lightsWindow, s.lightsShown_); }},
-      {.id = A::hidePivots, .label = "Hide Pivots",
-       .run = [](Shell& s, const Event&) { return s.hideWindow(s.g_.pivotsWindow, s.pivotsShown_); }},
+      {.id = "closeMain", .label = "Close", .run = [](Shell& s, const Event&) { return s.files().quit(); }},
+      {.id = "hideRender", .label = "Hide Render Window",
+       .run = [](Shell& s, const Event&) { return s.render().hideWindow(); }},
+      {.id = "hideLights", .label = "Hide Lights",
+       .run = [](Shell& s, const Event&) { return s.objects().hideLights(); }},
+      {.id = "hidePivots", .label = "Hide Pivots",
+       .run = [](Shell& s, const Event&) { return s.objects().hidePivots(); }},
   };
   return kActions;
 }
@@ -178,60 +191,60 @@ std::span<const Action> Shell::actions() {
 namespace {
 
 constexpr Binding kGadgets[] = {
-    {&G::newMapButton, A::newMap},
-    {&G::loadButton, A::load},
-    {&G::saveButton, A::save},
-    {&G::saveAsButton, A::saveAs},
-    {&G::exportButton, A::exportMap},
-    {&G::layerField, A::layerTyped},
-    {&G::layerDownButton, A::layerDown},
-    {&G::layerUpButton, A::layerUp},
-    {&G::tileShadowsBox, A::tileFlags},
-    {&G::tileColliderBox, A::tileFlags},
-    {&G::plotButton, A::plot},
-    {&G::lineButton, A::line},
-    {&G::rectButton, A::rect},
-    {&G::blockButton, A::block},
-    {&G::fillButton, A::fill},
-    {&G::eraserButton, A::eraser},
-    {&G::bucketButton, A::bucket},
-    {&G::lightsToggle, A::toggleLights},
-    {&G::pivotsToggle, A::togglePivots},
-    {&G::renderToggle, A::toggleRender},
-    {&G::tilesetTabs, A::chooseTileset},
-    {&G::loadTileButton, A::loadTile},
-    {&G::scanButton, A::scan},
-    {&G::newSetButton, A::newSet},
-    {&G::deleteSetButton, A::deleteSet},
-    {&G::renderButton, A::render},
-    {&G::previewBox, A::previewBox},
-    {&G::linkField, A::objectField},
-    {&G::browseButton, A::browse},
-    {&G::recordsList, A::selectRecord},
-    {&G::newRecordButton, A::newRecord},
-    {&G::deleteRecordButton, A::deleteRecord},
-    {&G::nameField, A::objectField},
-    {&G::valueField, A::objectField},
-    {&G::redField, A::objectField},
-    {&G::greenField, A::objectField},
-    {&G::blueField, A::objectField},
-    {&G::pickButton, A::pickColour},
-    {&G::lightShadowsBox, A::objectField},
-    {&G::rangeField, A::objectField},
+    {&G::newMapButton, "newMap"},
+    {&G::loadButton, "load"},
+    {&G::saveButton, "save"},
+    {&G::saveAsButton, "saveAs"},
+    {&G::exportButton, "exportMap"},
+    {&G::layerField, "layerTyped"},
+    {&G::layerDownButton, "layerDown"},
+    {&G::layerUpButton, "layerUp"},
+    {&G::tileShadowsBox, "tileFlags"},
+    {&G::tileColliderBox, "tileFlags"},
+    {&G::plotButton, "plot"},
+    {&G::lineButton, "line"},
+    {&G::rectButton, "rect"},
+    {&G::blockButton, "block"},
+    {&G::fillButton, "fill"},
+    {&G::eraserButton, "eraser"},
+    {&G::bucketButton, "bucket"},
+    {&G::lightsToggle, "toggleLights"},
+    {&G::pivotsToggle, "togglePivots"},
+    {&G::renderToggle, "toggleRender"},
+    {&G::tilesetTabs, "chooseTileset"},
+    {&G::loadTileButton, "loadTile"},
+    {&G::scanButton, "scan"},
+    {&G::newSetButton, "newSet"},
+    {&G::deleteSetButton, "deleteSet"},
+    {&G::renderButton, "render"},
+    {&G::previewBox, "previewBox"},
+    {&G::linkField, "objectField"},
+    {&G::browseButton, "browse"},
+    {&G::recordsList, "selectRecord"},
+    {&G::newRecordButton, "newRecord"},
+    {&G::deleteRecordButton, "deleteRecord"},
+    {&G::nameField, "objectField"},
+    {&G::valueField, "objectField"},
+    {&G::redField, "objectField"},
+    {&G::greenField, "objectField"},
+    {&G::blueField, "objectField"},
+    {&G::pickButton, "pickColour"},
+    {&G::lightShadowsBox, "objectField"},
+    {&G::rangeField, "objectField"},
 };
 
 constexpr Binding kCloses[] = {
-    {&G::mainWindow, A::closeMain},
-    {&G::renderWindow, A::hideRender},
-    {&G::lightsWindow, A::hideLights},
-    {&G::pivotsWindow, A::hidePivots},
+    {&G::mainWindow, "closeMain"},
+    {&G::renderWindow, "hideRender"},
+    {&G::lightsWindow, "hideLights"},
+    {&G::pivotsWindow, "hidePivots"},
 };
 
 constexpr ToolRow kTools[] = {
-    {map::kPlot, A::plot, &G::plotButton},     {map::kLine, A::line, &G::lineButton},
-    {map::kRect, A::rect, &G::rectButton},     {map::kBlock, A::block, &G::blockButton},
-    {map::kFill, A::fill, &G::fillButton},     {map::kEraser, A::eraser, &G::eraserButton},
-    {map::kBucket, A::bucket, &G::bucketButton},
+    {map::kPlot, "plot", &G::plotButton},     {map::kLine, "line", &G::lineButton},
+    {map::kRect, "rect", &G::rectButton},     {map::kBlock, "block", &G::blockButton},
+    {map::kFill, "fill", &G::fillButton},     {map::kEraser, "eraser", &G::eraserButton},
+    {map::kBucket, "bucket", &G::bucketButton},
 };
 
 }  // namespace
@@ -240,9 +253,26 @@ std::span<const ToolRow> toolRows() { return kTools; }
 std::span<const Binding> gadgetBindings() { return kGadgets; }
 std::span<const Binding> closeBindings() { return kCloses; }
 
-const Action* findAction(std::span<const Action> actions, ActionId id) {
+const Action* findAction(std::span<const Action> actions, std::string_view id) {
   auto it = std::find_if(actions.begin(), actions.end(), [id](const Action& a) { return a.id == id; });
   return it == actions.end() ? nullptr : &*it;
+}
+
+const Action& actionNamed(std::string_view id) {
+  const Action* row = findAction(actions(), id);
+  if (!row) throw std::logic_error("no command " + std::string(id));
+  return *row;
+}
+
+int tagOf(const Action& action) {
+  const std::span<const Action> rows = actions();
+  if (&action < rows.data() || &action >= rows.data() + rows.size()) throw std::logic_error("not a row of the table");
+  return static_cast<int>(&action - rows.data()) + 1;
+}
+
+const Action* actionOfTag(int tag) {
+  const std::span<const Action> rows = actions();
+  return tag >= 1 && static_cast<std::size_t>(tag) <= rows.size() ? &rows[static_cast<std::size_t>(tag) - 1] : nullptr;
 }
 
 const Action* findShortcut(std::span<const Action> actions, platform::Shortcut key) {

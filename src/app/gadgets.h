@@ -48,29 +48,4 @@ void buildLightsWindow(platform::Toolkit& toolkit, Gadgets& g);
 // The context menu, then the main window's File, Edit, View, Layers and Render menus with the commands they show.
 void buildMenus(platform::Toolkit& toolkit, Gadgets& g, std::span<const Action> actions);
 
-// Menu item tags: the commands' ids.
-enum MenuTag : int {
-  kAddLightTag = tagOf(ActionId::addLight),
-  kAddPivotTag = tagOf(ActionId::addPivot),
-  kDeleteTag = tagOf(ActionId::deleteHere),
-  kLoadTag = tagOf(ActionId::load),
-  kSaveTag = tagOf(ActionId::save),
-  kSaveAsTag = tagOf(ActionId::saveAs),
-  kExportTag = tagOf(ActionId::exportMap),
-  kNewMapTag = tagOf(ActionId::newMap),
-  kImportTag = tagOf(ActionId::importMap),
-  kExportAsTag = tagOf(ActionId::exportAs),
-  kUndoTag = tagOf(ActionId::undo),
-  kRedoTag = tagOf(ActionId::redo),
-  kPreviewTag = tagOf(ActionId::togglePreview),
-  kRunScriptTag = tagOf(ActionId::runScript),
-  kBakeMapFileTag = tagOf(ActionId::bakeMapFile),
-  kQuitTag = tagOf(ActionId::quit),
-  kZoomToFitTag = tagOf(ActionId::zoomToFit),
-  kShowOnlyCurrentTag = tagOf(ActionId::showOnlyCurrentLayer),
-  kShowAllTag = tagOf(ActionId::showAllLayers),
-  // The Layers menu's item of layer L (from 0) has this tag plus L.
-  kLayerItemTag = 1 << 16,
-};
-
 }  // namespace vorlane::app

@@ -135,7 +135,7 @@ void buildMenus(platform::Toolkit& tk, Gadgets& g, std::span<const Action> actio
   g.layersMenu = tk.createMenu("Layers", g.mainWindow);
   g.renderMenu = tk.createMenu("Render", g.mainWindow);
   for (const Action& a : actions)
-    if (a.menu) tk.createMenuItem(a.label, tagOf(a.id), g.*(a.menu), a.shortcut);
+    if (a.menu) tk.createMenuItem(a.label, tagOf(a), g.*(a.menu), a.shortcut);
   tk.updateMenuBar(g.mainWindow);
 }
 

@@ -13,27 +13,33 @@ namespace vorlane::app {
 using platform::Event;
 using platform::EventKind;
 
-Shell::Shell(platform::Toolkit& toolkit) : tk_(toolkit) {}
+Shell::Shell(platform::Toolkit& toolkit)
+    : ctx_(toolkit), tk_(ctx_.tk), g_(ctx_.g), doc_(ctx_.doc), currentTile_(ctx_.currentTile),
+      currentLayer_(ctx_.currentLayer), stamp_(ctx_.stamp), files_(ctx_), render_(ctx_) {
+  ctx_.endGestures = [this] { endGestures(); };
+  ctx_.stopGestures = [this] {
+    dropStroke();
+    objects_->endDrag();
+    pressed_ = {};
+  };
+}
 Shell::~Shell() = default;
 
 void Shell::startUp() {
   buildToolWindows(tk_, g_);
   buildMainContent(tk_, g_);
   buildTilesWindow(tk_, g_);
-  tilesets_.emplace(tk_, g_.tilesetTabs, doc_);
+  tilesets_.emplace(ctx_);
   tilesets_->addFirst();
   buildRenderWindow(tk_, g_);
   buildPivotsWindow(tk_, g_);
   buildLightsWindow(tk_, g_);
   tk_.startTimer(60);
-  scripts_.start();
+  files_.startScripts();
   tk_.surface(g_.mapCanvas);
   buildMenus(tk_, g_, actions());
-  objects_.emplace(tk_,
-                   objects::ObjectGadgets{g_.redField, g_.greenField, g_.blueField, g_.lightShadowsBox, g_.rangeField,
-                                          g_.linkField, g_.recordsList, g_.nameField, g_.valueField},
-                   doc_);
-  shown_ = doc_.listen([this](edit::ChangeSet changes) { documentChanged(changes); });
+  objectsPanel_.emplace(ctx_);
+  objects_ = &objectsPanel_->editor();
   panning_ = false;
   panFirst_ = true;
   buildDispatch();
@@ -43,20 +49,20 @@ void Shell::startUp() {
 
 void Shell::openAtStart(const std::string& path) {
   if (!objects_) return;  // not started up
-  if (loadProjectNamed(path) == After::step) afterEvent();
+  if (files_.loadProjectNamed(path) == After::step) afterEvent();
   showEditState();
 }
 
 int Shell::run() {
-  while (!finished_) handle(tk_.waitEvent());
+  while (!ctx_.finished) handle(tk_.waitEvent());
   return 0;
 }
 
 void Shell::handle(const Event& event) {
-  if (finished_ || !objects_) return;  // closed, or not started up
-  if (dispatch(event) == After::step && !finished_) afterEvent();
-  if (finished_) return;
-  requestPreview();
+  if (ctx_.finished || !objects_) return;  // closed, or not started up
+  if (dispatch(event) == After::step && !ctx_.finished) afterEvent();
+  if (ctx_.finished) return;
+  render_.requestPreview();
   // Only events move the pointer, the view or the map.
   showLayersMenu();
   if (event.kind != EventKind::TimerTick) place_ = placeUnderPointer();
@@ -83,7 +89,7 @@ Shell::After Shell::dispatch(const Event& e) {
 
 Shell::After Shell::onMenu(const Event& e) {
   if (e.source == g_.layersMenu && e.datum >= kLayerItemTag) return toggleLayer(e.datum - kLayerItemTag);
-  return run(findAction(actions(), ActionId{e.datum}), e);
+  return run(actionOfTag(e.datum), e);
 }
 
 Shell::After Shell::onGadget(const Event& e) {
@@ -99,32 +105,11 @@ Shell::After Shell::onClose(const Event& e) {
 }
 
 // The stroke update, then the tile-flag step: a newly picked tile shows its flags, and takes
-// them as the boxes show them. The boxes and the object windows' fields write only when the
-// user changes them (their actions), so an undone change stays undone.
+// them as the boxes show them.
 void Shell::afterEvent() {
   if (stroke_.painting)
     map::updateStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_, brush());
-  const map::Map& tileset = *currentTileset();
-  const tiles::TilePtr& picked = tileset.cell(tileset.selectedX, tileset.selectedY, 0);
-  if (picked != currentTile_) {
-    currentTile_ = picked;
-    tk_.setChecked(g_.tileShadowsBox, picked && picked->castShadows != 0);
-    tk_.setChecked(g_.tileColliderBox, picked && picked->collider != 0);
-    applyTileFlags();
-  }
-}
-
-void Shell::applyTileFlags() {
-  if (!currentTile_) return;
-  const std::int32_t castShadows = tk_.checked(g_.tileShadowsBox) ? 1 : 0;
-  const std::int32_t collider = tk_.checked(g_.tileColliderBox) ? 1 : 0;
-  if (castShadows != currentTile_->castShadows || collider != currentTile_->collider)
-    doc_.push(edit::setTileFlags(currentTile_, castShadows, collider));
-}
-
-Shell::After Shell::tileFlagsChanged() {
-  applyTileFlags();
-  return After::step;
+  tilesets_->followPick();
 }
 
 map::CellWriter& Shell::strokeWriter() {
@@ -137,42 +122,18 @@ void Shell::dropStroke() {
   strokeCells_.reset();
 }
 
-Shell::After Shell::undo(bool forward) {
-  dropStroke();
-  objects_->endDrag();
-  pressed_ = {};
-  if (forward)
-    doc_.redo();
-  else
-    doc_.undo();
-  return After::step;
-}
-
-// What the shell itself shows of the document: the tile boxes follow the current tile's
-// flags, and the preview bakes again after any change of what it lights.
-void Shell::documentChanged(edit::ChangeSet changes) {
-  if (changes.any(edit::Change::tiles | edit::Change::map) && currentTile_) {
-    tk_.setChecked(g_.tileShadowsBox, currentTile_->castShadows != 0);
-    tk_.setChecked(g_.tileColliderBox, currentTile_->collider != 0);
-  }
-  if (changes.any(edit::Change::cells | edit::Change::objects | edit::Change::tiles | edit::Change::map))
-    previewKey_.reset();
-}
-
 // Only what changed is handed to the toolkit: a stroke changes the revision at every cell
 // but neither the name nor the place.
 void Shell::showEditState() {
   const std::string& name = doc_.projectName();
-  const bool baking = previewOn_ && preview_->busy();
-  const map::CellPicture* reduced = previewOn_ ? preview_->shownPicture() : nullptr;
-  const std::string status = (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "") +
-                             (reduced ? previewDensityText(reduced->density) : "") + (baking ? kPreviewBaking : "");
+  const std::string status =
+      (name.empty() ? std::string(kUntitled) : name) + (doc_.modified() ? " *" : "") + render_.statusMark();
   const bool renamed = status != shownProject_;
   if (doc_.revision() != shownRevision_ || renamed) {
     shownRevision_ = doc_.revision();
-    for (const auto& [id, text] : {std::pair{ActionId::undo, doc_.undoText()}, {ActionId::redo, doc_.redoText()}}) {
-      const Action& item = *findAction(actions(), id);
-      tk_.setMenuItem(g_.*(item.menu), tagOf(id), text, item.enabled(*this));
+    for (const auto& [id, text] : {std::pair{"undo", doc_.undoText()}, {"redo", doc_.redoText()}}) {
+      const Action& item = actionNamed(id);
+      tk_.setMenuItem(g_.*(item.menu), tagOf(item), text, item.enabled(*this));
     }
   }
   if (!renamed && place_ == shownPlace_) return;
@@ -226,15 +187,7 @@ Shell::After Shell::onTick(const Event&) {
   platform::Surface& mapSurface = tk_.surface(g_.mapCanvas);
   m.markCell(m.selectedX, m.selectedY);
   // The newest finished preview bake of this map, if any, shows in place of its tiles.
-  map::Map* lit = nullptr;
-  const map::CellPicture* picture = nullptr;
-  if (previewOn_) {
-    preview_->poll();
-    if (preview_->shown() && preview_->shownOwner() == &m) {
-      lit = preview_->shownTiles();
-      picture = preview_->shownPicture();
-    }
-  }
+  const auto [lit, picture] = render_.takeShown(m);
   // The brush preview is not in the frame's key: a frame showing another one is not the same.
   const std::optional<map::Stamp> brushShown = brushPreview();
   const BrushKey key{brushShown.has_value(), m.selectedX, m.selectedY, currentTile_.get(), &stamp_, stamp_.width,
@@ -505,35 +458,12 @@ void Shell::showLayersMenu() {
   if (rebuild) {
     tk_.clearMenu(g_.layersMenu);
     for (const Action& a : actions())
-      if (a.menu == &Gadgets::layersMenu) tk_.createMenuItem(a.label, tagOf(a.id), g_.layersMenu, a.shortcut);
+      if (a.menu == &Gadgets::layersMenu) tk_.createMenuItem(a.label, tagOf(a), g_.layersMenu, a.shortcut);
     for (std::size_t l = 0; l < hidden_.size(); ++l)
       tk_.createMenuItem("Layer " + std::to_string(l + 1), kLayerItemTag + static_cast<int>(l), g_.layersMenu);
   }
   for (std::size_t l = 0; l < hidden_.size(); ++l)
     tk_.setMenuItemChecked(g_.layersMenu, kLayerItemTag + static_cast<int>(l), hidden_[l] == 0);
-}
-
-Shell::After Shell::layerChanged(std::int32_t layer) {
-  currentLayer_ = layer;
-  tk_.setText(g_.layerField, base::intToText(std::int64_t{currentLayer_} + 1));
-  return After::step;
-}
-
-Shell::After Shell::toggleWindow(platform::Handle window, bool& shown) {
-  if (shown)
-    tk_.hide(window);
-  else
-    tk_.show(window);
-  shown = !shown;
-  return After::step;
-}
-
-// A new map object takes over as one step: nothing active may point into the old one. The
-// layer, its field and the stroke start stay as they were; the cell writers ignore cells
-// outside the map.
-void Shell::replaceMap(const char* label, map::MapPtr map) {
-  endGestures();
-  doc_.replaceMap(label, std::move(map));
 }
 
 // Before the document is replaced: a stroke going on writes into the new map from now on,

@@ -1,6 +1,7 @@
 #pragma once
-// The editor shell: builds every window at start-up, then turns each event of the toolkit's
-// queue into a command and runs the after-event step. Owns all state that outlives an event.
+// The editor shell: builds every window and controller at start-up, then turns each event of
+// the toolkit's queue into a command of the table and runs the after-event step. The map
+// canvas's pointer, stroke, view and frames are still its own.
 #include <array>
 #include <memory>
 #include <span>
@@ -12,9 +13,12 @@
 #include <vector>
 
 #include "app/actions.h"
+#include "app/context.h"
+#include "app/files.h"
 #include "app/frames.h"
 #include "app/gadgets.h"
-#include "app/preview.h"
+#include "app/objects_panel.h"
+#include "app/render_panel.h"
 #include "app/tilesets.h"
 #include "edit/cells.h"
 #include "edit/document.h"
@@ -23,38 +27,14 @@
 #include "map/stamp.h"
 #include "map/tools.h"
 #include "map/view.h"
-#include "objects/object_editor.h"
 #include "platform/toolkit.h"
-#include "script/document_run.h"
 
 namespace vorlane::app {
 
-inline constexpr const char* kNotAValidFile = "Not a valid file.";
-inline constexpr const char* kMapTooLarge = map::kMapTooLarge;
-inline constexpr const char* kImageFilter = "Image Files:png,jpg,bmp;";
-inline constexpr const char* kMapFilter = "Map files:vorl;";
-inline constexpr const char* kScriptFilter = "Lua scripts:lua;";
-inline constexpr const char* kScriptRunning = "The script is still running. Stop it?";
-// The close question's buttons, in order.
-inline constexpr const char* kSaveButton = "Save";
-inline constexpr const char* kDiscardButton = "Discard";
-inline constexpr const char* kCancelButton = "Cancel";
-// The project name where there is none yet.
-inline constexpr const char* kUntitled = "Untitled";
-// Between the document's name and the pointer's place in the main window's status bar.
-inline constexpr const char* kStatusGap = " | ";
-inline constexpr const char* kImportLeftOut = "Imported without what Vorlane cannot hold:";
-// The status bar's mark while a newer preview bake is running.
-inline constexpr const char* kPreviewBaking = " | baking preview...";
-// The status bar's mark while the preview shows a reduced bake: " | preview at 1/8 density".
-inline std::string previewDensityText(std::int32_t density) {
-  return " | preview at 1/" + std::to_string(density) + " density";
-}
-// The preview's light maps are at most this many texels along each side.
-inline constexpr std::int32_t kMaxPreviewResolution = 1024;
-
 class Shell {
  public:
+  using After = app::After;
+
   explicit Shell(platform::Toolkit& toolkit);
   ~Shell();
   Shell(const Shell&) = delete;
@@ -71,14 +51,18 @@ class Shell {
   void handle(const platform::Event& event);
 
   const Gadgets& gadgets() const { return g_; }
-  bool finished() const { return finished_; }
+  bool finished() const { return ctx_.finished; }
 
   // The document: map, tilesets, file, active objects and the undo history. Commands from
   // outside the shell push here; the windows follow its change announcements.
   edit::Document& document() { return doc_; }
   const edit::Document& document() const { return doc_; }
-  // How long a script has run is read from here (tests pass a clock of their own).
-  void setScriptClock(script::Clock clock) { scriptClock_ = std::move(clock); }
+  // What the controllers share, and the controllers (made at start-up) the commands run on.
+  EditorContext& context() { return ctx_; }
+  Files& files() { return files_; }
+  RenderPanel& render() { return render_; }
+  Tilesets& tilesets() { return *tilesets_; }
+  ObjectsPanel& objects() { return *objectsPanel_; }
 
   // Shell state.
   const map::MapPtr& currentMap() const { return doc_.map(); }
@@ -93,20 +77,24 @@ class Shell {
   const map::Stroke& stroke() const { return stroke_; }
   bool leftHeld() const { return leftHeld_; }
   bool panning() const { return panning_; }
-  bool renderShown() const { return renderShown_; }
-  bool lightsShown() const { return lightsShown_; }
-  bool pivotsShown() const { return pivotsShown_; }
-  const objects::ObjectEditor& objects() const { return *objects_; }
-  bool previewOn() const { return previewOn_; }
-  // The preview's bakes; none before the preview was first turned on.
-  PreviewBaker* previewBaker() { return preview_.get(); }
+  const ObjectsPanel& objects() const { return *objectsPanel_; }
 
-  // Every command the user can start (actions.cpp).
-  static std::span<const Action> actions();
+  // The map canvas's commands (the context menu, zoom, layer visibility, the tools, the
+  // Escape and Delete keys), until the canvas has a controller of its own.
+  After contextAdd(bool light);
+  After contextDelete();
+  After deleteSelected();
+  After chooseTool(std::int32_t tool);
+  After zoomTo(float zoom);
+  // The zoom keys' ladder, about the canvas centre; "Zoom to Fit" shows the whole map.
+  After zoomStep(std::int32_t steps);
+  After zoomToFit();
+  // Layer visibility, a view state of the shell: never saved, never baked.
+  After showLayers(bool onlyCurrent);
+  // Ends a stroke in progress and takes back what it wrote.
+  After abandonStroke();
 
  private:
-  using After = app::After;
-
   void buildDispatch();
   After dispatch(const platform::Event& e);
   // A command of the table, when there is one and it is enabled.
@@ -114,8 +102,6 @@ class Shell {
   void afterEvent();
   // The Edit menu's items and the main window's status bar, when the history changed.
   void showEditState();
-  // A change the document announced.
-  void documentChanged(edit::ChangeSet changes);
   // The pointer's place over a canvas from a press or release.
   void pointAt(const platform::Event& e);
   // Where the pointer is on the map, for the status bar.
@@ -141,93 +127,49 @@ class Shell {
   After onKey(const platform::Event& e);
   After onMouseLeave(const platform::Event& e);
 
-  // Commands.
-  After newMap();
-  After loadTile();
-  After loadProject();
-  After loadProjectNamed(const std::string& name);
-  // False when nothing was saved (cancelled requester, failed write).
-  bool saveProject(bool ask);
-  // Asks "Save changes to NAME before DOING?" for a modified document; false (Cancel, or a
-  // cancelled or failed save) leaves everything as it was.
-  bool mayReplaceDocument(std::string_view doing);
-  After undo(bool forward);
-  After tileFlagsChanged();
-  void applyTileFlags();
-  After exportMap();
-  // Other editors' maps (file_commands.cpp): the formats table's readers and writers.
-  After importMap();
-  After exportAs();
-  // A Lua script on the document (file_commands.cpp): one undoable step, or nothing when it fails.
-  After runScript();
-  After bakeMapFile();
-  After render();
-  // The live preview: on or off, and a new bake whenever what it shows may have changed.
-  After setPreview(bool on);
-  void requestPreview();
-  // The Render window's Lighting options.
-  lighting::Options lightingOptions() const;
-  After layerChanged(std::int32_t layer);
-  // The map view's zoom, about the canvas centre: one wheel notch per step, or a zoom of its own.
+  // One wheel notch per step, or a zoom of its own, about the canvas centre.
   After zoomBy(std::int32_t notches);
-  After zoomTo(float zoom);
-  // The zoom keys' ladder, about the canvas centre; "Zoom to Fit" shows the whole map.
-  After zoomStep(std::int32_t steps);
-  After zoomToFit();
-  // The Delete key: the light or pivot picked last on the canvas, when it is still active.
-  After deleteSelected();
-  // Layer visibility, a view state of the shell: never saved, never baked.
-  After showLayers(bool onlyCurrent);
   After toggleLayer(std::int32_t layer);
   bool layerHidden(std::int32_t layer) const;
   // Every layer shown again for another map object; the Layers menu as the layers now are.
   void showLayersMenu();
-  // Ends a stroke in progress and takes back what it wrote.
-  After abandonStroke();
-  After contextAdd(bool light);
-  After contextDelete();
-  After chooseTool(std::int32_t tool);
-  After scan();
-  After deleteRecord();
-  After selectRecord(int index);
-  After chooseTileset(int index);
-  After closeMain();
-  After toggleWindow(platform::Handle window, bool& shown);
-  After hideWindow(platform::Handle window, bool& shown);
-  void replaceMap(const char* label, map::MapPtr map);
   // Ends the stroke and the drag in progress, before the document is replaced.
   void endGestures();
   // Ends a stroke in progress without writing more (before a step is undone or redone).
   void dropStroke();
   map::CellWriter& strokeWriter();
 
+  EditorContext ctx_;
+  // The context's parts by the names the canvas code uses.
   platform::Toolkit& tk_;
-  Gadgets g_;
+  Gadgets& g_;
+  edit::Document& doc_;
+  tiles::TilePtr& currentTile_;
+  std::int32_t& currentLayer_;
+  map::Stamp& stamp_;
+  Files files_;
+  RenderPanel render_;
   std::optional<Tilesets> tilesets_;
-  std::optional<objects::ObjectEditor> objects_;
+  std::optional<ObjectsPanel> objectsPanel_;
+  objects::ObjectEditor* objects_ = nullptr;  // the panel's editor, which the canvas picks and drags with
   // The commands of the gadgets' actions and of the windows' closes.
   std::unordered_map<platform::Handle, const Action*> gadgetActions_, closeActions_;
 
-  edit::Document doc_;
   // Records the cells of the stroke in progress, one step per stroke.
   std::optional<edit::CellRecorder> strokeCells_;
   std::uint64_t shownRevision_ = ~std::uint64_t{0};
   std::string shownProject_;
   Place place_, shownPlace_;
-  tiles::TilePtr currentTile_;
   std::int32_t currentTool_ = map::kNoTool;
-  std::int32_t currentLayer_ = 0;
   map::Stroke stroke_;
   bool leftHeld_ = false;
   std::int32_t mapMouseX_ = 0, mapMouseY_ = 0;
   bool pointerOnMap_ = false;  // the last pointer event came from the map canvas
   std::int32_t tilesetMouseX_ = 0, tilesetMouseY_ = 0;
-  bool renderShown_ = false, lightsShown_ = false, pivotsShown_ = false;
   bool panning_ = false, panFirst_ = true;
   float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
   bool lastPickedLight_ = false;  // which of the active light and pivot a click picked last
-  map::Stamp stamp_;
   bool tilesetDrag_ = false;
   std::int32_t tilesetPressX_ = 0, tilesetPressY_ = 0, stampSlotsX_ = 0, stampSlotsY_ = 0;
   const map::Stamp* brush() const { return stamp_.empty() ? nullptr : &stamp_; }
@@ -251,26 +193,8 @@ class Shell {
     std::int32_t x = 0, y = 0;
     map::MapPoint at{0, 0};
   } pressed_;
-  bool finished_ = false;
-  bool previewOn_ = false;
-  // What the newest preview bake was asked for, besides the document, whose changes drop it.
-  struct PreviewKey {
-    const map::Map* map;
-    std::int32_t width, height;
-    bool soft;
-    lighting::Options options;
-    std::int32_t density;
-    bool operator==(const PreviewKey&) const = default;
-  };
-  std::optional<PreviewKey> previewKey_;
-  lighting::CellRegion previewRegion_;     // and the cells it lights
-  std::unique_ptr<PreviewBaker> preview_;
-  // Started with the editor; File > Run Script gives each script a fresh state of it.
-  script::ScriptEngine scripts_;
-  script::Clock scriptClock_ = std::chrono::steady_clock::now;
   MapFrame mapFrame_, tilesetFrame_;
   TileFrame tileFrame_;
-  edit::Document::Subscription shown_;
 };
 
 }  // namespace vorlane::app

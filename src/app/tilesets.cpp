@@ -1,7 +1,11 @@
 #include "app/tilesets.h"
 
+#include "app/scan_dialog.h"
 #include "base/convert.h"
+#include "edit/cells.h"
 #include "edit/commands.h"
+#include "platform/files.h"
+#include "tiles/tile.h"
 
 namespace vorlane::app {
 
@@ -9,9 +13,11 @@ namespace {
 std::string tooltipFor(int number) { return "View tileset " + base::intToText(number); }
 }  // namespace
 
-Tilesets::Tilesets(platform::Toolkit& toolkit, platform::Handle tabs, edit::Document& doc)
-    : tk_(toolkit), tabs_(tabs), doc_(doc), following_(doc.listen([this](edit::ChangeSet changes) {
+Tilesets::Tilesets(EditorContext& ctx)
+    : ctx_(ctx), tk_(ctx.tk), g_(ctx.g), tabs_(ctx.g.tilesetTabs), doc_(ctx.doc),
+      following_(doc_.listen([this](edit::ChangeSet changes) {
         if (changes.any(edit::Change::tilesets | edit::Change::map)) show();
+        if (changes.any(edit::Change::tiles | edit::Change::map)) showTileFlags();
       })) {}
 
 io::TilesetEntry Tilesets::fresh() const {
@@ -73,6 +79,64 @@ void Tilesets::show() {
   }
   const int current = doc_.currentTilesetIndex();
   if (current >= 0 && tk_.selectedItem(tabs_) != current) tk_.selectItem(tabs_, current);
+}
+
+After Tilesets::loadTile() {
+  const std::string path = tk_.fileRequester("Load a single tile.", kImageFilter, platform::FileMode::Open, "");
+  if (!platform::isRegularFile(path)) {
+    tk_.messageBox(kNotAValidFile, platform::MessageKind::Information);
+    return After::skip;
+  }
+  // A file that cannot be decoded is reported, and the editor carries on.
+  auto tile = tiles::Tile::fromFile(path);
+  if (!tile) {
+    tk_.messageBox(tile.error(), platform::MessageKind::Error);
+    return After::skip;
+  }
+  edit::CellRecorder cells(doc_, current(), "Load Tile");
+  current()->addToFirstFreeCell(std::move(tile).value(), cells);
+  return After::step;
+}
+
+// The new tileset and the tiles cut into it are one step.
+After Tilesets::scan() {
+  runScanDialog(tk_, g_.mainWindow, [this](std::vector<tiles::TilePtr> pieces) { add(std::move(pieces), "Scan"); });
+  return After::step;
+}
+
+// The boxes and the object windows' fields write only when the user changes them (their
+// actions), so an undone change stays undone.
+void Tilesets::followPick() {
+  const map::Map& tileset = *current();
+  const tiles::TilePtr& picked = tileset.cell(tileset.selectedX, tileset.selectedY, 0);
+  if (picked != ctx_.currentTile) {
+    ctx_.currentTile = picked;
+    tk_.setChecked(g_.tileShadowsBox, picked && picked->castShadows != 0);
+    tk_.setChecked(g_.tileColliderBox, picked && picked->collider != 0);
+    applyTileFlags();
+  }
+}
+
+void Tilesets::applyTileFlags() {
+  const tiles::TilePtr& tile = ctx_.currentTile;
+  if (!tile) return;
+  const std::int32_t castShadows = tk_.checked(g_.tileShadowsBox) ? 1 : 0;
+  const std::int32_t collider = tk_.checked(g_.tileColliderBox) ? 1 : 0;
+  if (castShadows != tile->castShadows || collider != tile->collider)
+    doc_.push(edit::setTileFlags(tile, castShadows, collider));
+}
+
+After Tilesets::tileFlagsChanged() {
+  applyTileFlags();
+  return After::step;
+}
+
+// The tile boxes follow the current tile's flags.
+void Tilesets::showTileFlags() {
+  const tiles::TilePtr& tile = ctx_.currentTile;
+  if (!tile) return;
+  tk_.setChecked(g_.tileShadowsBox, tile->castShadows != 0);
+  tk_.setChecked(g_.tileColliderBox, tile->collider != 0);
 }
 
 }  // namespace vorlane::app

@@ -40,7 +40,7 @@ struct Boundary : ShellTest {
   void addLight(int x = 40, int y = 40) {
     move(g.mapCanvas, x, y);
     down(g.mapCanvas, kRightButton);
-    tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+    tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
   }
   void click(int x, int y) {
     move(g.mapCanvas, x, y);
@@ -129,7 +129,7 @@ TEST_F(Boundary, ReplacingAModifiedDocumentAsksFirst) {
   tk.questions.clear();
   tk.questionAnswers = {2, 2};
   tk.press(g.newMapButton);
-  tk.chooseMenu(g.fileMenu, app::kImportTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("importMap"));
   runScript();
   ASSERT_EQ(tk.questions.size(), 2u);
   EXPECT_EQ(tk.questions[0].text, "Save changes to " + other + " before making a new map?");
@@ -174,13 +174,13 @@ TEST_F(Boundary, AScriptsChangesUndoAndAScriptOfNoChangesIsNoStep) {
   writeFile(quiet, bytesOf("print('hello')"));
 
   tk.fileAnswers = {quiet};
-  tk.chooseMenu(g.fileMenu, app::kRunScriptTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("runScript"));
   runScript();
   EXPECT_FALSE(shell.document().modified());
   EXPECT_EQ(shell.document().undoText(), "Undo Load");
 
   tk.fileAnswers = {rename};
-  tk.chooseMenu(g.fileMenu, app::kRunScriptTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("runScript"));
   runScript();
   EXPECT_EQ(tile->path, "renamed.png");
   EXPECT_EQ(shell.currentMap()->cell(0, 0, 0), tile);  // the same tile, renamed by the step
@@ -236,7 +236,7 @@ TEST_F(Boundary, ThePivotsWindowFollowsThePivotAndItsRecords) {
   for (int x : {40, 140}) {
     move(g.mapCanvas, x, 40);
     down(g.mapCanvas, kRightButton);
-    tk.chooseMenu(g.contextMenu, app::kAddPivotTag);
+    tk.chooseMenu(g.contextMenu, app::tagOf("addPivot"));
   }
   click(40, 40);
   tk.press(g.newRecordButton);

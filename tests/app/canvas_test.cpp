@@ -143,7 +143,7 @@ TEST_F(StrokeFixture, PressOnALightSelectsItAndStartsNoStroke) {
   tk.press(g.plotButton);
   move(g.mapCanvas, 100, 100);
   down(g.mapCanvas, kRightButton);
-  tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+  tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
   down(g.mapCanvas, kLeftButton);
   runScript();
   ASSERT_EQ(shell.currentMap()->lights.size(), 1u);
@@ -170,7 +170,7 @@ struct Drag : StrokeFixture {
 
 TEST_F(Drag, ALightFollowsThePointerAndTheMoveIsOneStep) {
   tk.press(g.plotButton);
-  addAt(100, 100, app::kAddLightTag);
+  addAt(100, 100, app::tagOf("addLight"));
   drag(102, 101, {{110, 101}, {131, 90}});
   runScript();
   const map::Light& light = *shell.currentMap()->lights.at(0);
@@ -186,7 +186,7 @@ TEST_F(Drag, ALightFollowsThePointerAndTheMoveIsOneStep) {
 }
 
 TEST_F(Drag, ReleasingWhereItStartedLeavesNoStep) {
-  addAt(100, 100, app::kAddPivotTag);
+  addAt(100, 100, app::tagOf("addPivot"));
   drag(100, 100, {});
   drag(100, 100, {{140, 100}, {100, 100}});  // out and back
   runScript();
@@ -197,7 +197,7 @@ TEST_F(Drag, ReleasingWhereItStartedLeavesNoStep) {
 }
 
 TEST_F(Drag, EscapePutsTheObjectBackAndTheReleaseThenMovesNothing) {
-  addAt(100, 100, app::kAddLightTag);
+  addAt(100, 100, app::tagOf("addLight"));
   move(g.mapCanvas, 100, 100);
   down(g.mapCanvas, kLeftButton);
   move(g.mapCanvas, 150, 120);
@@ -212,8 +212,8 @@ TEST_F(Drag, EscapePutsTheObjectBackAndTheReleaseThenMovesNothing) {
 
 TEST_F(Drag, ObjectsUnderOnePressMoveTogetherAndAStrokeElsewhereStillPaints) {
   tk.press(g.plotButton);
-  addAt(100, 100, app::kAddLightTag);
-  addAt(100, 100, app::kAddPivotTag);
+  addAt(100, 100, app::tagOf("addLight"));
+  addAt(100, 100, app::tagOf("addPivot"));
   drag(100, 100, {{60, 150}});
   drag(200, 200, {{210, 210}});  // no object here: a stroke
   runScript();
@@ -228,7 +228,7 @@ TEST_F(Drag, ObjectsUnderOnePressMoveTogetherAndAStrokeElsewhereStillPaints) {
 }
 
 TEST_F(Drag, ZoomedInTheMoveIsInWholeMapPixels) {
-  addAt(100, 100, app::kAddLightTag);
+  addAt(100, 100, app::tagOf("addLight"));
   runScript();
   shell.currentMap()->setZoom(2);
   const platform::Surface& s = tk.surface(g.mapCanvas);
@@ -247,7 +247,7 @@ TEST_F(Drag, ZoomedInTheMoveIsInWholeMapPixels) {
 // the pointer from where it was pressed.
 TEST_F(Drag, AClickThatJittersMovesNothing) {
   static_assert(FakeToolkit::kDragDistance == 10);
-  addAt(100, 100, app::kAddLightTag);
+  addAt(100, 100, app::tagOf("addLight"));
   drag(100, 100, {{104, 103}, {97, 104}, {105, 99}});
   runScript();
   const map::Light& light = *shell.currentMap()->lights.at(0);
@@ -269,8 +269,8 @@ TEST_F(Pointer, APressActsAtItsOwnPosition) {
   tk.type(g.layerField, "3");
   move(g.mapCanvas, 300, 300);
   down(g.mapCanvas, kRightButton, 40, 50);
-  tk.chooseMenu(g.contextMenu, app::kAddLightTag);
-  tk.chooseMenu(g.contextMenu, app::kAddPivotTag);
+  tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
+  tk.chooseMenu(g.contextMenu, app::tagOf("addPivot"));
   down(g.tilesetCanvas, kRightButton, 10, 10);  // no menu over other canvases
   runScript();
   EXPECT_THAT(tk.popups, ElementsAre(std::make_pair(g.mainWindow, g.contextMenu)));
@@ -312,8 +312,8 @@ TEST_F(Pointer, ContextDeleteRemovesLightAndPivotAndClearsTheActiveOnes) {
   newMap();
   move(g.mapCanvas, 40, 50);
   down(g.mapCanvas, kRightButton);
-  tk.chooseMenu(g.contextMenu, app::kAddLightTag);
-  tk.chooseMenu(g.contextMenu, app::kAddPivotTag);
+  tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
+  tk.chooseMenu(g.contextMenu, app::tagOf("addPivot"));
   down(g.mapCanvas, kLeftButton);  // selects both
   up(g.mapCanvas, kLeftButton);
   runScript();
@@ -321,7 +321,7 @@ TEST_F(Pointer, ContextDeleteRemovesLightAndPivotAndClearsTheActiveOnes) {
 
   base::ConsoleCapture console;
   down(g.mapCanvas, kRightButton);
-  tk.chooseMenu(g.contextMenu, app::kDeleteTag);
+  tk.chooseMenu(g.contextMenu, app::tagOf("deleteHere"));
   runScript();
   EXPECT_TRUE(shell.currentMap()->lights.empty());
   EXPECT_TRUE(shell.currentMap()->pivots.empty());

@@ -110,25 +110,25 @@ using Windows = ShellTest;
 TEST_F(Windows, TogglesShowAndHideAndAClosedWindowReturnsAtOnePress) {
   struct Row {
     platform::Handle toggle, window;
-    bool (app::Shell::*shown)() const;
+    bool (*shown)(app::Shell&);
   };
-  for (const Row r : {Row{g.lightsToggle, g.lightsWindow, &app::Shell::lightsShown},
-                      Row{g.pivotsToggle, g.pivotsWindow, &app::Shell::pivotsShown},
-                      Row{g.renderToggle, g.renderWindow, &app::Shell::renderShown}}) {
+  for (const Row r : {Row{g.lightsToggle, g.lightsWindow, [](app::Shell& s) { return s.objects().lightsShown(); }},
+                      Row{g.pivotsToggle, g.pivotsWindow, [](app::Shell& s) { return s.objects().pivotsShown(); }},
+                      Row{g.renderToggle, g.renderWindow, [](app::Shell& s) { return s.render().shown(); }}}) {
     SCOPED_TRACE(tk.at(r.window).text);
     tk.press(r.toggle);
     runScript();
-    EXPECT_TRUE(tk.at(r.window).visible && (shell.*r.shown)());
+    EXPECT_TRUE(tk.at(r.window).visible && r.shown(shell));
     tk.press(r.toggle);
     runScript();
-    EXPECT_FALSE(tk.at(r.window).visible || (shell.*r.shown)());
+    EXPECT_FALSE(tk.at(r.window).visible || r.shown(shell));
     tk.press(r.toggle);
     tk.closeWindow(r.window);
     runScript();
-    EXPECT_FALSE(tk.at(r.window).visible || (shell.*r.shown)());
+    EXPECT_FALSE(tk.at(r.window).visible || r.shown(shell));
     tk.press(r.toggle);
     runScript();
-    EXPECT_TRUE(tk.at(r.window).visible && (shell.*r.shown)());
+    EXPECT_TRUE(tk.at(r.window).visible && r.shown(shell));
   }
 }
 
@@ -175,8 +175,8 @@ TEST_F(ObjectWindows, ButtonsAndListReachTheActivePivotAndLight) {
   newMap();
   move(g.mapCanvas, 100, 100);
   tk.mouse(EventKind::MouseDown, g.mapCanvas, platform::kRightButton, 0, 0);
-  tk.chooseMenu(g.contextMenu, app::kAddPivotTag);
-  tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+  tk.chooseMenu(g.contextMenu, app::tagOf("addPivot"));
+  tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
   tk.mouse(EventKind::MouseDown, g.mapCanvas, kLeftButton, 0, 0);
   tk.mouse(EventKind::MouseUp, g.mapCanvas, kLeftButton, 0, 0);
   tk.press(g.newRecordButton);

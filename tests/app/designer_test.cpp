@@ -96,10 +96,10 @@ TEST_P(Commands, ChangeTheSavedBytesAsOneStepThatUndoAndRedoTakeBackAndForth) {
   EXPECT_NE(after, before);
   EXPECT_EQ(layer0(), c.layer0);
   EXPECT_EQ(shell.document().undoText(), c.undoText);
-  tk.chooseMenu(g.editMenu, app::kUndoTag);
+  tk.chooseMenu(g.editMenu, app::tagOf("undo"));
   runScript();
   EXPECT_EQ(saved(), before);
-  tk.chooseMenu(g.editMenu, app::kRedoTag);
+  tk.chooseMenu(g.editMenu, app::tagOf("redo"));
   runScript();
   EXPECT_EQ(saved(), after);
 }
@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
              [](Designer& d) {
                d.move(d.g.mapCanvas, 100, 100);
                d.down(d.g.mapCanvas, platform::kRightButton, 100, 100);
-               d.tk.chooseMenu(d.g.contextMenu, app::kAddLightTag);
+               d.tk.chooseMenu(d.g.contextMenu, app::tagOf("addLight"));
                d.move(d.g.mapCanvas, 100, 100);
                d.down(d.g.mapCanvas, platform::kLeftButton, 100, 100);
                d.up(d.g.mapCanvas, platform::kLeftButton, 100, 100);
@@ -207,7 +207,7 @@ TEST_F(Designer, AClickInTheTilesWindowStillPicksOneTile) {
 TEST_F(Designer, TheActiveToolsButtonShowsPressedAndTheToolsStatusBarNamesIt) {
   EXPECT_EQ(tk.at(g.toolsWindow).status, "");
   for (const app::ToolRow& row : app::toolRows()) {
-    const app::Action& action = *app::findAction(app::Shell::actions(), row.id);
+    const app::Action& action = app::actionNamed(row.id);
     tk.key(action.shortcut.key);
     runScript();
     EXPECT_EQ(shell.currentTool(), row.tool) << action.label;
@@ -228,7 +228,7 @@ TEST_F(Designer, QuitAsksAsTheCloseButtonDoes) {
   EXPECT_EQ(tk.questions[0].text, "Save changes to Untitled before closing?");
   EXPECT_FALSE(shell.finished());
   tk.questionAnswers = {1};  // Discard
-  tk.chooseMenu(g.fileMenu, app::kQuitTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("quit"));
   tk.tick();
   EXPECT_EQ(shell.run(), 0);
   EXPECT_TRUE(shell.finished());
@@ -264,7 +264,7 @@ TEST_F(Designer, ZoomKeysCtrlWheelAndZoomToFit) {
 
   // Zoom to Fit: the whole map on the canvas, centred.
   m.setCell(0, 0, 0, nullptr);  // any map is shown whole
-  tk.chooseMenu(g.viewMenu, app::kZoomToFitTag);
+  tk.chooseMenu(g.viewMenu, app::tagOf("zoomToFit"));
   runScript();
   EXPECT_EQ(m.getZoom(), map::zoomToFit(256, 256, s.width(), s.height()));
   const map::MapPoint topLeft = map::canvasToMap(m, s, 0, 0);
@@ -287,12 +287,12 @@ TEST_F(Designer, ScriptsGetArgAndTheExamplesWorkOnTheOpenMap) {
   shell.currentMap()->setCell(0, 0, 1, b);
   const std::string examples = VORLANE_EXAMPLES_DIR "/scripts/";
   tk.fileAnswers = {argScript, examples + "room.lua", examples + "pivots_csv.lua", examples + "relight.lua"};
-  for (int i = 0; i < 4; ++i) tk.chooseMenu(g.fileMenu, app::kRunScriptTag);
+  for (int i = 0; i < 4; ++i) tk.chooseMenu(g.fileMenu, app::tagOf("runScript"));
   runScript();
   EXPECT_TRUE(tk.messages.empty()) << tk.messages.front().text;
   EXPECT_THAT(quiet.lines(), ::testing::IsSupersetOf({"0\tvorlane\ttrue", "the open map is a 4x4 room with 4 lights",
                                                      "pivot,x,y,layer,link,name,value", "the open map relit at 256x256"}));
-  tk.chooseMenu(g.editMenu, app::kUndoTag);  // the bake
+  tk.chooseMenu(g.editMenu, app::tagOf("undo"));  // the bake
   runScript();
   const map::Map& room = *shell.currentMap();
   EXPECT_EQ(room.lights.size(), 4u);
@@ -323,8 +323,8 @@ TEST_F(Designer, LayersMenuHidesAndShowsLayersAsViewStateOnly) {
   EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9, 1));
   const FakeGadget& menu = tk.at(g.layersMenu);
   using Items = std::vector<std::pair<std::string, int>>;
-  EXPECT_EQ(menu.menuItems, (Items{{"Show Only Current Layer", app::kShowOnlyCurrentTag},
-                                   {"Show All Layers", app::kShowAllTag},
+  EXPECT_EQ(menu.menuItems, (Items{{"Show Only Current Layer", app::tagOf("showOnlyCurrentLayer")},
+                                   {"Show All Layers", app::tagOf("showAllLayers")},
                                    {"Layer 1", app::kLayerItemTag},
                                    {"Layer 2", app::kLayerItemTag + 1}}));
   EXPECT_THAT(menu.checkedTags, ::testing::UnorderedElementsAre(app::kLayerItemTag, app::kLayerItemTag + 1));
@@ -347,7 +347,7 @@ TEST_F(Designer, LayersMenuHidesAndShowsLayersAsViewStateOnly) {
   tk.tick();
   runScript();
   EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(1, 1));
-  tk.chooseMenu(g.layersMenu, app::kShowAllTag);
+  tk.chooseMenu(g.layersMenu, app::tagOf("showAllLayers"));
   tk.tick();
   runScript();
   EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9, 1));

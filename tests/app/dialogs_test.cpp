@@ -57,7 +57,7 @@ TEST_F(NewMap, CancelAndCloseKeepTheMap) {
   const map::MapPtr before = shell.currentMap();
   tk.press(g.newMapButton);
   tk.pressLater(GadgetKind::Button, "Cancel");
-  tk.chooseMenu(g.fileMenu, app::kNewMapTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("newMap"));
   tk.postLater([](FakeToolkit& t) { return platform::Event{EventKind::WindowClose, t.findWindow("New Map"), 0, 0, 0}; });
   runScript();
   EXPECT_EQ(shell.currentMap(), before);
@@ -87,7 +87,7 @@ TEST_F(NewMap, TheDialogDropsEveryOtherEvent) {
   runScript();
   EXPECT_EQ(shell.currentMap(), before);
   EXPECT_TRUE(tk.madeCurrent.empty());  // no redraw, no pick
-  EXPECT_FALSE(shell.lightsShown());
+  EXPECT_FALSE(shell.objects().lightsShown());
   EXPECT_FALSE(shell.finished());
   EXPECT_FALSE(shell.leftHeld() || shell.stroke().painting);
 
@@ -100,7 +100,7 @@ TEST_F(NewMap, ClearsTheActiveObjects) {
   newMap();
   tk.mouse(EventKind::MouseMove, g.mapCanvas, 0, 100, 100);
   tk.mouse(EventKind::MouseDown, g.mapCanvas, platform::kRightButton, 0, 0);
-  tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+  tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
   tk.mouse(EventKind::MouseDown, g.mapCanvas, kLeftButton, 0, 0);
   tk.mouse(EventKind::MouseUp, g.mapCanvas, kLeftButton, 0, 0);
   runScript();

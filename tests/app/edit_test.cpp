@@ -15,8 +15,8 @@ struct EditCommands : ShellTest {
   TempDir dir;
   base::ConsoleCapture quiet;
 
-  void undo() { tk.chooseMenu(g.editMenu, app::kUndoTag); }
-  void redo() { tk.chooseMenu(g.editMenu, app::kRedoTag); }
+  void undo() { tk.chooseMenu(g.editMenu, app::tagOf("undo")); }
+  void redo() { tk.chooseMenu(g.editMenu, app::tagOf("redo")); }
   // The Edit menu's item: its text, and whether it can be chosen.
   std::pair<std::string, bool> item(int tag) {
     const FakeGadget& menu = tk.at(g.editMenu);
@@ -61,8 +61,8 @@ TEST_F(EditCommands, EditMenuNamesTheStepsAndIsDisabledWithoutThem) {
   const FakeGadget& menu = tk.at(g.editMenu);
   EXPECT_EQ(menu.text, "Edit");
   EXPECT_EQ(menu.parent, g.mainWindow);
-  EXPECT_EQ(item(app::kUndoTag), std::make_pair(std::string("Undo"), false));
-  EXPECT_EQ(item(app::kRedoTag), std::make_pair(std::string("Redo"), false));
+  EXPECT_EQ(item(app::tagOf("undo")), std::make_pair(std::string("Undo"), false));
+  EXPECT_EQ(item(app::tagOf("redo")), std::make_pair(std::string("Redo"), false));
   EXPECT_EQ(status(), "Untitled");
 
   paintable();
@@ -70,13 +70,13 @@ TEST_F(EditCommands, EditMenuNamesTheStepsAndIsDisabledWithoutThem) {
   drag(200, 150, 200, 150);
   runScript();
   EXPECT_EQ(filled(0), 16);
-  EXPECT_EQ(item(app::kUndoTag), std::make_pair(std::string("Undo Fill"), true));
+  EXPECT_EQ(item(app::tagOf("undo")), std::make_pair(std::string("Undo Fill"), true));
   EXPECT_EQ(status(), "Untitled *");
   undo();
   runScript();
   EXPECT_EQ(filled(0), 0);
-  EXPECT_EQ(item(app::kUndoTag), std::make_pair(std::string("Undo New Map"), true));
-  EXPECT_EQ(item(app::kRedoTag), std::make_pair(std::string("Redo Fill"), true));
+  EXPECT_EQ(item(app::tagOf("undo")), std::make_pair(std::string("Undo New Map"), true));
+  EXPECT_EQ(item(app::tagOf("redo")), std::make_pair(std::string("Redo Fill"), true));
   redo();
   runScript();
   EXPECT_EQ(filled(0), 16);
@@ -93,7 +93,7 @@ TEST_F(EditCommands, AStrokeIsOneStepAndUndoDuringItEndsIt) {
   runScript();
   const int painted = filled(0);
   EXPECT_EQ(painted, 4);
-  EXPECT_EQ(item(app::kUndoTag).first, "Undo Plot");
+  EXPECT_EQ(item(app::tagOf("undo")).first, "Undo Plot");
   undo();
   runScript();
   EXPECT_EQ(filled(0), 0);
@@ -122,8 +122,8 @@ TEST_F(EditCommands, PaintRenderUndoSaveKeepsLightsAndPivots) {
   drag(200, 150, 200, 150);
   move(g.mapCanvas, 40, 40);
   down(g.mapCanvas, platform::kRightButton);
-  tk.chooseMenu(g.contextMenu, app::kAddLightTag);
-  tk.chooseMenu(g.contextMenu, app::kAddPivotTag);
+  tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
+  tk.chooseMenu(g.contextMenu, app::tagOf("addPivot"));
   down(g.mapCanvas, platform::kLeftButton, 40, 40);  // selects both
   up(g.mapCanvas, platform::kLeftButton, 40, 40);
   runScript();
@@ -136,7 +136,7 @@ TEST_F(EditCommands, PaintRenderUndoSaveKeepsLightsAndPivots) {
   runScript();
   ASSERT_NE(shell.currentMap(), painted);
   EXPECT_TRUE(shell.currentMap()->lights.empty());
-  EXPECT_EQ(item(app::kUndoTag).first, "Undo Render");
+  EXPECT_EQ(item(app::tagOf("undo")).first, "Undo Render");
   undo();
   tk.fileAnswers = {dir.file("level")};
   tk.press(g.saveButton);
@@ -201,7 +201,7 @@ TEST_F(EditCommands, TilesetTabsFollowUndoneSets) {
   runScript();
   EXPECT_EQ(tk.itemCount(g.tilesetTabs), 1);
   EXPECT_EQ(shell.currentTileset(), shell.tilesets().entries()[0].tileset);
-  EXPECT_EQ(item(app::kUndoTag), std::make_pair(std::string("Undo"), false));
+  EXPECT_EQ(item(app::tagOf("undo")), std::make_pair(std::string("Undo"), false));
 }
 
 TEST_F(EditCommands, FlagsAndFieldsAreStepsThatStayUndone) {
@@ -216,7 +216,7 @@ TEST_F(EditCommands, FlagsAndFieldsAreStepsThatStayUndone) {
 
   move(g.mapCanvas, 100, 100);
   down(g.mapCanvas, platform::kRightButton);
-  tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+  tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
   down(g.mapCanvas, platform::kLeftButton, 100, 100);
   up(g.mapCanvas, platform::kLeftButton, 100, 100);
   for (const char* typed : {"1", "10", "100"}) typeLater(g.redField, typed);
@@ -225,13 +225,13 @@ TEST_F(EditCommands, FlagsAndFieldsAreStepsThatStayUndone) {
   const map::LightPtr light = shell.objects().activeLight();
   ASSERT_NE(light, nullptr);
   EXPECT_EQ(light->red, 100);
-  EXPECT_EQ(item(app::kUndoTag).first, "Undo Light Colour");
+  EXPECT_EQ(item(app::tagOf("undo")).first, "Undo Light Colour");
   undo();
   tk.tick();
   runScript();
   EXPECT_EQ(light->red, 255);
   EXPECT_EQ(tk.text(g.redField), "255.000000");
-  EXPECT_EQ(item(app::kUndoTag).first, "Undo Add Light");
+  EXPECT_EQ(item(app::tagOf("undo")).first, "Undo Add Light");
   undo();
   runScript();
   EXPECT_EQ(shell.objects().activeLight(), nullptr);  // its light is gone

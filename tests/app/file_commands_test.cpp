@@ -94,7 +94,7 @@ TEST_F(SaveCommands, SaveAfterSaveAsDoesNotAsk) {
   tk.fileAnswers = {dir.file("level")};
   tk.press(g.saveAsButton);
   tk.press(g.saveButton);
-  tk.chooseMenu(g.fileMenu, app::kSaveTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("save"));
   runScript();
   EXPECT_THAT(titles(), ElementsAre("Save a vorlane project."));
   EXPECT_EQ(tk.fileRequests[0].filter, "Map files:vorl;");
@@ -106,7 +106,7 @@ TEST_F(SaveCommands, SaveAfterSaveAsDoesNotAsk) {
 TEST_F(SaveCommands, SaveAsAlwaysAsksAndACancelledAnswerEmptiesTheName) {
   tk.fileAnswers = {dir.file("a")};
   tk.press(g.saveButton);  // no name yet: asks
-  tk.chooseMenu(g.fileMenu, app::kSaveAsTag);  // cancelled
+  tk.chooseMenu(g.fileMenu, app::tagOf("saveAs"));  // cancelled
   runScript();
   EXPECT_EQ(shell.projectName(), "");
   EXPECT_EQ(tk.fileRequests.size(), 2u);
@@ -136,7 +136,7 @@ TEST_F(SaveCommands, ExportAppendsTheExtensionUnlessItIsExactlyVorl) {
   EXPECT_TRUE(tk.messages.empty());
 
   tk.fileAnswers = {dir.file("no/such/folder/x")};
-  tk.chooseMenu(g.fileMenu, app::kExportTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("exportMap"));
   runScript();
   ASSERT_EQ(tk.messages.size(), 1u);
   EXPECT_EQ(tk.messages[0].text, "Unable to open file.\n" + dir.file("no/such/folder/x.vorl") + ": the folder " +
@@ -167,7 +167,7 @@ TEST_F(LoadProject, ReadsTheMapKeepingViewAndSelectionAndReplacesTheTilesets) {
 
   tk.questionAnswers = {1};  // the new map is discarded
   tk.fileAnswers = {dir.file("level.vorl")};
-  tk.chooseMenu(g.fileMenu, app::kLoadTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("load"));
   runScript();
   EXPECT_EQ(tk.fileRequests.back().title, "Load a vorlane project.");
   EXPECT_EQ(tk.fileRequests.back().filter, "Map files:vorl;");
@@ -241,7 +241,7 @@ TEST_F(Render, RaisesTheResolutionTo16AndReplacesTheMap) {
   shell.currentMap()->setCell(0, 0, 0, tile);
   tk.mouse(platform::EventKind::MouseMove, g.mapCanvas, 0, 10, 10);
   tk.mouse(platform::EventKind::MouseDown, g.mapCanvas, platform::kRightButton, 0, 0);
-  tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+  tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
   tk.mouse(platform::EventKind::MouseDown, g.mapCanvas, platform::kLeftButton, 0, 0);
   tk.mouse(platform::EventKind::MouseUp, g.mapCanvas, platform::kLeftButton, 0, 0);
   runScript();
@@ -303,7 +303,7 @@ TEST_F(ForeignMaps, ImportReplacesMapAndTilesetsAndListsWhatWasLeftOut) {
   writeFile(dir.file("broken.tmx"), {'<', 'm'});
   const map::MapPtr before = shell.currentMap();
   tk.fileAnswers = {dir.file("broken.tmx"), "", path};
-  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::kImportTag);
+  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::tagOf("importMap"));
   runScript();
   ASSERT_EQ(tk.fileRequests.size(), 3u);
   EXPECT_EQ(tk.fileRequests[0].title, "Import a map.");
@@ -331,7 +331,7 @@ TEST_F(ForeignMaps, AMapThatCannotBeImportedLeavesTheDocumentAsItWas) {
   writeFile(dir.file("m.tmx"), std::vector<std::uint8_t>(tmx.begin(), tmx.end()));
   const map::MapPtr before = shell.currentMap();
   tk.fileAnswers = {dir.file("m.tmx")};
-  tk.chooseMenu(g.fileMenu, app::kImportTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("importMap"));
   runScript();
   ASSERT_EQ(tk.messages.size(), 1u);
   EXPECT_EQ(tk.messages[0].kind, MessageKind::Error);
@@ -353,8 +353,8 @@ TEST(CommandBoundary, WhatACommandThrowsIsAnErrorBoxAndTheEditorCarriesOn) {
   app::Shell shell{tk};
   shell.startUp();
   const map::MapPtr before = shell.currentMap();
-  tk.chooseMenu(shell.gadgets().fileMenu, app::kImportTag);
-  tk.chooseMenu(shell.gadgets().fileMenu, app::kExportAsTag);
+  tk.chooseMenu(shell.gadgets().fileMenu, app::tagOf("importMap"));
+  tk.chooseMenu(shell.gadgets().fileMenu, app::tagOf("exportAs"));
   EXPECT_THROW(shell.run(), ScriptEnded);
   ASSERT_EQ(tk.messages.size(), 2u);
   EXPECT_EQ(tk.messages[0].text, "Import Map stopped: the requester broke");
@@ -367,11 +367,11 @@ TEST(CommandBoundary, WhatACommandThrowsIsAnErrorBoxAndTheEditorCarriesOn) {
 
 TEST_F(ForeignMaps, ExportAsWritesTheFormatOfTheNameOrTmx) {
   tk.fileAnswers = {writeTmx(*this)};
-  tk.chooseMenu(g.fileMenu, app::kImportTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("importMap"));
   runScript();
   tk.messages.clear();
   tk.fileAnswers = {dir.file("out"), dir.file("pic.png"), dir.file("game.json"), ""};
-  for (int i = 0; i < 4; ++i) tk.chooseMenu(g.fileMenu, app::kExportAsTag);
+  for (int i = 0; i < 4; ++i) tk.chooseMenu(g.fileMenu, app::tagOf("exportAs"));
   runScript();
   EXPECT_EQ(tk.fileRequests.back().title, "Export the map as.");
   EXPECT_EQ(tk.fileRequests.back().filter, "TMX maps:tmx;JSON maps:tmj,json;PNG pictures:png;");
@@ -391,7 +391,7 @@ TEST_F(ForeignMaps, BakeMapFileWritesTheSameMapLit) {
   tk.setText(g.widthField, "20");
   tk.setText(g.heightField, "24");
   tk.fileAnswers = {path, dir.file("lit.tmx"), path, dir.file("lit.tmj"), path, ""};
-  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::kBakeMapFileTag);
+  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::tagOf("bakeMapFile"));
   base::ConsoleCapture console;
   runScript();
   EXPECT_THAT(console.lines(), ::testing::Contains("Rendering shadow map at a resolution of 20x24"));
@@ -432,10 +432,10 @@ TEST_F(RunScript, TheDocumentChangesAsOneUndoableStepOrNotAtAll) {
   const std::string bad = script("bad.lua", "vorlane.map:setCell(0, 0, 0, nil)\nerror('no luck')\n");
   const std::string endless = script("endless.lua", "vorlane.map:setCell(0, 0, 0, nil)\nwhile true do end\n");
   auto seconds = std::chrono::steady_clock::time_point{};
-  shell.setScriptClock([&] { return seconds += std::chrono::seconds(1); });
+  shell.files().setScriptClock([&] { return seconds += std::chrono::seconds(1); });
   tk.questionAnswers = {0};
   tk.fileAnswers = {bad, endless, ""};
-  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::kRunScriptTag);
+  for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::tagOf("runScript"));
   runScript();
   EXPECT_EQ(tk.fileRequests.back().title, "Run a Lua script.");
   EXPECT_EQ(tk.fileRequests.back().filter, "Lua scripts:lua;");
@@ -449,7 +449,7 @@ TEST_F(RunScript, TheDocumentChangesAsOneUndoableStepOrNotAtAll) {
   EXPECT_EQ(shell.document().history().nextUndo()->label(), "New Map");
 
   tk.fileAnswers = {good};
-  tk.chooseMenu(g.fileMenu, app::kRunScriptTag);
+  tk.chooseMenu(g.fileMenu, app::tagOf("runScript"));
   runScript();
   EXPECT_THAT(quiet.lines(), ::testing::Contains("done"));
   ASSERT_EQ(shell.currentMap()->lights.size(), 1u);
@@ -459,12 +459,12 @@ TEST_F(RunScript, TheDocumentChangesAsOneUndoableStepOrNotAtAll) {
   EXPECT_TRUE(before->lights.empty());
   EXPECT_FALSE(before->cell(1, 0, 0));
 
-  tk.chooseMenu(g.editMenu, app::kUndoTag);
+  tk.chooseMenu(g.editMenu, app::tagOf("undo"));
   runScript();
   EXPECT_EQ(shell.currentMap(), before);
   EXPECT_EQ(tile->castShadows, 0);
   EXPECT_EQ(shell.document().history().nextUndo()->label(), "New Map");
-  tk.chooseMenu(g.editMenu, app::kRedoTag);
+  tk.chooseMenu(g.editMenu, app::tagOf("redo"));
   runScript();
   EXPECT_EQ(shell.currentMap()->lights.size(), 1u);
   EXPECT_EQ(tile->castShadows, 1);

@@ -26,7 +26,7 @@ struct Lighting : ShellTest {
     newMap(sizes);
     move(g.mapCanvas, 10, 10);
     down(g.mapCanvas, kRightButton);
-    tk.chooseMenu(g.contextMenu, app::kAddLightTag);
+    tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
     runScript();
   }
   // The lit pixels of both painted cells.
@@ -90,14 +90,14 @@ struct Preview : Lighting {
     tk.recording(g.mapCanvas).reset();
     tk.tick();
     runScript();
-    if (shell.previewBaker()) shell.previewBaker()->wait();
+    if (shell.render().previewBaker()) shell.render().previewBaker()->wait();
     tk.tick();
     runScript();
   }
   std::vector<const platform::Image*> drawn() { return drawnImages(tk, g.mapCanvas); }
   const map::Map& litShown() {
-    const auto& lit = shell.previewBaker()->shown();
-    EXPECT_TRUE(lit) << shell.previewBaker()->failure();
+    const auto& lit = shell.render().previewBaker()->shown();
+    EXPECT_TRUE(lit) << shell.render().previewBaker()->failure();
     static const auto none = map::Map::create(0, 0, 0, 0, 0);
     return lit ? *lit->map : *none;
   }
@@ -109,14 +109,14 @@ TEST_F(Preview, BoxKeyAndMenuToggleItWithoutTouchingTheDocument) {
   const bool modified = shell.document().modified();
   tk.toggle(g.previewBox);
   runScript();
-  EXPECT_TRUE(shell.previewOn());
+  EXPECT_TRUE(shell.render().previewOn());
   tk.key('L', platform::kControl);
   runScript();
-  EXPECT_FALSE(shell.previewOn());
+  EXPECT_FALSE(shell.render().previewOn());
   EXPECT_FALSE(tk.checked(g.previewBox));
-  tk.chooseMenu(g.renderMenu, app::kPreviewTag);
+  tk.chooseMenu(g.renderMenu, app::tagOf("togglePreview"));
   settle();
-  EXPECT_TRUE(shell.previewOn());
+  EXPECT_TRUE(shell.render().previewOn());
   EXPECT_TRUE(tk.checked(g.previewBox));
   EXPECT_EQ(shell.document().revision(), revision);
   EXPECT_EQ(shell.document().undoText(), undo);
@@ -133,7 +133,7 @@ TEST_F(Preview, EveryChangeBakesAgainAndTheCanvasDrawsTheNewestBakeInPlaceOfTheT
 
   tk.toggle(g.previewBox);
   settle();
-  const app::PreviewBaker::LitPtr firstBake = shell.previewBaker()->shown();
+  const app::PreviewBaker::LitPtr firstBake = shell.render().previewBaker()->shown();
   const map::Map* first = &litShown();
   EXPECT_THAT(drawn(), ::testing::UnorderedElementsAre(first->cell(0, 0, 0)->image.get(),
                                                         first->cell(1, 1, 0)->image.get()));
@@ -145,7 +145,7 @@ TEST_F(Preview, EveryChangeBakesAgainAndTheCanvasDrawsTheNewestBakeInPlaceOfTheT
   move(g.mapCanvas, 28, 26);
   up(g.mapCanvas, kLeftButton);
   settle();
-  const app::PreviewBaker::LitPtr secondBake = shell.previewBaker()->shown();
+  const app::PreviewBaker::LitPtr secondBake = shell.render().previewBaker()->shown();
   const map::Map* second = &litShown();
   ASSERT_NE(second, first);
   EXPECT_EQ(pixels(*second), bake({}));
@@ -169,7 +169,7 @@ TEST_F(Preview, EveryChangeBakesAgainAndTheCanvasDrawsTheNewestBakeInPlaceOfTheT
   tk.toggle(g.previewBox);  // off: the source tiles again
   settle();
   EXPECT_THAT(drawn(), ::testing::Each(tile->image.get()));
-  EXPECT_EQ(shell.previewBaker()->shown(), nullptr);
+  EXPECT_EQ(shell.render().previewBaker()->shown(), nullptr);
 }
 
 // A tile's flag set while the preview is on bakes again with the flag as it was when asked.
@@ -178,11 +178,11 @@ TEST_F(Preview, TileFlagsBakeAgainFromTheirSnapshot) {
   tk.setChecked(g.castShadowsFlagsBox, true);
   tk.toggle(g.previewBox);
   settle();
-  const app::PreviewBaker::LitPtr before = shell.previewBaker()->shown();
+  const app::PreviewBaker::LitPtr before = shell.render().previewBaker()->shown();
   ASSERT_TRUE(before);
   tk.toggle(g.tileShadowsBox);
   settle();
-  const app::PreviewBaker::LitPtr after = shell.previewBaker()->shown();
+  const app::PreviewBaker::LitPtr after = shell.render().previewBaker()->shown();
   ASSERT_NE(after, before);
   const map::Map& m = *shell.currentMap();
   const std::size_t painted = m.cellIndex(1, 1, 0);
@@ -208,7 +208,7 @@ TEST_F(Preview, RenderTurnsItOffAndTheRenderedMapShowsAsItIs) {
   settle();
   tk.press(g.renderButton);
   settle();
-  EXPECT_FALSE(shell.previewOn());
+  EXPECT_FALSE(shell.render().previewOn());
   EXPECT_FALSE(tk.checked(g.previewBox));
   EXPECT_THAT(drawn(), ::testing::Contains(shell.currentMap()->cell(0, 0, 0)->image.get()));
 }
@@ -233,7 +233,7 @@ struct PreviewOfALargeMap : Preview {
 TEST_F(PreviewOfALargeMap, LightsTheCellsShownAndTheRestOnceScrolledTo) {
   tk.toggle(g.previewBox);
   settle();
-  app::PreviewBaker& baker = *shell.previewBaker();
+  app::PreviewBaker& baker = *shell.render().previewBaker();
   const app::PreviewBaker::LitPtr first = baker.shown();
   // The draw pass takes columns 0–25 and rows 0–19; one more of each is lit beside them.
   EXPECT_EQ(region(first), (lighting::CellRegion{0, 0, 27, 21}));
@@ -285,7 +285,7 @@ TEST_F(PreviewOfALargeMap, ZoomedOutItLightsAtTheCanvasDensityAndSaysSo) {
   tk.toggle(g.previewBox);
   shell.currentMap()->setZoom(0.25f);
   settle();
-  app::PreviewBaker& baker = *shell.previewBaker();
+  app::PreviewBaker& baker = *shell.render().previewBaker();
   ASSERT_TRUE(baker.shown());
   const map::CellPicture* picture = baker.shownPicture();
   ASSERT_NE(picture, nullptr);

@@ -119,7 +119,7 @@ TEST_F(Rest, EveryFrameOnShowIsTheOneDrawingEveryTickShows) {
   // A light placed and recoloured through its window, a pivot, the layer, the other tool.
   mouse(EventKind::MouseMove, g.mapCanvas, 0, 150, 150);
   mouse(EventKind::MouseDown, g.mapCanvas, kRightButton, 150, 150);
-  both({EventKind::MenuAction, g.contextMenu, app::kAddLightTag, 0, 0});
+  both({EventKind::MenuAction, g.contextMenu, app::tagOf("addLight"), 0, 0});
   ticks3();
   mouse(EventKind::MouseDown, g.mapCanvas, kLeftButton, 150, 150);
   mouse(EventKind::MouseUp, g.mapCanvas, kLeftButton, 150, 150);
@@ -129,7 +129,7 @@ TEST_F(Rest, EveryFrameOnShowIsTheOneDrawingEveryTickShows) {
   type(g.rangeField, "90");
   ticks3();
   mouse(EventKind::MouseMove, g.mapCanvas, 0, 300, 300);
-  both({EventKind::MenuAction, g.contextMenu, app::kAddPivotTag, 0, 0});
+  both({EventKind::MenuAction, g.contextMenu, app::tagOf("addPivot"), 0, 0});
   ticks3();
   press(g.layerUpButton);
   press(g.fillButton);

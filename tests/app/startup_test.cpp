@@ -43,7 +43,7 @@ TEST_F(StartUp, SevenWindowsWithCaptionsFramesAndPlaces) {
     EXPECT_EQ(w.flags, r.flags);
     EXPECT_EQ(w.visible, !(r.flags & kHidden));
   }
-  EXPECT_FALSE(shell.renderShown() || shell.lightsShown() || shell.pivotsShown());
+  EXPECT_FALSE(shell.render().shown() || shell.objects().lightsShown() || shell.objects().pivotsShown());
 }
 
 struct GadgetRow {
@@ -115,14 +115,18 @@ TEST_F(StartUp, MenusWithTheirTags) {
   const FakeGadget& context = tk.at(g.contextMenu);
   EXPECT_EQ(context.text, "Context");
   EXPECT_EQ(context.parent, platform::kNoHandle);
-  EXPECT_EQ(context.menuItems, (Items{{"Add Light here", 1}, {"Add pivot here", 2}, {"Delete", 3}}));
+  EXPECT_EQ(context.menuItems, (Items{{"Add Light here", app::tagOf("addLight")},
+                                      {"Add pivot here", app::tagOf("addPivot")},
+                                      {"Delete", app::tagOf("deleteHere")}}));
   const FakeGadget& file = tk.at(g.fileMenu);
   EXPECT_EQ(file.text, "File");
   EXPECT_EQ(file.parent, g.mainWindow);
   EXPECT_EQ(file.menuItems,
-            (Items{{"New Map", 8}, {"Load Map", 4}, {"Save Map", 5}, {"Save As", 6}, {"Export Vorl", 7},
-                   {"Import Map...", 9}, {"Export As...", 10}, {"Bake Map File...", app::kBakeMapFileTag},
-                   {"Run Script...", app::kRunScriptTag}, {"Quit", app::kQuitTag}}));
+            (Items{{"New Map", app::tagOf("newMap")}, {"Load Map", app::tagOf("load")}, {"Save Map", app::tagOf("save")},
+                   {"Save As", app::tagOf("saveAs")}, {"Export Vorl", app::tagOf("exportMap")},
+                   {"Import Map...", app::tagOf("importMap")}, {"Export As...", app::tagOf("exportAs")},
+                   {"Bake Map File...", app::tagOf("bakeMapFile")},
+                   {"Run Script...", app::tagOf("runScript")}, {"Quit", app::tagOf("quit")}}));
   EXPECT_EQ(tk.menuBarUpdates[g.mainWindow], 1);
 }
 

@@ -140,7 +140,7 @@ TEST_F(EditorTest, CaptionsFitTheirGadgetsAndProgramSetFieldsShowTheirBeginning)
   EXPECT_GE(checked, 20) << "every button was looked at";
 
   // A field the program fills scrolls to its start, whatever its width.
-  shell->handle({EventKind::MenuAction, g().contextMenu, app::kAddLightTag, 0, 0});
+  shell->handle({EventKind::MenuAction, g().contextMenu, app::tagOf("addLight"), 0, 0});
   auto* red = static_cast<QLineEdit*>(widget(g().redField));
   red->setText("255.000000");
   tk->setText(g().redField, "255.000000");

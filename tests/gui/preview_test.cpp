@@ -17,7 +17,7 @@ struct PreviewTest : EditorTest {
     ASSERT_TRUE(waitFor([&] {
       Event e;
       while (tk->pollEvent(e)) shell->handle(e);
-      app::PreviewBaker* baker = shell->previewBaker();
+      app::PreviewBaker* baker = shell->render().previewBaker();
       return baker && baker->shown() && !baker->busy();
     }));
     frame();
@@ -47,7 +47,7 @@ TEST_F(PreviewTest, CtrlLShowsTheBakeAndADraggedLightTakesItsLightAlong) {
   EXPECT_TRUE(near(at(116, 116), 100, 100, 100)) << "the source tiles";
 
   ctrlL();
-  ASSERT_TRUE(shell->previewOn());
+  ASSERT_TRUE(shell->render().previewOn());
   bakedFrame();
   const QColor nearLight = at(116, 116), far = at(372, 116);
   EXPECT_GT(nearLight.red(), 120) << "lit beside the light";
@@ -104,11 +104,11 @@ TEST_F(PreviewTest, ZoomedOutOnABigMapADraggedLightShowsSoonAndMemoryStaysBounde
 
   // The box rather than the shortcut: no window needs the focus for it.
   click(g().previewBox);
-  ASSERT_TRUE(shell->previewOn());
+  ASSERT_TRUE(shell->render().previewOn());
   bakedFrame();
   EXPECT_GT(at(from.x(), from.y()).red(), 120) << "lit at the light";
   EXPECT_TRUE(near(at(to.x(), to.y()), 0, 0, 0)) << "dark far from it";
-  EXPECT_TRUE(shell->previewBaker()->shownPicture());
+  EXPECT_TRUE(shell->render().previewBaker()->shownPicture());
 
   // A drag of twelve steps, each a move of its own as the pointer gives them.
   for (int step = 1; step <= 12; ++step) {

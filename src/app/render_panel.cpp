@@ -4,10 +4,8 @@
 #include <cctype>
 #include <charconv>
 
-#include "app/shell.h"
+#include "app/render_panel.h"
 #include "base/convert.h"
-#include "formats/bake_map.h"
-#include "formats/formats.h"
 #include "lighting/render.h"
 
 namespace vorlane::app {
@@ -29,7 +27,13 @@ float textToFactor(std::string_view text) {
 
 }  // namespace
 
-lighting::Options Shell::lightingOptions() const {
+RenderPanel::RenderPanel(EditorContext& ctx)
+    : ctx_(ctx), tk_(ctx.tk), g_(ctx.g), doc_(ctx.doc), following_(doc_.listen([this](edit::ChangeSet changes) {
+        if (changes.any(edit::Change::cells | edit::Change::objects | edit::Change::tiles | edit::Change::map))
+          previewKey_.reset();
+      })) {}
+
+lighting::Options RenderPanel::lightingOptions() const {
   lighting::Options o;
   const platform::Handle fields[] = {g_.ambientRedField, g_.ambientGreenField, g_.ambientBlueField};
   for (std::size_t k = 0; k < 3; ++k) o.ambient[k] = std::clamp(base::textToInt(tk_.text(fields[k])), 0, 255);
@@ -38,7 +42,7 @@ lighting::Options Shell::lightingOptions() const {
   return o;
 }
 
-Shell::After Shell::render() {
+After RenderPanel::render() {
   tk_.surface(g_.mapCanvas);
   auto lit = lighting::renderCommand(*doc_.map(), tk_.text(g_.widthField), tk_.text(g_.heightField),
                                      tk_.checked(g_.softShadowsBox),
@@ -49,37 +53,14 @@ Shell::After Shell::render() {
     tk_.messageBox(lit.error(), platform::MessageKind::Error);
     return After::step;
   }
-  replaceMap("Render", std::move(lit).value());
+  ctx_.endGestures();
+  doc_.replaceMap("Render", std::move(lit).value());
   // The lit map has no lights: previewed, it would show black, not what was just rendered.
   if (previewOn_) setPreview(false);
   return After::step;
 }
 
-// A TMX or TMJ map lit with the Render window's settings and written back as the same map,
-// for games that read it; the open map is not touched.
-Shell::After Shell::bakeMapFile() {
-  const std::string filter = formats::requesterFilter(true);
-  const std::string in = tk_.fileRequester("Bake a map file.", filter, platform::FileMode::Open, "");
-  if (in.empty()) return After::step;
-  const std::string out = tk_.fileRequester("Write the lit map as.", filter, platform::FileMode::Save, "");
-  if (out.empty()) return After::step;
-  formats::BakeMapRequest request;
-  request.width = base::textToInt(tk_.text(g_.widthField));
-  request.height = base::textToInt(tk_.text(g_.heightField));
-  request.soft = tk_.checked(g_.softShadowsBox);
-  request.options = lightingOptions();
-  auto notes = formats::bakeMapFile(in, out, request, [this](float fraction) { tk_.setProgress(g_.progressBar, fraction); });
-  if (!notes) {
-    tk_.messageBox(notes.error(), platform::MessageKind::Error);
-    return After::step;
-  }
-  std::string text = "The lit map was written to " + out + ".";
-  for (const std::string& note : *notes) text += "\n  " + note;
-  tk_.messageBox(text, platform::MessageKind::Information);
-  return After::step;
-}
-
-Shell::After Shell::setPreview(bool on) {
+After RenderPanel::setPreview(bool on) {
   previewOn_ = on;
   tk_.setChecked(g_.previewBox, on);
   previewKey_.reset();
@@ -89,7 +70,7 @@ Shell::After Shell::setPreview(bool on) {
 }
 
 // The same snapshot, settings and options as Render, at a resolution the preview can keep up with.
-void Shell::requestPreview() {
+void RenderPanel::requestPreview() {
   if (!previewOn_) return;
   const map::Map& m = *doc_.map();
   const auto side = [&](platform::Handle field) {
@@ -107,6 +88,19 @@ void Shell::requestPreview() {
   settings.region = region;
   settings.density = key.density;
   preview_->request(lighting::Snapshot(m, key.options.castShadowsFlags), settings, &m);
+}
+
+RenderPanel::Shown RenderPanel::takeShown(const map::Map& map) {
+  if (!previewOn_) return {};
+  preview_->poll();
+  if (!preview_->shown() || preview_->shownOwner() != &map) return {};
+  return {preview_->shownTiles(), preview_->shownPicture()};
+}
+
+std::string RenderPanel::statusMark() {
+  const bool baking = previewOn_ && preview_->busy();
+  const map::CellPicture* reduced = previewOn_ ? preview_->shownPicture() : nullptr;
+  return (reduced ? previewDensityText(reduced->density) : "") + (baking ? kPreviewBaking : "");
 }
 
 }  // namespace vorlane::app

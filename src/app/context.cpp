@@ -1,0 +1,20 @@
+#include "app/context.h"
+
+namespace vorlane::app {
+
+After toggleWindow(EditorContext& ctx, platform::Handle window, bool& shown) {
+  if (shown)
+    ctx.tk.hide(window);
+  else
+    ctx.tk.show(window);
+  shown = !shown;
+  return After::step;
+}
+
+After hideWindow(EditorContext& ctx, platform::Handle window, bool& shown) {
+  ctx.tk.hide(window);
+  shown = false;
+  return After::step;
+}
+
+}  // namespace vorlane::app
