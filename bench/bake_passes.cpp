@@ -1,9 +1,8 @@
-// Times the renderer's two passes in one process on a project file, with nothing but the
-// renderer's public functions (so the same source measures older renderers too):
+// Times the renderer's two passes in one process on a project file:
 //   bake_passes FILE WIDTH HEIGHT SOFT [RUNS]
-// prints the median of RUNS (default 5) for the whole renderLightmap and for lighting every
-// cell again with lightTile on the rendered map (one thread), in milliseconds of wall clock and
-// of processor time (all threads), which a machine busy with other work disturbs less.
+// prints the median of RUNS (default 5) for the whole bake and for lighting every cell again
+// with the bake's shadow maps (one thread), in milliseconds of wall clock and of processor
+// time (all threads), which a machine busy with other work disturbs less.
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 
 #include "base/console.h"
 #include "io/project.h"
+#include "lighting/passes.h"
 #include "lighting/render.h"
 
 namespace {
@@ -53,12 +53,19 @@ int main(int argc, char** argv) {
     std::cerr << argv[1] << ": " << project.error() << '\n';
     return 1;
   }
-  map::Map& m = *project->map;
+  const map::Map& m = *project->map;
   const int w = std::atoi(argv[2]), h = std::atoi(argv[3]), soft = std::atoi(argv[4]);
   const int runs = argc > 5 ? std::max(1, std::atoi(argv[5])) : 5;
   std::vector<double> whole, wholeCpu, lighting, lightingCpu;
   for (int k = 0; k < runs; ++k) {
-    auto [wall, cpu] = millis([&] { (void)lighting::renderLightmap(m, w, h, soft, 4.0f).value(); });
+    const lighting::Settings settings{w, h, soft != 0, 4.0f, {}};
+    lighting::Lit baked;
+    auto [wall, cpu] = millis([&] { baked = lighting::render(lighting::Snapshot(m), settings).value(); });
+    const auto frame = lighting::detail::Frame::of(m, w, h);
+    std::vector<const std::vector<std::uint8_t>*> maps;
+    for (const auto& shadows : baked.shadowMaps) maps.push_back(&shadows);
+    const auto lights = lighting::detail::lightParams(m, frame, maps);
+    const lighting::detail::Tone tone{lighting::kIntensity, {0, 0, 0}};
     whole.push_back(wall);
     wholeCpu.push_back(cpu);
     auto [lightingWall, lightingCpuMs] = millis([&] {
@@ -67,7 +74,7 @@ int main(int argc, char** argv) {
           for (std::int32_t d = 0; d < m.depth; ++d)
             if (const auto& t = m.cell(c, r, d)) {
               tiles::Tile lit;
-              lighting::lightTile(m, *t, lit, c, r, d);
+              lighting::detail::lightCell(m, frame, lights, tone, *t, lit, c, r, d, nullptr);
             }
     });
     lighting.push_back(lightingWall);

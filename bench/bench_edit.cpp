@@ -106,10 +106,8 @@ void BM_BucketWholeLayer(benchmark::State& state) {
 BENCHMARK(BM_BucketWholeLayer)->Unit(benchmark::kMillisecond);
 
 // The Render button on a small map with 16 lights at 4096 × 4096: the history keeps the
-// step and the editable map (`keepsShadowMaps` renders as the editor did before, writing every
-// light's shadow map into the map it read, which the step then keeps: 256 MiB).
+// step and the editable map, which the render only read.
 void BM_RenderOf16LightsAt4096(benchmark::State& state) {
-  const bool keepsShadowMaps = state.range(0) != 0;
   for (auto _ : state) {
     edit::Document doc;
     auto editable = map::Map::create(8, 8, 2, 16, 16);
@@ -119,26 +117,17 @@ void BM_RenderOf16LightsAt4096(benchmark::State& state) {
     for (int k = 0; k < 16; ++k) editable->addLight(map::Light::createLight(8.0f * k, 40, 1, 255, 255, 255));
     doc.replaceMap("New Map", editable);
     base::ConsoleCapture quiet;
-    map::MapPtr litMap;
-    if (keepsShadowMaps) {
-      auto lit = lighting::render(lighting::Snapshot(*editable), {4096, 4096, false, lighting::kBlurRadius, {}, 0});
-      if (lit) {
-        litMap = lit->map;
-        lighting::apply(std::move(lit).value(), *editable);
-      }
-    } else if (auto lit = lighting::renderCommand(*editable, 4096, 4096, false)) {
-      litMap = std::move(lit).value();
-    }
-    if (!litMap) {
+    auto lit = lighting::renderCommand(*editable, 4096, 4096, false);
+    if (!lit) {
       state.SkipWithError("the render failed");
       break;
     }
-    doc.replaceMap("Render", std::move(litMap));
+    doc.replaceMap("Render", std::move(lit).value());
     reportHistory(state, doc);
     state.counters["undo_brings_back_the_map"] = doc.undo() && doc.map() == editable ? 1 : 0;
   }
 }
-BENCHMARK(BM_RenderOf16LightsAt4096)->Arg(1)->Arg(0)->ArgName("keepsShadowMaps")->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_RenderOf16LightsAt4096)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 

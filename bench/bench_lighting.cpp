@@ -35,18 +35,25 @@ bool sameLitMaps(const map::Map& a, const map::Map& b) {
   return true;
 }
 
-// The renderer's shadow pass alone: every light's map, as renderLightmap computes them.
-void fastShadowPass(map::Map& m, std::int32_t W, std::int32_t H, bool soft) {
-  auto maps = lighting::detail::shadowMaps(m, lighting::detail::Frame::of(m, W, H), soft, 4.0f, {}, {}, {}, {},
-                                           lighting::detail::Sampled::all(m));
-  for (std::size_t k = 0; k < maps.size(); ++k) m.lights[k]->shadowMap = std::move(maps[k]);
+using ShadowMaps = std::vector<std::vector<std::uint8_t>>;
+
+// The renderer's shadow pass alone: every light's map, as a bake computes them.
+ShadowMaps fastShadowPass(const map::Map& m, std::int32_t W, std::int32_t H, bool soft) {
+  return lighting::detail::shadowMaps(m, lighting::detail::Frame::of(m, W, H), soft, 4.0f, {}, {}, {}, {},
+                                      lighting::detail::Sampled::all(m));
 }
 
-void referenceShadowPass(map::Map& m, std::int32_t W, std::int32_t H, bool soft) {
-  for (auto& l : m.lights) {
-    l->shadowMap = reference::hardShadowMap(m, *l, W, H);
-    if (soft) l->shadowMap = reference::soften(l->shadowMap, W, H, 4.0f);
+ShadowMaps referenceShadowPass(const map::Map& m, std::int32_t W, std::int32_t H, bool soft) {
+  ShadowMaps maps;
+  for (const auto& l : m.lights) {
+    maps.push_back(reference::hardShadowMap(m, *l, W, H));
+    if (soft) maps.back() = reference::soften(maps.back(), W, H, 4.0f);
   }
+  return maps;
+}
+
+lighting::Lit bake(const map::Map& m, std::int32_t W, std::int32_t H, bool soft) {
+  return lighting::render(lighting::Snapshot(m), {W, H, soft, 4.0f, {}}).value();
 }
 
 // Google Benchmark may call a benchmark function more than once: the reference runs once.
@@ -75,19 +82,19 @@ void BM_A_ShadowPass(benchmark::State& state) {
   };
   const Ref& ref = once<Ref>("A shadow " + std::to_string(soft), [&] {
     auto r = scenes::benchSceneA();
-    Ref out{seconds([&] { referenceShadowPass(*r, 256, 256, soft); }), {}};
-    for (auto& l : r->lights) out.maps.push_back(l->shadowMap);
+    Ref out{0, {}};
+    out.seconds = seconds([&] { out.maps = referenceShadowPass(*r, 256, 256, soft); });
     return out;
   });
   double total = 0;
   std::int64_t runs = 0;
+  ShadowMaps got;
   for (auto _ : state) {
-    total += seconds([&] { fastShadowPass(*m, 256, 256, soft); });
+    total += seconds([&] { got = fastShadowPass(*m, 256, 256, soft); });
     ++runs;
   }
   // Layer 0 is full, so every texel of a layer-1 light is read and all entries must agree.
-  for (std::size_t k = 0; k < m->lights.size(); ++k)
-    if (m->lights[k]->shadowMap != ref.maps[k]) state.SkipWithError("shadow maps differ from the reference");
+  if (got != ref.maps) state.SkipWithError("shadow maps differ from the reference");
   report(state, ref.seconds, total, runs);
 }
 
@@ -102,14 +109,14 @@ void BM_A_Bake(benchmark::State& state) {
   const Ref& ref = once<Ref>("A bake " + std::to_string(soft), [&] {
     auto r = scenes::benchSceneA();
     Ref out{0, {}};
-    out.seconds = seconds([&] { out.lit = reference::renderLightmap(*r, 256, 256, soft, 4.0f); });
+    out.seconds = seconds([&] { out.lit = reference::renderLightmap(*r, 256, 256, soft, 4.0f).lit; });
     return out;
   });
   double total = 0;
   std::int64_t runs = 0;
   map::MapPtr got;
   for (auto _ : state) {
-    total += seconds([&] { got = lighting::renderLightmap(*m, 256, 256, soft, 4.0f).value(); });
+    total += seconds([&] { got = bake(*m, 256, 256, soft != 0).map; });
     ++runs;
   }
   if (!sameLitMaps(*ref.lit, *got)) state.SkipWithError("lit map differs from the reference");
@@ -122,15 +129,15 @@ void sampledReferenceBake(benchmark::State& state, const std::string& name, cons
   constexpr std::int32_t W = 512, H = 512, step = 16;
   auto m = scene();
   base::ConsoleCapture quiet;
-  map::MapPtr got;
+  lighting::Lit fast;
   double total = 0;
   std::int64_t runs = 0;
   for (auto _ : state) {
-    total += seconds([&] { got = lighting::renderLightmap(*m, W, H, 0, 4.0f).value(); });
+    total += seconds([&] { fast = bake(*m, W, H, false); });
     ++runs;
   }
-  std::vector<std::vector<std::uint8_t>> fastMaps;
-  for (auto& l : m->lights) fastMaps.push_back(l->shadowMap);
+  const map::MapPtr got = fast.map;
+  const ShadowMaps& fastMaps = fast.shadowMaps;
 
   struct Ref {
     double shadowSeconds, lightingSeconds;
@@ -161,7 +168,7 @@ void sampledReferenceBake(benchmark::State& state, const std::string& name, cons
           for (std::int32_t d = 0; d < m->depth; ++d)
             if (const auto& t = m->cell(c, r, d)) {
               auto lit = std::make_shared<tiles::Tile>();
-              reference::lightTile(*m, *t, *lit, c, r, d);
+              reference::lightTile(*m, {W, H, fastMaps}, *t, *lit, c, r, d);
               out.lit->setCell(c, r, d, lit);
             }
     });

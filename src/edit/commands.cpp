@@ -1,6 +1,9 @@
 #include "edit/commands.h"
 
 #include <algorithm>
+#include <variant>
+
+#include "map/fields.h"
 
 namespace vorlane::edit {
 
@@ -29,31 +32,39 @@ void eraseObject(std::vector<Ptr>& list, const Ptr& object) {
   if (it != list.end()) list.erase(it);
 }
 
-// A tile's own fields: the flags, and the path a script may rename it to.
-class SetTileFields final : public Command {
+// Some fields of one object (those of one use in its field table) set from before to after.
+// Steps of the same object and `field` (when not -1) merge, so typing into a box is one step.
+template <typename T, const auto& Fields>
+class SetFields final : public Command {
  public:
-  struct Fields {
-    std::string path;
-    std::int32_t castShadows = 0, collider = 0;
-  };
-  SetTileFields(map::TilePtr tile, Fields after, std::string label)
-      : tile_(std::move(tile)), before_{tile_->path, tile_->castShadows, tile_->collider}, after_(std::move(after)),
-        label_(std::move(label)) {}
+  SetFields(std::shared_ptr<T> object, const T& values, unsigned use, std::string label, int field, ChangeSet changes)
+      : object_(std::move(object)), use_(use), before_(map::valuesOf(Fields, use, *object_)),
+        after_(map::valuesOf(Fields, use, values)), label_(std::move(label)), field_(field), changes_(changes) {}
   std::string label() const override { return label_; }
-  ChangeSet changes() const override { return Change::tiles; }
-  void redo(Document&) override { set(after_); }
-  void undo(Document&) override { set(before_); }
-  std::size_t cost() const override { return sizeof(*this) + before_.path.capacity() + after_.path.capacity(); }
+  ChangeSet changes() const override { return changes_; }
+  void redo(Document&) override { map::setValues(Fields, use_, *object_, after_); }
+  void undo(Document&) override { map::setValues(Fields, use_, *object_, before_); }
+  std::size_t cost() const override { return sizeof(*this) + label_.capacity() + bytes(before_) + bytes(after_); }
+  bool merge(const Command& next) override {
+    auto* n = dynamic_cast<const SetFields*>(&next);
+    if (!n || field_ < 0 || n->object_ != object_ || n->field_ != field_ || n->use_ != use_) return false;
+    after_ = n->after_;
+    return true;
+  }
 
  private:
-  void set(const Fields& f) {
-    tile_->path = f.path;
-    tile_->castShadows = f.castShadows;
-    tile_->collider = f.collider;
+  static std::size_t bytes(const std::vector<map::FieldValue>& values) {
+    std::size_t n = values.capacity() * sizeof(map::FieldValue);
+    for (const auto& v : values)
+      if (const auto* text = std::get_if<std::string>(&v)) n += text->capacity();
+    return n;
   }
-  map::TilePtr tile_;
-  Fields before_, after_;
+  std::shared_ptr<T> object_;
+  unsigned use_;
+  std::vector<map::FieldValue> before_, after_;
   std::string label_;
+  int field_;
+  ChangeSet changes_;
 };
 
 // Appends one light or pivot.
@@ -117,37 +128,6 @@ class RemoveObjects final : public Command {
   map::PivotPtr pivot_;
   std::ptrdiff_t lightAt_ = -1, pivotAt_ = -1;
   Active was_;  // the active objects the removal cleared
-};
-
-class SetLightFields final : public Command {
- public:
-  SetLightFields(map::LightPtr light, LightFields fields, std::string label, int field)
-      : light_(std::move(light)), before_(LightFields::of(*light_)), after_(fields), label_(std::move(label)),
-        field_(field) {}
-  std::string label() const override { return label_; }
-  ChangeSet changes() const override { return Change::objects; }
-  void redo(Document&) override { set(after_); }
-  void undo(Document&) override { set(before_); }
-  std::size_t cost() const override { return sizeof(*this) + label_.capacity(); }
-  bool merge(const Command& next) override {
-    auto* n = dynamic_cast<const SetLightFields*>(&next);
-    if (!n || n->light_ != light_ || n->field_ != field_) return false;
-    after_ = n->after_;
-    return true;
-  }
-
- private:
-  void set(const LightFields& f) {
-    light_->red = f.red;
-    light_->green = f.green;
-    light_->blue = f.blue;
-    light_->range = f.range;
-    light_->castShadows = f.castShadows;
-  }
-  map::LightPtr light_;
-  LightFields before_, after_;
-  std::string label_;
-  int field_;
 };
 
 class MoveObjects final : public Command {
@@ -396,15 +376,21 @@ void Group::add(std::unique_ptr<Command> command) {
 }
 
 std::unique_ptr<Command> setTileFlags(map::TilePtr tile, std::int32_t castShadows, std::int32_t collider) {
-  std::string path = tile->path;
-  return std::make_unique<SetTileFields>(std::move(tile), SetTileFields::Fields{std::move(path), castShadows, collider},
-                                         "Tile Flags");
+  tiles::Tile values;
+  values.castShadows = castShadows;
+  values.collider = collider;
+  return std::make_unique<SetFields<tiles::Tile, map::kTileFields>>(std::move(tile), values, map::kEdited, "Tile Flags",
+                                                                    -1, Change::tiles);
 }
 
 std::unique_ptr<Command> setTileFields(map::TilePtr tile, std::string path, std::int32_t castShadows,
                                        std::int32_t collider) {
-  return std::make_unique<SetTileFields>(std::move(tile), SetTileFields::Fields{std::move(path), castShadows, collider},
-                                         "Tile");
+  tiles::Tile values;
+  values.path = std::move(path);
+  values.castShadows = castShadows;
+  values.collider = collider;
+  return std::make_unique<SetFields<tiles::Tile, map::kTileFields>>(std::move(tile), values, map::kScripted, "Tile",
+                                                                    -1, Change::tiles);
 }
 
 std::unique_ptr<Command> addLight(map::MapPtr map, map::LightPtr light) {
@@ -419,12 +405,9 @@ std::unique_ptr<Command> removeObjects(map::MapPtr map, map::LightPtr light, map
   return std::make_unique<RemoveObjects>(std::move(map), std::move(light), std::move(pivot));
 }
 
-LightFields LightFields::of(const map::Light& light) {
-  return {light.red, light.green, light.blue, light.range, light.castShadows};
-}
-
-std::unique_ptr<Command> setLightFields(map::LightPtr light, LightFields fields, std::string label, int field) {
-  return std::make_unique<SetLightFields>(std::move(light), fields, std::move(label), field);
+std::unique_ptr<Command> setLightFields(map::LightPtr light, const map::Light& values, std::string label, int field) {
+  return std::make_unique<SetFields<map::Light, map::kLightFields>>(std::move(light), values, map::kEdited,
+                                                                    std::move(label), field, Change::objects);
 }
 
 std::unique_ptr<Command> moveObjects(map::LightPtr light, Position lightTo, map::PivotPtr pivot, Position pivotTo) {
@@ -461,7 +444,6 @@ std::unique_ptr<Command> replaceState(std::string label, DocumentState next) {
 std::size_t mapBytes(const map::Map& m) {
   std::size_t bytes = sizeof(map::Map) + m.cells.capacity() * sizeof(map::TilePtr) +
                       m.tileTable.capacity() * sizeof(map::TilePtr) + objectBytes(m.lights) + objectBytes(m.pivots);
-  for (const map::LightPtr& l : m.lights) bytes += l->shadowMap.capacity();
   for (const map::PivotPtr& p : m.pivots) bytes += p->records.capacity() * (sizeof(map::RecordPtr) + sizeof(map::record));
   return bytes;
 }

@@ -41,15 +41,9 @@ std::unique_ptr<Command> addPivot(map::MapPtr map, map::PivotPtr pivot);
 // lists and makes them active again if they were.
 std::unique_ptr<Command> removeObjects(map::MapPtr map, map::LightPtr light, map::PivotPtr pivot);
 
-// The fields the Lights window edits, in the order red, green, blue, range, cast shadows.
-struct LightFields {
-  float red = 0, green = 0, blue = 0, range = 0;
-  std::int32_t castShadows = 0;
-  bool operator==(const LightFields&) const = default;
-  static LightFields of(const map::Light& light);
-};
-// `field` tells typing runs apart: changes with the same light and field merge.
-std::unique_ptr<Command> setLightFields(map::LightPtr light, LightFields fields, std::string label, int field);
+// The fields the Lights window edits (map/fields.h: kEdited) take the values they have in
+// `values`. `field` tells typing runs apart: changes with the same light and field merge.
+std::unique_ptr<Command> setLightFields(map::LightPtr light, const map::Light& values, std::string label, int field);
 // A light's and/or a pivot's position, each from where it is to `to` ("Move Light", "Move
 // Pivot", "Move" for both). A move of the same objects right after merges into it, so a
 // drag is one command however many moves it takes.

@@ -153,21 +153,18 @@ void Document::replaceState(std::string label, DocumentState next) {
 }
 
 void Document::load(io::Project project, std::string file) {
-  // A copy of the current map without its cells, which the file's replace anyway.
-  map::Map& current = *map_;
-  std::vector<map::TilePtr> cells = std::move(current.cells);
-  map::MapPtr next;
-  try {
-    next = std::make_shared<map::Map>(current);
-  } catch (...) {
-    current.cells = std::move(cells);
-    throw;
-  }
-  current.cells = std::move(cells);
-  // The loaded map is a map of its own: no canvas has shown it, and it keeps no far picture.
-  next->revision = map::Map::nextRevision();
-  next->farPictures.reset();
-  io::applyMapSection(*next, *project.map);
+  // The file's map becomes the document's, behind the objects of the map on show and with its
+  // view, as loading has always kept them. Only the parsed map is written: a failure leaves
+  // the document as it was.
+  const map::Map& current = *map_;
+  map::MapPtr next = std::move(project.map);
+  next->lights.insert(next->lights.begin(), current.lights.begin(), current.lights.end());
+  next->pivots.insert(next->pivots.begin(), current.pivots.begin(), current.pivots.end());
+  next->scrollX = current.scrollX;
+  next->scrollY = current.scrollY;
+  next->zoom = current.zoom;
+  next->selectedX = current.selectedX;
+  next->selectedY = current.selectedY;
   DocumentState s = state();
   s.map = std::move(next);
   if (project.tilesets.size() > static_cast<std::size_t>(kMaxTilesets)) project.tilesets.resize(kMaxTilesets);

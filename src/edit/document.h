@@ -112,9 +112,9 @@ class Document {
   void replaceMap(std::string label, map::MapPtr map);
   // The same for a whole new state (Load: map and tilesets).
   void replaceState(std::string label, DocumentState next);
-  // A parsed project file as one step "Load", and the saved state of `file`: its map section
-  // goes into a map that keeps the current one's view, selection and objects (the file's
-  // objects after them), its tilesets replace the slots (when it has none, the one on show
+  // A parsed project file as one step "Load", and the saved state of `file`: its map becomes
+  // the document's, given the current one's view and selected cell and, in front of the
+  // file's, its objects; its tilesets replace the slots (when it has none, the one on show
   // stays).
   void load(io::Project project, std::string file);
   DocumentState state() const;

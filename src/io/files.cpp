@@ -89,15 +89,6 @@ base::Result<Project> loadProjectFile(const std::string& path, Accept accept) {
   return base::Error{base::withFileDetail(base::kReadError, path, whatWasWrong(project.error(), where, file->size))};
 }
 
-base::Result<std::optional<std::vector<TilesetEntry>>> loadProject(const std::string& name, map::Map& current) {
-  using Loaded = std::optional<std::vector<TilesetEntry>>;
-  if (isCancelledLoadName(name)) return Loaded{};
-  auto project = loadProjectFile(name);
-  if (!project) return base::Error{project.error()};
-  applyMapSection(current, *project->map);
-  return Loaded{std::move(project->tilesets)};
-}
-
 namespace {
 
 // The plan comes first: a text the file cannot hold stops the save before any file is touched.

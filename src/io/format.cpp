@@ -279,29 +279,6 @@ std::vector<TilesetEntry> readTilesetSection(ByteReader& in, const std::vector<T
   return tilesets;
 }
 
-void applyMapSection(map::Map& target, map::Map& parsed) {
-  // The only steps that can fail come first, so a failure changes nothing.
-  target.lights.reserve(target.lights.size() + parsed.lights.size());
-  target.pivots.reserve(target.pivots.size() + parsed.pivots.size());
-  target.cells = std::move(parsed.cells);
-  target.highlight = std::move(parsed.highlight);
-  target.width = parsed.width;
-  target.height = parsed.height;
-  target.depth = parsed.depth;
-  target.tileWidth = parsed.tileWidth;
-  target.tileHeight = parsed.tileHeight;
-  target.tileTable = std::move(parsed.tileTable);
-  target.tileCount = parsed.tileCount;
-  for (auto& light : parsed.lights) target.addLight(std::move(light));
-  for (auto& pivot : parsed.pivots) target.addPivot(std::move(pivot));
-  parsed = map::Map();
-}
-
-void loadMap(map::Map& target, ByteReader& in) {
-  map::MapPtr parsed = readMapSection(in);
-  applyMapSection(target, *parsed);
-}
-
 base::Result<Project> parseProject(std::span<const std::uint8_t> bytes, Accept accept, ParseFailure* failure) {
   try {
     ByteReader in(bytes);

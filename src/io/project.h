@@ -6,10 +6,8 @@
 //   Load:   if (io::isCancelledLoadName(name)) return;
 //           auto project = io::loadProjectFile(name);        // nothing changes on failure
 //           if (!project) { error box project.error(); return; }
-//           io::applyMapSection(*currentMap, *project->map); // same Map object, in place
-//           then replace the tabs and tileset slots with project->tilesets itself (keeping
-//           currentTileset when there are none, else selecting tab 0 / slot 0).
-//           (io::loadProject does these first three steps in one call.)
+//           doc.load(std::move(project).value(), name);  // a new document state: the
+//           file's map and tilesets, the current objects and view carried over (edit/document.h)
 //   Save:   auto status = io::saveProjectFile(projectName, *currentMap, tilesets);
 //   Export: auto status = io::exportMapFile(answer, *currentMap);
 //   A failed status carries the message for the error box ("Unable to open file.", ...).
@@ -118,15 +116,6 @@ map::MapPtr readMapSection(base::ByteReader& in);
 // folded) become that table entry, printing "Replaced tile.". Throws like readMapSection.
 std::vector<TilesetEntry> readTilesetSection(base::ByteReader& in, const std::vector<tiles::TilePtr>& tileTable);
 
-// Moves a parsed map section into `target` (in place): sizes, cells, highlight, tile table;
-// the parsed lights and pivots go behind the ones already there. View state, selection and
-// light-map size stay. `parsed` is left empty.
-void applyMapSection(map::Map& target, map::Map& parsed);
-
-// The map `load` operation: the whole section is read first, so a failure (thrown as
-// readMapSection does) leaves `target` unchanged.
-void loadMap(map::Map& target, base::ByteReader& in);
-
 // Parses a whole file. No side effects besides console lines ("Reading tiles", "Reading
 // tile.", "Read.", "Read tiles.", "Replaced tile."). Bytes after the tileset section are
 // ignored; with Accept::projectOrExport a file ending exactly after the map section is an
@@ -151,11 +140,6 @@ bool isCancelledLoadName(const std::string& name);
 // "Error reading from stream" and, below it, the file and what was wrong (cut short, an
 // exported map, a value out of range).
 base::Result<Project> loadProjectFile(const std::string& path, Accept accept = Accept::projectOnly);
-
-// The Load command up to the tilesets: nullopt for a cancelled name; on failure nothing
-// changes; otherwise `current` holds the file's map section and the file's tilesets are
-// returned for the shell to install.
-base::Result<std::optional<std::vector<TilesetEntry>>> loadProject(const std::string& name, map::Map& current);
 
 // The Save command: writes saveFileName(name) and prints "Saved:" + name once it is in place.
 // "" does nothing. On failure the previous file is untouched.

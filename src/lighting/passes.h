@@ -1,5 +1,5 @@
 #pragma once
-// The renderer's passes, shared by render.cpp and lightTile; internal to lighting/.
+// The renderer's passes, shared by render.cpp and the benchmarks; internal to lighting/.
 #include <algorithm>
 #include <cstdint>
 #include <functional>
@@ -114,10 +114,10 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
 std::vector<std::uint8_t> soften(const std::vector<std::uint8_t>& hard, std::int32_t width, std::int32_t height,
                                  float blurRadius);
 
-// What the lighting reads of one light; `shadow` is its W × H map, or null for none.
+// A light as the lighting takes it: the light (read, not copied: its fields stay described in
+// one place) and its W × H shadow map, or null for none.
 struct LightParams {
-  float x, y, red, green, blue, range;
-  std::int32_t layer;
+  const map::Light* light;
   const std::uint8_t* shadow;
 };
 // `shadowMaps` holds one map per light, in list order (a map of another size counts as none).

@@ -17,6 +17,7 @@
 #include "base/convert.h"
 #include "lighting/parallel.h"
 #include "lighting/passes.h"
+#include "map/fields.h"
 #include "platform/memory.h"
 
 namespace vorlane::lighting {
@@ -24,20 +25,6 @@ namespace vorlane::lighting {
 using base::intToText;
 
 namespace {
-
-map::LightPtr copyWithoutShadowMap(const map::Light& l) {
-  auto copy = std::make_shared<map::Light>();
-  copy->red = l.red;
-  copy->green = l.green;
-  copy->blue = l.blue;
-  copy->x = l.x;
-  copy->y = l.y;
-  copy->layer = l.layer;
-  copy->selected = l.selected;
-  copy->range = l.range;
-  copy->castShadows = l.castShadows;
-  return copy;
-}
 
 // The lit map: every occupied cell of `area` lit into a new tile, band by band when a sink
 // takes them. Fails only when stopped.
@@ -183,7 +170,7 @@ Snapshot::Snapshot(const map::Map& source, bool castShadows) {
     for (const auto& cell : m.cells) data->castShadows[k++] = cell && cell->castShadows != 0;
   }
   m.lights.reserve(source.lights.size());
-  for (const auto& l : source.lights) m.lights.push_back(copyWithoutShadowMap(*l));
+  for (const auto& l : source.lights) m.lights.push_back(std::make_shared<map::Light>(*l));
   data_ = std::move(data);
 }
 
@@ -227,10 +214,7 @@ ShadowKey shadowKey(const map::Light& l, bool flags) {
 
 bool sameLights(const map::Map& a, const map::Map& b) {
   auto same = [](const map::LightPtr& p, const map::LightPtr& q) {
-    auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f); };
-    return bits(p->x) == bits(q->x) && bits(p->y) == bits(q->y) && bits(p->red) == bits(q->red) &&
-           bits(p->green) == bits(q->green) && bits(p->blue) == bits(q->blue) && bits(p->range) == bits(q->range) &&
-           p->layer == q->layer && p->castShadows == q->castShadows;
+    return map::sameFields(map::kLightFields, map::kLit, *p, *q);
   };
   return std::equal(a.lights.begin(), a.lights.end(), b.lights.begin(), b.lights.end(), same);
 }
@@ -393,31 +377,6 @@ base::Result<Lit> relight(const Lit& previous, const Snapshot& scene, const Sett
   }
 }
 
-void apply(const Lit& lit, map::Map& rendered) {
-  Lit shadows{nullptr, lit.width, lit.height, lit.shadowMaps, {}, {}, 0, false, {}, {}, {}};
-  apply(std::move(shadows), rendered);
-}
-
-void apply(Lit&& lit, map::Map& rendered) {
-  rendered.lightmapWidth = lit.width;
-  rendered.lightmapHeight = lit.height;
-  for (std::size_t k = 0; k < rendered.lights.size() && k < lit.shadowMaps.size(); ++k)
-    rendered.lights[k]->shadowMap = std::move(lit.shadowMaps[k]);
-}
-
-base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft,
-                                         float blurRadius, const Progress& progress, const Options& options,
-                                         std::int32_t threads) {
-  if (auto status = checkResolution(map, width, height); !status) return base::Error{status.error()};
-  const detail::Frame frame = detail::Frame::of(map, width, height);
-  base::consoleLine("WF:" + base::floatToText(frame.wf) + " HF:" + base::floatToText(frame.hf));
-  auto lit = render(Snapshot(map), Settings{width, height, soft != 0, blurRadius, options, threads}, progress);
-  if (!lit) return base::Error{lit.error()};
-  map::MapPtr litMap = lit->map;
-  apply(std::move(lit).value(), map);
-  return litMap;
-}
-
 base::Result<Settings> commandSettings(const map::Map& map, std::int32_t width, std::int32_t height, bool soft,
                                        const Options& options, std::int32_t threads) {
   width = std::max(width, kMinResolution);
@@ -450,16 +409,6 @@ base::Result<map::MapPtr> renderCommand(const map::Map& map, std::int32_t width,
 base::Result<map::MapPtr> renderCommand(const map::Map& map, std::string_view widthText, std::string_view heightText,
                                         bool soft, const Progress& progress, const Options& options) {
   return renderCommand(map, base::textToInt(widthText), base::textToInt(heightText), soft, progress, options);
-}
-
-void lightTile(const map::Map& map, const tiles::Tile& source, tiles::Tile& target, std::int32_t column,
-               std::int32_t row, std::int32_t layer) {
-  const auto frame = detail::Frame::of(map, map.lightmapWidth, map.lightmapHeight);
-  std::vector<const std::vector<std::uint8_t>*> maps;
-  for (const auto& l : map.lights) maps.push_back(&l->shadowMap);
-  const detail::Tone tone{kIntensity, {0, 0, 0}};
-  detail::lightCell(map, frame, detail::lightParams(map, frame, maps), tone, source, target, column, row, layer,
-                    nullptr);
 }
 
 }  // namespace vorlane::lighting

@@ -7,7 +7,7 @@
 // worker thread while the map is edited, and returns the lit map with the shadow maps.
 //   Snapshot scene(*currentMap);                        // on the editing thread: cheap
 //   auto lit = lighting::render(scene, settings, progress, stop.get_token());
-//   if (lit) lighting::apply(*lit, *currentMap);        // only while the map is as it was
+//   if (lit) show lit->map; lit->shadowMaps are the lights' shadow maps, in list order
 //
 // The Render button goes through renderCommand, which prints the command's lines and renders;
 // the map it reads stays as it was (the shadow maps stay with the bake's result):
@@ -108,7 +108,7 @@ struct ShadowCache;
 
 // What a bake reads of a map, fixed when taken: the sizes, the cell table (sharing the map's
 // tiles, whose images and grids are never changed once a tile holds them), each cell's tile
-// "Cast Shadows" flag, and copies of the lights without their shadow maps. Taken on the
+// "Cast Shadows" flag, and copies of the lights. Taken on the
 // thread that edits the map; copies are cheap and share the same data.
 class Snapshot {
  public:
@@ -201,24 +201,13 @@ void announce(const map::Map& map, const Settings& settings);
 base::Result<Lit> relight(const Lit& previous, const Snapshot& scene, const Settings& settings,
                           const Progress& progress = {}, std::stop_token stop = {});
 
-// Leaves in `rendered` (the map the snapshot was taken of, its lights unchanged since) what a
-// render sets there: lightmapWidth and lightmapHeight, and each light's shadow map.
-void apply(const Lit& lit, map::Map& rendered);
-void apply(Lit&& lit, map::Map& rendered);  // moves the shadow maps
-
 // The refusal message for a resolution or shadow-map total beyond the limits, or success.
 base::Status checkResolution(const map::Map& map, std::int32_t width, std::int32_t height);
-
-// render and apply on `map`, after printing "WF:… HF:…" (nothing is printed or changed when
-// the resolution is refused). Returns the lit map. `threads` as in Settings.
-base::Result<map::MapPtr> renderLightmap(map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft,
-                                         float blurRadius, const Progress& progress = {},
-                                         const Options& options = {}, std::int32_t threads = 0);
 
 // The Render command: sizes below 16 are raised to 16; a bake whose estimate exceeds the
 // memory available is refused (pointing to vorlane-tool bake); then the lines are printed
 // and the map is rendered with blur radius 4.0. Nothing is written into `map`: an editor
-// keeps it for undo, and shadow maps there would only weigh on its history.
+// keeps it for undo.
 base::Result<map::MapPtr> renderCommand(const map::Map& map, std::int32_t width, std::int32_t height, bool soft,
                                         const Progress& progress = {}, const Options& options = {},
                                         std::int32_t threads = 0);
@@ -237,11 +226,5 @@ bool segmentsIntersect(float ax, float ay, float bx, float by, float cx, float c
 // the layer on every call; the renderer keeps one index per light (lighting/occlusion.h).
 bool isOccluded(const map::Map& map, std::int32_t x, std::int32_t y, std::int32_t lightX, std::int32_t lightY,
                 std::int32_t layer);
-
-// Gives `target` the lit image of `source` for cell (column, row, layer), plus a colour grid
-// of that image and a flat-normal grid. Needs lightmapWidth/Height and every light's shadow
-// map to be current. Missing or small grids read the image's pixel and the flat normal.
-void lightTile(const map::Map& map, const tiles::Tile& source, tiles::Tile& target, std::int32_t column,
-               std::int32_t row, std::int32_t layer);
 
 }  // namespace vorlane::lighting

@@ -19,7 +19,7 @@ std::vector<LightParams> lightParams(const map::Map& map, const Frame& frame,
     const map::Light& l = *map.lights[k];
     const auto* m = k < shadowMaps.size() ? shadowMaps[k] : nullptr;
     const std::uint8_t* shadow = size > 0 && m && m->size() == size ? m->data() : nullptr;
-    lights.push_back({l.x, l.y, l.red, l.green, l.blue, l.range, l.layer, shadow});
+    lights.push_back({&l, shadow});
   }
   return lights;
 }
@@ -59,7 +59,8 @@ template <bool Shaded>
 [[gnu::always_inline]] inline void addLightBody(const LightParams& L, std::size_t n, BlockScratch& s) {
   const float dz = kLightHeight;
   const float dz2 = dz * dz;
-  const float red = L.red, green = L.green, blue = L.blue, range = L.range, lx = L.x, ly = L.y;
+  const map::Light& l = *L.light;
+  const float red = l.red, green = l.green, blue = l.blue, range = l.range, lx = l.x, ly = l.y;
   const float* __restrict px = s.px.data();
   const float* __restrict py = s.py.data();
   const float* __restrict nx = s.nx.data();
@@ -195,7 +196,7 @@ void shadePixels(const map::Map& map, const Frame& frame, const std::vector<Ligh
     std::fill_n(s.g.begin(), n, 0.0f);
     std::fill_n(s.b.begin(), n, 0.0f);
     for (const LightParams& L : lights) {
-      if (layer < L.layer && L.shadow) {
+      if (layer < L.light->layer && L.shadow) {
         // Neighbouring columns mostly read the same texel column: look it up once.
         for (std::int32_t i = i0; i < i1; ++i) {
           float* shade = s.shade.data() + static_cast<std::size_t>(i - i0) * hh;
@@ -257,7 +258,7 @@ void lightPoints(const map::Map& map, const Frame& frame, const std::vector<Ligh
       }
       // A factor of 1 where the point's layer is not below the light's changes no value.
       for (std::size_t p = 0; p < n; ++p)
-        s.shade[p] = layers[p] < L.layer
+        s.shade[p] = layers[p] < L.light->layer
                          ? shadeTable.values[L.shadow[static_cast<std::size_t>(tx[p]) * frame.height + ty[p]]]
                          : 1.0f;
       addShadedLight(L, n, s);

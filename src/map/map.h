@@ -1,7 +1,7 @@
 #pragma once
 // The map document: a grid of cells (columns × rows × layers) holding shared tiles, with
-// its lights, pivots, view state and the resolution of the last light-map render. The same
-// type serves as a tileset (8 × 128 × 1 cells of 64 × 64 pixels).
+// its lights, pivots and view state. The same type serves as a tileset (8 × 128 × 1 cells
+// of 64 × 64 pixels).
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -54,8 +54,6 @@ class Map : public CellWriter {
   std::vector<PivotPtr> pivots;
   std::int32_t selectedX = 0;
   std::int32_t selectedY = 0;
-  std::int32_t lightmapWidth = 0;
-  std::int32_t lightmapHeight = 0;
   // Changes with every cell write, to a value no map has had before: a canvas showing this map
   // knows from it whether the cells changed since its last frame.
   std::uint64_t revision = nextRevision();

@@ -1,8 +1,42 @@
 #include "map/objects.h"
 
 #include "base/convert.h"
+#include "map/fields.h"
 
 namespace vorlane::map {
+
+namespace {
+
+// The saved fields in row order; `list` writes or reads a record list where its row stands.
+template <typename T, std::size_t N, typename List>
+void writeFields(base::ByteWriter& out, const std::array<Field<T>, N>& fields, const T& object, List&& list) {
+  for (const auto& f : fields) {
+    if (!f.in(kSaved)) continue;
+    switch (f.kind) {
+      case FieldKind::number: out.float32(object.*f.number); break;
+      case FieldKind::integer:
+      case FieldKind::flag: out.int32(object.*f.integer); break;
+      case FieldKind::text: out.line(object.*f.text); break;
+      case FieldKind::records: list(); break;
+    }
+  }
+}
+
+template <typename T, std::size_t N, typename List>
+void readFields(base::ByteReader& in, const std::array<Field<T>, N>& fields, T& object, List&& list) {
+  for (const auto& f : fields) {
+    if (!f.in(kSaved)) continue;
+    switch (f.kind) {
+      case FieldKind::number: object.*f.number = in.float32(); break;
+      case FieldKind::integer:
+      case FieldKind::flag: object.*f.integer = in.int32(); break;
+      case FieldKind::text: object.*f.text = in.line(); break;
+      case FieldKind::records: list(); break;
+    }
+  }
+}
+
+}  // namespace
 
 LightPtr Light::createLight(float x, float y, float layer, float red, float green, float blue) {
   auto light = std::make_shared<Light>();
@@ -15,39 +49,13 @@ LightPtr Light::createLight(float x, float y, float layer, float red, float gree
   return light;
 }
 
-void Light::write(base::ByteWriter& out) const {
-  out.float32(red);
-  out.float32(green);
-  out.float32(blue);
-  out.float32(x);
-  out.float32(y);
-  out.int32(layer);
-  out.int32(selected);
-  out.float32(range);
-  out.int32(castShadows);
-}
+void Light::write(base::ByteWriter& out) const { writeFields(out, kLightFields, *this, [] {}); }
 
-void Light::read(base::ByteReader& in) {
-  red = in.float32();
-  green = in.float32();
-  blue = in.float32();
-  x = in.float32();
-  y = in.float32();
-  layer = in.int32();
-  selected = in.int32();
-  range = in.float32();
-  castShadows = in.int32();
-}
+void Light::read(base::ByteReader& in) { readFields(in, kLightFields, *this, [] {}); }
 
-void record::write(base::ByteWriter& out) const {
-  out.line(name);
-  out.line(value);
-}
+void record::write(base::ByteWriter& out) const { writeFields(out, kRecordFields, *this, [] {}); }
 
-void record::read(base::ByteReader& in) {
-  name = in.line();
-  value = in.line();
-}
+void record::read(base::ByteReader& in) { readFields(in, kRecordFields, *this, [] {}); }
 
 PivotPtr Pivot::createPivot(std::int32_t x, std::int32_t y, std::int32_t layer) {
   auto pivot = std::make_shared<Pivot>();
@@ -69,30 +77,24 @@ bool Pivot::addRecord(const std::string& name, const std::string& value) {
 }
 
 void Pivot::write(base::ByteWriter& out) const {
-  out.float32(x);
-  out.float32(y);
-  out.int32(layer);
-  out.line(link);
-  out.int32(recordCount);
-  for (std::int32_t i = 0; i < recordCount; ++i) records[static_cast<std::size_t>(i)]->write(out);
-  out.int32(selected);
+  writeFields(out, kPivotFields, *this, [&] {
+    out.int32(recordCount);
+    for (std::int32_t i = 0; i < recordCount; ++i) records[static_cast<std::size_t>(i)]->write(out);
+  });
 }
 
 void Pivot::read(base::ByteReader& in) {
-  x = in.float32();
-  y = in.float32();
-  layer = in.int32();
-  link = in.line();
-  std::int32_t count = in.int32();
-  if (count < 0 || count > kMaxRecords) throw base::FormatError("recordCount must lie in 0..255");
-  recordCount = count;
-  if (records.size() < static_cast<std::size_t>(count)) records.resize(static_cast<std::size_t>(count));
-  for (std::int32_t i = 0; i < count; ++i) {
-    auto r = std::make_shared<record>();
-    r->read(in);
-    records[static_cast<std::size_t>(i)] = std::move(r);
-  }
-  selected = in.int32();
+  readFields(in, kPivotFields, *this, [&] {
+    std::int32_t count = in.int32();
+    if (count < 0 || count > kMaxRecords) throw base::FormatError("recordCount must lie in 0..255");
+    recordCount = count;
+    if (records.size() < static_cast<std::size_t>(count)) records.resize(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+      auto r = std::make_shared<record>();
+      r->read(in);
+      records[static_cast<std::size_t>(i)] = std::move(r);
+    }
+  });
 }
 
 }  // namespace vorlane::map

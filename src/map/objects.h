@@ -28,9 +28,6 @@ struct Light : MapObject {
   std::int32_t selected = 0;
   float range = 700;
   std::int32_t castShadows = 0;
-  // Light factors 0..255 indexed [texel x][texel y] at (x * lightmapHeight + y); renderer
-  // working data, never saved.
-  std::vector<std::uint8_t> shadowMap;
 
   static LightPtr createLight(float x, float y, float layer, float red, float green, float blue);
   void write(base::ByteWriter& out) const;  // 36 bytes

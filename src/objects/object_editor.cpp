@@ -6,6 +6,7 @@
 #include "base/console.h"
 #include "base/convert.h"
 #include "edit/commands.h"
+#include "map/fields.h"
 #include "map/view.h"
 
 namespace vorlane::objects {
@@ -210,9 +211,13 @@ void ObjectEditor::applyLightFields(LightField from) {
   const map::LightPtr& light = activeLight();
   if (!light) return;
   const auto number = [&](platform::Handle h) { return static_cast<float>(textToInt(tk_.text(h))); };
-  const edit::LightFields now{number(g_.redField), number(g_.greenField), number(g_.blueField),
-                              number(g_.rangeField), tk_.checked(g_.lightShadowsBox) ? 1 : 0};
-  if (now == edit::LightFields::of(*light)) return;
+  map::Light now = *light;
+  now.red = number(g_.redField);
+  now.green = number(g_.greenField);
+  now.blue = number(g_.blueField);
+  now.range = number(g_.rangeField);
+  now.castShadows = tk_.checked(g_.lightShadowsBox) ? 1 : 0;
+  if (map::sameFields(map::kLightFields, map::kEdited, now, *light)) return;
   const char* label = from == kRange ? "Light Range" : from == kShadows ? "Light Shadows" : "Light Colour";
   doc_.push(edit::setLightFields(light, now, label, from));
 }

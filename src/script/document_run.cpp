@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "map/fields.h"
 #include "script/module.h"
 
 namespace vorlane::script {
@@ -45,17 +46,14 @@ struct TileCopies {
 };
 
 bool sameLight(const map::Light& a, const map::Light& b) {
-  return a.red == b.red && a.green == b.green && a.blue == b.blue && a.x == b.x && a.y == b.y && a.layer == b.layer &&
-         a.selected == b.selected && a.range == b.range && a.castShadows == b.castShadows;
+  return map::sameFields(map::kLightFields, map::kSaved, a, b);
 }
 
 bool samePivot(const map::Pivot& a, const map::Pivot& b) {
-  if (a.x != b.x || a.y != b.y || a.layer != b.layer || a.link != b.link || a.recordCount != b.recordCount ||
-      a.selected != b.selected)
-    return false;
+  if (!map::sameFields(map::kPivotFields, map::kSaved, a, b) || a.recordCount != b.recordCount) return false;
   for (std::int32_t i = 0; i < a.recordCount; ++i) {
-    const map::record &r = *a.records[static_cast<std::size_t>(i)], &s = *b.records[static_cast<std::size_t>(i)];
-    if (r.name != s.name || r.value != s.value) return false;
+    const auto k = static_cast<std::size_t>(i);
+    if (!map::sameFields(map::kRecordFields, map::kSaved, *a.records[k], *b.records[k])) return false;
   }
   return true;
 }
@@ -67,8 +65,7 @@ bool sameContent(const map::Map& a, const map::Map& b) {
   };
   return a.width == b.width && a.height == b.height && a.depth == b.depth && a.tileWidth == b.tileWidth &&
          a.tileHeight == b.tileHeight && a.cells == b.cells && a.tileTable == b.tileTable &&
-         a.tileCount == b.tileCount && a.lightmapWidth == b.lightmapWidth && a.lightmapHeight == b.lightmapHeight &&
-         same(a.lights, b.lights, sameLight) && same(a.pivots, b.pivots, samePivot);
+         a.tileCount == b.tileCount && same(a.lights, b.lights, sameLight) && same(a.pivots, b.pivots, samePivot);
 }
 
 }  // namespace

@@ -1,64 +1,42 @@
 #pragma once
-// Named fields of the module's userdata types, read and written through one table per type.
-// Internal to the module.
+// Named fields of the module's userdata types, read and written through the model's field
+// tables (map/fields.h) and the module's own for the map and render options. Internal to the
+// module.
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "map/fields.h"
 #include "script/userdata.h"
 
 namespace vorlane::script {
 
-enum class As { number, integer, flag, text };
-
-template <typename T>
-struct Field {
-  const char* name;
-  As as;
-  bool readOnly = false;
-  float T::*number = nullptr;
-  std::int32_t T::*integer = nullptr;
-  std::string T::*text = nullptr;
-};
-
-template <typename T>
-constexpr Field<T> numberField(const char* name, float T::*member) {
-  return {name, As::number, false, member, nullptr, nullptr};
-}
-template <typename T>
-constexpr Field<T> integerField(const char* name, std::int32_t T::*member, bool readOnly = false) {
-  return {name, As::integer, readOnly, nullptr, member, nullptr};
-}
-template <typename T>
-constexpr Field<T> flagField(const char* name, std::int32_t T::*member) {
-  return {name, As::flag, false, nullptr, member, nullptr};
-}
-template <typename T>
-constexpr Field<T> textField(const char* name, std::string T::*member) {
-  return {name, As::text, false, nullptr, nullptr, member};
-}
+using map::Field;
+using map::FieldKind;
 
 template <typename T, std::size_t N>
 const Field<T>* findField(const std::array<Field<T>, N>& fields, lua_State* state, int keyIndex) {
   if (lua_type(state, keyIndex) != LUA_TSTRING) return nullptr;
   const char* key = lua_tostring(state, keyIndex);
   for (const auto& field : fields)
-    if (std::strcmp(field.name, key) == 0) return &field;
+    if (field.in(map::kScripted) && std::strcmp(field.name, key) == 0) return &field;
   return nullptr;
 }
 
 template <typename T>
 void pushField(lua_State* state, const T& object, const Field<T>& field) {
-  switch (field.as) {
-    case As::number:
+  switch (field.kind) {
+    case FieldKind::number:
       return lua_pushnumber(state, object.*field.number);
-    case As::integer:
+    case FieldKind::integer:
       return lua_pushinteger(state, object.*field.integer);
-    case As::flag:
+    case FieldKind::flag:
       return lua_pushboolean(state, object.*field.integer != 0);
-    case As::text:
+    case FieldKind::text:
       return static_cast<void>(lua_pushlstring(state, (object.*field.text).data(), (object.*field.text).size()));
+    case FieldKind::records:  // no script field
+      return lua_pushnil(state);
   }
 }
 
@@ -66,18 +44,20 @@ void pushField(lua_State* state, const T& object, const Field<T>& field) {
 template <typename T>
 void storeField(lua_State* state, T& object, const Field<T>& field, int valueIndex) {
   const char* expected = nullptr;
-  switch (field.as) {
-    case As::number:
+  switch (field.kind) {
+    case FieldKind::number:
       if (!toFiniteFloat(state, valueIndex, object.*field.number)) expected = "finite number";
       break;
-    case As::integer:
+    case FieldKind::integer:
       if (!toInt32(state, valueIndex, object.*field.integer)) expected = "32-bit integer";
       break;
-    case As::flag:
+    case FieldKind::flag:
       if (!toFlag(state, valueIndex, object.*field.integer)) expected = "boolean";
       break;
-    case As::text:
+    case FieldKind::text:
       if (!toText(state, valueIndex, object.*field.text)) expected = "string";
+      break;
+    case FieldKind::records:  // no script field
       break;
   }
   if (expected)
@@ -102,7 +82,7 @@ int setFieldOf(lua_State* state) {
   const auto& object = checkShared<T>(state, 1);
   const auto* field = findField(Fields, state, 2);
   if (!field) luaL_error(state, "%s has no field '%s'", TypeName<T>::value, luaL_tolstring(state, 2, nullptr));
-  if (field->readOnly) luaL_error(state, "field '%s' of %s is read-only", field->name, TypeName<T>::value);
+  if (field->in(map::kReadOnly)) luaL_error(state, "field '%s' of %s is read-only", field->name, TypeName<T>::value);
   storeField(state, *object, *field, 3);
   return 0;
 }
@@ -120,7 +100,7 @@ void storeFields(lua_State* state, T& object, const std::array<Field<T>, N>& fie
       lua_pop(state, 1);
       continue;
     }
-    if (!field || field->readOnly)
+    if (!field || field->in(map::kReadOnly))
       luaL_error(state, "%s has no field '%s'", TypeName<T>::value, luaL_tolstring(state, -2, nullptr));
     storeField(state, object, *field, lua_gettop(state));
     lua_pop(state, 1);

@@ -35,15 +35,17 @@ struct TypeName<RenderOptions> {
 
 namespace {
 
-constexpr std::array kMapFields{integerField("width", &Map::width, true), integerField("height", &Map::height, true),
-                                integerField("depth", &Map::depth, true),
-                                integerField("tileWidth", &Map::tileWidth, true),
-                                integerField("tileHeight", &Map::tileHeight, true)};
-constexpr std::array kRenderFields{integerField("width", &RenderOptions::width),
-                                   integerField("height", &RenderOptions::height),
-                                   flagField("soft", &RenderOptions::soft),
-                                   numberField("intensity", &RenderOptions::intensity),
-                                   flagField("castShadowsFlags", &RenderOptions::castShadowsFlags)};
+constexpr unsigned kSizes = map::kScripted | map::kReadOnly;
+constexpr std::array kMapFields{map::integerField("width", &Map::width, kSizes),
+                                map::integerField("height", &Map::height, kSizes),
+                                map::integerField("depth", &Map::depth, kSizes),
+                                map::integerField("tileWidth", &Map::tileWidth, kSizes),
+                                map::integerField("tileHeight", &Map::tileHeight, kSizes)};
+constexpr std::array kRenderFields{map::integerField("width", &RenderOptions::width, map::kScripted),
+                                   map::integerField("height", &RenderOptions::height, map::kScripted),
+                                   map::flagField("soft", &RenderOptions::soft, map::kScripted),
+                                   map::numberField("intensity", &RenderOptions::intensity, map::kScripted),
+                                   map::flagField("castShadowsFlags", &RenderOptions::castShadowsFlags, map::kScripted)};
 
 std::uint64_t cellBytes(const Map& map) { return map.cells.size() * sizeof(tiles::TilePtr); }
 

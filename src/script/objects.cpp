@@ -14,15 +14,10 @@ using map::Pivot;
 using map::record;
 using tiles::Tile;
 
-constexpr std::array kTileFields{textField("path", &Tile::path), flagField("castShadows", &Tile::castShadows),
-                                 flagField("collider", &Tile::collider)};
-constexpr std::array kLightFields{numberField("x", &Light::x),         numberField("y", &Light::y),
-                                  integerField("layer", &Light::layer), numberField("red", &Light::red),
-                                  numberField("green", &Light::green), numberField("blue", &Light::blue),
-                                  numberField("range", &Light::range), flagField("castShadows", &Light::castShadows)};
-constexpr std::array kPivotFields{numberField("x", &Pivot::x), numberField("y", &Pivot::y),
-                                  integerField("layer", &Pivot::layer), textField("link", &Pivot::link)};
-constexpr std::array kRecordFields{textField("name", &record::name), textField("value", &record::value)};
+using map::kLightFields;
+using map::kPivotFields;
+using map::kRecordFields;
+using map::kTileFields;
 
 int tileToString(lua_State* state) {
   lua_pushfstring(state, "vorlane.Tile: %s", checkShared<Tile>(state, 1)->path.c_str());

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 #include "edit/cells.h"
 #include "edit/commands.h"
+#include "base/console.h"
 #include "io/project.h"
 #include "support/fixtures.h"
 
@@ -22,6 +24,17 @@ TilePtr makeTile(std::string path, std::uint8_t red) {
   tile->path = std::move(path);
   tile->image = std::make_shared<platform::Image>(test::solidImage(2, 2, red, 10, 10));
   return tile;
+}
+
+// A light whose fields of the Lights window hold these values.
+map::Light lightValues(float red, float green, float blue, float range, std::int32_t castShadows) {
+  map::Light light;
+  light.red = red;
+  light.green = green;
+  light.blue = blue;
+  light.range = range;
+  light.castShadows = castShadows;
+  return light;
 }
 
 // What Save would write, plus which objects are active (as list positions) and which
@@ -118,7 +131,7 @@ TEST_F(DocumentTest, EveryCommandUndoesAndRedoesToTheSameBytesAndActiveObjects) 
       {"delete a light that is not active",
        [](Sample& t) { t.doc.push(removeObjects(t.doc.map(), t.light2, nullptr)); }},
       {"light fields",
-       [](Sample& t) { t.doc.push(setLightFields(t.light1, {1, 2, 3, 50, 1}, "Light Colour", 0)); }},
+       [](Sample& t) { t.doc.push(setLightFields(t.light1, lightValues(1, 2, 3, 50, 1), "Light Colour", 0)); }},
       {"pivot link", [](Sample& t) { t.doc.push(setPivotLink(t.pivot, "door.vorl")); }},
       {"record name",
        [](Sample& t) { t.doc.push(setRecordText(t.pivot->records[1], RecordField::name, "Key")); }},
@@ -208,6 +221,61 @@ TEST_F(DocumentTest, UndoOfLoadBringsBackTheMapObjectAndItsSharedTiles) {
   EXPECT_EQ(doc.map()->cell(0, 0, 0), a);
 }
 
+TEST_F(DocumentTest, LoadGivesTheFileANewMapBehindTheCurrentObjectsAndView) {
+  // The file: a map of its own with a light and a pivot, its tile shared with its tileset.
+  const MapPtr file = map::Map::create(3, 2, 2, 8, 8);
+  file->setCell(0, 0, 0, makeTile("grass.png", 40));
+  file->addLight(map::Light::createLight(10.5f, 3, 0, 1, 2, 3));
+  auto filePivot = map::Pivot::createPivot(1, 1, 0);
+  filePivot->link = "levels/next.vorl";
+  file->addPivot(filePivot);
+  const MapPtr set = map::Map::createTileset();
+  set->setCell(0, 0, 0, file->cell(0, 0, 0));
+  base::ByteWriter out;
+  io::writeProject(*file, std::vector<io::TilesetEntry>{{"Tileset 1", set}}, out);
+  base::ConsoleCapture quiet;
+  auto project = io::parseProject(out.data());
+  ASSERT_TRUE(project.ok()) << project.error();
+
+  const MapPtr before = doc.map();
+  before->scrollX = 12;
+  before->scrollY = -3;
+  before->zoom = 2.5f;
+  before->selectedX = 3;
+  before->selectedY = 2;
+  before->markCell(3, 2);
+  const auto oldLights = before->lights;
+  const Snapshot was = snapshot(doc);
+  doc.load(std::move(project).value(), "level.vorl");
+
+  const map::Map& m = *doc.map();
+  ASSERT_NE(doc.map(), before);
+  ASSERT_EQ(m.lights.size(), 3u);
+  EXPECT_EQ(m.lights[0], oldLights[0]);
+  EXPECT_EQ(m.lights[1], oldLights[1]);
+  EXPECT_EQ(m.lights[2]->x, 10.5f);
+  ASSERT_EQ(m.pivots.size(), 2u);
+  EXPECT_EQ(m.pivots[0], pivot);
+  EXPECT_EQ(m.pivots[1]->link, "levels/next.vorl");
+  EXPECT_EQ(m.cells.size(), 12u);
+  EXPECT_TRUE(m.highlight.empty());
+  EXPECT_EQ(m.tileCount, 1);
+  ASSERT_EQ(m.tileTable.size(), 1u);
+  EXPECT_EQ(m.cell(0, 0, 0), m.tileTable[0]);
+  ASSERT_EQ(doc.tilesets().size(), 1u);
+  EXPECT_EQ(doc.tilesets()[0].label, "Tileset 1");
+  EXPECT_EQ(doc.tilesets()[0].tileset->cell(0, 0, 0), m.tileTable[0]);  // joined by path
+  EXPECT_EQ(doc.currentTileset(), doc.tilesets()[0].tileset);
+  EXPECT_EQ(std::tie(m.scrollX, m.scrollY, m.zoom), std::make_tuple(12.0f, -3.0f, 2.5f));
+  EXPECT_EQ(std::tie(m.selectedX, m.selectedY), std::make_tuple(3, 2));
+  EXPECT_EQ(doc.projectName(), "level.vorl");
+  EXPECT_FALSE(doc.modified());
+  // The map on show before was only read: undo brings it back as it was.
+  ASSERT_TRUE(doc.undo());
+  EXPECT_EQ(doc.map(), before);
+  EXPECT_TRUE(snapshot(doc) == was);
+}
+
 TEST_F(DocumentTest, TypingInOneFieldIsOneStepUntilAnotherFieldOrTheSavedState) {
   const map::RecordPtr rec = pivot->records[0];
   for (std::string text : {"K", "Ke", "Key"}) doc.push(setRecordText(rec, RecordField::name, text));
@@ -219,8 +287,9 @@ TEST_F(DocumentTest, TypingInOneFieldIsOneStepUntilAnotherFieldOrTheSavedState) 
   doc.markClean();
   doc.push(setRecordText(rec, RecordField::value, "123"));  // saved in between: a step of its own
   EXPECT_EQ(doc.history().size(), 3u);
-  for (std::string red : {"1", "12"}) doc.push(setLightFields(light1, {std::stof(red), 128, 0, 700, 0}, "Light Colour", 0));
-  doc.push(setLightFields(light1, {12, 128, 0, 70, 0}, "Light Range", 3));
+  for (std::string red : {"1", "12"})
+    doc.push(setLightFields(light1, lightValues(std::stof(red), 128, 0, 700, 0), "Light Colour", 0));
+  doc.push(setLightFields(light1, lightValues(12, 128, 0, 70, 0), "Light Range", 3));
   EXPECT_EQ(doc.history().size(), 5u);
   while (doc.undo()) {
   }

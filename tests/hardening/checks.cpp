@@ -185,9 +185,9 @@ std::string checkBake(std::span<const std::uint8_t> bytes) {
   const bool smallPicture = source.tileWidth <= (1 << 16) && source.tileHeight <= (1 << 16) &&
                             cells * tileW * tileH <= (1u << 20);
 
-  auto lit = lighting::renderLightmap(source, 32, 24, static_cast<std::int32_t>(bytes.size() & 1), 4);
+  auto lit = lighting::render(lighting::Snapshot(source), {32, 24, (bytes.size() & 1) != 0, 4, {}});
   if (!lit) return lit.error().empty() ? "refused without a message" : "";
-  const map::Map& out = **lit;
+  const map::Map& out = *lit->map;
   if (out.width != source.width || out.height != source.height || out.depth != source.depth ||
       out.cells.size() != source.cells.size())
     return "the lit map has other sizes";

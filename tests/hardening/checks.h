@@ -17,7 +17,7 @@ std::string checkTextToInt(std::span<const std::uint8_t> bytes);
 // parseProject (project or export): an error text, or a document that writes back and
 // parses again to the same bytes.
 std::string checkProject(std::span<const std::uint8_t> bytes);
-// A small map that parseProject accepts bakes (renderLightmap) into a lit map of the same
+// A small map that parseProject accepts bakes (lighting::render) into a lit map of the same
 // sizes whose tiles match their sources, which writes back, reads again and composites.
 std::string checkBake(std::span<const std::uint8_t> bytes);
 // importTmx and importTmj of the bytes, beside a small tileset image and external tilesets

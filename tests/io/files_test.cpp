@@ -294,21 +294,7 @@ TEST(SavePlan, RenamesOnlyATilesetTileTheReaderWouldTakeForAnother) {
   }
 }
 
-// Everything loadProject could change, as bytes and object identities.
-struct Snapshot {
-  Bytes bytes;
-  std::vector<map::LightPtr> lights;
-  std::vector<map::PivotPtr> pivots;
-  std::vector<tiles::TilePtr> tileTable;
-  decltype(map::Map::highlight) highlight;
-  float zoom;
-  explicit Snapshot(const map::Map& m)
-      : bytes(test::mapBytes(m)), lights(m.lights), pivots(m.pivots), tileTable(m.tileTable), highlight(m.highlight),
-        zoom(m.zoom) {}
-  bool operator==(const Snapshot&) const = default;
-};
-
-TEST(LoadCommand, AFailedLoadChangesNothing) {
+TEST(LoadCommand, AFailedLoadSaysWhy) {
   TempDir dir;
   auto sample = test::sampleProject();
   const Bytes whole = test::projectBytes(sample);
@@ -317,13 +303,6 @@ TEST(LoadCommand, AFailedLoadChangesNothing) {
   vorlane::test::writeFile(dir.file("cut.vorl"), Bytes(whole.begin(), whole.end() - 10));
   vorlane::test::writeFile(dir.file("export.vorl"), exported);
   vorlane::test::writeFile(dir.file("badcount.vorl"), test::Builder().i32s({0, 0, 0, 0, 0, 0, 0, 0, 256}).bytes);
-
-  auto current = map::Map::create(2, 2, 1, 8, 8);
-  current->setCell(1, 0, 0, test::makeTile("mine.png"));
-  current->addLight(map::Light::createLight(1, 2, 0, 3, 4, 5));
-  current->markCell(1, 1);
-  current->zoom = 3;
-  const Snapshot before(*current);
 
   // "Error reading from stream" first, then the file and what was wrong with it.
   const auto unreadable = [&](const char* name, const std::string& why) {
@@ -338,40 +317,11 @@ TEST(LoadCommand, AFailedLoadChangesNothing) {
   };
   base::ConsoleCapture quiet;
   for (const auto& [name, error] : cases) {
-    auto loaded = loadProject(dir.file(name), *current);
+    auto loaded = loadProjectFile(dir.file(name));
     ASSERT_FALSE(loaded.ok()) << name;
     EXPECT_EQ(loaded.error(), error) << name;
-    EXPECT_TRUE(Snapshot(*current) == before) << name;
   }
-  for (const char* cancelled : {"", " "}) {
-    auto loaded = loadProject(cancelled, *current);
-    ASSERT_TRUE(loaded.ok());
-    EXPECT_FALSE(loaded->has_value());
-    EXPECT_TRUE(Snapshot(*current) == before);
-  }
-}
-
-TEST(LoadCommand, ALoadReadsIntoTheSameMapAndReturnsTheTilesets) {
-  TempDir dir;
-  auto sample = test::sampleProject();
-  base::ConsoleCapture quiet;
-  ASSERT_TRUE(saveProjectFile(dir.file("level"), *sample.map, sample.tilesets).ok());
-  auto current = map::Map::create(2, 2, 1, 8, 8);
-  current->addLight(map::Light::createLight(1, 2, 0, 3, 4, 5));
-  current->addLight(map::Light::createLight(6, 7, 0, 8, 9, 10));
-  auto loaded = loadProject(dir.file("level.vorl"), *current);
-  ASSERT_TRUE(loaded.ok()) << loaded.error();
-  ASSERT_TRUE(loaded->has_value());
-  const auto& tilesets = **loaded;
-  ASSERT_EQ(tilesets.size(), 2u);
-  EXPECT_EQ(tilesets[0].label, "Tileset 1");
-  EXPECT_EQ(tilesets[0].tileset->cell(0, 0, 0), current->tileTable[0]);  // "MAPS/grass.PNG" joined
-  EXPECT_EQ(current->width, 3);
-  ASSERT_EQ(current->lights.size(), 4u);
-  EXPECT_EQ(current->lights[1]->x, 6);
-  EXPECT_EQ(current->lights[2]->x, 10.5f);
-  // What was loaded saves back to the same map section.
-  EXPECT_EQ(test::mapBytes(*current).size(), test::mapBytes(*sample.map).size() + 2 * 36);
+  for (const char* cancelled : {"", " "}) EXPECT_TRUE(isCancelledLoadName(cancelled));
 }
 
 }  // namespace

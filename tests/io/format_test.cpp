@@ -162,49 +162,6 @@ TEST(Format, TilesetTilesJoinTheMapTilesByPathWithOnlyAsciiLettersFolded) {
   EXPECT_EQ(console.lines(), expected);
 }
 
-TEST(Format, LoadKeepsExistingObjectsInFrontAndTheViewStateAsItWas) {
-  auto target = map::Map::create(4, 4, 1, 16, 16);
-  target->setCell(1, 1, 0, test::makeTile("old.png"));
-  target->addLight(map::Light::createLight(1, 1, 0, 1, 1, 1));
-  target->addLight(map::Light::createLight(2, 2, 0, 2, 2, 2));
-  target->addPivot(map::Pivot::createPivot(9, 9, 0));
-  target->scrollX = 12;
-  target->scrollY = -3;
-  target->zoom = 2.5f;
-  target->selectedX = 3;
-  target->selectedY = 2;
-  target->lightmapWidth = 640;
-  target->lightmapHeight = 480;
-  target->markCell(3, 3);
-  const auto oldLights = target->lights;
-
-  auto sample = test::sampleProject();
-  const Bytes bytes = test::mapBytes(*sample.map);
-  base::ByteReader in(bytes);
-  base::ConsoleCapture quiet;
-  loadMap(*target, in);
-
-  ASSERT_EQ(target->lights.size(), 4u);
-  EXPECT_EQ(target->lights[0], oldLights[0]);
-  EXPECT_EQ(target->lights[1], oldLights[1]);
-  EXPECT_EQ(target->lights[2]->x, 10.5f);
-  ASSERT_EQ(target->pivots.size(), 2u);
-  EXPECT_EQ(target->pivots[1]->link, "levels/next.vorl");
-  EXPECT_EQ(target->width * target->height * target->depth, 12);
-  EXPECT_EQ(target->cells.size(), 12u);
-  EXPECT_TRUE(target->highlight.empty());
-  EXPECT_EQ(target->tileCount, 2);
-  EXPECT_EQ(target->tileTable.size(), 2u);
-  EXPECT_EQ(target->cell(0, 0, 0), target->tileTable[0]);
-  EXPECT_EQ(target->scrollX, 12);
-  EXPECT_EQ(target->scrollY, -3);
-  EXPECT_EQ(target->zoom, 2.5f);
-  EXPECT_EQ(target->selectedX, 3);
-  EXPECT_EQ(target->selectedY, 2);
-  EXPECT_EQ(target->lightmapWidth, 640);
-  EXPECT_EQ(target->lightmapHeight, 480);
-}
-
 TEST(Format, ExportFilesAndTrailingBytes) {
   auto sample = test::sampleProject();
   const Bytes exported = test::mapBytes(*sample.map);

@@ -77,16 +77,17 @@ std::vector<std::uint8_t> soften(const std::vector<std::uint8_t>& hard, std::int
   return g;
 }
 
-void lightTile(const map::Map& map, const tiles::Tile& source, tiles::Tile& target, std::int32_t column,
-               std::int32_t row, std::int32_t layer, std::vector<std::vector<std::uint8_t>>* reads) {
+void lightTile(const map::Map& map, const ShadowMaps& shadows, const tiles::Tile& source, tiles::Tile& target,
+               std::int32_t column, std::int32_t row, std::int32_t layer,
+               std::vector<std::vector<std::uint8_t>>* reads) {
   const platform::Image* img = source.image.get();
   const std::int32_t imgW = img ? img->width : 0, imgH = img ? img->height : 0;
   auto out = std::make_shared<platform::Image>(imgW, imgH);
   const float sx = static_cast<float>(map.tileWidth) / static_cast<float>(imgW);
   const float sy = static_cast<float>(map.tileHeight) / static_cast<float>(imgH);
-  const float kx = static_cast<float>(map.lightmapWidth) / mapWidth(map);
-  const float ky = static_cast<float>(map.lightmapHeight) / mapHeight(map);
-  const std::int32_t W = map.lightmapWidth, H = map.lightmapHeight;
+  const float kx = static_cast<float>(shadows.width) / mapWidth(map);
+  const float ky = static_cast<float>(shadows.height) / mapHeight(map);
+  const std::int32_t W = shadows.width, H = shadows.height;
   const auto* cg = source.colourGrid.get();
   const auto* ng = source.normalGrid.get();
   for (std::int32_t i = 0; i < imgW; ++i) {
@@ -116,7 +117,7 @@ void lightTile(const map::Map& map, const tiles::Tile& source, tiles::Tile& targ
         float f = dirX * nx + dirY * ny + dirZ * nz;
         float s = 1;
         if (layer < L.layer) {
-          s = static_cast<float>(L.shadowMap[static_cast<std::size_t>(tx) * H + ty]) / 255;
+          s = static_cast<float>(shadows.maps[k][static_cast<std::size_t>(tx) * H + ty]) / 255;
           if (reads) (*reads)[k][static_cast<std::size_t>(tx) * H + ty] = 1;
         }
         if (f > 0) {
@@ -138,25 +139,25 @@ void lightTile(const map::Map& map, const tiles::Tile& source, tiles::Tile& targ
   target.normalGrid = tiles::ChannelGrid::flatNormals(imgW, imgH);
 }
 
-map::MapPtr renderLightmap(map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft, float blurRadius,
-                           std::vector<std::vector<std::uint8_t>>* reads) {
-  map.lightmapWidth = width;
-  map.lightmapHeight = height;
-  for (auto& light : map.lights) {
-    light->shadowMap = hardShadowMap(map, *light, width, height);
-    if (soft != 0) light->shadowMap = soften(light->shadowMap, width, height, blurRadius);
+Rendered renderLightmap(const map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft,
+                        float blurRadius, std::vector<std::vector<std::uint8_t>>* reads) {
+  Rendered out{nullptr, {width, height, {}}};
+  for (const auto& light : map.lights) {
+    auto shadow = hardShadowMap(map, *light, width, height);
+    if (soft != 0) shadow = soften(shadow, width, height, blurRadius);
+    out.shadows.maps.push_back(std::move(shadow));
   }
   if (reads) reads->assign(map.lights.size(), std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height, 0));
-  auto lit = map::Map::create(map.width, map.height, map.depth, map.tileWidth, map.tileHeight);
+  out.lit = map::Map::create(map.width, map.height, map.depth, map.tileWidth, map.tileHeight);
   for (std::int32_t c = 0; c < map.width; ++c)
     for (std::int32_t r = 0; r < map.height; ++r)
       for (std::int32_t d = 0; d < map.depth; ++d)
         if (const auto& tile = map.cell(c, r, d)) {
           auto t = std::make_shared<tiles::Tile>();
-          lit->setCell(c, r, d, t);
-          lightTile(map, *tile, *t, c, r, d, reads);
+          out.lit->setCell(c, r, d, t);
+          lightTile(map, out.shadows, *tile, *t, c, r, d, reads);
         }
-  return lit;
+  return out;
 }
 
 }  // namespace vorlane::reference

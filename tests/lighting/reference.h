@@ -19,13 +19,25 @@ std::vector<std::uint8_t> hardShadowMap(const map::Map& map, const map::Light& l
 std::vector<std::uint8_t> soften(const std::vector<std::uint8_t>& hard, std::int32_t width, std::int32_t height,
                                  float blurRadius);
 
-// Lights one tile; when `reads` is given, marks the texels each light's shadow map is read at
-// (reads[light][x * H + y] = 1).
-void lightTile(const map::Map& map, const tiles::Tile& source, tiles::Tile& target, std::int32_t column,
-               std::int32_t row, std::int32_t layer, std::vector<std::vector<std::uint8_t>>* reads = nullptr);
+// Every light's shadow map (list order, x-major) at one resolution.
+struct ShadowMaps {
+  std::int32_t width = 0, height = 0;
+  std::vector<std::vector<std::uint8_t>> maps;
+};
 
-// The whole render with the renderer's pinned choices; fills `reads` like lightTile.
-map::MapPtr renderLightmap(map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft, float blurRadius,
-                           std::vector<std::vector<std::uint8_t>>* reads = nullptr);
+// Lights one tile with these shadow maps; when `reads` is given, marks the texels each light's
+// shadow map is read at (reads[light][x * H + y] = 1).
+void lightTile(const map::Map& map, const ShadowMaps& shadows, const tiles::Tile& source, tiles::Tile& target,
+               std::int32_t column, std::int32_t row, std::int32_t layer,
+               std::vector<std::vector<std::uint8_t>>* reads = nullptr);
+
+// The whole render with the renderer's pinned choices: the lit map and the shadow maps it was
+// lit with. Fills `reads` like lightTile.
+struct Rendered {
+  map::MapPtr lit;
+  ShadowMaps shadows;
+};
+Rendered renderLightmap(const map::Map& map, std::int32_t width, std::int32_t height, std::int32_t soft,
+                        float blurRadius, std::vector<std::vector<std::uint8_t>>* reads = nullptr);
 
 }  // namespace vorlane::reference

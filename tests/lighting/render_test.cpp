@@ -47,29 +47,33 @@ void expectSameLitMaps(const map::Map& want, const map::Map& got) {
   }
 }
 
+base::Result<lighting::Lit> bake(const map::Map& m, std::int32_t width, std::int32_t height, std::int32_t soft,
+                                 float radius, const lighting::Progress& progress = {},
+                                 const lighting::Options& options = {}) {
+  return lighting::render(lighting::Snapshot(m), {width, height, soft != 0, radius, options}, progress);
+}
+
 // Renders with the reference, then with the renderer, and compares the lit maps and every
 // shadow-map entry that the lighting reads.
-void expectSameRender(map::Map& m, const Render& r) {
+void expectSameRender(const map::Map& m, const Render& r) {
   SCOPED_TRACE(::testing::Message() << r.width << "x" << r.height << " soft " << r.soft << " radius " << r.radius);
   std::vector<std::vector<std::uint8_t>> reads;
-  auto want = reference::renderLightmap(m, r.width, r.height, r.soft, r.radius, &reads);
-  std::vector<std::vector<std::uint8_t>> wantShadows;
-  for (auto& l : m.lights) wantShadows.push_back(std::exchange(l->shadowMap, {}));
-  m.lightmapWidth = m.lightmapHeight = 0;
+  const auto want = reference::renderLightmap(m, r.width, r.height, r.soft, r.radius, &reads);
 
   base::ConsoleCapture quiet;
-  auto got = lighting::renderLightmap(m, r.width, r.height, r.soft, r.radius);
+  auto got = bake(m, r.width, r.height, r.soft, r.radius);
   ASSERT_TRUE(got.ok()) << got.error();
-  EXPECT_EQ(m.lightmapWidth, r.width);
-  EXPECT_EQ(m.lightmapHeight, r.height);
+  EXPECT_EQ(got->width, r.width);
+  EXPECT_EQ(got->height, r.height);
+  ASSERT_EQ(got->shadowMaps.size(), m.lights.size());
   for (std::size_t k = 0; k < m.lights.size(); ++k) {
-    const auto& s = m.lights[k]->shadowMap;
-    ASSERT_EQ(s.size(), wantShadows[k].size());
+    const auto& s = got->shadowMaps[k];
+    ASSERT_EQ(s.size(), want.shadows.maps[k].size());
     std::size_t differing = 0;
-    for (std::size_t t = 0; t < s.size(); ++t) differing += reads[k][t] && s[t] != wantShadows[k][t];
+    for (std::size_t t = 0; t < s.size(); ++t) differing += reads[k][t] && s[t] != want.shadows.maps[k][t];
     EXPECT_EQ(differing, 0u) << "light " << k;
   }
-  expectSameLitMaps(*want, **got);
+  expectSameLitMaps(*want.lit, *got->map);
 }
 
 struct SceneCase {
@@ -186,10 +190,8 @@ TEST(Render, RefusesResolutionsBeyondTheLimits) {
     ASSERT_FALSE(r.ok());
     EXPECT_NE(r.error().find(c.fragment), std::string::npos) << r.error();
     EXPECT_TRUE(console.lines().empty());
-    EXPECT_EQ(m->lightmapWidth, 0);
-    EXPECT_TRUE(m->lights[0]->shadowMap.empty());
   }
-  EXPECT_FALSE(lighting::renderLightmap(*m, 0, 16, 0, 4).ok());
+  EXPECT_FALSE(bake(*m, 0, 16, 0, 4).ok());
 }
 
 TEST(Render, ProgressRunsFromZeroThroughLightsAndColumnsBackToZero) {
@@ -198,7 +200,7 @@ TEST(Render, ProgressRunsFromZeroThroughLightsAndColumnsBackToZero) {
   m->addLight(light(50, 20, 1, 100));
   std::vector<float> seen;
   base::ConsoleCapture quiet;
-  ASSERT_TRUE(lighting::renderLightmap(*m, 16, 16, 0, 4, [&](float f) { seen.push_back(f); }).ok());
+  ASSERT_TRUE(bake(*m, 16, 16, 0, 4, [&](float f) { seen.push_back(f); }).ok());
   ASSERT_GE(seen.size(), 4u);
   EXPECT_EQ(seen[0], 0.0f);
   EXPECT_EQ(seen[1], 0.5f);
@@ -208,17 +210,6 @@ TEST(Render, ProgressRunsFromZeroThroughLightsAndColumnsBackToZero) {
     EXPECT_GT(seen[k], seen[k - 1]);
     EXPECT_LT(seen[k], 1.0f);
   }
-}
-
-// The map a Render reads is kept for undo: its lights get no shadow maps, nor the map a resolution.
-TEST(Render, TheCommandLeavesTheMapItReadAsItWas) {
-  auto m = scenes::makeScene({4, 4, 2, 8, 8, {1.0, 0.5}, {{4, 4}}, 5});
-  m->addLight(light(12, 12, 1, 200));
-  base::ConsoleCapture quiet;
-  ASSERT_TRUE(lighting::renderCommand(*m, 64, 64, true).ok());
-  EXPECT_TRUE(m->lights[0]->shadowMap.empty());
-  EXPECT_EQ(m->lightmapWidth, 0);
-  EXPECT_EQ(m->lightmapHeight, 0);
 }
 
 TEST(Render, LitTilesAreOwnedCompleteAndRenderAgain) {
@@ -261,8 +252,8 @@ std::array<std::uint8_t, 4> litPixel(std::uint8_t colour, std::vector<map::Light
   m->setCell(0, 0, 0, tile);
   for (auto& l : lights) m->addLight(l);
   base::ConsoleCapture quiet;
-  auto lit = lighting::renderLightmap(*m, 16, 16, 0, 4, {}, options);
-  const auto& p = lit.value()->cell(0, 0, 0)->image->pixels;
+  auto lit = bake(*m, 16, 16, 0, 4, {}, options);
+  const auto& p = lit.value().map->cell(0, 0, 0)->image->pixels;
   return {p[0], p[1], p[2], p[3]};
 }
 
@@ -316,33 +307,34 @@ TEST(Render, LightsOnLayerZeroCastNoVisibleShadow) {
   auto m = scenes::makeScene({6, 6, 1, 8, 8, {1.0}, {{8, 8}}, 4});
   m->addLight(light(24, 24, 0, 300));
   base::ConsoleCapture quiet;
-  auto lit = lighting::renderLightmap(*m, 24, 24, 0, 4);
+  auto lit = bake(*m, 24, 24, 0, 4);
   ASSERT_TRUE(lit.ok());
   // The walls do darken texels of the light's shadow map: applied, they would show.
   const auto shadows = reference::hardShadowMap(*m, *m->lights[0], 24, 24);
   ASSERT_NE(std::find(shadows.begin(), shadows.end(), 0), shadows.end());
   // What the tiles give with no shadow at all.
-  for (auto& l : m->lights) std::fill(l->shadowMap.begin(), l->shadowMap.end(), 255);
+  const reference::ShadowMaps open{24, 24, {m->lights.size(), std::vector<std::uint8_t>(24 * 24, 255)}};
   auto unshadowed = map::Map::create(m->width, m->height, m->depth, m->tileWidth, m->tileHeight);
   for (std::int32_t c = 0; c < m->width; ++c)
     for (std::int32_t r = 0; r < m->height; ++r)
       if (const auto& source = m->cell(c, r, 0)) {
         auto target = std::make_shared<tiles::Tile>();
-        reference::lightTile(*m, *source, *target, c, r, 0);
+        reference::lightTile(*m, open, *source, *target, c, r, 0);
         unshadowed->setCell(c, r, 0, target);
       }
-  expectSameLitMaps(*unshadowed, **lit);
+  expectSameLitMaps(*unshadowed, *lit->map);
 }
 
-TEST(Render, LightTileOnItsOwnMatchesTheReference) {
+TEST(Render, ALitCellMatchesTheReferenceLitWithTheBakesShadowMaps) {
   auto m = scenes::makeScene({4, 4, 2, 8, 8, {1.0, 0.5}, {{6, 10}}, 8});
   m->addLight(light(12, 20, 1, 200));
   m->addLight(light(30, 2, 2, 100));
   base::ConsoleCapture quiet;
-  ASSERT_TRUE(lighting::renderLightmap(*m, 20, 24, 1, 4).ok());
-  tiles::Tile fast, ref;
-  lighting::lightTile(*m, *m->cell(1, 2, 0), fast, 1, 2, 0);
-  reference::lightTile(*m, *m->cell(1, 2, 0), ref, 1, 2, 0);
+  auto lit = bake(*m, 20, 24, 1, 4);
+  ASSERT_TRUE(lit.ok());
+  tiles::Tile ref;
+  const tiles::Tile& fast = *lit->map->cell(1, 2, 0);
+  reference::lightTile(*m, {20, 24, lit->shadowMaps}, *m->cell(1, 2, 0), ref, 1, 2, 0);
   EXPECT_EQ(fast.image->pixels, ref.image->pixels);
   EXPECT_EQ(fast.normalGrid->values, ref.normalGrid->values);
 }
@@ -363,10 +355,10 @@ TEST(Render, ImagesWithoutPixelsLightToImagesOfTheSameSize) {
   m->addLight(light(4, 4, 1, 100));
   base::ConsoleCapture quiet;
   for (std::int32_t soft : {0, 1}) {
-    auto lit = lighting::renderLightmap(*m, 16, 16, soft, 4);
+    auto lit = bake(*m, 16, 16, soft, 4);
     ASSERT_TRUE(lit.ok());
     for (std::int32_t c = 0; c < 2; ++c) {
-      const auto& tile = *(*lit)->cell(c, 0, 0);
+      const auto& tile = *lit->map->cell(c, 0, 0);
       EXPECT_EQ(tile.image->width, sizes[c].first);
       EXPECT_EQ(tile.image->height, sizes[c].second);
       EXPECT_TRUE(tile.image->pixels.empty());
@@ -383,11 +375,11 @@ TEST(Render, MapsWithoutCellsButAHugeSideBakeAtOnce) {
     auto m = map::Map::create(w, h, 4, 8, 8);
     m->addLight(light(4, 4, 3, 100));
     base::ConsoleCapture quiet;
-    auto lit = lighting::renderLightmap(*m, 16, 16, 1, 4);
+    auto lit = bake(*m, 16, 16, 1, 4);
     ASSERT_TRUE(lit.ok());
-    EXPECT_EQ((*lit)->width, w);
-    EXPECT_EQ((*lit)->height, h);
-    EXPECT_TRUE((*lit)->cells.empty());
+    EXPECT_EQ(lit->map->width, w);
+    EXPECT_EQ(lit->map->height, h);
+    EXPECT_TRUE(lit->map->cells.empty());
   }
 }
 
