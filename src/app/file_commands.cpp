@@ -45,7 +45,9 @@ Shell::After Shell::loadProjectNamed(const std::string& name) {
     return After::step;
   }
   endGestures();
+  const map::ViewState before = mapView();
   doc_.load(std::move(project).value(), name);
+  showAsBefore(before, false);
   return After::step;
 }
 
@@ -54,7 +56,8 @@ Shell::After Shell::loadProjectNamed(const std::string& name) {
 bool Shell::saveProject(bool ask) {
   if (ask || doc_.projectName().empty())
     doc_.setProjectName(tk_.fileRequester("Save a vorlane project.", kMapFilter, FileMode::Save, ""));
-  const base::Status saved = io::saveProjectFile(doc_.projectName(), *doc_.map(), doc_.tilesets());
+  const base::Status saved =
+      io::saveProjectFile(doc_.projectName(), *doc_.map(), doc_.tilesets(), shownSelected());
   if (!saved) tk_.messageBox(saved.error(), MessageKind::Error);
   if (!saved || doc_.projectName().empty()) return false;
   doc_.markClean();
@@ -64,7 +67,7 @@ bool Shell::saveProject(bool ask) {
 Shell::After Shell::exportMap() {
   const std::string name = tk_.fileRequester("Export Vorl", kMapFilter, FileMode::Save, "");
   if (name.empty()) return After::step;
-  const base::Status exported = io::exportMapFile(name, *doc_.map());
+  const base::Status exported = io::exportMapFile(name, *doc_.map(), shownSelected());
   if (!exported) tk_.messageBox(exported.error(), MessageKind::Error);
   return After::step;
 }
@@ -139,6 +142,7 @@ Shell::After Shell::runScript() {
   edit::Transaction step(doc_, "Run Script");
   for (script::TileChange& t : run->tiles)
     doc_.push(edit::setTileFields(std::move(t.tile), std::move(t.path), t.castShadows, t.collider));
+  const map::ViewState before = mapView();
   if (run->map) {
     edit::DocumentState next = doc_.state();
     next.map = std::move(run->map);
@@ -146,6 +150,7 @@ Shell::After Shell::runScript() {
     doc_.push(edit::replaceState("Run Script", std::move(next)));
   }
   step.commit();
+  if (run->map && run->mapIsCopy) showAsBefore(before, true);
   return After::step;
 }
 

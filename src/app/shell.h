@@ -84,6 +84,9 @@ class Shell {
   const map::MapPtr& currentMap() const { return doc_.map(); }
   const map::MapPtr& currentTileset() const { return doc_.currentTileset(); }
   const tiles::TilePtr& currentTile() const { return currentTile_; }
+  // How the map and tileset canvases look at the map and tileset on show.
+  map::ViewState& mapView() { return mapViews_.of(doc_.map()); }
+  map::ViewState& tilesetView() { return tilesetViews_.of(doc_.currentTileset()); }
   // The block a drag over several Tiles slots picked; empty after a click picks one tile.
   const map::Stamp& stamp() const { return stamp_; }
   const Tilesets& tilesets() const { return *tilesets_; }
@@ -195,6 +198,11 @@ class Shell {
   After toggleWindow(platform::Handle window, bool& shown);
   After hideWindow(platform::Handle window, bool& shown);
   void replaceMap(const char* label, map::MapPtr map);
+  // A map made from the one on show (Load's, a script's copy) takes that one's view, as a copy
+  // of a map would; a new map starts at the start values.
+  void showAsBefore(const map::ViewState& before, bool withMarks);
+  // What the files' selected flags say.
+  io::ShownSelected shownSelected() const { return {doc_.active().light.get(), doc_.active().pivot.get()}; }
   // Ends the stroke and the drag in progress, before the document is replaced.
   void endGestures();
   // Ends a stroke in progress without writing more (before a step is undone or redone).
@@ -268,8 +276,11 @@ class Shell {
   // Started with the editor; File > Run Script gives each script a fresh state of it.
   script::ScriptEngine scripts_;
   script::Clock scriptClock_ = std::chrono::steady_clock::now;
-  MapFrame mapFrame_, tilesetFrame_;
-  TileFrame tileFrame_;
+  CanvasViews mapViews_, tilesetViews_;
+  MapFrame mapFrame_{doc_, edit::Change::cells | edit::Change::objects | edit::Change::tiles | edit::Change::map |
+                               edit::Change::selection};
+  MapFrame tilesetFrame_{doc_, edit::Change::cells | edit::Change::tiles | edit::Change::tilesets | edit::Change::map};
+  TileFrame tileFrame_{doc_};
   edit::Document::Subscription shown_;
 };
 

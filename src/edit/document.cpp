@@ -44,18 +44,7 @@ void Document::setActive(Active active) {
   announce(Change::selection);
 }
 
-// An object's `selected` flag (saved with it) follows the user's choice of its kind: the
-// newly chosen one gets it, the one before loses it.
-void Document::select(Active active) {
-  const auto pass = [](const auto& was, const auto& now) {
-    if (!now || now == was) return;
-    if (was) was->selected = 0;
-    now->selected = 1;
-  };
-  pass(active_.light, active.light);
-  pass(active_.pivot, active.pivot);
-  setActive(std::move(active));
-}
+void Document::select(Active active) { setActive(std::move(active)); }
 
 void Document::setProjectName(std::string name) {
   file_ = std::move(name);
@@ -164,9 +153,8 @@ void Document::load(io::Project project, std::string file) {
     throw;
   }
   current.cells = std::move(cells);
-  // The loaded map is a map of its own: no canvas has shown it, and it keeps no far picture.
+  // The loaded map is a map of its own: no canvas has shown it.
   next->revision = map::Map::nextRevision();
-  next->farPictures.reset();
   io::applyMapSection(*next, *project.map);
   DocumentState s = state();
   s.map = std::move(next);

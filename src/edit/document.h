@@ -58,8 +58,8 @@ class Document {
   void chooseTileset(int index);
 
   const Active& active() const { return active_; }
-  // Selection is no edit either. `select` is the user's choice, which also moves the
-  // objects' `selected` flags; setActive only points elsewhere (a command's undo).
+  // Selection is no edit either. `select` is the user's choice; setActive points elsewhere
+  // for a command's undo. Both are the same move: the views show the active objects as selected.
   void setActive(Active active);
   void select(Active active);
   // The file Save writes ("" for none). Naming the file is no edit.

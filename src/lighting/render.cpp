@@ -33,7 +33,6 @@ map::LightPtr copyWithoutShadowMap(const map::Light& l) {
   copy->x = l.x;
   copy->y = l.y;
   copy->layer = l.layer;
-  copy->selected = l.selected;
   copy->range = l.range;
   copy->castShadows = l.castShadows;
   return copy;

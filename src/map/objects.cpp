@@ -15,14 +15,14 @@ LightPtr Light::createLight(float x, float y, float layer, float red, float gree
   return light;
 }
 
-void Light::write(base::ByteWriter& out) const {
+void Light::write(base::ByteWriter& out, bool selected) const {
   out.float32(red);
   out.float32(green);
   out.float32(blue);
   out.float32(x);
   out.float32(y);
   out.int32(layer);
-  out.int32(selected);
+  out.int32(selected ? 1 : 0);
   out.float32(range);
   out.int32(castShadows);
 }
@@ -34,7 +34,7 @@ void Light::read(base::ByteReader& in) {
   x = in.float32();
   y = in.float32();
   layer = in.int32();
-  selected = in.int32();
+  in.int32();  // selected
   range = in.float32();
   castShadows = in.int32();
 }
@@ -68,14 +68,14 @@ bool Pivot::addRecord(const std::string& name, const std::string& value) {
   return true;
 }
 
-void Pivot::write(base::ByteWriter& out) const {
+void Pivot::write(base::ByteWriter& out, bool selected) const {
   out.float32(x);
   out.float32(y);
   out.int32(layer);
   out.line(link);
   out.int32(recordCount);
   for (std::int32_t i = 0; i < recordCount; ++i) records[static_cast<std::size_t>(i)]->write(out);
-  out.int32(selected);
+  out.int32(selected ? 1 : 0);
 }
 
 void Pivot::read(base::ByteReader& in) {
@@ -92,7 +92,7 @@ void Pivot::read(base::ByteReader& in) {
     r->read(in);
     records[static_cast<std::size_t>(i)] = std::move(r);
   }
-  selected = in.int32();
+  in.int32();  // selected
 }
 
 }  // namespace vorlane::map

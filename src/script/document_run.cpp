@@ -46,12 +46,11 @@ struct TileCopies {
 
 bool sameLight(const map::Light& a, const map::Light& b) {
   return a.red == b.red && a.green == b.green && a.blue == b.blue && a.x == b.x && a.y == b.y && a.layer == b.layer &&
-         a.selected == b.selected && a.range == b.range && a.castShadows == b.castShadows;
+         a.range == b.range && a.castShadows == b.castShadows;
 }
 
 bool samePivot(const map::Pivot& a, const map::Pivot& b) {
-  if (a.x != b.x || a.y != b.y || a.layer != b.layer || a.link != b.link || a.recordCount != b.recordCount ||
-      a.selected != b.selected)
+  if (a.x != b.x || a.y != b.y || a.layer != b.layer || a.link != b.link || a.recordCount != b.recordCount)
     return false;
   for (std::int32_t i = 0; i < a.recordCount; ++i) {
     const map::record &r = *a.records[static_cast<std::size_t>(i)], &s = *b.records[static_cast<std::size_t>(i)];
@@ -99,6 +98,7 @@ base::Result<DocumentRun> runOnDocument(ScriptEngine& engine, const std::string&
   // its history changes only through the step the run becomes.
   TileCopies tiles;
   map::MapPtr copy = copyMap(document);
+  const map::Map* given = copy.get();
   tiles.swapIn(copy->cells);
   tiles.swapIn(copy->tileTable);
   setDocumentMap(state, std::move(copy));
@@ -130,6 +130,7 @@ base::Result<DocumentRun> runOnDocument(ScriptEngine& engine, const std::string&
   if (result) {
     tiles.swapBack(result->cells);
     tiles.swapBack(result->tileTable);
+    run.mapIsCopy = result.get() == given;
     if (!sameContent(*result, document)) run.map = std::move(result);
   }
   return run;

@@ -82,7 +82,6 @@ TEST(Format, TilesAreListedByIdentityInCellOrder) {
 TEST(Format, LightAndPivotRecords) {
   auto map = map::Map::create(0, 0, 0, 0, 0);
   auto light = map::Light::createLight(1.5f, -2, 3, 255, 0.25f, 7);
-  light->selected = 1;
   map->addLight(light);
   auto pivot = map::Pivot::createPivot(4, 5, 2);
   pivot->link = "next.vorl";
@@ -93,7 +92,18 @@ TEST(Format, LightAndPivotRecords) {
   expected.i32s({0, 0, 0, 0, 0, 0}).i32(1);
   expected.f32(255).f32(0.25f).f32(7).f32(1.5f).f32(-2).i32(3).i32(1).f32(700).i32(0);
   expected.i32(1).f32(4).f32(5).i32(2).line("next.vorl").i32(2).line("key").line("value").line("").line("").i32(0);
-  EXPECT_EQ(test::mapBytes(*map), expected.bytes);
+  // The light shown as selected carries the flag; the pivot, not selected, does not.
+  SavePlan plan(*map, {});
+  plan.setSelected({light.get(), nullptr});
+  base::ByteWriter out;
+  saveMap(*map, out, plan);
+  EXPECT_EQ(out.data(), expected.bytes);
+  // Read back, the flag is passed over: the editor shows as selected what it has selected.
+  base::ByteReader in(out.data());
+  const map::MapPtr read = readMapSection(in);
+  ASSERT_EQ(read->lights.size(), 1u);
+  EXPECT_EQ(read->lights[0]->range, 700.0f);
+  EXPECT_EQ(test::mapBytes(*read), test::mapBytes(*map));
 }
 
 TEST(Format, RoundTripIsByteExactAndKeepsEveryField) {
@@ -117,7 +127,6 @@ TEST(Format, RoundTripIsByteExactAndKeepsEveryField) {
   EXPECT_EQ(m.tileTable[1]->image->pixels, sample.map->cell(1, 0, 1)->image->pixels);
   EXPECT_EQ(m.tileTable[1]->normalGrid->values, sample.map->cell(1, 0, 1)->normalGrid->values);
   ASSERT_EQ(m.lights.size(), 2u);
-  EXPECT_EQ(m.lights[0]->selected, 1);
   EXPECT_EQ(m.lights[0]->x, 10.5f);
   ASSERT_EQ(m.pivots.size(), 1u);
   EXPECT_EQ(m.pivots[0]->recordCount, 2);
@@ -162,20 +171,16 @@ TEST(Format, TilesetTilesJoinTheMapTilesByPathWithOnlyAsciiLettersFolded) {
   EXPECT_EQ(console.lines(), expected);
 }
 
-TEST(Format, LoadKeepsExistingObjectsInFrontAndTheViewStateAsItWas) {
+TEST(Format, LoadKeepsExistingObjectsInFrontAndTheCellSelectionAsItWas) {
   auto target = map::Map::create(4, 4, 1, 16, 16);
   target->setCell(1, 1, 0, test::makeTile("old.png"));
   target->addLight(map::Light::createLight(1, 1, 0, 1, 1, 1));
   target->addLight(map::Light::createLight(2, 2, 0, 2, 2, 2));
   target->addPivot(map::Pivot::createPivot(9, 9, 0));
-  target->scrollX = 12;
-  target->scrollY = -3;
-  target->zoom = 2.5f;
   target->selectedX = 3;
   target->selectedY = 2;
   target->lightmapWidth = 640;
   target->lightmapHeight = 480;
-  target->markCell(3, 3);
   const auto oldLights = target->lights;
 
   auto sample = test::sampleProject();
@@ -192,13 +197,9 @@ TEST(Format, LoadKeepsExistingObjectsInFrontAndTheViewStateAsItWas) {
   EXPECT_EQ(target->pivots[1]->link, "levels/next.vorl");
   EXPECT_EQ(target->width * target->height * target->depth, 12);
   EXPECT_EQ(target->cells.size(), 12u);
-  EXPECT_TRUE(target->highlight.empty());
   EXPECT_EQ(target->tileCount, 2);
   EXPECT_EQ(target->tileTable.size(), 2u);
   EXPECT_EQ(target->cell(0, 0, 0), target->tileTable[0]);
-  EXPECT_EQ(target->scrollX, 12);
-  EXPECT_EQ(target->scrollY, -3);
-  EXPECT_EQ(target->zoom, 2.5f);
   EXPECT_EQ(target->selectedX, 3);
   EXPECT_EQ(target->selectedY, 2);
   EXPECT_EQ(target->lightmapWidth, 640);
