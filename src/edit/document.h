@@ -113,7 +113,7 @@ class Document {
   // The same for a whole new state (Load: map and tilesets).
   void replaceState(std::string label, DocumentState next);
   // A parsed project file as one step "Load", and the saved state of `file`: its map section
-  // goes into a map that keeps the current one's view, selection and objects (the file's
+  // goes into a map that keeps the current one's cell selection and objects (the file's
   // objects after them), its tilesets replace the slots (when it has none, the one on show
   // stays).
   void load(io::Project project, std::string file);

@@ -52,7 +52,7 @@ struct ShownSelected {
 // A parsed file, not yet applied to anything.
 struct Project {
   // Never null: the map section as a fresh Map (sizes, cells, tileTable/tileCount, lights,
-  // pivots; view state at its start values).
+  // pivots; the cell selection at its start values).
   map::MapPtr map;
   // False for an export file (map section only); tilesets are then empty.
   bool hasTilesetSection = false;
@@ -129,7 +129,7 @@ map::MapPtr readMapSection(base::ByteReader& in);
 std::vector<TilesetEntry> readTilesetSection(base::ByteReader& in, const std::vector<tiles::TilePtr>& tileTable);
 
 // Moves a parsed map section into `target` (in place): sizes, cells, tile table;
-// the parsed lights and pivots go behind the ones already there. View state, selection and
+// the parsed lights and pivots go behind the ones already there. The cell selection and the
 // light-map size stay. `parsed` is left empty.
 void applyMapSection(map::Map& target, map::Map& parsed);
 
