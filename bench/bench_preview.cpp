@@ -34,10 +34,9 @@ void BM_PreviewBakerAfterALightMove(benchmark::State& state) {
   const bool incremental = state.range(0) != 0;
   auto m = scenes::benchCity(96, 32);
   lighting::Settings settings{512, 512, false, lighting::kBlurRadius, {}, 0};
-  m->setZoom(1);
-  m->scrollX = m->scrollY = 0;
+  const map::ViewState view;  // zoom 1 at the map's corner
   const test::RecordingSurface canvas(800, 600);
-  settings.region = app::shownRegion(*m, canvas, 1);
+  settings.region = app::shownRegion(*m, view, canvas, 1);
   app::PreviewBaker baker;
   baker.request(lighting::Snapshot(*m), settings, m.get());
   baker.wait();
@@ -86,11 +85,12 @@ const map::MapPtr& bigMap() {
 lighting::Settings bigSettings(map::Map& m, float zoom) {
   const test::RecordingSurface canvas(800, 600);
   const float centre = bench::kBigSide * bench::kTileSide / 2.0f;
-  m.setZoom(zoom);
-  m.scrollX = centre - 400;
-  m.scrollY = centre - 300;
+  map::ViewState view;
+  view.zoom = zoom;
+  view.scrollX = centre - 400;
+  view.scrollY = centre - 300;
   lighting::Settings settings{512, 512, false, lighting::kBlurRadius, {}, 0};
-  settings.region = app::shownRegion(m, canvas, 1);
+  settings.region = app::shownRegion(m, view, canvas, 1);
   settings.density = app::previewDensity(zoom);
   return settings;
 }

@@ -22,6 +22,7 @@ struct Canvas {
   QtToolkit tk;
   vorlane::platform::Handle window = 0, canvas = 0;
   vorlane::map::MapPtr map = vorlane::bench::bigMap();
+  vorlane::map::ViewState view;
   Canvas() {
     window = tk.createWindow("Benchmark", 0, 0, 820, 620, 0, vorlane::platform::kTitleBar);
     canvas = tk.createCanvas(0, 0, 800, 600, window);
@@ -38,16 +39,17 @@ Canvas& canvas() {
 void frame(benchmark::State& state, float zoom) {
   Canvas& c = canvas();
   auto& surface = static_cast<GlSurface&>(c.tk.surface(c.canvas));
-  vorlane::map::Map& m = *c.map;
-  m.zoom = zoom;
+  const vorlane::map::Map& m = *c.map;
+  vorlane::map::ViewState& view = c.view;
+  view.zoom = zoom;
   // The middle of the map at the canvas centre.
-  m.scrollX = static_cast<float>(m.width * m.tileWidth / 2 - surface.width() / 2);
-  m.scrollY = static_cast<float>(m.height * m.tileHeight / 2 - surface.height() / 2);
+  view.scrollX = static_cast<float>(m.width * m.tileWidth / 2 - surface.width() / 2);
+  view.scrollY = static_cast<float>(m.height * m.tileHeight / 2 - surface.height() / 2);
+  view.hover = vorlane::map::CellPoint{m.selectedX, m.selectedY};
   const auto draw = [&] {
     surface.clear();
-    m.markCell(m.selectedX, m.selectedY);
-    vorlane::map::draw(m, surface);
-    vorlane::map::drawGrid(m, surface);
+    vorlane::map::draw(m, view, surface);
+    vorlane::map::drawGrid(m, view, surface);
     surface.present();
     surface.finish();
   };
@@ -56,7 +58,7 @@ void frame(benchmark::State& state, float zoom) {
   for (auto _ : state) {
     draw();
     // Alternate a pixel of scroll, as a pan does, so no frame repeats the last one.
-    m.scrollX += (state.iterations() % 2 ? 1.0f : -1.0f) / zoom;
+    view.scrollX += (state.iterations() % 2 ? 1.0f : -1.0f) / zoom;
   }
   state.counters["draw calls/frame"] =
       static_cast<double>(surface.drawCalls() - before) / static_cast<double>(state.iterations());

@@ -31,10 +31,11 @@ void frame(benchmark::State& state, int side) {
   MapPtr m = filledMap(side);
   vorlane::test::RecordingSurface surface(800, 600);
   surface.keep = false;
+  vorlane::map::ViewState view;
+  view.hover = vorlane::map::CellPoint{m->selectedX, m->selectedY};
   for (auto _ : state) {
-    m->markCell(m->selectedX, m->selectedY);
-    vorlane::map::draw(*m, surface);
-    vorlane::map::drawGrid(*m, surface);
+    vorlane::map::draw(*m, view, surface);
+    vorlane::map::drawGrid(*m, view, surface);
     benchmark::DoNotOptimize(surface.callCount);
   }
   state.counters["calls/frame"] = static_cast<double>(surface.callCount) / static_cast<double>(state.iterations());

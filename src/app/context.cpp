@@ -17,4 +17,12 @@ After hideWindow(EditorContext& ctx, platform::Handle window, bool& shown) {
   return After::step;
 }
 
+void EditorContext::showAsBefore(const map::ViewState& before, bool withMarks) {
+  map::ViewState& now = mapView();
+  now.scrollX = before.scrollX;
+  now.scrollY = before.scrollY;
+  now.zoom = before.zoom;
+  if (withMarks) now.marks = before.marks;
+}
+
 }  // namespace vorlane::app

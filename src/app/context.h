@@ -5,10 +5,13 @@
 #include <functional>
 #include <string>
 
+#include "app/frames.h"
 #include "app/gadgets.h"
 #include "edit/document.h"
+#include "io/project.h"
 #include "map/map.h"
 #include "map/stamp.h"
+#include "map/view.h"
 #include "platform/toolkit.h"
 #include "tiles/tile.h"
 
@@ -56,6 +59,16 @@ struct EditorContext {
   // stopGestures before a step is undone, redone or scripted (a stroke ends without writing more).
   std::function<void()> endGestures = [] {}, stopGestures = [] {};
   bool finished = false;
+
+  // How each canvas looks at the maps it has shown: a map coming back shows as it was left.
+  CanvasViews mapViews, tilesetViews;
+  map::ViewState& mapView() { return mapViews.of(doc.map()); }
+  map::ViewState& tilesetView() { return tilesetViews.of(doc.currentTileset()); }
+  // A map made from the one on show (Load's, a script's copy) takes that one's view, as a copy
+  // of a map would; a new map starts at the start values.
+  void showAsBefore(const map::ViewState& before, bool withMarks);
+  // What the files' selected flags say.
+  io::ShownSelected shownSelected() const { return {doc.active().light.get(), doc.active().pivot.get()}; }
 };
 
 // A tool window's button shows or hides it; its close button only hides it.

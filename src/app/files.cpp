@@ -33,7 +33,9 @@ After Files::loadProjectNamed(const std::string& name) {
     return After::step;
   }
   ctx_.endGestures();
+  const map::ViewState before = ctx_.mapView();
   doc_.load(std::move(project).value(), name);
+  ctx_.showAsBefore(before, false);
   return After::step;
 }
 
@@ -42,7 +44,8 @@ After Files::loadProjectNamed(const std::string& name) {
 bool Files::saveProject(bool ask) {
   if (ask || doc_.projectName().empty())
     doc_.setProjectName(tk_.fileRequester("Save a vorlane project.", kMapFilter, FileMode::Save, ""));
-  const base::Status saved = io::saveProjectFile(doc_.projectName(), *doc_.map(), doc_.tilesets());
+  const base::Status saved =
+      io::saveProjectFile(doc_.projectName(), *doc_.map(), doc_.tilesets(), ctx_.shownSelected());
   if (!saved) tk_.messageBox(saved.error(), MessageKind::Error);
   if (!saved || doc_.projectName().empty()) return false;
   doc_.markClean();
@@ -52,7 +55,7 @@ bool Files::saveProject(bool ask) {
 After Files::exportMap() {
   const std::string name = tk_.fileRequester("Export Vorl", kMapFilter, FileMode::Save, "");
   if (name.empty()) return After::step;
-  const base::Status exported = io::exportMapFile(name, *doc_.map());
+  const base::Status exported = io::exportMapFile(name, *doc_.map(), ctx_.shownSelected());
   if (!exported) tk_.messageBox(exported.error(), MessageKind::Error);
   return After::step;
 }
@@ -125,6 +128,7 @@ After Files::runScript() {
   edit::Transaction step(doc_, "Run Script");
   for (script::TileChange& t : run->tiles)
     doc_.push(edit::setTileFields(std::move(t.tile), std::move(t.path), t.castShadows, t.collider));
+  const map::ViewState before = ctx_.mapView();
   if (run->map) {
     edit::DocumentState next = doc_.state();
     next.map = std::move(run->map);
@@ -132,6 +136,7 @@ After Files::runScript() {
     doc_.push(edit::replaceState("Run Script", std::move(next)));
   }
   step.commit();
+  if (run->map && run->mapIsCopy) ctx_.showAsBefore(before, true);
   return After::step;
 }
 

@@ -1,49 +1,43 @@
 #include "app/frames.h"
 
+#include <algorithm>
+
 namespace vorlane::app {
 
-void MapFrame::describe(const map::Map& map, const platform::Surface& surface, Key& key) {
-  key.map = &map;
-  key.revision = map.revision;
-  key.cells = map.cells.identity();
-  key.columns = map.width;
-  key.rows = map.height;
-  key.depth = map.depth;
-  key.tileWidth = map.tileWidth;
-  key.tileHeight = map.tileHeight;
-  key.scrollX = map.scrollX;
-  key.scrollY = map.scrollY;
-  key.zoom = map.zoom;
-  key.width = surface.width();
-  key.height = surface.height();
-  // What the markers draw from; the vector keeps its room from tick to tick.
-  key.objects.clear();
-  for (const map::LightPtr& l : map.lights)
-    key.objects.insert(key.objects.end(), {l->x, l->y, l->range, l->red, l->green, l->blue, l->selected ? 1.0f : 0.0f});
-  for (const map::PivotPtr& p : map.pivots)
-    key.objects.insert(key.objects.end(), {p->x, p->y, p->selected ? 1.0f : 0.0f});
+map::ViewState& CanvasViews::of(const map::MapPtr& map) {
+  for (Entry& e : entries_)
+    if (!e.map.owner_before(map) && !map.owner_before(e.map) && !e.map.expired()) return e.view;
+  // Views of maps gone for good (out of the history too) go with the next new one.
+  std::erase_if(entries_, [](const Entry& e) { return e.map.expired(); });
+  return entries_.emplace_back(Entry{map, {}}).view;
 }
 
-// Compares in place and copies the marks only for a frame that is drawn: a resting tick
-// allocates nothing.
-bool MapFrame::unchanged(map::Map& map, const platform::Surface& surface, const map::Map* tiles) {
-  describe(map, surface, now_);
-  now_.tiles = tiles;
-  now_.tilesRevision = tiles ? tiles->revision : 0;
-  if (valid_ && !surface.frameLost() && now_ == shown_ && map.highlight == shownMarks_) {
-    // The same view shows the same marks, and drawing would leave the same ones.
-    std::erase_if(map.highlight, [&](const auto& mark) { return !leftover_.contains(mark); });
-    return true;
-  }
-  shownMarks_ = map.highlight;
-  return false;
+MapFrame::MapFrame(edit::Document& doc, edit::ChangeSet shows)
+    : listening_(doc.listen([this, shows](edit::ChangeSet changes) {
+        if (changes.any(shows)) valid_ = false;
+      })) {}
+
+MapFrame::Source MapFrame::sourceOf(const map::Map& map, const platform::Surface& surface, const map::Map* tiles,
+                                    const void* picture) {
+  return {&map, tiles, tiles ? tiles->revision : 0, picture, surface.width(), surface.height()};
 }
 
-void MapFrame::drawn(const map::Map& map) {
-  std::swap(shown_, now_);
-  leftover_ = map.highlight;
+bool MapFrame::unchanged(const map::Map& map, const map::ViewState& view, const platform::Surface& surface,
+                         const map::Map* tiles, const void* picture) const {
+  return valid_ && !surface.frameLost() && sourceOf(map, surface, tiles, picture) == shown_ && view.showsAsIn(view_);
+}
+
+void MapFrame::drawn(const map::Map& map, const map::ViewState& view, const platform::Surface& surface,
+                     const map::Map* tiles, const void* picture) {
+  shown_ = sourceOf(map, surface, tiles, picture);
+  view_ = view;
   valid_ = true;
 }
+
+TileFrame::TileFrame(edit::Document& doc)
+    : listening_(doc.listen([this](edit::ChangeSet changes) {
+        if (changes.any(edit::Change::tiles)) valid_ = false;
+      })) {}
 
 TileFrame::Key TileFrame::describe(const tiles::Tile* tile, const platform::Surface& surface) {
   return {tile, tile ? static_cast<const void*>(tile->image.get()) : nullptr, surface.width(), surface.height()};

@@ -6,8 +6,9 @@
 
 namespace vorlane::app {
 
-lighting::CellRegion shownRegion(const map::Map& map, const platform::Surface& surface, std::int32_t margin) {
-  const map::CellBox shown = map::shownCells(map, surface);
+lighting::CellRegion shownRegion(const map::Map& map, const map::ViewState& view, const platform::Surface& surface,
+                                 std::int32_t margin) {
+  const map::CellBox shown = map::shownCells(map, view, surface);
   if (shown.column1 <= shown.column0 || shown.row1 <= shown.row0) return {};
   return {std::max(shown.column0 - margin, 0), std::max(shown.row0 - margin, 0),
           std::min(shown.column1 + margin, map.width), std::min(shown.row1 + margin, map.height)};

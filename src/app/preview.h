@@ -17,12 +17,14 @@
 #include <vector>
 
 #include "lighting/render.h"
+#include "map/view.h"
 #include "platform/surface.h"
 
 namespace vorlane::app {
 
 // The cells the map view draws on `surface`, and `margin` more on every side (within the map).
-lighting::CellRegion shownRegion(const map::Map& map, const platform::Surface& surface, std::int32_t margin);
+lighting::CellRegion shownRegion(const map::Map& map, const map::ViewState& view, const platform::Surface& surface,
+                                 std::int32_t margin);
 
 // How many map pixels along each side one lit point stands for at this zoom: the largest
 // power of two a canvas pixel covers (1 from zoom one half up).

@@ -77,11 +77,12 @@ void RenderPanel::requestPreview() {
     return std::clamp(base::textToInt(tk_.text(field)), lighting::kMinResolution, kMaxPreviewResolution);
   };
   const PreviewKey key{&m, side(g_.widthField), side(g_.heightField), tk_.checked(g_.softShadowsBox),
-                       lightingOptions(), previewDensity(m.getZoom())};
+                       lightingOptions(), previewDensity(ctx_.mapView().zoom)};
   // The cells the canvas shows and one more around them; the rest are lit once shown.
   const platform::Surface& canvas = tk_.surface(g_.mapCanvas);
-  const lighting::CellRegion region = shownRegion(m, canvas, 1);
-  if (previewKey_ == key && previewRegion_.contains(shownRegion(m, canvas, 0))) return;
+  const map::ViewState& view = ctx_.mapView();
+  const lighting::CellRegion region = shownRegion(m, view, canvas, 1);
+  if (previewKey_ == key && previewRegion_.contains(shownRegion(m, view, canvas, 0))) return;
   previewKey_ = key;
   previewRegion_ = region;
   lighting::Settings settings{key.width, key.height, key.soft, lighting::kBlurRadius, key.options, 0};

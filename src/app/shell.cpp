@@ -108,7 +108,7 @@ Shell::After Shell::onClose(const Event& e) {
 // them as the boxes show them.
 void Shell::afterEvent() {
   if (stroke_.painting)
-    map::updateStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_, brush());
+    map::updateStroke(stroke_, *doc_.map(), mapView().marks, strokeWriter(), currentTool_, currentLayer_, currentTile_, brush());
   tilesets_->followPick();
 }
 
@@ -158,15 +158,16 @@ Shell::Place Shell::placeUnderPointer() {
   if (pointerOnMap_) {
     const platform::Surface& s = tk_.surface(g_.mapCanvas);
     const bool inside = mapMouseX_ >= 0 && mapMouseY_ >= 0 && mapMouseX_ < s.width() && mapMouseY_ < s.height();
-    if (const auto cell = inside ? map::cellAt(m, s, mapMouseX_, mapMouseY_) : std::nullopt) {
-      const map::MapPoint pixel = map::canvasToMap(m, s, mapMouseX_, mapMouseY_);
+    const map::ViewState& view = mapView();
+    if (const auto cell = inside ? map::cellAt(m, view, s, mapMouseX_, mapMouseY_) : std::nullopt) {
+      const map::MapPoint pixel = map::canvasToMap(view, s, mapMouseX_, mapMouseY_);
       p.onCell = true;
       p.column = cell->x;
       p.row = cell->y;
       p.layer = currentLayer_ + 1;  // as the layer field counts
       p.pixelX = static_cast<std::int32_t>(std::floor(pixel.x));
       p.pixelY = static_cast<std::int32_t>(std::floor(pixel.y));
-      p.zoomPercent = static_cast<std::int32_t>(std::lround(m.getZoom() * 100.0f));
+      p.zoomPercent = static_cast<std::int32_t>(std::lround(view.zoom * 100.0f));
       p.layerHidden = layerHidden(currentLayer_);
       return p;
     }
@@ -182,40 +183,47 @@ Shell::Place Shell::placeUnderPointer() {
 
 // Redraws the map, tileset and current-tile canvases, in that order, those whose content
 // changed since their last frame. The tileset's grid lies under its tiles, the map's over them.
+// The marks a frame shows (or would show, when nothing changed) are done with after it.
 Shell::After Shell::onTick(const Event&) {
-  map::Map& m = *doc_.map();
+  const map::Map& m = *doc_.map();
+  map::ViewState& view = mapView();
   platform::Surface& mapSurface = tk_.surface(g_.mapCanvas);
-  m.markCell(m.selectedX, m.selectedY);
+  view.hover = map::CellPoint{m.selectedX, m.selectedY};
+  view.selectedLight = doc_.active().light.get();
+  view.selectedPivot = doc_.active().pivot.get();
   // The newest finished preview bake of this map, if any, shows in place of its tiles.
   const auto [lit, picture] = render_.takeShown(m);
   // The brush preview is not in the frame's key: a frame showing another one is not the same.
   const std::optional<map::Stamp> brushShown = brushPreview();
   const BrushKey key{brushShown.has_value(), m.selectedX, m.selectedY, currentTile_.get(), &stamp_, stamp_.width,
                      stamp_.height, currentTool_};
-  if (key != brushKey_) mapFrame_ = MapFrame{};
+  if (key != brushKey_) mapFrame_.forget();
   brushKey_ = key;
-  if (!mapFrame_.unchanged(m, mapSurface, lit)) {
+  if (!mapFrame_.unchanged(m, view, mapSurface, lit, picture)) {
     mapSurface.clear();
-    map::draw(m, mapSurface, lit, picture, hidden_);
-    if (brushShown) map::drawBrush(m, mapSurface, *brushShown, m.selectedX, m.selectedY);
-    map::drawGrid(m, mapSurface);
+    map::draw(m, view, mapSurface, lit, picture, hidden_);
+    if (brushShown) map::drawBrush(m, view, mapSurface, *brushShown, m.selectedX, m.selectedY);
+    map::drawGrid(m, view, mapSurface);
     mapSurface.present();
-    mapFrame_.drawn(m);
+    mapFrame_.drawn(m, view, mapSurface, lit, picture);
   }
+  map::dropShownMarks(m, view, mapSurface);
 
-  map::Map& ts = *currentTileset();
+  const map::Map& ts = *currentTileset();
+  map::ViewState& tsView = tilesetView();
   platform::Surface& tilesetSurface = tk_.surface(g_.tilesetCanvas);
-  ts.markCell(ts.selectedX, ts.selectedY);
+  tsView.hover = map::CellPoint{ts.selectedX, ts.selectedY};
   if (!stamp_.empty() && !tilesetDrag_)
     for (std::int32_t x = 0; x < stamp_.width; ++x)
-      for (std::int32_t y = 0; y < stamp_.height; ++y) ts.markCell(stampSlotsX_ + x, stampSlotsY_ + y);
-  if (!tilesetFrame_.unchanged(ts, tilesetSurface)) {
+      for (std::int32_t y = 0; y < stamp_.height; ++y) tsView.markCell(ts, stampSlotsX_ + x, stampSlotsY_ + y);
+  if (!tilesetFrame_.unchanged(ts, tsView, tilesetSurface)) {
     tilesetSurface.clear();
-    map::drawGrid(ts, tilesetSurface);
-    map::draw(ts, tilesetSurface);
+    map::drawGrid(ts, tsView, tilesetSurface);
+    map::draw(ts, tsView, tilesetSurface);
     tilesetSurface.present();
-    tilesetFrame_.drawn(ts);
+    tilesetFrame_.drawn(ts, tsView, tilesetSurface);
   }
+  map::dropShownMarks(ts, tsView, tilesetSurface);
 
   platform::Surface& tileSurface = tk_.surface(g_.tileCanvas);
   if (!tileFrame_.unchanged(currentTile_.get(), tileSurface)) {
@@ -237,7 +245,7 @@ void Shell::pointAt(const Event& e) {
     pointerOnMap_ = true;
     mapMouseX_ = e.x;
     mapMouseY_ = e.y;
-    map::pickCell(*doc_.map(), tk_.surface(g_.mapCanvas), e.x, e.y);
+    map::pickCell(*doc_.map(), mapView(), tk_.surface(g_.mapCanvas), e.x, e.y);
   } else if (e.source == g_.tilesetCanvas) {
     tilesetMouseX_ = e.x;
     tilesetMouseY_ = e.y;
@@ -269,21 +277,22 @@ Shell::After Shell::onMouseDown(const Event& e) {
     pressed_ = {};
     if (e.source == g_.tilesetCanvas) {
       map::Map& ts = *currentTileset();
-      map::pickCell(ts, tk_.surface(g_.tilesetCanvas), e.x, e.y);
+      map::pickCell(ts, tilesetView(), tk_.surface(g_.tilesetCanvas), e.x, e.y);
       tilesetDrag_ = true;
       tilesetPressX_ = ts.selectedX;
       tilesetPressY_ = ts.selectedY;
     }
     if (e.source == g_.mapCanvas) {
       const platform::Surface& s = tk_.surface(g_.mapCanvas);
+      const map::ViewState& view = mapView();
       const auto px = static_cast<float>(e.x), py = static_cast<float>(e.y);
-      map::LightPtr light = map::pickLight(*doc_.map(), s, px, py);
+      map::LightPtr light = map::pickLight(*doc_.map(), view, s, px, py);
       if (light) objects_->selectLight(light);
-      map::PivotPtr pivot = map::pickPivot(*doc_.map(), s, px, py);
+      map::PivotPtr pivot = map::pickPivot(*doc_.map(), view, s, px, py);
       if (pivot) objects_->selectPivot(pivot);
       if (light || pivot) lastPickedLight_ = light != nullptr;
       // A press only selects: what it hit moves once the pointer has gone past the drag distance.
-      if (light || pivot) pressed_ = {light, pivot, e.x, e.y, map::canvasToMap(*doc_.map(), s, e.x, e.y)};
+      if (light || pivot) pressed_ = {light, pivot, e.x, e.y, map::canvasToMap(view, s, e.x, e.y)};
       // A hidden layer is not painted through.
       if (!light && !pivot && !layerHidden(currentLayer_)) {
         strokeCells_.reset();
@@ -302,7 +311,7 @@ Shell::After Shell::onMouseUp(const Event& e) {
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = false;
     if (objects_->dragging() && e.source == g_.mapCanvas)
-      objects_->dragTo(map::canvasToMap(*doc_.map(), tk_.surface(g_.mapCanvas), e.x, e.y));
+      objects_->dragTo(map::canvasToMap(mapView(), tk_.surface(g_.mapCanvas), e.x, e.y));
     objects_->endDrag();
     pressed_ = {};
     if (tilesetDrag_) {
@@ -335,25 +344,25 @@ Shell::After Shell::onMouseMove(const Event& e) {
     const float dx = x - panLastX_, dy = y - panLastY_;
     panLastX_ = x;
     panLastY_ = y;
-    if (e.source == g_.mapCanvas) map::scroll(*doc_.map(), -dx, -dy);
+    if (e.source == g_.mapCanvas) map::scroll(mapView(), -dx, -dy);
     if (e.source == g_.tilesetCanvas)
-      map::scrollClamped(*currentTileset(), tk_.surface(g_.tilesetCanvas), -dx * 4.0f, -dy * 4.0f);
+      map::scrollClamped(*currentTileset(), tilesetView(), tk_.surface(g_.tilesetCanvas), -dx * 4.0f, -dy * 4.0f);
   }
   pointerOnMap_ = e.source == g_.mapCanvas;
   if (e.source == g_.mapCanvas) {
     mapMouseX_ = e.x;
     mapMouseY_ = e.y;
     const platform::Surface& s = tk_.surface(g_.mapCanvas);
-    map::pickCell(*doc_.map(), s, e.x, e.y);
+    map::pickCell(*doc_.map(), mapView(), s, e.x, e.y);
     if (leftHeld_ && !objects_->dragging() && (pressed_.light || pressed_.pivot) &&
         std::abs(e.x - pressed_.x) + std::abs(e.y - pressed_.y) >= tk_.dragDistance())
       objects_->beginDrag(pressed_.light, pressed_.pivot, pressed_.at);
-    if (leftHeld_ && objects_->dragging()) objects_->dragTo(map::canvasToMap(*doc_.map(), s, e.x, e.y));
+    if (leftHeld_ && objects_->dragging()) objects_->dragTo(map::canvasToMap(mapView(), s, e.x, e.y));
   }
   if (e.source == g_.tilesetCanvas) {
     tilesetMouseX_ = e.x;
     tilesetMouseY_ = e.y;
-    if (leftHeld_) map::pickCell(*currentTileset(), tk_.surface(g_.tilesetCanvas), e.x, e.y);
+    if (leftHeld_) map::pickCell(*currentTileset(), tilesetView(), tk_.surface(g_.tilesetCanvas), e.x, e.y);
   }
   return After::step;
 }
@@ -366,7 +375,7 @@ Shell::After Shell::onMouseLeave(const Event& e) {
 Shell::After Shell::onWheel(const Event& e) {
   if (e.source != g_.mapCanvas) return After::step;
   zoomBy(e.datum);
-  map::pickCell(*doc_.map(), tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  map::pickCell(*doc_.map(), mapView(), tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
   return After::step;
 }
 
@@ -374,46 +383,46 @@ Shell::After Shell::onWheel(const Event& e) {
 Shell::After Shell::onZoomWheel(const Event& e) {
   if (e.source != g_.mapCanvas) return After::step;
   map::Map& m = *doc_.map();
+  map::ViewState& view = mapView();
   const platform::Surface& s = tk_.surface(g_.mapCanvas);
-  const map::MapPoint at = map::canvasToMap(m, s, e.x, e.y);
-  float zoom = m.getZoom();
+  const map::MapPoint at = map::canvasToMap(view, s, e.x, e.y);
+  float zoom = view.zoom;
   for (std::int32_t n = 0; n < std::abs(e.datum); ++n) zoom = e.datum > 0 ? map::zoomStepIn(zoom) : map::zoomStepOut(zoom);
-  m.setZoom(zoom);
+  view.zoom = zoom;
   const float cx = static_cast<float>(s.width()) / 2.0f, cy = static_cast<float>(s.height()) / 2.0f;
-  m.scrollX = at.x - cx - (static_cast<float>(e.x) - cx) / zoom;
-  m.scrollY = at.y - cy - (static_cast<float>(e.y) - cy) / zoom;
+  view.scrollX = at.x - cx - (static_cast<float>(e.x) - cx) / zoom;
+  view.scrollY = at.y - cy - (static_cast<float>(e.y) - cy) / zoom;
   mapMouseX_ = e.x;
   mapMouseY_ = e.y;
-  map::pickCell(m, s, e.x, e.y);
+  map::pickCell(m, view, s, e.x, e.y);
   return After::step;
 }
 
 Shell::After Shell::zoomStep(std::int32_t steps) {
-  const float zoom = doc_.map()->getZoom();
+  const float zoom = mapView().zoom;
   return zoomTo(steps > 0 ? map::zoomStepIn(zoom) : map::zoomStepOut(zoom));
 }
 
 // The map's centre goes to the canvas centre.
 Shell::After Shell::zoomToFit() {
-  map::Map& m = *doc_.map();
+  const map::Map& m = *doc_.map();
+  map::ViewState& view = mapView();
   const platform::Surface& s = tk_.surface(g_.mapCanvas);
   const std::int64_t w = std::int64_t{m.width} * m.tileWidth, h = std::int64_t{m.height} * m.tileHeight;
-  m.scrollX = static_cast<float>(w) / 2.0f - static_cast<float>(s.width()) / 2.0f;
-  m.scrollY = static_cast<float>(h) / 2.0f - static_cast<float>(s.height()) / 2.0f;
+  view.scrollX = static_cast<float>(w) / 2.0f - static_cast<float>(s.width()) / 2.0f;
+  view.scrollY = static_cast<float>(h) / 2.0f - static_cast<float>(s.height()) / 2.0f;
   return zoomTo(map::zoomToFit(w, h, s.width(), s.height()));
 }
 
 // One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
 Shell::After Shell::zoomBy(std::int32_t notches) {
-  map::Map& m = *doc_.map();
-  return zoomTo(std::max(m.getZoom() * 1.0f + static_cast<float>(notches) * 0.01f, map::kMinZoom));
+  return zoomTo(std::max(mapView().zoom * 1.0f + static_cast<float>(notches) * 0.01f, map::kMinZoom));
 }
 
 // The highlighted cell stays the one under the pointer.
 Shell::After Shell::zoomTo(float zoom) {
-  map::Map& m = *doc_.map();
-  m.setZoom(zoom);
-  if (pointerOnMap_) map::pickCell(m, tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  mapView().zoom = zoom;
+  if (pointerOnMap_) map::pickCell(*doc_.map(), mapView(), tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
   return After::step;
 }
 
@@ -424,7 +433,7 @@ Shell::After Shell::abandonStroke() {
   stroke_.painting = false;
   if (strokeCells_) strokeCells_->abandon();
   strokeCells_.reset();
-  doc_.map()->highlight.clear();  // the preview goes with the next frame
+  mapView().marks.clear();  // the preview goes with the next frame
   return After::step;
 }
 
@@ -451,7 +460,7 @@ void Shell::showLayersMenu() {
   }
   if (menuBuilt_ && hidden_ == menuShows_) return;
   // The canvas shows other layers: its last frame says nothing of the next.
-  if (menuBuilt_) mapFrame_ = MapFrame{};
+  if (menuBuilt_) mapFrame_.forget();
   const bool rebuild = !menuBuilt_ || hidden_.size() != menuShows_.size();
   menuBuilt_ = true;
   menuShows_ = hidden_;
@@ -476,7 +485,7 @@ void Shell::endGestures() {
 
 Shell::After Shell::contextAdd(bool light) {
   const platform::Surface& s = tk_.surface(g_.mapCanvas);
-  const map::MapPoint p = map::canvasToMap(*doc_.map(), s, contextX_, contextY_);
+  const map::MapPoint p = map::canvasToMap(mapView(), s, contextX_, contextY_);
   if (light)
     objects_->addLightAt(p.x, p.y, currentLayer_);
   else
@@ -485,7 +494,7 @@ Shell::After Shell::contextAdd(bool light) {
 }
 
 Shell::After Shell::contextDelete() {
-  objects_->deleteAt(tk_.surface(g_.mapCanvas), contextX_, contextY_);
+  objects_->deleteAt(mapView(), tk_.surface(g_.mapCanvas), contextX_, contextY_);
   return After::step;
 }
 

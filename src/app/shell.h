@@ -68,6 +68,9 @@ class Shell {
   const map::MapPtr& currentMap() const { return doc_.map(); }
   const map::MapPtr& currentTileset() const { return doc_.currentTileset(); }
   const tiles::TilePtr& currentTile() const { return currentTile_; }
+  // How the map and tileset canvases look at the map and tileset on show.
+  map::ViewState& mapView() { return ctx_.mapView(); }
+  map::ViewState& tilesetView() { return ctx_.tilesetView(); }
   // The block a drag over several Tiles slots picked; empty after a click picks one tile.
   const map::Stamp& stamp() const { return stamp_; }
   const Tilesets& tilesets() const { return *tilesets_; }
@@ -193,8 +196,10 @@ class Shell {
     std::int32_t x = 0, y = 0;
     map::MapPoint at{0, 0};
   } pressed_;
-  MapFrame mapFrame_, tilesetFrame_;
-  TileFrame tileFrame_;
+  MapFrame mapFrame_{doc_, edit::Change::cells | edit::Change::objects | edit::Change::tiles | edit::Change::map |
+                               edit::Change::selection};
+  MapFrame tilesetFrame_{doc_, edit::Change::cells | edit::Change::tiles | edit::Change::tilesets | edit::Change::map};
+  TileFrame tileFrame_{doc_};
 };
 
 }  // namespace vorlane::app

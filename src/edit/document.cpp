@@ -44,18 +44,7 @@ void Document::setActive(Active active) {
   announce(Change::selection);
 }
 
-// An object's `selected` flag (saved with it) follows the user's choice of its kind: the
-// newly chosen one gets it, the one before loses it.
-void Document::select(Active active) {
-  const auto pass = [](const auto& was, const auto& now) {
-    if (!now || now == was) return;
-    if (was) was->selected = 0;
-    now->selected = 1;
-  };
-  pass(active_.light, active.light);
-  pass(active_.pivot, active.pivot);
-  setActive(std::move(active));
-}
+void Document::select(Active active) { setActive(std::move(active)); }
 
 void Document::setProjectName(std::string name) {
   file_ = std::move(name);
@@ -154,15 +143,12 @@ void Document::replaceState(std::string label, DocumentState next) {
 
 void Document::load(io::Project project, std::string file) {
   // The file's map becomes the document's, behind the objects of the map on show and with its
-  // view, as loading has always kept them. Only the parsed map is written: a failure leaves
+  // selected cell, as loading has always kept them (the canvas keeps its view). Only the parsed map is written: a failure leaves
   // the document as it was.
   const map::Map& current = *map_;
   map::MapPtr next = std::move(project.map);
   next->lights.insert(next->lights.begin(), current.lights.begin(), current.lights.end());
   next->pivots.insert(next->pivots.begin(), current.pivots.begin(), current.pivots.end());
-  next->scrollX = current.scrollX;
-  next->scrollY = current.scrollY;
-  next->zoom = current.zoom;
   next->selectedX = current.selectedX;
   next->selectedY = current.selectedY;
   DocumentState s = state();

@@ -58,8 +58,8 @@ class Document {
   void chooseTileset(int index);
 
   const Active& active() const { return active_; }
-  // Selection is no edit either. `select` is the user's choice, which also moves the
-  // objects' `selected` flags; setActive only points elsewhere (a command's undo).
+  // Selection is no edit either. `select` is the user's choice; setActive points elsewhere
+  // for a command's undo. Both are the same move: the views show the active objects as selected.
   void setActive(Active active);
   void select(Active active);
   // The file Save writes ("" for none). Naming the file is no edit.
@@ -113,7 +113,7 @@ class Document {
   // The same for a whole new state (Load: map and tilesets).
   void replaceState(std::string label, DocumentState next);
   // A parsed project file as one step "Load", and the saved state of `file`: its map becomes
-  // the document's, given the current one's view and selected cell and, in front of the
+  // the document's, given the current one's selected cell and, in front of the
   // file's, its objects; its tilesets replace the slots (when it has none, the one on show
   // stays).
   void load(io::Project project, std::string file);

@@ -102,10 +102,12 @@ base::Result<SavePlan> planSave(const map::Map& map, std::span<const TilesetEntr
 
 }  // namespace
 
-base::Status saveProjectFile(const std::string& name, const map::Map& map, std::span<const TilesetEntry> tilesets) {
+base::Status saveProjectFile(const std::string& name, const map::Map& map, std::span<const TilesetEntry> tilesets,
+                             ShownSelected selected) {
   if (name.empty()) return base::success();
-  const auto plan = planSave(map, tilesets);
+  auto plan = planSave(map, tilesets);
   if (!plan) return base::Error{plan.error()};
+  plan->setSelected(selected);
   auto status = writeFileAtomically(saveFileName(name), [&](base::ByteWriter& out) {
     saveMap(map, out, plan.value());
     writeTilesetSection(tilesets, out, plan.value());
@@ -115,10 +117,11 @@ base::Status saveProjectFile(const std::string& name, const map::Map& map, std::
   return status;
 }
 
-base::Status exportMapFile(const std::string& name, const map::Map& map) {
+base::Status exportMapFile(const std::string& name, const map::Map& map, ShownSelected selected) {
   if (name.empty()) return base::success();
-  const auto plan = planSave(map, {});
+  auto plan = planSave(map, {});
   if (!plan) return base::Error{plan.error()};
+  plan->setSelected(selected);
   return writeFileAtomically(saveFileName(name), [&](base::ByteWriter& out) { saveMap(map, out, plan.value()); });
 }
 

@@ -157,9 +157,9 @@ void saveMap(const map::Map& map, ByteWriter& out, const SavePlan& plan) {
   for (const Tile* tile : order) tile->write(out, plan.pathOf(*tile));
   writeCells(map, order, out);
   out.int32(static_cast<std::int32_t>(map.lights.size()));
-  for (const auto& light : map.lights) light->write(out);
+  for (const auto& light : map.lights) light->write(out, light.get() == plan.selected().light);
   out.int32(static_cast<std::int32_t>(map.pivots.size()));
-  for (const auto& pivot : map.pivots) pivot->write(out);
+  for (const auto& pivot : map.pivots) pivot->write(out, pivot.get() == plan.selected().pivot);
 }
 
 LitMapWriter::LitMapWriter(const map::Map& source, ByteWriter& out) : source_(source), out_(out) {

@@ -40,10 +40,17 @@ struct TilesetEntry {
   map::MapPtr tileset;
 };
 
+// The light and pivot the editor shows as selected: a file keeps a flag for each object, set
+// for these.
+struct ShownSelected {
+  const map::Light* light = nullptr;
+  const map::Pivot* pivot = nullptr;
+};
+
 // A parsed file, not yet applied to anything.
 struct Project {
   // Never null: the map section as a fresh Map (sizes, cells, tileTable/tileCount, lights,
-  // pivots; view state at its start values).
+  // pivots; the cell selection at its start values).
   map::MapPtr map;
   // False for an export file (map section only); tilesets are then empty.
   bool hasTilesetSection = false;
@@ -67,6 +74,8 @@ class SavePlan {
   // Throws base::FormatError naming a text that a file cannot hold, and why.
   SavePlan(const map::Map& map, std::span<const TilesetEntry> tilesets);
   const std::string& pathOf(const tiles::Tile& tile) const;
+  const ShownSelected& selected() const { return selected_; }
+  void setSelected(ShownSelected selected) { selected_ = selected; }
   // tilesInUse of the map the plan was made for, so a save walks the cells for it once;
   // null for any other map.
   const std::vector<const tiles::Tile*>* tilesInUseOf(const map::Map& map) const {
@@ -77,10 +86,11 @@ class SavePlan {
   std::unordered_map<const tiles::Tile*, std::string> renamed_;
   const map::Map* map_ = nullptr;
   std::vector<const tiles::Tile*> mapTiles_;
+  ShownSelected selected_;
 };
 
 // The map section: sizes, the tiles used (by identity, in cell order), cell indices,
-// lights, pivots. Throws base::StreamError when the writer's file refuses a write, and
+// lights, pivots (flagged selected as the plan says). Throws base::StreamError when the writer's file refuses a write, and
 // base::FormatError as SavePlan does (then before writing anything).
 void saveMap(const map::Map& map, base::ByteWriter& out);
 void saveMap(const map::Map& map, base::ByteWriter& out, const SavePlan& plan);
@@ -143,10 +153,11 @@ base::Result<Project> loadProjectFile(const std::string& path, Accept accept = A
 
 // The Save command: writes saveFileName(name) and prints "Saved:" + name once it is in place.
 // "" does nothing. On failure the previous file is untouched.
-base::Status saveProjectFile(const std::string& name, const map::Map& map, std::span<const TilesetEntry> tilesets);
+base::Status saveProjectFile(const std::string& name, const map::Map& map, std::span<const TilesetEntry> tilesets,
+                             ShownSelected selected = {});
 
 // The Export command: the map section alone into saveFileName(name). "" does nothing.
-base::Status exportMapFile(const std::string& name, const map::Map& map);
+base::Status exportMapFile(const std::string& name, const map::Map& map, ShownSelected selected = {});
 
 // Every writer goes through the platform's temporary-then-rename path.
 using platform::writeFileAtomically;

@@ -117,7 +117,7 @@ class Snapshot {
   // none), and the snapshot costs one reference a block of cells.
   explicit Snapshot(const map::Map& map, bool castShadows = true);
 
-  // A map holding the snapshot's cells and lights (no tile table, pivots or view state).
+  // A map holding the snapshot's cells and lights (no tile table or pivots).
   const map::Map& map() const { return data_->map; }
   // Per cell, in the order of map().cells: 1 where the cell's tile had its flag set (empty
   // when not kept).

@@ -16,8 +16,10 @@
 
 namespace vorlane::map {
 
-// `records` stands for a pivot's record list, which the file holds at that place.
-enum class FieldKind { number, integer, flag, text, records };
+// `records` stands for a pivot's record list, which the file holds at that place; `shown` for
+// the file's flag of the object the editor shows as selected, which is the view's, not the
+// object's: written from the view, passed over on reading.
+enum class FieldKind { number, integer, flag, text, records, shown };
 
 // What a field takes part in (bits of Field::uses).
 enum FieldUse : unsigned {
@@ -68,7 +70,7 @@ inline constexpr std::array kLightFields{
     numberField("x", &Light::x, kPlace),
     numberField("y", &Light::y, kPlace),
     integerField("layer", &Light::layer, kPlace),
-    integerField("selected", &Light::selected, kSaved),
+    Field<Light>{"selected", FieldKind::shown, kSaved},
     numberField("range", &Light::range, kLightColour),
     flagField("castShadows", &Light::castShadows, kLightColour),
 };
@@ -79,7 +81,7 @@ inline constexpr std::array kPivotFields{
     integerField("layer", &Pivot::layer, kSaved | kScripted),
     textField("link", &Pivot::link, kSaved | kScripted | kEdited),
     Field<Pivot>{"records", FieldKind::records, kSaved},
-    integerField("selected", &Pivot::selected, kSaved),
+    Field<Pivot>{"selected", FieldKind::shown, kSaved},
 };
 
 inline constexpr std::array kRecordFields{
@@ -113,7 +115,7 @@ template <typename T, std::size_t N>
 void setValues(const std::array<Field<T>, N>& fields, unsigned use, T& object, const std::vector<FieldValue>& values) {
   std::size_t k = 0;
   for (const auto& f : fields) {
-    if (!f.in(use) || f.kind == FieldKind::records || k >= values.size()) continue;
+    if (!f.in(use) || f.kind == FieldKind::records || f.kind == FieldKind::shown || k >= values.size()) continue;
     const FieldValue& v = values[k++];
     if (f.kind == FieldKind::number) object.*f.number = std::get<float>(v);
     if (f.kind == FieldKind::integer || f.kind == FieldKind::flag) object.*f.integer = std::get<std::int32_t>(v);

@@ -37,7 +37,6 @@ void Map::resize(std::int32_t w, std::int32_t h, std::int32_t d) {
     throw std::length_error("map too large");
   cells = CellStore(columns * static_cast<std::uint64_t>(d));
   revision = nextRevision();
-  highlight.clear();
   width = w;
   height = h;
   depth = d;
@@ -72,10 +71,6 @@ bool Map::addToFirstFreeCell(TilePtr tile, CellWriter& out) const {
     }
   }
   return false;
-}
-
-void Map::markCell(std::int32_t x, std::int32_t y) {
-  if (contains(x, y)) highlight.emplace(x, y);
 }
 
 }  // namespace vorlane::map

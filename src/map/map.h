@@ -1,10 +1,9 @@
 #pragma once
 // The map document: a grid of cells (columns × rows × layers) holding shared tiles, with
-// its lights, pivots and view state. The same type serves as a tileset (8 × 128 × 1 cells
-// of 64 × 64 pixels).
+// its lights and pivots. How a canvas looks at it is the canvas's own (map/view.h). The same
+// type serves as a tileset (8 × 128 × 1 cells of 64 × 64 pixels).
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -20,7 +19,6 @@ using tiles::TilePtr;
 inline constexpr const char* kMapTooLarge = "The map is too large to create.";
 
 class Map;
-struct FarPictures;
 using MapPtr = std::shared_ptr<Map>;
 
 // Every cell write of the editing tools goes through one of these, so that an editor can
@@ -36,18 +34,11 @@ class Map : public CellWriter {
   // Cell (x, y, layer) at (x * height + y) * depth + layer. Every cell write goes through
   // setCell. Copies share blocks of cells until one side writes.
   CellStore cells;
-  // Cells (x, y) to outline in red on the next draw that shows them, which clears them. Kept
-  // as a set: a frame marks a handful of cells, and a grid of flags would cost width × height
-  // bytes even for a map of no layers.
-  std::set<std::pair<std::int32_t, std::int32_t>> highlight;
   std::int32_t width = 0;
   std::int32_t height = 0;
   std::int32_t depth = 0;
   std::int32_t tileWidth = 0;
   std::int32_t tileHeight = 0;
-  float scrollX = 0;
-  float scrollY = 0;
-  float zoom = 1.0f;
   std::vector<TilePtr> tileTable;  // tiles of the last loaded map section, in file order
   std::int32_t tileCount = 0;
   std::vector<LightPtr> lights;
@@ -59,9 +50,6 @@ class Map : public CellWriter {
   std::uint64_t revision = nextRevision();
 
   static std::uint64_t nextRevision();
-  // The picture the view draws at far zooms, kept so the canvas replaces its upload rather
-  // than adding one a frame.
-  std::shared_ptr<FarPictures> farPictures;
 
   // A new map with these sizes and every other field at its start value. Negative sizes
   // count as 0; throws std::length_error when the grid could not be held in memory.
@@ -70,7 +58,7 @@ class Map : public CellWriter {
   // The tileset shape: 8 × 128 cells of 64 × 64 pixels, one layer.
   static MapPtr createTileset() { return create(8, 128, 1, 64, 64); }
 
-  // Replaces sizes, cells and highlight together (create and load).
+  // Replaces sizes and cells together (create and load).
   void resize(std::int32_t width, std::int32_t height, std::int32_t depth);
 
   bool contains(std::int32_t x, std::int32_t y) const { return x >= 0 && y >= 0 && x < width && y < height; }
@@ -96,11 +84,6 @@ class Map : public CellWriter {
   // First empty cell of layer 0, row by row; a full map drops the tile. Returns whether it was stored.
   bool addToFirstFreeCell(TilePtr tile) { return addToFirstFreeCell(std::move(tile), *this); }
   bool addToFirstFreeCell(TilePtr tile, CellWriter& out) const;
-  void markCell(std::int32_t x, std::int32_t y);
-  bool isMarked(std::int32_t x, std::int32_t y) const { return highlight.contains({x, y}); }
-
-  void setZoom(float z) { zoom = z; }
-  float getZoom() const { return zoom; }
 };
 
 }  // namespace vorlane::map

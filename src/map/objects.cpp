@@ -9,7 +9,8 @@ namespace {
 
 // The saved fields in row order; `list` writes or reads a record list where its row stands.
 template <typename T, std::size_t N, typename List>
-void writeFields(base::ByteWriter& out, const std::array<Field<T>, N>& fields, const T& object, List&& list) {
+void writeFields(base::ByteWriter& out, const std::array<Field<T>, N>& fields, const T& object, bool selected,
+                 List&& list) {
   for (const auto& f : fields) {
     if (!f.in(kSaved)) continue;
     switch (f.kind) {
@@ -18,6 +19,7 @@ void writeFields(base::ByteWriter& out, const std::array<Field<T>, N>& fields, c
       case FieldKind::flag: out.int32(object.*f.integer); break;
       case FieldKind::text: out.line(object.*f.text); break;
       case FieldKind::records: list(); break;
+      case FieldKind::shown: out.int32(selected ? 1 : 0); break;
     }
   }
 }
@@ -32,6 +34,7 @@ void readFields(base::ByteReader& in, const std::array<Field<T>, N>& fields, T& 
       case FieldKind::flag: object.*f.integer = in.int32(); break;
       case FieldKind::text: object.*f.text = in.line(); break;
       case FieldKind::records: list(); break;
+      case FieldKind::shown: in.int32(); break;
     }
   }
 }
@@ -49,11 +52,13 @@ LightPtr Light::createLight(float x, float y, float layer, float red, float gree
   return light;
 }
 
-void Light::write(base::ByteWriter& out) const { writeFields(out, kLightFields, *this, [] {}); }
+void Light::write(base::ByteWriter& out, bool selected) const {
+  writeFields(out, kLightFields, *this, selected, [] {});
+}
 
 void Light::read(base::ByteReader& in) { readFields(in, kLightFields, *this, [] {}); }
 
-void record::write(base::ByteWriter& out) const { writeFields(out, kRecordFields, *this, [] {}); }
+void record::write(base::ByteWriter& out) const { writeFields(out, kRecordFields, *this, false, [] {}); }
 
 void record::read(base::ByteReader& in) { readFields(in, kRecordFields, *this, [] {}); }
 
@@ -76,8 +81,8 @@ bool Pivot::addRecord(const std::string& name, const std::string& value) {
   return true;
 }
 
-void Pivot::write(base::ByteWriter& out) const {
-  writeFields(out, kPivotFields, *this, [&] {
+void Pivot::write(base::ByteWriter& out, bool selected) const {
+  writeFields(out, kPivotFields, *this, selected, [&] {
     out.int32(recordCount);
     for (std::int32_t i = 0; i < recordCount; ++i) records[static_cast<std::size_t>(i)]->write(out);
   });

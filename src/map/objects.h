@@ -25,12 +25,13 @@ struct Light : MapObject {
   float red = 0, green = 0, blue = 0;
   float x = 0, y = 0;  // map pixels
   std::int32_t layer = 0;
-  std::int32_t selected = 0;
   float range = 700;
   std::int32_t castShadows = 0;
 
   static LightPtr createLight(float x, float y, float layer, float red, float green, float blue);
-  void write(base::ByteWriter& out) const;  // 36 bytes
+  // 36 bytes; `selected` is whether the editor shows the light as selected, which a file keeps
+  // and a read passes over.
+  void write(base::ByteWriter& out, bool selected = false) const;
   void read(base::ByteReader& in);
 };
 
@@ -53,12 +54,12 @@ struct Pivot : MapObject {
   // Up to 255 slots, made as records arrive so that a pivot costs what it holds.
   std::vector<RecordPtr> records;
   std::int32_t recordCount = 0;
-  std::int32_t selected = 0;
 
   static PivotPtr createPivot(std::int32_t x, std::int32_t y, std::int32_t layer);
   // Appends a record; returns false (and stores nothing) when all 255 slots are in use.
   bool addRecord(const std::string& name, const std::string& value);
-  void write(base::ByteWriter& out) const;
+  // `selected` as for a light.
+  void write(base::ByteWriter& out, bool selected = false) const;
   // Throws base::FormatError when recordCount lies outside 0..255.
   void read(base::ByteReader& in);
 };

@@ -37,8 +37,8 @@ void paintLine(CellWriter& out, std::int32_t x1, std::int32_t y1, std::int32_t x
   steppedLine(x1, y1, x2, y2, [&](std::int32_t x, std::int32_t y) { out.setCell(x, y, layer, tile); });
 }
 
-void markLine(Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
-  steppedLine(x1, y1, x2, y2, [&](std::int32_t x, std::int32_t y) { map.markCell(x, y); });
+void markLine(const Map& map, Marks& marks, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
+  steppedLine(x1, y1, x2, y2, [&](std::int32_t x, std::int32_t y) { markCell(marks, map, x, y); });
 }
 
 namespace {
@@ -90,8 +90,8 @@ void beginStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t t
                stamp ? *stamp : tile ? Stamp::single(tile) : Stamp::eraser(1, 1));
 }
 
-void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
-                  const TilePtr& tile, const Stamp* stamp) {
+void updateStroke(const Stroke& stroke, const Map& map, Marks& marks, CellWriter& out, std::int32_t tool,
+                  std::int32_t layer, const TilePtr& tile, const Stamp* stamp) {
   if (!stroke.painting) return;
   if (stamp && (tool == kPlot || tool == kEraser)) {
     paintStamp(out, map, tool == kPlot ? *stamp : Stamp::eraser(stamp->width, stamp->height), map.selectedX,
@@ -103,7 +103,7 @@ void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t 
     return;
   }
   shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
-             [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { markLine(map, a, b, c, d); });
+             [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { markLine(map, marks, a, b, c, d); });
 }
 
 void endStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,

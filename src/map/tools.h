@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "map/map.h"
+#include "map/view.h"
 
 namespace vorlane::map {
 
@@ -21,8 +22,8 @@ void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t
 // Writes the tile (none erases) into every cell of the line on one layer.
 void paintLine(CellWriter& out, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t layer,
                const TilePtr& tile);
-// Marks every cell of the line for a red outline.
-void markLine(Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
+// Marks every cell of the line that lies in the map for a red outline.
+void markLine(const Map& map, Marks& marks, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
 
 // A stroke in progress: from a left press on an empty spot of the map to the next release.
 struct Stroke {
@@ -30,7 +31,7 @@ struct Stroke {
   std::int32_t startX = 0, startY = 0;
 };
 
-// The stroke steps read the map's selection and marks and write cells through `out`. With a
+// The stroke steps read the map's selection, write cells through `out` and marks into `marks`. With a
 // `stamp`, Plot, Line and the Eraser paint it (the Eraser its size) anchored at its top-left
 // slot, Rect and Block tile it from the rectangle's top-left cell, the Bucket repeats it; Fill
 // keeps the tile.
@@ -39,8 +40,8 @@ void beginStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t t
                  const TilePtr& tile, const Stamp* stamp = nullptr);
 // After every event while painting: Plot writes the selected cell, the Eraser empties it, Line/Rect/Block mark
 // their preview from the start to the selected cell.
-void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
-                  const TilePtr& tile, const Stamp* stamp = nullptr);
+void updateStroke(const Stroke& stroke, const Map& map, Marks& marks, CellWriter& out, std::int32_t tool,
+                  std::int32_t layer, const TilePtr& tile, const Stamp* stamp = nullptr);
 // Ends the stroke; Line/Rect/Block write their cells only when the release came from the map canvas.
 void endStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
                const TilePtr& tile, bool releasedOnMapCanvas, const Stamp* stamp = nullptr);

@@ -44,11 +44,11 @@ struct Axis {
   bool rising() const { return cellSize >= 0; }
 };
 
-Axis xAxis(const Map& map, const Surface& s) {
-  return {static_cast<float>(s.width()) / 2.0f, map.scrollX, map.zoom, map.tileWidth};
+Axis xAxis(const Map& map, const ViewState& view, const Surface& s) {
+  return {static_cast<float>(s.width()) / 2.0f, view.scrollX, view.zoom, map.tileWidth};
 }
-Axis yAxis(const Map& map, const Surface& s) {
-  return {static_cast<float>(s.height()) / 2.0f, map.scrollY, map.zoom, map.tileHeight};
+Axis yAxis(const Map& map, const ViewState& view, const Surface& s) {
+  return {static_cast<float>(s.height()) / 2.0f, view.scrollY, view.zoom, map.tileHeight};
 }
 
 // First i in [0, count) for which pred holds, pred being false then true along i.
@@ -162,6 +162,15 @@ struct FarPictures {
   platform::Image picture;  // one picture, so the canvas replaces its upload
 };
 
+FarPictures& PictureCache::get() const {
+  if (!pictures_) pictures_ = std::make_shared<FarPictures>();
+  return *pictures_;
+}
+
+void markCell(Marks& marks, const Map& map, std::int32_t x, std::int32_t y) {
+  if (map.contains(x, y)) marks.emplace(x, y);
+}
+
 namespace {
 
 const platform::Image* drawnImage(const TilePtr& tile) {
@@ -207,10 +216,8 @@ Across across(const Axis& a, std::int32_t count, int pixels) {
   return r;
 }
 
-void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const Axis& ay,
+void drawPictures(FarPictures& far, const Map& cells, Surface& surface, const Axis& ax, const Axis& ay,
                   std::span<const std::uint8_t> hidden) {
-  if (!map.farPictures) map.farPictures = std::make_shared<FarPictures>();
-  FarPictures& far = *map.farPictures;
   const int w = surface.width(), h = surface.height();
   if (w <= 0 || h <= 0) return;
   const Across columns = across(ax, cells.width, w), rows = across(ay, cells.height, h);
@@ -315,42 +322,33 @@ void drawCellPicture(const CellPicture& picture, Surface& surface, const Axis& a
 
 }  // namespace
 
-void draw(Map& map, Surface& surface, Map* tiles, const CellPicture* picture, std::span<const std::uint8_t> hidden) {
-  Map& cells = tiles && tiles->width == map.width && tiles->height == map.height && tiles->depth == map.depth &&
-                       tiles->tileWidth == map.tileWidth && tiles->tileHeight == map.tileHeight
-                   ? *tiles
-                   : map;
-  const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
-  const float zoom = map.zoom;
-  const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
-  // A map without cells may still be huge along one side: no range to work out then.
-  const bool hasCells = map.width > 0 && map.height > 0;
-  const CellRange cols = hasCells ? visibleCells(ax, map.width, surface.width()) : CellRange{};
-  const CellRange rows = hasCells ? visibleCells(ay, map.height, surface.height()) : CellRange{};
+namespace {
 
-  surface.setScale(zoom, zoom);
-  if (hasCells && drawsPictures(map, ax, ay)) {
-    drawPictures(map, cells, surface, ax, ay, hidden);
-  } else {
-    drawTiles(cells, surface, ax, ay, cols, rows, hidden);
-  }
-  surface.setScale(1, 1);
-  if (picture && hasCells) drawCellPicture(*picture, surface, ax, ay);
-
-  // The marks are ordered column by column as the tile pass walks; unseen ones stay for later.
-  for (auto it = map.highlight.begin(); it != map.highlight.end();) {
-    const auto [x, y] = *it;
-    if (!cols.shows(x) || !rows.shows(y)) {
-      ++it;
-      continue;
-    }
+// The hover cell and the marks in the marks' order (the hover cell once, where it falls), each
+// outlined only when the tile pass shows its cell.
+void drawMarks(const Map& map, const ViewState& view, Surface& surface, const Axis& ax, const Axis& ay,
+               const CellRange& cols, const CellRange& rows) {
+  const auto outline = [&](std::int32_t x, std::int32_t y) {
+    if (!cols.shows(x) || !rows.shows(y)) return;
     surface.setColor(255, 0, 0);
-    outlineCell(surface, ax.cellCorner(x), ay.cellCorner(y), spanX, spanY);
-    it = map.highlight.erase(it);
+    outlineCell(surface, ax.cellCorner(x), ay.cellCorner(y), ax.cellSpan(), ay.cellSpan());
     surface.setColor(255, 255, 255);
+  };
+  std::optional<std::pair<std::int32_t, std::int32_t>> hover;
+  if (view.hover && map.contains(view.hover->x, view.hover->y) && !view.isMarked(view.hover->x, view.hover->y))
+    hover = std::pair{view.hover->x, view.hover->y};
+  for (const auto& [x, y] : view.marks) {
+    if (hover && *hover < std::pair{x, y}) {
+      outline(hover->first, hover->second);
+      hover.reset();
+    }
+    outline(x, y);
   }
-  surface.setScale(1, 1);
+  if (hover) outline(hover->first, hover->second);
+}
 
+void drawMarkers(const Map& map, const ViewState& view, Surface& surface, const Axis& ax, const Axis& ay) {
+  const float zoom = view.zoom;
   for (const LightPtr& light : map.lights) {
     float sx, sy;
     markerCentre(ax, ay, light->x, light->y, sx, sy);
@@ -358,7 +356,7 @@ void draw(Map& map, Surface& surface, Map* tiles, const CellPicture* picture, st
     surface.drawOval(sx - 8 * zoom, sy - 8 * zoom, 16 * zoom, 16 * zoom);
     surface.setColor(255, 255, 255);
     rangeCircle(surface, base::floatToInt(sx), base::floatToInt(sy), base::floatToInt(light->range * zoom));
-    if (light->selected) selectionSquare(surface, sx, sy, zoom);
+    if (light.get() == view.selectedLight) selectionSquare(surface, sx, sy, zoom);
   }
 
   for (const PivotPtr& pivot : map.pivots) {
@@ -367,15 +365,57 @@ void draw(Map& map, Surface& surface, Map* tiles, const CellPicture* picture, st
     surface.setColor(240, 240, 240);
     surface.drawRect(sx - 8 * zoom, sy - 8 * zoom, 16 * zoom, 16 * zoom);
     surface.setColor(255, 255, 255);
-    if (pivot->selected) selectionSquare(surface, sx, sy, zoom);
+    if (pivot.get() == view.selectedPivot) selectionSquare(surface, sx, sy, zoom);
   }
   surface.setColor(255, 255, 255);
 }
 
-CellBox shownCells(const Map& map, const Surface& surface) {
+struct Shown {
+  CellRange cols, rows;
+};
+
+// The columns and rows the tile pass shows (none for a map without cells, however long the
+// other side).
+Shown shownRanges(const Map& map, const Axis& ax, const Axis& ay, const Surface& surface) {
   if (map.width <= 0 || map.height <= 0) return {};
-  const CellRange cols = visibleCells(xAxis(map, surface), map.width, surface.width());
-  const CellRange rows = visibleCells(yAxis(map, surface), map.height, surface.height());
+  return {visibleCells(ax, map.width, surface.width()), visibleCells(ay, map.height, surface.height())};
+}
+
+}  // namespace
+
+void draw(const Map& map, const ViewState& view, Surface& surface, const Map* tiles, const CellPicture* picture,
+          std::span<const std::uint8_t> hidden) {
+  const Map& cells = tiles && tiles->width == map.width && tiles->height == map.height && tiles->depth == map.depth &&
+                             tiles->tileWidth == map.tileWidth && tiles->tileHeight == map.tileHeight
+                         ? *tiles
+                         : map;
+  const Axis ax = xAxis(map, view, surface), ay = yAxis(map, view, surface);
+  const bool hasCells = map.width > 0 && map.height > 0;
+  const Shown shown = shownRanges(map, ax, ay, surface);
+
+  surface.setScale(view.zoom, view.zoom);
+  if (hasCells && drawsPictures(map, ax, ay)) {
+    drawPictures(view.far.get(), cells, surface, ax, ay, hidden);
+  } else {
+    drawTiles(cells, surface, ax, ay, shown.cols, shown.rows, hidden);
+  }
+  surface.setScale(1, 1);
+  if (picture && hasCells) drawCellPicture(*picture, surface, ax, ay);
+  drawMarks(map, view, surface, ax, ay, shown.cols, shown.rows);
+  surface.setScale(1, 1);
+  drawMarkers(map, view, surface, ax, ay);
+}
+
+void dropShownMarks(const Map& map, ViewState& view, const Surface& surface) {
+  if (view.marks.empty()) return;
+  const Shown shown = shownRanges(map, xAxis(map, view, surface), yAxis(map, view, surface), surface);
+  std::erase_if(view.marks, [&](const auto& mark) { return shown.cols.shows(mark.first) && shown.rows.shows(mark.second); });
+}
+
+CellBox shownCells(const Map& map, const ViewState& view, const Surface& surface) {
+  if (map.width <= 0 || map.height <= 0) return {};
+  const CellRange cols = visibleCells(xAxis(map, view, surface), map.width, surface.width());
+  const CellRange rows = visibleCells(yAxis(map, view, surface), map.height, surface.height());
   // A walked range may skip cells inside it: the whole run is reported.
   return {cols.first, rows.first, cols.last, rows.last};
 }
@@ -387,8 +427,9 @@ CellBox shownCells(const Map& map, const Surface& surface) {
 // edges (each at most 2 pixels wide on either side) wholly outside it, and they would
 // draw nothing: such cells are skipped, which keeps the cost to the visible part. The
 // segments depend on the view and the map's sizes alone, so the surface may keep them.
-void drawBrush(const Map& map, Surface& surface, const Stamp& stamp, std::int32_t x, std::int32_t y) {
-  const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
+void drawBrush(const Map& map, const ViewState& view, Surface& surface, const Stamp& stamp, std::int32_t x,
+               std::int32_t y) {
+  const Axis ax = xAxis(map, view, surface), ay = yAxis(map, view, surface);
   surface.setBlend(platform::BlendMode::Alpha);
   surface.setAlpha(0.5f);
   // Images are tinted by the colour: white shows the tile as it is, black darkens what the
@@ -400,7 +441,7 @@ void drawBrush(const Map& map, Surface& surface, const Stamp& stamp, std::int32_
       surface.drawRect(X, Y, ax.cellSpan(), ay.cellSpan());
       return;
     }
-    surface.setScale(map.zoom, map.zoom);
+    surface.setScale(view.zoom, view.zoom);
     for (std::int32_t l = 0; l < stamp.depth; ++l)
       if (const TilePtr& t = stamp.at(cx - x, cy - y, l)) t->draw(surface, X, Y, map.tileWidth, map.tileHeight);
     surface.setScale(1, 1);
@@ -408,7 +449,7 @@ void drawBrush(const Map& map, Surface& surface, const Stamp& stamp, std::int32_
   surface.setAlpha(1.0f);
 }
 
-void drawGrid(const Map& map, Surface& surface) {
+void drawGrid(const Map& map, const ViewState& view, Surface& surface) {
   constexpr float kLineWidth = 4;
   constexpr float kMargin = 2 * kLineWidth;
   surface.setColor(0, 255, 255);
@@ -416,7 +457,7 @@ void drawGrid(const Map& map, Surface& surface) {
   surface.setAlpha(0.2f);
   surface.setLineWidth(kLineWidth);
 
-  const Axis ax = xAxis(map, surface), ay = yAxis(map, surface);
+  const Axis ax = xAxis(map, view, surface), ay = yAxis(map, view, surface);
   const float spanX = ax.cellSpan(), spanY = ay.cellSpan();
   // Lines along an axis whose cells are too small for them are left out.
   const bool vertical = std::abs(spanX) >= kMinGridSpacing, horizontal = std::abs(spanY) >= kMinGridSpacing;
@@ -440,7 +481,7 @@ void drawGrid(const Map& map, Surface& surface) {
       std::int32_t w, h, width, height, tileWidth, tileHeight;
       float scrollX, scrollY, zoom;
     } const key{surface.width(), surface.height(), map.width,   map.height, map.tileWidth,
-                map.tileHeight,  map.scrollX,      map.scrollY, map.zoom};
+                map.tileHeight,  view.scrollX,     view.scrollY, view.zoom};
     static_assert(sizeof key == 9 * 4, "no padding bytes in the key");
     const std::string_view keyBytes(reinterpret_cast<const char*>(&key), sizeof key);
     surface.drawLineSet(keyBytes, [&](std::vector<LineSegment>& segs) {
@@ -488,14 +529,14 @@ std::int32_t cellUnder(const Axis& a, std::int32_t count, float p) {
 }
 
 template <typename Ptr>
-Ptr pickMarker(const Map& map, const Surface& surface, const std::vector<Ptr>& list, float px, float py) {
+Ptr pickMarker(const ViewState& view, const Surface& surface, const std::vector<Ptr>& list, float px, float py) {
   using base::floatToInt;
   const std::int32_t icx = surface.width() / 2, icy = surface.height() / 2;
   const float fcx = static_cast<float>(icx), fcy = static_cast<float>(icy);
-  const float zoom = map.zoom;
+  const float zoom = view.zoom;
   for (const Ptr& object : list) {
-    float sx = fcx + ((object->x - map.scrollX) - fcx) * zoom;
-    float sy = fcy + ((object->y - map.scrollY) - fcy) * zoom;
+    float sx = fcx + ((object->x - view.scrollX) - fcx) * zoom;
+    float sy = fcy + ((object->y - view.scrollY) - fcy) * zoom;
     float x1 = static_cast<float>(floatToInt(sx - 8 * zoom)), y1 = static_cast<float>(floatToInt(sy - 8 * zoom));
     float x2 = static_cast<float>(floatToInt(sx + 8 * zoom)), y2 = static_cast<float>(floatToInt(sy + 8 * zoom));
     if (x1 < px && px < x2 && y1 < py && py < y2) return object;
@@ -505,50 +546,51 @@ Ptr pickMarker(const Map& map, const Surface& surface, const std::vector<Ptr>& l
 
 }  // namespace
 
-std::optional<CellPoint> cellAt(const Map& map, const Surface& surface, int px, int py) {
+std::optional<CellPoint> cellAt(const Map& map, const ViewState& view, const Surface& surface, int px, int py) {
   if (map.width <= 0 || map.height <= 0) return std::nullopt;  // no cells, however long the other side
-  const std::int32_t x = cellUnder(xAxis(map, surface), map.width, static_cast<float>(px));
+  const std::int32_t x = cellUnder(xAxis(map, view, surface), map.width, static_cast<float>(px));
   if (x < 0) return std::nullopt;
-  const std::int32_t y = cellUnder(yAxis(map, surface), map.height, static_cast<float>(py));
+  const std::int32_t y = cellUnder(yAxis(map, view, surface), map.height, static_cast<float>(py));
   if (y < 0) return std::nullopt;
   return CellPoint{x, y};
 }
 
-void pickCell(Map& map, const Surface& surface, int px, int py) {
-  if (const auto cell = cellAt(map, surface, px, py)) {
+void pickCell(Map& map, const ViewState& view, const Surface& surface, int px, int py) {
+  if (const auto cell = cellAt(map, view, surface, px, py)) {
     map.selectedX = cell->x;
     map.selectedY = cell->y;
   }
 }
 
-LightPtr pickLight(const Map& map, const Surface& surface, float px, float py) {
-  return pickMarker(map, surface, map.lights, px, py);
+LightPtr pickLight(const Map& map, const ViewState& view, const Surface& surface, float px, float py) {
+  return pickMarker(view, surface, map.lights, px, py);
 }
 
-PivotPtr pickPivot(const Map& map, const Surface& surface, float px, float py) {
-  return pickMarker(map, surface, map.pivots, px, py);
+PivotPtr pickPivot(const Map& map, const ViewState& view, const Surface& surface, float px, float py) {
+  return pickMarker(view, surface, map.pivots, px, py);
 }
 
-void scroll(Map& map, float dx, float dy) {
-  map.scrollX += dx / map.zoom;
-  map.scrollY += dy / map.zoom;
+void scroll(ViewState& view, float dx, float dy) {
+  view.scrollX += dx / view.zoom;
+  view.scrollY += dy / view.zoom;
 }
 
-void scrollClamped(Map& map, const Surface& surface, float dx, float dy) {
-  scroll(map, dx, dy);
-  if (!(map.scrollX >= 0)) map.scrollX = 0;
-  if (!(map.scrollY >= 0)) map.scrollY = 0;
+void scrollClamped(const Map& map, ViewState& view, const Surface& surface, float dx, float dy) {
+  scroll(view, dx, dy);
+  if (!(view.scrollX >= 0)) view.scrollX = 0;
+  if (!(view.scrollY >= 0)) view.scrollY = 0;
   const float maxX = static_cast<float>(static_cast<std::int64_t>(map.width) * map.tileWidth - surface.width());
   const float maxY = static_cast<float>(static_cast<std::int64_t>(map.height) * map.tileHeight - surface.height());
-  if (map.scrollX > maxX) map.scrollX = maxX;
-  if (map.scrollY > maxY) map.scrollY = maxY;
+  if (view.scrollX > maxX) view.scrollX = maxX;
+  if (view.scrollY > maxY) view.scrollY = maxY;
 }
 
-MapPoint canvasToMap(const Map& map, const Surface& surface, int cx, int cy) {
+MapPoint canvasToMap(const ViewState& view, const Surface& surface, int cx, int cy) {
   const std::int32_t halfW = surface.width() / 2, halfH = surface.height() / 2;
   const float dx = static_cast<float>(static_cast<std::int64_t>(cx) - halfW);
   const float dy = static_cast<float>(static_cast<std::int64_t>(cy) - halfH);
-  return {static_cast<float>(halfW) + dx / map.zoom + map.scrollX, static_cast<float>(halfH) + dy / map.zoom + map.scrollY};
+  return {static_cast<float>(halfW) + dx / view.zoom + view.scrollX,
+          static_cast<float>(halfH) + dy / view.zoom + view.scrollY};
 }
 
 }  // namespace vorlane::map

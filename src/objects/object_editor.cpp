@@ -35,11 +35,12 @@ void ObjectEditor::addPivotAt(float wx, float wy, std::int32_t layer) {
   doc_.push(edit::addPivot(doc_.map(), map::Pivot::createPivot(floatToInt(wx), floatToInt(wy), layer)));
 }
 
-void ObjectEditor::deleteAt(const platform::Surface& surface, std::int32_t x, std::int32_t y) {
+void ObjectEditor::deleteAt(const map::ViewState& view, const platform::Surface& surface, std::int32_t x,
+                            std::int32_t y) {
   base::consoleLine("Deleted called.");
   const float px = static_cast<float>(x), py = static_cast<float>(y);
-  map::LightPtr light = map::pickLight(*doc_.map(), surface, px, py);
-  map::PivotPtr pivot = map::pickPivot(*doc_.map(), surface, px, py);
+  map::LightPtr light = map::pickLight(*doc_.map(), view, surface, px, py);
+  map::PivotPtr pivot = map::pickPivot(*doc_.map(), view, surface, px, py);
   removeObjects(std::move(light), std::move(pivot));
 }
 
@@ -65,7 +66,7 @@ void ObjectEditor::listRecords(const map::Pivot& pivot) {
     tk_.addItem(g_.recordsList, pivot.records[static_cast<std::size_t>(i)]->name, kRecordTooltip);
 }
 
-// The document keeps the selected flags with the selection; the windows show it.
+// The document keeps the selection; the windows and the canvas show it.
 void ObjectEditor::selectLight(const map::LightPtr& light) {
   if (!light) return;
   edit::Active a = doc_.active();

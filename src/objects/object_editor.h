@@ -29,7 +29,7 @@ class ObjectEditor {
   void addLightAt(float wx, float wy, std::int32_t layer);
   void addPivotAt(float wx, float wy, std::int32_t layer);
   // The context "Delete": removes the light and the pivot under the canvas point (both when both are hit).
-  void deleteAt(const platform::Surface& surface, std::int32_t x, std::int32_t y);
+  void deleteAt(const map::ViewState& view, const platform::Surface& surface, std::int32_t x, std::int32_t y);
   // Removes these objects of the current map, as one step (the Delete key's).
   void removeObjects(map::LightPtr light, map::PivotPtr pivot);
 

@@ -96,6 +96,7 @@ base::Result<DocumentRun> runOnDocument(ScriptEngine& engine, const std::string&
   // its history changes only through the step the run becomes.
   TileCopies tiles;
   map::MapPtr copy = copyMap(document);
+  const map::Map* given = copy.get();
   tiles.swapIn(copy->cells);
   tiles.swapIn(copy->tileTable);
   setDocumentMap(state, std::move(copy));
@@ -127,6 +128,7 @@ base::Result<DocumentRun> runOnDocument(ScriptEngine& engine, const std::string&
   if (result) {
     tiles.swapBack(result->cells);
     tiles.swapBack(result->tileTable);
+    run.mapIsCopy = result.get() == given;
     if (!sameContent(*result, document)) run.map = std::move(result);
   }
   return run;

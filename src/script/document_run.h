@@ -31,6 +31,8 @@ struct DocumentRun {
   // tiles again; none when it is the document's map as it was, or when the script cleared it.
   map::MapPtr map;
   std::vector<TileChange> tiles;  // the document's tiles are left as they were
+  // `map` is the copy the script was handed, not a map it made or read.
+  bool mapIsCopy = false;
   bool changed() const { return map || !tiles.empty(); }
 };
 

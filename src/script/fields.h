@@ -36,6 +36,7 @@ void pushField(lua_State* state, const T& object, const Field<T>& field) {
     case FieldKind::text:
       return static_cast<void>(lua_pushlstring(state, (object.*field.text).data(), (object.*field.text).size()));
     case FieldKind::records:  // no script field
+    case FieldKind::shown:
       return lua_pushnil(state);
   }
 }
@@ -58,6 +59,7 @@ void storeField(lua_State* state, T& object, const Field<T>& field, int valueInd
       if (!toText(state, valueIndex, object.*field.text)) expected = "string";
       break;
     case FieldKind::records:  // no script field
+    case FieldKind::shown:
       break;
   }
   if (expected)

@@ -230,7 +230,7 @@ TEST_F(Drag, ObjectsUnderOnePressMoveTogetherAndAStrokeElsewhereStillPaints) {
 TEST_F(Drag, ZoomedInTheMoveIsInWholeMapPixels) {
   addAt(100, 100, app::tagOf("addLight"));
   runScript();
-  shell.currentMap()->setZoom(2);
+  shell.mapView().zoom = 2;
   const platform::Surface& s = tk.surface(g.mapCanvas);
   // The light's marker centre on the canvas at zoom 2.
   const int cx = static_cast<int>(s.width() / 2 + (100 - s.width() / 2) * 2);
@@ -293,7 +293,7 @@ TEST_F(Pointer, APressActsAtItsOwnPosition) {
   up(g.mapCanvas, kLeftButton, 200, 140);
   runScript();
   ASSERT_EQ(shell.currentTile(), tile);
-  const auto cell = map::cellAt(m, tk.surface(g.mapCanvas), 200, 140);
+  const auto cell = map::cellAt(m, shell.mapView(), tk.surface(g.mapCanvas), 200, 140);
   ASSERT_TRUE(cell);
   EXPECT_EQ(m.cell(cell->x, cell->y, 2), tile);
   EXPECT_EQ(std::count_if(m.cells.begin(), m.cells.end(), [](const auto& c) { return c != nullptr; }), 1);
@@ -303,7 +303,7 @@ TEST_F(Pointer, APressActsAtItsOwnPosition) {
   down(g.mapCanvas, kLeftButton, 10, 10);
   up(g.mapCanvas, kLeftButton, 10, 200);
   runScript();
-  const auto end = map::cellAt(m, tk.surface(g.mapCanvas), 10, 200);
+  const auto end = map::cellAt(m, shell.mapView(), tk.surface(g.mapCanvas), 10, 200);
   ASSERT_TRUE(end);
   EXPECT_EQ(m.cell(end->x, end->y, 2), tile);
 }
@@ -337,15 +337,15 @@ TEST_F(Pointer, WheelNotchesInFloatArithmetic) {
     float zoom;
   };
   for (const Case c : {Case{-1, 0.99f}, Case{+1, 1.01f}, Case{-2, 1.0f + -2 * 0.01f}, Case{-1000, map::kMinZoom}}) {
-    shell.currentMap()->setZoom(1.0f);
+    shell.mapView().zoom = 1.0f;
     tk.post({EventKind::MouseWheel, g.mapCanvas, c.datum, 0, 0});
     runScript();
-    EXPECT_EQ(shell.currentMap()->getZoom(), c.zoom) << c.datum;
+    EXPECT_EQ(shell.mapView().zoom, c.zoom) << c.datum;
   }
   tk.post({EventKind::MouseWheel, g.tilesetCanvas, 5, 0, 0});
   runScript();
-  EXPECT_EQ(shell.currentMap()->getZoom(), map::kMinZoom);
-  EXPECT_EQ(shell.currentTileset()->getZoom(), 1.0f);
+  EXPECT_EQ(shell.mapView().zoom, map::kMinZoom);
+  EXPECT_EQ(shell.tilesetView().zoom, 1.0f);
 }
 
 TEST_F(Pointer, WheelPicksTheCellUnderThePointerAgain) {
@@ -355,7 +355,7 @@ TEST_F(Pointer, WheelPicksTheCellUnderThePointerAgain) {
   runScript();
   const map::Map& m = *shell.currentMap();
   RecordingSurface& s = tk.recording(g.mapCanvas);
-  const map::MapPoint p = map::canvasToMap(m, s, 500, 300);
+  const map::MapPoint p = map::canvasToMap(shell.mapView(), s, 500, 300);
   EXPECT_EQ(m.selectedX, static_cast<int>(p.x) / 64);
   EXPECT_EQ(m.selectedY, static_cast<int>(p.y) / 64);
   EXPECT_NE(m.selectedX, 500 / 64);
@@ -369,8 +369,8 @@ TEST_F(Pointer, MiddleDragScrollsTheMapFromTheFirstMoveOn) {
   up(g.mapCanvas, kMiddleButton);
   move(g.mapCanvas, 300, 300);  // no longer panning
   runScript();
-  EXPECT_EQ(shell.currentMap()->scrollX, -10.0f);
-  EXPECT_EQ(shell.currentMap()->scrollY, 5.0f);
+  EXPECT_EQ(shell.mapView().scrollX, -10.0f);
+  EXPECT_EQ(shell.mapView().scrollY, 5.0f);
   EXPECT_FALSE(shell.panning());
 }
 

@@ -245,30 +245,31 @@ TEST_F(Designer, EscapeCancelsTheNewMapDialog) {
 
 TEST_F(Designer, ZoomKeysCtrlWheelAndZoomToFit) {
   map::Map& m = *shell.currentMap();
+  const map::ViewState& view = shell.mapView();
   const platform::Surface& s = tk.surface(g.mapCanvas);
   // Ctrl+wheel: ladder steps, the map point under the pointer stays under it.
-  const map::MapPoint under = map::canvasToMap(m, s, 200, 150);
+  const map::MapPoint under = map::canvasToMap(view, s, 200, 150);
   tk.post({EventKind::ZoomWheel, g.mapCanvas, 2, 200, 150});
   runScript();
-  EXPECT_EQ(m.getZoom(), 2.0f);
-  const map::MapPoint still = map::canvasToMap(m, s, 200, 150);
+  EXPECT_EQ(view.zoom, 2.0f);
+  const map::MapPoint still = map::canvasToMap(view, s, 200, 150);
   EXPECT_NEAR(still.x, under.x, 0.01);
   EXPECT_NEAR(still.y, under.y, 0.01);
   tk.post({EventKind::ZoomWheel, g.mapCanvas, -1, 200, 150});
   runScript();
-  EXPECT_EQ(m.getZoom(), 1.5f);
+  EXPECT_EQ(view.zoom, 1.5f);
   // The plain wheel keeps its hundredth per notch.
   tk.post({EventKind::MouseWheel, g.mapCanvas, 1, 200, 150});
   runScript();
-  EXPECT_FLOAT_EQ(m.getZoom(), 1.51f);
+  EXPECT_FLOAT_EQ(view.zoom, 1.51f);
 
   // Zoom to Fit: the whole map on the canvas, centred.
   m.setCell(0, 0, 0, nullptr);  // any map is shown whole
   tk.chooseMenu(g.viewMenu, app::tagOf("zoomToFit"));
   runScript();
-  EXPECT_EQ(m.getZoom(), map::zoomToFit(256, 256, s.width(), s.height()));
-  const map::MapPoint topLeft = map::canvasToMap(m, s, 0, 0);
-  const map::MapPoint bottomRight = map::canvasToMap(m, s, s.width(), s.height());
+  EXPECT_EQ(view.zoom, map::zoomToFit(256, 256, s.width(), s.height()));
+  const map::MapPoint topLeft = map::canvasToMap(view, s, 0, 0);
+  const map::MapPoint bottomRight = map::canvasToMap(view, s, s.width(), s.height());
   EXPECT_LE(topLeft.x, 0.5f);
   EXPECT_LE(topLeft.y, 0.5f);
   EXPECT_GE(bottomRight.x, 255.5f);

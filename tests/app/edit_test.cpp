@@ -161,14 +161,14 @@ TEST_F(EditCommands, UndoOfLoadBringsBackThePreviousDocument) {
   const map::MapPtr before = shell.currentMap();
   const std::vector<io::TilesetEntry> sets = shell.tilesets().entries();
   ASSERT_EQ(sets.size(), 2u);
-  shell.currentMap()->zoom = 2.0f;
+  shell.mapView().zoom = 2.0f;
 
   tk.questionAnswers = {1};  // the new set is discarded
   tk.fileAnswers = {dir.file("level.vorl")};
   tk.press(g.loadButton);
   runScript();
   EXPECT_NE(shell.currentMap(), before);
-  EXPECT_EQ(shell.currentMap()->zoom, 2.0f);  // the view stays as it was
+  EXPECT_EQ(shell.mapView().zoom, 2.0f);  // the view stays as it was
   EXPECT_EQ(shell.currentMap()->cell(1, 1, 0), shell.currentTileset()->cell(0, 0, 0));
   EXPECT_FALSE(shell.document().modified());
   EXPECT_EQ(status(), dir.file("level.vorl"));
@@ -184,6 +184,62 @@ TEST_F(EditCommands, UndoOfLoadBringsBackThePreviousDocument) {
   EXPECT_EQ(tk.selectedItem(g.tilesetTabs), 1);
   EXPECT_TRUE(shell.document().modified());
   EXPECT_EQ(status(), dir.file("level") + " *");  // and its file
+}
+
+// The view goes with the map on show, as it did while the map held it: New Map and Render show
+// their map from the start (zoom 1, no scroll), Load keeps the view but not its marks, and undo
+// and redo show each map as it was left.
+TEST_F(EditCommands, TheViewGoesWithTheMapOnShow) {
+  paintable();
+  tk.fileAnswers = {dir.file("level")};
+  tk.press(g.saveButton);
+  runScript();
+  using Look = std::tuple<float, float, float>;
+  const auto look = [&](Look l) {
+    map::ViewState& v = shell.mapView();
+    std::tie(v.zoom, v.scrollX, v.scrollY) = l;
+  };
+  const auto shown = [&] {
+    const map::ViewState& v = shell.mapView();
+    return Look{v.zoom, v.scrollX, v.scrollY};
+  };
+  const Look start{1, 0, 0}, painted{2, 10, 20}, loaded{3, 5, -5}, fresh{0.5f, 1, 1};
+  const map::MapPtr first = shell.currentMap();
+  look(painted);
+  shell.mapView().markCell(*first, 1, 1);
+
+  tk.fileAnswers = {dir.file("level.vorl")};
+  tk.press(g.loadButton);
+  runScript();
+  ASSERT_NE(shell.currentMap(), first);
+  EXPECT_EQ(shown(), painted);
+  EXPECT_TRUE(shell.mapView().marks.empty());
+  look(loaded);
+
+  tk.setText(g.widthField, "16");
+  tk.setText(g.heightField, "16");
+  tk.press(g.renderButton);
+  runScript();
+  ASSERT_EQ(shell.document().undoText(), "Undo Render");
+  EXPECT_EQ(shown(), start);
+  look(fresh);
+  newMap({"2", "2", "1", "8", "8"});
+  runScript();
+  EXPECT_EQ(shown(), start);
+
+  // Back through the history, and forward again: each map as it was left.
+  for (const Look& want : {fresh, loaded, painted}) {
+    undo();
+    runScript();
+    EXPECT_EQ(shown(), want);
+  }
+  EXPECT_EQ(shell.currentMap(), first);
+  EXPECT_TRUE(shell.mapView().isMarked(1, 1));
+  for (const Look& want : {loaded, fresh, start}) {
+    redo();
+    runScript();
+    EXPECT_EQ(shown(), want);
+  }
 }
 
 TEST_F(EditCommands, TilesetTabsFollowUndoneSets) {

@@ -5,7 +5,9 @@
 #include <stdexcept>
 
 #include "base/console.h"
+#include "edit/commands.h"
 #include "formats/formats.h"
+#include "io/project.h"
 #include "shell_fixture.h"
 
 namespace vorlane::test {
@@ -116,6 +118,31 @@ TEST_F(SaveCommands, SaveAsAlwaysAsksAndACancelledAnswerEmptiesTheName) {
   EXPECT_EQ(tk.fileRequests.size(), 3u);
   EXPECT_THAT(files(), ElementsAre("a.vorl", "b.vorl"));
   EXPECT_TRUE(tk.messages.empty());
+}
+
+// The file flags the light and pivot the canvas shows as selected (the active ones), and no
+// other object; read back, the flags select nothing.
+TEST_F(SaveCommands, TheFileFlagsTheObjectsShownAsSelected) {
+  newMap({"2", "2", "1", "32", "32"});
+  runScript();
+  const map::MapPtr m = shell.currentMap();
+  auto chosen = map::Light::createLight(10, 10, 0, 1, 1, 1), other = map::Light::createLight(20, 20, 0, 1, 1, 1);
+  auto pivot = map::Pivot::createPivot(30, 30, 0);
+  for (const auto& light : {other, chosen}) shell.document().push(edit::addLight(m, light));
+  shell.document().push(edit::addPivot(m, pivot));
+  shell.document().select({chosen, pivot, nullptr});
+  tk.fileAnswers = {dir.file("level")};
+  tk.press(g.saveButton);
+  runScript();
+  ASSERT_TRUE(io::saveProjectFile(dir.file("want"), *m, shell.tilesets().entries(), {chosen.get(), pivot.get()}));
+  EXPECT_EQ(readFile(dir.file("level.vorl")), readFile(dir.file("want.vorl")));
+  ASSERT_TRUE(io::saveProjectFile(dir.file("none"), *m, shell.tilesets().entries()));
+  EXPECT_NE(readFile(dir.file("level.vorl")), readFile(dir.file("none.vorl")));
+
+  tk.fileAnswers = {dir.file("level.vorl")};
+  tk.press(g.loadButton);
+  runScript();
+  EXPECT_EQ(shell.document().active().light, chosen) << "the selection is the editor's, not the file's";
 }
 
 TEST_F(SaveCommands, AnUnwritablePlaceIsReported) {

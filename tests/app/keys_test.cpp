@@ -167,7 +167,7 @@ TEST_F(Keys, TheActionTableHasOneRowPerCommandAndNoKeyTwice) {
 TEST_F(Keys, ZoomKeysStepAlongTheLadderAboutTheCentre) {
   newMap();
   runScript();
-  map::Map& m = *shell.currentMap();
+  map::ViewState& m = shell.mapView();
   m.scrollX = 30;
   struct Case {
     std::int32_t key;
@@ -178,14 +178,14 @@ TEST_F(Keys, ZoomKeysStepAlongTheLadderAboutTheCentre) {
                        Case{platform::kKeyMinus, 0.75f}, Case{platform::kKeyMinus, 0.5f}, Case{'0', 1.0f}}) {
     tk.key(c.key, kControl);
     runScript();
-    EXPECT_EQ(m.getZoom(), c.zoom) << static_cast<char>(c.key);
+    EXPECT_EQ(m.zoom, c.zoom) << static_cast<char>(c.key);
   }
   EXPECT_EQ(m.scrollX, 30) << "the view scales about the canvas centre";
   EXPECT_EQ(tk.text(g.widthField), "256");
-  m.setZoom(map::kMinZoom);
+  m.zoom = map::kMinZoom;
   tk.key(platform::kKeyMinus, kControl);
   runScript();
-  EXPECT_EQ(m.getZoom(), map::kMinZoom);
+  EXPECT_EQ(m.zoom, map::kMinZoom);
 }
 
 TEST_F(Keys, CtrlRRendersWithTheRenderWindowsFields) {

@@ -218,8 +218,8 @@ struct PreviewOfALargeMap : Preview {
     newMapWithALight({"40", "30", "1", "16", "16"});
     shell.currentMap()->fillLayer(0, tile);
     tk.recording(g.mapCanvas).resize(400, 300);
-    shell.currentMap()->setZoom(1);
-    shell.currentMap()->scrollX = shell.currentMap()->scrollY = 0;
+    shell.mapView().zoom = 1;
+    shell.mapView().scrollX = shell.mapView().scrollY = 0;
     tk.setText(g.widthField, "16");
     tk.setText(g.heightField, "16");
   }
@@ -243,12 +243,12 @@ TEST_F(PreviewOfALargeMap, LightsTheCellsShownAndTheRestOnceScrolledTo) {
   EXPECT_EQ(baker.shownTiles()->cell(26, 20, 0), first->map->cell(26, 20, 0));
 
   // Within the lit margin: no new bake.
-  map::scroll(*shell.currentMap(), 8, 8);
+  map::scroll(shell.mapView(), 8, 8);
   settle();
   EXPECT_EQ(baker.shown(), first);
 
   // Ten columns on: a new bake lights the cells now shown and keeps those lit before.
-  map::scroll(*shell.currentMap(), 152, -8);
+  map::scroll(shell.mapView(), 152, -8);
   settle();
   const app::PreviewBaker::LitPtr second = baker.shown();
   ASSERT_NE(second, first);
@@ -281,7 +281,7 @@ TEST_F(PreviewOfALargeMap, ZoomedOutItLightsAtTheCanvasDensityAndSaysSo) {
     EXPECT_EQ(app::previewDensity(c.zoom), c.density) << c.zoom;
 
   tk.toggle(g.previewBox);
-  shell.currentMap()->setZoom(0.25f);
+  shell.mapView().zoom = 0.25f;
   settle();
   app::PreviewBaker& baker = *shell.render().previewBaker();
   ASSERT_TRUE(baker.shown());
@@ -296,7 +296,7 @@ TEST_F(PreviewOfALargeMap, ZoomedOutItLightsAtTheCanvasDensityAndSaysSo) {
   EXPECT_THAT(tk.at(g.mainWindow).status, ::testing::HasSubstr("preview at 1/4 density"));
 
   // Back at zoom 1: the bake's own tiles again, and no mark.
-  shell.currentMap()->setZoom(1);
+  shell.mapView().zoom = 1;
   settle();
   EXPECT_EQ(baker.shownPicture(), nullptr);
   EXPECT_THAT(tk.at(g.mainWindow).status, ::testing::Not(::testing::HasSubstr("density")));

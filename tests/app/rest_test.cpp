@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "edit/commands.h"
 #include "shell_fixture.h"
 
 namespace vorlane::test {
@@ -155,6 +156,28 @@ TEST_F(Rest, EveryFrameOnShowIsTheOneDrawingEveryTickShows) {
   EXPECT_EQ(frames(tk.recording(g.mapCanvas)) + frames(tk.recording(g.tilesetCanvas)) +
                 frames(tk.recording(g.tileCanvas)),
             drawn);
+}
+
+// The map canvas draws again for a change the document announces or a move of its view, and a
+// tick with nothing new draws nothing; a change it does not show (the file's name) draws nothing.
+TEST_F(Rest, TheMapCanvasDrawsForAnnouncedChangesAndItsViewOnly) {
+  ticks3();
+  const RecordingSurface& canvas = tk.recording(g.mapCanvas);
+  const auto framesAfterTicks = [&] {
+    const int before = frames(canvas);
+    ticks3();
+    return frames(canvas) - before;
+  };
+  EXPECT_EQ(framesAfterTicks(), 0);
+  shell.document().push(edit::addLight(shell.currentMap(), map::Light::createLight(10, 10, 0, 255, 255, 255)));
+  every.document().push(edit::addLight(every.currentMap(), map::Light::createLight(10, 10, 0, 255, 255, 255)));
+  EXPECT_EQ(framesAfterTicks(), 1);
+  shell.document().setProjectName("other.vorl");
+  EXPECT_EQ(framesAfterTicks(), 0);
+  shell.mapView().scrollX += 3;
+  every.mapView().scrollX += 3;
+  EXPECT_EQ(framesAfterTicks(), 1);
+  EXPECT_EQ(framesAfterTicks(), 0);
 }
 
 TEST_F(Rest, ACanvasThatLostItsFrameDrawsAgain) {

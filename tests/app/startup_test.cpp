@@ -144,7 +144,7 @@ TEST_F(StartUp, StateAfterStartUp) {
 
   const map::Map& m = *shell.currentMap();
   EXPECT_EQ(std::tie(m.width, m.height, m.depth, m.tileWidth, m.tileHeight), std::make_tuple(0, 0, 0, 0, 0));
-  EXPECT_EQ(m.zoom, 1.0f);
+  EXPECT_EQ(shell.mapView().zoom, 1.0f);
   EXPECT_EQ(tk.timerHertz, 60);
   // The map canvas is the drawing target when the loop starts.
   EXPECT_THAT(tk.madeCurrent, ElementsAre(g.mapCanvas));

@@ -140,7 +140,7 @@ TEST_F(DesktopTest, ShortcutsWorkInEveryWindowButTextFieldsTypeLetters) {
   xdotool({"key", "--clearmodifiers", "l"});
   EXPECT_TRUE(until([&] { return shell->currentTool() == map::kLine; })) << "a tool key in the Tiles window";
   xdotool({"key", "--clearmodifiers", "ctrl+equal"});
-  EXPECT_TRUE(until([&] { return shell->currentMap()->getZoom() > 1.0f; })) << "Ctrl+= zooms in";
+  EXPECT_TRUE(until([&] { return shell->mapView().zoom > 1.0f; })) << "Ctrl+= zooms in";
 
   activate(g().toolsWindow);
   xdotool({"key", "--clearmodifiers", "ctrl+shift+s"});

@@ -274,7 +274,7 @@ TEST_F(EditorTest, AClickOnALightOnlySelectsAndEachClickActsWhereItHappened) {
   mouse(g().mapCanvas, Mouse::Press, 330, 200);
   mouse(g().mapCanvas, Mouse::Release, 330, 200);
   const map::Map& m = *shell->currentMap();
-  const auto cell = map::cellAt(m, tk->surface(g().mapCanvas), 330, 200);
+  const auto cell = map::cellAt(m, shell->mapView(), tk->surface(g().mapCanvas), 330, 200);
   ASSERT_TRUE(cell);
   EXPECT_EQ(m.cell(cell->x, cell->y, 0), tile);
   EXPECT_EQ(m.cell(1, 1, 0), nullptr) << "the cell of the last move, under the light";

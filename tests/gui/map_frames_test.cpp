@@ -71,7 +71,6 @@ MapPtr scene() {
   }
   auto light = std::make_shared<map::Light>();
   light->x = 100, light->y = 80, light->range = 60, light->red = 255, light->green = 200, light->blue = 40;
-  light->selected = 1;
   m->addLight(light);
   auto pivot = std::make_shared<map::Pivot>();
   pivot->x = 180, pivot->y = 60;
@@ -104,15 +103,16 @@ class MapFramesTest : public ::testing::Test {
     ASSERT_TRUE(exposed(tk->widget(window)));
     s = &tk->surface(canvas);
     map = scene();
+    view.selectedLight = map->lights[0].get();
+    view.hover = map::CellPoint{map->selectedX, map->selectedY};
   }
 
   // One frame as each timer tick draws it, or only the tiles and markers.
   QImage frame(const View& v, bool withGrid) {
-    map->zoom = v.zoom, map->scrollX = v.scrollX, map->scrollY = v.scrollY;
+    view.zoom = v.zoom, view.scrollX = v.scrollX, view.scrollY = v.scrollY;
     s->clear();
-    map->markCell(map->selectedX, map->selectedY);
-    map::draw(*map, *s);
-    if (withGrid) map::drawGrid(*map, *s);
+    map::draw(*map, view, *s);
+    if (withGrid) map::drawGrid(*map, view, *s);
     s->present();
     return tk->canvas(canvas)->grabFramebuffer().convertToFormat(QImage::Format_RGB888);
   }
@@ -132,6 +132,7 @@ class MapFramesTest : public ::testing::Test {
   platform::Handle window = 0, canvas = 0;
   platform::Surface* s = nullptr;
   MapPtr map;
+  map::ViewState view;
 };
 
 ::testing::AssertionResult samePixels(const QImage& got, const QImage& want) {

@@ -89,16 +89,17 @@ TEST_F(PreviewTest, ZoomedOutOnABigMapADraggedLightShowsSoonAndMemoryStaysBounde
   const platform::Surface& canvas = tk->surface(g().mapCanvas);
   const float cx = static_cast<float>(canvas.width()) / 2, cy = static_cast<float>(canvas.height()) / 2;
   const float centre = kSide * kTile / 2.0f, zoom = 0.05f;
-  m->setZoom(zoom);
-  m->scrollX = centre - cx;
-  m->scrollY = centre - cy;
   shell->document().replaceMap("New Map", m);
+  map::ViewState& view = shell->mapView();
+  view.zoom = zoom;
+  view.scrollX = centre - cx;
+  view.scrollY = centre - cy;
   auto light = map::Light::createLight(centre - 3000, centre, 1, 255, 255, 255);
   shell->document().push(edit::addLight(m, light));
   frame();
   const double before = residentMiB();
   const auto canvasAt = [&](float x, float y) {
-    return QPoint(static_cast<int>(cx + ((x - m->scrollX) - cx) * zoom), static_cast<int>(cy + ((y - m->scrollY) - cy) * zoom));
+    return QPoint(static_cast<int>(cx + ((x - view.scrollX) - cx) * zoom), static_cast<int>(cy + ((y - view.scrollY) - cy) * zoom));
   };
   const QPoint from = canvasAt(centre - 3000, centre), to = canvasAt(centre + 3000, centre);
 

@@ -82,7 +82,6 @@ TEST(Format, TilesAreListedByIdentityInCellOrder) {
 TEST(Format, LightAndPivotRecords) {
   auto map = map::Map::create(0, 0, 0, 0, 0);
   auto light = map::Light::createLight(1.5f, -2, 3, 255, 0.25f, 7);
-  light->selected = 1;
   map->addLight(light);
   auto pivot = map::Pivot::createPivot(4, 5, 2);
   pivot->link = "next.vorl";
@@ -93,7 +92,18 @@ TEST(Format, LightAndPivotRecords) {
   expected.i32s({0, 0, 0, 0, 0, 0}).i32(1);
   expected.f32(255).f32(0.25f).f32(7).f32(1.5f).f32(-2).i32(3).i32(1).f32(700).i32(0);
   expected.i32(1).f32(4).f32(5).i32(2).line("next.vorl").i32(2).line("key").line("value").line("").line("").i32(0);
-  EXPECT_EQ(test::mapBytes(*map), expected.bytes);
+  // The light shown as selected carries the flag; the pivot, not selected, does not.
+  SavePlan plan(*map, {});
+  plan.setSelected({light.get(), nullptr});
+  base::ByteWriter out;
+  saveMap(*map, out, plan);
+  EXPECT_EQ(out.data(), expected.bytes);
+  // Read back, the flag is passed over: the editor shows as selected what it has selected.
+  base::ByteReader in(out.data());
+  const map::MapPtr read = readMapSection(in);
+  ASSERT_EQ(read->lights.size(), 1u);
+  EXPECT_EQ(read->lights[0]->range, 700.0f);
+  EXPECT_EQ(test::mapBytes(*read), test::mapBytes(*map));
 }
 
 TEST(Format, RoundTripIsByteExactAndKeepsEveryField) {
@@ -117,7 +127,6 @@ TEST(Format, RoundTripIsByteExactAndKeepsEveryField) {
   EXPECT_EQ(m.tileTable[1]->image->pixels, sample.map->cell(1, 0, 1)->image->pixels);
   EXPECT_EQ(m.tileTable[1]->normalGrid->values, sample.map->cell(1, 0, 1)->normalGrid->values);
   ASSERT_EQ(m.lights.size(), 2u);
-  EXPECT_EQ(m.lights[0]->selected, 1);
   EXPECT_EQ(m.lights[0]->x, 10.5f);
   ASSERT_EQ(m.pivots.size(), 1u);
   EXPECT_EQ(m.pivots[0]->recordCount, 2);

@@ -85,7 +85,6 @@ inline Sample sampleProject() {
   s.map->setCell(2, 1, 1, grass);
   s.map->setCell(1, 0, 1, rock);
   auto light = map::Light::createLight(10.5f, 20, 1, 255, 128, 0);
-  light->selected = 1;
   light->castShadows = 1;
   s.map->addLight(light);
   s.map->addLight(map::Light::createLight(-3, 4.25f, 0, 1, 2, 3));

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "map/view.h"
+
 namespace vorlane::map {
 namespace {
 
@@ -12,9 +14,9 @@ TilePtr newTile() { return std::make_shared<tiles::Tile>(); }
 TEST(Map, CreateLaysCellsOutLayerFastestThenRowThenColumn) {
   auto m = Map::create(3, 2, 4, 16, 8);
   EXPECT_EQ(m->cells.size(), 24u);
-  EXPECT_TRUE(m->highlight.empty());
+  EXPECT_TRUE(ViewState{}.marks.empty());
   EXPECT_EQ(m->cellIndex(1, 1, 2), (1u * 2 + 1) * 4 + 2);
-  EXPECT_EQ(m->zoom, 1.0f);
+  EXPECT_EQ(ViewState{}.zoom, 1.0f);
   EXPECT_EQ(m->tileWidth, 16);
   auto t = newTile();
   m->setCell(2, 1, 3, t);
@@ -27,7 +29,9 @@ TEST(Map, StartUpMapHasNoCellsAndSurvivesEveryCellWriter) {
   m->setCell(0, 0, 0, t);
   m->fillLayer(0, t);
   EXPECT_FALSE(m->addToFirstFreeCell(t));
-  m->markCell(0, 0);
+  ViewState view;
+  view.markCell(*m, 0, 0);
+  EXPECT_TRUE(view.marks.empty());
   EXPECT_TRUE(m->cells.empty());
   EXPECT_EQ(t.use_count(), 1);
 }
@@ -74,16 +78,15 @@ TEST(Map, AddToFirstFreeCellWalksRowsOfLayerZero) {
 
 TEST(Map, MarkCellOnlyInsideTheGrid) {
   auto m = Map::create(3, 2, 1, 4, 4);
-  m->markCell(3, 0);
-  m->markCell(-1, 0);
-  m->markCell(0, 2);
-  EXPECT_TRUE(m->highlight.empty());
-  m->markCell(2, 1);
-  m->markCell(2, 1);
-  EXPECT_TRUE(m->isMarked(2, 1));
-  EXPECT_EQ(m->highlight.size(), 1u);
-  m->resize(4, 4, 1);  // a new grid starts with no marks
-  EXPECT_FALSE(m->isMarked(2, 1));
+  ViewState view;
+  view.markCell(*m, 3, 0);
+  view.markCell(*m, -1, 0);
+  view.markCell(*m, 0, 2);
+  EXPECT_TRUE(view.marks.empty());
+  view.markCell(*m, 2, 1);
+  view.markCell(*m, 2, 1);
+  EXPECT_TRUE(view.isMarked(2, 1));
+  EXPECT_EQ(view.marks.size(), 1u);
 }
 
 TEST(Map, TilesAreSharedByReference) {
@@ -109,7 +112,6 @@ TEST(Map, ObjectsKeepInsertionOrderAndTheirStartValues) {
   EXPECT_EQ(a->layer, 2);
   EXPECT_EQ(b->layer, -1);
   EXPECT_EQ(a->range, 700.0f);
-  EXPECT_EQ(a->selected, 0);
   EXPECT_EQ(a->castShadows, 0);
   auto p = Pivot::createPivot(10, -3, 1);
   m->addPivot(p);
@@ -130,14 +132,15 @@ TEST(Map, PivotHoldsAtMost255Records) {
 TEST(Map, ObjectRecordsRoundTrip) {
   auto light = Light::createLight(3, 4, 1, 10, 20, 30);
   light->range = 99.5f;
-  light->selected = 1;
   auto pivot = Pivot::createPivot(5, 6, 2);
   pivot->link = "a/b.txt";
   pivot->addRecord("n", "v");
   base::ByteWriter w;
-  light->write(w);
+  light->write(w, true);
   EXPECT_EQ(w.data().size(), 36u);
-  pivot->write(w);
+  EXPECT_EQ(w.data()[24], 1);  // the selected flag, after colour, position and layer
+  pivot->write(w, true);
+  EXPECT_EQ(w.data()[w.data().size() - 4], 1);  // the pivot's, last
   base::ByteReader r(w.data());
   Light l2;
   l2.read(r);
@@ -145,7 +148,6 @@ TEST(Map, ObjectRecordsRoundTrip) {
   p2.read(r);
   EXPECT_TRUE(r.atEnd());
   EXPECT_EQ(l2.range, 99.5f);
-  EXPECT_EQ(l2.selected, 1);
   EXPECT_EQ(l2.blue, 30.0f);
   EXPECT_EQ(p2.link, "a/b.txt");
   ASSERT_EQ(p2.recordCount, 1);

@@ -54,30 +54,33 @@ TEST(SteppedLine, PaintAndMarkFollowTheSameCells) {
   paintLine(*m, 0, 0, 4, 2, 1, t);
   EXPECT_EQ(filled(*m, 1), (Cells{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}));
   EXPECT_TRUE(filled(*m, 0).empty());
-  markLine(*m, 0, 0, 4, 2);
-  for (auto [x, y] : filled(*m, 1)) EXPECT_TRUE(m->isMarked(x, y));
-  EXPECT_FALSE(m->isMarked(1, 1));
+  Marks marks;
+  markLine(*m, marks, 0, 0, 4, 2);
+  for (auto [x, y] : filled(*m, 1)) EXPECT_TRUE(marks.contains({x, y}));
+  EXPECT_FALSE(marks.contains({1, 1}));
   paintLine(*m, 4, 2, 0, 0, 1, nullptr);  // none erases
   EXPECT_TRUE(filled(*m, 1).empty());
-  markLine(*m, -3, 0, 10, 0);  // parts outside the map are ignored
-  EXPECT_TRUE(m->isMarked(5, 0));
+  markLine(*m, marks, -3, 0, 10, 0);  // parts outside the map are ignored
+  EXPECT_TRUE(marks.contains({5, 0}));
+  EXPECT_FALSE(marks.contains({6, 0}));
 }
 
 struct StrokeTest : ::testing::Test {
   MapPtr m = Map::create(6, 6, 3, 8, 8);
   TilePtr tile = newTile();
   Stroke stroke;
+  Marks marks;
   int layer = 1;
 
   // Press at `from`, drag to `to` with an update after each event, release.
   void drag(int tool, std::pair<int, int> from, std::pair<int, int> to, bool onCanvas = true) {
     m->selectedX = from.first, m->selectedY = from.second;
     beginStroke(stroke, *m, *m, tool, layer, tile);
-    updateStroke(stroke, *m, *m, tool, layer, tile);
+    updateStroke(stroke, *m, marks, *m, tool, layer, tile);
     m->selectedX = to.first, m->selectedY = to.second;
-    updateStroke(stroke, *m, *m, tool, layer, tile);
+    updateStroke(stroke, *m, marks, *m, tool, layer, tile);
     endStroke(stroke, *m, *m, tool, layer, tile, onCanvas);
-    updateStroke(stroke, *m, *m, tool, layer, tile);
+    updateStroke(stroke, *m, marks, *m, tool, layer, tile);
   }
   std::set<std::pair<int, int>> cellSet() {
     auto c = filled(*m, layer);
@@ -89,12 +92,12 @@ TEST_F(StrokeTest, RectWritesTheOutlineOnlyAndPreviewsTheSameCells) {
   m->selectedX = 1, m->selectedY = 1;
   beginStroke(stroke, *m, *m, kRect, layer, tile);
   m->selectedX = 3, m->selectedY = 4;
-  updateStroke(stroke, *m, *m, kRect, layer, tile);
+  updateStroke(stroke, *m, marks, *m, kRect, layer, tile);
   EXPECT_TRUE(filled(*m, layer).empty());  // a preview only
   std::set<std::pair<int, int>> marked;
   for (int x = 0; x < 6; ++x)
     for (int y = 0; y < 6; ++y)
-      if (m->isMarked(x, y)) marked.emplace(x, y);
+      if (marks.contains({x, y})) marked.emplace(x, y);
   endStroke(stroke, *m, *m, kRect, layer, tile, true);
   EXPECT_FALSE(stroke.painting);
   std::set<std::pair<int, int>> want;
@@ -117,7 +120,7 @@ TEST_F(StrokeTest, LineWritesOnReleaseOverTheCanvasOnly) {
   drag(kLine, {0, 0}, {4, 2}, /*onCanvas=*/false);
   EXPECT_FALSE(stroke.painting);
   EXPECT_TRUE(filled(*m, layer).empty());
-  EXPECT_TRUE(m->isMarked(2, 1));  // the preview stays until the next frame clears it
+  EXPECT_TRUE(marks.contains({2, 1}));  // the preview stays until the next frame clears it
   drag(kLine, {0, 0}, {4, 2});
   EXPECT_EQ(filled(*m, layer), (Cells{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}));
 }
@@ -136,7 +139,7 @@ TEST_F(StrokeTest, FillWritesOneLayerOnThePressAndNothingOnRelease) {
   EXPECT_EQ(filled(*m, 0), (Cells{{2, 2}}));
   EXPECT_TRUE(filled(*m, 2).empty());
   m->setCell(0, 0, layer, nullptr);
-  updateStroke(stroke, *m, *m, kFill, layer, tile);
+  updateStroke(stroke, *m, marks, *m, kFill, layer, tile);
   endStroke(stroke, *m, *m, kFill, layer, tile, true);
   EXPECT_FALSE(m->cell(0, 0, layer));
 }
@@ -149,7 +152,7 @@ TEST_F(StrokeTest, EmptyTileErasesAndNoToolChangesNothing) {
   drag(kNoTool, {0, 0}, {5, 5});
   EXPECT_EQ(filled(*m, layer).size(), 30u);
   for (int x = 0; x < 6; ++x)
-    for (int y = 0; y < 6; ++y) EXPECT_FALSE(m->isMarked(x, y) && x != 0);
+    for (int y = 0; y < 6; ++y) EXPECT_FALSE(marks.contains({x, y}) && x != 0);
 }
 
 TEST_F(StrokeTest, StrokesOnTheStartUpMapOrABadLayerWriteNothing) {

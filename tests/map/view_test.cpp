@@ -30,24 +30,24 @@ float corner(std::int32_t i, std::int32_t size, float scroll, float zoom, int ca
 
 // The walk over every cell, as the view was first described: the reference the direct
 // computations are held against.
-std::pair<int, int> walkPick(const Map& m, int W, int H, int px, int py, std::pair<int, int> before) {
+std::pair<int, int> walkPick(const Map& m, const ViewState& v, int W, int H, int px, int py, std::pair<int, int> before) {
   for (int x = 0; x < m.width; ++x)
     for (int y = 0; y < m.height; ++y) {
-      float X = corner(x, m.tileWidth, m.scrollX, m.zoom, W), Y = corner(y, m.tileHeight, m.scrollY, m.zoom, H);
+      float X = corner(x, m.tileWidth, v.scrollX, v.zoom, W), Y = corner(y, m.tileHeight, v.scrollY, v.zoom, H);
       float fx = static_cast<float>(px), fy = static_cast<float>(py);
-      if (X < fx && fx < X + m.tileWidth * m.zoom && Y < fy && fy < Y + m.tileHeight * m.zoom) return {x, y};
+      if (X < fx && fx < X + m.tileWidth * v.zoom && Y < fy && fy < Y + m.tileHeight * v.zoom) return {x, y};
     }
   return before;
 }
 
-std::vector<std::tuple<float, float>> walkTiles(const Map& m, int W, int H) {
+std::vector<std::tuple<float, float>> walkTiles(const Map& m, const ViewState& v, int W, int H) {
   std::vector<std::tuple<float, float>> out;
-  float sw = m.tileWidth * m.zoom, sh = m.tileHeight * m.zoom;
+  float sw = m.tileWidth * v.zoom, sh = m.tileHeight * v.zoom;
   for (int x = 0; x < m.width; ++x) {
-    float X = corner(x, m.tileWidth, m.scrollX, m.zoom, W);
+    float X = corner(x, m.tileWidth, v.scrollX, v.zoom, W);
     if (!(X > 0 - sw && X < W + sw)) continue;
     for (int y = 0; y < m.height; ++y) {
-      float Y = corner(y, m.tileHeight, m.scrollY, m.zoom, H);
+      float Y = corner(y, m.tileHeight, v.scrollY, v.zoom, H);
       if (!(Y > 0 - sh && Y < H + sh)) continue;
       for (int l = 0; l < m.depth; ++l)
         if (m.cell(x, y, l)) out.emplace_back(X, Y);
@@ -60,13 +60,13 @@ using Seg = std::tuple<float, float, float, float>;
 
 // Every cell's four edges, without the lines of an axis whose cells are closer than the
 // grid's minimum spacing.
-std::vector<Seg> walkGrid(const Map& m, int W, int H) {
+std::vector<Seg> walkGrid(const Map& m, const ViewState& v, int W, int H) {
   std::vector<Seg> out;
-  float sw = m.tileWidth * m.zoom, sh = m.tileHeight * m.zoom;
+  float sw = m.tileWidth * v.zoom, sh = m.tileHeight * v.zoom;
   const bool vertical = std::abs(sw) >= kMinGridSpacing, horizontal = std::abs(sh) >= kMinGridSpacing;
   for (int x = 0; x < m.width; ++x)
     for (int y = 0; y < m.height; ++y) {
-      float X = corner(x, m.tileWidth, m.scrollX, m.zoom, W), Y = corner(y, m.tileHeight, m.scrollY, m.zoom, H);
+      float X = corner(x, m.tileWidth, v.scrollX, v.zoom, W), Y = corner(y, m.tileHeight, v.scrollY, v.zoom, H);
       if (horizontal) out.emplace_back(X, Y, X + sw, Y);
       if (vertical) out.emplace_back(X, Y, X, Y + sh);
       if (horizontal) out.emplace_back(X, Y + sh, X + sw, Y + sh);
@@ -91,20 +91,21 @@ const View kViews[] = {{0, 0, 1},       {13.5f, -7.25f, 1},   {-100, -50, 2},   
 
 TEST(MapView, DrawPassesRunInOrderAndLeaveTheirStates) {
   auto m = Map::create(2, 2, 2, 32, 16);
+  ViewState view;
   auto a = imageTile(), b = imageTile(), c = imageTile();
   m->setCell(0, 1, 1, a);
   m->setCell(0, 1, 0, b);
   m->setCell(1, 0, 0, c);
-  m->markCell(1, 1);
+  view.markCell(*m, 1, 1);
   auto light = Light::createLight(100, 50, 0, 255.9f, 0, 12.5f);
-  light->selected = 1;
   light->range = 10;
   m->addLight(light);
+  view.selectedLight = light.get();
   m->addPivot(Pivot::createPivot(20, 30, 0));
-  m->zoom = 2;
-  m->scrollX = -150, m->scrollY = -100;
+  view.zoom = 2;
+  view.scrollX = -150, view.scrollY = -100;
   RecordingSurface s(400, 300);
-  draw(*m, s);
+  draw(*m, view, s);
 
   std::vector<Op> ops;
   for (const Call& call : s.calls) ops.push_back(call.op);
@@ -125,7 +126,8 @@ TEST(MapView, DrawPassesRunInOrderAndLeaveTheirStates) {
   EXPECT_EQ(s.calls[5].b, 0);
   EXPECT_EQ(s.calls[12].a, 255);  // 255.9 truncated
   EXPECT_EQ(s.calls[12].c, 12);
-  EXPECT_FALSE(m->isMarked(1, 1));
+  dropShownMarks(*m, view, s);
+  EXPECT_FALSE(view.isMarked(1, 1));
   // Outline and marker geometry at zoom 2.
   float X = corner(1, 32, -150, 2, 400), Y = corner(1, 16, -100, 2, 300);
   EXPECT_EQ(s.calls[6].a, X);
@@ -144,11 +146,12 @@ TEST(MapView, DrawPassesRunInOrderAndLeaveTheirStates) {
 
 TEST(MapView, RangeCircleIs37PointsWithAClosingZeroSegment) {
   auto m = Map::create(0, 0, 0, 0, 0);
+  ViewState view;
   auto l = Light::createLight(200, 150, 0, 1, 2, 3);  // canvas centre of a 400 x 300 canvas
   l->range = 100;
   m->addLight(l);
   RecordingSurface s(400, 300);
-  draw(*m, s);
+  draw(*m, view, s);
   ASSERT_EQ(s.segments.size(), 37u);
   EXPECT_EQ(s.segments[0].line.x1, 300);
   EXPECT_EQ(s.segments[0].line.x2, 300);  // zero-length first line
@@ -159,34 +162,97 @@ TEST(MapView, RangeCircleIs37PointsWithAClosingZeroSegment) {
 
   l->range = 0;
   s.reset();
-  draw(*m, s);
+  draw(*m, view, s);
   for (const auto& seg : s.segments) EXPECT_EQ(std::tie(seg.line.x1, seg.line.y1, seg.line.x2, seg.line.y2),
                                                 std::make_tuple(200.f, 150.f, 200.f, 150.f));
 }
 
 TEST(MapView, HiddenHighlightKeepsItsFlagUntilShown) {
   auto m = Map::create(20, 1, 1, 64, 64);
-  m->markCell(19, 0);
+  ViewState view;
+  view.markCell(*m, 19, 0);
+  view.markCell(*m, 20, 0);  // outside the map: never marked
+  EXPECT_FALSE(view.isMarked(20, 0));
   RecordingSurface s(400, 300);
-  draw(*m, s);
-  EXPECT_TRUE(m->isMarked(19, 0));
+  draw(*m, view, s);
+  dropShownMarks(*m, view, s);
+  EXPECT_TRUE(view.isMarked(19, 0));
   EXPECT_TRUE(s.callsOf(Op::Line).empty());
-  m->scrollX = 19 * 64;
-  draw(*m, s);
-  EXPECT_FALSE(m->isMarked(19, 0));
+  view.scrollX = 19 * 64;
+  draw(*m, view, s);
+  dropShownMarks(*m, view, s);
+  EXPECT_FALSE(view.isMarked(19, 0));
   EXPECT_EQ(s.callsOf(Op::Line).size(), 4u);
+}
+
+// The hover cell is outlined like a mark, once, in the marks' column-by-column order.
+TEST(MapView, HoverCellIsOutlinedOnceAmongTheMarks) {
+  auto m = Map::create(4, 4, 1, 32, 32);
+  RecordingSurface s(400, 300);
+  const auto outlinedColumns = [&](const ViewState& view) {
+    s.reset();
+    draw(*m, view, s);
+    std::vector<float> xs;
+    const auto lines = s.callsOf(Op::Line);
+    for (std::size_t k = 0; k < lines.size(); k += 4) xs.push_back(lines[k].a);
+    return xs;
+  };
+  ViewState view;
+  view.markCell(*m, 0, 0);
+  view.markCell(*m, 2, 0);
+  view.hover = CellPoint{1, 3};
+  EXPECT_EQ(outlinedColumns(view), (std::vector<float>{0, 32, 64}));
+  view.hover = CellPoint{2, 0};  // a marked cell: one outline
+  EXPECT_EQ(outlinedColumns(view), (std::vector<float>{0, 64}));
+  view.hover = CellPoint{9, 0};  // off the map
+  EXPECT_EQ(outlinedColumns(view), (std::vector<float>{0, 64}));
+}
+
+// Drawing reads the map and the view: the same const map drawn twice in the same view gives
+// the same calls, near and far, and leaves map and marks as they were.
+TEST(MapView, DrawingWritesNothing) {
+  auto made = Map::create(30, 20, 2, 16, 16);
+  made->fillLayer(0, imageTile());
+  auto light = Light::createLight(40, 40, 0, 255, 255, 255);
+  made->addLight(light);
+  made->addPivot(Pivot::createPivot(60, 60, 0));
+  const Map& m = *made;
+  const std::uint64_t revision = m.revision;
+  for (const float zoom : {1.0f, 0.2f}) {
+    ViewState view;
+    view.zoom = zoom;
+    view.markCell(m, 1, 1);
+    view.hover = CellPoint{2, 2};
+    view.selectedLight = light.get();
+    const ViewState& shown = view;
+    RecordingSurface first(400, 300), second(400, 300);
+    draw(m, shown, first);
+    drawGrid(m, shown, first);
+    draw(m, shown, second);
+    drawGrid(m, shown, second);
+    ASSERT_EQ(first.calls.size(), second.calls.size()) << "zoom " << zoom;
+    for (std::size_t k = 0; k < first.calls.size(); ++k) {
+      const Call &a = first.calls[k], &b = second.calls[k];
+      EXPECT_EQ(std::tie(a.op, a.a, a.b, a.c, a.d, a.n, a.image), std::tie(b.op, b.a, b.b, b.c, b.d, b.n, b.image))
+          << "call " << k << " at zoom " << zoom;
+    }
+    EXPECT_TRUE(view.isMarked(1, 1));
+    EXPECT_EQ(m.revision, revision);
+    EXPECT_EQ(m.lights.size(), 1u);
+  }
 }
 
 TEST(MapView, ColumnVisibilityBoundsAreStrict) {
   auto m = Map::create(2, 1, 1, 64, 64);
+  ViewState view;
   m->setCell(0, 0, 0, imageTile());
   RecordingSurface s(400, 300);
-  m->scrollX = 64;  // column 0 at exactly -64
-  draw(*m, s);
+  view.scrollX = 64;  // column 0 at exactly -64
+  draw(*m, view, s);
   EXPECT_TRUE(s.callsOf(Op::Image).empty());
-  m->scrollX = -463;  // column 0 at W + 64 - 1
+  view.scrollX = -463;  // column 0 at W + 64 - 1
   s.reset();
-  draw(*m, s);
+  draw(*m, view, s);
   ASSERT_EQ(s.callsOf(Op::Image).size(), 1u);
   EXPECT_EQ(s.callsOf(Op::Image)[0].a, 463);
 }
@@ -207,13 +273,14 @@ TilePtr solidTile(int w, int h, std::array<std::uint8_t, 4> left, std::array<std
 TEST(MapView, FarViewsDrawOnePictureSampledAtEveryPixel) {
   constexpr std::array<std::uint8_t, 4> red{255, 0, 0, 255}, blue{0, 0, 255, 255}, clear{9, 9, 9, 0};
   auto m = Map::create(100, 70, 2, 16, 16);
+  ViewState view;
   m->fillLayer(0, solidTile(16, 16, red, red, true));
   m->setCell(3, 4, 1, solidTile(16, 16, clear, blue, false));  // pixels 170-172, 133-135
   m->setCell(5, 4, 1, solidTile(16, 16, red, blue, true));    // pixels 176-178
   m->setCell(10, 10, 0, nullptr);                              // pixels 192-194, 152-154
-  m->zoom = 0.2f;
+  view.zoom = 0.2f;
   RecordingSurface s(400, 300);
-  draw(*m, s);
+  draw(*m, view, s);
   const auto pictures = s.callsOf(Op::Image);
   ASSERT_EQ(pictures.size(), 1u);
   EXPECT_EQ(std::make_tuple(pictures[0].a, pictures[0].b, pictures[0].c, pictures[0].d), std::make_tuple(0.f, 0.f, 400.f, 300.f));
@@ -236,7 +303,7 @@ TEST(MapView, FarViewsDrawOnePictureSampledAtEveryPixel) {
 
   m->setCell(3, 4, 1, nullptr);
   s.reset();
-  draw(*m, s);
+  draw(*m, view, s);
   ASSERT_EQ(s.callsOf(Op::Image).size(), 1u);
   EXPECT_EQ(s.callsOf(Op::Image)[0].n, pictures[0].n) << "the same picture, redrawn";
   EXPECT_EQ(pixel(*s.callsOf(Op::Image)[0].image, 172, 133), (std::array<int, 4>{255, 0, 0, 255}));
@@ -248,18 +315,19 @@ const std::pair<std::int32_t, std::int32_t> kTileSizes[] = {{24, 20}, {-24, 20},
 TEST(MapView, TilePassMatchesTheFullWalkForEveryView) {
   for (auto [tw, th] : kTileSizes) {
     auto m = Map::create(40, 30, 2, tw, th);
+    ViewState view;
     for (int x = 0; x < 40; ++x)
       for (int y = 0; y < 30; ++y)
         if ((x * 7 + y * 3) % 4 != 0) m->setCell(x, y, (x + y) % 2, imageTile());
     for (const View& v : kViews) {
       // Far views draw pictures instead (below).
       if (tw > 0 && th > 0 && v.zoom > 0 && tw * v.zoom < kPictureCellSpan && th * v.zoom < kPictureCellSpan) continue;
-      m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
+      view.scrollX = v.scrollX, view.scrollY = v.scrollY, view.zoom = v.zoom;
       RecordingSurface s(400, 300);
-      draw(*m, s);
+      draw(*m, view, s);
       std::vector<std::tuple<float, float>> got;
       for (const Call& c : s.callsOf(Op::Image)) got.emplace_back(c.a, c.b);
-      EXPECT_EQ(got, walkTiles(*m, 400, 300)) << "tiles " << tw << "x" << th << " zoom " << v.zoom << " scroll " << v.scrollX;
+      EXPECT_EQ(got, walkTiles(*m, view, 400, 300)) << "tiles " << tw << "x" << th << " zoom " << v.zoom << " scroll " << v.scrollX;
     }
   }
 }
@@ -267,13 +335,14 @@ TEST(MapView, TilePassMatchesTheFullWalkForEveryView) {
 TEST(MapView, GridIsOneBatchWithTheSameVisibleSegments) {
   for (auto [tw, th] : kTileSizes) {
     auto m = Map::create(60, 50, 1, tw, th);
+    ViewState view;
     for (const View& v : kViews) {
       SCOPED_TRACE(::testing::Message() << "tiles " << tw << "x" << th);
-      m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
+      view.scrollX = v.scrollX, view.scrollY = v.scrollY, view.zoom = v.zoom;
       RecordingSurface s(400, 300);
       s.setLineWidth(1);
       s.reset();
-      drawGrid(*m, s);
+      drawGrid(*m, view, s);
       EXPECT_LE(s.callsOf(Op::Lines).size(), 1u);  // none when the map is wholly off the canvas
       EXPECT_TRUE(s.callsOf(Op::Line).empty());
       std::vector<Seg> got, want;
@@ -282,7 +351,7 @@ TEST(MapView, GridIsOneBatchWithTheSameVisibleSegments) {
         Seg t{seg.line.x1, seg.line.y1, seg.line.x2, seg.line.y2};
         if (touchesCanvas(t, 400, 300)) got.push_back(t);
       }
-      for (const Seg& t : walkGrid(*m, 400, 300))
+      for (const Seg& t : walkGrid(*m, view, 400, 300))
         if (touchesCanvas(t, 400, 300)) want.push_back(t);
       std::sort(got.begin(), got.end());
       std::sort(want.begin(), want.end());
@@ -295,25 +364,27 @@ TEST(MapView, GridIsOneBatchWithTheSameVisibleSegments) {
   }
   // Inner edges are drawn twice: a 2 x 1 map in full view has all eight.
   auto small = Map::create(2, 1, 1, 32, 32);
+  ViewState smallView;
   RecordingSurface s(400, 300);
-  drawGrid(*small, s);
+  drawGrid(*small, smallView, s);
   EXPECT_EQ(s.segments.size(), 8u);
 }
 
 TEST(MapView, PickCellEqualsTheWalkIncludingGridLines) {
   for (auto [tw, th] : kTileSizes) {
     auto m = Map::create(30, 25, 1, tw, th);
+    ViewState view;
     // Every pixel along the rows for the ordinary size; a coarser net for the others.
     const int step = tw == 24 && th == 20 ? 1 : 3;
     for (const View& v : kViews) {
       SCOPED_TRACE(::testing::Message() << "tiles " << tw << "x" << th);
-      m->scrollX = v.scrollX, m->scrollY = v.scrollY, m->zoom = v.zoom;
+      view.scrollX = v.scrollX, view.scrollY = v.scrollY, view.zoom = v.zoom;
       RecordingSurface s(400, 300);
       for (int py = -10; py <= 310; py += 5)
         for (int px = -10; px <= 410; px += step) {
           m->selectedX = -7, m->selectedY = -9;
-          pickCell(*m, s, px, py);
-          auto want = walkPick(*m, 400, 300, px, py, {-7, -9});
+          pickCell(*m, view, s, px, py);
+          auto want = walkPick(*m, view, 400, 300, px, py, {-7, -9});
           ASSERT_EQ(std::make_pair(m->selectedX, m->selectedY), want)
               << "point " << px << "," << py << " zoom " << v.zoom << " scroll " << v.scrollX;
         }
@@ -325,16 +396,17 @@ TEST(MapView, PickCellEqualsTheWalkIncludingGridLines) {
 // no cells, so nothing may be walked, sized or drawn along the long side, in any view.
 TEST(MapView, MapWithoutCellsButAHugeSideCostsNothing) {
   auto m = Map::create(0x7FFFFFFF, 0, 3, -24, 20);
+  ViewState view;
   ASSERT_TRUE(m->cells.empty());
   for (float zoom : {1.0f, 0.0f}) {
-    m->zoom = zoom;
+    view.zoom = zoom;
     RecordingSurface s(400, 300);
-    draw(*m, s);
-    drawGrid(*m, s);
+    draw(*m, view, s);
+    drawGrid(*m, view, s);
     EXPECT_TRUE(s.callsOf(Op::Image).empty());
     EXPECT_TRUE(s.segments.empty());
     m->selectedX = 5;
-    pickCell(*m, s, 10, 10);
+    pickCell(*m, view, s, 10, 10);
     EXPECT_EQ(m->selectedX, 5);
   }
   m->fillLayer(0, imageTile());
@@ -343,94 +415,102 @@ TEST(MapView, MapWithoutCellsButAHugeSideCostsNothing) {
 
 TEST(MapView, PickCellEdgesAndEmptyMap) {
   auto m = Map::create(4, 4, 1, 64, 32);
+  ViewState view;
   RecordingSurface s(400, 300);
   m->selectedX = 3, m->selectedY = 3;
-  pickCell(*m, s, 2 * 64, 1 * 32 + 1);  // on the left edge of (2, 1)
+  pickCell(*m, view, s, 2 * 64, 1 * 32 + 1);  // on the left edge of (2, 1)
   EXPECT_EQ(std::make_pair(m->selectedX, m->selectedY), std::make_pair(3, 3));
-  pickCell(*m, s, 2 * 64 + 1, 1 * 32 + 1);
+  pickCell(*m, view, s, 2 * 64 + 1, 1 * 32 + 1);
   EXPECT_EQ(std::make_pair(m->selectedX, m->selectedY), std::make_pair(2, 1));
-  pickCell(*m, s, 1000, 10);  // outside the map
+  pickCell(*m, view, s, 1000, 10);  // outside the map
   EXPECT_EQ(std::make_pair(m->selectedX, m->selectedY), std::make_pair(2, 1));
 
   // Zooming keeps the centre's map point: the corner of (3, 4) sits on the centre (200, 150)
   // at zoom 1 and at zoom 2.
   auto z = Map::create(10, 10, 1, 50, 30);
+  ViewState zView;
   for (float zoom : {1.0f, 2.0f}) {
-    z->zoom = zoom;
+    zView.zoom = zoom;
     EXPECT_EQ(corner(4, 50, 0, zoom, 400), 200);
-    pickCell(*z, s, 201, 151);
+    pickCell(*z, zView, s, 201, 151);
     EXPECT_EQ(std::make_pair(z->selectedX, z->selectedY), std::make_pair(4, 5));
-    pickCell(*z, s, 199, 149);
+    pickCell(*z, zView, s, 199, 149);
     EXPECT_EQ(std::make_pair(z->selectedX, z->selectedY), std::make_pair(3, 4));
   }
 
   auto none = Map::create(0, 0, 0, 0, 0);
+
+  ViewState noneView;
   none->addLight(Light::createLight(200, 150, 0, 255, 255, 255));
   none->addPivot(Pivot::createPivot(200, 150, 0));
-  none->markCell(0, 0);
+  noneView.markCell(*none, 0, 0);
   s.reset();
-  draw(*none, s);
-  drawGrid(*none, s);
+  draw(*none, noneView, s);
+  drawGrid(*none, noneView, s);
   EXPECT_TRUE(s.callsOf(Op::Image).empty());
   EXPECT_EQ(s.callsOf(Op::Oval).size(), 1u);
   EXPECT_EQ(s.callsOf(Op::Rect).size(), 1u);
   EXPECT_TRUE(s.callsOf(Op::Lines).size() == 1u);  // the range circle only
-  pickCell(*none, s, 201, 151);
+  pickCell(*none, noneView, s, 201, 151);
   EXPECT_EQ(none->selectedX, 0);
-  EXPECT_NE(pickLight(*none, s, 200, 150), nullptr);
-  EXPECT_NE(pickPivot(*none, s, 200, 150), nullptr);
+  EXPECT_NE(pickLight(*none, noneView, s, 200, 150), nullptr);
+  EXPECT_NE(pickPivot(*none, noneView, s, 200, 150), nullptr);
 }
 
 TEST(MapView, PickLightAndPivotUseTruncatedBoxesAndListOrder) {
   auto m = Map::create(0, 0, 0, 0, 0);
+  ViewState view;
   // Canvas 401 wide: the picking centre is trunc(200.5) = 200, so map x 100 lands on 100.
   auto first = Light::createLight(100, 100, 0, 1, 1, 1);
   auto second = Light::createLight(100, 100, 0, 2, 2, 2);
   m->addLight(first);
   m->addLight(second);
   RecordingSurface s(401, 301);
-  EXPECT_EQ(pickLight(*m, s, 100, 100), first);
-  EXPECT_EQ(pickLight(*m, s, 107.5f, 100), first);
-  EXPECT_EQ(pickLight(*m, s, 108, 100), nullptr);
-  EXPECT_EQ(pickLight(*m, s, 92, 100), nullptr);
-  EXPECT_EQ(pickLight(*m, s, 100, 92.5f), first);
-  EXPECT_EQ(pickPivot(*m, s, 100, 100), nullptr);
+  EXPECT_EQ(pickLight(*m, view, s, 100, 100), first);
+  EXPECT_EQ(pickLight(*m, view, s, 107.5f, 100), first);
+  EXPECT_EQ(pickLight(*m, view, s, 108, 100), nullptr);
+  EXPECT_EQ(pickLight(*m, view, s, 92, 100), nullptr);
+  EXPECT_EQ(pickLight(*m, view, s, 100, 92.5f), first);
+  EXPECT_EQ(pickPivot(*m, view, s, 100, 100), nullptr);
   auto p = Pivot::createPivot(100, 100, 0);
   m->addPivot(p);
-  m->zoom = 2;  // box grows to 32 x 32 about the scaled centre (0, 50)
-  EXPECT_EQ(pickPivot(*m, s, 15.5f, 50), p);
-  EXPECT_EQ(pickPivot(*m, s, 16, 50), nullptr);
+  view.zoom = 2;  // box grows to 32 x 32 about the scaled centre (0, 50)
+  EXPECT_EQ(pickPivot(*m, view, s, 15.5f, 50), p);
+  EXPECT_EQ(pickPivot(*m, view, s, 16, 50), nullptr);
 }
 
 TEST(MapView, ScrollingAndTheCanvasToMapInverse) {
   auto m = Map::create(4, 4, 1, 64, 64);
+  ViewState view;
   RecordingSurface s(400, 300);
-  m->zoom = 2;
-  scroll(*m, 10, -6);
-  EXPECT_EQ(m->scrollX, 5);
-  EXPECT_EQ(m->scrollY, -3);
-  scrollClamped(*m, s, 1000, 0);
-  EXPECT_EQ(m->scrollX, -144);  // the upper limit wins on a map narrower than the canvas
-  EXPECT_EQ(m->scrollY, 256 - 300);
+  view.zoom = 2;
+  scroll(view, 10, -6);
+  EXPECT_EQ(view.scrollX, 5);
+  EXPECT_EQ(view.scrollY, -3);
+  scrollClamped(*m, view, s, 1000, 0);
+  EXPECT_EQ(view.scrollX, -144);  // the upper limit wins on a map narrower than the canvas
+  EXPECT_EQ(view.scrollY, 256 - 300);
 
   auto wide = Map::create(100, 100, 1, 64, 64);
-  wide->scrollX = 10;
-  scrollClamped(*wide, s, -1000, 0);
-  EXPECT_EQ(wide->scrollX, 0);
-  wide->scrollY = std::nanf("");
-  scrollClamped(*wide, s, 0, 0);
-  EXPECT_EQ(wide->scrollY, 0);
-  scrollClamped(*wide, s, 1e9f, 1e9f);
-  EXPECT_EQ(wide->scrollX, 6400 - 400);
-  EXPECT_EQ(wide->scrollY, 6400 - 300);
+
+  ViewState wideView;
+  wideView.scrollX = 10;
+  scrollClamped(*wide, wideView, s, -1000, 0);
+  EXPECT_EQ(wideView.scrollX, 0);
+  wideView.scrollY = std::nanf("");
+  scrollClamped(*wide, wideView, s, 0, 0);
+  EXPECT_EQ(wideView.scrollY, 0);
+  scrollClamped(*wide, wideView, s, 1e9f, 1e9f);
+  EXPECT_EQ(wideView.scrollX, 6400 - 400);
+  EXPECT_EQ(wideView.scrollY, 6400 - 300);
 
   // Zoom 1, no scroll: the map point is the canvas point.
-  auto p = canvasToMap(*Map::create(1, 1, 1, 1, 1), s, 37, 251);
+  auto p = canvasToMap(ViewState{}, s, 37, 251);
   EXPECT_EQ(p.x, 37);
   EXPECT_EQ(p.y, 251);
   // Elsewhere it inverts the draw transform of a whole-pixel centre.
-  wide->scrollX = 30, wide->scrollY = -12, wide->zoom = 2;
-  p = canvasToMap(*wide, s, 300, 50);
+  wideView.scrollX = 30, wideView.scrollY = -12, wideView.zoom = 2;
+  p = canvasToMap(wideView, s, 300, 50);
   EXPECT_EQ(p.x, 200 + 100 / 2.0f + 30);
   EXPECT_EQ(p.y, 150 + -100 / 2.0f - 12);
   EXPECT_EQ(200 + ((p.x - 30) - 200) * 2, 300);
@@ -446,14 +526,15 @@ namespace {
 // then its layers bottom up, after the tiles and before the markers.
 TEST(MapView, ACellPictureCoversItsBlockOfCellsAfterTheTiles) {
   auto m = Map::create(20, 10, 2, 16, 16);
+  ViewState view;
   m->fillLayer(0, imageTile());
   m->addLight(std::make_shared<Light>());
-  m->zoom = 0.25f;
-  m->scrollX = 30;
-  m->scrollY = -10;
+  view.zoom = 0.25f;
+  view.scrollX = 30;
+  view.scrollY = -10;
   CellPicture picture{3, 2, 9, 6, 4, {std::make_shared<platform::Image>(24, 16), std::make_shared<platform::Image>(24, 16)}};
   RecordingSurface s(400, 300);
-  draw(*m, s, nullptr, &picture);
+  draw(*m, view, s, nullptr, &picture);
   const float x0 = corner(3, 16, 30, 0.25f, 400), x1 = corner(9, 16, 30, 0.25f, 400);
   const float y0 = corner(2, 16, -10, 0.25f, 300), y1 = corner(6, 16, -10, 0.25f, 300);
   std::vector<Call> after;

@@ -65,10 +65,9 @@ TEST_F(ObjectEditorTest, AddingPlacesWhiteLightsAndTruncatedPivotsWithoutActivat
   EXPECT_EQ(std::tie(m->pivots[0]->x, m->pivots[0]->y, m->pivots[0]->layer), std::make_tuple(10.f, -3.f, 2));
   EXPECT_EQ(ed.activeLight(), nullptr);
   EXPECT_EQ(ed.activePivot(), nullptr);
-  EXPECT_EQ(l.selected, 0);
 }
 
-TEST_F(ObjectEditorTest, SelectingFillsTheWindowsAndMovesTheSelectedFlag) {
+TEST_F(ObjectEditorTest, SelectingFillsTheWindowsAndMovesTheSelection) {
   auto a = Light::createLight(0, 0, 0, 255, 12, 0.5f);
   a->castShadows = 1;
   auto b = Light::createLight(0, 0, 0, 1, 2, 3);
@@ -78,10 +77,9 @@ TEST_F(ObjectEditorTest, SelectingFillsTheWindowsAndMovesTheSelectedFlag) {
   EXPECT_EQ(text(g.blueField), "0.500000000");
   EXPECT_EQ(text(g.rangeField), "700.000000");
   EXPECT_TRUE(tk.checked(g.lightShadowsBox));
-  EXPECT_EQ(a->selected, 1);
+  EXPECT_EQ(ed.activeLight(), a);
   ed.selectLight(b);
-  EXPECT_EQ(a->selected, 0);
-  EXPECT_EQ(b->selected, 1);
+  EXPECT_EQ(ed.activeLight(), b);
   EXPECT_FALSE(tk.checked(g.lightShadowsBox));
 
   auto p = pivotWithRecords(2);
@@ -91,7 +89,6 @@ TEST_F(ObjectEditorTest, SelectingFillsTheWindowsAndMovesTheSelectedFlag) {
   EXPECT_EQ(text(g.linkField), "door.lua");
   EXPECT_EQ(listTexts(), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(text(g.valueField), "");
-  EXPECT_EQ(p->selected, 1);
   EXPECT_EQ(ed.activePivot(), p);
 }
 
@@ -227,7 +224,7 @@ TEST_F(ObjectEditorTest, ActiveRecordNeverOutlivesItsPlace) {
   ed.fieldChanged(g.valueField);
   EXPECT_EQ(ed.activeRecord(), nullptr);
   EXPECT_EQ(p->records[0]->value, "v0");
-  EXPECT_EQ(p->selected, 0);
+  EXPECT_EQ(ed.activePivot(), q);
 
   // Deleting the active record: the fields move to the record that stays highlighted.
   ed.selectPivot(p);
@@ -242,7 +239,7 @@ TEST_F(ObjectEditorTest, ActiveRecordNeverOutlivesItsPlace) {
   EXPECT_EQ(p->records[0]->value, "kept");
 
   // Deleting the pivot through the context menu clears pivot and record.
-  ed.deleteAt(canvas, 200, 150);
+  ed.deleteAt(map::ViewState{}, canvas, 200, 150);
   EXPECT_EQ(ed.activePivot(), nullptr);
   EXPECT_EQ(ed.activeRecord(), nullptr);
   EXPECT_EQ(m->pivots.size(), 1u);
@@ -258,9 +255,9 @@ TEST_F(ObjectEditorTest, ContextDeleteRemovesBothObjectsUnderThePoint) {
   auto p = pivotWithRecords(0);
   ed.selectLight(l);
   ed.selectPivot(p);
-  ed.deleteAt(canvas, 50, 290);  // nothing there
+  ed.deleteAt(map::ViewState{}, canvas, 50, 290);  // nothing there
   EXPECT_EQ(m->lights.size(), 2u);
-  ed.deleteAt(canvas, 203, 148);
+  ed.deleteAt(map::ViewState{}, canvas, 203, 148);
   EXPECT_EQ(console.lines(), (std::vector<std::string>{"Deleted called.", "Deleted called."}));
   EXPECT_EQ(m->lights, (std::vector<map::LightPtr>{other}));
   EXPECT_TRUE(m->pivots.empty());
