@@ -62,21 +62,18 @@ std::span<const Action> Shell::actions() {
        .alternate = {'Y', kControl}, .enabled = [](const Shell& s) { return s.doc_.history().canRedo(); },
        .run = [](Shell& s, const Event&) { return s.undo(true); }},
 
-      // Tools window.
-      {.id = A::plot, .label = "Plot", .shortcut = {'P'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kPlot); }},
-      {.id = A::line, .label = "Line", .shortcut = {'L'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kLine); }},
-      {.id = A::rect, .label = "Rect", .shortcut = {'R'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kRect); }},
-      {.id = A::block, .label = "Block", .shortcut = {'B'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kBlock); }},
-      {.id = A::fill, .label = "Fill", .shortcut = {'F'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kFill); }},
-      {.id = A::eraser, .label = "Eraser", .shortcut = {'E'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kEraser); }},
-      {.id = A::bucket, .label = "Bucket", .shortcut = {'G'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kBucket); }},
+      // Copy, Cut and Paste of the cells the Select tool picked.
+      {.id = A::cut, .label = "Cut", .menu = &G::editMenu, .shortcut = {'X', kControl},
+       .enabled = [](const Shell& s) { return s.mapCanvas_->canCopy(); },
+       .run = [](Shell& s, const Event&) { return s.copyCells(true); }},
+      {.id = A::copy, .label = "Copy", .menu = &G::editMenu, .shortcut = {'C', kControl},
+       .enabled = [](const Shell& s) { return s.mapCanvas_->canCopy(); },
+       .run = [](Shell& s, const Event&) { return s.copyCells(false); }},
+      {.id = A::paste, .label = "Paste", .menu = &G::editMenu, .shortcut = {'V', kControl},
+       .enabled = [](const Shell& s) { return s.mapCanvas_->canPaste(); },
+       .run = [](Shell& s, const Event&) { return s.paste(); }},
+
+      // Tools window (the tool buttons and keys come from the tools' table).
       {.id = A::tileFlags, .label = "Tile Flags", .run = [](Shell& s, const Event&) { return s.tileFlagsChanged(); }},
       {.id = A::toggleLights, .label = "Lights",
        .run = [](Shell& s, const Event&) { return s.toggleWindow(s.g_.lightsWindow, s.lightsShown_); }},
@@ -188,13 +185,6 @@ constexpr Binding kGadgets[] = {
     {&G::layerUpButton, A::layerUp},
     {&G::tileShadowsBox, A::tileFlags},
     {&G::tileColliderBox, A::tileFlags},
-    {&G::plotButton, A::plot},
-    {&G::lineButton, A::line},
-    {&G::rectButton, A::rect},
-    {&G::blockButton, A::block},
-    {&G::fillButton, A::fill},
-    {&G::eraserButton, A::eraser},
-    {&G::bucketButton, A::bucket},
     {&G::lightsToggle, A::toggleLights},
     {&G::pivotsToggle, A::togglePivots},
     {&G::renderToggle, A::toggleRender},
@@ -227,16 +217,8 @@ constexpr Binding kCloses[] = {
     {&G::pivotsWindow, A::hidePivots},
 };
 
-constexpr ToolRow kTools[] = {
-    {map::kPlot, A::plot, &G::plotButton},     {map::kLine, A::line, &G::lineButton},
-    {map::kRect, A::rect, &G::rectButton},     {map::kBlock, A::block, &G::blockButton},
-    {map::kFill, A::fill, &G::fillButton},     {map::kEraser, A::eraser, &G::eraserButton},
-    {map::kBucket, A::bucket, &G::bucketButton},
-};
-
 }  // namespace
 
-std::span<const ToolRow> toolRows() { return kTools; }
 std::span<const Binding> gadgetBindings() { return kGadgets; }
 std::span<const Binding> closeBindings() { return kCloses; }
 

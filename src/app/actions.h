@@ -37,13 +37,6 @@ enum class ActionId : int {
   toggleLights,
   toggleRender,
   pickColour,
-  plot,
-  line,
-  rect,
-  block,
-  fill,
-  eraser,
-  bucket,
   layerTyped,
   layerDown,
   layerUp,
@@ -66,6 +59,9 @@ enum class ActionId : int {
   deleteSelected,
   showOnlyCurrentLayer,
   showAllLayers,
+  copy,
+  cut,
+  paste,
   // Window closes.
   closeMain,
   hideRender,
@@ -101,13 +97,5 @@ struct Binding {
 };
 std::span<const Binding> gadgetBindings();
 std::span<const Binding> closeBindings();
-
-// A tool's command and the button that shows it pressed while it is the active one.
-struct ToolRow {
-  std::int32_t tool;
-  ActionId id;
-  platform::Handle Gadgets::*button;
-};
-std::span<const ToolRow> toolRows();
 
 }  // namespace vorlane::app

@@ -125,9 +125,7 @@ Shell::After Shell::exportAs() {
 Shell::After Shell::runScript() {
   const std::string path = tk_.fileRequester("Run a Lua script.", kScriptFilter, FileMode::Open, "");
   if (path.empty()) return After::step;
-  dropStroke();
-  objects_->endDrag();
-  pressed_ = {};
+  mapCanvas_->dropStroke();
   auto run = script::runOnDocument(scripts_, path, *doc_.map(), [this] {
     return tk_.question(kScriptRunning, {"Stop", "Keep Running"}) == 0;
   }, scriptClock_);

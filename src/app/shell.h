@@ -14,6 +14,7 @@
 #include "app/actions.h"
 #include "app/frames.h"
 #include "app/gadgets.h"
+#include "app/map_canvas.h"
 #include "app/preview.h"
 #include "app/tilesets.h"
 #include "edit/cells.h"
@@ -21,7 +22,7 @@
 #include "lighting/render.h"
 #include "map/map.h"
 #include "map/stamp.h"
-#include "map/tools.h"
+#include "map/tool.h"
 #include "map/view.h"
 #include "objects/object_editor.h"
 #include "platform/toolkit.h"
@@ -87,12 +88,14 @@ class Shell {
   // The block a drag over several Tiles slots picked; empty after a click picks one tile.
   const map::Stamp& stamp() const { return stamp_; }
   const Tilesets& tilesets() const { return *tilesets_; }
-  std::int32_t currentTool() const { return currentTool_; }
+  std::int32_t currentTool() const { return mapCanvas_->tool(); }
   std::int32_t currentLayer() const { return currentLayer_; }
   const std::string& projectName() const { return doc_.projectName(); }
-  const map::Stroke& stroke() const { return stroke_; }
+  const map::Stroke& stroke() const { return mapCanvas_->stroke(); }
   bool leftHeld() const { return leftHeld_; }
-  bool panning() const { return panning_; }
+  bool panning() const { return mapCanvas_->panning(); }
+  // The map canvas: pointer, stroke, picked cells and clipboard.
+  const MapCanvas& mapCanvas() const { return *mapCanvas_; }
   bool renderShown() const { return renderShown_; }
   bool lightsShown() const { return lightsShown_; }
   bool pivotsShown() const { return pivotsShown_; }
@@ -118,6 +121,8 @@ class Shell {
   void documentChanged(edit::ChangeSet changes);
   // The pointer's place over a canvas from a press or release.
   void pointAt(const platform::Event& e);
+  // What the tools paint with.
+  MapCanvas::Brush brush() const { return {currentLayer_, currentTile_, stamp_.empty() ? nullptr : &stamp_, layerHidden(currentLayer_)}; }
   // Where the pointer is on the map, for the status bar.
   struct Place {
     bool onCell = false;
@@ -174,8 +179,11 @@ class Shell {
   // The zoom keys' ladder, about the canvas centre; "Zoom to Fit" shows the whole map.
   After zoomStep(std::int32_t steps);
   After zoomToFit();
-  // The Delete key: the light or pivot picked last on the canvas, when it is still active.
+  // The Delete key: the picked cells, else the light or pivot picked last on the canvas when it is still active.
   After deleteSelected();
+  // Copy, Cut and Paste of the picked cells.
+  After copyCells(bool cut);
+  After paste();
   // Layer visibility, a view state of the shell: never saved, never baked.
   After showLayers(bool onlyCurrent);
   After toggleLayer(std::int32_t layer);
@@ -187,6 +195,8 @@ class Shell {
   After contextAdd(bool light);
   After contextDelete();
   After chooseTool(std::int32_t tool);
+  // The tool buttons' and keys' tool, when the event is one of them.
+  std::optional<std::int32_t> toolOf(const platform::Event& e) const;
   After scan();
   After deleteRecord();
   After selectRecord(int index);
@@ -197,9 +207,8 @@ class Shell {
   void replaceMap(const char* label, map::MapPtr map);
   // Ends the stroke and the drag in progress, before the document is replaced.
   void endGestures();
-  // Ends a stroke in progress without writing more (before a step is undone or redone).
-  void dropStroke();
-  map::CellWriter& strokeWriter();
+  // The Edit menu's Copy, Cut and Paste, enabled only when they can act.
+  void showClipboardItems();
 
   platform::Toolkit& tk_;
   Gadgets g_;
@@ -209,48 +218,22 @@ class Shell {
   std::unordered_map<platform::Handle, const Action*> gadgetActions_, closeActions_;
 
   edit::Document doc_;
-  // Records the cells of the stroke in progress, one step per stroke.
-  std::optional<edit::CellRecorder> strokeCells_;
   std::uint64_t shownRevision_ = ~std::uint64_t{0};
   std::string shownProject_;
   Place place_, shownPlace_;
   tiles::TilePtr currentTile_;
-  std::int32_t currentTool_ = map::kNoTool;
   std::int32_t currentLayer_ = 0;
-  map::Stroke stroke_;
   bool leftHeld_ = false;
-  std::int32_t mapMouseX_ = 0, mapMouseY_ = 0;
-  bool pointerOnMap_ = false;  // the last pointer event came from the map canvas
   std::int32_t tilesetMouseX_ = 0, tilesetMouseY_ = 0;
   bool renderShown_ = false, lightsShown_ = false, pivotsShown_ = false;
-  bool panning_ = false, panFirst_ = true;
-  float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
-  bool lastPickedLight_ = false;  // which of the active light and pivot a click picked last
   map::Stamp stamp_;
   bool tilesetDrag_ = false;
   std::int32_t tilesetPressX_ = 0, tilesetPressY_ = 0, stampSlotsX_ = 0, stampSlotsY_ = 0;
-  const map::Stamp* brush() const { return stamp_.empty() ? nullptr : &stamp_; }
-  std::optional<map::Stamp> brushPreview() const;
-  struct BrushKey {
-    bool shown = false;
-    std::int32_t x = 0, y = 0;
-    const void* tile = nullptr;
-    const void* stamp = nullptr;
-    std::int32_t width = 0, height = 0, tool = 0;
-    bool operator==(const BrushKey&) const = default;
-  } brushKey_;
   std::vector<std::uint8_t> hidden_;  // per layer of the map below: not 0 when hidden
   const map::Map* hiddenOf_ = nullptr;
   std::vector<std::uint8_t> menuShows_;  // the Layers menu's items as last built
   bool menuBuilt_ = false;
-  // What the left press on the map canvas hit, and where: it moves only once dragged.
-  struct Press {
-    map::LightPtr light;
-    map::PivotPtr pivot;
-    std::int32_t x = 0, y = 0;
-    map::MapPoint at{0, 0};
-  } pressed_;
   bool finished_ = false;
   bool previewOn_ = false;
   // What the newest preview bake was asked for, besides the document, whose changes drop it.
@@ -268,7 +251,9 @@ class Shell {
   // Started with the editor; File > Run Script gives each script a fresh state of it.
   script::ScriptEngine scripts_;
   script::Clock scriptClock_ = std::chrono::steady_clock::now;
-  MapFrame mapFrame_, tilesetFrame_;
+  std::optional<MapCanvas> mapCanvas_;
+  std::optional<int> clipboardItems_;  // the Copy/Cut/Paste items' state as last shown
+  MapFrame tilesetFrame_;
   TileFrame tileFrame_;
   edit::Document::Subscription shown_;
 };
