@@ -120,8 +120,9 @@ void MapCanvas::afterEvent(const Brush& brush) {
   showMarks(tool_->marks(input()));
 }
 
-void MapCanvas::showMarks(const map::Marks& cells) {
+void MapCanvas::showMarks(const map::Marks& cells, bool replace) {
   map::Map& m = map();
+  if (replace) m.highlight.clear();
   for (const auto& [x, y] : cells) m.markCell(x, y);
 }
 
@@ -170,7 +171,7 @@ void MapCanvas::abandon() {
   if (tool_) tool_->abandon();
   if (strokeCells_) strokeCells_->abandon();
   strokeCells_.reset();
-  map().highlight.clear();  // the preview goes with the next frame
+  showMarks({}, true);  // the preview goes with the next frame
 }
 
 void MapCanvas::endGestures() {

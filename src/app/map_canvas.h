@@ -98,8 +98,8 @@ class MapCanvas {
   map::ToolInput input() const { return {cell_.x, cell_.y, stroke_.startX, stroke_.startY, shift_}; }
   map::Paint paint(const Brush& brush);
   std::optional<map::Stamp> brushPreview(const Brush& brush) const;
-  // The one place the canvas's marks reach the map's outlines.
-  void showMarks(const map::Marks& cells);
+  // The one place the canvas's marks reach the map's outlines (`replace`: those set so far go).
+  void showMarks(const map::Marks& cells, bool replace = false);
   void placePaste(const Brush& brush);
 
   platform::Toolkit& tk_;
