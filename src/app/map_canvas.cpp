@@ -1,9 +1,6 @@
 #include "app/map_canvas.h"
 
-#include <cmath>
 #include <cstdlib>
-
-#include "map/tools.h"
 
 namespace vorlane::app {
 

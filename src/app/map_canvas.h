@@ -18,6 +18,7 @@
 
 namespace vorlane::app {
 
+// What happens on the map canvas between the toolkit's events and the document's cells.
 class MapCanvas {
  public:
   // What the tools paint with, as the shell holds it.
