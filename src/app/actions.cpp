@@ -83,21 +83,18 @@ std::span<const Action> actions() {
        .alternate = {'Y', kControl}, .enabled = [](const Shell& s) { return s.document().history().canRedo(); },
        .run = [](Shell& s, const Event&) { return undo(s.context(), true); }},
 
-      // Tools window.
-      {.id = "plot", .label = "Plot", .shortcut = {'P'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kPlot); }},
-      {.id = "line", .label = "Line", .shortcut = {'L'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kLine); }},
-      {.id = "rect", .label = "Rect", .shortcut = {'R'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kRect); }},
-      {.id = "block", .label = "Block", .shortcut = {'B'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kBlock); }},
-      {.id = "fill", .label = "Fill", .shortcut = {'F'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kFill); }},
-      {.id = "eraser", .label = "Eraser", .shortcut = {'E'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kEraser); }},
-      {.id = "bucket", .label = "Bucket", .shortcut = {'G'},
-       .run = [](Shell& s, const Event&) { return s.chooseTool(map::kBucket); }},
+      // Copy, Cut and Paste of the cells the Select tool picked.
+      {.id = "cut", .label = "Cut", .menu = &G::editMenu, .shortcut = {'X', kControl},
+       .enabled = [](const Shell& s) { return s.mapCanvas().canCopy(); },
+       .run = [](Shell& s, const Event&) { return s.copyCells(true); }},
+      {.id = "copy", .label = "Copy", .menu = &G::editMenu, .shortcut = {'C', kControl},
+       .enabled = [](const Shell& s) { return s.mapCanvas().canCopy(); },
+       .run = [](Shell& s, const Event&) { return s.copyCells(false); }},
+      {.id = "paste", .label = "Paste", .menu = &G::editMenu, .shortcut = {'V', kControl},
+       .enabled = [](const Shell& s) { return s.mapCanvas().canPaste(); },
+       .run = [](Shell& s, const Event&) { return s.paste(); }},
+
+      // Tools window (the tool buttons and keys come from the tools' table).
       {.id = "tileFlags", .label = "Tile Flags", .run = [](Shell& s, const Event&) { return s.tilesets().tileFlagsChanged(); }},
       {.id = "toggleLights", .label = "Lights",
        .run = [](Shell& s, const Event&) { return s.objects().toggleLights(); }},
@@ -201,13 +198,6 @@ constexpr Binding kGadgets[] = {
     {&G::layerUpButton, "layerUp"},
     {&G::tileShadowsBox, "tileFlags"},
     {&G::tileColliderBox, "tileFlags"},
-    {&G::plotButton, "plot"},
-    {&G::lineButton, "line"},
-    {&G::rectButton, "rect"},
-    {&G::blockButton, "block"},
-    {&G::fillButton, "fill"},
-    {&G::eraserButton, "eraser"},
-    {&G::bucketButton, "bucket"},
     {&G::lightsToggle, "toggleLights"},
     {&G::pivotsToggle, "togglePivots"},
     {&G::renderToggle, "toggleRender"},
@@ -240,16 +230,8 @@ constexpr Binding kCloses[] = {
     {&G::pivotsWindow, "hidePivots"},
 };
 
-constexpr ToolRow kTools[] = {
-    {map::kPlot, "plot", &G::plotButton},     {map::kLine, "line", &G::lineButton},
-    {map::kRect, "rect", &G::rectButton},     {map::kBlock, "block", &G::blockButton},
-    {map::kFill, "fill", &G::fillButton},     {map::kEraser, "eraser", &G::eraserButton},
-    {map::kBucket, "bucket", &G::bucketButton},
-};
-
 }  // namespace
 
-std::span<const ToolRow> toolRows() { return kTools; }
 std::span<const Binding> gadgetBindings() { return kGadgets; }
 std::span<const Binding> closeBindings() { return kCloses; }
 

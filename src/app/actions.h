@@ -51,12 +51,4 @@ struct Binding {
 std::span<const Binding> gadgetBindings();
 std::span<const Binding> closeBindings();
 
-// A tool's command and the button that shows it pressed while it is the active one.
-struct ToolRow {
-  std::int32_t tool;
-  const char* id;
-  platform::Handle Gadgets::*button;
-};
-std::span<const ToolRow> toolRows();
-
 }  // namespace vorlane::app

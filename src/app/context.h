@@ -57,7 +57,8 @@ struct EditorContext {
   // The map canvas's gestures, ended by the shell before the document changes under them:
   // endGestures before the document is replaced (a stroke going on writes into the new map),
   // stopGestures before a step is undone, redone or scripted (a stroke ends without writing more).
-  std::function<void()> endGestures = [] {}, stopGestures = [] {};
+  // newMapGestures after endGestures for a new map: the pointer's cell starts at (0, 0).
+  std::function<void()> endGestures = [] {}, stopGestures = [] {}, newMapGestures = [] {};
   bool finished = false;
 
   // How each canvas looks at the maps it has shown: a map coming back shows as it was left.

@@ -36,15 +36,40 @@ Shell::After Shell::run(const Action* action, const Event& e) {
 
 // The active tool's button shows pressed and the Tools window's status bar names it.
 Shell::After Shell::chooseTool(std::int32_t tool) {
-  currentTool_ = tool;
-  for (const ToolRow& row : toolRows()) tk_.setChecked(g_.*(row.button), row.tool == tool);
+  mapCanvas_->chooseTool(tool);
+  const auto rows = map::toolTable();
+  for (std::size_t i = 0; i < rows.size(); ++i) tk_.setChecked(g_.toolButtons[i], rows[i].id == tool);
   tk_.setStatusText(g_.toolsWindow, map::toolName(tool));
   return After::step;
 }
 
+std::optional<std::int32_t> Shell::toolOf(const Event& e) const {
+  const auto rows = map::toolTable();
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if ((e.kind == platform::EventKind::GadgetAction && e.source == g_.toolButtons[i]) ||
+        (e.kind == platform::EventKind::KeyDown && platform::shortcutOf(e) == rows[i].key))
+      return rows[i].id;
+  return std::nullopt;
+}
+
+Shell::After Shell::copyCells(bool cut) {
+  if (cut)
+    mapCanvas_->cut();
+  else
+    mapCanvas_->copy();
+  return After::step;
+}
+
+Shell::After Shell::paste() {
+  mapCanvas_->paste();
+  return After::step;
+}
+
 Shell::After Shell::deleteSelected() {
-  map::LightPtr light = lastPickedLight_ ? objects_->activeLight() : nullptr;
-  map::PivotPtr pivot = lastPickedLight_ ? nullptr : objects_->activePivot();
+  if (mapCanvas_->deleteSelection()) return After::step;
+  const bool lastPickedLight = mapCanvas_->lastPickedLight();
+  map::LightPtr light = lastPickedLight ? objects_->activeLight() : nullptr;
+  map::PivotPtr pivot = lastPickedLight ? nullptr : objects_->activePivot();
   if (!light && !pivot) return After::step;
   objects_->endDrag();
   objects_->removeObjects(std::move(light), std::move(pivot));

@@ -174,6 +174,7 @@ After Files::newMap() {
       return false;
     }
     ctx_.endGestures();
+    ctx_.newMapGestures();
     edit::DocumentState next = doc_.state();
     next.map = std::move(fresh);
     next.active = {};

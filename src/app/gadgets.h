@@ -1,6 +1,8 @@
 #pragma once
 // Every window, gadget and menu of the editor by name, and the tables that build them.
 #include <span>
+#include <string_view>
+#include <vector>
 
 #include "app/actions.h"
 #include "base/version.h"
@@ -19,7 +21,7 @@ struct Gadgets {
   H layerDownButton{}, layerField{}, layerLabel{}, layerUpButton{}, mapCanvas{};
   // Tools window.
   H tileFrame{}, tileCanvas{}, tileShadowsBox{}, tileColliderBox{};
-  H plotButton{}, lineButton{}, rectButton{}, blockButton{}, fillButton{}, eraserButton{}, bucketButton{};
+  std::vector<H> toolButtons;  // one per row of the tools' table, in its order
   H windowsFrame{}, lightsToggle{}, pivotsToggle{}, renderToggle{};
   // Tiles window.
   H tilesetTabs{}, tilesetCanvas{}, loadTileButton{}, scanButton{}, newSetButton{}, deleteSetButton{};
@@ -36,10 +38,13 @@ struct Gadgets {
   H pickButton{}, lightShadowsBox{}, rangeField{}, rangeLabel{};
   // Menus.
   H contextMenu{}, fileMenu{}, editMenu{}, viewMenu{}, layersMenu{}, renderMenu{};
+
+  // The button of the tool with this label, or none.
+  H toolButton(std::string_view label) const;
 };
 
 // The start-up steps that create gadgets, each one table, in start-up order.
-void buildToolWindows(platform::Toolkit& toolkit, Gadgets& g);  // main, map tree and tools windows
+void buildToolWindows(platform::Toolkit& toolkit, Gadgets& g);  // main, map tree and tools windows, tool buttons
 void buildMainContent(platform::Toolkit& toolkit, Gadgets& g);
 void buildTilesWindow(platform::Toolkit& toolkit, Gadgets& g);
 void buildRenderWindow(platform::Toolkit& toolkit, Gadgets& g);

@@ -1,6 +1,10 @@
 #include "app/gadgets.h"
 #include "app/layout_table.h"
 
+#include <algorithm>
+
+#include "map/tool.h"
+
 namespace vorlane::app {
 
 namespace {
@@ -21,13 +25,10 @@ constexpr P kToolWindows[] = {
     {K::Canvas, "", 0, 0, innerWidth(), innerHeight(), &G::tileFrame, &G::tileCanvas},
     {K::CheckBox, "Cast Shadows", 5, 90, 100, 20, &G::toolsWindow, &G::tileShadowsBox},
     {K::CheckBox, "Collider", 5, 110, 100, 20, &G::toolsWindow, &G::tileColliderBox},
-    {K::Button, "Plot", 0, 160, 50, 20, &G::toolsWindow, &G::plotButton},
-    {K::Button, "Line", 50, 160, 50, 20, &G::toolsWindow, &G::lineButton},
-    {K::Button, "Rect", 0, 180, 50, 20, &G::toolsWindow, &G::rectButton},
-    {K::Button, "Block", 50, 180, 50, 20, &G::toolsWindow, &G::blockButton},
-    {K::Button, "Fill", 0, 200, 50, 20, &G::toolsWindow, &G::fillButton},
-    {K::Button, "Eraser", 50, 200, 50, 20, &G::toolsWindow, &G::eraserButton},
-    {K::Button, "Bucket", 0, 220, 50, 20, &G::toolsWindow, &G::bucketButton},
+};
+
+// After the tool buttons, which the tools' table places.
+constexpr P kToolWindowsRest[] = {
     {K::GroupFrame, "Windows", 0, 300, 100, 90, &G::toolsWindow, &G::windowsFrame},
     {K::Button, "Lights", 0, 0, 45, 20, &G::windowsFrame, &G::lightsToggle},
     {K::Button, "Pivots", 45, 0, 45, 20, &G::windowsFrame, &G::pivotsToggle},
@@ -120,7 +121,21 @@ void buildTable(platform::Toolkit& tk, const P (&table)[N], Gadgets& g) {
 
 }  // namespace
 
-void buildToolWindows(platform::Toolkit& tk, Gadgets& g) { buildTable(tk, kToolWindows, g); }
+void buildToolWindows(platform::Toolkit& tk, Gadgets& g) {
+  buildTable(tk, kToolWindows, g);
+  g.toolButtons.clear();
+  for (const map::ToolRow& row : map::toolTable())
+    g.toolButtons.push_back(createPiece(tk, K::Button, row.label, row.buttonX, row.buttonY, map::kToolButtonWidth,
+                                        map::kToolButtonHeight, g.toolsWindow, 0));
+  buildTable(tk, kToolWindowsRest, g);
+}
+
+platform::Handle Gadgets::toolButton(std::string_view label) const {
+  const auto rows = map::toolTable();
+  for (std::size_t i = 0; i < rows.size() && i < toolButtons.size(); ++i)
+    if (rows[i].label == label) return toolButtons[i];
+  return platform::kNoHandle;
+}
 void buildMainContent(platform::Toolkit& tk, Gadgets& g) { buildTable(tk, kMainContent, g); }
 void buildTilesWindow(platform::Toolkit& tk, Gadgets& g) { buildTable(tk, kTilesWindow, g); }
 void buildRenderWindow(platform::Toolkit& tk, Gadgets& g) { buildTable(tk, kRenderWindow, g); }

@@ -17,11 +17,8 @@ Shell::Shell(platform::Toolkit& toolkit)
     : ctx_(toolkit), tk_(ctx_.tk), g_(ctx_.g), doc_(ctx_.doc), currentTile_(ctx_.currentTile),
       currentLayer_(ctx_.currentLayer), stamp_(ctx_.stamp), files_(ctx_), render_(ctx_) {
   ctx_.endGestures = [this] { endGestures(); };
-  ctx_.stopGestures = [this] {
-    dropStroke();
-    objects_->endDrag();
-    pressed_ = {};
-  };
+  ctx_.stopGestures = [this] { mapCanvas_->dropStroke(); };
+  ctx_.newMapGestures = [this] { mapCanvas_->resetCell(); };
 }
 Shell::~Shell() = default;
 
@@ -40,11 +37,11 @@ void Shell::startUp() {
   buildMenus(tk_, g_, actions());
   objectsPanel_.emplace(ctx_);
   objects_ = &objectsPanel_->editor();
-  panning_ = false;
-  panFirst_ = true;
+  mapCanvas_.emplace(ctx_, g_.mapCanvas, *objects_);
   buildDispatch();
   showLayersMenu();
   showEditState();
+  showClipboardItems();
 }
 
 void Shell::openAtStart(const std::string& path) {
@@ -67,6 +64,19 @@ void Shell::handle(const Event& event) {
   showLayersMenu();
   if (event.kind != EventKind::TimerTick) place_ = placeUnderPointer();
   showEditState();
+  showClipboardItems();
+}
+
+void Shell::showClipboardItems() {
+  constexpr const char* kItems[] = {"cut", "copy", "paste"};
+  int state = 0;
+  for (const char* id : kItems) state = state * 2 + (actionNamed(id).enabled(*this) ? 1 : 0);
+  if (clipboardItems_ == state) return;
+  clipboardItems_ = state;
+  for (const char* id : kItems) {
+    const Action& item = actionNamed(id);
+    tk_.setMenuItem(g_.*(item.menu), tagOf(id), item.label, item.enabled(*this));
+  }
 }
 
 Shell::After Shell::dispatch(const Event& e) {
@@ -93,11 +103,15 @@ Shell::After Shell::onMenu(const Event& e) {
 }
 
 Shell::After Shell::onGadget(const Event& e) {
+  if (const auto tool = toolOf(e)) return chooseTool(*tool);
   auto it = gadgetActions_.find(e.source);
   return it == gadgetActions_.end() ? After::step : run(it->second, e);
 }
 
-Shell::After Shell::onKey(const Event& e) { return run(findShortcut(actions(), platform::shortcutOf(e)), e); }
+Shell::After Shell::onKey(const Event& e) {
+  if (const auto tool = toolOf(e)) return chooseTool(*tool);
+  return run(findShortcut(actions(), platform::shortcutOf(e)), e);
+}
 
 Shell::After Shell::onClose(const Event& e) {
   auto it = closeActions_.find(e.source);
@@ -107,19 +121,8 @@ Shell::After Shell::onClose(const Event& e) {
 // The stroke update, then the tile-flag step: a newly picked tile shows its flags, and takes
 // them as the boxes show them.
 void Shell::afterEvent() {
-  if (stroke_.painting)
-    map::updateStroke(stroke_, *doc_.map(), mapView().marks, strokeWriter(), currentTool_, currentLayer_, currentTile_, brush());
+  mapCanvas_->afterEvent(brush());
   tilesets_->followPick();
-}
-
-map::CellWriter& Shell::strokeWriter() {
-  if (!strokeCells_) strokeCells_.emplace(doc_, doc_.map(), std::string(map::toolName(currentTool_)));
-  return *strokeCells_;
-}
-
-void Shell::dropStroke() {
-  stroke_.painting = false;
-  strokeCells_.reset();
 }
 
 // Only what changed is handed to the toolkit: a stroke changes the revision at every cell
@@ -155,12 +158,13 @@ void Shell::showEditState() {
 Shell::Place Shell::placeUnderPointer() {
   const map::Map& m = *doc_.map();
   Place p;
-  if (pointerOnMap_) {
+  const std::int32_t px = mapCanvas_->pointerX(), py = mapCanvas_->pointerY();
+  if (mapCanvas_->pointerOnMap()) {
     const platform::Surface& s = tk_.surface(g_.mapCanvas);
-    const bool inside = mapMouseX_ >= 0 && mapMouseY_ >= 0 && mapMouseX_ < s.width() && mapMouseY_ < s.height();
+    const bool inside = px >= 0 && py >= 0 && px < s.width() && py < s.height();
     const map::ViewState& view = mapView();
-    if (const auto cell = inside ? map::cellAt(m, view, s, mapMouseX_, mapMouseY_) : std::nullopt) {
-      const map::MapPoint pixel = map::canvasToMap(view, s, mapMouseX_, mapMouseY_);
+    if (const auto cell = inside ? map::cellAt(m, view, s, px, py) : std::nullopt) {
+      const map::MapPoint pixel = map::canvasToMap(view, s, px, py);
       p.onCell = true;
       p.column = cell->x;
       p.row = cell->y;
@@ -186,28 +190,9 @@ Shell::Place Shell::placeUnderPointer() {
 // The marks a frame shows (or would show, when nothing changed) are done with after it.
 Shell::After Shell::onTick(const Event&) {
   const map::Map& m = *doc_.map();
-  map::ViewState& view = mapView();
-  platform::Surface& mapSurface = tk_.surface(g_.mapCanvas);
-  view.hover = map::CellPoint{m.selectedX, m.selectedY};
-  view.selectedLight = doc_.active().light.get();
-  view.selectedPivot = doc_.active().pivot.get();
   // The newest finished preview bake of this map, if any, shows in place of its tiles.
   const auto [lit, picture] = render_.takeShown(m);
-  // The brush preview is not in the frame's key: a frame showing another one is not the same.
-  const std::optional<map::Stamp> brushShown = brushPreview();
-  const BrushKey key{brushShown.has_value(), m.selectedX, m.selectedY, currentTile_.get(), &stamp_, stamp_.width,
-                     stamp_.height, currentTool_};
-  if (key != brushKey_) mapFrame_.forget();
-  brushKey_ = key;
-  if (!mapFrame_.unchanged(m, view, mapSurface, lit, picture)) {
-    mapSurface.clear();
-    map::draw(m, view, mapSurface, lit, picture, hidden_);
-    if (brushShown) map::drawBrush(m, view, mapSurface, *brushShown, m.selectedX, m.selectedY);
-    map::drawGrid(m, view, mapSurface);
-    mapSurface.present();
-    mapFrame_.drawn(m, view, mapSurface, lit, picture);
-  }
-  map::dropShownMarks(m, view, mapSurface);
+  mapCanvas_->draw(lit, picture, hidden_, brush());
 
   const map::Map& ts = *currentTileset();
   map::ViewState& tsView = tilesetView();
@@ -242,30 +227,17 @@ Shell::After Shell::onTick(const Event&) {
 // before it (or did not come: a click right after a menu or another window).
 void Shell::pointAt(const Event& e) {
   if (e.source == g_.mapCanvas) {
-    pointerOnMap_ = true;
-    mapMouseX_ = e.x;
-    mapMouseY_ = e.y;
-    map::pickCell(*doc_.map(), mapView(), tk_.surface(g_.mapCanvas), e.x, e.y);
+    mapCanvas_->pointAt(e.x, e.y);
   } else if (e.source == g_.tilesetCanvas) {
     tilesetMouseX_ = e.x;
     tilesetMouseY_ = e.y;
   }
 }
 
-// What a click would paint, under the pointer while no stroke is going on.
-std::optional<map::Stamp> Shell::brushPreview() const {
-  const bool paints = currentTool_ == map::kPlot || currentTool_ == map::kLine || currentTool_ == map::kRect ||
-                      currentTool_ == map::kBlock || currentTool_ == map::kEraser || currentTool_ == map::kBucket;
-  if (!paints || !pointerOnMap_ || stroke_.painting || layerHidden(currentLayer_)) return std::nullopt;
-  const std::int32_t w = stamp_.empty() ? 1 : stamp_.width, h = stamp_.empty() ? 1 : stamp_.height;
-  if (currentTool_ == map::kEraser || (stamp_.empty() && !currentTile_)) return map::Stamp::eraser(w, h);
-  return stamp_.empty() ? map::Stamp::single(currentTile_) : stamp_;
-}
-
 Shell::After Shell::onMouseDown(const Event& e) {
   pointAt(e);
   if (e.datum == platform::kMiddleButton) {
-    panning_ = true;
+    mapCanvas_->setPanning(true);
   } else if (e.datum == platform::kRightButton) {
     if (e.source == g_.mapCanvas) {
       contextX_ = e.x;
@@ -274,7 +246,6 @@ Shell::After Shell::onMouseDown(const Event& e) {
     }
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = true;
-    pressed_ = {};
     if (e.source == g_.tilesetCanvas) {
       map::Map& ts = *currentTileset();
       map::pickCell(ts, tilesetView(), tk_.surface(g_.tilesetCanvas), e.x, e.y);
@@ -282,23 +253,7 @@ Shell::After Shell::onMouseDown(const Event& e) {
       tilesetPressX_ = ts.selectedX;
       tilesetPressY_ = ts.selectedY;
     }
-    if (e.source == g_.mapCanvas) {
-      const platform::Surface& s = tk_.surface(g_.mapCanvas);
-      const map::ViewState& view = mapView();
-      const auto px = static_cast<float>(e.x), py = static_cast<float>(e.y);
-      map::LightPtr light = map::pickLight(*doc_.map(), view, s, px, py);
-      if (light) objects_->selectLight(light);
-      map::PivotPtr pivot = map::pickPivot(*doc_.map(), view, s, px, py);
-      if (pivot) objects_->selectPivot(pivot);
-      if (light || pivot) lastPickedLight_ = light != nullptr;
-      // A press only selects: what it hit moves once the pointer has gone past the drag distance.
-      if (light || pivot) pressed_ = {light, pivot, e.x, e.y, map::canvasToMap(view, s, e.x, e.y)};
-      // A hidden layer is not painted through.
-      if (!light && !pivot && !layerHidden(currentLayer_)) {
-        strokeCells_.reset();
-        map::beginStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_, brush());
-      }
-    }
+    mapCanvas_->leftPress(e, brush());
   }
   return After::step;
 }
@@ -306,14 +261,9 @@ Shell::After Shell::onMouseDown(const Event& e) {
 Shell::After Shell::onMouseUp(const Event& e) {
   if (e.source == g_.mapCanvas || e.source == g_.tilesetCanvas) pointAt(e);
   if (e.datum == platform::kMiddleButton) {
-    panning_ = false;
-    panFirst_ = true;
+    mapCanvas_->setPanning(false);
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = false;
-    if (objects_->dragging() && e.source == g_.mapCanvas)
-      objects_->dragTo(map::canvasToMap(mapView(), tk_.surface(g_.mapCanvas), e.x, e.y));
-    objects_->endDrag();
-    pressed_ = {};
     if (tilesetDrag_) {
       // A drag over several slots picks them as a stamp; a click picks one tile as always.
       tilesetDrag_ = false;
@@ -324,41 +274,16 @@ Shell::After Shell::onMouseUp(const Event& e) {
       stamp_ = block ? map::Stamp::fromTileset(ts, {tilesetPressX_, tilesetPressY_, ts.selectedX, ts.selectedY})
                      : map::Stamp{};
     }
-    if (!stroke_.painting) return After::skip;
-    map::endStroke(stroke_, *doc_.map(), strokeWriter(), currentTool_, currentLayer_, currentTile_,
-                   e.source == g_.mapCanvas, brush());
-    // The stroke's cells become one step.
-    dropStroke();
+    if (!mapCanvas_->leftRelease(e, brush())) return After::skip;
   }
   return After::step;
 }
 
 Shell::After Shell::onMouseMove(const Event& e) {
-  if (panning_) {
-    const auto x = static_cast<float>(e.x), y = static_cast<float>(e.y);
-    if (panFirst_) {
-      panLastX_ = x;
-      panLastY_ = y;
-      panFirst_ = false;
-    }
-    const float dx = x - panLastX_, dy = y - panLastY_;
-    panLastX_ = x;
-    panLastY_ = y;
-    if (e.source == g_.mapCanvas) map::scroll(mapView(), -dx, -dy);
-    if (e.source == g_.tilesetCanvas)
-      map::scrollClamped(*currentTileset(), tilesetView(), tk_.surface(g_.tilesetCanvas), -dx * 4.0f, -dy * 4.0f);
-  }
-  pointerOnMap_ = e.source == g_.mapCanvas;
-  if (e.source == g_.mapCanvas) {
-    mapMouseX_ = e.x;
-    mapMouseY_ = e.y;
-    const platform::Surface& s = tk_.surface(g_.mapCanvas);
-    map::pickCell(*doc_.map(), mapView(), s, e.x, e.y);
-    if (leftHeld_ && !objects_->dragging() && (pressed_.light || pressed_.pivot) &&
-        std::abs(e.x - pressed_.x) + std::abs(e.y - pressed_.y) >= tk_.dragDistance())
-      objects_->beginDrag(pressed_.light, pressed_.pivot, pressed_.at);
-    if (leftHeld_ && objects_->dragging()) objects_->dragTo(map::canvasToMap(mapView(), s, e.x, e.y));
-  }
+  if (const auto step = mapCanvas_->panStep(e); step && e.source == g_.tilesetCanvas)
+    map::scrollClamped(*currentTileset(), tilesetView(), tk_.surface(g_.tilesetCanvas), -step->x * 4.0f,
+                       -step->y * 4.0f);
+  mapCanvas_->move(e, leftHeld_);
   if (e.source == g_.tilesetCanvas) {
     tilesetMouseX_ = e.x;
     tilesetMouseY_ = e.y;
@@ -368,21 +293,20 @@ Shell::After Shell::onMouseMove(const Event& e) {
 }
 
 Shell::After Shell::onMouseLeave(const Event& e) {
-  if (e.source == g_.mapCanvas) pointerOnMap_ = false;
+  if (e.source == g_.mapCanvas) mapCanvas_->leave();
   return After::skip;
 }
 
 Shell::After Shell::onWheel(const Event& e) {
   if (e.source != g_.mapCanvas) return After::step;
   zoomBy(e.datum);
-  map::pickCell(*doc_.map(), mapView(), tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  mapCanvas_->pointAgain();
   return After::step;
 }
 
 // Ctrl+wheel: one ladder step per notch, the map point under the pointer staying there.
 Shell::After Shell::onZoomWheel(const Event& e) {
   if (e.source != g_.mapCanvas) return After::step;
-  map::Map& m = *doc_.map();
   map::ViewState& view = mapView();
   const platform::Surface& s = tk_.surface(g_.mapCanvas);
   const map::MapPoint at = map::canvasToMap(view, s, e.x, e.y);
@@ -392,9 +316,7 @@ Shell::After Shell::onZoomWheel(const Event& e) {
   const float cx = static_cast<float>(s.width()) / 2.0f, cy = static_cast<float>(s.height()) / 2.0f;
   view.scrollX = at.x - cx - (static_cast<float>(e.x) - cx) / zoom;
   view.scrollY = at.y - cy - (static_cast<float>(e.y) - cy) / zoom;
-  mapMouseX_ = e.x;
-  mapMouseY_ = e.y;
-  map::pickCell(m, view, s, e.x, e.y);
+  mapCanvas_->pointAt(e.x, e.y);
   return After::step;
 }
 
@@ -422,18 +344,12 @@ Shell::After Shell::zoomBy(std::int32_t notches) {
 // The highlighted cell stays the one under the pointer.
 Shell::After Shell::zoomTo(float zoom) {
   mapView().zoom = zoom;
-  if (pointerOnMap_) map::pickCell(*doc_.map(), mapView(), tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
+  if (mapCanvas_->pointerOnMap()) mapCanvas_->pointAgain();
   return After::step;
 }
 
 Shell::After Shell::abandonStroke() {
-  objects_->abandonDrag();
-  pressed_ = {};
-  if (!stroke_.painting) return After::step;
-  stroke_.painting = false;
-  if (strokeCells_) strokeCells_->abandon();
-  strokeCells_.reset();
-  mapView().marks.clear();  // the preview goes with the next frame
+  mapCanvas_->abandon();
   return After::step;
 }
 
@@ -460,7 +376,7 @@ void Shell::showLayersMenu() {
   }
   if (menuBuilt_ && hidden_ == menuShows_) return;
   // The canvas shows other layers: its last frame says nothing of the next.
-  if (menuBuilt_) mapFrame_.forget();
+  if (menuBuilt_) mapCanvas_->redraw();
   const bool rebuild = !menuBuilt_ || hidden_.size() != menuShows_.size();
   menuBuilt_ = true;
   menuShows_ = hidden_;
@@ -477,11 +393,7 @@ void Shell::showLayersMenu() {
 
 // Before the document is replaced: a stroke going on writes into the new map from now on,
 // and a drag ends with what it moved.
-void Shell::endGestures() {
-  strokeCells_.reset();
-  objects_->endDrag();
-  pressed_ = {};
-}
+void Shell::endGestures() { mapCanvas_->endGestures(); }
 
 Shell::After Shell::contextAdd(bool light) {
   const platform::Surface& s = tk_.surface(g_.mapCanvas);

@@ -17,6 +17,7 @@
 #include "app/files.h"
 #include "app/frames.h"
 #include "app/gadgets.h"
+#include "app/map_canvas.h"
 #include "app/objects_panel.h"
 #include "app/render_panel.h"
 #include "app/tilesets.h"
@@ -25,7 +26,7 @@
 #include "lighting/render.h"
 #include "map/map.h"
 #include "map/stamp.h"
-#include "map/tools.h"
+#include "map/tool.h"
 #include "map/view.h"
 #include "platform/toolkit.h"
 
@@ -74,12 +75,14 @@ class Shell {
   // The block a drag over several Tiles slots picked; empty after a click picks one tile.
   const map::Stamp& stamp() const { return stamp_; }
   const Tilesets& tilesets() const { return *tilesets_; }
-  std::int32_t currentTool() const { return currentTool_; }
+  std::int32_t currentTool() const { return mapCanvas_->tool(); }
   std::int32_t currentLayer() const { return currentLayer_; }
   const std::string& projectName() const { return doc_.projectName(); }
-  const map::Stroke& stroke() const { return stroke_; }
+  const map::Stroke& stroke() const { return mapCanvas_->stroke(); }
   bool leftHeld() const { return leftHeld_; }
-  bool panning() const { return panning_; }
+  bool panning() const { return mapCanvas_->panning(); }
+  // The map canvas: pointer, stroke, picked cells and clipboard.
+  const MapCanvas& mapCanvas() const { return *mapCanvas_; }
   const ObjectsPanel& objects() const { return *objectsPanel_; }
 
   // The map canvas's commands (the context menu, zoom, layer visibility, the tools, the
@@ -96,6 +99,9 @@ class Shell {
   After showLayers(bool onlyCurrent);
   // Ends a stroke in progress and takes back what it wrote.
   After abandonStroke();
+  // Copy, Cut and Paste of the picked cells.
+  After copyCells(bool cut);
+  After paste();
 
  private:
   void buildDispatch();
@@ -107,6 +113,8 @@ class Shell {
   void showEditState();
   // The pointer's place over a canvas from a press or release.
   void pointAt(const platform::Event& e);
+  // What the tools paint with.
+  MapCanvas::Brush brush() const { return {currentLayer_, currentTile_, stamp_.empty() ? nullptr : &stamp_, layerHidden(currentLayer_)}; }
   // Where the pointer is on the map, for the status bar.
   struct Place {
     bool onCell = false;
@@ -136,11 +144,12 @@ class Shell {
   bool layerHidden(std::int32_t layer) const;
   // Every layer shown again for another map object; the Layers menu as the layers now are.
   void showLayersMenu();
+  // The tool buttons' and keys' tool, when the event is one of them.
+  std::optional<std::int32_t> toolOf(const platform::Event& e) const;
   // Ends the stroke and the drag in progress, before the document is replaced.
   void endGestures();
-  // Ends a stroke in progress without writing more (before a step is undone or redone).
-  void dropStroke();
-  map::CellWriter& strokeWriter();
+  // The Edit menu's Copy, Cut and Paste, enabled only when they can act.
+  void showClipboardItems();
 
   EditorContext ctx_;
   // The context's parts by the names the canvas code uses.
@@ -158,46 +167,20 @@ class Shell {
   // The commands of the gadgets' actions and of the windows' closes.
   std::unordered_map<platform::Handle, const Action*> gadgetActions_, closeActions_;
 
-  // Records the cells of the stroke in progress, one step per stroke.
-  std::optional<edit::CellRecorder> strokeCells_;
   std::uint64_t shownRevision_ = ~std::uint64_t{0};
   std::string shownProject_;
   Place place_, shownPlace_;
-  std::int32_t currentTool_ = map::kNoTool;
-  map::Stroke stroke_;
   bool leftHeld_ = false;
-  std::int32_t mapMouseX_ = 0, mapMouseY_ = 0;
-  bool pointerOnMap_ = false;  // the last pointer event came from the map canvas
   std::int32_t tilesetMouseX_ = 0, tilesetMouseY_ = 0;
-  bool panning_ = false, panFirst_ = true;
-  float panLastX_ = 0, panLastY_ = 0;
   std::int32_t contextX_ = 0, contextY_ = 0;
-  bool lastPickedLight_ = false;  // which of the active light and pivot a click picked last
   bool tilesetDrag_ = false;
   std::int32_t tilesetPressX_ = 0, tilesetPressY_ = 0, stampSlotsX_ = 0, stampSlotsY_ = 0;
-  const map::Stamp* brush() const { return stamp_.empty() ? nullptr : &stamp_; }
-  std::optional<map::Stamp> brushPreview() const;
-  struct BrushKey {
-    bool shown = false;
-    std::int32_t x = 0, y = 0;
-    const void* tile = nullptr;
-    const void* stamp = nullptr;
-    std::int32_t width = 0, height = 0, tool = 0;
-    bool operator==(const BrushKey&) const = default;
-  } brushKey_;
   std::vector<std::uint8_t> hidden_;  // per layer of the map below: not 0 when hidden
   const map::Map* hiddenOf_ = nullptr;
   std::vector<std::uint8_t> menuShows_;  // the Layers menu's items as last built
   bool menuBuilt_ = false;
-  // What the left press on the map canvas hit, and where: it moves only once dragged.
-  struct Press {
-    map::LightPtr light;
-    map::PivotPtr pivot;
-    std::int32_t x = 0, y = 0;
-    map::MapPoint at{0, 0};
-  } pressed_;
-  MapFrame mapFrame_{doc_, edit::Change::cells | edit::Change::objects | edit::Change::tiles | edit::Change::map |
-                               edit::Change::selection};
+  std::optional<MapCanvas> mapCanvas_;
+  std::optional<int> clipboardItems_;  // the Copy/Cut/Paste items' state as last shown
   MapFrame tilesetFrame_{doc_, edit::Change::cells | edit::Change::tiles | edit::Change::tilesets | edit::Change::map};
   TileFrame tileFrame_{doc_};
 };

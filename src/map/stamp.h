@@ -17,6 +17,7 @@ struct CellRect {
   std::int32_t bottom() const { return y0 < y1 ? y1 : y0; }
   std::int32_t columns() const { return right() - left() + 1; }
   std::int32_t rows() const { return bottom() - top() + 1; }
+  bool operator==(const CellRect&) const = default;
 };
 
 // A width × height × depth block of tiles, [(x * height + y) * depth + layer] as in a map.

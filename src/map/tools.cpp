@@ -5,13 +5,9 @@
 
 #include "base/convert.h"
 #include "map/stamp.h"
+#include "map/tool.h"
 
 namespace vorlane::map {
-
-std::string_view toolName(std::int32_t tool) {
-  constexpr std::string_view names[] = {"", "Plot", "Line", "Rect", "Block", "Fill", "Eraser", "Bucket"};
-  return tool >= kPlot && tool <= kBucket ? names[tool] : names[0];
-}
 
 void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
                  const std::function<void(std::int32_t, std::int32_t)>& visit) {
@@ -43,23 +39,21 @@ void markLine(const Map& map, Marks& marks, std::int32_t x1, std::int32_t y1, st
 
 namespace {
 
-// Line, Rect and Block are all made of stepped lines; `line` either marks or paints them.
+// Line, Rect and Block are all made of stepped lines.
 template <typename LineFn>
-void shapeLines(std::int32_t tool, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, LineFn line) {
-  switch (tool) {
-    case kLine:
+void shapeLines(Shape shape, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, LineFn line) {
+  switch (shape) {
+    case Shape::line:
       line(x0, y0, x1, y1);
       break;
-    case kRect:
+    case Shape::rect:
       line(x0, y0, x1, y0);
       line(x0, y0, x0, y1);
       line(x1, y0, x1, y1);
       line(x0, y1, x1, y1);
       break;
-    case kBlock:
+    case Shape::block:
       for (std::int64_t y = std::min(y0, y1); y <= std::max(y0, y1); ++y) line(x0, static_cast<std::int32_t>(y), x1, static_cast<std::int32_t>(y));
-      break;
-    default:
       break;
   }
 }
@@ -78,54 +72,38 @@ void tiledCell(CellWriter& out, const Stamp& stamp, std::int32_t x, std::int32_t
 
 }  // namespace
 
-void beginStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
-                 const TilePtr& tile, const Stamp* stamp) {
-  stroke.painting = true;
-  stroke.startX = map.selectedX;
-  stroke.startY = map.selectedY;
-  if (tool == kFill) map.fillLayer(layer, tile, out);
-  // "No Tile" in the bucket clears the area, as it clears the layer with Fill.
-  if (tool == kBucket)
-    bucketFill(map, out, stroke.startX, stroke.startY, layer,
-               stamp ? *stamp : tile ? Stamp::single(tile) : Stamp::eraser(1, 1));
+void shapeCells(Shape shape, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                const std::function<void(std::int32_t, std::int32_t)>& visit) {
+  shapeLines(shape, x0, y0, x1, y1,
+             [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { steppedLine(a, b, c, d, visit); });
 }
 
-void updateStroke(const Stroke& stroke, const Map& map, Marks& marks, CellWriter& out, std::int32_t tool,
-                  std::int32_t layer, const TilePtr& tile, const Stamp* stamp) {
-  if (!stroke.painting) return;
-  if (stamp && (tool == kPlot || tool == kEraser)) {
-    paintStamp(out, map, tool == kPlot ? *stamp : Stamp::eraser(stamp->width, stamp->height), map.selectedX,
-               map.selectedY, layer);
+void paintShape(CellWriter& out, const Map& map, Shape shape, std::int32_t x0, std::int32_t y0, std::int32_t x1,
+                std::int32_t y1, std::int32_t layer, const TilePtr& tile, const Stamp* stamp) {
+  if (!stamp) {
+    shapeCells(shape, x0, y0, x1, y1, [&](std::int32_t x, std::int32_t y) { out.setCell(x, y, layer, tile); });
     return;
   }
-  if (tool == kPlot || tool == kEraser) {
-    out.setCell(map.selectedX, map.selectedY, layer, tool == kPlot ? tile : nullptr);
-    return;
-  }
-  shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
-             [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { markLine(map, marks, a, b, c, d); });
+  const std::int32_t ax = std::min(x0, x1), ay = std::min(y0, y1);
+  shapeCells(shape, x0, y0, x1, y1, [&](std::int32_t x, std::int32_t y) {
+    if (shape == Shape::line)
+      paintStamp(out, map, *stamp, x, y, layer);
+    else
+      tiledCell(out, *stamp, x, y, ax, ay, layer);
+  });
 }
 
-void endStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
-               const TilePtr& tile, bool releasedOnMapCanvas, const Stamp* stamp) {
-  if (!stroke.painting) return;
-  stroke.painting = false;
-  if (!releasedOnMapCanvas) return;
-  if (stamp) {
-    const std::int32_t ax = std::min(stroke.startX, map.selectedX), ay = std::min(stroke.startY, map.selectedY);
-    shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
-               [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
-                 steppedLine(a, b, c, d, [&](std::int32_t x, std::int32_t y) {
-                   if (tool == kLine)
-                     paintStamp(out, map, *stamp, x, y, layer);
-                   else
-                     tiledCell(out, *stamp, x, y, ax, ay, layer);
-                 });
-               });
-    return;
+CellList outlineCells(const CellRect& r) {
+  CellList cells;
+  for (std::int64_t x = r.left(); x <= r.right(); ++x) {
+    cells.emplace_back(static_cast<std::int32_t>(x), r.top());
+    cells.emplace_back(static_cast<std::int32_t>(x), r.bottom());
   }
-  shapeLines(tool, stroke.startX, stroke.startY, map.selectedX, map.selectedY,
-             [&](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) { paintLine(out, a, b, c, d, layer, tile); });
+  for (std::int64_t y = r.top(); y <= r.bottom(); ++y) {
+    cells.emplace_back(r.left(), static_cast<std::int32_t>(y));
+    cells.emplace_back(r.right(), static_cast<std::int32_t>(y));
+  }
+  return cells;
 }
 
 // Raised to 0 first, then lowered to the last layer: a map without layers gives -1, which

@@ -108,6 +108,8 @@ class Toolkit {
   // How far (in pixels, along x plus along y) the pointer must move with a button held
   // before the desktop counts it as a drag rather than a click.
   virtual int dragDistance() = 0;
+  // The modifier keys (KeyModifier) held now: a press on a canvas reads Shift from here.
+  virtual unsigned keyModifiers() = 0;
 
   // Caption or field content. Setting a text field's text raises no event.
   virtual void setText(Handle gadget, std::string_view text) = 0;

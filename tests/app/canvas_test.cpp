@@ -96,7 +96,7 @@ struct StrokeFixture : ShellTest {
 };
 
 TEST_F(StrokeFixture, PlotDragPaintsEveryCellThePointerSelects) {
-  tk.press(g.plotButton);
+  tk.press(g.toolButton("Plot"));
   move(g.mapCanvas, 32, 32);
   down(g.mapCanvas, kLeftButton);
   move(g.mapCanvas, 96, 32);
@@ -114,7 +114,7 @@ TEST_F(StrokeFixture, PlotDragPaintsEveryCellThePointerSelects) {
 }
 
 TEST_F(StrokeFixture, LineWritesOnlyWhenReleasedOverTheMap) {
-  tk.press(g.lineButton);
+  tk.press(g.toolButton("Line"));
   move(g.mapCanvas, 32, 32);
   down(g.mapCanvas, kLeftButton);
   move(g.mapCanvas, 224, 32);
@@ -140,7 +140,7 @@ TEST_F(StrokeFixture, NoToolChosenChangesNothingAndStartUpMapHasNoCells) {
 }
 
 TEST_F(StrokeFixture, PressOnALightSelectsItAndStartsNoStroke) {
-  tk.press(g.plotButton);
+  tk.press(g.toolButton("Plot"));
   move(g.mapCanvas, 100, 100);
   down(g.mapCanvas, kRightButton);
   tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
@@ -169,7 +169,7 @@ struct Drag : StrokeFixture {
 };
 
 TEST_F(Drag, ALightFollowsThePointerAndTheMoveIsOneStep) {
-  tk.press(g.plotButton);
+  tk.press(g.toolButton("Plot"));
   addAt(100, 100, app::tagOf("addLight"));
   drag(102, 101, {{110, 101}, {131, 90}});
   runScript();
@@ -211,7 +211,7 @@ TEST_F(Drag, EscapePutsTheObjectBackAndTheReleaseThenMovesNothing) {
 }
 
 TEST_F(Drag, ObjectsUnderOnePressMoveTogetherAndAStrokeElsewhereStillPaints) {
-  tk.press(g.plotButton);
+  tk.press(g.toolButton("Plot"));
   addAt(100, 100, app::tagOf("addLight"));
   addAt(100, 100, app::tagOf("addPivot"));
   drag(100, 100, {{60, 150}});
@@ -286,7 +286,7 @@ TEST_F(Pointer, APressActsAtItsOwnPosition) {
   // A tile picked in the tileset, then a click on the map with no move over it first.
   const tiles::TilePtr tile = makeTile();
   shell.currentTileset()->setCell(1, 0, 0, tile);
-  tk.press(g.plotButton);
+  tk.press(g.toolButton("Plot"));
   down(g.tilesetCanvas, kLeftButton, 70, 10);
   up(g.tilesetCanvas, kLeftButton, 70, 10);
   down(g.mapCanvas, kLeftButton, 200, 140);
@@ -299,7 +299,7 @@ TEST_F(Pointer, APressActsAtItsOwnPosition) {
   EXPECT_EQ(std::count_if(m.cells.begin(), m.cells.end(), [](const auto& c) { return c != nullptr; }), 1);
 
   // A line ends where the release happened.
-  tk.press(g.lineButton);
+  tk.press(g.toolButton("Line"));
   down(g.mapCanvas, kLeftButton, 10, 10);
   up(g.mapCanvas, kLeftButton, 10, 200);
   runScript();
@@ -353,12 +353,12 @@ TEST_F(Pointer, WheelPicksTheCellUnderThePointerAgain) {
   move(g.mapCanvas, 500, 300);
   for (int i = 0; i < 50; ++i) tk.post({EventKind::MouseWheel, g.mapCanvas, -1, 0, 0});
   runScript();
-  const map::Map& m = *shell.currentMap();
   RecordingSurface& s = tk.recording(g.mapCanvas);
   const map::MapPoint p = map::canvasToMap(shell.mapView(), s, 500, 300);
-  EXPECT_EQ(m.selectedX, static_cast<int>(p.x) / 64);
-  EXPECT_EQ(m.selectedY, static_cast<int>(p.y) / 64);
-  EXPECT_NE(m.selectedX, 500 / 64);
+  const map::CellPoint cell = shell.mapCanvas().cell();
+  EXPECT_EQ(cell.x, static_cast<int>(p.x) / 64);
+  EXPECT_EQ(cell.y, static_cast<int>(p.y) / 64);
+  EXPECT_NE(cell.x, 500 / 64);
 }
 
 TEST_F(Pointer, MiddleDragScrollsTheMapFromTheFirstMoveOn) {

@@ -67,20 +67,21 @@ TEST_F(Layer, ANewOrRenderedMapKeepsLayerFieldAndStrokeStart) {
   newMap();  // depth 4
   tk.type(g.layerField, "4");
   runScript();
-  shell.currentMap()->selectedX = 20;
-  shell.currentMap()->selectedY = 30;
+  shell.mapView().scrollX = 20 * 64;  // zoom 1: canvas pixels are map pixels less the scroll
+  shell.mapView().scrollY = 30 * 64;
+  move(g.mapCanvas, 10, 10);
   down(g.mapCanvas, kLeftButton);  // a stroke from (20, 30), no tool yet
   newMap({"3", "3", "2"});
   runScript();
   EXPECT_TRUE(shell.stroke().painting);
   EXPECT_EQ(std::tie(shell.stroke().startX, shell.stroke().startY), std::make_tuple(20, 30));
-  EXPECT_EQ(std::tie(shell.currentMap()->selectedX, shell.currentMap()->selectedY), std::make_tuple(0, 0));
+  EXPECT_EQ(std::make_pair(shell.mapCanvas().cell().x, shell.mapCanvas().cell().y), std::make_pair(0, 0));
   EXPECT_EQ(shell.currentLayer(), 3);
   EXPECT_EQ(tk.text(g.layerField), "4");
 
   up(g.mapCanvas, kLeftButton);
   shell.currentTileset()->setCell(0, 0, 0, makeTile());
-  for (platform::Handle tool : {g.fillButton, g.plotButton, g.blockButton}) {
+  for (platform::Handle tool : {g.toolButton("Fill"), g.toolButton("Plot"), g.toolButton("Block")}) {
     tk.press(tool);
     down(g.mapCanvas, kLeftButton);
     up(g.mapCanvas, kLeftButton);
@@ -97,7 +98,7 @@ using Tools = ShellTest;
 
 TEST_F(Tools, ButtonsChooseTheirTool) {
   const std::pair<platform::Handle, int> buttons[] = {
-      {g.plotButton, 1}, {g.lineButton, 2}, {g.rectButton, 3}, {g.blockButton, 4}, {g.fillButton, 5}};
+      {g.toolButton("Plot"), 1}, {g.toolButton("Line"), 2}, {g.toolButton("Rect"), 3}, {g.toolButton("Block"), 4}, {g.toolButton("Fill"), 5}};
   for (auto [button, tool] : buttons) {
     tk.press(button);
     runScript();

@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"EraserButtonOnTheCurrentLayerOnly",
              nullptr,
              [](Designer& d) {
-               d.tk.press(d.g.eraserButton);
+               d.tk.press(d.g.toolButton("Eraser"));
                d.tk.press(d.g.layerUpButton);
                d.click(3, 3);
              },
@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"BucketFillsAnEmptyAreaUpToOtherTiles",
              [](Designer& d) { d.shell.currentMap()->setCell(3, 1, 0, d.a); },
              [](Designer& d) {
-               d.tk.press(d.g.bucketButton);
+               d.tk.press(d.g.toolButton("Bucket"));
                d.click(3, 0);
              },
              "aabb/aaba/aabb/aabb/", "Undo Bucket"},
@@ -185,7 +185,75 @@ INSTANTIATE_TEST_SUITE_P(
                d.up(d.g.mapCanvas, platform::kLeftButton, 100, 100);
              },
              [](Designer& d) { d.tk.key(platform::kKeyDelete); },
-             "aa../aa../aa../aa../", "Undo Delete"}),
+             "aa../aa../aa../aa../", "Undo Delete"},
+        Case{"SelectThenDeleteClearsTheCellsOnTheCurrentLayer",
+             nullptr,
+             [](Designer& d) {
+               d.tk.key('S');
+               d.drag(1, 1, 0, 0);
+               d.tk.key(platform::kKeyDelete);
+             },
+             "..../..../aa../aa../", "Undo Delete"},
+        Case{"DeleteClearsTheSelectionBeforeTheLightPickedLast",
+             [](Designer& d) {
+               d.move(d.g.mapCanvas, 100, 100);
+               d.down(d.g.mapCanvas, platform::kRightButton, 100, 100);
+               d.tk.chooseMenu(d.g.contextMenu, app::tagOf("addLight"));
+               d.move(d.g.mapCanvas, 100, 100);
+               d.down(d.g.mapCanvas, platform::kLeftButton, 100, 100);
+               d.up(d.g.mapCanvas, platform::kLeftButton, 100, 100);
+               d.tk.key('S');
+               d.click(0, 3);
+             },
+             [](Designer& d) { d.tk.key(platform::kKeyDelete); },
+             "aa../aa../aa../.a../", "Undo Delete"},
+        Case{"CutIsOneStep",
+             nullptr,
+             [](Designer& d) {
+               d.tk.key('S');
+               d.drag(0, 1, 0, 2);
+               d.tk.key('X', kControl);
+             },
+             "aa../.a../.a../aa../", "Undo Cut"},
+        Case{"CutWithShiftTakesEveryLayer",
+             nullptr,
+             [](Designer& d) {
+               d.tk.key('S');
+               d.tk.modifiers = platform::kShift;
+               d.drag(1, 3, 3, 3);
+               d.runScript();  // the press reads Shift as it is handled
+               d.tk.modifiers = 0;
+               EXPECT_EQ(d.shell.mapCanvas().selection()->layer, -1);
+               d.tk.chooseMenu(d.g.editMenu, app::tagOf("cut"));
+             },
+             "aa../aa../aa../a.../", "Undo Cut"},
+        Case{"CopyThenPastePlacedByAClick",
+             [](Designer& d) {
+               d.tk.key('S');
+               d.drag(0, 0, 1, 0);
+               d.tk.key('C', kControl);
+             },
+             [](Designer& d) {
+               d.tk.key('V', kControl);
+               d.move(d.g.mapCanvas, d.at(3), d.at(3));
+               d.click(2, 2);
+             },
+             "aa../aa../aaaa/aa../", "Undo Paste"},
+        Case{"PasteOfEveryLayerGoesToItsLayers",
+             [](Designer& d) {
+               d.tk.key('S');
+               d.tk.modifiers = platform::kShift;
+               d.drag(2, 3, 3, 3);  // layer 0 empty, layer 1 tile a at (3, 3)
+               d.runScript();
+               d.tk.modifiers = 0;
+               d.tk.chooseMenu(d.g.editMenu, app::tagOf("copy"));
+               d.tk.press(d.g.layerUpButton);  // the current layer does not matter
+             },
+             [](Designer& d) {
+               d.tk.chooseMenu(d.g.editMenu, app::tagOf("paste"));
+               d.click(0, 0);
+             },
+             "aa../aa../aa../aa../", "Undo Paste"}),
     [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
 
 TEST_F(Designer, AClickInTheTilesWindowStillPicksOneTile) {
@@ -206,20 +274,19 @@ TEST_F(Designer, AClickInTheTilesWindowStillPicksOneTile) {
 
 TEST_F(Designer, TheActiveToolsButtonShowsPressedAndTheToolsStatusBarNamesIt) {
   EXPECT_EQ(tk.at(g.toolsWindow).status, "");
-  for (const app::ToolRow& row : app::toolRows()) {
-    const app::Action& action = app::actionNamed(row.id);
-    tk.key(action.shortcut.key);
+  for (const map::ToolRow& row : map::toolTable()) {
+    tk.key(row.key.key);
     runScript();
-    EXPECT_EQ(shell.currentTool(), row.tool) << action.label;
-    EXPECT_EQ(tk.at(g.toolsWindow).status, action.label);
-    for (const app::ToolRow& other : app::toolRows())
-      EXPECT_EQ(tk.checked(g.*(other.button)), other.tool == row.tool) << action.label << " shows " << other.tool;
+    EXPECT_EQ(shell.currentTool(), row.id) << row.label;
+    EXPECT_EQ(tk.at(g.toolsWindow).status, row.label);
+    for (const map::ToolRow& other : map::toolTable())
+      EXPECT_EQ(tk.checked(g.toolButton(other.label)), other.id == row.id) << row.label << " shows " << other.label;
   }
 }
 
 TEST_F(Designer, QuitAsksAsTheCloseButtonDoes) {
   click(3, 0);  // no tool: nothing painted, nothing to ask
-  tk.press(g.bucketButton);
+  tk.press(g.toolButton("Bucket"));
   click(3, 0);
   tk.questionAnswers = {2};  // Cancel
   tk.key('Q', kControl);
@@ -387,6 +454,46 @@ TEST_F(Designer, TheBrushPreviewFollowsThePointerAndLeavesNoTrace) {
   runScript();
   EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9, 0));
   EXPECT_EQ(shell.document().undoText(), "Undo New Map") << "nothing painted";
+}
+
+// Copy and Cut need picked cells, Paste a copy. The copy floats under the pointer; Escape
+// drops it first, then lets the picked cells go.
+TEST_F(Designer, ClipboardItemsFollowWhatTheyCanActOnAndEscapeDropsTheFloatingCopy) {
+  const auto disabled = [&](int tag) {
+    const auto& tags = tk.at(g.editMenu).disabledTags;
+    return std::count(tags.begin(), tags.end(), tag) == 1;
+  };
+  EXPECT_TRUE(disabled(app::tagOf("cut")) && disabled(app::tagOf("copy")) && disabled(app::tagOf("paste")));
+  tk.key('V', kControl);  // nothing copied: nothing floats
+  tk.key('S');
+  drag(0, 0, 1, 0);
+  runScript();
+  EXPECT_FALSE(shell.mapCanvas().floating());
+  EXPECT_FALSE(disabled(app::tagOf("cut")) || disabled(app::tagOf("copy")));
+  EXPECT_TRUE(disabled(app::tagOf("paste")));
+  tk.key('C', kControl);
+  runScript();
+  EXPECT_FALSE(disabled(app::tagOf("paste")));
+
+  tk.key('V', kControl);
+  move(g.mapCanvas, at(2), at(2));
+  tk.tick();
+  runScript();
+  EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9 + 2, 0)) << "the copy under the pointer";
+  tk.key(platform::kKeyEscape);
+  tk.tick();
+  runScript();
+  EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9, 0));
+  click(2, 2);  // Select again: picks a cell, pastes nothing
+  runScript();
+  EXPECT_EQ(shell.document().undoText(), "Undo New Map");
+  ASSERT_TRUE(shell.mapCanvas().selection());
+  EXPECT_EQ(shell.mapCanvas().selection()->rect, (map::CellRect{2, 2, 2, 2}));
+  tk.key(platform::kKeyEscape);
+  runScript();
+  EXPECT_FALSE(shell.mapCanvas().selection());
+  EXPECT_TRUE(disabled(app::tagOf("cut")) && disabled(app::tagOf("copy")));
+  EXPECT_FALSE(disabled(app::tagOf("paste")));
 }
 
 }  // namespace

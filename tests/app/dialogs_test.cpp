@@ -70,7 +70,7 @@ TEST_F(NewMap, TheDialogDropsEveryOtherEvent) {
   const map::MapPtr before = shell.currentMap();
   const tiles::TilePtr tile = makeTile();
   shell.currentTileset()->setCell(0, 0, 0, tile);
-  tk.press(g.plotButton);
+  tk.press(g.toolButton("Plot"));
   runScript();
   tk.madeCurrent.clear();
 

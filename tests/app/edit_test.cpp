@@ -66,7 +66,7 @@ TEST_F(EditCommands, EditMenuNamesTheStepsAndIsDisabledWithoutThem) {
   EXPECT_EQ(status(), "Untitled");
 
   paintable();
-  tk.press(g.fillButton);
+  tk.press(g.toolButton("Fill"));
   drag(200, 150, 200, 150);
   runScript();
   EXPECT_EQ(filled(0), 16);
@@ -85,7 +85,7 @@ TEST_F(EditCommands, EditMenuNamesTheStepsAndIsDisabledWithoutThem) {
 TEST_F(EditCommands, AStrokeIsOneStepAndUndoDuringItEndsIt) {
   const tiles::TilePtr tile = paintable();
   // Zoom 1, no scroll: canvas points are map pixels, cells 16 wide.
-  tk.press(g.plotButton);
+  tk.press(g.toolButton("Plot"));
   move(g.mapCanvas, 8, 8);
   down(g.mapCanvas, platform::kLeftButton);
   for (int x = 8; x <= 56; x += 16) move(g.mapCanvas, x, 8);
@@ -103,7 +103,7 @@ TEST_F(EditCommands, AStrokeIsOneStepAndUndoDuringItEndsIt) {
 
   // Undo while the button is still down: the cells so far are undone, nothing more is
   // painted until the next press.
-  tk.press(g.lineButton);
+  tk.press(g.toolButton("Line"));
   move(g.mapCanvas, 8, 40);
   down(g.mapCanvas, platform::kLeftButton);
   move(g.mapCanvas, 56, 40);
@@ -118,7 +118,7 @@ TEST_F(EditCommands, AStrokeIsOneStepAndUndoDuringItEndsIt) {
 // a Save after it writes them.
 TEST_F(EditCommands, PaintRenderUndoSaveKeepsLightsAndPivots) {
   paintable();
-  tk.press(g.fillButton);
+  tk.press(g.toolButton("Fill"));
   drag(200, 150, 200, 150);
   move(g.mapCanvas, 40, 40);
   down(g.mapCanvas, platform::kRightButton);

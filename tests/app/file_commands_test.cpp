@@ -189,8 +189,9 @@ TEST_F(LoadProject, ReadsTheMapKeepingViewAndSelectionAndReplacesTheTilesets) {
   tk.type(g.layerField, "4");
   runScript();
   const map::MapPtr mapObject = shell.currentMap();
-  mapObject->selectedX = 30;
-  mapObject->selectedY = 31;
+  shell.mapView().scrollX = 30 * 64;  // zoom 1: canvas pixels are map pixels less the scroll
+  shell.mapView().scrollY = 31 * 64;
+  move(g.mapCanvas, 10, 10);
 
   tk.questionAnswers = {1};  // the new map is discarded
   tk.fileAnswers = {dir.file("level.vorl")};
@@ -213,7 +214,7 @@ TEST_F(LoadProject, ReadsTheMapKeepingViewAndSelectionAndReplacesTheTilesets) {
   // The layer was 3 of 4 and stays so on a map of 2; the selected cell stays outside it too.
   EXPECT_EQ(shell.currentLayer(), 3);
   EXPECT_EQ(tk.text(g.layerField), "4");
-  EXPECT_EQ(std::tie(m.selectedX, m.selectedY), std::make_tuple(30, 31));
+  EXPECT_EQ(std::make_pair(shell.mapCanvas().cell().x, shell.mapCanvas().cell().y), std::make_pair(30, 31));
   EXPECT_EQ(shell.projectName(), dir.file("level.vorl"));  // the file Save now writes
 }
 

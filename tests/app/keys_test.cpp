@@ -24,8 +24,8 @@ TEST_F(Keys, ToolAndLayerKeysDoWhatTheirButtonsDo) {
     std::int32_t key;
     platform::Handle button;
   };
-  const Step steps[] = {{'P', g.plotButton},    {'L', g.lineButton},    {'R', g.rectButton},
-                        {'B', g.blockButton},   {'F', g.fillButton},    {platform::kKeyPageUp, g.layerUpButton},
+  const Step steps[] = {{'P', g.toolButton("Plot")},    {'L', g.toolButton("Line")},    {'R', g.toolButton("Rect")},
+                        {'B', g.toolButton("Block")},   {'F', g.toolButton("Fill")},    {platform::kKeyPageUp, g.layerUpButton},
                         {platform::kKeyPageUp, g.layerUpButton},        {platform::kKeyPageDown, g.layerDownButton},
                         {platform::kKeyPageDown, g.layerDownButton},    {platform::kKeyPageDown, g.layerDownButton}};
   // A second editor pressing the buttons keeps step.
@@ -128,6 +128,10 @@ TEST_F(Keys, TheActionTableHasOneRowPerCommandAndNoKeyTwice) {
     }
     if (a.menu) reachable.insert(a.id);
   }
+  for (const map::ToolRow& tool : map::toolTable()) {  // the tool keys are the tools' table's
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), tool.key), 0) << tool.label;
+    keys.push_back(tool.key);
+  }
   for (const auto& bindings : {app::gadgetBindings(), app::closeBindings()})
     for (const app::Binding& b : bindings) {
       EXPECT_NE(app::findAction(actions, b.id), nullptr) << b.id << " has no row";
@@ -225,7 +229,7 @@ struct Abandon : Keys {
 };
 
 TEST_F(Abandon, EscapeTakesBackAPlotStrokeAndAnyLaterPaint) {
-  tk.press(g.plotButton);
+  tk.press(g.toolButton("Plot"));
   move(g.mapCanvas, 32, 32);
   down(g.mapCanvas, platform::kLeftButton);
   move(g.mapCanvas, 96, 32);
@@ -240,7 +244,7 @@ TEST_F(Abandon, EscapeTakesBackAPlotStrokeAndAnyLaterPaint) {
 }
 
 TEST_F(Abandon, EscapeDropsALinePreviewAndWritesNothing) {
-  tk.press(g.lineButton);
+  tk.press(g.toolButton("Line"));
   move(g.mapCanvas, 32, 32);
   down(g.mapCanvas, platform::kLeftButton);
   move(g.mapCanvas, 224, 32);
@@ -288,7 +292,7 @@ TEST_F(Status, ShowsTheCellUnderThePointerOrTheMapsSize) {
 TEST_F(Status, IsSetOnlyWhenSomethingShownChanged) {
   shell.currentTileset()->setCell(0, 0, 0, makeTile());
   newMap();
-  tk.press(g.fillButton);
+  tk.press(g.toolButton("Fill"));
   move(g.mapCanvas, 100, 100);
   runScript();
   const int before = changes();

@@ -94,7 +94,7 @@ TEST_F(Rest, EveryFrameOnShowIsTheOneDrawingEveryTickShows) {
   mouse(EventKind::MouseDown, g.tilesetCanvas, kLeftButton, 70, 10);
   mouse(EventKind::MouseUp, g.tilesetCanvas, kLeftButton, 70, 10);
   ticks3();
-  press(g.lineButton);
+  press(g.toolButton("Line"));
   mouse(EventKind::MouseMove, g.mapCanvas, 0, 40, 40);
   mouse(EventKind::MouseDown, g.mapCanvas, kLeftButton, 40, 40);
   ticks3();
@@ -133,7 +133,7 @@ TEST_F(Rest, EveryFrameOnShowIsTheOneDrawingEveryTickShows) {
   both({EventKind::MenuAction, g.contextMenu, app::tagOf("addPivot"), 0, 0});
   ticks3();
   press(g.layerUpButton);
-  press(g.fillButton);
+  press(g.toolButton("Fill"));
   mouse(EventKind::MouseDown, g.mapCanvas, kLeftButton, 400, 300);
   mouse(EventKind::MouseUp, g.mapCanvas, kLeftButton, 400, 300);
   ticks3();

@@ -67,7 +67,6 @@ TEST_F(StartUp, GadgetSampleWithTextsGeometryAndParents) {
       {&G::tileFrame, K::GroupFrame, "Curent Tile", 20, 20, 64, 64, &G::toolsWindow},
       {&G::tileCanvas, K::Canvas, "", 0, 0, 60, 46, &G::tileFrame},
       {&G::tileShadowsBox, K::CheckBox, "Cast Shadows", 5, 90, 100, 20, &G::toolsWindow},
-      {&G::fillButton, K::Button, "Fill", 0, 200, 50, 20, &G::toolsWindow},
       {&G::lightsToggle, K::Button, "Lights", 0, 0, 45, 20, &G::windowsFrame},
       {&G::renderToggle, K::Button, "Render", 0, 20, 45, 20, &G::windowsFrame},
       {&G::tilesetTabs, K::TabStrip, "", 0, 0, 496, 178, &G::tilesWindow},
@@ -96,6 +95,11 @@ TEST_F(StartUp, GadgetSampleWithTextsGeometryAndParents) {
     EXPECT_EQ(std::tie(gadget.x, gadget.y, gadget.w, gadget.h), std::tie(r.x, r.y, r.w, r.h));
     EXPECT_EQ(gadget.parent, g.*(r.parent));
   }
+  const FakeGadget& fill = tk.at(g.toolButton("Fill"));  // the tool buttons come from the tools' table
+  EXPECT_EQ(fill.kind, K::Button);
+  EXPECT_EQ(fill.text, "Fill");
+  EXPECT_EQ(std::tie(fill.x, fill.y, fill.w, fill.h), std::make_tuple(0, 200, 50, 20));
+  EXPECT_EQ(fill.parent, g.toolsWindow);
   // The three "Delete"s are distinct gadgets and commands.
   EXPECT_NE(g.deleteSetButton, g.deleteRecordButton);
 }

@@ -169,7 +169,7 @@ TEST_F(EditorTest, ALoadedTilePickedAndPlottedShowsOnTheMap) {
   pressOnceShown("New Map", "Create");
   click(g().newMapButton);
   ASSERT_EQ(shell->currentMap()->width, 32);
-  click(g().plotButton);
+  click(g().toolButton("Plot"));
 
   // At zoom 1 and no scroll, cell (x, y) covers canvas pixels 64x to 64x + 63.
   mouse(g().mapCanvas, Mouse::Move, 100, 100);
@@ -209,7 +209,7 @@ TEST_F(EditorTest, CtrlZTakesAStrokeBackAndClosingAModifiedDocumentAsks) {
   auto tile = std::make_shared<tiles::Tile>();
   tile->image = std::make_shared<platform::Image>(solidImage(64, 64, 30, 200, 60));
   shell->currentTileset()->setCell(0, 0, 0, tile);
-  click(g().plotButton);
+  click(g().toolButton("Plot"));
   ASSERT_EQ(shell->currentTile(), tile);
 
   mouse(g().mapCanvas, Mouse::Move, 100, 100);
@@ -223,7 +223,7 @@ TEST_F(EditorTest, CtrlZTakesAStrokeBackAndClosingAModifiedDocumentAsks) {
   QWidget* tools = widget(g().toolsWindow);
   tools->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(tools));
-  QTest::keyClick(widget(g().plotButton), Qt::Key_Z, Qt::ControlModifier);
+  QTest::keyClick(widget(g().toolButton("Plot")), Qt::Key_Z, Qt::ControlModifier);
   settle();
   frame();
   const QImage undone = tk->canvas(g().mapCanvas)->grabFramebuffer();
@@ -266,7 +266,7 @@ TEST_F(EditorTest, AClickOnALightOnlySelectsAndEachClickActsWhereItHappened) {
   auto tile = std::make_shared<tiles::Tile>();
   tile->image = std::make_shared<platform::Image>(solidImage(64, 64, 30, 200, 60));
   shell->currentTileset()->setCell(0, 0, 0, tile);
-  click(g().plotButton);
+  click(g().toolButton("Plot"));
   mouse(g().tilesetCanvas, Mouse::Move, 10, 10);
   mouse(g().tilesetCanvas, Mouse::Press, 10, 10);
   mouse(g().tilesetCanvas, Mouse::Release, 10, 10);
@@ -302,7 +302,7 @@ TEST_F(EditorTest, AStampFromTheTilesWindowPaintsAndHidesWithItsLayer) {
   mouse(g().tilesetCanvas, Mouse::Move, 74, 10);
   mouse(g().tilesetCanvas, Mouse::Release, 74, 10);
   ASSERT_EQ(shell->stamp().width, 2);
-  click(g().plotButton);
+  click(g().toolButton("Plot"));
 
   // At zoom 1 and no scroll, cell (x, y) covers canvas pixels 64x to 64x + 63.
   mouse(g().mapCanvas, Mouse::Move, 100, 100);
@@ -331,6 +331,35 @@ TEST_F(EditorTest, AStampFromTheTilesWindowPaintsAndHidesWithItsLayer) {
   base::ByteWriter after;
   io::saveMap(*shell->currentMap(), after);
   EXPECT_EQ(after.data(), before.data());
+}
+
+// The tile a click would paint shows half transparent under the pointer, and once the
+// pointer leaves the map canvas the cell shows only what the map holds.
+TEST_F(EditorTest, TheBrushPreviewFollowsThePointerAndLeavesNoTraceWhenItLeaves) {
+  auto tile = std::make_shared<tiles::Tile>();
+  tile->image = std::make_shared<platform::Image>(solidImage(64, 64, 200, 40, 40));
+  shell->currentTileset()->setCell(0, 0, 0, tile);
+  pressOnceShown("New Map", "Create");
+  click(g().newMapButton);
+  click(g().toolButton("Plot"));
+  ASSERT_EQ(shell->currentTile(), tile);
+
+  // At zoom 1 and no scroll, cell (x, y) covers canvas pixels 64x to 64x + 63.
+  const QPoint inside[] = {{160, 96}, {140, 76}, {180, 116}, {142, 112}};
+  mouse(g().mapCanvas, Mouse::Move, 160, 96);
+  frame();
+  QImage shown = tk->canvas(g().mapCanvas)->grabFramebuffer();
+  for (const QPoint& p : inside) EXPECT_TRUE(near(shown.pixelColor(p), 100, 20, 20)) << "cell (2, 1) at " << p.x() << "," << p.y();
+  EXPECT_TRUE(near(shown.pixelColor(224, 96), 0, 0, 0)) << "cell (3, 1)";
+
+  // Out of the canvas, over the main window's button row.
+  QWidget* main = widget(g().mainWindow);
+  QTest::mouseMove(main->windowHandle(), widget(g().newMapButton)->mapTo(main, QPoint(10, 10)));
+  settle();
+  frame();
+  shown = tk->canvas(g().mapCanvas)->grabFramebuffer();
+  for (const QPoint& p : inside) EXPECT_TRUE(near(shown.pixelColor(p), 0, 0, 0)) << "cell (2, 1) at " << p.x() << "," << p.y();
+  EXPECT_EQ(shell->document().undoText(), "Undo New Map") << "nothing painted";
 }
 
 }  // namespace

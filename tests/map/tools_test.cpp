@@ -1,10 +1,15 @@
 #include "map/tools.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <utility>
 #include <vector>
+
+#include "map/tool.h"
 
 namespace vorlane::map {
 namespace {
@@ -65,22 +70,39 @@ TEST(SteppedLine, PaintAndMarkFollowTheSameCells) {
   EXPECT_FALSE(marks.contains({6, 0}));
 }
 
+// The tools as the map canvas drives them: a press, a drag after every event, a release.
 struct StrokeTest : ::testing::Test {
   MapPtr m = Map::create(6, 6, 3, 8, 8);
   TilePtr tile = newTile();
-  Stroke stroke;
-  Marks marks;
   int layer = 1;
+  std::unique_ptr<Tool> tool;
+  ToolInput at;
+  Paint paint() { return {*m, *m, layer, tile, nullptr}; }
 
-  // Press at `from`, drag to `to` with an update after each event, release.
-  void drag(int tool, std::pair<int, int> from, std::pair<int, int> to, bool onCanvas = true) {
-    m->selectedX = from.first, m->selectedY = from.second;
-    beginStroke(stroke, *m, *m, tool, layer, tile);
-    updateStroke(stroke, *m, marks, *m, tool, layer, tile);
-    m->selectedX = to.first, m->selectedY = to.second;
-    updateStroke(stroke, *m, marks, *m, tool, layer, tile);
-    endStroke(stroke, *m, *m, tool, layer, tile, onCanvas);
-    updateStroke(stroke, *m, marks, *m, tool, layer, tile);
+  void press(int id, std::pair<int, int> from) {
+    const ToolRow* row = findTool(id);
+    tool = row ? row->make() : nullptr;
+    at = {from.first, from.second, from.first, from.second};
+    if (tool) tool->press(paint(), at);
+  }
+  // Moves to `to` and returns the marks shown there.
+  std::set<std::pair<int, int>> dragTo(std::pair<int, int> to) {
+    at.x = to.first, at.y = to.second;
+    if (!tool) return {};
+    tool->drag(paint(), at);
+    const CellList marks = tool->marks(at);
+    return {marks.begin(), marks.end()};
+  }
+  void release(bool onCanvas = true) {
+    if (tool) tool->release(paint(), at, onCanvas);
+  }
+  // Press at `from`, drag to `to`, release; returns the marks last shown.
+  std::set<std::pair<int, int>> drag(int id, std::pair<int, int> from, std::pair<int, int> to, bool onCanvas = true) {
+    press(id, from);
+    dragTo(from);
+    const auto marks = dragTo(to);
+    release(onCanvas);
+    return marks;
   }
   std::set<std::pair<int, int>> cellSet() {
     auto c = filled(*m, layer);
@@ -89,17 +111,10 @@ struct StrokeTest : ::testing::Test {
 };
 
 TEST_F(StrokeTest, RectWritesTheOutlineOnlyAndPreviewsTheSameCells) {
-  m->selectedX = 1, m->selectedY = 1;
-  beginStroke(stroke, *m, *m, kRect, layer, tile);
-  m->selectedX = 3, m->selectedY = 4;
-  updateStroke(stroke, *m, marks, *m, kRect, layer, tile);
+  press(kRect, {1, 1});
+  const auto marked = dragTo({3, 4});
   EXPECT_TRUE(filled(*m, layer).empty());  // a preview only
-  std::set<std::pair<int, int>> marked;
-  for (int x = 0; x < 6; ++x)
-    for (int y = 0; y < 6; ++y)
-      if (marks.contains({x, y})) marked.emplace(x, y);
-  endStroke(stroke, *m, *m, kRect, layer, tile, true);
-  EXPECT_FALSE(stroke.painting);
+  release();
   std::set<std::pair<int, int>> want;
   for (int x = 1; x <= 3; ++x) want.insert({{x, 1}, {x, 4}});
   for (int y = 1; y <= 4; ++y) want.insert({{1, y}, {3, y}});
@@ -117,15 +132,14 @@ TEST_F(StrokeTest, BlockWritesEveryCellWhicheverWayItIsDragged) {
 }
 
 TEST_F(StrokeTest, LineWritesOnReleaseOverTheCanvasOnly) {
-  drag(kLine, {0, 0}, {4, 2}, /*onCanvas=*/false);
-  EXPECT_FALSE(stroke.painting);
+  const auto marked = drag(kLine, {0, 0}, {4, 2}, /*onCanvas=*/false);
   EXPECT_TRUE(filled(*m, layer).empty());
-  EXPECT_TRUE(marks.contains({2, 1}));  // the preview stays until the next frame clears it
+  EXPECT_TRUE(marked.contains({2, 1}));  // the preview was shown
   drag(kLine, {0, 0}, {4, 2});
   EXPECT_EQ(filled(*m, layer), (Cells{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}));
 }
 
-TEST_F(StrokeTest, PlotWritesEverySelectedCellDuringTheDrag) {
+TEST_F(StrokeTest, PlotWritesEveryCellThePointerIsOverDuringTheDrag) {
   drag(kPlot, {5, 5}, {0, 2});
   EXPECT_EQ(cellSet(), (std::set<std::pair<int, int>>{{5, 5}, {0, 2}}));
 }
@@ -133,14 +147,13 @@ TEST_F(StrokeTest, PlotWritesEverySelectedCellDuringTheDrag) {
 TEST_F(StrokeTest, FillWritesOneLayerOnThePressAndNothingOnRelease) {
   auto other = newTile();
   m->setCell(2, 2, 0, other);
-  m->selectedX = 0, m->selectedY = 0;
-  beginStroke(stroke, *m, *m, kFill, layer, tile);
+  press(kFill, {0, 0});
   EXPECT_EQ(filled(*m, layer).size(), 36u);
   EXPECT_EQ(filled(*m, 0), (Cells{{2, 2}}));
   EXPECT_TRUE(filled(*m, 2).empty());
   m->setCell(0, 0, layer, nullptr);
-  updateStroke(stroke, *m, marks, *m, kFill, layer, tile);
-  endStroke(stroke, *m, *m, kFill, layer, tile, true);
+  dragTo({0, 0});
+  release();
   EXPECT_FALSE(m->cell(0, 0, layer));
 }
 
@@ -149,21 +162,46 @@ TEST_F(StrokeTest, EmptyTileErasesAndNoToolChangesNothing) {
   tile = nullptr;
   drag(kLine, {0, 0}, {0, 5});
   EXPECT_EQ(filled(*m, layer).size(), 30u);
-  drag(kNoTool, {0, 0}, {5, 5});
+  EXPECT_TRUE(drag(kNoTool, {0, 0}, {5, 5}).empty());
   EXPECT_EQ(filled(*m, layer).size(), 30u);
-  for (int x = 0; x < 6; ++x)
-    for (int y = 0; y < 6; ++y) EXPECT_FALSE(marks.contains({x, y}) && x != 0);
+}
+
+// Select writes nothing and picks the rectangle on the current layer, or every layer with Shift.
+TEST_F(StrokeTest, SelectPicksTheDraggedRectangleAndWritesNothing) {
+  const auto marked = drag(8, {4, 1}, {2, 3});
+  EXPECT_TRUE(filled(*m, layer).empty());
+  EXPECT_TRUE(marked.contains({2, 1}) && marked.contains({4, 3}) && !marked.contains({3, 2}));
+  EXPECT_EQ(tool->picked(paint(), at), (Selection{{4, 1, 2, 3}, layer}));
+  at.shift = true;
+  EXPECT_EQ(tool->picked(paint(), at), (Selection{{4, 1, 2, 3}, -1}));
+  EXPECT_EQ(findTool(8)->label, std::string_view("Select"));
 }
 
 TEST_F(StrokeTest, StrokesOnTheStartUpMapOrABadLayerWriteNothing) {
   m = Map::create(0, 0, 0, 0, 0);
-  for (int tool : {kPlot, kLine, kRect, kBlock, kFill}) drag(tool, {0, 0}, {3, 3});
+  for (int id : {kPlot, kLine, kRect, kBlock, kFill, kEraser, kBucket}) drag(id, {0, 0}, {3, 3});
   EXPECT_TRUE(m->cells.empty());
   EXPECT_EQ(tile.use_count(), 1);
   m = Map::create(3, 3, 2, 8, 8);
   layer = 5;
-  for (int tool : {kPlot, kLine, kRect, kBlock, kFill}) drag(tool, {0, 0}, {2, 2});
+  for (int id : {kPlot, kLine, kRect, kBlock, kFill, kEraser, kBucket}) drag(id, {0, 0}, {2, 2});
   for (const auto& c : m->cells) EXPECT_EQ(c, nullptr);
+}
+
+// Every tool has a row with a distinct number, label and key.
+TEST(ToolTable, RowsAreDistinct) {
+  std::set<std::int32_t> ids;
+  std::set<std::string_view> labels;
+  std::vector<platform::Shortcut> keys;
+  for (const ToolRow& row : toolTable()) {
+    EXPECT_TRUE(ids.insert(row.id).second) << row.label;
+    EXPECT_TRUE(labels.insert(row.label).second) << row.label;
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), row.key), 0) << row.label;
+    keys.push_back(row.key);
+    EXPECT_EQ(toolName(row.id), row.label);
+    EXPECT_NE(row.make(), nullptr);
+  }
+  EXPECT_EQ(toolName(kNoTool), "");
 }
 
 TEST(LayerSteps, RaiseToZeroThenLowerToTheLastLayer) {

@@ -52,6 +52,8 @@ class FakeToolkit : public platform::Toolkit {
   static constexpr int kBorder = 2, kTitle = 20, kMenu = 20, kStatus = 16, kFrameTop = 16;
   // A desktop's usual drag distance.
   static constexpr int kDragDistance = 10;
+  // The modifier keys a test holds down while it presses.
+  unsigned modifiers = 0;
 
   platform::Handle createWindow(std::string_view caption, int x, int y, int w, int h, platform::Handle owner,
                                 unsigned flags) override;
@@ -72,6 +74,7 @@ class FakeToolkit : public platform::Toolkit {
   int screenWidth() override { return screenW; }
   int screenHeight() override { return screenH; }
   int dragDistance() override { return kDragDistance; }
+  unsigned keyModifiers() override { return modifiers; }
   void setText(platform::Handle gadget, std::string_view text) override { at(gadget).text = std::string(text); }
   std::string text(platform::Handle gadget) override { return at(gadget).text; }
   bool checked(platform::Handle checkBox) override { return at(checkBox).isChecked; }

@@ -363,6 +363,14 @@ int QtToolkit::screenHeight() {
 
 int QtToolkit::dragDistance() { return QApplication::startDragDistance(); }
 
+unsigned QtToolkit::keyModifiers() {
+  unsigned held = 0;
+  const Qt::KeyboardModifiers modifiers = QGuiApplication::keyboardModifiers();
+  for (const auto& [ours, qt] : kModifiers)
+    if (modifiers & qt) held |= ours;
+  return held;
+}
+
 void QtToolkit::setText(Handle handle, std::string_view text) {
   Entry* e = find(handle);
   if (!e) return;

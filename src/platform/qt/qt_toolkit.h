@@ -62,6 +62,7 @@ class QtToolkit final : public Toolkit {
   int screenWidth() override;
   int screenHeight() override;
   int dragDistance() override;
+  unsigned keyModifiers() override;
   void setText(Handle gadget, std::string_view text) override;
   std::string text(Handle gadget) override;
   bool checked(Handle checkBox) override;
