@@ -26,6 +26,21 @@ using base::intToText;
 
 namespace {
 
+// One flat-normal grid per image size, shared by the lit tiles (grids are never changed).
+using FlatGrids = std::map<std::pair<std::int32_t, std::int32_t>, tiles::ChannelGridPtr>;
+template <typename CellOf>
+FlatGrids flatGrids(const map::Map& map, std::int64_t cellCount, const CellOf& cellOf) {
+  FlatGrids flats;
+  for (std::int64_t q = 0; q < cellCount; ++q) {
+    const auto& tile = map.cells[cellOf(q)];
+    if (!tile) continue;
+    const std::int32_t w = detail::imageWidth(*tile), h = detail::imageHeight(*tile);
+    auto& grid = flats[{w, h}];
+    if (!grid) grid = tiles::ChannelGrid::flatNormals(w, h);
+  }
+  return flats;
+}
+
 // The lit map: every occupied cell of `area` lit into a new tile, band by band when a sink
 // takes them. Fails only when stopped.
 base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& frame,
@@ -47,15 +62,7 @@ base::Result<map::MapPtr> lightCells(const map::Map& map, const detail::Frame& f
     const auto c = static_cast<std::int32_t>(q / perColumn);
     return map.cellIndex(area.column0 + c, area.row0, 0) + static_cast<std::size_t>(q % perColumn);
   };
-  // One flat-normal grid per image size, shared by the lit tiles (grids are never changed).
-  std::map<std::pair<std::int32_t, std::int32_t>, tiles::ChannelGridPtr> flats;
-  for (std::int64_t q = 0; q < cellCount; ++q) {
-    const auto& tile = map.cells[cellOf(q)];
-    if (!tile) continue;
-    const std::int32_t w = detail::imageWidth(*tile), h = detail::imageHeight(*tile);
-    auto& grid = flats[{w, h}];
-    if (!grid) grid = tiles::ChannelGrid::flatNormals(w, h);
-  }
+  const FlatGrids flats = flatGrids(map, cellCount, cellOf);
   const bool whole = area.column0 == 0 && area.row0 == 0 && area.column1 == map.width && area.row1 == map.height;
   // Streamed tiles go to a table of their own, handed out a band at a time; kept ones into the
   // lit map, whose blocks are made its own first so that threads write distinct cells at once.
@@ -237,6 +244,43 @@ detail::Sampled sampledBy(const map::Map& map, const Settings& settings, bool re
   return s;
 }
 
+// A bake's result before anything is lit: what it was asked.
+Lit litOf(const Snapshot& scene, const Settings& settings) {
+  Lit lit;
+  lit.width = settings.width;
+  lit.height = settings.height;
+  lit.source = scene;
+  lit.settings = settings;
+  return lit;
+}
+
+// Per (column, row): 1 where a cell is to be lit; empty for all of them.
+std::vector<std::uint8_t> cellsToLight(const map::Map& map, const Settings& settings, const detail::Sampled& sampled,
+                                       bool reduced) {
+  std::vector<std::uint8_t> toLight;
+  if (!settings.region) return toLight;
+  toLight.assign(static_cast<std::size_t>(std::max(map.width, 0)) * static_cast<std::size_t>(std::max(map.height, 0)), 0);
+  if (!reduced)
+    for (std::int32_t c = sampled.column0; c < sampled.column1; ++c)
+      std::fill_n(toLight.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(c) * static_cast<std::size_t>(map.height)) + sampled.row0,
+                  sampled.row1 - sampled.row0, std::uint8_t{1});
+  return toLight;
+}
+
+// The previous bake's shadow map of each light that casts the same shadow now, or null.
+std::vector<const std::vector<std::uint8_t>*> keptShadowMaps(const Lit& previous, const map::Map& map, bool flags) {
+  std::map<ShadowKey, const std::vector<std::uint8_t>*> before;
+  const auto& was = previous.source.map().lights;
+  for (std::size_t k = 0; k < was.size() && k < previous.shadowMaps.size(); ++k)
+    before.emplace(shadowKey(*was[k], flags), &previous.shadowMaps[k]);
+  std::vector<const std::vector<std::uint8_t>*> known(map.lights.size());
+  for (std::size_t k = 0; k < map.lights.size(); ++k) {
+    auto found = before.find(shadowKey(*map.lights[k], flags));
+    if (found != before.end()) known[k] = found->second;
+  }
+  return known;
+}
+
 base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings, const Progress& progress,
                                 std::stop_token stop, const Lit* previous, const LitCells& sink) {
   const map::Map& map = scene.map();
@@ -249,23 +293,11 @@ base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings,
   const bool reduced = settings.density > 1 && settings.region && map.tileWidth > 0 && map.tileHeight > 0;
   const detail::Sampled sampled = sampledBy(map, settings, reduced);
 
-  Lit lit;
-  lit.width = settings.width;
-  lit.height = settings.height;
-  lit.source = scene;
-  lit.settings = settings;
+  Lit lit = litOf(scene, settings);
   std::vector<const std::vector<std::uint8_t>*> known(map.lights.size());
-  // Per (column, row): 1 where a cell is to be lit; empty for all of them.
   const std::size_t cellColumnsRows =
       static_cast<std::size_t>(std::max(map.width, 0)) * static_cast<std::size_t>(std::max(map.height, 0));
-  std::vector<std::uint8_t> toLight;
-  if (settings.region) {
-    toLight.assign(cellColumnsRows, 0);
-    if (!reduced)
-      for (std::int32_t c = sampled.column0; c < sampled.column1; ++c)
-        std::fill_n(toLight.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(c) * static_cast<std::size_t>(map.height)) + sampled.row0,
-                    sampled.row1 - sampled.row0, std::uint8_t{1});
-  }
+  std::vector<std::uint8_t> toLight = cellsToLight(map, settings, sampled, reduced);
   lit.litCells = toLight;
   const map::Map* start = nullptr;  // the lit cells to start from
   const detail::ShadowCache* reuse = nullptr;
@@ -275,14 +307,7 @@ base::Result<Lit> renderOnArena(const Snapshot& scene, const Settings& settings,
     // completed, a softened one not.
     const bool usable = reuse && (!settings.soft || reuse->sampled.covers(sampled));
     const bool flags = o.castShadowsFlags;
-    std::map<ShadowKey, const std::vector<std::uint8_t>*> before;
-    const auto& was = previous->source.map().lights;
-    for (std::size_t k = 0; usable && k < was.size() && k < previous->shadowMaps.size(); ++k)
-      before.emplace(shadowKey(*was[k], flags), &previous->shadowMaps[k]);
-    for (std::size_t k = 0; k < map.lights.size(); ++k) {
-      auto found = before.find(shadowKey(*map.lights[k], flags));
-      if (found != before.end()) known[k] = found->second;
-    }
+    if (usable) known = keptShadowMaps(*previous, map, flags);
     lit.shadowMapsKept = static_cast<std::size_t>(std::count_if(known.begin(), known.end(), [](auto* m) { return m; }));
     const bool sameLighting = usable && o == previous->settings.options && sameLights(previous->source.map(), map);
     const auto keepAll = [&] {

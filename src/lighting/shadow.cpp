@@ -215,6 +215,24 @@ std::vector<std::uint8_t> boxMinimum(const std::vector<std::uint8_t>& values, st
   return result;
 }
 
+// Each light's occluders: the grid of its layer, made once a layer and kept in `grids`; `none`
+// for a light that casts no shadow.
+std::vector<const OccluderGrid*> occludersOfLights(const map::Map& map, Blockers blockers,
+                                                   std::map<std::int32_t, std::shared_ptr<const OccluderGrid>>& grids,
+                                                   const OccluderGrid& none) {
+  std::vector<const OccluderGrid*> gridOf(map.lights.size());
+  for (std::size_t k = 0; k < map.lights.size(); ++k) {
+    if (!blockers.casts(*map.lights[k])) {
+      gridOf[k] = &none;
+      continue;
+    }
+    auto& grid = grids[map.lights[k]->layer];
+    if (!grid) grid = std::make_shared<const OccluderGrid>(map, map.lights[k]->layer, blockers.castShadows);
+    gridOf[k] = grid.get();
+  }
+  return gridOf;
+}
+
 }  // namespace
 
 // Lights one after the other, the texel columns of each shared out: tasks are stolen by
@@ -250,18 +268,8 @@ std::vector<std::vector<std::uint8_t>> shadowMaps(const map::Map& map, const Fra
   }
   const std::vector<std::uint8_t>& need = built.need;
 
-  auto& grids = built.grids;  // one per light layer
   const OccluderGrid none(map, -1);
-  std::vector<const OccluderGrid*> gridOf(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    if (!blockers.casts(*map.lights[k])) {
-      gridOf[k] = &none;
-      continue;
-    }
-    auto& grid = grids[map.lights[k]->layer];
-    if (!grid) grid = std::make_shared<const OccluderGrid>(map, map.lights[k]->layer, blockers.castShadows);
-    gridOf[k] = grid.get();
-  }
+  const std::vector<const OccluderGrid*> gridOf = occludersOfLights(map, blockers, built.grids, none);
   std::vector<std::vector<std::uint8_t>> maps(n);
   std::vector<std::uint8_t> hard = texels(soft ? size : 0, 255);
   for (std::size_t k = 0; k < n; ++k) {
