@@ -45,8 +45,8 @@ Shell::After Shell::chooseTool(std::int32_t tool) {
 }
 
 Shell::After Shell::deleteSelected() {
-  map::LightPtr light = lastPickedLight_ ? objects_->activeLight() : nullptr;
-  map::PivotPtr pivot = lastPickedLight_ ? nullptr : objects_->activePivot();
+  edit::ConstLightPtr light = lastPickedLight_ ? objects_->activeLight() : nullptr;
+  edit::ConstPivotPtr pivot = lastPickedLight_ ? nullptr : objects_->activePivot();
   if (!light && !pivot) return After::step;
   objects_->endDrag();
   objects_->removeObjects(std::move(light), std::move(pivot));
@@ -116,11 +116,7 @@ Shell::After Shell::newMap() {
       return false;
     }
     endGestures();
-    edit::DocumentState next = doc_.state();
-    next.map = std::move(fresh);
-    next.active = {};
-    next.file.clear();
-    doc_.replaceState("New Map", std::move(next));
+    doc_.replace("New Map", {std::move(fresh), {}, std::string()});
     return true;
   });
   return After::step;

@@ -54,7 +54,7 @@ Shell::After Shell::loadProjectNamed(const std::string& name) {
 bool Shell::saveProject(bool ask) {
   if (ask || doc_.projectName().empty())
     doc_.setProjectName(tk_.fileRequester("Save a vorlane project.", kMapFilter, FileMode::Save, ""));
-  const base::Status saved = io::saveProjectFile(doc_.projectName(), *doc_.map(), doc_.tilesets());
+  const base::Status saved = doc_.saveTo(doc_.projectName());
   if (!saved) tk_.messageBox(saved.error(), MessageKind::Error);
   if (!saved || doc_.projectName().empty()) return false;
   doc_.markClean();
@@ -83,14 +83,7 @@ Shell::After Shell::importMap() {
   }
   // One step: undo brings back map, tilesets, active objects and file.
   endGestures();
-  edit::DocumentState next = doc_.state();
-  next.map = std::move(imported->map);
-  next.active = {};
-  next.file.clear();
-  if (imported->tilesets.size() > static_cast<std::size_t>(kMaxTilesets)) imported->tilesets.resize(kMaxTilesets);
-  next.tilesets = std::move(imported->tilesets);
-  if (!next.tilesets.empty()) next.currentTileset = next.tilesets.front().tileset;
-  doc_.replaceState("Import Map", std::move(next));
+  doc_.replace("Import Map", {std::move(imported->map), std::move(imported->tilesets), std::string()});
   if (!imported->leftOut.empty()) {
     std::string list = kImportLeftOut;
     for (const std::string& item : imported->leftOut) list += "\n  " + item;
@@ -139,12 +132,7 @@ Shell::After Shell::runScript() {
   edit::Transaction step(doc_, "Run Script");
   for (script::TileChange& t : run->tiles)
     doc_.push(edit::setTileFields(std::move(t.tile), std::move(t.path), t.castShadows, t.collider));
-  if (run->map) {
-    edit::DocumentState next = doc_.state();
-    next.map = std::move(run->map);
-    next.active = {};
-    doc_.push(edit::replaceState("Run Script", std::move(next)));
-  }
+  if (run->map) doc_.replace("Run Script", {std::move(run->map), {}, {}});
   step.commit();
   return After::step;
 }

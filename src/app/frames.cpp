@@ -26,7 +26,7 @@ void MapFrame::describe(const map::Map& map, const platform::Surface& surface, K
 
 // Compares in place and copies the marks only for a frame that is drawn: a resting tick
 // allocates nothing.
-bool MapFrame::unchanged(map::Map& map, const platform::Surface& surface, const map::Map* tiles) {
+bool MapFrame::unchanged(const map::Map& map, const platform::Surface& surface, const map::Map* tiles) {
   describe(map, surface, now_);
   now_.tiles = tiles;
   now_.tilesRevision = tiles ? tiles->revision : 0;

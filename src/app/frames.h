@@ -19,7 +19,7 @@ class MapFrame {
   // True when the map, marked for this tick, would draw what the last frame shows; the marks
   // that drawing would have cleared are then cleared as it would have.
   // `tiles`: the map whose cells are drawn in place of the map's, if any.
-  bool unchanged(map::Map& map, const platform::Surface& surface, const map::Map* tiles = nullptr);
+  bool unchanged(const map::Map& map, const platform::Surface& surface, const map::Map* tiles = nullptr);
   // After a frame of this map was drawn and presented.
   void drawn(const map::Map& map);
 

@@ -222,7 +222,7 @@ Shell::Place Shell::placeUnderPointer() {
 // Redraws the map, tileset and current-tile canvases, in that order, those whose content
 // changed since their last frame. The tileset's grid lies under its tiles, the map's over them.
 Shell::After Shell::onTick(const Event&) {
-  map::Map& m = *doc_.map();
+  const map::Map& m = *doc_.map();
   platform::Surface& mapSurface = tk_.surface(g_.mapCanvas);
   m.markCell(m.selectedX, m.selectedY);
   // The newest finished preview bake of this map, if any, shows in place of its tiles.
@@ -250,7 +250,7 @@ Shell::After Shell::onTick(const Event&) {
     mapFrame_.drawn(m);
   }
 
-  map::Map& ts = *currentTileset();
+  const map::Map& ts = *currentTileset();
   platform::Surface& tilesetSurface = tk_.surface(g_.tilesetCanvas);
   ts.markCell(ts.selectedX, ts.selectedY);
   if (!stamp_.empty() && !tilesetDrag_)
@@ -315,7 +315,7 @@ Shell::After Shell::onMouseDown(const Event& e) {
     leftHeld_ = true;
     pressed_ = {};
     if (e.source == g_.tilesetCanvas) {
-      map::Map& ts = *currentTileset();
+      const map::Map& ts = *currentTileset();
       map::pickCell(ts, tk_.surface(g_.tilesetCanvas), e.x, e.y);
       tilesetDrag_ = true;
       tilesetPressX_ = ts.selectedX;
@@ -420,7 +420,7 @@ Shell::After Shell::onWheel(const Event& e) {
 // Ctrl+wheel: one ladder step per notch, the map point under the pointer staying there.
 Shell::After Shell::onZoomWheel(const Event& e) {
   if (e.source != g_.mapCanvas) return After::step;
-  map::Map& m = *doc_.map();
+  const map::Map& m = *doc_.map();
   const platform::Surface& s = tk_.surface(g_.mapCanvas);
   const map::MapPoint at = map::canvasToMap(m, s, e.x, e.y);
   float zoom = m.getZoom();
@@ -442,7 +442,7 @@ Shell::After Shell::zoomStep(std::int32_t steps) {
 
 // The map's centre goes to the canvas centre.
 Shell::After Shell::zoomToFit() {
-  map::Map& m = *doc_.map();
+  const map::Map& m = *doc_.map();
   const platform::Surface& s = tk_.surface(g_.mapCanvas);
   const std::int64_t w = std::int64_t{m.width} * m.tileWidth, h = std::int64_t{m.height} * m.tileHeight;
   m.scrollX = static_cast<float>(w) / 2.0f - static_cast<float>(s.width()) / 2.0f;
@@ -452,13 +452,13 @@ Shell::After Shell::zoomToFit() {
 
 // One notch is 0.01 of zoom; the lower limit keeps the view from collapsing or inverting.
 Shell::After Shell::zoomBy(std::int32_t notches) {
-  map::Map& m = *doc_.map();
+  const map::Map& m = *doc_.map();
   return zoomTo(std::max(m.getZoom() * 1.0f + static_cast<float>(notches) * 0.01f, map::kMinZoom));
 }
 
 // The highlighted cell stays the one under the pointer.
 Shell::After Shell::zoomTo(float zoom) {
-  map::Map& m = *doc_.map();
+  const map::Map& m = *doc_.map();
   m.setZoom(zoom);
   if (pointerOnMap_) map::pickCell(m, tk_.surface(g_.mapCanvas), mapMouseX_, mapMouseY_);
   return After::step;

@@ -81,8 +81,8 @@ class Shell {
   void setScriptClock(script::Clock clock) { scriptClock_ = std::move(clock); }
 
   // Shell state.
-  const map::MapPtr& currentMap() const { return doc_.map(); }
-  const map::MapPtr& currentTileset() const { return doc_.currentTileset(); }
+  edit::ConstMapPtr currentMap() const { return doc_.map(); }
+  edit::ConstMapPtr currentTileset() const { return doc_.currentTileset(); }
   const tiles::TilePtr& currentTile() const { return currentTile_; }
   // The block a drag over several Tiles slots picked; empty after a click picks one tile.
   const map::Stamp& stamp() const { return stamp_; }

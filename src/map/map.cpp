@@ -74,7 +74,7 @@ bool Map::addToFirstFreeCell(TilePtr tile, CellWriter& out) const {
   return false;
 }
 
-void Map::markCell(std::int32_t x, std::int32_t y) {
+void Map::markCell(std::int32_t x, std::int32_t y) const {
   if (contains(x, y)) highlight.emplace(x, y);
 }
 

@@ -39,21 +39,23 @@ class Map : public CellWriter {
   // Cells (x, y) to outline in red on the next draw that shows them, which clears them. Kept
   // as a set: a frame marks a handful of cells, and a grid of flags would cost width × height
   // bytes even for a map of no layers.
-  std::set<std::pair<std::int32_t, std::int32_t>> highlight;
+  mutable std::set<std::pair<std::int32_t, std::int32_t>> highlight;  // view state, until it leaves the model
   std::int32_t width = 0;
   std::int32_t height = 0;
   std::int32_t depth = 0;
   std::int32_t tileWidth = 0;
   std::int32_t tileHeight = 0;
-  float scrollX = 0;
-  float scrollY = 0;
-  float zoom = 1.0f;
+  // View state below (scroll, zoom, selected cell, far pictures) is mutable until it leaves
+  // the model, so that the views work on a read-only map.
+  mutable float scrollX = 0;
+  mutable float scrollY = 0;
+  mutable float zoom = 1.0f;
   std::vector<TilePtr> tileTable;  // tiles of the last loaded map section, in file order
   std::int32_t tileCount = 0;
   std::vector<LightPtr> lights;
   std::vector<PivotPtr> pivots;
-  std::int32_t selectedX = 0;
-  std::int32_t selectedY = 0;
+  mutable std::int32_t selectedX = 0;
+  mutable std::int32_t selectedY = 0;
   std::int32_t lightmapWidth = 0;
   std::int32_t lightmapHeight = 0;
   // Changes with every cell write, to a value no map has had before: a canvas showing this map
@@ -63,7 +65,7 @@ class Map : public CellWriter {
   static std::uint64_t nextRevision();
   // The picture the view draws at far zooms, kept so the canvas replaces its upload rather
   // than adding one a frame.
-  std::shared_ptr<FarPictures> farPictures;
+  mutable std::shared_ptr<FarPictures> farPictures;
 
   // A new map with these sizes and every other field at its start value. Negative sizes
   // count as 0; throws std::length_error when the grid could not be held in memory.
@@ -98,10 +100,10 @@ class Map : public CellWriter {
   // First empty cell of layer 0, row by row; a full map drops the tile. Returns whether it was stored.
   bool addToFirstFreeCell(TilePtr tile) { return addToFirstFreeCell(std::move(tile), *this); }
   bool addToFirstFreeCell(TilePtr tile, CellWriter& out) const;
-  void markCell(std::int32_t x, std::int32_t y);
+  void markCell(std::int32_t x, std::int32_t y) const;
   bool isMarked(std::int32_t x, std::int32_t y) const { return highlight.contains({x, y}); }
 
-  void setZoom(float z) { zoom = z; }
+  void setZoom(float z) const { zoom = z; }
   float getZoom() const { return zoom; }
 };
 

@@ -25,7 +25,7 @@ struct Light : MapObject {
   float red = 0, green = 0, blue = 0;
   float x = 0, y = 0;  // map pixels
   std::int32_t layer = 0;
-  std::int32_t selected = 0;
+  mutable std::int32_t selected = 0;  // selection state, until it leaves the model
   float range = 700;
   std::int32_t castShadows = 0;
   // Light factors 0..255 indexed [texel x][texel y] at (x * lightmapHeight + y); renderer
@@ -56,7 +56,7 @@ struct Pivot : MapObject {
   // Up to 255 slots, made as records arrive so that a pivot costs what it holds.
   std::vector<RecordPtr> records;
   std::int32_t recordCount = 0;
-  std::int32_t selected = 0;
+  mutable std::int32_t selected = 0;  // selection state, until it leaves the model
 
   static PivotPtr createPivot(std::int32_t x, std::int32_t y, std::int32_t layer);
   // Appends a record; returns false (and stores nothing) when all 255 slots are in use.

@@ -37,7 +37,7 @@ void paintLine(CellWriter& out, std::int32_t x1, std::int32_t y1, std::int32_t x
   steppedLine(x1, y1, x2, y2, [&](std::int32_t x, std::int32_t y) { out.setCell(x, y, layer, tile); });
 }
 
-void markLine(Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
+void markLine(const Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
   steppedLine(x1, y1, x2, y2, [&](std::int32_t x, std::int32_t y) { map.markCell(x, y); });
 }
 
@@ -90,7 +90,7 @@ void beginStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t t
                stamp ? *stamp : tile ? Stamp::single(tile) : Stamp::eraser(1, 1));
 }
 
-void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
+void updateStroke(const Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
                   const TilePtr& tile, const Stamp* stamp) {
   if (!stroke.painting) return;
   if (stamp && (tool == kPlot || tool == kEraser)) {

@@ -22,7 +22,7 @@ void steppedLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t
 void paintLine(CellWriter& out, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t layer,
                const TilePtr& tile);
 // Marks every cell of the line for a red outline.
-void markLine(Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
+void markLine(const Map& map, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
 
 // A stroke in progress: from a left press on an empty spot of the map to the next release.
 struct Stroke {
@@ -39,7 +39,7 @@ void beginStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t t
                  const TilePtr& tile, const Stamp* stamp = nullptr);
 // After every event while painting: Plot writes the selected cell, the Eraser empties it, Line/Rect/Block mark
 // their preview from the start to the selected cell.
-void updateStroke(const Stroke& stroke, Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
+void updateStroke(const Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,
                   const TilePtr& tile, const Stamp* stamp = nullptr);
 // Ends the stroke; Line/Rect/Block write their cells only when the release came from the map canvas.
 void endStroke(Stroke& stroke, const Map& map, CellWriter& out, std::int32_t tool, std::int32_t layer,

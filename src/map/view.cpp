@@ -207,7 +207,7 @@ Across across(const Axis& a, std::int32_t count, int pixels) {
   return r;
 }
 
-void drawPictures(Map& map, Map& cells, Surface& surface, const Axis& ax, const Axis& ay,
+void drawPictures(const Map& map, const Map& cells, Surface& surface, const Axis& ax, const Axis& ay,
                   std::span<const std::uint8_t> hidden) {
   if (!map.farPictures) map.farPictures = std::make_shared<FarPictures>();
   FarPictures& far = *map.farPictures;
@@ -315,8 +315,8 @@ void drawCellPicture(const CellPicture& picture, Surface& surface, const Axis& a
 
 }  // namespace
 
-void draw(Map& map, Surface& surface, Map* tiles, const CellPicture* picture, std::span<const std::uint8_t> hidden) {
-  Map& cells = tiles && tiles->width == map.width && tiles->height == map.height && tiles->depth == map.depth &&
+void draw(const Map& map, Surface& surface, const Map* tiles, const CellPicture* picture, std::span<const std::uint8_t> hidden) {
+  const Map& cells = tiles && tiles->width == map.width && tiles->height == map.height && tiles->depth == map.depth &&
                        tiles->tileWidth == map.tileWidth && tiles->tileHeight == map.tileHeight
                    ? *tiles
                    : map;
@@ -514,7 +514,7 @@ std::optional<CellPoint> cellAt(const Map& map, const Surface& surface, int px, 
   return CellPoint{x, y};
 }
 
-void pickCell(Map& map, const Surface& surface, int px, int py) {
+void pickCell(const Map& map, const Surface& surface, int px, int py) {
   if (const auto cell = cellAt(map, surface, px, py)) {
     map.selectedX = cell->x;
     map.selectedY = cell->y;
@@ -529,12 +529,12 @@ PivotPtr pickPivot(const Map& map, const Surface& surface, float px, float py) {
   return pickMarker(map, surface, map.pivots, px, py);
 }
 
-void scroll(Map& map, float dx, float dy) {
+void scroll(const Map& map, float dx, float dy) {
   map.scrollX += dx / map.zoom;
   map.scrollY += dy / map.zoom;
 }
 
-void scrollClamped(Map& map, const Surface& surface, float dx, float dy) {
+void scrollClamped(const Map& map, const Surface& surface, float dx, float dy) {
   scroll(map, dx, dy);
   if (!(map.scrollX >= 0)) map.scrollX = 0;
   if (!(map.scrollY >= 0)) map.scrollY = 0;

@@ -28,7 +28,7 @@ struct CellPicture {
 // place of the map's; the marks and markers stay the map's. A `picture` is drawn over its
 // cells after them, on black. Layers whose `hidden` entry is not 0 are left out (the view's
 // choice; the map knows nothing of it).
-void draw(Map& map, platform::Surface& surface, Map* tiles = nullptr, const CellPicture* picture = nullptr,
+void draw(const Map& map, platform::Surface& surface, const Map* tiles = nullptr, const CellPicture* picture = nullptr,
           std::span<const std::uint8_t> hidden = {});
 struct Stamp;
 // The brush preview: what painting the stamp at cell (x, y) would write, drawn half
@@ -51,15 +51,15 @@ struct CellPoint {
 // The cell strictly inside which (px, py) lies, or none.
 std::optional<CellPoint> cellAt(const Map& map, const platform::Surface& surface, int px, int py);
 // Sets selectedX/selectedY to cellAt's cell; else no change.
-void pickCell(Map& map, const platform::Surface& surface, int px, int py);
+void pickCell(const Map& map, const platform::Surface& surface, int px, int py);
 // The first light (pivot) whose pick box holds the point strictly, or none.
 LightPtr pickLight(const Map& map, const platform::Surface& surface, float px, float py);
 PivotPtr pickPivot(const Map& map, const platform::Surface& surface, float px, float py);
 
 // Moves the view by canvas pixels, unclamped.
-void scroll(Map& map, float dx, float dy);
+void scroll(const Map& map, float dx, float dy);
 // Moves the view and keeps it inside the map (the upper limit wins on a small map).
-void scrollClamped(Map& map, const platform::Surface& surface, float dx, float dy);
+void scrollClamped(const Map& map, const platform::Surface& surface, float dx, float dy);
 
 struct MapPoint {
   float x, y;

@@ -42,7 +42,7 @@ void ObjectEditor::deleteAt(const platform::Surface& surface, std::int32_t x, st
   removeObjects(std::move(light), std::move(pivot));
 }
 
-void ObjectEditor::removeObjects(map::LightPtr light, map::PivotPtr pivot) {
+void ObjectEditor::removeObjects(edit::ConstLightPtr light, edit::ConstPivotPtr pivot) {
   const auto& lights = doc_.map()->lights;
   const auto& pivots = doc_.map()->pivots;
   if (light && std::find(lights.begin(), lights.end(), light) == lights.end()) light = nullptr;
@@ -65,7 +65,7 @@ void ObjectEditor::listRecords(const map::Pivot& pivot) {
 }
 
 // The document keeps the selected flags with the selection; the windows show it.
-void ObjectEditor::selectLight(const map::LightPtr& light) {
+void ObjectEditor::selectLight(const edit::ConstLightPtr& light) {
   if (!light) return;
   edit::Active a = doc_.active();
   a.light = light;
@@ -77,7 +77,7 @@ void ObjectEditor::selectLight(const map::LightPtr& light) {
 
 // Another pivot's records: no record is chosen, so the record fields and the list's choice
 // are emptied too.
-void ObjectEditor::selectPivot(const map::PivotPtr& pivot) {
+void ObjectEditor::selectPivot(const edit::ConstPivotPtr& pivot) {
   if (!pivot) return;
   edit::Active a = doc_.active();
   a.pivot = pivot;
@@ -90,7 +90,7 @@ void ObjectEditor::selectPivot(const map::PivotPtr& pivot) {
   applyLink();
 }
 
-void ObjectEditor::beginDrag(map::LightPtr light, map::PivotPtr pivot, map::MapPoint at) {
+void ObjectEditor::beginDrag(edit::ConstLightPtr light, edit::ConstPivotPtr pivot, map::MapPoint at) {
   drag_ = {};
   if (light) drag_.lightFrom = {light->x, light->y};
   if (pivot) drag_.pivotFrom = {pivot->x, pivot->y};
@@ -124,7 +124,7 @@ void ObjectEditor::endDrag() {
 
 // A cancelled requester leaves the fields, and so the light, as they were.
 void ObjectEditor::pickColour() {
-  const map::LightPtr& light = activeLight();
+  const edit::ConstLightPtr& light = activeLight();
   if (!light) return;
   if (!tk_.colourRequester(floatToInt(light->red), floatToInt(light->green), floatToInt(light->blue))) return;
   const platform::Colour c = tk_.lastColour();
@@ -142,7 +142,7 @@ void ObjectEditor::browseLink() {
 }
 
 void ObjectEditor::selectRecord(int index) {
-  const map::PivotPtr& pivot = activePivot();
+  const edit::ConstPivotPtr& pivot = activePivot();
   if (!pivot || index < 0 || index >= pivot->recordCount) return;
   edit::Active a = doc_.active();
   a.record = pivot->records[static_cast<std::size_t>(index)];
@@ -152,7 +152,7 @@ void ObjectEditor::selectRecord(int index) {
 }
 
 void ObjectEditor::newRecord() {
-  const map::PivotPtr pivot = activePivot();
+  const edit::ConstPivotPtr pivot = activePivot();
   if (!pivot) return;
   if (pivot->recordCount >= map::kMaxRecords) {
     tk_.messageBox(map::kRecordsFull, platform::MessageKind::Information);
@@ -168,7 +168,7 @@ void ObjectEditor::newRecord() {
 }
 
 void ObjectEditor::deleteRecord() {
-  const map::PivotPtr pivot = activePivot();
+  const edit::ConstPivotPtr pivot = activePivot();
   if (!pivot) return;
   const int i = tk_.selectedItem(g_.recordsList);
   if (i < 0 || pivot->recordCount <= 0 || i >= pivot->recordCount) return;
@@ -207,7 +207,7 @@ bool ObjectEditor::fieldChanged(platform::Handle gadget) {
 }
 
 void ObjectEditor::applyLightFields(LightField from) {
-  const map::LightPtr& light = activeLight();
+  const edit::ConstLightPtr& light = activeLight();
   if (!light) return;
   const auto number = [&](platform::Handle h) { return static_cast<float>(textToInt(tk_.text(h))); };
   const edit::LightFields now{number(g_.redField), number(g_.greenField), number(g_.blueField),
@@ -218,7 +218,7 @@ void ObjectEditor::applyLightFields(LightField from) {
 }
 
 void ObjectEditor::applyLink() {
-  const map::PivotPtr& pivot = activePivot();
+  const edit::ConstPivotPtr& pivot = activePivot();
   if (!pivot) return;
   std::string link = tk_.text(g_.linkField);
   if (link != pivot->link) doc_.push(edit::setPivotLink(pivot, std::move(link)));
@@ -226,7 +226,7 @@ void ObjectEditor::applyLink() {
 
 // The records list shows the names again after every change, keeping its selected item.
 void ObjectEditor::applyRecordText(bool name) {
-  const map::RecordPtr& rec = activeRecord();
+  const edit::ConstRecordPtr& rec = activeRecord();
   if (!rec) return;
   std::string text = tk_.text(name ? g_.nameField : g_.valueField);
   if (text != (name ? rec->name : rec->value))
