@@ -61,8 +61,10 @@ struct ObjectEditorTest : ::testing::Test {
     return out;
   }
   // A pivot at the canvas centre (zoom 1, no scroll) with records "a", "b", "c".
-  map::PivotPtr pivotWithRecords(int count) {
+  map::PivotPtr pivotWithRecords(int count, float x = 200, std::string link = {}) {
     auto p = Pivot::createPivot(200, 150, 0);
+    p->x = x;
+    p->link = std::move(link);
     for (int i = 0; i < count; ++i) p->addRecord(std::string(1, static_cast<char>('a' + i)), "v" + std::to_string(i));
     place(p);
     return p;
@@ -100,8 +102,7 @@ TEST_F(ObjectEditorTest, SelectingFillsTheWindowsAndMovesTheSelectedFlag) {
   EXPECT_EQ(b->selected, 1);
   EXPECT_FALSE(tk.checked(g.lightShadowsBox));
 
-  auto p = pivotWithRecords(2);
-  p->link = "door.lua";
+  auto p = pivotWithRecords(2, 200, "door.lua");
   tk.setText(g.valueField, "stale");
   ed.selectPivot(p);
   EXPECT_EQ(text(g.linkField), "door.lua");
@@ -235,8 +236,7 @@ TEST_F(ObjectEditorTest, DeleteRecordShiftsAndTheHighlightedRecordBecomesActive)
 
 TEST_F(ObjectEditorTest, ActiveRecordNeverOutlivesItsPlace) {
   auto p = pivotWithRecords(2);
-  auto q = pivotWithRecords(1);
-  q->x = 300;
+  auto q = pivotWithRecords(1, 300);
   // Selecting another pivot: the emptied Value field must not reach p's record.
   ed.selectPivot(p);
   ed.selectRecord(0);
