@@ -43,8 +43,8 @@ Shell::After Shell::chooseTool(std::int32_t tool) {
 }
 
 Shell::After Shell::deleteSelected() {
-  map::LightPtr light = lastPickedLight_ ? objects_->activeLight() : nullptr;
-  map::PivotPtr pivot = lastPickedLight_ ? nullptr : objects_->activePivot();
+  edit::ConstLightPtr light = lastPickedLight_ ? objects_->activeLight() : nullptr;
+  edit::ConstPivotPtr pivot = lastPickedLight_ ? nullptr : objects_->activePivot();
   if (!light && !pivot) return After::step;
   objects_->endDrag();
   objects_->removeObjects(std::move(light), std::move(pivot));

@@ -276,7 +276,7 @@ Shell::After Shell::onMouseDown(const Event& e) {
     leftHeld_ = true;
     pressed_ = {};
     if (e.source == g_.tilesetCanvas) {
-      map::Map& ts = *currentTileset();
+      const map::Map& ts = *currentTileset();
       map::pickCell(ts, tilesetView(), tk_.surface(g_.tilesetCanvas), e.x, e.y);
       tilesetDrag_ = true;
       tilesetPressX_ = ts.selectedX;
@@ -382,7 +382,7 @@ Shell::After Shell::onWheel(const Event& e) {
 // Ctrl+wheel: one ladder step per notch, the map point under the pointer staying there.
 Shell::After Shell::onZoomWheel(const Event& e) {
   if (e.source != g_.mapCanvas) return After::step;
-  map::Map& m = *doc_.map();
+  const map::Map& m = *doc_.map();
   map::ViewState& view = mapView();
   const platform::Surface& s = tk_.surface(g_.mapCanvas);
   const map::MapPoint at = map::canvasToMap(view, s, e.x, e.y);

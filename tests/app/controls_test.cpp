@@ -79,7 +79,7 @@ TEST_F(Layer, ANewOrRenderedMapKeepsLayerFieldAndStrokeStart) {
   EXPECT_EQ(tk.text(g.layerField), "4");
 
   up(g.mapCanvas, kLeftButton);
-  shell.currentTileset()->setCell(0, 0, 0, makeTile());
+  seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, makeTile()); });
   for (platform::Handle tool : {g.fillButton, g.plotButton, g.blockButton}) {
     tk.press(tool);
     down(g.mapCanvas, kLeftButton);
@@ -137,7 +137,7 @@ using TileFlags = ShellTest;
 TEST_F(TileFlags, PickedTileShowsItsFlagsAndTheBoxesWriteThem) {
   const tiles::TilePtr tile = makeTile();
   tile->castShadows = 1;
-  shell.currentTileset()->setCell(1, 0, 0, tile);
+  seedTileset([&](map::Map& ts) { ts.setCell(1, 0, 0, tile); });
   move(g.tilesetCanvas, 80, 10);
   down(g.tilesetCanvas, kLeftButton);
   up(g.tilesetCanvas, kLeftButton);
