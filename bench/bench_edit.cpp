@@ -66,9 +66,11 @@ BENCHMARK(BM_UndoOneFill)->Unit(benchmark::kMillisecond);
 // is a run of its own. Reports the bytes that one such stroke records.
 void BM_FillOverCheckeredLayer(benchmark::State& state) {
   Painted painted;
-  map::Map& m = *painted.doc.map();
+  const map::MapPtr checkered = map::Map::create(kSide, kSide, kDepth, 16, 16);
   for (std::int32_t x = 0; x < kSide; ++x)
-    for (std::int32_t y = 0; y < kSide; ++y) m.setCell(x, y, 0, (x + y) % 2 ? painted.a : painted.b);
+    for (std::int32_t y = 0; y < kSide; ++y) checkered->setCell(x, y, 0, (x + y) % 2 ? painted.a : painted.b);
+  painted.doc.replaceMap("New Map", checkered);
+  const map::Map& m = *painted.doc.map();
   std::size_t bytes = 0;
   for (auto _ : state) {
     const std::size_t before = painted.doc.history().bytes();

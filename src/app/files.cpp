@@ -44,8 +44,7 @@ After Files::loadProjectNamed(const std::string& name) {
 bool Files::saveProject(bool ask) {
   if (ask || doc_.projectName().empty())
     doc_.setProjectName(tk_.fileRequester("Save a vorlane project.", kMapFilter, FileMode::Save, ""));
-  const base::Status saved =
-      io::saveProjectFile(doc_.projectName(), *doc_.map(), doc_.tilesets(), ctx_.shownSelected());
+  const base::Status saved = doc_.saveTo(doc_.projectName());
   if (!saved) tk_.messageBox(saved.error(), MessageKind::Error);
   if (!saved || doc_.projectName().empty()) return false;
   doc_.markClean();
@@ -74,14 +73,7 @@ After Files::importMap() {
   }
   // One step: undo brings back map, tilesets, active objects and file.
   ctx_.endGestures();
-  edit::DocumentState next = doc_.state();
-  next.map = std::move(imported->map);
-  next.active = {};
-  next.file.clear();
-  if (imported->tilesets.size() > static_cast<std::size_t>(kMaxTilesets)) imported->tilesets.resize(kMaxTilesets);
-  next.tilesets = std::move(imported->tilesets);
-  if (!next.tilesets.empty()) next.currentTileset = next.tilesets.front().tileset;
-  doc_.replaceState("Import Map", std::move(next));
+  doc_.replace("Import Map", {std::move(imported->map), std::move(imported->tilesets), std::string()});
   if (!imported->leftOut.empty()) {
     std::string list = kImportLeftOut;
     for (const std::string& item : imported->leftOut) list += "\n  " + item;
@@ -129,12 +121,7 @@ After Files::runScript() {
   for (script::TileChange& t : run->tiles)
     doc_.push(edit::setTileFields(std::move(t.tile), std::move(t.path), t.castShadows, t.collider));
   const map::ViewState before = ctx_.mapView();
-  if (run->map) {
-    edit::DocumentState next = doc_.state();
-    next.map = std::move(run->map);
-    next.active = {};
-    doc_.push(edit::replaceState("Run Script", std::move(next)));
-  }
+  if (run->map) doc_.replace("Run Script", {std::move(run->map), {}, {}});
   step.commit();
   if (run->map && run->mapIsCopy) ctx_.showAsBefore(before, true);
   return After::step;
@@ -175,11 +162,7 @@ After Files::newMap() {
     }
     ctx_.endGestures();
     ctx_.newMapGestures();
-    edit::DocumentState next = doc_.state();
-    next.map = std::move(fresh);
-    next.active = {};
-    next.file.clear();
-    doc_.replaceState("New Map", std::move(next));
+    doc_.replace("New Map", {std::move(fresh), {}, std::string()});
     return true;
   });
   return After::step;

@@ -4,7 +4,7 @@
 
 namespace vorlane::app {
 
-map::ViewState& CanvasViews::of(const map::MapPtr& map) {
+map::ViewState& CanvasViews::of(const edit::ConstMapPtr& map) {
   for (Entry& e : entries_)
     if (!e.map.owner_before(map) && !map.owner_before(e.map) && !e.map.expired()) return e.view;
   // Views of maps gone for good (out of the history too) go with the next new one.

@@ -19,7 +19,7 @@ namespace vorlane::app {
 class CanvasViews {
  public:
   // The view of `map`; a map not shown before starts at the start values.
-  map::ViewState& of(const map::MapPtr& map);
+  map::ViewState& of(const edit::ConstMapPtr& map);
 
  private:
   struct Entry {

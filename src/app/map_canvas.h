@@ -95,7 +95,7 @@ class MapCanvas {
   bool deleteSelection();
 
  private:
-  map::Map& map() const { return *doc_.map(); }
+  const map::Map& map() const { return *doc_.map(); }
   map::ViewState& view() const { return ctx_.mapView(); }
   const platform::Surface& surface() const;
   map::ToolInput input() const { return {cell_.x, cell_.y, stroke_.startX, stroke_.startY, shift_}; }

@@ -247,7 +247,7 @@ Shell::After Shell::onMouseDown(const Event& e) {
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = true;
     if (e.source == g_.tilesetCanvas) {
-      map::Map& ts = *currentTileset();
+      const map::Map& ts = *currentTileset();
       map::pickCell(ts, tilesetView(), tk_.surface(g_.tilesetCanvas), e.x, e.y);
       tilesetDrag_ = true;
       tilesetPressX_ = ts.selectedX;

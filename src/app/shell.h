@@ -66,8 +66,8 @@ class Shell {
   ObjectsPanel& objects() { return *objectsPanel_; }
 
   // Shell state.
-  const map::MapPtr& currentMap() const { return doc_.map(); }
-  const map::MapPtr& currentTileset() const { return doc_.currentTileset(); }
+  edit::ConstMapPtr currentMap() const { return doc_.map(); }
+  edit::ConstMapPtr currentTileset() const { return doc_.currentTileset(); }
   const tiles::TilePtr& currentTile() const { return currentTile_; }
   // How the map and tileset canvases look at the map and tileset on show.
   map::ViewState& mapView() { return ctx_.mapView(); }

@@ -24,55 +24,50 @@ io::TilesetEntry Tilesets::fresh() const {
   return {"Tileset " + base::intToText(count() + 1), map::Map::createTileset()};
 }
 
-map::MapPtr Tilesets::addFirst() {
+edit::ConstMapPtr Tilesets::addFirst() {
   io::TilesetEntry first = fresh();
   map::MapPtr tileset = first.tileset;
-  doc_.setTilesets({std::move(first)}, tileset);
+  doc_.reset({nullptr, std::vector<io::TilesetEntry>{std::move(first)}, {}});
   show();
   return tileset;
 }
 
-map::MapPtr Tilesets::add(std::vector<tiles::TilePtr> tiles, const char* label) {
+edit::ConstMapPtr Tilesets::add(std::vector<tiles::TilePtr> tiles, const char* label) {
   if (count() >= kMaxTilesets) {
     tk_.messageBox(kTilesetsFull, platform::MessageKind::Information);
     return nullptr;
   }
-  std::vector<io::TilesetEntry> sets = doc_.tilesets();
-  sets.push_back(fresh());
-  map::MapPtr tileset = sets.back().tileset;
+  io::TilesetEntry entry = fresh();
+  map::MapPtr tileset = entry.tileset;
   // Filled before the document holds it: the step brings it whole.
   for (tiles::TilePtr& tile : tiles) tileset->addToFirstFreeCell(std::move(tile));
-  doc_.push(edit::setTilesets(label, std::move(sets), tileset));
+  doc_.push(edit::addTileset(doc_, label, std::move(entry)));
   return tileset;
 }
 
 bool Tilesets::removeSelected() {
   if (count() == 0) return false;
-  std::vector<io::TilesetEntry> sets = doc_.tilesets();
   if (count() == 1) {
-    doc_.push(edit::setTilesets("Delete Set", {}, doc_.currentTileset()));
+    doc_.push(edit::deleteTileset(doc_, 0));
     return true;
   }
   const int s = tk_.selectedItem(tabs_);
   // No tab selected (or a strip out of step): nothing to delete.
   if (s < 0 || s >= count()) return false;
-  sets.erase(sets.begin() + s);
-  const int next = s == 0 ? static_cast<int>(sets.size()) - 1 : s - 1;
-  map::MapPtr shownNext = sets[static_cast<std::size_t>(next)].tileset;
-  doc_.push(edit::setTilesets("Delete Set", std::move(sets), std::move(shownNext)));
+  doc_.push(edit::deleteTileset(doc_, s));
   return false;
 }
 
 void Tilesets::choose(int index) { doc_.chooseTileset(index); }
 
 void Tilesets::show() {
-  const std::vector<io::TilesetEntry>& sets = doc_.tilesets();
+  const std::vector<edit::TilesetSlot> sets = doc_.tilesets();
   bool same = shown_.size() == sets.size();
   for (std::size_t i = 0; same && i < sets.size(); ++i) same = shown_[i] == sets[i].tileset;
   if (!same) {
     tk_.clearItems(tabs_);
     shown_.clear();
-    for (const io::TilesetEntry& e : sets) {
+    for (const edit::TilesetSlot& e : sets) {
       shown_.push_back(e.tileset);
       tk_.addItem(tabs_, e.label, tooltipFor(static_cast<int>(shown_.size())));
     }

@@ -25,8 +25,8 @@ class Tilesets {
   // labelled by the count; it becomes current, as one step `label`. At capacity an
   // information message, and none is returned. The first one, made at start-up, is no step
   // of the history.
-  map::MapPtr add(std::vector<tiles::TilePtr> tiles = {}, const char* label = "New Set");
-  map::MapPtr addFirst();
+  edit::ConstMapPtr add(std::vector<tiles::TilePtr> tiles = {}, const char* label = "New Set");
+  edit::ConstMapPtr addFirst();
   // The Delete Set button. Returns whether the after-event step runs.
   bool removeSelected();
   // The tab strip's action: the tab now selected becomes current.
@@ -45,15 +45,15 @@ class Tilesets {
   After tileFlagsChanged();
 
   int count() const { return doc_.tilesetCount(); }
-  const std::vector<io::TilesetEntry>& entries() const { return doc_.tilesets(); }
-  const map::MapPtr& current() const { return doc_.currentTileset(); }
+  std::vector<edit::TilesetSlot> entries() const { return doc_.tilesets(); }
+  edit::ConstMapPtr current() const { return doc_.currentTileset(); }
 
  private:
   io::TilesetEntry fresh() const;
   void applyTileFlags();
   void showTileFlags();
   // What the tab strip shows, in order.
-  std::vector<map::MapPtr> shown_;
+  std::vector<edit::ConstMapPtr> shown_;
 
   EditorContext& ctx_;
   platform::Toolkit& tk_;

@@ -1,6 +1,7 @@
 #include "edit/cells.h"
 
 #include "edit/document.h"
+#include "edit/writable.h"
 
 namespace vorlane::edit {
 
@@ -80,8 +81,8 @@ std::unique_ptr<Command> setCells(map::MapPtr target, std::string label, CellCha
   return std::make_unique<SetCells>(std::move(target), std::move(label), std::move(changes));
 }
 
-CellRecorder::CellRecorder(Document& doc, map::MapPtr target, std::string label)
-    : doc_(doc), target_(std::move(target)), label_(std::move(label)) {
+CellRecorder::CellRecorder(Document& doc, const ConstMapPtr& target, std::string label)
+    : doc_(doc), target_(Writable::map(doc, target)), label_(std::move(label)) {
   doc_.openRecorder(this);
 }
 

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "edit/document.h"
 #include "edit/history.h"
 #include "map/map.h"
 
@@ -40,7 +41,8 @@ class CellChanges {
 // closes the cells written so far into a step of their own, so steps never interleave.
 class CellRecorder final : public map::CellWriter {
  public:
-  CellRecorder(Document& doc, map::MapPtr target, std::string label);
+  // `target` is the document's map or one of its tilesets.
+  CellRecorder(Document& doc, const ConstMapPtr& target, std::string label);
   ~CellRecorder() override;
   CellRecorder(const CellRecorder&) = delete;
   CellRecorder& operator=(const CellRecorder&) = delete;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <variant>
 
+#include "edit/writable.h"
 #include "map/fields.h"
 
 namespace vorlane::edit {
@@ -71,37 +72,38 @@ class SetFields final : public Command {
 template <typename Ptr, std::vector<Ptr> map::Map::*List>
 class AddObject final : public Command {
  public:
-  AddObject(map::MapPtr map, Ptr object, std::string label)
+  AddObject(ConstMapPtr map, Ptr object, std::string label)
       : map_(std::move(map)), object_(std::move(object)), label_(std::move(label)) {}
   std::string label() const override { return label_; }
   ChangeSet changes() const override { return Change::objects; }
-  void redo(Document&) override { ((*map_).*List).push_back(object_); }
-  void undo(Document&) override { eraseObject((*map_).*List, object_); }
+  void redo(Document& doc) override { ((*Writable::map(doc, map_)).*List).push_back(object_); }
+  void undo(Document& doc) override { eraseObject((*Writable::map(doc, map_)).*List, object_); }
   std::size_t cost() const override { return sizeof(*this) + sizeof(*object_); }
 
  private:
-  map::MapPtr map_;
+  ConstMapPtr map_;
   Ptr object_;
   std::string label_;
 };
 
 class RemoveObjects final : public Command {
  public:
-  RemoveObjects(map::MapPtr map, map::LightPtr light, map::PivotPtr pivot)
+  RemoveObjects(ConstMapPtr map, map::LightPtr light, map::PivotPtr pivot)
       : map_(std::move(map)), light_(std::move(light)), pivot_(std::move(pivot)) {}
   std::string label() const override { return "Delete"; }
   ChangeSet changes() const override { return Change::objects | Change::selection; }
   void redo(Document& doc) override {
+    map::Map& map = *Writable::map(doc, map_);
     Active active = doc.active();
     was_ = {};
     if (light_) {
-      lightAt_ = indexIn(map_->lights, light_);
-      eraseObject(map_->lights, light_);
+      lightAt_ = indexIn(map.lights, light_);
+      eraseObject(map.lights, light_);
       if (active.light == light_) std::swap(was_.light, active.light);
     }
     if (pivot_) {
-      pivotAt_ = indexIn(map_->pivots, pivot_);
-      eraseObject(map_->pivots, pivot_);
+      pivotAt_ = indexIn(map.pivots, pivot_);
+      eraseObject(map.pivots, pivot_);
       if (active.pivot == pivot_) {
         std::swap(was_.pivot, active.pivot);
         std::swap(was_.record, active.record);
@@ -110,8 +112,9 @@ class RemoveObjects final : public Command {
     doc.setActive(std::move(active));
   }
   void undo(Document& doc) override {
-    if (light_ && lightAt_ >= 0) insertAt(map_->lights, lightAt_, light_);
-    if (pivot_ && pivotAt_ >= 0) insertAt(map_->pivots, pivotAt_, pivot_);
+    map::Map& map = *Writable::map(doc, map_);
+    if (light_ && lightAt_ >= 0) insertAt(map.lights, lightAt_, light_);
+    if (pivot_ && pivotAt_ >= 0) insertAt(map.pivots, pivotAt_, pivot_);
     Active active = doc.active();
     if (!active.light && was_.light) active.light = was_.light;
     if (!active.pivot && was_.pivot) {
@@ -123,7 +126,7 @@ class RemoveObjects final : public Command {
   std::size_t cost() const override { return sizeof(*this); }
 
  private:
-  map::MapPtr map_;
+  ConstMapPtr map_;
   map::LightPtr light_;
   map::PivotPtr pivot_;
   std::ptrdiff_t lightAt_ = -1, pivotAt_ = -1;
@@ -241,7 +244,8 @@ class NewRecord final : public Command {
 
  private:
   map::PivotPtr pivot_;
-  map::RecordPtr record_, previous_;
+  map::RecordPtr record_;
+  ConstRecordPtr previous_;
   Records before_;
 };
 
@@ -294,11 +298,11 @@ class SetTilesets final : public Command {
   std::string label() const override { return label_; }
   ChangeSet changes() const override { return Change::tilesets | Change::cells; }
   void redo(Document& doc) override {
-    before_ = doc.tilesets();
-    beforeCurrent_ = doc.currentTileset();
-    doc.setTilesets(after_, afterCurrent_);
+    before_ = Writable::tilesets(doc);
+    beforeCurrent_ = Writable::currentTileset(doc);
+    Writable::setTilesets(doc, after_, afterCurrent_);
   }
-  void undo(Document& doc) override { doc.setTilesets(before_, beforeCurrent_); }
+  void undo(Document& doc) override { Writable::setTilesets(doc, before_, beforeCurrent_); }
   // Only tilesets that one side holds and the other does not are kept alive by the step.
   std::size_t cost() const override {
     std::size_t bytes = sizeof(*this) + (before_.capacity() + after_.capacity()) * sizeof(io::TilesetEntry);
@@ -324,10 +328,10 @@ class ReplaceState final : public Command {
   std::string label() const override { return label_; }
   ChangeSet changes() const override { return ChangeSet::all(); }
   void redo(Document& doc) override {
-    before_ = doc.state();
-    doc.restoreState(after_);
+    before_ = Writable::state(doc);
+    Writable::restore(doc, after_);
   }
-  void undo(Document& doc) override { doc.restoreState(before_); }
+  void undo(Document& doc) override { Writable::restore(doc, before_); }
   // The map and tilesets that are not current are what the step keeps alive.
   std::size_t cost() const override {
     std::size_t bytes = sizeof(*this);
@@ -375,66 +379,83 @@ void Group::add(std::unique_ptr<Command> command) {
   parts_.push_back(std::move(command));
 }
 
-std::unique_ptr<Command> setTileFlags(map::TilePtr tile, std::int32_t castShadows, std::int32_t collider) {
+std::unique_ptr<Command> setTileFlags(const ConstTilePtr& tile, std::int32_t castShadows, std::int32_t collider) {
   tiles::Tile values;
   values.castShadows = castShadows;
   values.collider = collider;
-  return std::make_unique<SetFields<tiles::Tile, map::kTileFields>>(std::move(tile), values, map::kEdited, "Tile Flags",
-                                                                    -1, Change::tiles);
+  return std::make_unique<SetFields<tiles::Tile, map::kTileFields>>(Writable::object(tile), values, map::kEdited,
+                                                                    "Tile Flags", -1, Change::tiles);
 }
 
-std::unique_ptr<Command> setTileFields(map::TilePtr tile, std::string path, std::int32_t castShadows,
+std::unique_ptr<Command> setTileFields(const ConstTilePtr& tile, std::string path, std::int32_t castShadows,
                                        std::int32_t collider) {
   tiles::Tile values;
   values.path = std::move(path);
   values.castShadows = castShadows;
   values.collider = collider;
-  return std::make_unique<SetFields<tiles::Tile, map::kTileFields>>(std::move(tile), values, map::kScripted, "Tile",
-                                                                    -1, Change::tiles);
+  return std::make_unique<SetFields<tiles::Tile, map::kTileFields>>(Writable::object(tile), values, map::kScripted,
+                                                                    "Tile", -1, Change::tiles);
 }
 
-std::unique_ptr<Command> addLight(map::MapPtr map, map::LightPtr light) {
+std::unique_ptr<Command> addLight(ConstMapPtr map, map::LightPtr light) {
   return std::make_unique<AddObject<map::LightPtr, &map::Map::lights>>(std::move(map), std::move(light), "Add Light");
 }
 
-std::unique_ptr<Command> addPivot(map::MapPtr map, map::PivotPtr pivot) {
+std::unique_ptr<Command> addPivot(ConstMapPtr map, map::PivotPtr pivot) {
   return std::make_unique<AddObject<map::PivotPtr, &map::Map::pivots>>(std::move(map), std::move(pivot), "Add Pivot");
 }
 
-std::unique_ptr<Command> removeObjects(map::MapPtr map, map::LightPtr light, map::PivotPtr pivot) {
-  return std::make_unique<RemoveObjects>(std::move(map), std::move(light), std::move(pivot));
+std::unique_ptr<Command> removeObjects(ConstMapPtr map, const ConstLightPtr& light, const ConstPivotPtr& pivot) {
+  return std::make_unique<RemoveObjects>(std::move(map), Writable::object(light), Writable::object(pivot));
 }
 
-std::unique_ptr<Command> setLightFields(map::LightPtr light, const map::Light& values, std::string label, int field) {
-  return std::make_unique<SetFields<map::Light, map::kLightFields>>(std::move(light), values, map::kEdited,
+std::unique_ptr<Command> setLightFields(const ConstLightPtr& light, const map::Light& values, std::string label,
+                                        int field) {
+  return std::make_unique<SetFields<map::Light, map::kLightFields>>(Writable::object(light), values, map::kEdited,
                                                                     std::move(label), field, Change::objects);
 }
 
-std::unique_ptr<Command> moveObjects(map::LightPtr light, Position lightTo, map::PivotPtr pivot, Position pivotTo) {
-  return std::make_unique<MoveObjects>(std::move(light), lightTo, std::move(pivot), pivotTo);
+std::unique_ptr<Command> moveObjects(const ConstLightPtr& light, Position lightTo, const ConstPivotPtr& pivot,
+                                     Position pivotTo) {
+  return std::make_unique<MoveObjects>(Writable::object(light), lightTo, Writable::object(pivot), pivotTo);
 }
 
-std::unique_ptr<Command> setPivotLink(map::PivotPtr pivot, std::string link) {
-  return std::make_unique<SetText<map::PivotPtr>>(std::move(pivot), &pivotLink, std::move(link), "Pivot Link", 0);
+std::unique_ptr<Command> setPivotLink(const ConstPivotPtr& pivot, std::string link) {
+  return std::make_unique<SetText<map::PivotPtr>>(Writable::object(pivot), &pivotLink, std::move(link), "Pivot Link",
+                                                  0);
 }
 
-std::unique_ptr<Command> setRecordText(map::RecordPtr rec, RecordField field, std::string text) {
+std::unique_ptr<Command> setRecordText(const ConstRecordPtr& rec, RecordField field, std::string text) {
   const bool name = field == RecordField::name;
-  return std::make_unique<SetText<map::RecordPtr>>(std::move(rec), name ? &recordName : &recordValue,
+  return std::make_unique<SetText<map::RecordPtr>>(Writable::object(rec), name ? &recordName : &recordValue,
                                                    std::move(text), name ? "Record Name" : "Record Value",
                                                    name ? 0 : 1);
 }
 
-std::unique_ptr<Command> newRecord(map::PivotPtr pivot, std::string name, std::string value) {
-  return std::make_unique<NewRecord>(std::move(pivot), std::move(name), std::move(value));
+std::unique_ptr<Command> newRecord(const ConstPivotPtr& pivot, std::string name, std::string value) {
+  return std::make_unique<NewRecord>(Writable::object(pivot), std::move(name), std::move(value));
 }
 
-std::unique_ptr<Command> deleteRecord(map::PivotPtr pivot, std::int32_t index) {
-  return std::make_unique<DeleteRecord>(std::move(pivot), index);
+std::unique_ptr<Command> deleteRecord(const ConstPivotPtr& pivot, std::int32_t index) {
+  return std::make_unique<DeleteRecord>(Writable::object(pivot), index);
 }
 
-std::unique_ptr<Command> setTilesets(std::string label, std::vector<io::TilesetEntry> tilesets, map::MapPtr current) {
-  return std::make_unique<SetTilesets>(std::move(label), std::move(tilesets), std::move(current));
+std::unique_ptr<Command> addTileset(const Document& doc, std::string label, io::TilesetEntry entry) {
+  std::vector<io::TilesetEntry> sets = Writable::tilesets(doc);
+  map::MapPtr shown = entry.tileset;
+  sets.push_back(std::move(entry));
+  return std::make_unique<SetTilesets>(std::move(label), std::move(sets), std::move(shown));
+}
+
+std::unique_ptr<Command> deleteTileset(const Document& doc, int index) {
+  std::vector<io::TilesetEntry> sets = Writable::tilesets(doc);
+  if (index < 0 || index >= static_cast<int>(sets.size())) return nullptr;
+  if (sets.size() == 1) return std::make_unique<SetTilesets>("Delete Set", std::vector<io::TilesetEntry>{},
+                                                             Writable::currentTileset(doc));
+  sets.erase(sets.begin() + index);
+  const std::size_t next = index == 0 ? sets.size() - 1 : static_cast<std::size_t>(index - 1);
+  map::MapPtr shown = sets[next].tileset;
+  return std::make_unique<SetTilesets>("Delete Set", std::move(sets), std::move(shown));
 }
 
 std::unique_ptr<Command> replaceState(std::string label, DocumentState next) {

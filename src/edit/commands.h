@@ -28,22 +28,26 @@ class Group final : public Command {
   std::vector<std::unique_ptr<Command>> parts_;
 };
 
+// The commands name the document's parts by the read-only pointers it hands out; a map must
+// be the document's own when the command runs.
+
 // A tile's two flags, as the Tools window's boxes set them.
-std::unique_ptr<Command> setTileFlags(map::TilePtr tile, std::int32_t castShadows, std::int32_t collider);
+std::unique_ptr<Command> setTileFlags(const ConstTilePtr& tile, std::int32_t castShadows, std::int32_t collider);
 // A tile's path and flags together ("Tile", as a script leaves them).
-std::unique_ptr<Command> setTileFields(map::TilePtr tile, std::string path, std::int32_t castShadows,
+std::unique_ptr<Command> setTileFields(const ConstTilePtr& tile, std::string path, std::int32_t castShadows,
                                        std::int32_t collider);
 
-// Appends to the map's lights or pivots ("Add Light", "Add Pivot").
-std::unique_ptr<Command> addLight(map::MapPtr map, map::LightPtr light);
-std::unique_ptr<Command> addPivot(map::MapPtr map, map::PivotPtr pivot);
+// Appends a new object to the map's lights or pivots ("Add Light", "Add Pivot").
+std::unique_ptr<Command> addLight(ConstMapPtr map, map::LightPtr light);
+std::unique_ptr<Command> addPivot(ConstMapPtr map, map::PivotPtr pivot);
 // Removes a light and/or a pivot ("Delete"); undo puts them back at their places in the
 // lists and makes them active again if they were.
-std::unique_ptr<Command> removeObjects(map::MapPtr map, map::LightPtr light, map::PivotPtr pivot);
+std::unique_ptr<Command> removeObjects(ConstMapPtr map, const ConstLightPtr& light, const ConstPivotPtr& pivot);
 
 // The fields the Lights window edits (map/fields.h: kEdited) take the values they have in
 // `values`. `field` tells typing runs apart: changes with the same light and field merge.
-std::unique_ptr<Command> setLightFields(map::LightPtr light, const map::Light& values, std::string label, int field);
+std::unique_ptr<Command> setLightFields(const ConstLightPtr& light, const map::Light& values, std::string label,
+                                        int field);
 // A light's and/or a pivot's position, each from where it is to `to` ("Move Light", "Move
 // Pivot", "Move" for both). A move of the same objects right after merges into it, so a
 // drag is one command however many moves it takes.
@@ -51,20 +55,23 @@ struct Position {
   float x = 0, y = 0;
   bool operator==(const Position&) const = default;
 };
-std::unique_ptr<Command> moveObjects(map::LightPtr light, Position lightTo, map::PivotPtr pivot, Position pivotTo);
+std::unique_ptr<Command> moveObjects(const ConstLightPtr& light, Position lightTo, const ConstPivotPtr& pivot,
+                                     Position pivotTo);
 
-std::unique_ptr<Command> setPivotLink(map::PivotPtr pivot, std::string link);
+std::unique_ptr<Command> setPivotLink(const ConstPivotPtr& pivot, std::string link);
 
 enum class RecordField { name, value };
-std::unique_ptr<Command> setRecordText(map::RecordPtr rec, RecordField field, std::string text);
+std::unique_ptr<Command> setRecordText(const ConstRecordPtr& rec, RecordField field, std::string text);
 // "New Record": appends the record and makes it active. "Delete Record": removes slot
 // `index` as the records list's Delete does, clearing the active record if it was that one.
-std::unique_ptr<Command> newRecord(map::PivotPtr pivot, std::string name, std::string value);
-std::unique_ptr<Command> deleteRecord(map::PivotPtr pivot, std::int32_t index);
+std::unique_ptr<Command> newRecord(const ConstPivotPtr& pivot, std::string name, std::string value);
+std::unique_ptr<Command> deleteRecord(const ConstPivotPtr& pivot, std::int32_t index);
 
-// The tileset slots and the one on show ("New Set", "Delete Set").
-std::unique_ptr<Command> setTilesets(std::string label, std::vector<io::TilesetEntry> tilesets,
-                                     map::MapPtr current);
+// A new tileset (filled before the document holds it) as the last slot, on show ("New Set").
+std::unique_ptr<Command> addTileset(const Document& doc, std::string label, io::TilesetEntry entry);
+// "Delete Set" of slot `index`: the slot before goes on show (the last for the first); the
+// only slot goes leaving its tileset on show. Null for a slot the document has not.
+std::unique_ptr<Command> deleteTileset(const Document& doc, int index);
 
 // The whole state swapped (New Map, Render, Load).
 std::unique_ptr<Command> replaceState(std::string label, DocumentState next);

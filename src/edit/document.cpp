@@ -1,6 +1,7 @@
 #include "edit/document.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "edit/cells.h"
 #include "edit/commands.h"
@@ -23,6 +24,25 @@ Document::Subscription Document::listen(Listener listener) {
   const std::uint64_t id = ++listeners_->next;
   listeners_->list.emplace_back(id, std::move(listener));
   return Subscription(listeners_, id);
+}
+
+std::vector<TilesetSlot> Document::tilesets() const {
+  std::vector<TilesetSlot> slots;
+  slots.reserve(tilesets_.size());
+  for (const io::TilesetEntry& e : tilesets_) slots.push_back({e.label, e.tileset});
+  return slots;
+}
+
+map::MapPtr Document::own(const ConstMapPtr& part) const {
+  if (part && part == map_) return map_;
+  if (part && part == currentTileset_) return currentTileset_;
+  for (const io::TilesetEntry& e : tilesets_)
+    if (part && part == e.tileset) return e.tileset;
+  throw std::invalid_argument("a map the document does not hold");
+}
+
+base::Status Document::saveTo(const std::string& file) const {
+  return io::saveProjectFile(file, *map_, tilesets_, {active_.light.get(), active_.pivot.get()});
 }
 
 int Document::currentTilesetIndex() const {
@@ -66,7 +86,7 @@ void Document::announce(ChangeSet changes) {
 void Document::push(std::unique_ptr<Command> command) {
   flushRecorder();
   command->redo(*this);
-  const ChangeSet changes = command->changes();
+  const ChangeSet changes = command->changes() | dropStaleActive();
   add(std::move(command));
   announce(changes);
 }
@@ -99,9 +119,9 @@ bool Document::undo() {
   flushRecorder();
   const Command* step = history_.nextUndo();
   if (!step) return false;
-  const ChangeSet changes = step->changes() | Change::file;  // the saved state may be reached or left
+  ChangeSet changes = step->changes() | Change::file;  // the saved state may be reached or left
   history_.undo(*this);
-  dropStaleActive();
+  changes = changes | dropStaleActive();
   ++revision_;
   announce(changes);
   return true;
@@ -112,9 +132,9 @@ bool Document::redo() {
   flushRecorder();
   const Command* step = history_.nextRedo();
   if (!step) return false;
-  const ChangeSet changes = step->changes() | Change::file;
+  ChangeSet changes = step->changes() | Change::file;
   history_.redo(*this);
-  dropStaleActive();
+  changes = changes | dropStaleActive();
   ++revision_;
   announce(changes);
   return true;
@@ -130,15 +150,36 @@ std::string Document::redoText() const {
   return c ? "Redo " + c->label() : "Redo";
 }
 
-void Document::replaceMap(std::string label, map::MapPtr map) {
-  DocumentState next = state();
-  next.map = std::move(map);
-  next.active = {};
-  replaceState(std::move(label), std::move(next));
+void Document::replaceMap(std::string label, map::MapPtr map) { replace(std::move(label), {std::move(map), {}, {}}); }
+
+namespace {
+
+// The state `r` makes of `s`.
+DocumentState replaced(DocumentState s, Replacement r) {
+  if (r.map) s.map = std::move(r.map);
+  s.active = {};
+  if (r.tilesets) {
+    if (r.tilesets->size() > static_cast<std::size_t>(kMaxTilesets)) r.tilesets->resize(kMaxTilesets);
+    s.tilesets = std::move(*r.tilesets);
+    if (!s.tilesets.empty()) s.currentTileset = s.tilesets.front().tileset;
+  }
+  if (r.file) s.file = std::move(*r.file);
+  return s;
 }
 
-void Document::replaceState(std::string label, DocumentState next) {
-  push(edit::replaceState(std::move(label), std::move(next)));
+}  // namespace
+
+void Document::replace(std::string label, Replacement next) {
+  push(replaceState(std::move(label), replaced(state(), std::move(next))));
+}
+
+void Document::reset(Replacement start) {
+  flushRecorder();
+  restoreState(replaced(state(), std::move(start)));
+  history_.clear();
+  history_.setClean();
+  ++revision_;
+  announce(ChangeSet::all());
 }
 
 void Document::load(io::Project project, std::string file) {
@@ -157,7 +198,7 @@ void Document::load(io::Project project, std::string file) {
   s.tilesets = std::move(project.tilesets);
   if (!s.tilesets.empty()) s.currentTileset = s.tilesets.front().tileset;
   s.file = std::move(file);
-  replaceState("Load", std::move(s));
+  push(replaceState("Load", std::move(s)));
   markClean();
 }
 
@@ -178,7 +219,8 @@ void Document::setTilesets(std::vector<io::TilesetEntry> tilesets, map::MapPtr c
 
 // A selection left on an object no longer in the document is dropped, so nothing writes
 // through it and the windows show no object rather than a removed one.
-void Document::dropStaleActive() {
+ChangeSet Document::dropStaleActive() {
+  const Active was = active_;
   const auto in = [](const auto& list, const auto& object) {
     return std::find(list.begin(), list.end(), object) != list.end();
   };
@@ -190,6 +232,7 @@ void Document::dropStaleActive() {
     if (!p || std::find(p->records.begin(), p->records.begin() + used, active_.record) == p->records.begin() + used)
       active_.record.reset();
   }
+  return active_ == was ? ChangeSet() : ChangeSet(Change::selection);
 }
 
 Transaction::Transaction(Document& doc, std::string label)
@@ -221,9 +264,9 @@ void Transaction::rollback() {
   doc_.flushRecorder();
   close();
   std::unique_ptr<Group> group = std::move(group_);
-  const ChangeSet changes = group->changes();
+  ChangeSet changes = group->changes();
   group->undo(doc_);
-  doc_.dropStaleActive();
+  changes = changes | doc_.dropStaleActive();
   doc_.touch();
   doc_.announce(changes);
 }

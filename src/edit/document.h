@@ -1,10 +1,12 @@
 #pragma once
 // The document being edited: the current map, the tileset slots, the project name, the
-// active objects, and the undo history with its revision counter and clean mark. Every
-// change that the user can undo goes through a command pushed here.
+// active objects, and the undo history with its revision counter and clean mark. It hands
+// out its map, tilesets and objects read-only: every change goes through a command pushed
+// here (or a Transaction), which alone gets write access.
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,13 +18,36 @@ namespace vorlane::edit {
 
 inline constexpr int kMaxTilesets = io::kMaxTilesets;
 
+// What the document hands out: its parts, read-only.
+using ConstMapPtr = std::shared_ptr<const map::Map>;
+using ConstLightPtr = std::shared_ptr<const map::Light>;
+using ConstPivotPtr = std::shared_ptr<const map::Pivot>;
+using ConstRecordPtr = std::shared_ptr<const map::record>;
+using ConstTilePtr = std::shared_ptr<const tiles::Tile>;
+
 // The objects the Lights and Pivots windows edit. Never an object outside the current map
 // (or a record outside the active pivot's records in use).
 struct Active {
-  map::LightPtr light;
-  map::PivotPtr pivot;
-  map::RecordPtr record;
+  ConstLightPtr light;
+  ConstPivotPtr pivot;
+  ConstRecordPtr record;
   bool operator==(const Active&) const = default;
+};
+
+// One tileset slot as the document shows it.
+struct TilesetSlot {
+  std::string label;
+  ConstMapPtr tileset;
+};
+
+// A map of its own in place of the document's (New Map, Render, Import Map, a script's
+// result), and what else goes with it; nothing is active afterwards.
+struct Replacement {
+  map::MapPtr map;  // none keeps the map
+  // The new slots, the first on show; none keeps the slots and the one on show.
+  std::optional<std::vector<io::TilesetEntry>> tilesets;
+  // The file Save writes from then on; none keeps it.
+  std::optional<std::string> file;
 };
 
 // Everything that replacing the map (New Map, Render, Load, imports) swaps as a whole.
@@ -39,6 +64,7 @@ struct DocumentState {
 
 class Transaction;
 class CellRecorder;
+class Writable;
 
 class Document {
  public:
@@ -47,11 +73,11 @@ class Document {
   Document(const Document&) = delete;
   Document& operator=(const Document&) = delete;
 
-  const map::MapPtr& map() const { return map_; }
-  const std::vector<io::TilesetEntry>& tilesets() const { return tilesets_; }
+  ConstMapPtr map() const { return map_; }
+  std::vector<TilesetSlot> tilesets() const;
   int tilesetCount() const { return static_cast<int>(tilesets_.size()); }
   // The tileset on show; kept apart from the slots, so deleting the last one leaves it there.
-  const map::MapPtr& currentTileset() const { return currentTileset_; }
+  ConstMapPtr currentTileset() const { return currentTileset_; }
   // Its slot, or -1 when it is in none.
   int currentTilesetIndex() const;
   // Choosing a tab is no edit: no history, no revision.
@@ -65,6 +91,9 @@ class Document {
   // The file Save writes ("" for none). Naming the file is no edit.
   const std::string& projectName() const { return file_; }
   void setProjectName(std::string name);
+  // Writes map and tilesets as a project file, the active light and pivot flagged as shown
+  // selected; names no file and marks nothing saved.
+  base::Status saveTo(const std::string& file) const;
 
   // Called after every change with what it touched: the views refresh from here rather than
   // comparing what they show after each event. A listener is called while the subscription
@@ -110,24 +139,30 @@ class Document {
   // A map of its own replaces the current one as one step labelled `label` ("New Map",
   // "Render"): tilesets stay, nothing is active; undo brings back map and active objects.
   void replaceMap(std::string label, map::MapPtr map);
-  // The same for a whole new state (Load: map and tilesets).
-  void replaceState(std::string label, DocumentState next);
+  // The same with the slots and the file too, as `next` says.
+  void replace(std::string label, Replacement next);
   // A parsed project file as one step "Load", and the saved state of `file`: its map becomes
   // the document's, given the current one's selected cell and, in front of the
   // file's, its objects; its tilesets replace the slots (when it has none, the one on show
   // stays).
   void load(io::Project project, std::string file);
-  DocumentState state() const;
-
-  // For commands: set parts of the document without history.
-  void restoreState(const DocumentState& s);
-  void setTilesets(std::vector<io::TilesetEntry> tilesets, map::MapPtr current);
-  // Clears active objects that are no longer in the map (or pivot).
-  void dropStaleActive();
+  // Starts over on `start` (its slots, the first on show; its file): no history, nothing
+  // active, clean. Tileset slots left out stay as they are.
+  void reset(Replacement start);
 
  private:
   friend class Transaction;
   friend class CellRecorder;
+  friend class Writable;
+  DocumentState state() const;
+  void restoreState(const DocumentState& s);
+  void setTilesets(std::vector<io::TilesetEntry> tilesets, map::MapPtr current);
+  // Clears active objects that are no longer in the map (or pivot): the selection as a
+  // change when it did.
+  ChangeSet dropStaleActive();
+  // The document's own map or tileset that `part` names; throws std::invalid_argument for
+  // one it does not hold.
+  map::MapPtr own(const ConstMapPtr& part) const;
   void add(std::unique_ptr<Command> command);
   // An open recorder's cells become a step before anything else is recorded or undone.
   void flushRecorder();

@@ -555,7 +555,7 @@ std::optional<CellPoint> cellAt(const Map& map, const ViewState& view, const Sur
   return CellPoint{x, y};
 }
 
-void pickCell(Map& map, const ViewState& view, const Surface& surface, int px, int py) {
+void pickCell(const Map& map, const ViewState& view, const Surface& surface, int px, int py) {
   if (const auto cell = cellAt(map, view, surface, px, py)) {
     map.selectedX = cell->x;
     map.selectedY = cell->y;

@@ -108,7 +108,7 @@ CellBox shownCells(const Map& map, const ViewState& view, const platform::Surfac
 std::optional<CellPoint> cellAt(const Map& map, const ViewState& view, const platform::Surface& surface, int px,
                                 int py);
 // Sets selectedX/selectedY to cellAt's cell; else no change.
-void pickCell(Map& map, const ViewState& view, const platform::Surface& surface, int px, int py);
+void pickCell(const Map& map, const ViewState& view, const platform::Surface& surface, int px, int py);
 // The first light (pivot) whose pick box holds the point strictly, or none.
 LightPtr pickLight(const Map& map, const ViewState& view, const platform::Surface& surface, float px, float py);
 PivotPtr pickPivot(const Map& map, const ViewState& view, const platform::Surface& surface, float px, float py);

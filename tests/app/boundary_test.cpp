@@ -110,7 +110,7 @@ TEST_F(Boundary, ReplacingAModifiedDocumentAsksFirst) {
     newMap({"5", "5", "1"});
     addLight();
     runScript();
-    const map::MapPtr before = shell.currentMap();
+    const edit::ConstMapPtr before = shell.currentMap();
     tk.questions.clear();
     tk.questionAnswers = c.answers;
     tk.fileAnswers = c.files;
@@ -149,7 +149,7 @@ TEST_F(Boundary, ARenderKeepsTheHistory) {
   load(project("lit", 4, 4, 4));
   runScript();
   shell.document().setHistoryLimits({1000, std::size_t{1} << 20});
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   tk.setText(g.widthField, "512");
   tk.setText(g.heightField, "512");
   tk.press(g.renderButton);
@@ -241,7 +241,7 @@ TEST_F(Boundary, ThePivotsWindowFollowsThePivotAndItsRecords) {
   tk.press(g.newRecordButton);
   typeLater(g.nameField, "door");
   runScript();
-  const map::PivotPtr first = shell.objects().activePivot();
+  const edit::ConstPivotPtr first = shell.objects().activePivot();
   ASSERT_TRUE(first);
   EXPECT_EQ(tk.selectedItem(g.recordsList), 0);
   EXPECT_EQ(first->records[0]->name, "door");

@@ -37,8 +37,8 @@ TEST_F(Redraw, TickDrawsMapThenTilesetThenTileCanvas) {
   newMap({"2", "2", "1", "64", "64"});
   runScript();
   const tiles::TilePtr tile = makeTile();
-  shell.currentTileset()->setCell(0, 0, 0, tile);
-  shell.currentMap()->setCell(0, 0, 0, tile);
+  seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
+  seedMap([&](map::Map& m) { m.setCell(0, 0, 0, tile); });
   tk.post({EventKind::GadgetSelect, g.mainWindow, 0, 0, 0});  // lets the after-event step take the tile
   runScript();
   ASSERT_EQ(shell.currentTile(), tile);
@@ -84,7 +84,7 @@ struct StrokeFixture : ShellTest {
   void SetUp() override {
     ShellTest::SetUp();
     newMap({"4", "4", "1", "64", "64"});
-    shell.currentTileset()->setCell(0, 0, 0, tile);
+    seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
   }
   int filled() const {
     int n = 0;
@@ -285,7 +285,7 @@ TEST_F(Pointer, APressActsAtItsOwnPosition) {
 
   // A tile picked in the tileset, then a click on the map with no move over it first.
   const tiles::TilePtr tile = makeTile();
-  shell.currentTileset()->setCell(1, 0, 0, tile);
+  seedTileset([&](map::Map& ts) { ts.setCell(1, 0, 0, tile); });
   tk.press(g.toolButton("Plot"));
   down(g.tilesetCanvas, kLeftButton, 70, 10);
   up(g.tilesetCanvas, kLeftButton, 70, 10);

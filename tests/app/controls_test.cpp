@@ -80,7 +80,7 @@ TEST_F(Layer, ANewOrRenderedMapKeepsLayerFieldAndStrokeStart) {
   EXPECT_EQ(tk.text(g.layerField), "4");
 
   up(g.mapCanvas, kLeftButton);
-  shell.currentTileset()->setCell(0, 0, 0, makeTile());
+  seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, makeTile()); });
   for (platform::Handle tool : {g.toolButton("Fill"), g.toolButton("Plot"), g.toolButton("Block")}) {
     tk.press(tool);
     down(g.mapCanvas, kLeftButton);
@@ -138,7 +138,7 @@ using TileFlags = ShellTest;
 TEST_F(TileFlags, PickedTileShowsItsFlagsAndTheBoxesWriteThem) {
   const tiles::TilePtr tile = makeTile();
   tile->castShadows = 1;
-  shell.currentTileset()->setCell(1, 0, 0, tile);
+  seedTileset([&](map::Map& ts) { ts.setCell(1, 0, 0, tile); });
   move(g.tilesetCanvas, 80, 10);
   down(g.tilesetCanvas, kLeftButton);
   up(g.tilesetCanvas, kLeftButton);

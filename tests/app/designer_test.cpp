@@ -24,15 +24,22 @@ struct Designer : ShellTest {
 
   void SetUp() override {
     ShellTest::SetUp();
-    newMap({"4", "4", "2", "64", "64"});
-    runScript();
-    map::Map& m = *shell.currentMap();
-    for (int x = 0; x < 2; ++x)
-      for (int y = 0; y < 4; ++y) m.setCell(x, y, 0, a);
-    m.setCell(3, 3, 1, a);
     a->path = "a.png";
     b->path = "b.png";
-    shell.currentTileset()->setCell(0, 0, 0, b);
+    // Tileset slots b a / a (empty), the stamp pickStamp drags out.
+    seedTileset([&](map::Map& ts) {
+      ts.setCell(0, 0, 0, b);
+      ts.setCell(1, 0, 0, a);
+      ts.setCell(0, 1, 0, a);
+    });
+    newMap({"4", "4", "2", "64", "64"});
+    runScript();
+    // The new map comes with its cells: a step of the same name.
+    const map::MapPtr m = copyOf(*shell.currentMap());
+    for (int x = 0; x < 2; ++x)
+      for (int y = 0; y < 4; ++y) m->setCell(x, y, 0, a);
+    m->setCell(3, 3, 1, a);
+    shell.document().replaceMap("New Map", m);
     tk.tick();
     runScript();
   }
@@ -52,9 +59,6 @@ struct Designer : ShellTest {
   }
   // Tileset slots b a / a (empty), dragged over as a 2 × 2 stamp.
   void pickStamp() {
-    map::Map& ts = *shell.currentTileset();
-    ts.setCell(1, 0, 0, a);
-    ts.setCell(0, 1, 0, a);
     move(g.tilesetCanvas, 32, 32);
     down(g.tilesetCanvas, platform::kLeftButton, 32, 32);
     move(g.tilesetCanvas, 96, 96);
@@ -130,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
              },
              "bb../bb../bb../bb../", "Undo Bucket"},
         Case{"BucketFillsAnEmptyAreaUpToOtherTiles",
-             [](Designer& d) { d.shell.currentMap()->setCell(3, 1, 0, d.a); },
+             [](Designer& d) { d.seedMap([&](map::Map& m) { m.setCell(3, 1, 0, d.a); }); },
              [](Designer& d) {
                d.tk.press(d.g.toolButton("Bucket"));
                d.click(3, 0);
@@ -138,8 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
              "aabb/aaba/aabb/aabb/", "Undo Bucket"},
         Case{"BucketWithNoTileClearsTheArea",
              [](Designer& d) {
-               d.shell.currentMap()->setCell(1, 1, 0, nullptr);  // splits nothing: 4-connected still
-               d.shell.currentTileset()->selectedX = 1;           // an empty slot
+               d.seedMap([&](map::Map& m) { m.setCell(1, 1, 0, nullptr); });  // splits nothing: 4-connected still
+               d.shell.currentTileset()->selectedX = 2;           // an empty slot
                d.tk.tick();
              },
              [](Designer& d) {
@@ -302,7 +306,7 @@ TEST_F(Designer, QuitAsksAsTheCloseButtonDoes) {
 }
 
 TEST_F(Designer, EscapeCancelsTheNewMapDialog) {
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   tk.press(g.newMapButton);
   tk.key(platform::kKeyEscape);
   runScript();
@@ -311,7 +315,7 @@ TEST_F(Designer, EscapeCancelsTheNewMapDialog) {
 }
 
 TEST_F(Designer, ZoomKeysCtrlWheelAndZoomToFit) {
-  map::Map& m = *shell.currentMap();
+  seedMap([](map::Map& m) { m.setCell(0, 0, 0, nullptr); });  // any map is shown whole by Zoom to Fit
   const map::ViewState& view = shell.mapView();
   const platform::Surface& s = tk.surface(g.mapCanvas);
   // Ctrl+wheel: ladder steps, the map point under the pointer stays under it.
@@ -331,7 +335,6 @@ TEST_F(Designer, ZoomKeysCtrlWheelAndZoomToFit) {
   EXPECT_FLOAT_EQ(view.zoom, 1.51f);
 
   // Zoom to Fit: the whole map on the canvas, centred.
-  m.setCell(0, 0, 0, nullptr);  // any map is shown whole
   tk.chooseMenu(g.viewMenu, app::tagOf("zoomToFit"));
   runScript();
   EXPECT_EQ(view.zoom, map::zoomToFit(256, 256, s.width(), s.height()));
@@ -352,7 +355,7 @@ TEST_F(Designer, ScriptsGetArgAndTheExamplesWorkOnTheOpenMap) {
   const std::string argScript = dir.file("args.lua");
   const std::string text = "print(#arg, arg[-1], arg[0] == '" + argScript + "')\n";
   writeFile(argScript, std::vector<std::uint8_t>(text.begin(), text.end()));
-  shell.currentMap()->setCell(0, 0, 1, b);
+  seedMap([&](map::Map& m) { m.setCell(0, 0, 1, b); });
   const std::string examples = VORLANE_EXAMPLES_DIR "/scripts/";
   tk.fileAnswers = {argScript, examples + "room.lua", examples + "pivots_csv.lua", examples + "relight.lua"};
   for (int i = 0; i < 4; ++i) tk.chooseMenu(g.fileMenu, app::tagOf("runScript"));
@@ -385,7 +388,7 @@ std::pair<int, int> imagesDrawn(FakeToolkit& tk, platform::Handle canvas, const 
 
 // Hiding layers changes what the canvas draws, never the saved bytes; a hidden layer is not painted.
 TEST_F(Designer, LayersMenuHidesAndShowsLayersAsViewStateOnly) {
-  shell.currentMap()->setCell(2, 0, 1, b);
+  seedMap([&](map::Map& m) { m.setCell(2, 0, 1, b); });
   tk.tick();
   runScript();
   EXPECT_EQ(imagesDrawn(tk, g.mapCanvas, a, b), std::make_pair(9, 1));

@@ -54,7 +54,7 @@ TEST_F(NewMap, DialogLayoutIsCentredAndOwnedByTheMainWindow) {
 }
 
 TEST_F(NewMap, CancelAndCloseKeepTheMap) {
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   tk.press(g.newMapButton);
   tk.pressLater(GadgetKind::Button, "Cancel");
   tk.chooseMenu(g.fileMenu, app::tagOf("newMap"));
@@ -67,9 +67,9 @@ TEST_F(NewMap, CancelAndCloseKeepTheMap) {
 TEST_F(NewMap, TheDialogDropsEveryOtherEvent) {
   newMap({"4", "4", "1"});
   runScript();
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   const tiles::TilePtr tile = makeTile();
-  shell.currentTileset()->setCell(0, 0, 0, tile);
+  seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
   tk.press(g.toolButton("Plot"));
   runScript();
   tk.madeCurrent.clear();
@@ -115,10 +115,10 @@ TEST_F(NewMap, ClearsTheActiveObjects) {
 TEST_F(NewMap, AbsurdSizesShowAnErrorAndKeepTheMapAndTheDialog) {
   newMap();
   runScript();
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   newMap({"100000", "100000", "4"});
   std::vector<std::string> shown;
-  map::MapPtr whileOpen;
+  edit::ConstMapPtr whileOpen;
   tk.postLater([&](FakeToolkit& t) {
     whileOpen = shell.currentMap();
     std::vector<platform::Handle> fields;
@@ -151,7 +151,7 @@ struct TilesetTabs : ShellTest {
     for (int i = 0; i < n; ++i) tk.press(g.newSetButton);
     runScript();
   }
-  const map::MapPtr& slot(int i) const { return shell.tilesets().entries()[static_cast<std::size_t>(i)].tileset; }
+  edit::ConstMapPtr slot(int i) const { return shell.tilesets().entries()[static_cast<std::size_t>(i)].tileset; }
 };
 
 TEST_F(TilesetTabs, NewSetAddsASelectedTabThatBecomesCurrent) {
@@ -186,7 +186,7 @@ TEST_F(TilesetTabs, DeletingSelectsTheTabBeforeOrTheLast) {
     fresh.press(gg.tilesetTabs, c.deleted);
     EXPECT_THROW(s.run(), ScriptEnded);
     fresh.selectItem(gg.tilesetTabs, c.deleted);
-    const map::MapPtr expected = s.tilesets().entries()[c.deleted == 0 ? 2 : static_cast<std::size_t>(c.deleted - 1)].tileset;
+    const edit::ConstMapPtr expected = s.tilesets().entries()[c.deleted == 0 ? 2 : static_cast<std::size_t>(c.deleted - 1)].tileset;
     fresh.press(gg.deleteSetButton);
     EXPECT_THROW(s.run(), ScriptEnded);
     std::vector<std::string> left;
@@ -201,7 +201,8 @@ TEST_F(TilesetTabs, DeletingSelectsTheTabBeforeOrTheLast) {
 TEST_F(TilesetTabs, DeleteWithSeveralSetsEndsEarly) {
   addSets(2);
   const tiles::TilePtr tile = makeTile();
-  slot(2)->setCell(0, 0, 0, tile);
+  ASSERT_EQ(shell.currentTileset(), slot(2));
+  seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
   tk.selectItem(g.tilesetTabs, 0);
   tk.press(g.deleteSetButton);
   runScript();
@@ -222,7 +223,7 @@ TEST_F(TilesetTabs, LabelsAreNotRenumbered) {
 }
 
 TEST_F(TilesetTabs, DeletingTheOnlyTilesetKeepsItOnShow) {
-  const map::MapPtr only = shell.currentTileset();
+  const edit::ConstMapPtr only = shell.currentTileset();
   tk.press(g.deleteSetButton);
   tk.press(g.deleteSetButton);  // none left: nothing happens
   runScript();
@@ -242,7 +243,7 @@ TEST_F(TilesetTabs, DeletingTheOnlyTilesetKeepsItOnShow) {
 TEST_F(TilesetTabs, NoTabSelectedDeletesNothing) {
   addSets(2);
   tk.selectItem(g.tilesetTabs, -1);
-  const map::MapPtr current = shell.currentTileset();
+  const edit::ConstMapPtr current = shell.currentTileset();
   tk.press(g.deleteSetButton);
   tk.press(g.tilesetTabs, 7);
   tk.press(g.tilesetTabs, -1);
@@ -256,7 +257,7 @@ TEST_F(TilesetTabs, At255TilesetsNewSetOnlyTellsSo) {
   addSets(254);
   ASSERT_EQ(shell.tilesets().count(), 255);
   EXPECT_TRUE(tk.messages.empty());
-  const map::MapPtr current = shell.currentTileset();
+  const edit::ConstMapPtr current = shell.currentTileset();
   tk.press(g.newSetButton);
   runScript();
   EXPECT_EQ(shell.tilesets().count(), 255);

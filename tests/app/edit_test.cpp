@@ -32,11 +32,11 @@ struct EditCommands : ShellTest {
 
   // A tile picked in the first tileset's cell (0, 0) and a 4 × 4 × 2 map to paint on.
   tiles::TilePtr paintable() {
-    newMap({"4", "4", "2", "16", "16"});
-    runScript();
     tiles::TilePtr tile = makeTile();
     tile->path = "grass.png";
-    shell.currentTileset()->setCell(0, 0, 0, tile);
+    seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
+    newMap({"4", "4", "2", "16", "16"});
+    runScript();
     tk.tick();
     runScript();
     return tile;
@@ -127,8 +127,8 @@ TEST_F(EditCommands, PaintRenderUndoSaveKeepsLightsAndPivots) {
   down(g.mapCanvas, platform::kLeftButton, 40, 40);  // selects both
   up(g.mapCanvas, platform::kLeftButton, 40, 40);
   runScript();
-  const map::MapPtr painted = shell.currentMap();
-  const map::LightPtr light = shell.objects().activeLight();
+  const edit::ConstMapPtr painted = shell.currentMap();
+  const edit::ConstLightPtr light = shell.objects().activeLight();
   ASSERT_NE(light, nullptr);
   tk.setText(g.widthField, "16");
   tk.setText(g.heightField, "16");
@@ -153,13 +153,13 @@ TEST_F(EditCommands, PaintRenderUndoSaveKeepsLightsAndPivots) {
 
 TEST_F(EditCommands, UndoOfLoadBringsBackThePreviousDocument) {
   const tiles::TilePtr tile = paintable();
-  shell.currentMap()->setCell(1, 1, 0, tile);
+  seedMap([&](map::Map& m) { m.setCell(1, 1, 0, tile); });
   tk.fileAnswers = {dir.file("level")};
   tk.press(g.saveButton);
   tk.press(g.newSetButton);
   runScript();
-  const map::MapPtr before = shell.currentMap();
-  const std::vector<io::TilesetEntry> sets = shell.tilesets().entries();
+  const edit::ConstMapPtr before = shell.currentMap();
+  const std::vector<edit::TilesetSlot> sets = shell.tilesets().entries();
   ASSERT_EQ(sets.size(), 2u);
   shell.mapView().zoom = 2.0f;
 
@@ -204,7 +204,7 @@ TEST_F(EditCommands, TheViewGoesWithTheMapOnShow) {
     return Look{v.zoom, v.scrollX, v.scrollY};
   };
   const Look start{1, 0, 0}, painted{2, 10, 20}, loaded{3, 5, -5}, fresh{0.5f, 1, 1};
-  const map::MapPtr first = shell.currentMap();
+  const edit::ConstMapPtr first = shell.currentMap();
   look(painted);
   shell.mapView().markCell(*first, 1, 1);
 
@@ -278,7 +278,7 @@ TEST_F(EditCommands, FlagsAndFieldsAreStepsThatStayUndone) {
   for (const char* typed : {"1", "10", "100"}) typeLater(g.redField, typed);
   tk.tick();
   runScript();
-  const map::LightPtr light = shell.objects().activeLight();
+  const edit::ConstLightPtr light = shell.objects().activeLight();
   ASSERT_NE(light, nullptr);
   EXPECT_EQ(light->red, 100);
   EXPECT_EQ(item(app::tagOf("undo")).first, "Undo Light Colour");

@@ -125,7 +125,7 @@ TEST_F(SaveCommands, SaveAsAlwaysAsksAndACancelledAnswerEmptiesTheName) {
 TEST_F(SaveCommands, TheFileFlagsTheObjectsShownAsSelected) {
   newMap({"2", "2", "1", "32", "32"});
   runScript();
-  const map::MapPtr m = shell.currentMap();
+  const edit::ConstMapPtr m = shell.currentMap();
   auto chosen = map::Light::createLight(10, 10, 0, 1, 1, 1), other = map::Light::createLight(20, 20, 0, 1, 1, 1);
   auto pivot = map::Pivot::createPivot(30, 30, 0);
   for (const auto& light : {other, chosen}) shell.document().push(edit::addLight(m, light));
@@ -134,9 +134,12 @@ TEST_F(SaveCommands, TheFileFlagsTheObjectsShownAsSelected) {
   tk.fileAnswers = {dir.file("level")};
   tk.press(g.saveButton);
   runScript();
-  ASSERT_TRUE(io::saveProjectFile(dir.file("want"), *m, shell.tilesets().entries(), {chosen.get(), pivot.get()}));
+  // The same tilesets, as copies: the document hands out its own read-only.
+  std::vector<io::TilesetEntry> sets;
+  for (const edit::TilesetSlot& slot : shell.tilesets().entries()) sets.push_back({slot.label, copyOf(*slot.tileset)});
+  ASSERT_TRUE(io::saveProjectFile(dir.file("want"), *m, sets, {chosen.get(), pivot.get()}));
   EXPECT_EQ(readFile(dir.file("level.vorl")), readFile(dir.file("want.vorl")));
-  ASSERT_TRUE(io::saveProjectFile(dir.file("none"), *m, shell.tilesets().entries()));
+  ASSERT_TRUE(io::saveProjectFile(dir.file("none"), *m, sets));
   EXPECT_NE(readFile(dir.file("level.vorl")), readFile(dir.file("none.vorl")));
 
   tk.fileAnswers = {dir.file("level.vorl")};
@@ -181,14 +184,14 @@ TEST_F(LoadProject, ReadsTheMapKeepingViewAndSelectionAndReplacesTheTilesets) {
   runScript();
   const tiles::TilePtr tile = makeTile();
   tile->path = "tile.png";
-  shell.currentMap()->setCell(2, 1, 1, tile);
+  seedMap([&](map::Map& m) { m.setCell(2, 1, 1, tile); });
   tk.fileAnswers = {dir.file("level")};
   tk.press(g.saveButton);
   newMap();
   tk.press(g.newSetButton);
   tk.type(g.layerField, "4");
   runScript();
-  const map::MapPtr mapObject = shell.currentMap();
+  const edit::ConstMapPtr mapObject = shell.currentMap();
   shell.mapView().scrollX = 30 * 64;  // zoom 1: canvas pixels are map pixels less the scroll
   shell.mapView().scrollY = 31 * 64;
   move(g.mapCanvas, 10, 10);
@@ -222,8 +225,8 @@ TEST_F(LoadProject, AFailedLoadKeepsEverythingAndSaysWhy) {
   newMap({"3", "3", "1"});
   runScript();
   const tiles::TilePtr tile = makeTile();
-  shell.currentMap()->setCell(1, 1, 0, tile);
-  const map::MapPtr tileset = shell.currentTileset();
+  seedMap([&](map::Map& m) { m.setCell(1, 1, 0, tile); });
+  const edit::ConstMapPtr tileset = shell.currentTileset();
   // A saved project cut short: the map section reads, the tilesets do not.
   tk.fileAnswers = {dir.file("whole")};
   tk.press(g.saveButton);
@@ -231,7 +234,7 @@ TEST_F(LoadProject, AFailedLoadKeepsEverythingAndSaysWhy) {
   auto bytes = readFile(dir.file("whole.vorl"));
   bytes.resize(bytes.size() - 10);
   writeFile(dir.file("short.vorl"), bytes);
-  shell.currentMap()->setCell(0, 0, 0, tile);
+  seedMap([&](map::Map& m) { m.setCell(0, 0, 0, tile); });
 
   for (const std::string& name : {dir.file("short.vorl"), dir.file("absent.vorl")}) {
     tk.messages.clear();
@@ -266,14 +269,14 @@ TEST_F(Render, RaisesTheResolutionTo16AndReplacesTheMap) {
   newMap({"2", "2", "1", "16", "16"});
   runScript();
   const tiles::TilePtr tile = makeTile();
-  shell.currentMap()->setCell(0, 0, 0, tile);
+  seedMap([&](map::Map& m) { m.setCell(0, 0, 0, tile); });
   tk.mouse(platform::EventKind::MouseMove, g.mapCanvas, 0, 10, 10);
   tk.mouse(platform::EventKind::MouseDown, g.mapCanvas, platform::kRightButton, 0, 0);
   tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
   tk.mouse(platform::EventKind::MouseDown, g.mapCanvas, platform::kLeftButton, 0, 0);
   tk.mouse(platform::EventKind::MouseUp, g.mapCanvas, platform::kLeftButton, 0, 0);
   runScript();
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   ASSERT_NE(shell.objects().activeLight(), nullptr);
 
   base::ConsoleCapture console;
@@ -294,7 +297,7 @@ TEST_F(Render, RaisesTheResolutionTo16AndReplacesTheMap) {
 TEST_F(Render, ARefusedResolutionChangesNothing) {
   newMap({"2", "2", "1", "16", "16"});
   runScript();
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   tk.setText(g.widthField, "100000000");
   tk.press(g.renderButton);
   runScript();
@@ -326,7 +329,7 @@ std::string writeTmx(FileCommands& f) {
 TEST_F(ForeignMaps, ImportReplacesMapAndTilesetsAndListsWhatWasLeftOut) {
   const std::string path = writeTmx(*this);
   writeFile(dir.file("broken.tmx"), {'<', 'm'});
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   tk.fileAnswers = {dir.file("broken.tmx"), "", path};
   for (int i = 0; i < 3; ++i) tk.chooseMenu(g.fileMenu, app::tagOf("importMap"));
   runScript();
@@ -354,7 +357,7 @@ TEST_F(ForeignMaps, AMapThatCannotBeImportedLeavesTheDocumentAsItWas) {
   std::string tmx(bytes.begin(), bytes.end());
   tmx.replace(tmx.find("<image source"), 6, "<image trans=\"zzzzzz\"");
   writeFile(dir.file("m.tmx"), std::vector<std::uint8_t>(tmx.begin(), tmx.end()));
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   tk.fileAnswers = {dir.file("m.tmx")};
   tk.chooseMenu(g.fileMenu, app::tagOf("importMap"));
   runScript();
@@ -377,7 +380,7 @@ TEST(CommandBoundary, WhatACommandThrowsIsAnErrorBoxAndTheEditorCarriesOn) {
   ThrowingToolkit tk;
   app::Shell shell{tk};
   shell.startUp();
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   tk.chooseMenu(shell.gadgets().fileMenu, app::tagOf("importMap"));
   tk.chooseMenu(shell.gadgets().fileMenu, app::tagOf("exportAs"));
   EXPECT_THROW(shell.run(), ScriptEnded);
@@ -412,7 +415,7 @@ TEST_F(ForeignMaps, ExportAsWritesTheFormatOfTheNameOrTmx) {
 // The Render window's settings; the open map stays; a refusal writes nothing and says why.
 TEST_F(ForeignMaps, BakeMapFileWritesTheSameMapLit) {
   const std::string path = writeTmx(*this);
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   tk.setText(g.widthField, "20");
   tk.setText(g.heightField, "24");
   tk.fileAnswers = {path, dir.file("lit.tmx"), path, dir.file("lit.tmj"), path, ""};
@@ -442,8 +445,11 @@ TEST_F(RunScript, TheDocumentChangesAsOneUndoableStepOrNotAtAll) {
   newMap();
   runScript();
   const tiles::TilePtr tile = makeTile();
-  shell.currentMap()->setCell(0, 0, 0, tile);
-  const map::MapPtr before = shell.currentMap();
+  // The new map with one tile, as a step of its own that the scripts come after.
+  const map::MapPtr painted = copyOf(*shell.currentMap());
+  painted->setCell(0, 0, 0, tile);
+  shell.document().replaceMap("New Map", painted);
+  const edit::ConstMapPtr before = shell.currentMap();
   const auto script = [&](const std::string& name, const std::string& text) {
     writeFile(dir.file(name), std::vector<std::uint8_t>(text.begin(), text.end()));
     return dir.file(name);

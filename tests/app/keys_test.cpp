@@ -82,7 +82,7 @@ TEST_F(Keys, FileShortcutsAskWhatTheirMenuItemsAsk) {
 TEST_F(Keys, EditKeysUndoAndRedoAsTheEditMenuDoes) {
   newMap();  // one step to take back and forth
   runScript();
-  const map::MapPtr fresh = shell.currentMap();
+  const edit::ConstMapPtr fresh = shell.currentMap();
   struct Step {
     std::int32_t key;
     unsigned modifiers;
@@ -203,7 +203,7 @@ TEST_F(Keys, CtrlRRendersWithTheRenderWindowsFields) {
 
   tk.setText(g.widthField, "16");
   tk.setText(g.heightField, "16");
-  const map::MapPtr before = shell.currentMap();
+  const edit::ConstMapPtr before = shell.currentMap();
   tk.key('R', kControl);
   runScript();
   EXPECT_NE(shell.currentMap(), before);
@@ -215,9 +215,9 @@ struct Abandon : Keys {
   tiles::TilePtr tile = makeTile();
   void SetUp() override {
     Keys::SetUp();
+    seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
     newMap({"4", "4", "1", "64", "64"});
     runScript();
-    shell.currentTileset()->setCell(0, 0, 0, tile);
   }
   int reds() {  // red outlines in the map canvas's last frame
     const auto& calls = tk.recording(g.mapCanvas).calls;
@@ -290,7 +290,7 @@ TEST_F(Status, ShowsTheCellUnderThePointerOrTheMapsSize) {
 }
 
 TEST_F(Status, IsSetOnlyWhenSomethingShownChanged) {
-  shell.currentTileset()->setCell(0, 0, 0, makeTile());
+  seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, makeTile()); });
   newMap();
   tk.press(g.toolButton("Fill"));
   move(g.mapCanvas, 100, 100);

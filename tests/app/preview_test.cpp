@@ -18,8 +18,10 @@ struct Lighting : ShellTest {
   void SetUp() override {
     ShellTest::SetUp();
     newMapWithALight({"2", "2", "1", "16", "16"});
-    shell.currentMap()->setCell(0, 0, 0, tile);
-    shell.currentMap()->setCell(1, 1, 0, tile);
+    seedMap([&](map::Map& m) {
+      m.setCell(0, 0, 0, tile);
+      m.setCell(1, 1, 0, tile);
+    });
   }
   // A new map of these sizes with a white light added through the context menu at (10, 10).
   void newMapWithALight(const std::vector<std::string>& sizes) {
@@ -172,7 +174,7 @@ TEST_F(Preview, EveryChangeBakesAgainAndTheCanvasDrawsTheNewestBakeInPlaceOfTheT
 
 // A tile's flag set while the preview is on bakes again with the flag as it was when asked.
 TEST_F(Preview, TileFlagsBakeAgainFromTheirSnapshot) {
-  shell.currentTileset()->setCell(0, 0, 0, tile);  // the current tile from the next event on
+  seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });  // the current tile from the next event on
   tk.setChecked(g.castShadowsFlagsBox, true);
   tk.toggle(g.previewBox);
   settle();
@@ -216,7 +218,7 @@ struct PreviewOfALargeMap : Preview {
   void SetUp() override {
     ShellTest::SetUp();
     newMapWithALight({"40", "30", "1", "16", "16"});
-    shell.currentMap()->fillLayer(0, tile);
+    seedMap([&](map::Map& m) { m.fillLayer(0, tile); });
     tk.recording(g.mapCanvas).resize(400, 300);
     shell.mapView().zoom = 1;
     shell.mapView().scrollX = shell.mapView().scrollY = 0;

@@ -50,10 +50,11 @@ struct Rest : ::testing::Test {
     shell.startUp();
     every.startUp();
     for (platform::Handle c : {g.mapCanvas, g.tilesetCanvas, g.tileCanvas}) everyTk.recording(c).lost = true;
-    for (app::Shell* s : {&shell, &every}) {
-      s->currentTileset()->setCell(0, 0, 0, brick);
-      s->currentTileset()->setCell(1, 0, 0, stone);
-    }
+    for (app::Shell* s : {&shell, &every})
+      seedTileset(s->document(), [&](map::Map& ts) {
+        ts.setCell(0, 0, 0, brick);
+        ts.setCell(1, 0, 0, stone);
+      });
   }
 
   void both(const Event& e) {

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "app/shell.h"
+#include "support/document_seed.h"
 #include "support/fake_toolkit.h"
 #include "support/fixtures.h"
 #include "tiles/tile.h"
@@ -19,6 +20,16 @@ struct ShellTest : ::testing::Test {
   const app::Gadgets& g = shell.gadgets();
 
   void SetUp() override { shell.startUp(); }
+
+  // The document set up before the test acts (support/document_seed.h): `fill` writes into
+  // copies of the map and the tileset on show.
+  void seed(const SeedFill& fill) { seedDocument(shell.document(), fill); }
+  void seedMap(const std::function<void(map::Map& map)>& fill) {
+    seedDocument(shell.document(), [&](map::Map& m, map::Map&) { fill(m); }, true, false);
+  }
+  void seedTileset(const std::function<void(map::Map& tileset)>& fill) {
+    test::seedTileset(shell.document(), fill);
+  }
 
   // Runs the loop over everything scripted so far.
   void runScript() { EXPECT_THROW(shell.run(), ScriptEnded); }

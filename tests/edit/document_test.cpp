@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <tuple>
+#include <type_traits>
 
 #include "edit/cells.h"
 #include "edit/commands.h"
@@ -37,10 +38,10 @@ map::Light lightValues(float red, float green, float blue, float range, std::int
   return light;
 }
 
-// What Save would write, plus which objects are active (as list positions) and which
+// What Save would write of map and tilesets, plus which objects are active (as list positions) and which
 // tileset is on show: two documents alike here are alike to the user.
 struct Snapshot {
-  std::vector<std::uint8_t> bytes;
+  std::vector<std::uint8_t> map, tilesets;
   std::array<std::ptrdiff_t, 4> active;
   bool operator==(const Snapshot&) const = default;
 };
@@ -53,14 +54,31 @@ std::ptrdiff_t position(const List& list, const Ptr& object) {
 }
 
 Snapshot snapshot(const Document& doc) {
-  base::ByteWriter out;
-  io::saveMap(*doc.map(), out);
-  io::writeTilesetSection(doc.tilesets(), out);
+  base::ByteWriter map, tilesets;
+  io::saveMap(*doc.map(), map);
+  for (const TilesetSlot& slot : doc.tilesets()) {
+    tilesets.line(slot.label);
+    io::saveMap(*slot.tileset, tilesets);
+  }
   const Active& a = doc.active();
   const std::ptrdiff_t record = a.pivot ? position(a.pivot->records, a.record) : (a.record ? -2 : -1);
-  return {out.data(),
+  return {map.data(), tilesets.data(),
           {position(doc.map()->lights, a.light), position(doc.map()->pivots, a.pivot), record,
            doc.currentTilesetIndex()}};
+}
+
+// What a listener must have heard for the document to go from `from` to `to`.
+void expectAnnounced(const Snapshot& from, const Snapshot& to, ChangeSet heard) {
+  EXPECT_FALSE(heard.empty());
+  if (from.map != to.map) {
+    EXPECT_TRUE(heard.any(Change::cells | Change::objects | Change::tiles | Change::map));
+  }
+  if (from.tilesets != to.tilesets || from.active[3] != to.active[3]) {
+    EXPECT_TRUE(heard.any(Change::tilesets | Change::cells | Change::tiles | Change::map));
+  }
+  if (!std::equal(from.active.begin(), from.active.begin() + 3, to.active.begin())) {
+    EXPECT_TRUE(heard.has(Change::selection));
+  }
 }
 
 // A small document with something of everything: two layers of cells, two tilesets
@@ -87,11 +105,40 @@ struct Sample {
     set1->setCell(0, 0, 0, a);
     set1->setCell(1, 0, 0, b);
     set2->setCell(0, 0, 0, c);
-    doc.restoreState({m, {{"Tileset 1", set1}, {"Tileset 2", set2}}, set1, {light1, pivot, pivot->records[0]}, ""});
+    doc.reset({m, std::vector<io::TilesetEntry>{{"Tileset 1", set1}, {"Tileset 2", set2}}, ""});
+    doc.setActive({light1, pivot, pivot->records[0]});
   }
 };
 
 struct DocumentTest : ::testing::Test, Sample {};
+
+// The document hands out its parts read-only: none of these writes compiles, only commands
+// change it.
+static_assert(std::is_same_v<decltype(std::declval<const Document&>().map()), std::shared_ptr<const map::Map>>);
+static_assert(std::is_same_v<decltype(std::declval<const Document&>().currentTileset()), ConstMapPtr>);
+template <typename D>
+concept WritesCells = requires(D& d) { d.map()->setCell(0, 0, 0, nullptr); };
+template <typename D>
+concept WritesObjectLists = requires(D& d) { d.map()->lights.clear(); };
+template <typename D>
+concept WritesShownTileset = requires(D& d) { d.currentTileset()->setCell(0, 0, 0, nullptr); };
+template <typename D>
+concept WritesTilesetSlots = requires(D& d) { d.tilesets()[0].tileset->setCell(0, 0, 0, nullptr); };
+template <typename D>
+concept WritesActiveObjects = requires(D& d) { d.active().light->x = 1.0f; };
+template <typename D>
+concept SetsStateWithoutHistory = requires(D& d) { d.restoreState(d.state()); };
+static_assert(!WritesCells<Document> && !WritesObjectLists<Document>);
+static_assert(!WritesShownTileset<Document> && !WritesTilesetSlots<Document>);
+static_assert(!WritesActiveObjects<Document> && !SetsStateWithoutHistory<Document>);
+// The same checks do see writes through parts handed out writable.
+struct Unsealed {
+  map::MapPtr map();
+  map::MapPtr currentTileset();
+  std::vector<io::TilesetEntry> tilesets();
+};
+static_assert(WritesCells<Unsealed> && WritesObjectLists<Unsealed>);
+static_assert(WritesShownTileset<Unsealed> && WritesTilesetSlots<Unsealed>);
 
 TEST_F(DocumentTest, EveryCommandUndoesAndRedoesToTheSameBytesAndActiveObjects) {
   using Step = std::function<void(Sample&)>;
@@ -100,12 +147,6 @@ TEST_F(DocumentTest, EveryCommandUndoesAndRedoesToTheSameBytesAndActiveObjects) 
       CellRecorder rec(t.doc, t.doc.map(), label);
       strokes(*t.doc.map(), rec);
     };
-  };
-  const auto tilesetsWith = [](Sample& t, int drop) {
-    std::vector<io::TilesetEntry> sets = t.doc.tilesets();
-    if (drop >= 0) sets.erase(sets.begin() + drop);
-    else sets.push_back({"Tileset 3", map::Map::createTileset()});
-    return sets;
   };
   struct Case {
     const char* name;
@@ -146,23 +187,17 @@ TEST_F(DocumentTest, EveryCommandUndoesAndRedoesToTheSameBytesAndActiveObjects) 
          t.doc.currentTileset()->addToFirstFreeCell(makeTile("d.png", 40), rec);
        }},
       {"new set",
-       [&](Sample& t) {
-         auto sets = tilesetsWith(t, -1);
-         MapPtr shown = sets.back().tileset;
-         t.doc.push(setTilesets("New Set", std::move(sets), shown));
-       }},
-      {"delete set", [&](Sample& t) { t.doc.push(setTilesets("Delete Set", tilesetsWith(t, 0), t.doc.tilesets()[1].tileset)); }},
+       [](Sample& t) { t.doc.push(addTileset(t.doc, "New Set", {"Tileset 3", map::Map::createTileset()})); }},
+      {"delete set", [](Sample& t) { t.doc.push(deleteTileset(t.doc, 0)); }},
       {"new map", [](Sample& t) { t.doc.replaceMap("New Map", map::Map::create(2, 2, 1, 8, 8)); }},
       {"load",
        [](Sample& t) {
-         DocumentState next = t.doc.state();
-         next.map = map::Map::create(1, 1, 1, 4, 4);
-         next.map->setCell(0, 0, 0, t.c);
-         next.map->lights = t.doc.map()->lights;  // a load keeps the objects there were
-         next.map->pivots = t.doc.map()->pivots;
-         next.tilesets = {{"Tileset 1", map::Map::createTileset()}};
-         next.currentTileset = next.tilesets[0].tileset;
-         t.doc.replaceState("Load", std::move(next));
+         MapPtr next = map::Map::create(1, 1, 1, 4, 4);
+         next->setCell(0, 0, 0, t.c);
+         next->lights = t.doc.map()->lights;  // a load keeps the objects there were
+         next->pivots = t.doc.map()->pivots;
+         t.doc.replace("Load", {next, std::vector<io::TilesetEntry>{{"Tileset 1", map::Map::createTileset()}},
+                                std::string("other.vorl")});
        }},
       {"a group of several",
        [](Sample& t) {
@@ -181,34 +216,48 @@ TEST_F(DocumentTest, EveryCommandUndoesAndRedoesToTheSameBytesAndActiveObjects) 
     SCOPED_TRACE(c.name);
     Sample sample;
     Document& d = sample.doc;
+    ChangeSet heard;
+    const auto hear = d.listen([&](ChangeSet changes) { heard = heard | changes; });
+    // Does `change` and checks that the listeners heard of what it changed.
+    const auto announced = [&](const std::function<void()>& change) {
+      const Snapshot from = snapshot(d);
+      heard = {};
+      change();
+      expectAnnounced(from, snapshot(d), heard);
+    };
     const Snapshot before = snapshot(d);
     const std::size_t steps = d.history().size();
-    c.step(sample);
+    announced([&] { c.step(sample); });
     const Snapshot after = snapshot(d);
     EXPECT_NE(after, before);
     EXPECT_EQ(d.history().size(), steps + 1);
-    ASSERT_TRUE(d.undo());
+    announced([&] { ASSERT_TRUE(d.undo()); });
     EXPECT_EQ(snapshot(d), before);
-    ASSERT_TRUE(d.redo());
+    announced([&] { ASSERT_TRUE(d.redo()); });
     EXPECT_EQ(snapshot(d), after);
-    ASSERT_TRUE(d.undo());
+    announced([&] { ASSERT_TRUE(d.undo()); });
     EXPECT_EQ(snapshot(d), before);
-    // Active objects are always in the map (-2 would say otherwise).
-    for (const Snapshot& s : {before, after})
+    // Active objects are always in the map (-2 would say otherwise), also when the newest
+    // objects were chosen and the step that made them is undone.
+    ASSERT_TRUE(d.redo());
+    const map::Map& m = *d.map();
+    const ConstPivotPtr pivot = m.pivots.empty() ? nullptr : m.pivots.back();
+    d.select({m.lights.empty() ? nullptr : m.lights.back(), pivot,
+              pivot && pivot->recordCount > 0 ? pivot->records[static_cast<std::size_t>(pivot->recordCount - 1)]
+                                              : nullptr});
+    announced([&] { ASSERT_TRUE(d.undo()); });
+    for (const Snapshot& s : {before, after, snapshot(d)})
       for (std::ptrdiff_t i : s.active) EXPECT_GE(i, -1);
   }
 }
 
 TEST_F(DocumentTest, UndoOfLoadBringsBackTheMapObjectAndItsSharedTiles) {
-  const MapPtr before = doc.map();
-  const MapPtr set1 = doc.tilesets()[0].tileset;
+  const ConstMapPtr before = doc.map();
+  const ConstMapPtr set1 = doc.tilesets()[0].tileset;
   const Active active = doc.active();
   doc.markClean();
-  DocumentState next;
-  next.map = map::Map::create(1, 1, 1, 4, 4);
-  next.tilesets = {{"Tileset 1", map::Map::createTileset()}};
-  next.currentTileset = next.tilesets[0].tileset;
-  doc.replaceState("Load", std::move(next));
+  doc.replace("Load", {map::Map::create(1, 1, 1, 4, 4),
+                       std::vector<io::TilesetEntry>{{"Tileset 1", map::Map::createTileset()}}, {}});
   doc.markClean();
   EXPECT_EQ(doc.undoText(), "Undo Load");
   ASSERT_TRUE(doc.undo());
@@ -237,7 +286,7 @@ TEST_F(DocumentTest, LoadGivesTheFileANewMapBehindTheCurrentObjectsAndSelectedCe
   auto project = io::parseProject(out.data());
   ASSERT_TRUE(project.ok()) << project.error();
 
-  const MapPtr before = doc.map();
+  const ConstMapPtr before = doc.map();
   before->selectedX = 3;
   before->selectedY = 2;
   const auto oldLights = before->lights;
@@ -406,7 +455,7 @@ TEST_F(DocumentTest, UndoNeverLeavesActiveObjectsOutsideTheMap) {
   auto light = map::Light::createLight(1, 2, 0, 255, 255, 255);
   doc.push(addLight(doc.map(), light));
   doc.push(newRecord(pivot, "Data 3", "Null"));
-  const map::RecordPtr added = doc.active().record;
+  const ConstRecordPtr added = doc.active().record;
   ASSERT_EQ(added, pivot->records[2]);
   doc.setActive({light, pivot, added});
   doc.undo();

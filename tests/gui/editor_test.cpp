@@ -17,6 +17,7 @@
 #include "io/project.h"
 #include "gui/editor_fixture.h"
 #include "map/view.h"
+#include "support/document_seed.h"
 #include "support/fixtures.h"
 #include "tiles/tile.h"
 
@@ -204,11 +205,11 @@ TEST_F(EditorTest, AClosedSideWindowComesBackWithOnePressOfItsToggle) {
 // A painted stroke taken back with Ctrl+Z (from another window than the menu's) leaves the canvas as it was; closing the editor
 // with that change made asks first, and Cancel keeps it running.
 TEST_F(EditorTest, CtrlZTakesAStrokeBackAndClosingAModifiedDocumentAsks) {
-  pressOnceShown("New Map", "Create");
-  click(g().newMapButton);
   auto tile = std::make_shared<tiles::Tile>();
   tile->image = std::make_shared<platform::Image>(solidImage(64, 64, 30, 200, 60));
-  shell->currentTileset()->setCell(0, 0, 0, tile);
+  seedTileset(shell->document(), [&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
+  pressOnceShown("New Map", "Create");
+  click(g().newMapButton);
   click(g().toolButton("Plot"));
   ASSERT_EQ(shell->currentTile(), tile);
 
@@ -265,7 +266,7 @@ TEST_F(EditorTest, AClickOnALightOnlySelectsAndEachClickActsWhereItHappened) {
   // the stroke starts and ends at the click.
   auto tile = std::make_shared<tiles::Tile>();
   tile->image = std::make_shared<platform::Image>(solidImage(64, 64, 30, 200, 60));
-  shell->currentTileset()->setCell(0, 0, 0, tile);
+  seedTileset(shell->document(), [&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
   click(g().toolButton("Plot"));
   mouse(g().tilesetCanvas, Mouse::Move, 10, 10);
   mouse(g().tilesetCanvas, Mouse::Press, 10, 10);
@@ -293,8 +294,10 @@ TEST_F(EditorTest, AStampFromTheTilesWindowPaintsAndHidesWithItsLayer) {
     tile->image = std::make_shared<platform::Image>(solidImage(64, 64, r, gr, b));
     return tile;
   };
-  shell->currentTileset()->setCell(0, 0, 0, solid(200, 40, 40));
-  shell->currentTileset()->setCell(1, 0, 0, solid(40, 40, 200));
+  seedTileset(shell->document(), [&](map::Map& ts) {
+    ts.setCell(0, 0, 0, solid(200, 40, 40));
+    ts.setCell(1, 0, 0, solid(40, 40, 200));
+  });
   pressOnceShown("New Map", "Create");
   click(g().newMapButton);
   mouse(g().tilesetCanvas, Mouse::Move, 10, 10);
@@ -338,7 +341,7 @@ TEST_F(EditorTest, AStampFromTheTilesWindowPaintsAndHidesWithItsLayer) {
 TEST_F(EditorTest, TheBrushPreviewFollowsThePointerAndLeavesNoTraceWhenItLeaves) {
   auto tile = std::make_shared<tiles::Tile>();
   tile->image = std::make_shared<platform::Image>(solidImage(64, 64, 200, 40, 40));
-  shell->currentTileset()->setCell(0, 0, 0, tile);
+  seedTileset(shell->document(), [&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
   pressOnceShown("New Map", "Create");
   click(g().newMapButton);
   click(g().toolButton("Plot"));

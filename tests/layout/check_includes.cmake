@@ -1,5 +1,6 @@
 # Every include between areas points down: an area may include only the areas that
-# src/CMakeLists.txt adds before it. Run as: cmake -DSRC=<src folder> -P check_includes.cmake
+# src/CMakeLists.txt adds before it. And a header an area keeps to itself (the document's
+# write access) is included only there. Run as: cmake -DSRC=<src folder> -P check_includes.cmake
 get_filename_component(SRC "${SRC}" ABSOLUTE)
 file(READ "${SRC}/CMakeLists.txt" order_text)
 string(REGEX MATCHALL "add_subdirectory\\(([^)]+)\\)" adds "${order_text}")
@@ -22,6 +23,7 @@ function(area_of path out)
   set(${out} "${best}" PARENT_SCOPE)
 endfunction()
 
+set(own_headers "edit/writable.h")
 set(faults "")
 file(GLOB_RECURSE sources RELATIVE "${SRC}" "${SRC}/*.h" "${SRC}/*.cpp")
 foreach(source IN LISTS sources)
@@ -35,6 +37,10 @@ foreach(source IN LISTS sources)
   foreach(line IN LISTS includes)
     string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
     area_of("${header}" to)
+    list(FIND own_headers "${header}" own)
+    if((own GREATER -1) AND NOT (from STREQUAL to))
+      string(APPEND faults "\n  ${source} (${from}) includes ${header}, which ${to} keeps to itself")
+    endif()
     if(to STREQUAL "")
       continue()  # a generated header or one of the area's own
     endif()

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include "base/console.h"
 #include "edit/document.h"
 #include "support/fake_toolkit.h"
@@ -22,7 +24,19 @@ struct ObjectEditorTest : ::testing::Test {
   map::MapPtr m = Map::create(10, 10, 3, 32, 32);
   test::RecordingSurface canvas{400, 300};
 
-  void SetUp() override { doc.restoreState({m, {}, nullptr, {}, ""}); }
+  void SetUp() override { doc.reset({m, {}, {}}); }
+
+  // An object in the map as a loaded file brings it: a copy of the map with it takes over.
+  template <typename Ptr>
+  void place(const Ptr& object) {
+    auto next = std::make_shared<Map>(*m);
+    if constexpr (std::is_same_v<Ptr, map::LightPtr>)
+      next->addLight(object);
+    else
+      next->addPivot(object);
+    m = next;
+    doc.reset({m, {}, {}});
+  }
 
   ObjectGadgets makeGadgets() {
     auto lights = tk.createWindow("Lights", 0, 0, 200, 200, platform::kNoHandle, platform::kTitleBar);
@@ -47,10 +61,12 @@ struct ObjectEditorTest : ::testing::Test {
     return out;
   }
   // A pivot at the canvas centre (zoom 1, no scroll) with records "a", "b", "c".
-  map::PivotPtr pivotWithRecords(int count) {
+  map::PivotPtr pivotWithRecords(int count, float x = 200, std::string link = {}) {
     auto p = Pivot::createPivot(200, 150, 0);
+    p->x = x;
+    p->link = std::move(link);
     for (int i = 0; i < count; ++i) p->addRecord(std::string(1, static_cast<char>('a' + i)), "v" + std::to_string(i));
-    m->addPivot(p);
+    place(p);
     return p;
   }
 };
@@ -71,6 +87,8 @@ TEST_F(ObjectEditorTest, SelectingFillsTheWindowsAndMovesTheSelection) {
   auto a = Light::createLight(0, 0, 0, 255, 12, 0.5f);
   a->castShadows = 1;
   auto b = Light::createLight(0, 0, 0, 1, 2, 3);
+  place(a);
+  place(b);
   ed.selectLight(a);
   EXPECT_EQ(text(g.redField), "255.000000");
   EXPECT_EQ(text(g.greenField), "12.0000000");
@@ -82,8 +100,7 @@ TEST_F(ObjectEditorTest, SelectingFillsTheWindowsAndMovesTheSelection) {
   EXPECT_EQ(ed.activeLight(), b);
   EXPECT_FALSE(tk.checked(g.lightShadowsBox));
 
-  auto p = pivotWithRecords(2);
-  p->link = "door.lua";
+  auto p = pivotWithRecords(2, 200, "door.lua");
   tk.setText(g.valueField, "stale");
   ed.selectPivot(p);
   EXPECT_EQ(text(g.linkField), "door.lua");
@@ -94,6 +111,7 @@ TEST_F(ObjectEditorTest, SelectingFillsTheWindowsAndMovesTheSelection) {
 
 TEST_F(ObjectEditorTest, FieldChangesGoIntoTheActiveObjects) {
   auto l = Light::createLight(0, 0, 0, 1, 1, 1);
+  place(l);
   ed.selectLight(l);
   struct Case {
     const char* text;
@@ -215,8 +233,7 @@ TEST_F(ObjectEditorTest, DeleteRecordShiftsAndTheHighlightedRecordBecomesActive)
 
 TEST_F(ObjectEditorTest, ActiveRecordNeverOutlivesItsPlace) {
   auto p = pivotWithRecords(2);
-  auto q = pivotWithRecords(1);
-  q->x = 300;
+  auto q = pivotWithRecords(1, 300);
   // Selecting another pivot: the emptied Value field must not reach p's record.
   ed.selectPivot(p);
   ed.selectRecord(0);
@@ -250,8 +267,8 @@ TEST_F(ObjectEditorTest, ContextDeleteRemovesBothObjectsUnderThePoint) {
   base::ConsoleCapture console;
   auto l = Light::createLight(200, 150, 0, 1, 1, 1);
   auto other = Light::createLight(50, 50, 0, 1, 1, 1);
-  m->addLight(l);
-  m->addLight(other);
+  place(l);
+  place(other);
   auto p = pivotWithRecords(0);
   ed.selectLight(l);
   ed.selectPivot(p);
@@ -272,6 +289,7 @@ TEST_F(ObjectEditorTest, ContextDeleteRemovesBothObjectsUnderThePoint) {
 TEST_F(ObjectEditorTest, PickFillsAConfirmedColourAndACancelChangesNothing) {
   ed.pickColour();  // no active light: no requester
   auto l = Light::createLight(0, 0, 0, 10, 20, 30);
+  place(l);
   ed.selectLight(l);
   tk.colourAnswers.push_back(std::nullopt);  // before any colour was ever confirmed
   ed.pickColour();
@@ -307,13 +325,13 @@ TEST_F(ObjectEditorTest, BrowsePutsAChosenPathIntoTheLinkFieldAndACancelNothing)
 // on a user's change, so the undone values stay.
 TEST_F(ObjectEditorTest, UndoneChangesShowInTheWindowsAndStayUndone) {
   auto l = Light::createLight(0, 0, 0, 10, 20, 30);
-  m->addLight(l);
+  place(l);
+  auto p = pivotWithRecords(2);
   ed.selectLight(l);
   for (const char* typed : {"1", "12", "120"}) {
     tk.setText(g.greenField, typed);
     ed.fieldChanged(g.greenField);
   }
-  auto p = pivotWithRecords(2);
   ed.selectPivot(p);
   ed.selectRecord(1);
   tk.selectItem(g.recordsList, 1);
@@ -344,13 +362,13 @@ TEST_F(ObjectEditorTest, UndoneChangesShowInTheWindowsAndStayUndone) {
 TEST_F(ObjectEditorTest, SelectingALightOfFractionsRoundsItAsOneStep) {
   auto l = Light::createLight(0, 0, 0, 10.5f, 20, 30);
   l->castShadows = 5;
-  m->addLight(l);
+  auto whole = Light::createLight(0, 0, 0, 1, 2, 3);
+  place(l);
+  place(whole);
   ed.selectLight(l);
   EXPECT_EQ(l->red, 10);
   EXPECT_EQ(l->castShadows, 1);
   EXPECT_EQ(doc.history().size(), 1u);
-  auto whole = Light::createLight(0, 0, 0, 1, 2, 3);
-  m->addLight(whole);
   ed.selectLight(whole);
   EXPECT_EQ(doc.history().size(), 1u);
 }
