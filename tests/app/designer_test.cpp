@@ -64,6 +64,15 @@ struct Designer : ShellTest {
     move(g.tilesetCanvas, 96, 96);
     up(g.tilesetCanvas, platform::kLeftButton, 96, 96);
   }
+  // A light added at canvas (100, 100) through the context menu, then picked by a click.
+  void addAndPickLight() {
+    move(g.mapCanvas, 100, 100);
+    down(g.mapCanvas, platform::kRightButton, 100, 100);
+    tk.chooseMenu(g.contextMenu, app::tagOf("addLight"));
+    move(g.mapCanvas, 100, 100);
+    down(g.mapCanvas, platform::kLeftButton, 100, 100);
+    up(g.mapCanvas, platform::kLeftButton, 100, 100);
+  }
   // Layer 0 row by row: '.' empty, 'a', 'b'.
   std::string layer0() {
     const map::Map& m = *shell.currentMap();
@@ -180,14 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
              },
              "aa../aa../aabb/aaaa/", "Undo Line"},
         Case{"DeleteKeyDeletesTheLightPickedLast",
-             [](Designer& d) {
-               d.move(d.g.mapCanvas, 100, 100);
-               d.down(d.g.mapCanvas, platform::kRightButton, 100, 100);
-               d.tk.chooseMenu(d.g.contextMenu, app::tagOf("addLight"));
-               d.move(d.g.mapCanvas, 100, 100);
-               d.down(d.g.mapCanvas, platform::kLeftButton, 100, 100);
-               d.up(d.g.mapCanvas, platform::kLeftButton, 100, 100);
-             },
+             [](Designer& d) { d.addAndPickLight(); },
              [](Designer& d) { d.tk.key(platform::kKeyDelete); },
              "aa../aa../aa../aa../", "Undo Delete"},
         Case{"SelectThenDeleteClearsTheCellsOnTheCurrentLayer",
@@ -200,12 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
              "..../..../aa../aa../", "Undo Delete"},
         Case{"DeleteClearsTheSelectionBeforeTheLightPickedLast",
              [](Designer& d) {
-               d.move(d.g.mapCanvas, 100, 100);
-               d.down(d.g.mapCanvas, platform::kRightButton, 100, 100);
-               d.tk.chooseMenu(d.g.contextMenu, app::tagOf("addLight"));
-               d.move(d.g.mapCanvas, 100, 100);
-               d.down(d.g.mapCanvas, platform::kLeftButton, 100, 100);
-               d.up(d.g.mapCanvas, platform::kLeftButton, 100, 100);
+               d.addAndPickLight();
                d.tk.key('S');
                d.click(0, 3);
              },
