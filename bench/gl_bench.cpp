@@ -45,7 +45,7 @@ void frame(benchmark::State& state, float zoom) {
   // The middle of the map at the canvas centre.
   view.scrollX = static_cast<float>(m.width * m.tileWidth / 2 - surface.width() / 2);
   view.scrollY = static_cast<float>(m.height * m.tileHeight / 2 - surface.height() / 2);
-  view.hover = vorlane::map::CellPoint{m.selectedX, m.selectedY};
+  view.hover = vorlane::map::CellPoint{0, 0};
   const auto draw = [&] {
     surface.clear();
     vorlane::map::draw(m, view, surface);

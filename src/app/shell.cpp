@@ -197,7 +197,7 @@ Shell::After Shell::onTick(const Event&) {
   const map::Map& ts = *currentTileset();
   map::ViewState& tsView = tilesetView();
   platform::Surface& tilesetSurface = tk_.surface(g_.tilesetCanvas);
-  tsView.hover = map::CellPoint{ts.selectedX, ts.selectedY};
+  tsView.hover = tsView.picked;
   if (!stamp_.empty() && !tilesetDrag_)
     for (std::int32_t x = 0; x < stamp_.width; ++x)
       for (std::int32_t y = 0; y < stamp_.height; ++y) tsView.markCell(ts, stampSlotsX_ + x, stampSlotsY_ + y);
@@ -247,11 +247,11 @@ Shell::After Shell::onMouseDown(const Event& e) {
   } else if (e.datum == platform::kLeftButton) {
     leftHeld_ = true;
     if (e.source == g_.tilesetCanvas) {
-      const map::Map& ts = *currentTileset();
-      map::pickCell(ts, tilesetView(), tk_.surface(g_.tilesetCanvas), e.x, e.y);
+      map::ViewState& view = tilesetView();
+      map::pickCell(*currentTileset(), view, tk_.surface(g_.tilesetCanvas), e.x, e.y);
       tilesetDrag_ = true;
-      tilesetPressX_ = ts.selectedX;
-      tilesetPressY_ = ts.selectedY;
+      tilesetPressX_ = view.picked.x;
+      tilesetPressY_ = view.picked.y;
     }
     mapCanvas_->leftPress(e, brush());
   }
@@ -267,11 +267,11 @@ Shell::After Shell::onMouseUp(const Event& e) {
     if (tilesetDrag_) {
       // A drag over several slots picks them as a stamp; a click picks one tile as always.
       tilesetDrag_ = false;
-      const map::Map& ts = *currentTileset();
-      const bool block = ts.selectedX != tilesetPressX_ || ts.selectedY != tilesetPressY_;
-      stampSlotsX_ = std::min(tilesetPressX_, ts.selectedX);
-      stampSlotsY_ = std::min(tilesetPressY_, ts.selectedY);
-      stamp_ = block ? map::Stamp::fromTileset(ts, {tilesetPressX_, tilesetPressY_, ts.selectedX, ts.selectedY})
+      const map::CellPoint at = tilesetView().picked;
+      const bool block = at.x != tilesetPressX_ || at.y != tilesetPressY_;
+      stampSlotsX_ = std::min(tilesetPressX_, at.x);
+      stampSlotsY_ = std::min(tilesetPressY_, at.y);
+      stamp_ = block ? map::Stamp::fromTileset(*currentTileset(), {tilesetPressX_, tilesetPressY_, at.x, at.y})
                      : map::Stamp{};
     }
     if (!mapCanvas_->leftRelease(e, brush())) return After::skip;

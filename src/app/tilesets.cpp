@@ -103,7 +103,8 @@ After Tilesets::scan() {
 // actions), so an undone change stays undone.
 void Tilesets::followPick() {
   const map::Map& tileset = *current();
-  const tiles::TilePtr& picked = tileset.cell(tileset.selectedX, tileset.selectedY, 0);
+  const map::CellPoint slot = ctx_.tilesetView().picked;
+  const tiles::TilePtr& picked = tileset.cell(slot.x, slot.y, 0);
   if (picked != ctx_.currentTile) {
     ctx_.currentTile = picked;
     tk_.setChecked(g_.tileShadowsBox, picked && picked->castShadows != 0);

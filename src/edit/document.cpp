@@ -183,15 +183,13 @@ void Document::reset(Replacement start) {
 }
 
 void Document::load(io::Project project, std::string file) {
-  // The file's map becomes the document's, behind the objects of the map on show and with its
-  // selected cell, as loading has always kept them (the canvas keeps its view). Only the parsed map is written: a failure leaves
-  // the document as it was.
+  // The file's map becomes the document's, behind the objects of the map on show, as loading
+  // has always kept them (the canvas keeps its view). Only the parsed map is written: a
+  // failure leaves the document as it was.
   const map::Map& current = *map_;
   map::MapPtr next = std::move(project.map);
   next->lights.insert(next->lights.begin(), current.lights.begin(), current.lights.end());
   next->pivots.insert(next->pivots.begin(), current.pivots.begin(), current.pivots.end());
-  next->selectedX = current.selectedX;
-  next->selectedY = current.selectedY;
   DocumentState s = state();
   s.map = std::move(next);
   if (project.tilesets.size() > static_cast<std::size_t>(kMaxTilesets)) project.tilesets.resize(kMaxTilesets);

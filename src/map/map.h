@@ -43,10 +43,6 @@ class Map : public CellWriter {
   std::int32_t tileCount = 0;
   std::vector<LightPtr> lights;
   std::vector<PivotPtr> pivots;
-  // The selected cell is view state, mutable until it leaves the model, so that the views
-  // work on a read-only map.
-  mutable std::int32_t selectedX = 0;
-  mutable std::int32_t selectedY = 0;
   // Changes with every cell write, to a value no map has had before: a canvas showing this map
   // knows from it whether the cells changed since its last frame.
   std::uint64_t revision = nextRevision();

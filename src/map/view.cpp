@@ -555,11 +555,8 @@ std::optional<CellPoint> cellAt(const Map& map, const ViewState& view, const Sur
   return CellPoint{x, y};
 }
 
-void pickCell(const Map& map, const ViewState& view, const Surface& surface, int px, int py) {
-  if (const auto cell = cellAt(map, view, surface, px, py)) {
-    map.selectedX = cell->x;
-    map.selectedY = cell->y;
-  }
+void pickCell(const Map& map, ViewState& view, const Surface& surface, int px, int py) {
+  if (const auto cell = cellAt(map, view, surface, px, py)) view.picked = *cell;
 }
 
 LightPtr pickLight(const Map& map, const ViewState& view, const Surface& surface, float px, float py) {

@@ -61,6 +61,8 @@ struct ViewState {
   float zoom = 1.0f;
   // Outlined in red like a mark, every frame it is set.
   std::optional<CellPoint> hover;
+  // The cell last picked on this canvas: on the Tiles window, the slot of the current tile.
+  CellPoint picked{0, 0};
   Marks marks;
   // Compared by address only, while the objects are in the map being drawn.
   const Light* selectedLight = nullptr;
@@ -107,8 +109,8 @@ CellBox shownCells(const Map& map, const ViewState& view, const platform::Surfac
 // The cell strictly inside which (px, py) lies, or none.
 std::optional<CellPoint> cellAt(const Map& map, const ViewState& view, const platform::Surface& surface, int px,
                                 int py);
-// Sets selectedX/selectedY to cellAt's cell; else no change.
-void pickCell(const Map& map, const ViewState& view, const platform::Surface& surface, int px, int py);
+// Sets the view's picked cell to cellAt's cell; else no change.
+void pickCell(const Map& map, ViewState& view, const platform::Surface& surface, int px, int py);
 // The first light (pivot) whose pick box holds the point strictly, or none.
 LightPtr pickLight(const Map& map, const ViewState& view, const platform::Surface& surface, float px, float py);
 PivotPtr pickPivot(const Map& map, const ViewState& view, const platform::Surface& surface, float px, float py);

@@ -377,15 +377,15 @@ TEST_F(Pointer, MiddleDragScrollsTheMapFromTheFirstMoveOn) {
 TEST_F(Pointer, TilesetPickOnPressAndWhileHeld) {
   move(g.tilesetCanvas, 80, 10);  // not held: no pick
   runScript();
-  EXPECT_EQ(shell.currentTileset()->selectedX, 0);
+  EXPECT_EQ(shell.tilesetView().picked.x, 0);
   down(g.tilesetCanvas, kLeftButton);
   move(g.tilesetCanvas, 150, 10);
   runScript();
-  EXPECT_EQ(shell.currentTileset()->selectedX, 2);
+  EXPECT_EQ(shell.tilesetView().picked.x, 2);
   up(g.tilesetCanvas, kLeftButton);
   move(g.tilesetCanvas, 80, 10);
   runScript();
-  EXPECT_EQ(shell.currentTileset()->selectedX, 2);
+  EXPECT_EQ(shell.tilesetView().picked.x, 2);
 }
 
 }  // namespace

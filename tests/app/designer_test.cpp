@@ -152,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"BucketWithNoTileClearsTheArea",
              [](Designer& d) {
                d.seedMap([&](map::Map& m) { m.setCell(1, 1, 0, nullptr); });  // splits nothing: 4-connected still
-               d.shell.currentTileset()->selectedX = 2;           // an empty slot
+               d.shell.tilesetView().picked.x = 2;           // an empty slot
                d.tk.tick();
              },
              [](Designer& d) {

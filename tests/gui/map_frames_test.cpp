@@ -75,7 +75,6 @@ MapPtr scene() {
   auto pivot = std::make_shared<map::Pivot>();
   pivot->x = 180, pivot->y = 60;
   m->addPivot(pivot);
-  m->selectedX = 2, m->selectedY = 1;
   return m;
 }
 
@@ -104,7 +103,7 @@ class MapFramesTest : public ::testing::Test {
     s = &tk->surface(canvas);
     map = scene();
     view.selectedLight = map->lights[0].get();
-    view.hover = map::CellPoint{map->selectedX, map->selectedY};
+    view.hover = map::CellPoint{2, 1};
   }
 
   // One frame as each timer tick draws it, or only the tiles and markers.

@@ -382,10 +382,10 @@ TEST(MapView, PickCellEqualsTheWalkIncludingGridLines) {
       RecordingSurface s(400, 300);
       for (int py = -10; py <= 310; py += 5)
         for (int px = -10; px <= 410; px += step) {
-          m->selectedX = -7, m->selectedY = -9;
+          view.picked = {-7, -9};
           pickCell(*m, view, s, px, py);
           auto want = walkPick(*m, view, 400, 300, px, py, {-7, -9});
-          ASSERT_EQ(std::make_pair(m->selectedX, m->selectedY), want)
+          ASSERT_EQ(std::make_pair(view.picked.x, view.picked.y), want)
               << "point " << px << "," << py << " zoom " << v.zoom << " scroll " << v.scrollX;
         }
     }
@@ -405,9 +405,9 @@ TEST(MapView, MapWithoutCellsButAHugeSideCostsNothing) {
     drawGrid(*m, view, s);
     EXPECT_TRUE(s.callsOf(Op::Image).empty());
     EXPECT_TRUE(s.segments.empty());
-    m->selectedX = 5;
+    view.picked.x = 5;
     pickCell(*m, view, s, 10, 10);
-    EXPECT_EQ(m->selectedX, 5);
+    EXPECT_EQ(view.picked.x, 5);
   }
   m->fillLayer(0, imageTile());
   EXPECT_FALSE(m->addToFirstFreeCell(imageTile()));
@@ -417,13 +417,13 @@ TEST(MapView, PickCellEdgesAndEmptyMap) {
   auto m = Map::create(4, 4, 1, 64, 32);
   ViewState view;
   RecordingSurface s(400, 300);
-  m->selectedX = 3, m->selectedY = 3;
+  view.picked = {3, 3};
   pickCell(*m, view, s, 2 * 64, 1 * 32 + 1);  // on the left edge of (2, 1)
-  EXPECT_EQ(std::make_pair(m->selectedX, m->selectedY), std::make_pair(3, 3));
+  EXPECT_EQ(std::make_pair(view.picked.x, view.picked.y), std::make_pair(3, 3));
   pickCell(*m, view, s, 2 * 64 + 1, 1 * 32 + 1);
-  EXPECT_EQ(std::make_pair(m->selectedX, m->selectedY), std::make_pair(2, 1));
+  EXPECT_EQ(std::make_pair(view.picked.x, view.picked.y), std::make_pair(2, 1));
   pickCell(*m, view, s, 1000, 10);  // outside the map
-  EXPECT_EQ(std::make_pair(m->selectedX, m->selectedY), std::make_pair(2, 1));
+  EXPECT_EQ(std::make_pair(view.picked.x, view.picked.y), std::make_pair(2, 1));
 
   // Zooming keeps the centre's map point: the corner of (3, 4) sits on the centre (200, 150)
   // at zoom 1 and at zoom 2.
@@ -433,9 +433,9 @@ TEST(MapView, PickCellEdgesAndEmptyMap) {
     zView.zoom = zoom;
     EXPECT_EQ(corner(4, 50, 0, zoom, 400), 200);
     pickCell(*z, zView, s, 201, 151);
-    EXPECT_EQ(std::make_pair(z->selectedX, z->selectedY), std::make_pair(4, 5));
+    EXPECT_EQ(std::make_pair(zView.picked.x, zView.picked.y), std::make_pair(4, 5));
     pickCell(*z, zView, s, 199, 149);
-    EXPECT_EQ(std::make_pair(z->selectedX, z->selectedY), std::make_pair(3, 4));
+    EXPECT_EQ(std::make_pair(zView.picked.x, zView.picked.y), std::make_pair(3, 4));
   }
 
   auto none = Map::create(0, 0, 0, 0, 0);
@@ -452,7 +452,7 @@ TEST(MapView, PickCellEdgesAndEmptyMap) {
   EXPECT_EQ(s.callsOf(Op::Rect).size(), 1u);
   EXPECT_TRUE(s.callsOf(Op::Lines).size() == 1u);  // the range circle only
   pickCell(*none, noneView, s, 201, 151);
-  EXPECT_EQ(none->selectedX, 0);
+  EXPECT_EQ(noneView.picked.x, 0);
   EXPECT_NE(pickLight(*none, noneView, s, 200, 150), nullptr);
   EXPECT_NE(pickPivot(*none, noneView, s, 200, 150), nullptr);
 }
