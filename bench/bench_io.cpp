@@ -20,7 +20,7 @@ struct Generated {
   std::vector<io::TilesetEntry> tilesets;
 };
 
-tiles::TilePtr generatedTile(int n) {
+std::shared_ptr<tiles::Tile> generatedTile(int n) {
   auto image = std::make_shared<platform::Image>(64, 64);
   for (std::size_t i = 0; i < image->pixels.size(); ++i) image->pixels[i] = static_cast<std::uint8_t>(i * 7 + n);
   auto tile = std::make_shared<tiles::Tile>();

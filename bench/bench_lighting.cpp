@@ -14,6 +14,7 @@
 #include "lighting/reference.h"
 #include "lighting/render.h"
 #include "lighting/scenes.h"
+#include "support/own_parts.h"
 
 namespace {
 
@@ -203,7 +204,7 @@ void BM_PreviewAfterALightMove(benchmark::State& state) {
   auto previous = lighting::render(lighting::Snapshot(*m), settings).value();
   float step = 8;
   for (auto _ : state) {
-    m->lights[2]->x += step;
+    test::writable(m->lights[2])->x += step;
     step = -step;
     const lighting::Snapshot scene(*m);
     auto lit = incremental ? lighting::relight(previous, scene, settings) : lighting::render(scene, settings);

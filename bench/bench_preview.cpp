@@ -17,6 +17,7 @@
 #include "big_map.h"
 #include "lighting/scenes.h"
 #include "support/recording_surface.h"
+#include "support/own_parts.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ void BM_PreviewBakerAfterALightMove(benchmark::State& state) {
       baker.clear();
       state.ResumeTiming();
     }
-    m->lights[2]->x += step;
+    test::writable(m->lights[2])->x += step;
     step = -step;
     baker.request(lighting::Snapshot(*m), settings, m.get());
     baker.wait();
@@ -115,14 +116,14 @@ void BM_BigMapLightMove(benchmark::State& state) {
         baker.clear();
         state.ResumeTiming();
       }
-      m->lights[2]->x += step;
+      test::writable(m->lights[2])->x += step;
       step = -step;
       baker.request(lighting::Snapshot(*m, false), settings, m.get());
       baker.wait();
       if (!baker.poll()) state.SkipWithError("no bake to show");
       peak = std::max(peak, residentMiB());
     }
-    m->lights[2]->x = x0;
+    test::writable(m->lights[2])->x = x0;
     state.counters["kept"] = static_cast<double>(baker.shown() ? baker.shown()->shadowMapsKept : 0);
     state.counters["density"] = settings.density;
   }

@@ -124,7 +124,7 @@ void textCorpus() {
     put("text_to_int", "t" + std::to_string(n++), text(s));
 }
 
-tiles::TilePtr tile(const std::string& path, int w, int h) {
+std::shared_ptr<tiles::Tile> tile(const std::string& path, int w, int h) {
   auto t = std::make_shared<tiles::Tile>();
   auto image = std::make_shared<platform::Image>(test::patternImage(w, h));
   t->path = path;

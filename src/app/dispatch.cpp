@@ -68,8 +68,8 @@ Shell::After Shell::paste() {
 Shell::After Shell::deleteSelected() {
   if (mapCanvas_->deleteSelection()) return After::step;
   const bool lastPickedLight = mapCanvas_->lastPickedLight();
-  edit::ConstLightPtr light = lastPickedLight ? objects_->activeLight() : nullptr;
-  edit::ConstPivotPtr pivot = lastPickedLight ? nullptr : objects_->activePivot();
+  map::LightPtr light = lastPickedLight ? objects_->activeLight() : nullptr;
+  map::PivotPtr pivot = lastPickedLight ? nullptr : objects_->activePivot();
   if (!light && !pivot) return After::step;
   objects_->endDrag();
   objects_->removeObjects(std::move(light), std::move(pivot));

@@ -11,9 +11,9 @@ class ObjectsPanel {
   explicit ObjectsPanel(EditorContext& ctx);
 
   objects::ObjectEditor& editor() { return editor_; }
-  const edit::ConstLightPtr& activeLight() const { return editor_.activeLight(); }
-  const edit::ConstPivotPtr& activePivot() const { return editor_.activePivot(); }
-  const edit::ConstRecordPtr& activeRecord() const { return editor_.activeRecord(); }
+  const map::LightPtr& activeLight() const { return editor_.activeLight(); }
+  const map::PivotPtr& activePivot() const { return editor_.activePivot(); }
+  const map::RecordPtr& activeRecord() const { return editor_.activeRecord(); }
   bool lightsShown() const { return lightsShown_; }
   bool pivotsShown() const { return pivotsShown_; }
 

@@ -10,6 +10,11 @@ namespace vorlane::edit {
 
 namespace {
 
+// A command's handle on an object it changes; the rest of the editor holds objects read-only.
+using LightRef = std::shared_ptr<map::Light>;
+using PivotRef = std::shared_ptr<map::Pivot>;
+using RecordRef = std::shared_ptr<map::record>;
+
 template <typename T>
 std::size_t objectBytes(const std::vector<std::shared_ptr<T>>& list) {
   return list.capacity() * sizeof(std::shared_ptr<T>) + list.size() * sizeof(T);
@@ -135,7 +140,7 @@ class RemoveObjects final : public Command {
 
 class MoveObjects final : public Command {
  public:
-  MoveObjects(map::LightPtr light, Position lightTo, map::PivotPtr pivot, Position pivotTo)
+  MoveObjects(LightRef light, Position lightTo, PivotRef pivot, Position pivotTo)
       : light_(std::move(light)), pivot_(std::move(pivot)), lightTo_(lightTo), pivotTo_(pivotTo) {
     if (light_) lightFrom_ = {light_->x, light_->y};
     if (pivot_) pivotFrom_ = {pivot_->x, pivot_->y};
@@ -164,8 +169,8 @@ class MoveObjects final : public Command {
       pivot_->y = pivot.y;
     }
   }
-  map::LightPtr light_;
-  map::PivotPtr pivot_;
+  LightRef light_;
+  PivotRef pivot_;
   Position lightFrom_, lightTo_, pivotFrom_, pivotTo_;
 };
 
@@ -209,7 +214,7 @@ struct Records {
 
 class NewRecord final : public Command {
  public:
-  NewRecord(map::PivotPtr pivot, std::string name, std::string value)
+  NewRecord(PivotRef pivot, std::string name, std::string value)
       : pivot_(std::move(pivot)), record_(std::make_shared<map::record>()) {
     record_->name = std::move(name);
     record_->value = std::move(value);
@@ -243,15 +248,15 @@ class NewRecord final : public Command {
   }
 
  private:
-  map::PivotPtr pivot_;
-  map::RecordPtr record_;
-  ConstRecordPtr previous_;
+  PivotRef pivot_;
+  RecordRef record_;
+  map::RecordPtr previous_;
   Records before_;
 };
 
 class DeleteRecord final : public Command {
  public:
-  DeleteRecord(map::PivotPtr pivot, std::int32_t index) : pivot_(std::move(pivot)), index_(index) {}
+  DeleteRecord(PivotRef pivot, std::int32_t index) : pivot_(std::move(pivot)), index_(index) {}
   std::string label() const override { return "Delete Record"; }
   ChangeSet changes() const override { return Change::objects | Change::selection; }
   void redo(Document& doc) override {
@@ -285,7 +290,7 @@ class DeleteRecord final : public Command {
   std::size_t cost() const override { return sizeof(*this) + before_.slots.capacity() * sizeof(map::RecordPtr); }
 
  private:
-  map::PivotPtr pivot_;
+  PivotRef pivot_;
   std::int32_t index_;
   Records before_;
   bool wasActive_ = false;
@@ -348,9 +353,9 @@ class ReplaceState final : public Command {
   DocumentState before_, after_;
 };
 
-std::string* pivotLink(const map::PivotPtr& p) { return &p->link; }
-std::string* recordName(const map::RecordPtr& r) { return &r->name; }
-std::string* recordValue(const map::RecordPtr& r) { return &r->value; }
+std::string* pivotLink(const PivotRef& p) { return &p->link; }
+std::string* recordName(const RecordRef& r) { return &r->name; }
+std::string* recordValue(const RecordRef& r) { return &r->value; }
 
 }  // namespace
 
@@ -379,7 +384,7 @@ void Group::add(std::unique_ptr<Command> command) {
   parts_.push_back(std::move(command));
 }
 
-std::unique_ptr<Command> setTileFlags(const ConstTilePtr& tile, std::int32_t castShadows, std::int32_t collider) {
+std::unique_ptr<Command> setTileFlags(const tiles::TilePtr& tile, std::int32_t castShadows, std::int32_t collider) {
   tiles::Tile values;
   values.castShadows = castShadows;
   values.collider = collider;
@@ -387,7 +392,7 @@ std::unique_ptr<Command> setTileFlags(const ConstTilePtr& tile, std::int32_t cas
                                                                     "Tile Flags", -1, Change::tiles);
 }
 
-std::unique_ptr<Command> setTileFields(const ConstTilePtr& tile, std::string path, std::int32_t castShadows,
+std::unique_ptr<Command> setTileFields(const tiles::TilePtr& tile, std::string path, std::int32_t castShadows,
                                        std::int32_t collider) {
   tiles::Tile values;
   values.path = std::move(path);
@@ -405,38 +410,38 @@ std::unique_ptr<Command> addPivot(ConstMapPtr map, map::PivotPtr pivot) {
   return std::make_unique<AddObject<map::PivotPtr, &map::Map::pivots>>(std::move(map), std::move(pivot), "Add Pivot");
 }
 
-std::unique_ptr<Command> removeObjects(ConstMapPtr map, const ConstLightPtr& light, const ConstPivotPtr& pivot) {
+std::unique_ptr<Command> removeObjects(ConstMapPtr map, const map::LightPtr& light, const map::PivotPtr& pivot) {
   return std::make_unique<RemoveObjects>(std::move(map), Writable::object(light), Writable::object(pivot));
 }
 
-std::unique_ptr<Command> setLightFields(const ConstLightPtr& light, const map::Light& values, std::string label,
+std::unique_ptr<Command> setLightFields(const map::LightPtr& light, const map::Light& values, std::string label,
                                         int field) {
   return std::make_unique<SetFields<map::Light, map::kLightFields>>(Writable::object(light), values, map::kEdited,
                                                                     std::move(label), field, Change::objects);
 }
 
-std::unique_ptr<Command> moveObjects(const ConstLightPtr& light, Position lightTo, const ConstPivotPtr& pivot,
+std::unique_ptr<Command> moveObjects(const map::LightPtr& light, Position lightTo, const map::PivotPtr& pivot,
                                      Position pivotTo) {
   return std::make_unique<MoveObjects>(Writable::object(light), lightTo, Writable::object(pivot), pivotTo);
 }
 
-std::unique_ptr<Command> setPivotLink(const ConstPivotPtr& pivot, std::string link) {
-  return std::make_unique<SetText<map::PivotPtr>>(Writable::object(pivot), &pivotLink, std::move(link), "Pivot Link",
+std::unique_ptr<Command> setPivotLink(const map::PivotPtr& pivot, std::string link) {
+  return std::make_unique<SetText<PivotRef>>(Writable::object(pivot), &pivotLink, std::move(link), "Pivot Link",
                                                   0);
 }
 
-std::unique_ptr<Command> setRecordText(const ConstRecordPtr& rec, RecordField field, std::string text) {
+std::unique_ptr<Command> setRecordText(const map::RecordPtr& rec, RecordField field, std::string text) {
   const bool name = field == RecordField::name;
-  return std::make_unique<SetText<map::RecordPtr>>(Writable::object(rec), name ? &recordName : &recordValue,
+  return std::make_unique<SetText<RecordRef>>(Writable::object(rec), name ? &recordName : &recordValue,
                                                    std::move(text), name ? "Record Name" : "Record Value",
                                                    name ? 0 : 1);
 }
 
-std::unique_ptr<Command> newRecord(const ConstPivotPtr& pivot, std::string name, std::string value) {
+std::unique_ptr<Command> newRecord(const map::PivotPtr& pivot, std::string name, std::string value) {
   return std::make_unique<NewRecord>(Writable::object(pivot), std::move(name), std::move(value));
 }
 
-std::unique_ptr<Command> deleteRecord(const ConstPivotPtr& pivot, std::int32_t index) {
+std::unique_ptr<Command> deleteRecord(const map::PivotPtr& pivot, std::int32_t index) {
   return std::make_unique<DeleteRecord>(Writable::object(pivot), index);
 }
 

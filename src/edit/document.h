@@ -20,17 +20,13 @@ inline constexpr int kMaxTilesets = io::kMaxTilesets;
 
 // What the document hands out: its parts, read-only.
 using ConstMapPtr = std::shared_ptr<const map::Map>;
-using ConstLightPtr = std::shared_ptr<const map::Light>;
-using ConstPivotPtr = std::shared_ptr<const map::Pivot>;
-using ConstRecordPtr = std::shared_ptr<const map::record>;
-using ConstTilePtr = std::shared_ptr<const tiles::Tile>;
 
 // The objects the Lights and Pivots windows edit. Never an object outside the current map
 // (or a record outside the active pivot's records in use).
 struct Active {
-  ConstLightPtr light;
-  ConstPivotPtr pivot;
-  ConstRecordPtr record;
+  map::LightPtr light;
+  map::PivotPtr pivot;
+  map::RecordPtr record;
   bool operator==(const Active&) const = default;
 };
 

@@ -59,7 +59,7 @@ platform::Image flipNormalMap(const platform::Image& normals, std::uint32_t flag
   return out;
 }
 
-tiles::TilePtr flippedTile(const tiles::Tile& tile, std::uint32_t flags) {
+std::shared_ptr<tiles::Tile> flippedTile(const tiles::Tile& tile, std::uint32_t flags) {
   auto out = std::make_shared<tiles::Tile>(tile);
   if (!tile.image) return out;
   const platform::Image& image = *tile.image;

@@ -23,6 +23,6 @@ platform::Image flipImage(const platform::Image& image, std::uint32_t flags, boo
 // them (mirroring negates a component; the diagonal flip swaps x and y on the screen).
 platform::Image flipNormalMap(const platform::Image& normals, std::uint32_t flags);
 // A new tile showing `tile` as a cell with `flags` shows it; flags and path are the tile's.
-tiles::TilePtr flippedTile(const tiles::Tile& tile, std::uint32_t flags);
+std::shared_ptr<tiles::Tile> flippedTile(const tiles::Tile& tile, std::uint32_t flags);
 
 }  // namespace vorlane::formats

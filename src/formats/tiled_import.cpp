@@ -190,13 +190,13 @@ base::Status Builder::addTileset(const TilesetSource& source) {
   for (const Property& p : source.properties)
     if (p.name != "normalmap") leaveOut("the property " + quoted(p.name) + " of " + owner);
 
-  std::vector<tiles::TilePtr> made;
+  MadeTiles made;
   if (!source.image.empty())
     if (auto cut = cutTileset(source, owner, made); !cut) return cut;
   if (auto entries = addTileEntries(source, owner, made); !entries) return entries;
   tilesMade_ += made.size();
   addTab(source.name, owner, made);
-  ranges_.push_back({source.firstGid, std::move(made)});
+  ranges_.push_back({source.firstGid, {made.begin(), made.end()}});
   std::stable_sort(ranges_.begin(), ranges_.end(), [](const Range& a, const Range& b) { return a.first < b.first; });
   return base::success();
 }
@@ -208,7 +208,7 @@ void Builder::noteStretched(std::int32_t width, std::int32_t height, const std::
 }
 
 base::Status Builder::cutTileset(const TilesetSource& source, const std::string& owner,
-                                 std::vector<tiles::TilePtr>& made) {
+                                 MadeTiles& made) {
   if (source.tileWidth < 1 || source.tileHeight < 1 || source.tileWidth > kMaxTileSide ||
       source.tileHeight > kMaxTileSide)
     return base::Error{owner + ": the tile width and height must be from 1 to " + std::to_string(kMaxTileSide)};
@@ -247,7 +247,7 @@ base::Status Builder::cutTileset(const TilesetSource& source, const std::string&
 
 // The <tile> entries: the images of a collection, and flags, animations and shapes of any tile.
 base::Status Builder::addTileEntries(const TilesetSource& source, const std::string& owner,
-                                     std::vector<tiles::TilePtr>& made) {
+                                     MadeTiles& made) {
   for (const TileEntry& entry : source.tiles) {
     const std::string tileOwner = owner + " tile " + std::to_string(entry.id);
     if (source.image.empty() && !entry.image.empty()) {
@@ -280,7 +280,7 @@ base::Status Builder::addTileEntries(const TilesetSource& source, const std::str
   return base::success();
 }
 
-void Builder::addTab(const std::string& name, const std::string& owner, const std::vector<tiles::TilePtr>& made) {
+void Builder::addTab(const std::string& name, const std::string& owner, const MadeTiles& made) {
   if (tilesets_.size() >= static_cast<std::size_t>(io::kMaxTilesets)) {
     leaveOut("tilesets past the 255 Vorlane holds (their tiles stay on the map)");
     return;
@@ -460,8 +460,9 @@ base::Result<Imported> Builder::finish() {
           if (gid & kFlipBits) {
             tiles::TilePtr& copy = flipped_[gid];
             if (!copy) {
-              copy = flippedTile(**last, gid & kFlipBits);
-              copy->path = uniquePath((*last)->path + " flipped " + flipName(gid));
+              auto made = flippedTile(**last, gid & kFlipBits);
+              made->path = uniquePath((*last)->path + " flipped " + flipName(gid));
+              copy = std::move(made);
             }
             last = &copy;
           }

@@ -90,6 +90,8 @@ class Builder {
   void note(const std::string& what);
 
  private:
+  // Tiles this import makes: written (cut, flagged) until the map is done.
+  using MadeTiles = std::vector<std::shared_ptr<tiles::Tile>>;
   // The tiles of one tileset by id, from its first GID on.
   struct Range {
     std::uint32_t first;
@@ -103,9 +105,9 @@ class Builder {
   // Tile paths are their identity in a project file: no two tiles may share one.
   std::string uniquePath(const std::string& path);
   // The steps of addTileset: the tiles cut from its one image, its <tile> entries, its tab.
-  base::Status cutTileset(const TilesetSource& source, const std::string& owner, std::vector<tiles::TilePtr>& made);
-  base::Status addTileEntries(const TilesetSource& source, const std::string& owner, std::vector<tiles::TilePtr>& made);
-  void addTab(const std::string& name, const std::string& owner, const std::vector<tiles::TilePtr>& made);
+  base::Status cutTileset(const TilesetSource& source, const std::string& owner, MadeTiles& made);
+  base::Status addTileEntries(const TilesetSource& source, const std::string& owner, MadeTiles& made);
+  void addTab(const std::string& name, const std::string& owner, const MadeTiles& made);
   // Tiles drawn stretched to cells of another size are worth a note.
   void noteStretched(std::int32_t width, std::int32_t height, const std::string& owner);
 
@@ -114,7 +116,7 @@ class Builder {
     std::string image, normal, owner, transparent;
     platform::ImageSize size;  // from the image's header
     std::int32_t width, height, margin, spacing, columns;  // of the tiles, in the image
-    std::vector<tiles::TilePtr> tiles;
+    MadeTiles tiles;
   };
   // The image's sides, from its header alone.
   base::Result<platform::ImageSize> probe(const std::string& path, const std::string& owner);

@@ -41,7 +41,7 @@ void readFields(base::ByteReader& in, const std::array<Field<T>, N>& fields, T& 
 
 }  // namespace
 
-LightPtr Light::createLight(float x, float y, float layer, float red, float green, float blue) {
+std::shared_ptr<Light> Light::createLight(float x, float y, float layer, float red, float green, float blue) {
   auto light = std::make_shared<Light>();
   light->x = x;
   light->y = y;
@@ -62,7 +62,7 @@ void record::write(base::ByteWriter& out) const { writeFields(out, kRecordFields
 
 void record::read(base::ByteReader& in) { readFields(in, kRecordFields, *this, [] {}); }
 
-PivotPtr Pivot::createPivot(std::int32_t x, std::int32_t y, std::int32_t layer) {
+std::shared_ptr<Pivot> Pivot::createPivot(std::int32_t x, std::int32_t y, std::int32_t layer) {
   auto pivot = std::make_shared<Pivot>();
   pivot->x = static_cast<float>(x);
   pivot->y = static_cast<float>(y);

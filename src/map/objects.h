@@ -17,9 +17,11 @@ struct MapObject {
 struct Light;
 struct Pivot;
 struct record;
-using LightPtr = std::shared_ptr<Light>;
-using PivotPtr = std::shared_ptr<Pivot>;
-using RecordPtr = std::shared_ptr<record>;
+// Once in a map, an object is read-only: it changes through an editor command, or a script's
+// write into its own copy. Code that makes one holds it writable until it hands it over.
+using LightPtr = std::shared_ptr<const Light>;
+using PivotPtr = std::shared_ptr<const Pivot>;
+using RecordPtr = std::shared_ptr<const record>;
 
 struct Light : MapObject {
   float red = 0, green = 0, blue = 0;
@@ -28,7 +30,7 @@ struct Light : MapObject {
   float range = 700;
   std::int32_t castShadows = 0;
 
-  static LightPtr createLight(float x, float y, float layer, float red, float green, float blue);
+  static std::shared_ptr<Light> createLight(float x, float y, float layer, float red, float green, float blue);
   // 36 bytes; `selected` is whether the editor shows the light as selected, which a file keeps
   // and a read passes over.
   void write(base::ByteWriter& out, bool selected = false) const;
@@ -55,7 +57,7 @@ struct Pivot : MapObject {
   std::vector<RecordPtr> records;
   std::int32_t recordCount = 0;
 
-  static PivotPtr createPivot(std::int32_t x, std::int32_t y, std::int32_t layer);
+  static std::shared_ptr<Pivot> createPivot(std::int32_t x, std::int32_t y, std::int32_t layer);
   // Appends a record; returns false (and stores nothing) when all 255 slots are in use.
   bool addRecord(const std::string& name, const std::string& value);
   // `selected` as for a light.

@@ -44,7 +44,7 @@ void ObjectEditor::deleteAt(const map::ViewState& view, const platform::Surface&
   removeObjects(std::move(light), std::move(pivot));
 }
 
-void ObjectEditor::removeObjects(edit::ConstLightPtr light, edit::ConstPivotPtr pivot) {
+void ObjectEditor::removeObjects(map::LightPtr light, map::PivotPtr pivot) {
   const auto& lights = doc_.map()->lights;
   const auto& pivots = doc_.map()->pivots;
   if (light && std::find(lights.begin(), lights.end(), light) == lights.end()) light = nullptr;
@@ -67,7 +67,7 @@ void ObjectEditor::listRecords(const map::Pivot& pivot) {
 }
 
 // The document keeps the selection; the windows and the canvas show it.
-void ObjectEditor::selectLight(const edit::ConstLightPtr& light) {
+void ObjectEditor::selectLight(const map::LightPtr& light) {
   if (!light) return;
   edit::Active a = doc_.active();
   a.light = light;
@@ -79,7 +79,7 @@ void ObjectEditor::selectLight(const edit::ConstLightPtr& light) {
 
 // Another pivot's records: no record is chosen, so the record fields and the list's choice
 // are emptied too.
-void ObjectEditor::selectPivot(const edit::ConstPivotPtr& pivot) {
+void ObjectEditor::selectPivot(const map::PivotPtr& pivot) {
   if (!pivot) return;
   edit::Active a = doc_.active();
   a.pivot = pivot;
@@ -92,7 +92,7 @@ void ObjectEditor::selectPivot(const edit::ConstPivotPtr& pivot) {
   applyLink();
 }
 
-void ObjectEditor::beginDrag(edit::ConstLightPtr light, edit::ConstPivotPtr pivot, map::MapPoint at) {
+void ObjectEditor::beginDrag(map::LightPtr light, map::PivotPtr pivot, map::MapPoint at) {
   drag_ = {};
   if (light) drag_.lightFrom = {light->x, light->y};
   if (pivot) drag_.pivotFrom = {pivot->x, pivot->y};
@@ -126,7 +126,7 @@ void ObjectEditor::endDrag() {
 
 // A cancelled requester leaves the fields, and so the light, as they were.
 void ObjectEditor::pickColour() {
-  const edit::ConstLightPtr& light = activeLight();
+  const map::LightPtr& light = activeLight();
   if (!light) return;
   if (!tk_.colourRequester(floatToInt(light->red), floatToInt(light->green), floatToInt(light->blue))) return;
   const platform::Colour c = tk_.lastColour();
@@ -144,7 +144,7 @@ void ObjectEditor::browseLink() {
 }
 
 void ObjectEditor::selectRecord(int index) {
-  const edit::ConstPivotPtr& pivot = activePivot();
+  const map::PivotPtr& pivot = activePivot();
   if (!pivot || index < 0 || index >= pivot->recordCount) return;
   edit::Active a = doc_.active();
   a.record = pivot->records[static_cast<std::size_t>(index)];
@@ -154,7 +154,7 @@ void ObjectEditor::selectRecord(int index) {
 }
 
 void ObjectEditor::newRecord() {
-  const edit::ConstPivotPtr pivot = activePivot();
+  const map::PivotPtr pivot = activePivot();
   if (!pivot) return;
   if (pivot->recordCount >= map::kMaxRecords) {
     tk_.messageBox(map::kRecordsFull, platform::MessageKind::Information);
@@ -170,7 +170,7 @@ void ObjectEditor::newRecord() {
 }
 
 void ObjectEditor::deleteRecord() {
-  const edit::ConstPivotPtr pivot = activePivot();
+  const map::PivotPtr pivot = activePivot();
   if (!pivot) return;
   const int i = tk_.selectedItem(g_.recordsList);
   if (i < 0 || pivot->recordCount <= 0 || i >= pivot->recordCount) return;
@@ -209,7 +209,7 @@ bool ObjectEditor::fieldChanged(platform::Handle gadget) {
 }
 
 void ObjectEditor::applyLightFields(LightField from) {
-  const edit::ConstLightPtr& light = activeLight();
+  const map::LightPtr& light = activeLight();
   if (!light) return;
   const auto number = [&](platform::Handle h) { return static_cast<float>(textToInt(tk_.text(h))); };
   map::Light now = *light;
@@ -224,7 +224,7 @@ void ObjectEditor::applyLightFields(LightField from) {
 }
 
 void ObjectEditor::applyLink() {
-  const edit::ConstPivotPtr& pivot = activePivot();
+  const map::PivotPtr& pivot = activePivot();
   if (!pivot) return;
   std::string link = tk_.text(g_.linkField);
   if (link != pivot->link) doc_.push(edit::setPivotLink(pivot, std::move(link)));
@@ -232,7 +232,7 @@ void ObjectEditor::applyLink() {
 
 // The records list shows the names again after every change, keeping its selected item.
 void ObjectEditor::applyRecordText(bool name) {
-  const edit::ConstRecordPtr& rec = activeRecord();
+  const map::RecordPtr& rec = activeRecord();
   if (!rec) return;
   std::string text = tk_.text(name ? g_.nameField : g_.valueField);
   if (text != (name ? rec->name : rec->value))

@@ -31,17 +31,17 @@ class ObjectEditor {
   // The context "Delete": removes the light and the pivot under the canvas point (both when both are hit).
   void deleteAt(const map::ViewState& view, const platform::Surface& surface, std::int32_t x, std::int32_t y);
   // Removes these objects of the current map, as one step (the Delete key's).
-  void removeObjects(edit::ConstLightPtr light, edit::ConstPivotPtr pivot);
+  void removeObjects(map::LightPtr light, map::PivotPtr pivot);
 
   // Selection into the windows; the previous object's `selected` is cleared.
-  void selectLight(const edit::ConstLightPtr& light);
-  void selectPivot(const edit::ConstPivotPtr& pivot);
+  void selectLight(const map::LightPtr& light);
+  void selectPivot(const map::PivotPtr& pivot);
 
   // Dragging what a press selected: `at` is the pointer's map point at the press, then at
   // each move. The objects follow by whole map pixels, each move a command of one open
   // transaction; ending the drag makes it one step ("Move Light", "Move Pivot", "Move" for
   // both), and no step when they are back where they were.
-  void beginDrag(edit::ConstLightPtr light, edit::ConstPivotPtr pivot, map::MapPoint at);
+  void beginDrag(map::LightPtr light, map::PivotPtr pivot, map::MapPoint at);
   void dragTo(map::MapPoint at);
   void endDrag();
   // Puts the dragged objects back where the drag found them, leaving no step (Escape).
@@ -61,9 +61,9 @@ class ObjectEditor {
   // shows its object's value (as typed) is left alone, so typing is never overwritten.
   void showActive();
 
-  const edit::ConstLightPtr& activeLight() const { return doc_.active().light; }
-  const edit::ConstPivotPtr& activePivot() const { return doc_.active().pivot; }
-  const edit::ConstRecordPtr& activeRecord() const { return doc_.active().record; }
+  const map::LightPtr& activeLight() const { return doc_.active().light; }
+  const map::PivotPtr& activePivot() const { return doc_.active().pivot; }
+  const map::RecordPtr& activeRecord() const { return doc_.active().record; }
 
  private:
   // Which control a light change came from; changes from one control merge.
@@ -83,8 +83,8 @@ class ObjectEditor {
   ObjectGadgets g_;
   edit::Document& doc_;
   struct Drag {
-    edit::ConstLightPtr light;
-    edit::ConstPivotPtr pivot;
+    map::LightPtr light;
+    map::PivotPtr pivot;
     map::MapPoint start{0, 0};
     edit::Position lightFrom, pivotFrom;
     std::int32_t dx = 0, dy = 0;

@@ -76,9 +76,10 @@ map::MapPtr copyMap(const map::Map& map) {
     if (light) light = std::make_shared<map::Light>(*light);
   for (auto& pivot : copy->pivots) {
     if (!pivot) continue;
-    pivot = std::make_shared<map::Pivot>(*pivot);
-    for (auto& r : pivot->records)
+    auto own = std::make_shared<map::Pivot>(*pivot);
+    for (auto& r : own->records)
       if (r) r = std::make_shared<map::record>(*r);
+    pivot = std::move(own);
   }
   return copy;
 }

@@ -112,7 +112,7 @@ int line(lua_State* state) {
 
 // m:addLight{x=, y=, layer=, red=, green=, blue=, range=, castShadows=} and
 // m:addPivot{x=, y=, layer=, link=} -> the new object, held by the map
-template <typename T, std::shared_ptr<T> (*fromTable)(lua_State*, int), void (Map::*add)(std::shared_ptr<T>)>
+template <typename T, std::shared_ptr<T> (*fromTable)(lua_State*, int), void (Map::*add)(std::shared_ptr<const T>)>
 int addObject(lua_State* state) {
   const auto& map = checkShared<Map>(state, 1);
   auto object = fromTable(state, 2);

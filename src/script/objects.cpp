@@ -77,14 +77,14 @@ void registerObjectTypes(lua_State* state) {
   registerWithFields<record, kRecordFields>(state, kNoMethods, recordToString);
 }
 
-map::LightPtr lightFromTable(lua_State* state, int tableIndex) {
+std::shared_ptr<map::Light> lightFromTable(lua_State* state, int tableIndex) {
   // A new light is white with range 700, as "Add Light here" makes it.
   auto light = Light::createLight(0, 0, 0, 255, 255, 255);
   storeFields(state, *light, kLightFields, tableIndex);
   return light;
 }
 
-map::PivotPtr pivotFromTable(lua_State* state, int tableIndex) {
+std::shared_ptr<map::Pivot> pivotFromTable(lua_State* state, int tableIndex) {
   auto pivot = Pivot::createPivot(0, 0, 0);
   storeFields(state, *pivot, kPivotFields, tableIndex);
   return pivot;

@@ -39,8 +39,8 @@ void registerObjectTypes(lua_State* state);
 void registerMapType(lua_State* state);
 
 // Light and pivot fields from a table, as addLight and addPivot take them.
-map::LightPtr lightFromTable(lua_State* state, int tableIndex);
-map::PivotPtr pivotFromTable(lua_State* state, int tableIndex);
+std::shared_ptr<map::Light> lightFromTable(lua_State* state, int tableIndex);
+std::shared_ptr<map::Pivot> pivotFromTable(lua_State* state, int tableIndex);
 
 // A Lua array (1-based) of the objects, pushed.
 template <typename T>

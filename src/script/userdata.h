@@ -31,6 +31,13 @@ void pushShared(lua_State* state, std::shared_ptr<T> object, std::uint64_t charg
   luaL_setmetatable(state, TypeName<T>::value);
 }
 
+// Objects come read-only out of the maps a script holds, and the script may write them: every
+// map it holds is its own (the editor runs it on copies of the document's map and tiles).
+template <typename T>
+void pushShared(lua_State* state, std::shared_ptr<const T> object, std::uint64_t charge = 0) {
+  pushShared(state, std::const_pointer_cast<T>(std::move(object)), charge);
+}
+
 // The live box of this type at `index`, or null.
 template <typename T>
 Box<T>* testBox(lua_State* state, int index) {

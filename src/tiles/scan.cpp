@@ -38,7 +38,7 @@ base::Result<ScanSource> loadScanSource(const std::string& path) {
 
 namespace {
 
-TilePtr finish(platform::ImagePtr image, const platform::Image& normal) {
+std::shared_ptr<Tile> finish(platform::ImagePtr image, const platform::Image& normal) {
   auto tile = std::make_shared<Tile>();
   (void)tile->setImages(std::move(image), &normal);  // both images exist: cannot fail
   return tile;
@@ -46,7 +46,7 @@ TilePtr finish(platform::ImagePtr image, const platform::Image& normal) {
 
 // One piece: the image's pixels inside the rectangle at (ox, oy), (0, 0, 0, 0) elsewhere;
 // the normal image's pixels where both it and the image have them, the flat normal elsewhere.
-TilePtr cutPiece(const ScanSource& source, std::int32_t ox, std::int32_t oy, std::int32_t tw, std::int32_t th) {
+std::shared_ptr<Tile> cutPiece(const ScanSource& source, std::int32_t ox, std::int32_t oy, std::int32_t tw, std::int32_t th) {
   const platform::Image& s = source.image;
   auto a = std::make_shared<platform::Image>(tw, th);
   platform::Image b(tw, th);
@@ -76,7 +76,7 @@ base::Result<std::vector<TilePtr>> cutImage(const ScanSource& source, std::int32
     // The cutting loop runs at least once, then band by band until it passes the image.
     std::int32_t ox = 0, oy = 0;
     while (static_cast<int>(pieces.size()) < maxPieces) {
-      TilePtr tile = cutPiece(source, ox, oy, tileWidth, tileHeight);
+      auto tile = cutPiece(source, ox, oy, tileWidth, tileHeight);
       tile->path = path + " " + base::intToText(static_cast<std::int64_t>(pieces.size()));
       pieces.push_back(std::move(tile));
       if (std::int64_t{ox} + tileWidth < w) {

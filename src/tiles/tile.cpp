@@ -13,7 +13,7 @@ namespace vorlane::tiles {
 
 using base::consoleLine;
 
-base::Result<TilePtr> Tile::fromFile(const std::string& path) {
+base::Result<std::shared_ptr<Tile>> Tile::fromFile(const std::string& path) {
   consoleLine("loading tile.");
   auto decoded = platform::decodeImageFile(path);
   if (!decoded)

@@ -15,7 +15,9 @@
 namespace vorlane::tiles {
 
 class Tile;
-using TilePtr = std::shared_ptr<Tile>;
+// A tile in a map, tileset or stamp is read-only: its flags change through an editor command,
+// and a script writes its own copies. Code that makes a tile holds it writable until then.
+using TilePtr = std::shared_ptr<const Tile>;
 
 inline constexpr const char* kFileNotFound = "File not found.";
 inline constexpr const char* kNormalMapNotFound = "Image normal map not found.";
@@ -34,7 +36,7 @@ class Tile {
   // Decodes the image and its "NM" companion. Without a companion the normal grid is flat.
   // Fails with "File not found." (image) or "Image normal map not found." (companion), or
   // "Not enough memory to ..." when the images or grids do not fit.
-  static base::Result<TilePtr> fromFile(const std::string& path);
+  static base::Result<std::shared_ptr<Tile>> fromFile(const std::string& path);
 
   // Slot 0 := image, colour grid from it, normal grid from normalImage.
   // Fails with "Image normal map not found." when either is missing; nothing changes then.

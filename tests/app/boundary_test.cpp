@@ -241,7 +241,7 @@ TEST_F(Boundary, ThePivotsWindowFollowsThePivotAndItsRecords) {
   tk.press(g.newRecordButton);
   typeLater(g.nameField, "door");
   runScript();
-  const edit::ConstPivotPtr first = shell.objects().activePivot();
+  const map::PivotPtr first = shell.objects().activePivot();
   ASSERT_TRUE(first);
   EXPECT_EQ(tk.selectedItem(g.recordsList), 0);
   EXPECT_EQ(first->records[0]->name, "door");

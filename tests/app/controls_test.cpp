@@ -136,7 +136,7 @@ TEST_F(Windows, TogglesShowAndHideAndAClosedWindowReturnsAtOnePress) {
 using TileFlags = ShellTest;
 
 TEST_F(TileFlags, PickedTileShowsItsFlagsAndTheBoxesWriteThem) {
-  const tiles::TilePtr tile = makeTile();
+  const auto tile = makeTile();
   tile->castShadows = 1;
   seedTileset([&](map::Map& ts) { ts.setCell(1, 0, 0, tile); });
   move(g.tilesetCanvas, 80, 10);

@@ -20,7 +20,7 @@ using platform::kControl;
 // A 4 × 4 × 2 map of 64-pixel cells (canvas pixels are map pixels at zoom 1): tile A in
 // columns 0 and 1 of layer 0 and at (3, 3) of layer 1; tile B picked in the Tiles window.
 struct Designer : ShellTest {
-  tiles::TilePtr a = makeTile(50), b = makeTile(200);
+  std::shared_ptr<tiles::Tile> a = makeTile(50), b = makeTile(200);
 
   void SetUp() override {
     ShellTest::SetUp();

@@ -32,7 +32,7 @@ struct EditCommands : ShellTest {
 
   // A tile picked in the first tileset's cell (0, 0) and a 4 × 4 × 2 map to paint on.
   tiles::TilePtr paintable() {
-    tiles::TilePtr tile = makeTile();
+    auto tile = makeTile();
     tile->path = "grass.png";
     seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
     newMap({"4", "4", "2", "16", "16"});
@@ -128,7 +128,7 @@ TEST_F(EditCommands, PaintRenderUndoSaveKeepsLightsAndPivots) {
   up(g.mapCanvas, platform::kLeftButton, 40, 40);
   runScript();
   const edit::ConstMapPtr painted = shell.currentMap();
-  const edit::ConstLightPtr light = shell.objects().activeLight();
+  const map::LightPtr light = shell.objects().activeLight();
   ASSERT_NE(light, nullptr);
   tk.setText(g.widthField, "16");
   tk.setText(g.heightField, "16");
@@ -278,7 +278,7 @@ TEST_F(EditCommands, FlagsAndFieldsAreStepsThatStayUndone) {
   for (const char* typed : {"1", "10", "100"}) typeLater(g.redField, typed);
   tk.tick();
   runScript();
-  const edit::ConstLightPtr light = shell.objects().activeLight();
+  const map::LightPtr light = shell.objects().activeLight();
   ASSERT_NE(light, nullptr);
   EXPECT_EQ(light->red, 100);
   EXPECT_EQ(item(app::tagOf("undo")).first, "Undo Light Colour");

@@ -182,7 +182,7 @@ TEST_F(LoadProject, ReadsTheMapKeepingViewAndSelectionAndReplacesTheTilesets) {
   newMap({"3", "2", "2", "32", "32"});
   tk.press(g.newSetButton);
   runScript();
-  const tiles::TilePtr tile = makeTile();
+  const auto tile = makeTile();
   tile->path = "tile.png";
   seedMap([&](map::Map& m) { m.setCell(2, 1, 1, tile); });
   tk.fileAnswers = {dir.file("level")};
@@ -224,7 +224,7 @@ TEST_F(LoadProject, ReadsTheMapKeepingViewAndSelectionAndReplacesTheTilesets) {
 TEST_F(LoadProject, AFailedLoadKeepsEverythingAndSaysWhy) {
   newMap({"3", "3", "1"});
   runScript();
-  const tiles::TilePtr tile = makeTile();
+  const auto tile = makeTile();
   seedMap([&](map::Map& m) { m.setCell(1, 1, 0, tile); });
   const edit::ConstMapPtr tileset = shell.currentTileset();
   // A saved project cut short: the map section reads, the tilesets do not.
@@ -268,7 +268,7 @@ using Render = FileCommands;
 TEST_F(Render, RaisesTheResolutionTo16AndReplacesTheMap) {
   newMap({"2", "2", "1", "16", "16"});
   runScript();
-  const tiles::TilePtr tile = makeTile();
+  const auto tile = makeTile();
   seedMap([&](map::Map& m) { m.setCell(0, 0, 0, tile); });
   tk.mouse(platform::EventKind::MouseMove, g.mapCanvas, 0, 10, 10);
   tk.mouse(platform::EventKind::MouseDown, g.mapCanvas, platform::kRightButton, 0, 0);
@@ -444,7 +444,7 @@ using RunScript = FileCommands;
 TEST_F(RunScript, TheDocumentChangesAsOneUndoableStepOrNotAtAll) {
   newMap();
   runScript();
-  const tiles::TilePtr tile = makeTile();
+  const auto tile = makeTile();
   // The new map with one tile, as a step of its own that the scripts come after.
   const map::MapPtr painted = copyOf(*shell.currentMap());
   painted->setCell(0, 0, 0, tile);

@@ -34,7 +34,7 @@ struct ShellTest : ::testing::Test {
   // Runs the loop over everything scripted so far.
   void runScript() { EXPECT_THROW(shell.run(), ScriptEnded); }
 
-  static tiles::TilePtr makeTile(std::uint8_t red = 200) {
+  static std::shared_ptr<tiles::Tile> makeTile(std::uint8_t red = 200) {
     auto tile = std::make_shared<tiles::Tile>();
     tile->image = std::make_shared<platform::Image>(solidImage(8, 8, red, 10, 10));
     return tile;

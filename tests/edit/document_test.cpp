@@ -20,7 +20,7 @@ namespace {
 using map::MapPtr;
 using map::TilePtr;
 
-TilePtr makeTile(std::string path, std::uint8_t red) {
+std::shared_ptr<tiles::Tile> makeTile(std::string path, std::uint8_t red) {
   auto tile = std::make_shared<tiles::Tile>();
   tile->path = std::move(path);
   tile->image = std::make_shared<platform::Image>(test::solidImage(2, 2, red, 10, 10));
@@ -86,8 +86,8 @@ void expectAnnounced(const Snapshot& from, const Snapshot& to, ChangeSet heard) 
 struct Sample {
   Document doc;
   TilePtr a = makeTile("a.png", 10), b = makeTile("b.png", 20), c = makeTile("c.png", 30);
-  map::LightPtr light1, light2;
-  map::PivotPtr pivot;
+  std::shared_ptr<map::Light> light1, light2;
+  std::shared_ptr<map::Pivot> pivot;
 
   Sample() {
     MapPtr m = map::Map::create(4, 3, 2, 16, 16);
@@ -128,9 +128,30 @@ template <typename D>
 concept WritesActiveObjects = requires(D& d) { d.active().light->x = 1.0f; };
 template <typename D>
 concept SetsStateWithoutHistory = requires(D& d) { d.restoreState(d.state()); };
+// The objects and tiles reached through the map stay read-only, and so does a copy of the
+// pointer to one.
+template <typename D>
+concept WritesObjects = requires(D& d) {
+  d.map()->lights[0]->x = 1.0f;
+  d.map()->pivots[0]->link = "";
+  d.map()->pivots[0]->records[0]->name = "";
+};
+template <typename D>
+concept WritesTiles = requires(D& d) {
+  d.map()->cell(0, 0, 0)->path = "";
+  d.map()->cells[0]->collider = 1;
+  d.map()->tileTable[0]->castShadows = 1;
+};
+template <typename D>
+concept WritesCopiedObjects = requires(D& d, std::remove_cvref_t<decltype(d.map()->lights[0])> light,
+                                       std::remove_cvref_t<decltype(d.map()->cell(0, 0, 0))> tile) {
+  light->x = 1.0f;
+  tile->path = "";
+};
 static_assert(!WritesCells<Document> && !WritesObjectLists<Document>);
 static_assert(!WritesShownTileset<Document> && !WritesTilesetSlots<Document>);
 static_assert(!WritesActiveObjects<Document> && !SetsStateWithoutHistory<Document>);
+static_assert(!WritesObjects<Document> && !WritesTiles<Document> && !WritesCopiedObjects<Document>);
 // The same checks do see writes through parts handed out writable.
 struct Unsealed {
   map::MapPtr map();
@@ -139,6 +160,21 @@ struct Unsealed {
 };
 static_assert(WritesCells<Unsealed> && WritesObjectLists<Unsealed>);
 static_assert(WritesShownTileset<Unsealed> && WritesTilesetSlots<Unsealed>);
+// A map whose lists held writable objects and tiles, as the map's once did.
+struct UnsealedParts {
+  struct Pivot {
+    std::string link;
+    std::vector<std::shared_ptr<map::record>> records;
+  };
+  struct Map {
+    std::vector<std::shared_ptr<map::Light>> lights;
+    std::vector<std::shared_ptr<Pivot>> pivots;
+    std::vector<std::shared_ptr<tiles::Tile>> cells, tileTable;
+    const std::shared_ptr<tiles::Tile>& cell(int, int, int) const;
+  };
+  std::shared_ptr<const Map> map();
+};
+static_assert(WritesObjects<UnsealedParts> && WritesTiles<UnsealedParts> && WritesCopiedObjects<UnsealedParts>);
 
 TEST_F(DocumentTest, EveryCommandUndoesAndRedoesToTheSameBytesAndActiveObjects) {
   using Step = std::function<void(Sample&)>;
@@ -241,7 +277,7 @@ TEST_F(DocumentTest, EveryCommandUndoesAndRedoesToTheSameBytesAndActiveObjects) 
     // objects were chosen and the step that made them is undone.
     ASSERT_TRUE(d.redo());
     const map::Map& m = *d.map();
-    const ConstPivotPtr pivot = m.pivots.empty() ? nullptr : m.pivots.back();
+    const map::PivotPtr pivot = m.pivots.empty() ? nullptr : m.pivots.back();
     d.select({m.lights.empty() ? nullptr : m.lights.back(), pivot,
               pivot && pivot->recordCount > 0 ? pivot->records[static_cast<std::size_t>(pivot->recordCount - 1)]
                                               : nullptr});
@@ -452,7 +488,7 @@ TEST_F(DocumentTest, UndoNeverLeavesActiveObjectsOutsideTheMap) {
   auto light = map::Light::createLight(1, 2, 0, 255, 255, 255);
   doc.push(addLight(doc.map(), light));
   doc.push(newRecord(pivot, "Data 3", "Null"));
-  const ConstRecordPtr added = doc.active().record;
+  const map::RecordPtr added = doc.active().record;
   ASSERT_EQ(added, pivot->records[2]);
   doc.setActive({light, pivot, added});
   doc.undo();

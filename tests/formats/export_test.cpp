@@ -13,6 +13,7 @@
 #include "formats/samples.h"
 #include "platform/decode.h"
 #include "support/child.h"
+#include "support/own_parts.h"
 
 namespace vorlane::formats::test {
 namespace {
@@ -20,7 +21,7 @@ namespace {
 using vorlane::test::patternImage;
 using vorlane::test::solidImage;
 
-tiles::TilePtr makeTile(const platform::Image& image, const platform::Image& normal) {
+std::shared_ptr<tiles::Tile> makeTile(const platform::Image& image, const platform::Image& normal) {
   auto tile = std::make_shared<tiles::Tile>();
   EXPECT_TRUE(tile->setImages(std::make_shared<platform::Image>(image), &normal));
   return tile;
@@ -190,7 +191,7 @@ TEST(Export, ControlCharactersAreRefusedByTmxAndKeptByTmj) {
   EXPECT_EQ(back->map->pivots[0]->link, "tab\there");
   EXPECT_EQ(back->map->pivots[0]->records[0]->value, "a\x01" "b");
   // Tab alone is allowed in XML, and comes back.
-  pivot->records[0]->value = "a\tb";
+  vorlane::test::writable(pivot->records[0])->value = "a\tb";
   ASSERT_TRUE(formatNamed("tmx")->write(dir.file("x.tmx"), *m, {}));
   back = importMapFile(dir.file("x.tmx"), {});
   ASSERT_TRUE(back) << back.error();
@@ -277,7 +278,7 @@ std::set<std::string> atlasesNamed(const std::vector<std::uint8_t>& map) {
 
 TEST(ExportSet, AReExportNamesTheAlternateOfEachChangedAtlasAndLeavesTheOldSetWhole) {
   auto moved = sampleMap();
-  moved->lights[0]->x += 1;  // the map changes, its tiles do not
+  vorlane::test::writable(moved->lights[0])->x += 1;  // the map changes, its tiles do not
   using Files = std::map<std::string, std::vector<std::uint8_t>>;
   struct Case {
     const char* name;

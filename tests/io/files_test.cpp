@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "samples.h"
+#include "support/own_parts.h"
 
 namespace vorlane::io {
 namespace {
@@ -160,19 +161,19 @@ TEST(SaveCommand, RefusesATextTheFileCannotHoldAndWritesNothing) {
     const char* said;
   };
   const Case cases[] = {
-      {"map tile path", [](test::Sample& s) -> std::string& { return s.map->cell(0, 0, 0)->path; },
+      {"map tile path", [](test::Sample& s) -> std::string& { return vorlane::test::writable(s.map->cell(0, 0, 0))->path; },
        "/home/u/\xE4\xB8\x8A/grass.png",  // U+4E0A: its low byte is a line feed
        true,
        "The tile path \"/home/u/\xE4\xB8\x8A/grass.png\" holds the character \"\xE4\xB8\x8A\" (U+4E0A), which is "
        "not a Latin-1 character: the file keeps one byte per character.\nMove the image to a folder whose name uses "
        "Latin-1 characters only"},
-      {"tileset tile path", [](test::Sample& s) -> std::string& { return s.tilesets[0].tileset->cell(7, 127, 0)->path; },
+      {"tileset tile path", [](test::Sample& s) -> std::string& { return vorlane::test::writable(s.tilesets[0].tileset->cell(7, 127, 0))->path; },
        "maps/other\r.png", false, "The tile path \"maps/other<CR>.png\" holds a carriage return (CR), which reading drops."},
-      {"pivot link", [](test::Sample& s) -> std::string& { return s.map->pivots[0]->link; }, "\xF0\x9F\x98\x80.lua", true,
+      {"pivot link", [](test::Sample& s) -> std::string& { return vorlane::test::writable(s.map->pivots[0])->link; }, "\xF0\x9F\x98\x80.lua", true,
        "The link of pivot 1 \"\xF0\x9F\x98\x80.lua\" holds the character \"\xF0\x9F\x98\x80\" (U+1F600)"},
-      {"record name", [](test::Sample& s) -> std::string& { return s.map->pivots[0]->records[1]->name; }, "two\nlines",
+      {"record name", [](test::Sample& s) -> std::string& { return vorlane::test::writable(s.map->pivots[0]->records[1])->name; }, "two\nlines",
        true, "The name of record 2 of pivot 1 \"two<LF>lines\" holds a line break (LF), at which the text would end."},
-      {"record value", [](test::Sample& s) -> std::string& { return s.map->pivots[0]->records[0]->value; },
+      {"record value", [](test::Sample& s) -> std::string& { return vorlane::test::writable(s.map->pivots[0]->records[0])->value; },
        std::string("do\0or", 5), true, "The value of record 1 of pivot 1 \"do"},
       {"tileset label", [](test::Sample& s) -> std::string& { return s.tilesets[1].label; }, "Tiles \xE4\xB8\x8A", false,
        "The label of tileset 2 \"Tiles \xE4\xB8\x8A\" holds the character"},

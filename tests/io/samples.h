@@ -60,7 +60,7 @@ struct Builder {
   }
 };
 
-inline tiles::TilePtr makeTile(const std::string& path, int w = 2, int h = 3) {
+inline std::shared_ptr<tiles::Tile> makeTile(const std::string& path, int w = 2, int h = 3) {
   auto tile = std::make_shared<tiles::Tile>();
   auto image = std::make_shared<platform::Image>(vorlane::test::patternImage(w, h));
   tile->path = path;

@@ -11,6 +11,7 @@
 #include "lighting/reference.h"
 #include "lighting/render.h"
 #include "lighting/scenes.h"
+#include "support/own_parts.h"
 
 namespace vorlane {
 namespace {
@@ -36,10 +37,10 @@ map::MapPtr sceneWithLights() {
 TEST(BakeApi, EditsAfterTheSnapshotDoNotReachTheBakeNorDoesItWriteTheMap) {
   auto m = sceneWithLights();
   for (const auto& t : m->cells)
-    if (t) t->castShadows = 1;
+    if (t) test::writable(t)->castShadows = 1;
   auto unchanged = sceneWithLights();
   for (const auto& t : unchanged->cells)
-    if (t) t->castShadows = 1;
+    if (t) test::writable(t)->castShadows = 1;
   base::ConsoleCapture quiet;
   const Settings settings{40, 30, true, 4.0f, Options{{}, 4.0f, true}};
   auto want = lighting::render(Snapshot(*unchanged), settings);
@@ -51,8 +52,8 @@ TEST(BakeApi, EditsAfterTheSnapshotDoNotReachTheBakeNorDoesItWriteTheMap) {
   std::thread worker([&] { got = lighting::render(scene, settings); });
   m->setCell(0, 0, 1, nullptr);
   m->setCell(3, 3, 1, m->cell(0, 0, 0));
-  m->cell(1, 1, 0)->castShadows = 0;
-  m->lights[0]->x = 5;
+  test::writable(m->cell(1, 1, 0))->castShadows = 0;
+  test::writable(m->lights[0])->x = 5;
   m->lights.pop_back();
   worker.join();
 
@@ -182,17 +183,17 @@ TEST(BakeApi, RelightAfterAnEditEqualsAFullBake) {
   };
   const std::vector<Case> cases = {
       {"nothing", [](map::Map&, Settings&) {}, 3, true},
-      {"a light moved", [](map::Map& m, Settings&) { m.lights[1]->x += 7; }, 2, false},
-      {"a light moved within its map pixel", [](map::Map& m, Settings&) { m.lights[1]->x += 0.25f; }, 3, false},
+      {"a light moved", [](map::Map& m, Settings&) { test::writable(m.lights[1])->x += 7; }, 2, false},
+      {"a light moved within its map pixel", [](map::Map& m, Settings&) { test::writable(m.lights[1])->x += 0.25f; }, 3, false},
       {"a light's colour and range", [](map::Map& m, Settings&) {
-         m.lights[0]->green = 10;
-         m.lights[0]->range = 40;
+         test::writable(m.lights[0])->green = 10;
+         test::writable(m.lights[0])->range = 40;
        }, 3, false},
       {"a light deleted", [](map::Map& m, Settings&) { m.lights.erase(m.lights.begin()); }, 2, false},
       {"a light added", [](map::Map& m, Settings&) { m.addLight(light(30, 10, 1, 80)); }, 3, false},
-      {"a light to another layer", [](map::Map& m, Settings&) { m.lights[2]->layer = 0; }, 2, false},
+      {"a light to another layer", [](map::Map& m, Settings&) { test::writable(m.lights[2])->layer = 0; }, 2, false},
       {"a cell painted", [](map::Map& m, Settings&) { m.setCell(2, 2, 1, m.cell(0, 0, 0)); }, 0, false},
-      {"a tile flag without the option", [](map::Map& m, Settings&) { m.cell(0, 0, 0)->castShadows = 1; }, 3, true},
+      {"a tile flag without the option", [](map::Map& m, Settings&) { test::writable(m.cell(0, 0, 0))->castShadows = 1; }, 3, true},
       {"the ambient", [](map::Map&, Settings& s) { s.options.ambient = {5, 5, 5}; }, 3, false},
       {"the resolution", [](map::Map&, Settings& s) { s.width = 48; }, 0, false},
       {"soft shadows", [](map::Map&, Settings& s) { s.soft = true; }, 0, false},
@@ -212,8 +213,8 @@ TEST(BakeApi, RelightAfterAnEditEqualsAFullBake) {
 TEST(BakeApi, RelightWithTheCastShadowsOptionSeesFlagEdits) {
   auto m = sceneWithLights();
   for (const auto& t : m->cells)
-    if (t) t->castShadows = 1;
-  m->lights[0]->castShadows = 1;
+    if (t) test::writable(t)->castShadows = 1;
+  test::writable(m->lights[0])->castShadows = 1;
   const Settings settings{40, 30, false, 4.0f, Options{{}, 4.0f, true}};
   auto before = lighting::render(Snapshot(*m), settings);
   ASSERT_TRUE(before.ok());
@@ -221,8 +222,8 @@ TEST(BakeApi, RelightWithTheCastShadowsOptionSeesFlagEdits) {
     const char* name;
     std::function<void(map::Map&)> edit;
     std::size_t kept;
-  } cases[] = {{"a light's flag", [](map::Map& s) { s.lights[0]->castShadows = 0; }, 1},
-               {"a tile's flag", [](map::Map& s) { s.cell(0, 0, 0)->castShadows = 0; }, 0}};
+  } cases[] = {{"a light's flag", [](map::Map& s) { test::writable(s.lights[0])->castShadows = 0; }, 1},
+               {"a tile's flag", [](map::Map& s) { test::writable(s.cell(0, 0, 0))->castShadows = 0; }, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     c.edit(*m);
@@ -301,7 +302,7 @@ TEST(BakeApi, ARegionLightsItsCellsAsAFullBakeDoes) {
                    [](std::int32_t, std::int32_t) { return true; });
 
     // A light moved: the previous cells are stale and only the region is lit.
-    m->lights[1]->x += 7;
+    test::writable(m->lights[1])->x += 7;
     const auto moved = lighting::render(Snapshot(*m), settings).value();
     const auto relit = lighting::relight(previous, Snapshot(*m), regional).value();
     expectLitWhere(relit, moved, inRegion);
@@ -396,7 +397,7 @@ TEST(ReducedBake, RelightsFollowLightsAndViewsAsFreshBakes) {
     settings.density = 4;
     auto previous = lighting::render(Snapshot(*m), settings).value();
 
-    m->lights[1]->x += 9;  // a drag step: the other maps are kept
+    test::writable(m->lights[1])->x += 9;  // a drag step: the other maps are kept
     auto moved = lighting::relight(previous, Snapshot(*m), settings).value();
     expectPictureOfFullBake(moved, lighting::render(Snapshot(*m), Settings{50, 40, soft, 4.0f, {}}).value(),
                             *settings.region, 4);

@@ -283,7 +283,7 @@ TEST(Render, AmbientAndIntensityOptions) {
   using P = std::array<std::uint8_t, 4>;
   // A white light straight above a flat pixel gives f × att = 1 × (1 − 45 / 700) ≈ 0.9357 of
   // 255 in each sum, so a channel is Int(colour × 0.9357 × intensity) + ambient, clamped.
-  const auto above = [] { return std::vector{light(0, 0, 0, 700)}; };
+  const auto above = [] { return std::vector<map::LightPtr>{light(0, 0, 0, 700)}; };
   struct Case {
     const char* name;
     std::uint8_t colour;

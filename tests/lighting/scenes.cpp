@@ -4,7 +4,7 @@
 
 namespace vorlane::scenes {
 
-tiles::TilePtr makeTile(const TileShape& shape, std::uint32_t seed) {
+std::shared_ptr<tiles::Tile> makeTile(const TileShape& shape, std::uint32_t seed) {
   std::mt19937 rng(seed);
   std::uniform_int_distribution<int> byte(0, 255);
   auto image = std::make_shared<platform::Image>(shape.width, shape.height);
@@ -77,7 +77,7 @@ map::MapPtr makeScene(const SceneShape& shape) {
   return map;
 }
 
-map::LightPtr light(float x, float y, std::int32_t layer, float range, float r, float g, float b) {
+std::shared_ptr<map::Light> light(float x, float y, std::int32_t layer, float range, float r, float g, float b) {
   auto l = map::Light::createLight(x, y, static_cast<float>(layer), r, g, b);
   l->range = range;
   return l;

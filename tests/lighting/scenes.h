@@ -15,7 +15,7 @@ struct TileShape {
   std::optional<std::pair<std::int32_t, std::int32_t>> colourGrid{std::pair{-1, -1}};  // -1: image size
   std::optional<std::pair<std::int32_t, std::int32_t>> normalGrid{std::pair{-1, -1}};
 };
-tiles::TilePtr makeTile(const TileShape& shape, std::uint32_t seed);
+std::shared_ptr<tiles::Tile> makeTile(const TileShape& shape, std::uint32_t seed);
 
 struct SceneShape {
   std::int32_t width = 8, height = 8, depth = 2, tileWidth = 16, tileHeight = 16;
@@ -26,7 +26,7 @@ struct SceneShape {
 // Cells drawn from a few shared tiles, occupied in clusters at each layer's fraction.
 map::MapPtr makeScene(const SceneShape& shape);
 
-map::LightPtr light(float x, float y, std::int32_t layer, float range, float r = 255, float g = 255, float b = 255);
+std::shared_ptr<map::Light> light(float x, float y, std::int32_t layer, float range, float r = 255, float g = 255, float b = 255);
 
 // Benchmark (a): 48 × 48 cells of 32 × 32 pixels, layer 0 full, layer 1 about a third in
 // clusters, six lights on layers 1 and 2 with ranges 300 to 900.

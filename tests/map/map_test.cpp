@@ -9,7 +9,7 @@
 namespace vorlane::map {
 namespace {
 
-TilePtr newTile() { return std::make_shared<tiles::Tile>(); }
+std::shared_ptr<tiles::Tile> newTile() { return std::make_shared<tiles::Tile>(); }
 
 TEST(Map, CreateLaysCellsOutLayerFastestThenRowThenColumn) {
   auto m = Map::create(3, 2, 4, 16, 8);

@@ -257,7 +257,7 @@ TEST(MapView, ColumnVisibilityBoundsAreStrict) {
   EXPECT_EQ(s.callsOf(Op::Image)[0].a, 463);
 }
 
-TilePtr solidTile(int w, int h, std::array<std::uint8_t, 4> left, std::array<std::uint8_t, 4> right, bool mipmapped) {
+std::shared_ptr<tiles::Tile> solidTile(int w, int h, std::array<std::uint8_t, 4> left, std::array<std::uint8_t, 4> right, bool mipmapped) {
   auto t = std::make_shared<tiles::Tile>();
   t->image = std::make_shared<platform::Image>(w, h);
   t->image->mipmapped = mipmapped;

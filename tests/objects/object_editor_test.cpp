@@ -30,7 +30,7 @@ struct ObjectEditorTest : ::testing::Test {
   template <typename Ptr>
   void place(const Ptr& object) {
     auto next = std::make_shared<Map>(*m);
-    if constexpr (std::is_same_v<Ptr, map::LightPtr>)
+    if constexpr (std::is_same_v<typename Ptr::element_type, map::Light>)
       next->addLight(object);
     else
       next->addPivot(object);
@@ -61,7 +61,7 @@ struct ObjectEditorTest : ::testing::Test {
     return out;
   }
   // A pivot at the canvas centre (zoom 1, no scroll) with records "a", "b", "c".
-  map::PivotPtr pivotWithRecords(int count, float x = 200, std::string link = {}) {
+  std::shared_ptr<map::Pivot> pivotWithRecords(int count, float x = 200, std::string link = {}) {
     auto p = Pivot::createPivot(200, 150, 0);
     p->x = x;
     p->link = std::move(link);

@@ -6,6 +6,7 @@
 #include "base/console.h"
 #include "lighting/scenes.h"
 #include "support/fixtures.h"
+#include "support/own_parts.h"
 
 namespace vorlane::script {
 namespace {
@@ -64,7 +65,7 @@ TEST_F(DocumentRunTest, AScriptMayHandBackAnotherMap) {
 // Only what the script changed comes back: the map when it differs from the document's, the
 // document's tiles with their new fields. The document and its tiles stay as they were.
 TEST_F(DocumentRunTest, WhatTheScriptChangedComesBackAndTheDocumentKeepsItsTiles) {
-  const auto tile = doc->cell(0, 0, 0);
+  const auto tile = test::writable(doc->cell(0, 0, 0));
   tile->collider = 1;
   const std::string path = tile->path;
   auto result = run("local t = vorlane.map:cell(0, 0, 0) t.castShadows = true t.collider = false t.path = 'r.png'");

@@ -23,7 +23,7 @@ void ScriptTest::setGlobal(const char* name, const std::string& value) {
 
 namespace {
 
-tiles::TilePtr namedTile(const std::string& path) {
+std::shared_ptr<tiles::Tile> namedTile(const std::string& path) {
   auto t = scenes::makeTile({}, 7);
   t->path = path;
   return t;

@@ -73,8 +73,9 @@ void writeAmplifyingProject(const std::string& path, int columns, int rows) {
   tile->normalGrid = tiles::ChannelGrid::flatNormals(1024, 1024);
   auto map = map::Map::create(columns, rows, 1, 64, 64);
   map->fillLayer(0, tile);
-  map->addLight(map::Light::createLight(960, 640, 1, 255, 255, 255));
-  map->lights.back()->range = 900;
+  auto light = map::Light::createLight(960, 640, 1, 255, 255, 255);
+  light->range = 900;
+  map->addLight(light);
   auto status = io::writeFileAtomically(path, [&](base::ByteWriter& out) {
     io::saveMap(*map, out);
     io::writeTilesetSection({}, out);

@@ -39,7 +39,7 @@ TEST(ChannelGrid, FromImageIsColumnMajorAndWritesSizesThenBytes) {
 }
 
 struct LoadedTile {
-  base::Result<TilePtr> tile;
+  base::Result<std::shared_ptr<Tile>> tile;
   std::vector<std::string> lines;
 };
 

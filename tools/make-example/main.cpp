@@ -233,7 +233,7 @@ char layout(int x, int y) {
 }
 
 // Walls and furniture stand on layer 1; rugs, grates and stairs lie in the floor.
-void placeCell(vorlane::map::Map& map, const std::vector<vorlane::tiles::TilePtr>& tiles, int x, int y) {
+void placeCell(vorlane::map::Map& map, const std::vector<std::shared_ptr<vorlane::tiles::Tile>>& tiles, int x, int y) {
   const float variation = hash(x, y, 77);
   TileId floor = variation < 0.55f ? kFloor : variation < 0.75f ? kFloorWorn : variation < 0.9f ? kFloorMoss : kFloorCracked;
   TileId onFloor = floor;
@@ -263,7 +263,8 @@ int makeMap() {
   if (!source) return std::cerr << kTilesetImage << ": " << source.error() << '\n', 1;
   auto cut = vorlane::tiles::cutImage(*source, kTile, kTile, kTilesetImage);
   if (!cut) return std::cerr << kTilesetImage << ": " << cut.error() << '\n', 1;
-  auto tiles = std::move(cut).value();
+  std::vector<std::shared_ptr<vorlane::tiles::Tile>> tiles;
+  for (const auto& piece : *cut) tiles.push_back(std::make_shared<vorlane::tiles::Tile>(*piece));  // images stay shared
   tiles.resize(kTileCount);
 
   auto map = vorlane::map::Map::create(kWidth, kHeight, 2, kTile, kTile);
