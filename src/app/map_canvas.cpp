@@ -156,17 +156,20 @@ void MapCanvas::draw(map::Map* lit, const map::CellPicture* picture, std::span<c
 }
 
 void MapCanvas::abandon() {
-  const bool going = stroke_.painting || objects_.dragging();
+  if (stroke_.painting || objects_.dragging()) return takeBack();
   objects_.abandonDrag();
   pressed_ = {};
-  if (!going) {
-    if (floating_)
-      floating_ = false;
-    else
-      selection_.reset();
-    return;
-  }
-  if (!stroke_.painting) return;
+  if (floating_)
+    floating_ = false;
+  else
+    selection_.reset();
+}
+
+void MapCanvas::takeBack() {
+  objects_.abandonDrag();
+  pressed_ = {};
+  // A release that threw has ended the stroke but may have written some of it.
+  if (!stroke_.painting && !strokeCells_) return;
   stroke_.painting = false;
   if (tool_) tool_->abandon();
   if (strokeCells_) strokeCells_->abandon();

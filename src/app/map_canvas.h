@@ -74,6 +74,10 @@ class MapCanvas {
   // Escape: a stroke or drag going on is taken back; else the floating paste is dropped;
   // else the picked cells are let go.
   void abandon();
+  // A step that threw: the stroke or drag going on is taken back, and nothing else changes.
+  void takeBack();
+  // A stroke going on, or one whose release has not yet recorded it.
+  bool stroking() const { return stroke_.painting || strokeCells_.has_value(); }
   // Before the document is replaced: a stroke writes into the new map from then on, a drag
   // ends with what it moved, and the picked cells and the floating paste go.
   void endGestures();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <new>
 
 #include "base/convert.h"
 #include "edit/commands.h"
@@ -57,7 +59,12 @@ int Shell::run() {
 
 void Shell::handle(const Event& event) {
   if (ctx_.finished || !objects_) return;  // closed, or not started up
-  if (dispatch(event) == After::step && !ctx_.finished) afterEvent();
+  try {
+    if (dispatch(event) == After::step && !ctx_.finished) afterEvent();
+    if (event.kind == EventKind::TimerTick) lastStop_.clear();
+  } catch (const std::exception& thrown) {
+    stopped(thrown);
+  }
   if (ctx_.finished) return;
   render_.requestPreview();
   // Only events move the pointer, the view or the map.
@@ -65,6 +72,21 @@ void Shell::handle(const Event& event) {
   if (event.kind != EventKind::TimerTick) place_ = placeUnderPointer();
   showEditState();
   showClipboardItems();
+}
+
+// Commands catch their own failures; a pointer, key or timer step that throws ends its gesture,
+// taking back what it wrote, never the editor with the user's work. A step failing on every
+// tick says so once.
+void Shell::stopped(const std::exception& thrown) {
+  const bool stroking = mapCanvas_->stroking();
+  const std::string tool(map::toolName(mapCanvas_->tool()));
+  mapCanvas_->takeBack();
+  const bool memory = dynamic_cast<const std::bad_alloc*>(&thrown) != nullptr;
+  const std::string message = (stroking && !tool.empty() ? tool : std::string("The last step")) + " stopped: " +
+                              (memory ? std::string("there was not enough memory") : std::string(thrown.what()));
+  if (message == lastStop_) return;
+  lastStop_ = message;
+  tk_.messageBox(message, platform::MessageKind::Error);
 }
 
 void Shell::showClipboardItems() {

@@ -3,6 +3,7 @@
 // the toolkit's queue into a command of the table and runs the after-event step. The map
 // canvas's pointer, stroke, view and frames are still its own.
 #include <array>
+#include <exception>
 #include <memory>
 #include <span>
 #include <optional>
@@ -150,6 +151,7 @@ class Shell {
   void endGestures();
   // The Edit menu's Copy, Cut and Paste, enabled only when they can act.
   void showClipboardItems();
+  void stopped(const std::exception& thrown);
 
   EditorContext ctx_;
   // The context's parts by the names the canvas code uses.
@@ -181,6 +183,7 @@ class Shell {
   bool menuBuilt_ = false;
   std::optional<MapCanvas> mapCanvas_;
   std::optional<int> clipboardItems_;  // the Copy/Cut/Paste items' state as last shown
+  std::string lastStop_;  // the failure last reported, until a timer tick goes through
   MapFrame tilesetFrame_{doc_, edit::Change::cells | edit::Change::tiles | edit::Change::tilesets | edit::Change::map};
   TileFrame tileFrame_{doc_};
 };

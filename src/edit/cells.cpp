@@ -1,5 +1,7 @@
 #include "edit/cells.h"
 
+#include <algorithm>
+
 #include "edit/document.h"
 #include "edit/writable.h"
 
@@ -15,6 +17,8 @@ std::uint32_t CellChanges::id(const map::TilePtr& tile) {
 void CellChanges::add(std::size_t index, const map::TilePtr& before, const map::TilePtr& after) {
   const std::uint32_t from = id(before), to = id(after);
   const auto at = static_cast<std::uint32_t>(index);  // grids stay below 2^28 cells
+  lowest_ = std::min(lowest_, index);
+  end_ = std::max(end_, index + 1);
   if (!runs_.empty()) {
     Run& r = runs_.back();
     if (r.from == from && r.to == to) {
@@ -40,6 +44,8 @@ void CellChanges::undo(map::Map& map) const {
       const auto i = static_cast<std::size_t>(std::int64_t{r->first} + k * r->stride);
       if (i < map.cells.size()) map.cells[i] = palette_[r->from];
     }
+  // Undoing a Fill of an empty layer gives its memory back.
+  map.cells.releaseEmpty(lowest_, end_);
   map.revision = map::Map::nextRevision();
 }
 
@@ -49,6 +55,7 @@ void CellChanges::redo(map::Map& map) const {
       const auto i = static_cast<std::size_t>(std::int64_t{r.first} + k * r.stride);
       if (i < map.cells.size()) map.cells[i] = palette_[r.to];
     }
+  map.cells.releaseEmpty(lowest_, end_);
   map.revision = map::Map::nextRevision();
 }
 

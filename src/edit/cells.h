@@ -34,6 +34,7 @@ class CellChanges {
   std::vector<map::TilePtr> palette_{map::TilePtr{}};  // entry 0 is none
   std::unordered_map<const tiles::Tile*, std::uint32_t> ids_;
   std::vector<Run> runs_;
+  std::size_t lowest_ = SIZE_MAX, end_ = 0;  // the cells the runs touch lie in [lowest_, end_)
 };
 
 // A cell writer over one map of the document: writes, records, and hands what it changed

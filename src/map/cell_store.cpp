@@ -37,6 +37,15 @@ void CellStore::own(std::size_t first, std::size_t last) {
   for (std::size_t b = first / kBlockCells; b <= (last - 1) / kBlockCells; ++b) own(b);
 }
 
+void CellStore::releaseEmpty(std::size_t first, std::size_t last) {
+  last = std::min(last, size_);
+  if (first >= last) return;
+  for (std::size_t b = first / kBlockCells; b <= (last - 1) / kBlockCells; ++b) {
+    const Block* block = blocks_[b].get();
+    if (block && std::all_of(block->begin(), block->end(), [](const TilePtr& t) { return !t; })) blocks_[b].reset();
+  }
+}
+
 bool CellStore::operator==(const CellStore& other) const {
   if (size_ != other.size_) return false;
   for (std::size_t b = 0; b < blocks_.size(); ++b) {

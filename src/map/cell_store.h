@@ -75,6 +75,9 @@ class CellStore {
   // Makes the blocks of cells [first, last) this table's own, so that threads may then write
   // distinct cells of that range at once.
   void own(std::size_t first, std::size_t last);
+  // Lets go of the blocks of cells [first, last) that hold no tile, which cost nothing once
+  // let go: after a write is taken back, its copies of empty blocks need not stay.
+  void releaseEmpty(std::size_t first, std::size_t last);
   const TilePtr& back() const { return (*this)[size_ - 1]; }
 
   const_iterator begin() const { return {this, 0}; }

@@ -2,6 +2,7 @@
 // address-space limit and must end with an error box and the document as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "base/console.h"
@@ -103,6 +104,35 @@ TEST_F(MemoryLimits, RenderOfALitMapTooLargeShowsTheEstimateAndKeepsTheMap) {
       },
       3072 * kMiB);
   EXPECT_EQ(outcome.describe(), "exited with 0: Not enough memory to render this light map, see vorlane-tool bake\nmap kept");
+}
+
+// A pointer step that throws is not a command: the shell itself ends the gesture, takes back
+// what it wrote, and the editor goes on.
+TEST_F(MemoryLimits, AFillBeyondMemoryStopsWithAnErrorAndTakesBackWhatItWrote) {
+  const auto tile = makeTile();
+  seedTileset([&](map::Map& ts) { ts.setCell(0, 0, 0, tile); });
+  // 200 million cells: empty ones cost next to nothing, filled ones 3.2 GB of references.
+  newMap({"20000", "10000", "1", "16", "16"});
+  tk.press(g.toolButton("Fill"));
+  move(g.mapCanvas, 100, 100);
+  down(g.mapCanvas, platform::kLeftButton);
+  up(g.mapCanvas, platform::kLeftButton);
+  tk.tick();
+  const auto outcome = test::runInChild(
+      [this] {
+        base::ConsoleCapture quiet;
+        try {
+          shell.run();
+        } catch (const test::ScriptEnded&) {
+        }
+        std::string text;
+        for (const auto& m : tk.messages) text += m.text + "\n";
+        const map::Map& m = *shell.currentMap();
+        const bool empty = std::none_of(m.cells.begin(), m.cells.end(), [](const auto& t) { return t != nullptr; });
+        return text + shell.document().undoText() + (empty ? ", map empty" : ", map written");
+      },
+      2048 * kMiB);
+  EXPECT_EQ(outcome.describe(), "exited with 0: Fill stopped: there was not enough memory\nUndo New Map, map empty");
 }
 
 }  // namespace
