@@ -35,15 +35,18 @@ struct MemoryLimits : test::ShellTest {
   std::string runLimited() {
     return test::runInChild(
                [this] {
-                 base::ConsoleCapture quiet;
-                 try {
-                   shell.run();
-                 } catch (const test::ScriptEnded&) {
-                 }
+                 runQuietly();
                  return describe();
                },
                2048 * kMiB)
         .describe();
+  }
+  void runQuietly() {
+    base::ConsoleCapture quiet;
+    try {
+      shell.run();
+    } catch (const test::ScriptEnded&) {
+    }
   }
   std::string describe() const {
     std::string text;
@@ -90,11 +93,7 @@ TEST_F(MemoryLimits, RenderOfALitMapTooLargeShowsTheEstimateAndKeepsTheMap) {
   tk.press(g.renderButton);
   const auto outcome = test::runInChild(
       [this] {
-        base::ConsoleCapture quiet;
-        try {
-          shell.run();
-        } catch (const test::ScriptEnded&) {
-        }
+        runQuietly();
         std::string text;
         for (const auto& m : tk.messages)
           text += m.text.substr(0, m.text.find(':')) +
@@ -120,11 +119,7 @@ TEST_F(MemoryLimits, AFillBeyondMemoryStopsWithAnErrorAndTakesBackWhatItWrote) {
   tk.tick();
   const auto outcome = test::runInChild(
       [this] {
-        base::ConsoleCapture quiet;
-        try {
-          shell.run();
-        } catch (const test::ScriptEnded&) {
-        }
+        runQuietly();
         std::string text;
         for (const auto& m : tk.messages) text += m.text + "\n";
         const map::Map& m = *shell.currentMap();
