@@ -16,8 +16,7 @@ using platform::Event;
 using platform::EventKind;
 
 Shell::Shell(platform::Toolkit& toolkit)
-    : ctx_(toolkit), tk_(ctx_.tk), g_(ctx_.g), doc_(ctx_.doc), currentTile_(ctx_.currentTile),
-      currentLayer_(ctx_.currentLayer), stamp_(ctx_.stamp), files_(ctx_), render_(ctx_) {
+    : ctx_(toolkit), tk_(ctx_.tk), g_(ctx_.g), doc_(ctx_.doc), files_(ctx_), render_(ctx_) {
   ctx_.endGestures = [this] { endGestures(); };
   ctx_.stopGestures = [this] { mapCanvas_->dropStroke(); };
   ctx_.newMapGestures = [this] { mapCanvas_->resetCell(); };
@@ -173,7 +172,7 @@ void Shell::showEditState() {
   else
     text += "Map " + std::to_string(p.width) + " × " + std::to_string(p.height) + " × " + std::to_string(p.depth) +
             " · Tiles " + std::to_string(p.tileWidth) + " × " + std::to_string(p.tileHeight);
-  if (p.layerHidden) text += kStatusGap + std::string("Layer ") + std::to_string(currentLayer_ + 1) + " hidden";
+  if (p.layerHidden) text += kStatusGap + std::string("Layer ") + std::to_string(ctx_.currentLayer + 1) + " hidden";
   tk_.setStatusText(g_.mainWindow, text);
 }
 
@@ -190,15 +189,15 @@ Shell::Place Shell::placeUnderPointer() {
       p.onCell = true;
       p.column = cell->x;
       p.row = cell->y;
-      p.layer = currentLayer_ + 1;  // as the layer field counts
+      p.layer = ctx_.currentLayer + 1;  // as the layer field counts
       p.pixelX = static_cast<std::int32_t>(std::floor(pixel.x));
       p.pixelY = static_cast<std::int32_t>(std::floor(pixel.y));
       p.zoomPercent = static_cast<std::int32_t>(std::lround(view.zoom * 100.0f));
-      p.layerHidden = layerHidden(currentLayer_);
+      p.layerHidden = layerHidden(ctx_.currentLayer);
       return p;
     }
   }
-  p.layerHidden = layerHidden(currentLayer_);
+  p.layerHidden = layerHidden(ctx_.currentLayer);
   p.width = m.width;
   p.height = m.height;
   p.depth = m.depth;
@@ -220,9 +219,9 @@ Shell::After Shell::onTick(const Event&) {
   map::ViewState& tsView = tilesetView();
   platform::Surface& tilesetSurface = tk_.surface(g_.tilesetCanvas);
   tsView.hover = tsView.picked;
-  if (!stamp_.empty() && !tilesetDrag_)
-    for (std::int32_t x = 0; x < stamp_.width; ++x)
-      for (std::int32_t y = 0; y < stamp_.height; ++y) tsView.markCell(ts, stampSlotsX_ + x, stampSlotsY_ + y);
+  if (!ctx_.stamp.empty() && !tilesetDrag_)
+    for (std::int32_t x = 0; x < ctx_.stamp.width; ++x)
+      for (std::int32_t y = 0; y < ctx_.stamp.height; ++y) tsView.markCell(ts, stampSlotsX_ + x, stampSlotsY_ + y);
   if (!tilesetFrame_.unchanged(ts, tsView, tilesetSurface)) {
     tilesetSurface.clear();
     map::drawGrid(ts, tsView, tilesetSurface);
@@ -233,14 +232,14 @@ Shell::After Shell::onTick(const Event&) {
   map::dropShownMarks(ts, tsView, tilesetSurface);
 
   platform::Surface& tileSurface = tk_.surface(g_.tileCanvas);
-  if (!tileFrame_.unchanged(currentTile_.get(), tileSurface)) {
+  if (!tileFrame_.unchanged(ctx_.currentTile.get(), tileSurface)) {
     tileSurface.clear();
-    if (currentTile_)
-      currentTile_->draw(tileSurface, 0, 0, tk_.innerWidth(g_.tileCanvas), tk_.innerHeight(g_.tileCanvas));
+    if (ctx_.currentTile)
+      ctx_.currentTile->draw(tileSurface, 0, 0, tk_.innerWidth(g_.tileCanvas), tk_.innerHeight(g_.tileCanvas));
     else
       tileSurface.drawText("No Tile", 0, 0);
     tileSurface.present();
-    tileFrame_.drawn(currentTile_.get(), tileSurface);
+    tileFrame_.drawn(ctx_.currentTile.get(), tileSurface);
   }
   return After::step;
 }
@@ -293,7 +292,7 @@ Shell::After Shell::onMouseUp(const Event& e) {
       const bool block = at.x != tilesetPressX_ || at.y != tilesetPressY_;
       stampSlotsX_ = std::min(tilesetPressX_, at.x);
       stampSlotsY_ = std::min(tilesetPressY_, at.y);
-      stamp_ = block ? map::Stamp::fromTileset(*currentTileset(), {tilesetPressX_, tilesetPressY_, at.x, at.y})
+      ctx_.stamp = block ? map::Stamp::fromTileset(*currentTileset(), {tilesetPressX_, tilesetPressY_, at.x, at.y})
                      : map::Stamp{};
     }
     if (!mapCanvas_->leftRelease(e, brush())) return After::skip;
@@ -381,7 +380,7 @@ bool Shell::layerHidden(std::int32_t layer) const {
 
 Shell::After Shell::showLayers(bool onlyCurrent) {
   for (std::size_t l = 0; l < hidden_.size(); ++l)
-    hidden_[l] = onlyCurrent && l != static_cast<std::size_t>(currentLayer_) ? 1 : 0;
+    hidden_[l] = onlyCurrent && l != static_cast<std::size_t>(ctx_.currentLayer) ? 1 : 0;
   return After::step;
 }
 
@@ -421,9 +420,9 @@ Shell::After Shell::contextAdd(bool light) {
   const platform::Surface& s = tk_.surface(g_.mapCanvas);
   const map::MapPoint p = map::canvasToMap(mapView(), s, contextX_, contextY_);
   if (light)
-    objects_->addLightAt(p.x, p.y, currentLayer_);
+    objects_->addLightAt(p.x, p.y, ctx_.currentLayer);
   else
-    objects_->addPivotAt(p.x, p.y, currentLayer_);
+    objects_->addPivotAt(p.x, p.y, ctx_.currentLayer);
   return After::step;
 }
 

@@ -69,15 +69,15 @@ class Shell {
   // Shell state.
   edit::ConstMapPtr currentMap() const { return doc_.map(); }
   edit::ConstMapPtr currentTileset() const { return doc_.currentTileset(); }
-  const tiles::TilePtr& currentTile() const { return currentTile_; }
+  const tiles::TilePtr& currentTile() const { return ctx_.currentTile; }
   // How the map and tileset canvases look at the map and tileset on show.
   map::ViewState& mapView() { return ctx_.mapView(); }
   map::ViewState& tilesetView() { return ctx_.tilesetView(); }
   // The block a drag over several Tiles slots picked; empty after a click picks one tile.
-  const map::Stamp& stamp() const { return stamp_; }
+  const map::Stamp& stamp() const { return ctx_.stamp; }
   const Tilesets& tilesets() const { return *tilesets_; }
   std::int32_t currentTool() const { return mapCanvas_->tool(); }
-  std::int32_t currentLayer() const { return currentLayer_; }
+  std::int32_t currentLayer() const { return ctx_.currentLayer; }
   const std::string& projectName() const { return doc_.projectName(); }
   const map::Stroke& stroke() const { return mapCanvas_->stroke(); }
   bool leftHeld() const { return leftHeld_; }
@@ -115,7 +115,7 @@ class Shell {
   // The pointer's place over a canvas from a press or release.
   void pointAt(const platform::Event& e);
   // What the tools paint with.
-  MapCanvas::Brush brush() const { return {currentLayer_, currentTile_, stamp_.empty() ? nullptr : &stamp_, layerHidden(currentLayer_)}; }
+  MapCanvas::Brush brush() const { return {ctx_.currentLayer, ctx_.currentTile, ctx_.stamp.empty() ? nullptr : &ctx_.stamp, layerHidden(ctx_.currentLayer)}; }
   // Where the pointer is on the map, for the status bar.
   struct Place {
     bool onCell = false;
@@ -154,13 +154,10 @@ class Shell {
   void stopped(const std::exception& thrown);
 
   EditorContext ctx_;
-  // The context's parts by the names the canvas code uses.
+  // The context's parts by the names every controller uses.
   platform::Toolkit& tk_;
   Gadgets& g_;
   edit::Document& doc_;
-  tiles::TilePtr& currentTile_;
-  std::int32_t& currentLayer_;
-  map::Stamp& stamp_;
   Files files_;
   RenderPanel render_;
   std::optional<Tilesets> tilesets_;
