@@ -2,15 +2,8 @@
 # The in-place bake of a TMX map against `vorlane-tool bake` of its imported project, same
 # settings: a 256 × 256 × 3 map of 16 × 16 tiles with 8 lights, whole processes side by side.
 # Usage: bench/bake_map.sh [BUILD] [RUNS]
-set -eu
-cd "$(dirname "$0")/.."
-build="${1:-build}"
-runs="${2:-5}"
-cmake --build "$build" -j2 --target tmx_map vorlane-tool >/dev/null
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/tmx_common.sh"
 "$build/bin/tmx_map" "$work" 256 3 8
-tool="$PWD/$build/bin/vorlane-tool"
 "$tool" import "$work/big.tmx" -o "$work/imported.vorl" >/dev/null
 mkdir -p "$work/lit"
 settings="--width 256 --height 256 --soft --quiet"

@@ -4,15 +4,8 @@
 # picture, so it loads the map and its tileset and draws next to nothing), then drawing it
 # into a 1024-pixel picture.
 # Usage: bench/tmx_bench.sh [BUILD] [RUNS]
-set -eu
-cd "$(dirname "$0")/.."
-build="${1:-build}"
-runs="${2:-5}"
-cmake --build "$build" -j2 --target tmx_map vorlane-tool >/dev/null
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/tmx_common.sh"
 "$build/bin/tmx_map" "$work"
-tool="$PWD/$build/bin/vorlane-tool"
 export QT_QPA_PLATFORM=offscreen
 opened="tmxrasterizer --size 16 --hide-layer 'Layer 1' --hide-layer 'Layer 2' --hide-layer 'Layer 3' --hide-layer 'Layer 4'"
 opened="$opened $work/big.tmx $work/opened.png"

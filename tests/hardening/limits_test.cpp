@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "base/console.h"
@@ -44,6 +45,24 @@ class MemoryLimits : public ::testing::Test {
 };
 test::TempDir* MemoryLimits::dir = nullptr;
 
+// Work run in a child under an address-space limit, and what it must return there.
+struct LimitedCase {
+  std::string name;
+  std::uint64_t limit;
+  std::function<std::string()> work;
+  std::string want;
+};
+
+// With `firstLine`, only the returned text's first line must be the one wanted.
+void expectInChildren(std::span<const LimitedCase> cases, bool firstLine = false) {
+  for (const LimitedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const test::ChildOutcome outcome = test::runInChild(c.work, c.limit);
+    ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
+    EXPECT_EQ(firstLine ? outcome.text.substr(0, outcome.text.find('\n')) : outcome.text, c.want);
+  }
+}
+
 std::string scan(const std::string& path, int tileSide) {
   base::ConsoleCapture quiet;
   auto source = tiles::loadScanSource(path);
@@ -62,13 +81,7 @@ std::string loadTile(const std::string& path) {
 
 TEST_F(MemoryLimits, ImagesTooLargeToHoldAreOrdinaryErrors) {
   const std::string sparse = dir->file("sparse.png"), huge = dir->file("huge.png");
-  struct Case {
-    std::string name;
-    std::uint64_t limit;
-    std::function<std::string()> work;
-    std::string want;
-  };
-  const Case cases[] = {
+  const LimitedCase cases[] = {
       // The file's size was reserved before anything looked at it.
       {"40 GB sparse file decoded", 256 * kMiB,
        [&] {
@@ -88,13 +101,8 @@ TEST_F(MemoryLimits, ImagesTooLargeToHoldAreOrdinaryErrors) {
       {"16384 x 16384 PNG loaded as a tile", 2048 * kMiB, [&] { return loadTile(huge); },
        "Not enough memory to load the tile " + huge + "."},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const test::ChildOutcome outcome = test::runInChild(c.work, c.limit);
-    ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
-    // The message's first line; a line naming the file and the cause may follow.
-    EXPECT_EQ(outcome.text.substr(0, outcome.text.find('\n')), c.want);
-  }
+  // The message's first line; a line naming the file and the cause may follow.
+  expectInChildren(cases, true);
 }
 
 // Cells of one 1024 x 1024 tile: 30 x 20 of them make a lit map of 4.7 GiB from a 12 MB
@@ -119,23 +127,12 @@ TEST_F(MemoryLimits, BakesOfLitMapsLargerThanMemory) {
     auto run = test::runProgram(VORLANE_TOOL_PATH, "bake '" + small + "' -o '" + out + "' --quiet --threads 2", *dir);
     return "exit " + std::to_string(run.exitCode) + run.err;
   };
-  struct Case {
-    std::string name;
-    std::function<std::string()> work;
-    std::uint64_t limit;
-    std::string want;
-  };
-  const Case cases[] = {
-      {"the Render command", render, 3072 * kMiB, "Not enough memory to render this light map"},
+  const LimitedCase cases[] = {
+      {"the Render command", 3072 * kMiB, render, "Not enough memory to render this light map"},
       // Written band by band: it needs the shadow map and one band.
-      {"vorlane-tool bake", bake, 512 * kMiB, "exit 0"},
+      {"vorlane-tool bake", 512 * kMiB, bake, "exit 0"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const test::ChildOutcome outcome = test::runInChild(c.work, c.limit);
-    ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
-    EXPECT_EQ(outcome.text, c.want);
-  }
+  expectInChildren(cases);
   // 64 tile records of an image and two grids of 4 MiB each.
   EXPECT_GT(std::filesystem::file_size(out), 64 * 12 * kMiB);
   std::filesystem::remove(out);
@@ -165,24 +162,13 @@ TEST_F(MemoryLimits, ImportsAndNormalMapsEstimateBeforeTheyDecode) {
     auto run = test::runProgram(VORLANE_TOOL_PATH, "normals '" + big + "' -o '" + dir->file("NMbig.bmp") + "'", *dir);
     return "exit " + std::to_string(run.exitCode) + " " + run.err.substr(0, run.err.find(':', run.err.find(':') + 1));
   };
-  struct Case {
-    std::string name;
-    std::function<std::string()> work;
-    std::uint64_t limit;
-    std::string want;
-  };
-  const Case cases[] = {
-      {"import", import, 1024 * kMiB, "not enough memory to import this map"},
+  const LimitedCase cases[] = {
+      {"import", 1024 * kMiB, import, "not enough memory to import this map"},
       // Aborted on bad_alloc once.
-      {"vorlane-tool normals", normals, 200 * kMiB,
+      {"vorlane-tool normals", 200 * kMiB, normals,
        "exit 1 " + big + ": Not enough memory to derive the normal map of an image of 4096 x 4096 pixels"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const test::ChildOutcome outcome = test::runInChild(c.work, c.limit);
-    ASSERT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
-    EXPECT_EQ(outcome.text, c.want);
-  }
+  expectInChildren(cases);
   EXPECT_FALSE(std::filesystem::exists(dir->file("NMbig.bmp")));
 }
 
