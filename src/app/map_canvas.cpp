@@ -199,8 +199,7 @@ void MapCanvas::copy() {
 void MapCanvas::cut() {
   if (!selection_) return;
   copy();
-  edit::CellRecorder out(doc_, doc_.map(), "Cut");
-  map::clearCells(map(), out, selection_->rect, selection_->layer);
+  clearSelection("Cut");
 }
 
 void MapCanvas::paste() {
@@ -209,9 +208,13 @@ void MapCanvas::paste() {
 
 bool MapCanvas::deleteSelection() {
   if (!selection_) return false;
-  edit::CellRecorder out(doc_, doc_.map(), "Delete");
-  map::clearCells(map(), out, selection_->rect, selection_->layer);
+  clearSelection("Delete");
   return true;
+}
+
+void MapCanvas::clearSelection(const char* label) {
+  edit::CellRecorder out(doc_, doc_.map(), label);
+  map::clearCells(map(), out, selection_->rect, selection_->layer);
 }
 
 // A copy of one layer goes to the current layer, which must be shown; a copy of every layer

@@ -108,6 +108,8 @@ class MapCanvas {
   // The one place the canvas's marks reach the map's outlines (`replace`: those set so far go).
   void showMarks(const map::CellList& cells, bool replace = false);
   void placePaste(const Brush& brush);
+  // Empties the picked cells as one step named `label`.
+  void clearSelection(const char* label);
 
   EditorContext& ctx_;
   platform::Toolkit& tk_;

@@ -296,6 +296,15 @@ class DeleteRecord final : public Command {
   bool wasActive_ = false;
 };
 
+// What the tilesets of `a` that `b` does not hold cost: a step holding both keeps them alive.
+std::size_t bytesNotIn(const std::vector<io::TilesetEntry>& a, const std::vector<io::TilesetEntry>& b) {
+  std::size_t bytes = 0;
+  for (const io::TilesetEntry& e : a)
+    if (std::none_of(b.begin(), b.end(), [&](const io::TilesetEntry& f) { return f.tileset == e.tileset; }))
+      bytes += mapBytes(*e.tileset);
+  return bytes;
+}
+
 class SetTilesets final : public Command {
  public:
   SetTilesets(std::string label, std::vector<io::TilesetEntry> tilesets, map::MapPtr current)
@@ -310,15 +319,8 @@ class SetTilesets final : public Command {
   void undo(Document& doc) override { Writable::setTilesets(doc, before_, beforeCurrent_); }
   // Only tilesets that one side holds and the other does not are kept alive by the step.
   std::size_t cost() const override {
-    std::size_t bytes = sizeof(*this) + (before_.capacity() + after_.capacity()) * sizeof(io::TilesetEntry);
-    const auto only = [&](const std::vector<io::TilesetEntry>& a, const std::vector<io::TilesetEntry>& b) {
-      for (const io::TilesetEntry& e : a)
-        if (std::none_of(b.begin(), b.end(), [&](const io::TilesetEntry& f) { return f.tileset == e.tileset; }))
-          bytes += mapBytes(*e.tileset);
-    };
-    only(before_, after_);
-    only(after_, before_);
-    return bytes;
+    return sizeof(*this) + (before_.capacity() + after_.capacity()) * sizeof(io::TilesetEntry) +
+           bytesNotIn(before_, after_) + bytesNotIn(after_, before_);
   }
 
  private:
@@ -341,11 +343,7 @@ class ReplaceState final : public Command {
   std::size_t cost() const override {
     std::size_t bytes = sizeof(*this);
     if (before_.map && before_.map != after_.map) bytes += mapBytes(*before_.map);
-    for (const io::TilesetEntry& e : before_.tilesets)
-      if (std::none_of(after_.tilesets.begin(), after_.tilesets.end(),
-                       [&](const io::TilesetEntry& f) { return f.tileset == e.tileset; }))
-        bytes += mapBytes(*e.tileset);
-    return bytes;
+    return bytes + bytesNotIn(before_.tilesets, after_.tilesets);
   }
 
  private:

@@ -114,26 +114,20 @@ void Document::recordFrom(CellRecorder* recorder, std::unique_ptr<Command> comma
   if (recorder == recorder_) add(std::move(command));
 }
 
-bool Document::undo() {
+bool Document::undo() { return walk(false); }
+
+bool Document::redo() { return walk(true); }
+
+bool Document::walk(bool forward) {
   if (open_) return false;
   flushRecorder();
-  const Command* step = history_.nextUndo();
+  const Command* step = forward ? history_.nextRedo() : history_.nextUndo();
   if (!step) return false;
   ChangeSet changes = step->changes() | Change::file;  // the saved state may be reached or left
-  history_.undo(*this);
-  changes = changes | dropStaleActive();
-  ++revision_;
-  announce(changes);
-  return true;
-}
-
-bool Document::redo() {
-  if (open_) return false;
-  flushRecorder();
-  const Command* step = history_.nextRedo();
-  if (!step) return false;
-  ChangeSet changes = step->changes() | Change::file;
-  history_.redo(*this);
+  if (forward)
+    history_.redo(*this);
+  else
+    history_.undo(*this);
   changes = changes | dropStaleActive();
   ++revision_;
   announce(changes);

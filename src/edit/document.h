@@ -160,6 +160,8 @@ class Document {
   // one it does not hold.
   map::MapPtr own(const ConstMapPtr& part) const;
   void add(std::unique_ptr<Command> command);
+  // Undo (or redo, `forward`) of the next step, announced.
+  bool walk(bool forward);
   // An open recorder's cells become a step before anything else is recorded or undone.
   void flushRecorder();
   void openRecorder(CellRecorder* recorder) { recorder_ = recorder; }

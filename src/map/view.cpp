@@ -414,10 +414,9 @@ void dropShownMarks(const Map& map, ViewState& view, const Surface& surface) {
 
 CellBox shownCells(const Map& map, const ViewState& view, const Surface& surface) {
   if (map.width <= 0 || map.height <= 0) return {};
-  const CellRange cols = visibleCells(xAxis(map, view, surface), map.width, surface.width());
-  const CellRange rows = visibleCells(yAxis(map, view, surface), map.height, surface.height());
+  const Shown shown = shownRanges(map, xAxis(map, view, surface), yAxis(map, view, surface), surface);
   // A walked range may skip cells inside it: the whole run is reported.
-  return {cols.first, rows.first, cols.last, rows.last};
+  return {shown.cols.first, shown.rows.first, shown.cols.last, shown.rows.last};
 }
 
 // Every cell draws its four edges, so inner edges are drawn twice (and show darker under
